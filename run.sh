@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the Release tree with the default content,
+# and starts the game (arguments are passed on to it).
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DZQ_TESTS=OFF >/dev/null
+cmake --build build/release -j"$(nproc)"
+if [[ -x build/release/game_soft ]]; then
+  exec build/release/game_soft --data build/release/data "$@"
+fi
+# Until the game program exists, show the levels the data folder offers.
+if [[ -d build/release/data ]]; then
+  exec build/release/zqtool levels build/release/data
+fi
+echo "Built zqtool: build/release/zqtool"

@@ -1,0 +1,145 @@
+#include "core/settings_file.h"
+
+#include "core/file_io.h"
+#include "core/text.h"
+
+namespace zq {
+
+SettingsFile SettingsFile::FromText(std::string_view text) {
+    SettingsFile file;
+    if (text.find('\n') != std::string_view::npos && text.find("\r\n") == std::string_view::npos) file.newline_ = "\n";
+    int section = -1;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        std::string_view raw = text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+        pos = end == std::string_view::npos ? text.size() : end + 1;
+        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+
+        Line line;
+        line.text = std::string(raw);
+        std::string trimmed = Trim(raw);
+        if (!trimmed.empty() && trimmed.front() == '[') {
+            std::size_t close = trimmed.find(']');
+            std::string name = Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            file.sections_.push_back({name, file.lines_.size()});
+            section = static_cast<int>(file.sections_.size()) - 1;
+            line.section = section;
+        } else {
+            line.section = section;
+            bool comment = trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#';
+            std::size_t eq = trimmed.find('=');
+            if (section >= 0 && !comment && eq != std::string::npos) {
+                line.isKey = true;
+                line.key = Trim(std::string_view(trimmed).substr(0, eq));
+                line.value = Trim(std::string_view(trimmed).substr(eq + 1));
+            }
+        }
+        file.lines_.push_back(std::move(line));
+    }
+    return file;
+}
+
+std::optional<SettingsFile> SettingsFile::Load(const std::filesystem::path& path) {
+    auto bytes = ReadFileBytes(path);
+    if (!bytes) return std::nullopt;
+    return FromText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+}
+
+int SettingsFile::FindSection(std::string_view name) const {
+    for (std::size_t i = 0; i < sections_.size(); ++i)
+        if (EqualsNoCase(sections_[i].name, name)) return static_cast<int>(i);
+    return -1;
+}
+
+const SettingsFile::Line* SettingsFile::FindKey(std::string_view section, std::string_view key) const {
+    // A section may appear twice; its keys are searched in file order.
+    for (const Line& line : lines_) {
+        if (!line.isKey || !EqualsNoCase(line.key, key)) continue;
+        if (EqualsNoCase(sections_[static_cast<std::size_t>(line.section)].name, section)) return &line;
+    }
+    return nullptr;
+}
+
+std::optional<std::string> SettingsFile::Find(std::string_view section, std::string_view key) const {
+    if (const Line* line = FindKey(section, key)) return line->value;
+    return std::nullopt;
+}
+
+std::string SettingsFile::GetString(std::string_view section, std::string_view key, std::string_view fallback) const {
+    if (const Line* line = FindKey(section, key)) return line->value;
+    return std::string(fallback);
+}
+
+std::int32_t SettingsFile::GetInt(std::string_view section, std::string_view key, std::int32_t fallback) const {
+    const Line* line = FindKey(section, key);
+    if (!line) return fallback;
+    std::string_view v = line->value;
+    if (!v.empty() && v.front() == '+') v.remove_prefix(1);
+    if (auto n = ParseNumber(v)) return *n;
+    return fallback;
+}
+
+bool SettingsFile::GetFlag(std::string_view section, std::string_view key, bool fallback) const {
+    const Line* line = FindKey(section, key);
+    if (!line) return fallback;
+    return ToUpper(line->value) == "TRUE";
+}
+
+bool SettingsFile::SectionHasKeys(std::string_view section) const {
+    for (const Line& line : lines_)
+        if (line.isKey && EqualsNoCase(sections_[static_cast<std::size_t>(line.section)].name, section)) return true;
+    return false;
+}
+
+void SettingsFile::SetString(std::string_view section, std::string_view key, std::string_view value) {
+    for (Line& line : lines_) {
+        if (line.isKey && EqualsNoCase(line.key, key) &&
+            EqualsNoCase(sections_[static_cast<std::size_t>(line.section)].name, section)) {
+            line.value = std::string(value);
+            line.text = line.key + "=" + line.value;
+            return;
+        }
+    }
+    Line added;
+    added.isKey = true;
+    added.key = std::string(key);
+    added.value = std::string(value);
+    added.text = added.key + "=" + added.value;
+    int s = FindSection(section);
+    if (s < 0) {
+        // A new section goes at the end, after a blank line when the file has text.
+        if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back(PlainLine("", lines_.back().section));
+        sections_.push_back({std::string(section), lines_.size()});
+        s = static_cast<int>(sections_.size()) - 1;
+        lines_.push_back(PlainLine("[" + std::string(section) + "]", s));
+        added.section = s;
+        lines_.push_back(std::move(added));
+        return;
+    }
+    // After the last key of the section (or its header), before trailing blanks.
+    std::size_t insertAt = sections_[static_cast<std::size_t>(s)].headerLine + 1;
+    for (std::size_t i = insertAt; i < lines_.size() && lines_[i].section == s; ++i)
+        if (!Trim(lines_[i].text).empty()) insertAt = i + 1;
+    added.section = s;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(added));
+    for (Section& other : sections_)
+        if (other.headerLine >= insertAt) ++other.headerLine;
+}
+
+void SettingsFile::SetInt(std::string_view section, std::string_view key, std::int32_t value) {
+    SetString(section, key, std::to_string(value));
+}
+
+std::string SettingsFile::ToText() const {
+    std::string out;
+    for (const Line& line : lines_) {
+        out += line.text;
+        out += newline_;
+    }
+    return out;
+}
+
+bool SettingsFile::Save(const std::filesystem::path& path) const { return WriteFileAtomic(path, ToText()); }
+
+}  // namespace zq

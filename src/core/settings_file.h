@@ -1,0 +1,75 @@
+// Sectioned settings files ("[Section]" lines, then "key=value" lines): the
+// bank file, behaviour scripts and "quib.ini" all use this layout.
+//
+// Reading follows the usual profile-file rules: section and key names match
+// without regard to case, the first of several equal keys wins, values are
+// trimmed, lines outside sections and comment lines (";" or "#") are ignored,
+// CR LF and LF both end a line.  Writing a key changes that one line (or adds
+// it at the end of its section) and keeps everything else as it was.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zq {
+
+class SettingsFile {
+public:
+    SettingsFile() = default;
+
+    // Parses `text`; any text is accepted.
+    static SettingsFile FromText(std::string_view text);
+    // Reads the file at `path`; nothing when it cannot be read.
+    static std::optional<SettingsFile> Load(const std::filesystem::path& path);
+
+    // The trimmed value, or nothing when the section or key is missing.
+    std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+    std::string GetString(std::string_view section, std::string_view key, std::string_view fallback = "") const;
+    // A decimal integer; a missing key or a value that is not a number gives `fallback`.
+    std::int32_t GetInt(std::string_view section, std::string_view key, std::int32_t fallback) const;
+    // A flag is set only when its value, upper-cased, is "TRUE".
+    bool GetFlag(std::string_view section, std::string_view key, bool fallback = false) const;
+    // True when the section exists and holds at least one key.
+    bool SectionHasKeys(std::string_view section) const;
+
+    void SetString(std::string_view section, std::string_view key, std::string_view value);
+    void SetInt(std::string_view section, std::string_view key, std::int32_t value);
+
+    // The file as text, lines ended as the original file ended them (CR LF
+    // when it had none).
+    std::string ToText() const;
+    // Writes atomically; false when the file could not be written.
+    bool Save(const std::filesystem::path& path) const;
+
+private:
+    struct Line {
+        std::string text;      // the line as read, without its end
+        int section = -1;      // index into sections_ of the section it belongs to
+        bool isKey = false;
+        std::string key;       // trimmed key name when isKey
+        std::string value;     // trimmed value when isKey
+    };
+    static Line PlainLine(std::string text, int section) {
+        Line line;
+        line.text = std::move(text);
+        line.section = section;
+        return line;
+    }
+    struct Section {
+        std::string name;
+        std::size_t headerLine = 0;  // index of its "[name]" line
+    };
+
+    int FindSection(std::string_view name) const;
+    const Line* FindKey(std::string_view section, std::string_view key) const;
+
+    std::vector<Line> lines_;
+    std::vector<Section> sections_;
+    std::string newline_ = "\r\n";
+};
+
+}  // namespace zq

@@ -1,0 +1,67 @@
+#include "world/world.h"
+
+#include <new>
+
+namespace zq {
+
+Cell GetCell(const World& world, int x, int y, int z) {
+    return world.InGrid(x, y, z) ? world.cells[world.Index(x, y, z)] : Cell{0};
+}
+
+void SetCell(World& world, int x, int y, int z, Cell value) {
+    if (!world.InGrid(x, y, z)) return;
+    Cell& cell = world.cells[world.Index(x, y, z)];
+    if (IsObjectIndex(cell) && world.objectDefs[cell].lingot) --world.objectDefs[cell].cellCount;
+    if (IsObjectIndex(value) && world.objectDefs[value].lingot) ++world.objectDefs[value].cellCount;
+    cell = value;
+}
+
+std::uint8_t GetLight(const World& world, int x, int y, int z) {
+    return world.InGrid(x, y, z) ? world.lightMap[world.Index(x, y, z)] : std::uint8_t{0};
+}
+
+void SetLight(World& world, int x, int y, int z, std::uint8_t value) {
+    if (world.InGrid(x, y, z)) world.lightMap[world.Index(x, y, z)] = value;
+}
+
+std::uint8_t GetStretch(const World& world, int x, int y, int z) {
+    return world.InGrid(x, y, z) ? world.stretchMap[world.Index(x, y, z)] : std::uint8_t{0};
+}
+
+void SetStretch(World& world, int x, int y, int z, std::uint8_t value) {
+    if (world.InGrid(x, y, z)) world.stretchMap[world.Index(x, y, z)] = value;
+}
+
+bool AllocateGrid(World& world, int sizeX, int sizeY, int sizeZ) {
+    if (sizeX < 1 || sizeY < 1 || sizeZ < 1 || sizeX > kMaxLevelAxis || sizeY > kMaxLevelAxis || sizeZ > kMaxLevelAxis)
+        return false;
+    std::int64_t count = static_cast<std::int64_t>(sizeX) * sizeY * sizeZ;
+    if (count > kMaxLevelCells) return false;
+    try {
+        std::vector<Cell> cells(static_cast<std::size_t>(count), 0);
+        std::vector<std::uint8_t> light(static_cast<std::size_t>(count), 0);
+        std::vector<std::uint8_t> stretch(static_cast<std::size_t>(count), 0);
+        world.cells.swap(cells);
+        world.lightMap.swap(light);
+        world.stretchMap.swap(stretch);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    world.sizeX = sizeX;
+    world.sizeY = sizeY;
+    world.sizeZ = sizeZ;
+    return true;
+}
+
+void CountLingots(World& world) {
+    for (int t = 0; t < kObjectTypeCount; ++t) {
+        ObjectDef& def = world.objectDefs[static_cast<std::size_t>(t)];
+        if (!def.lingot) continue;
+        std::int32_t count = 0;
+        for (Cell c : world.cells)
+            if (c == t) ++count;
+        def.cellCount = count;
+    }
+}
+
+}  // namespace zq

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the Debug tree (warnings are errors, with
+# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+cmake -S . -B build/debug -DCMAKE_BUILD_TYPE=Debug -DZQ_WERROR=ON -DZQ_SANITIZE=ON -DZQ_BENCH=OFF >/dev/null
+cmake --build build/debug -j"$(nproc)"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+cd build/debug
+ctest --output-on-failure -j"$(nproc)"
