@@ -1,0 +1,129 @@
+// The numbers that tie the generated files together: texture slots, object
+// types and clips.  The bank file, the meshes and the level compiler all use
+// these names, so a renumbering happens in one place.
+#pragma once
+
+#include <string>
+
+#include "gen.h"
+
+namespace zq::gen {
+
+// Texture slots (also the image numbers of their first picture).
+enum TextureSlot : int {
+    kTexStoneFloor = 1,
+    kTexStoneWall,
+    kTexBrick,
+    kTexMetal,
+    kTexWood,
+    kTexEarth,
+    kTexGrassTop,
+    kTexGrassSide,
+    kTexRock,
+    kTexCrackedBrick,
+    kTexSoftEarth,
+    kTexCrate,
+    kTexKeyBlock,
+    kTexSensor,
+    kTexIngotDoor,
+    kTexLeverDoor,
+    kTexSensorDoor,
+    kTexGold,
+    kTexLeverPlate,
+    kTexSpring,
+    kTexLadder,
+    kTexMetalCrate,
+    kTexMarble,
+    kTexDarkStone,
+    kTexSpikes,
+    kTexTimer,
+    kTexHeart,
+    kTexLamp,
+    kTexSky,
+    kTexLeaves,
+    kTexWater,   // animated slot
+    kTexLava,    // animated slot
+    kTexGlow,    // animated slot
+    kTexSlotCount = kTexGlow
+};
+inline constexpr int kAnimFrames = 6;  // pictures per animated slot
+
+// Writes the texture pictures and the texture bank file "TEXTURES.TEX".
+void MakeTextures(Output& out, const Palette& palette);
+
+// Object types of the bank file.
+enum ObjectType : int {
+    kObjStoneFloor = 1,
+    kObjStoneWall = 2,
+    kObjBrick = 3,
+    kObjMetal = 4,
+    kObjWood = 5,
+    kObjEarth = 6,
+    kObjGrass = 7,
+    kObjRock = 8,
+    kObjCrackedBrick = 9,   // dug, refills
+    kObjBrickCrumble = 10,  // digging animation
+    kObjBrickRefill = 11,   // refilling animation
+    kObjSoftEarth = 12,     // dug, never refills
+    kObjEarthCrumble = 13,
+    kObjLadderNorth = 14,   // climbed facing +Z, wall behind it at z + 1
+    kObjLadderEast = 15,    // climbed facing +X, wall behind it at x + 1
+    kObjCrate = 16,
+    kObjLava = 17,
+    kObjWater = 18,
+    kObjGlowBlock = 19,
+    kObjIngot = 20,         // the status bar counts this type
+    kObjIngotDoor = 21,
+    kObjIngotDoorOpening = 22,
+    kObjLever = 23,
+    kObjLeverPulling = 24,
+    kObjLeverPulled = 25,
+    kObjLeverDoor = 26,
+    kObjLeverDoorOpening = 27,
+    kObjKeyBlock = 28,
+    kObjSensor = 29,
+    kObjSensorDoor = 30,
+    kObjSensorDoorOpening = 31,
+    kObjSpring = 32,
+    kObjTimer = 33,
+    kObjExtraLife = 34,
+    kObjLightSwitch = 35,
+    kObjSpikes = 36,
+    kObjCrystal = 37,       // morphing decoration
+    kObjPillar = 38,
+    kObjTorch = 39,
+    kObjMetalCrate = 40,
+    kObjDarkStone = 41,
+    kObjMarble = 42,
+    kObjLeaves = 43,
+    kObjectTypeTotal = 43
+};
+
+// Clips of the bank file.
+enum ClipNumber : int {
+    kClipTitle = 0,
+    kClipCredits = 1,
+    kClipCreditsIntro = 2,
+    kClipExplore = 3,
+    kClipTense = 4,
+    kClipOutside = 5,
+    kClipMachines = 6,   // two-shot cinematic over the script level
+    kClipVault = 7,      // two-shot cinematic opening the finale
+    kClipTotal = 8
+};
+
+// Writes every mesh under "3DO/GAME/" and "3DO/EDITOR/".
+void MakeMeshes(Output& out);
+// Writes "Standard.bnk".
+void MakeBank(Output& out);
+// Writes the interface pictures and fonts under "INTERF/".
+void MakeInterface(Output& out, const Palette& palette);
+// Writes the sound effects (RIFF WAVE) and the music modules.
+void MakeSounds(Output& out);
+void MakeMusic(Output& out);
+// Writes "game.dat"; throws when a line cannot be stored.
+void MakeCredits(Output& out);
+// Compiles every level source of `levelDir` into "LEVEL/".
+void MakeLevels(Output& out, const std::filesystem::path& levelDir);
+
+}  // namespace zq::gen
