@@ -1,0 +1,59 @@
+// The flat layer drawn over the 3-D frame: interface images, the two bitmap
+// fonts and the radar, in the software build's frame.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string_view>
+
+#include "render/soft/soft_frame.h"
+#include "world/world.h"
+
+namespace zq {
+
+inline constexpr int kFontGlyphCount = 100;  // character codes 32..131
+inline constexpr int kSmallFontBase = 50;    // image slots of the small glyphs
+inline constexpr int kBigFontBase = 150;     // image slots of the big glyphs
+inline constexpr int kRadarSlot = 10;
+inline constexpr int kRadarAlertSlot = 11;
+inline constexpr int kRadarSentrySlot = 12;
+inline constexpr int kRadarPlayerSlot = 9;
+inline constexpr float kRadarRange = 6144;   // 12 cells
+
+// One interface picture: main-palette indices row by row; null when empty.
+struct ImageView {
+    const std::uint8_t* pixels = nullptr;
+    int width = 0, height = 0;
+};
+using ImageLookup = std::function<ImageView(int slot)>;
+
+// Screen positions and sizes are fractions of the frame, from the top left.
+void DrawImage(SoftFrame& frame, const ImageLookup& images, int slot, bool colourKeyed, int transparency,
+               float height, float width, float y, float x);
+void DrawText(SoftFrame& frame, const ImageLookup& images, std::string_view text, bool big, float y, float x);
+float TextWidth(std::string_view text, bool big);
+
+// Where glyph i of a font picture sits: its top-left pixel and size.
+struct GlyphRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+std::array<GlyphRect, kFontGlyphCount> FontGlyphRects(int pictureWidth, bool big);
+// Cuts the glyphs of the font picture in `fromSlot` into the font's slots.
+void CutFont(int pictureWidth, bool big, int fromSlot,
+             const std::function<void(int fromSlot, int x, int y, int width, int height, int toSlot)>& cut);
+
+struct RadarInput {
+    float heroX = 0, heroZ = 0;
+    int heading = 0;                                // the local hero's, 1/32768 of a turn
+    std::span<const SentryState> sentries;
+    std::function<bool(const SentryState&)> alerted;  // picks the alert dot; empty: never
+    std::span<const std::array<float, 2>> others;     // other players' heroes (x, z)
+};
+
+// Top-left of a radar dot for a thing at (dx, dz) from the hero; empty past the range.
+bool RadarDot(float dx, float dz, int heading, float& x, float& y);
+void DrawRadar(SoftFrame& frame, const ImageLookup& images, const RadarInput& input);
+
+}  // namespace zq
