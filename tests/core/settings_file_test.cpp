@@ -1,0 +1,68 @@
+#include "core/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+namespace zq {
+namespace {
+
+TEST(SettingsFile, ReadsLikeProfileFiles) {
+    auto f = SettingsFile::FromText(
+        "stray=1\r\n"
+        "; a comment\r\n"
+        "[General]\r\n"
+        "  Width =  640  \r\n"
+        "Music=tRuE\r\n"
+        "Bad=12abc\r\n"
+        "Width=800\r\n"
+        "[other]\n"
+        "name=  hello world \n");
+    EXPECT_EQ(f.GetInt("general", "WIDTH", 1), 640);  // case-insensitive, trimmed, first key wins
+    EXPECT_EQ(f.GetInt("General", "Bad", 7), 7);      // not a number: the default
+    EXPECT_EQ(f.GetInt("General", "Missing", 5), 5);
+    EXPECT_TRUE(f.GetFlag("General", "Music"));
+    EXPECT_FALSE(f.GetFlag("General", "Width"));
+    EXPECT_EQ(f.GetString("OTHER", "name"), "hello world");
+    EXPECT_FALSE(f.Find("General", "stray"));  // lines before any section are ignored
+    EXPECT_FALSE(f.Find("", "stray"));
+    EXPECT_TRUE(f.SectionHasKeys("other"));
+    EXPECT_FALSE(f.SectionHasKeys("nothing"));
+}
+
+TEST(SettingsFile, WritingKeepsEverythingElse) {
+    const std::string original =
+        "; settings\r\n[General]\r\nTop=5\r\nUnknown=keep me\r\n\r\n[Save]\r\nIndex=abc\r\n";
+    auto f = SettingsFile::FromText(original);
+    f.SetInt("general", "top", 42);       // replaces the value in place, keeping the key's spelling
+    f.SetString("General", "Left", "7");  // new key at the end of its section
+    f.SetString("Network", "NickName", "Ann");
+    EXPECT_EQ(f.ToText(),
+              "; settings\r\n[General]\r\nTop=42\r\nUnknown=keep me\r\nLeft=7\r\n\r\n[Save]\r\nIndex=abc\r\n\r\n"
+              "[Network]\r\nNickName=Ann\r\n");
+    auto again = SettingsFile::FromText(f.ToText());
+    EXPECT_EQ(again.GetInt("General", "Top", 0), 42);
+    EXPECT_EQ(again.GetString("General", "Unknown"), "keep me");
+    EXPECT_EQ(again.GetString("Save", "Index"), "abc");
+}
+
+TEST(SettingsFile, SavesAtomicallyAndLoadsBack) {
+    test::TempDir dir;
+    auto path = dir / "quib.ini";
+    EXPECT_FALSE(SettingsFile::Load(path).has_value());
+    SettingsFile f;
+    f.SetInt("General", "Resolution", 4);
+    ASSERT_TRUE(f.Save(path));
+    auto loaded = SettingsFile::Load(path);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->GetInt("General", "Resolution", 0), 4);
+    // Only the settings file is left behind: no temporary file.
+    int files = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.is_regular_file();
+    EXPECT_EQ(files, 1);
+    // Saving into a folder that does not exist fails and reports it.
+    EXPECT_FALSE(f.Save(dir / "missing/quib.ini"));
+}
+
+}  // namespace
+}  // namespace zq

@@ -1,0 +1,121 @@
+// Runs the zqtool program on hand-made files and checks what it reports.
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "test_util.h"
+#include "world/level_file.h"
+
+namespace zq {
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+ToolRun Tool(const std::string& args, const test::TempDir& dir) {
+    std::string errFile = (dir / "stderr.txt").string();
+    std::string command = std::string(ZQ_TOOL_PATH) + " " + args + " 2>" + errFile;
+    ToolRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
+    int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.err = test::ReadText(errFile);
+    return run;
+}
+
+TEST(Zqtool, LevelInfoReportsAHandMadeLevel) {
+    test::TempDir dir;
+    auto w = std::make_unique<World>();
+    ASSERT_TRUE(InitNewLevel(*w, 3, 2, 2, 7));
+    SetCell(*w, 1, 1, 1, 20);
+    SetCell(*w, 0, 1, 1, 20);
+    w->sentryCount = 1;
+    w->sentries[0].x = 768;
+    w->sentries[0].y = 512;
+    w->sentries[0].z = 256;
+    w->sentries[0].heading = 100;
+    w->clipMarkers[3] = {1, 1, 0, 2};
+    w->eventMarkers[9] = {4, 2, 1, 0, 0, 0, 0, {0, 0, 0}};
+    w->description = "D\xe9j\xe0 vu";
+    w->fogBlue = 80;
+    auto path = dir.Write("one.lev", SerializeLevel(*w));
+
+    ToolRun run = Tool("level-info " + path.string(), dir);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    auto info = nlohmann::json::parse(run.out);
+    EXPECT_EQ(info["bank"], "STANDARD.BNK");
+    EXPECT_EQ(info["size"], nlohmann::json({3, 2, 2}));
+    EXPECT_EQ(info["start"], nlohmann::json({1, 1, 1}));
+    EXPECT_EQ(info["exit"], nlohmann::json({-1, 1, -1}));
+    EXPECT_EQ(info["description"], "D\xc3\xa9j\xc3\xa0 vu");
+    EXPECT_EQ(info["randomSeed"], 7);
+    EXPECT_EQ(info["sentries"], nlohmann::json::parse("[[768.0,512.0,256.0,100.0]]"));
+    EXPECT_EQ(info["fog"], nlohmann::json({0, 0, 80}));
+    EXPECT_EQ(info["clipMarkers"], nlohmann::json::parse(R"([{"slot":3,"x":1,"y":1,"z":0,"clip":2}])"));
+    EXPECT_EQ(info["eventMarkers"].size(), 1u);
+    EXPECT_EQ(info["eventMarkers"][0]["behaviour"], 4);
+    EXPECT_EQ(info["cells"], nlohmann::json::parse(R"({"1":6,"20":2})"));
+    EXPECT_EQ(info["fileSize"], 12084 + 4 * 12 + 16);
+}
+
+TEST(Zqtool, ScriptDumpListsNamedBehavioursAndTheirCommands) {
+    test::TempDir dir;
+    auto path = dir.Write("one.scp",
+                          "[Behaviour 4]\r\nName=Lift\r\n0=WAITFORPLAYER (0,0,0),(1,1,1)\r\n"
+                          "1=MOVETO (0,2,0),1500\r\n3=GOTO 1\r\n[Behaviour 5]\r\n0=DELAY 5\r\n");
+    ToolRun run = Tool("script-dump " + path.string(), dir);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    auto list = nlohmann::json::parse(run.out);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]["index"], 4);
+    EXPECT_EQ(list[0]["name"], "Lift");
+    EXPECT_EQ(list[0]["steps"], nlohmann::json::parse(R"([
+        {"step":0,"command":1,"args":[0,0,0,1,1,1,0]},
+        {"step":1,"command":7,"args":[0,2,0,1500,0,0,0]},
+        {"step":3,"command":4,"args":[1,0,0,0,0,0,0]}])"));
+}
+
+TEST(Zqtool, LevelsAndLevelNew) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "data/Level");
+    ToolRun made = Tool("level-new 6 3 4 " + (dir / "data/Level/b.lev").string() + " --seed 12", dir);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    Tool("level-new 2 2 2 " + (dir / "data/Level/A.lev").string(), dir);
+    ToolRun list = Tool("levels " + (dir / "data").string(), dir);
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(nlohmann::json::parse(list.out), nlohmann::json::parse(R"(["LEVEL\\A.lev","LEVEL\\b.lev"])"));
+
+    ToolRun info = Tool("level-info " + (dir / "data/LEVEL/B.LEV").string(), dir);
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    auto json = nlohmann::json::parse(info.out);
+    EXPECT_EQ(json["randomSeed"], 12);
+    EXPECT_EQ(json["cells"], nlohmann::json::parse(R"({"1":24})"));
+    EXPECT_EQ(json["start"], nlohmann::json({3, 1, 2}));
+}
+
+TEST(Zqtool, RefusedInputsGiveOneLineAndExitOne) {
+    test::TempDir dir;
+    auto bad = dir.Write("bad.lev", std::string(300, '\xff'));
+    for (const std::string& args : {"level-info " + bad.string(), "level-info " + (dir / "none.lev").string(),
+                                    "script-dump " + (dir / "none.scp").string(),
+                                    "levels " + (dir / "nowhere").string(), "levels " + dir.Path().string(),
+                                    std::string("level-new 0 1 1 x.lev"), std::string("level-info")}) {
+        ToolRun run = Tool(args, dir);
+        EXPECT_EQ(run.exitCode, 1) << args;
+        EXPECT_TRUE(run.out.empty()) << args;
+        ASSERT_FALSE(run.err.empty()) << args;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << args << ": " << run.err;
+    }
+}
+
+}  // namespace
+}  // namespace zq
