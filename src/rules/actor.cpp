@@ -1,0 +1,91 @@
+// Actor resets and pose blending.
+#include "rules/actor.h"
+
+#include <algorithm>
+
+#include "rules/rules_math.h"
+
+namespace zq {
+
+void ResetActorsForLevel(Actors& actors, const World& world) {
+    for (Actor& a : actors.actor) {
+        a.fallSpeed = 0;
+        a.width = 260;
+        a.height = 480;
+        a.stepHeight = 256;
+        a.lightRange = kLightNormal;
+        a.lightTarget = kLightNormal;
+        a.walkAccel = 50;
+        a.turnSpeed = 900;
+        a.dead = false;
+        a.blendFrom = 0;
+        a.animState = 0;
+        a.blendTime = 0;
+        a.blendStart = 0;
+        a.lastState = 0;
+        a.walkPhase = 0;
+        a.onLadder = false;
+        a.onGround = false;
+        a.x = static_cast<float>(kCellSize * world.startX + kCellSize / 2);
+        a.y = static_cast<float>(kCellSize * world.startY + a.height - kCellSize / 2);
+        a.z = static_cast<float>(kCellSize * world.startZ + kCellSize / 2);
+        a.heading = static_cast<float>(world.startHeading);
+        a.pitch = a.roll = a.lookBack = 0;
+        a.velX = a.velY = a.velZ = 0;
+        a.turnRate = a.pitchTarget = a.rollTarget = 0;
+        a.stunMs = 0;
+        a.cameraX = a.x;
+        a.cameraY = a.y;
+        a.cameraZ = a.z;
+    }
+}
+
+void ResetActorsForGame(Actors& actors) {
+    for (Actor& a : actors.actor) {
+        a.cameraDistance = 0;
+        a.lives = 3;
+    }
+}
+
+void BlendMeshInto(Mesh& out, const Mesh& from, const Mesh& to, float factor) {
+    std::size_t n = from.VertexCount();
+    if (out.VertexCount() != n) {
+        out = from;  // only when the vertex count changes, never in steady play
+    }
+    std::size_t shared = std::min({n, to.VertexCount(), from.y.size(), from.z.size(), to.y.size(), to.z.size()});
+    for (std::size_t i = 0; i < shared; ++i) {
+        out.x[i] = from.x[i] + RoundToInt(static_cast<double>(to.x[i] - from.x[i]) * factor);
+        out.y[i] = from.y[i] + RoundToInt(static_cast<double>(to.y[i] - from.y[i]) * factor);
+        out.z[i] = from.z[i] + RoundToInt(static_cast<double>(to.z[i] - from.z[i]) * factor);
+    }
+}
+
+void BlendActorPoses(Actor& actor, const FrameTime& time) {
+    if (actor.lives < 0) actor.animState = kPoseDead;
+    if (actor.animState != actor.lastState) {
+        actor.blendStart = time.now;
+        actor.blendFrom = actor.lastState;
+    }
+    actor.lastState = actor.animState;
+    float factor = actor.blendTime > 0
+                       ? static_cast<float>(time.now - actor.blendStart) / static_cast<float>(actor.blendTime)
+                       : 1.0f;
+    factor = std::clamp(factor, 0.0f, 1.0f);
+    auto pose = [&](std::int32_t state) -> const MeshRef* {
+        if (state < 0 || state >= kPoseCount) return nullptr;
+        const MeshRef& m = actor.poseMesh[static_cast<std::size_t>(state)];
+        return m ? &m : nullptr;
+    };
+    const MeshRef* from = pose(actor.blendFrom);
+    const MeshRef* to = pose(actor.animState);
+    if (from && to) {
+        if (!actor.mesh) actor.mesh = std::make_shared<Mesh>(**from);  // first use only
+        BlendMeshInto(*actor.mesh, **from, **to, factor);
+    }
+    if (factor >= 1.0f) {
+        actor.blendFrom = actor.animState;
+        actor.blendStart = time.now;
+    }
+}
+
+}  // namespace zq
