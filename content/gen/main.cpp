@@ -28,6 +28,8 @@ int main(int argc, char** argv) {
         zq::gen::Output out{outDir, {}};
         const zq::gen::Palette palette = zq::gen::MakeMainPalette();
         zq::gen::MakeTextures(out, palette);
+        zq::gen::MakeMeshes(out);
+        zq::gen::MakeBank(out);
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
         std::printf("zqgen: %zu files in %s (%lld ms)\n", out.written.size(), outDir.c_str(), static_cast<long long>(ms));
     } catch (const std::exception& e) {
