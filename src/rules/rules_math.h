@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace zq {
 
@@ -15,6 +16,9 @@ inline double RoundEven(double v) { return std::nearbyint(v); }
 // sin and cos of a heading, rounded to a whole unit first.
 inline double HeadingSin(double heading) { return std::sin(RoundEven(heading) * kHeadingToRadians); }
 inline double HeadingCos(double heading) { return std::cos(RoundEven(heading) * kHeadingToRadians); }
+
+// Both at once: (sin, cos) of the rounded heading.
+inline std::pair<double, double> HeroSinCos(double heading) { return {HeadingSin(heading), HeadingCos(heading)}; }
 
 // sin and cos of an angle without rounding (camera and sentry angles).
 inline double AngleSin(double angle) { return std::sin(angle * kHeadingToRadians); }

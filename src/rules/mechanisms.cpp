@@ -1,0 +1,400 @@
+// Pick-ups, doors, levers, holes, moving blocks, cell and object animations,
+// and the level countdown.
+#include "rules/mechanisms.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "rules/behaviours.h"
+#include "rules/hero.h"
+#include "rules/move_box.h"
+#include "rules/rules_math.h"
+
+namespace zq {
+namespace {
+
+constexpr std::int32_t kSoundUpdateMs = 66;
+constexpr std::int32_t kGameTickMs = 90;
+constexpr float kSettleDistance = 8.0f;  // a block that moved less than this in a frame comes to rest
+constexpr float kBlockGravity = 28.0f;
+
+float CellCentre(int i) { return static_cast<float>(kCellSize * i + kCellSize / 2); }
+
+void PlayObjectSound(RulesContext& context, const ObjectDef* def, float x, float y, float z) {
+    if (def) PlaySoundAt(context, def->actionSound, RoundToInt(x), RoundToInt(y), RoundToInt(z), def->actionVolume);
+}
+
+// A cell animation slot's own mesh, so blending never writes into a frame
+// shared by the object type.  Allocates only the first time a slot blends.
+Mesh* PrivateMesh(MeshRef& slot, const Mesh& like) {
+    if (!slot || slot.use_count() > 1) slot = std::make_shared<Mesh>(like);
+    return slot.get();
+}
+
+const Mesh* Frame(const ObjectDef& def, int frame) {
+    if (frame < 0 || frame >= std::min(def.animFrameCount, kMaxMeshFrames)) return nullptr;
+    return def.meshes[static_cast<std::size_t>(frame)].get();
+}
+
+void RemoveMovingBlock(World& world, int n) {
+    for (int i = n; i < world.lastMovingBlock; ++i)
+        world.movingBlocks[static_cast<std::size_t>(i)] = world.movingBlocks[static_cast<std::size_t>(i + 1)];
+    --world.lastMovingBlock;
+}
+
+void RemoveHole(World& world, int n) {
+    for (int i = n; i < world.lastHole; ++i) world.holes[static_cast<std::size_t>(i)] = world.holes[static_cast<std::size_t>(i + 1)];
+    --world.lastHole;
+}
+
+bool AllSensorsCarryKeys(const World& world, Cell sensor) {
+    for (int x = 0; x < world.sizeX; ++x)
+        for (int y = 0; y < world.sizeY; ++y)
+            for (int z = 0; z < world.sizeZ; ++z) {
+                if (world.cells[world.Index(x, y, z)] != sensor) continue;
+                const ObjectDef* key = DefinedObject(world, GetCell(world, x, y + 1, z));
+                if (!key || !key->blockKey || key->blockKeySensor != sensor) return false;
+            }
+    return true;
+}
+
+void SettleBlock(World& world, const MovingBlock& block, RulesContext& context) {
+    int cx = CellOf(block.x), cy = CellOf(block.y), cz = CellOf(block.z);
+    SetCell(world, cx, cy, cz, block.value);
+    const ObjectDef* def = DefinedObject(world, block.value);
+    if (!def || !def->blockKey || !IsObjectIndex(def->blockKeySensor)) return;
+    const Cell sensor = static_cast<Cell>(def->blockKeySensor);
+    if (GetCell(world, cx, cy - 1, cz) != sensor) return;
+    const ObjectDef* sensorDef = DefinedObject(world, sensor);
+    PlayObjectSound(context, sensorDef, block.x, block.y, block.z);
+    if (sensorDef && AllSensorsCarryKeys(world, sensor)) OpenDoors(world, sensorDef->blockSensorDoor, context);
+}
+
+bool StartBlock(World& world, int x, int y, int z, RulesContext& context, MovingBlock& out) {
+    if (world.lastMovingBlock >= kMaxMovingBlocks - 1 || !world.InGrid(x, y, z)) return false;
+    Cell value = GetCell(world, x, y, z);
+    const ObjectDef* def = DefinedObject(world, value);
+    if (!def) return false;
+    out = MovingBlock{};
+    out.x = CellCentre(x);
+    out.y = CellCentre(y);
+    out.z = CellCentre(z);
+    out.value = value;
+    out.startTime = context.time.now;
+    PlayObjectSound(context, def, out.x, out.y, out.z);
+    SetCell(world, x, y, z, 0);  // the block has left the grid
+    return true;
+}
+
+}  // namespace
+
+void HeroPickups(World& world, Actor& hero, RulesContext& context) {
+    const int cx = CellOf(hero.x), cy = CellOf(hero.y), cz = CellOf(hero.z);
+    const Cell value = GetCell(world, cx, cy, cz);
+    const ObjectDef* def = DefinedObject(world, value);
+    if (!def) return;
+    const int sx = RoundToInt(hero.x), sy = RoundToInt(hero.y), sz = RoundToInt(hero.z);
+    auto sound = [&] { PlaySoundAt(context, def->actionSound, sx, sy, sz, def->actionVolume); };
+    if (def->lingot) {
+        SendEvent(context, kNetIngot, cx, cy, cz, value);
+        sound();
+        SetCell(world, cx, cy, cz, 0);
+        if (def->cellCount < 1) OpenDoors(world, def->lingotDoor, context);
+    }
+    if (def->timer) {
+        SendEvent(context, kNetTimer, cx, cy, cz, value);
+        sound();
+        SetCell(world, cx, cy, cz, 0);
+        world.timerRunning = 1;
+        world.timerLeft += def->timerDuration;
+    }
+    if (def->spring) {
+        sound();
+        hero.fallSpeed = kSpringThrow;  // the spring stays: he is thrown again every frame he is in it
+    }
+    if (def->oneUp) {
+        SendEvent(context, kNetOneUp, cx, cy, cz, value);
+        sound();
+        SetCell(world, cx, cy, cz, 0);
+        if (hero.lives < kMaxLives) ++hero.lives;
+    }
+    if (def->light) {
+        SendEvent(context, kNetLight, cx, cy, cz, value);
+        sound();
+        SetCell(world, cx, cy, cz, 0);
+        hero.lightTarget = hero.lightTarget != kLightNormal ? kLightNormal : kLightDim;
+    }
+}
+
+void OpenDoors(World& world, std::int64_t doorType, RulesContext& context) {
+    const ObjectDef* def = DefinedObject(world, doorType);
+    if (!def || !def->door) return;
+    const Cell door = static_cast<Cell>(doorType);
+    const std::int32_t open = def->doorOpen, anim = def->animDoor;
+    for (int x = 0; x < world.sizeX; ++x)
+        for (int y = 0; y < world.sizeY; ++y)
+            for (int z = 0; z < world.sizeZ; ++z)
+                if (world.cells[world.Index(x, y, z)] == door) StartCellAnimation(world, x, y, z, open, anim, context);
+}
+
+void PullLever(World& world, int x, int y, int z, RulesContext& context) {
+    const Cell lever = GetCell(world, x, y, z);
+    const ObjectDef* def = DefinedObject(world, lever);
+    if (!def || !def->lever) return;
+    const std::int32_t open = def->leverOpen, anim = def->leverAnim, door = def->leverDoor;
+    for (int i = 0; i < world.sizeX; ++i)
+        for (int j = 0; j < world.sizeY; ++j)
+            for (int k = 0; k < world.sizeZ; ++k)
+                if (world.cells[world.Index(i, j, k)] == lever) StartCellAnimation(world, i, j, k, open, anim, context);
+    OpenDoors(world, door, context);
+}
+
+void StartCellAnimation(World& world, int x, int y, int z, std::int64_t finalValue, std::int64_t animObject,
+                        RulesContext& context) {
+    if (!world.InGrid(x, y, z)) return;
+    const Cell final = IsObjectIndex(finalValue) ? static_cast<Cell>(finalValue) : Cell{0};
+    CellAnimation* slot = nullptr;
+    for (int i = kCellAnimationCount - 1; i >= 0 && IsObjectIndex(animObject); --i)
+        if (!world.cellAnimations[static_cast<std::size_t>(i)].inUse) {
+            slot = &world.cellAnimations[static_cast<std::size_t>(i)];
+            break;
+        }
+    if (!slot) {
+        SetCell(world, x, y, z, final);
+        return;
+    }
+    const ObjectDef& anim = world.objectDefs[static_cast<std::size_t>(animObject)];
+    slot->inUse = true;
+    slot->x = CellCentre(x);
+    slot->y = CellCentre(y);
+    slot->z = CellCentre(z);
+    slot->object = static_cast<Cell>(animObject);
+    slot->finalValue = final;
+    slot->startTime = slot->startTime2 = context.time.now;
+    if (const Mesh* first = Frame(anim, 0); first && slot->mesh && slot->mesh.use_count() == 1)
+        *slot->mesh = *first;  // reuse the slot's own buffer
+    else
+        slot->mesh = anim.meshes[0];
+    slot->position = anim.animFrameCount >= 1 ? 1.0f : 0.0f;
+    slot->previousPosition = 0;
+    if (!anim.undefined) PlayObjectSound(context, &anim, slot->x, slot->y, slot->z);
+    SetCell(world, x, y, z, 0);  // nothing collides with the cell while it animates
+}
+
+void DigHole(World& world, int x, int y, int z, std::int32_t refillMs, RulesContext& context) {
+    const Cell value = GetCell(world, x, y, z);
+    const ObjectDef* def = DefinedObject(world, value);
+    if (!def || !def->dig || !IsEmptyCell(world, x, y + 1, z) || world.lastHole >= kMaxHoles - 1) return;
+    const bool recover = def->recover;
+    const std::int32_t anim = def->digAnim;
+    if (recover) {
+        Hole& hole = world.holes[static_cast<std::size_t>(++world.lastHole)];
+        hole.x = CellCentre(x);
+        hole.y = CellCentre(y);
+        hole.z = CellCentre(z);
+        hole.value = value;
+        hole.digTime = context.time.now;
+        hole.refillDelay = refillMs;
+    }
+    // Without "Recover" the hole is permanent and never enters the table.
+    StartCellAnimation(world, x, y, z, 0, anim, context);
+}
+
+void PushBlock(World& world, int x, int y, int z, float heading, RulesContext& context) {
+    const ObjectDef* def = DefinedObject(world, GetCell(world, x, y, z));
+    if (!def || !def->canPush) return;
+    const ObjectDef* above = DefinedObject(world, GetCell(world, x, y + 1, z));
+    if (above && above->canPush) return;  // a stacked block cannot be pushed
+    auto [s, c] = HeroSinCos(heading);
+    double a = s * 512, b = c * 512;
+    float vx = 0, vz = 0;
+    if (std::fabs(a) > std::fabs(b))
+        vx = a > 0 ? kPushSpeed : -kPushSpeed;
+    else
+        vz = b > 0 ? kPushSpeed : -kPushSpeed;
+    StartFallingBlock(world, x, y, z, vz, 0, vx, context);
+}
+
+void StartFallingBlock(World& world, int x, int y, int z, float vz, float vy, float vx, RulesContext& context) {
+    MovingBlock block;
+    if (!StartBlock(world, x, y, z, context, block)) return;
+    block.kind = 0;
+    block.vx = vx;
+    block.vy = vy;
+    block.vz = vz;
+    world.movingBlocks[static_cast<std::size_t>(++world.lastMovingBlock)] = block;
+}
+
+void StartTravellingBlock(World& world, int x, int y, int z, std::int32_t durationMs, int dz, int dy, int dx,
+                          RulesContext& context) {
+    MovingBlock block;
+    if (!StartBlock(world, x, y, z, context, block)) return;
+    block.kind = 1;
+    block.fromX = block.x;
+    block.fromY = block.y;
+    block.fromZ = block.z;
+    // Script offsets can be anything; a destination far outside the grid is as good as one just outside.
+    auto dest = [](int base, int d) { return CellCentre(base + std::clamp(d, -4 * kMaxLevelAxis, 4 * kMaxLevelAxis)); };
+    block.toX = dest(x, dx);
+    block.toY = dest(y, dy);
+    block.toZ = dest(z, dz);
+    block.duration = durationMs;
+    world.movingBlocks[static_cast<std::size_t>(++world.lastMovingBlock)] = block;
+}
+
+void StepObjectAnimations(World& world, RulesContext& context) {
+    const std::int32_t now = context.time.now;
+    for (ObjectDef& def : world.objectDefs) {
+        if (def.undefined) continue;
+        def.loopPulse = false;
+        if (def.loopSound != kNoSound && def.loopDuration < now - def.lastPulseTime) {
+            def.lastPulseTime = now;
+            def.loopPulse = true;
+        }
+        const int count = std::min(def.animFrameCount, kMaxMeshFrames);
+        if (count <= 0) continue;
+        const float old = def.animPosition;
+        float pos = old + FrameScale(context.time, def.animSpeed);
+        // Any speed, however large or negative, keeps the position on a real frame.
+        pos = std::fmod(pos, static_cast<float>(count));
+        if (pos < 0) pos += static_cast<float>(count);
+        if (!(pos >= 0 && pos < static_cast<float>(count))) pos = 0;
+        if (std::trunc(pos) != std::trunc(old)) def.previousAnimPosition = old;
+        def.animPosition = pos;
+
+        const int b = std::clamp(static_cast<int>(pos), 0, count - 1);
+        const int a = std::clamp(static_cast<int>(def.previousAnimPosition), 0, count - 1);
+        const float factor = pos - static_cast<float>(b);
+        if (def.morph) {
+            const Mesh* from = Frame(def, a);
+            const Mesh* to = Frame(def, b);
+            if (from && to) {
+                Mesh* work = PrivateMesh(def.firstMeshCopy, *from);
+                BlendMeshInto(*work, *from, *to, factor);
+                def.workingMesh = def.firstMeshCopy;
+            }
+            if (def.animateCollision) {
+                const Bounds& fa = def.frameBounds[static_cast<std::size_t>(a)];
+                const Bounds& fb = def.frameBounds[static_cast<std::size_t>(b)];
+                for (int i = 0; i < kBoundCount; ++i)
+                    def.bounds[static_cast<std::size_t>(i)] =
+                        fa[static_cast<std::size_t>(i)] +
+                        TruncToInt((fb[static_cast<std::size_t>(i)] - fa[static_cast<std::size_t>(i)]) * factor);
+            }
+        } else {
+            def.workingMesh = def.meshes[static_cast<std::size_t>(b)];
+            if (def.animateCollision) def.bounds = def.frameBounds[static_cast<std::size_t>(b)];
+        }
+    }
+}
+
+void StepMovingBlocks(World& world, RulesContext& context) {
+    const FrameTime& t = context.time;
+    int n = 0;
+    while (n <= std::min(world.lastMovingBlock, kMaxMovingBlocks - 1)) {
+        MovingBlock& b = world.movingBlocks[static_cast<std::size_t>(n)];
+        bool settle = false;
+        if (b.kind == 0) {
+            const float ox = b.x, oy = b.y, oz = b.z;
+            const float sx = FrameScale(t, b.vx), sy = FrameScale(t, b.vy), sz = FrameScale(t, b.vz);
+            MoveBox(world, b.x, b.y, b.z, kBlockStep, kBlockHeight, kBlockWidth, sz, sy, sx);
+            // An axis whose move was cut short loses its speed.
+            if (std::trunc(b.x) != std::trunc(ox + sx)) b.vx = 0;
+            if (std::trunc(b.y) != std::trunc(oy + sy)) b.vy = 0;
+            if (std::trunc(b.z) != std::trunc(oz + sz)) b.vz = 0;
+            if (std::fabs(b.x - ox) + std::fabs(b.y - oy) + std::fabs(b.z - oz) < kSettleDistance) settle = true;
+            b.vx -= FrameScale(t, b.vx / 7);
+            b.vy -= FrameScale(t, kBlockGravity);
+            b.vz -= FrameScale(t, b.vz / 7);
+        } else {
+            // A travel of no time arrives at once; a late frame never carries it past its end.
+            float f = b.duration > 0 ? static_cast<float>(t.now - b.startTime) / static_cast<float>(b.duration) : 1.0f;
+            f = std::clamp(f, 0.0f, 1.0f);
+            const float nx = b.fromX + (b.toX - b.fromX) * f, ny = b.fromY + (b.toY - b.fromY) * f,
+                        nz = b.fromZ + (b.toZ - b.fromZ) * f;
+            b.vx = nx - b.x;
+            b.vy = ny - b.y;
+            b.vz = nz - b.z;
+            b.x = nx;
+            b.y = ny;
+            b.z = nz;
+            settle = f >= 1.0f;
+        }
+        if (settle) {
+            const MovingBlock done = b;
+            RemoveMovingBlock(world, n);  // the next block moves into this place
+            SettleBlock(world, done, context);
+            continue;
+        }
+        ++n;
+    }
+}
+
+void StepHoles(World& world, RulesContext& context) {
+    int n = 0;
+    while (n <= std::min(world.lastHole, kMaxHoles - 1)) {
+        const Hole hole = world.holes[static_cast<std::size_t>(n)];
+        if (!(hole.refillDelay < context.time.now - hole.digTime)) {
+            ++n;
+            continue;
+        }
+        RemoveHole(world, n);
+        const int x = CellOf(hole.x), y = CellOf(hole.y), z = CellOf(hole.z);
+        // A cell that something else has filled meanwhile keeps what it has.
+        if (!IsEmptyCell(world, x, y, z)) continue;
+        const ObjectDef* def = DefinedObject(world, hole.value);
+        StartCellAnimation(world, x, y, z, hole.value, def ? def->recoverAnim : -1, context);
+    }
+}
+
+void StepCellAnimations(World& world, RulesContext& context) {
+    for (CellAnimation& slot : world.cellAnimations) {
+        if (!slot.inUse) continue;
+        const ObjectDef& anim = world.objectDefs[slot.object < kObjectTypeCount ? slot.object : 0];
+        const int count = anim.undefined ? 0 : std::min(anim.animFrameCount, kMaxMeshFrames);
+        const float old = slot.position;
+        slot.position += FrameScale(context.time, anim.animSpeed);
+        if (std::trunc(slot.position) != std::trunc(old)) slot.previousPosition = old;
+        // A stalled or backwards animation still ends rather than showing for ever.
+        if (!(slot.position > old) && count > 0 && anim.animSpeed <= 0) slot.position = static_cast<float>(count);
+        if (static_cast<float>(count) > slot.position) {
+            const Mesh* from = Frame(anim, static_cast<int>(slot.previousPosition));
+            const Mesh* to = Frame(anim, static_cast<int>(slot.position));
+            if (from && to) BlendMeshInto(*PrivateMesh(slot.mesh, *from), *from, *to, slot.position - std::trunc(slot.position));
+            continue;
+        }
+        slot.inUse = false;
+        SetCell(world, CellOf(slot.x), CellOf(slot.y), CellOf(slot.z), slot.finalValue);
+    }
+}
+
+void MechanismsStep(World& world, Actors& actors, RulesContext& context) {
+    const FrameTime& t = context.time;
+    if (t.now - context.lastSoundUpdate > kSoundUpdateMs) {
+        context.lastSoundUpdate = t.now;
+        if (context.updateSounds) context.updateSounds();
+    }
+    // The texture animation runs on game ticks, not frames.
+    context.tickRemainderMs += std::clamp(t.frameDelta, 0, kMaxFrameDelta);
+    while (context.tickRemainderMs >= kGameTickMs) {
+        context.tickRemainderMs -= kGameTickMs;
+        if (context.gameTick) context.gameTick();
+    }
+    StepObjectAnimations(world, context);
+    StepMovingBlocks(world, context);
+    StepHoles(world, context);
+    StepCellAnimations(world, context);
+    RunBehaviours(world, actors, context);
+}
+
+void LevelTimerStep(World& world, Actor& hero, RulesContext& context) {
+    if (!world.timerRunning || context.menuOpen) return;
+    world.timerLeft -= context.time.frameDelta;
+    if (world.timerLeft < 0) {
+        world.timerLeft = 0;
+        world.timerRunning = 0;
+        KillHero(hero, context);
+    }
+}
+
+}  // namespace zq

@@ -1,0 +1,59 @@
+// Mechanisms: pick-ups, levers, doors, holes that refill, pushed, falling and
+// travelling blocks, cell animations, the animation of the object types and
+// the level countdown.  Every change of a cell goes through SetCell.
+#pragma once
+
+#include <cstdint>
+
+#include "rules/actor.h"
+#include "rules/rules_context.h"
+#include "world/world.h"
+
+namespace zq {
+
+inline constexpr std::int32_t kHeroDigRefillMs = 10000;
+inline constexpr float kSpringThrow = 435.2f;
+inline constexpr float kPushSpeed = 95.0f;
+inline constexpr std::int32_t kMaxLives = 99;
+
+// Box of a moving block for MoveBox: step, height, width.
+inline constexpr std::int32_t kBlockStep = 51, kBlockHeight = 509, kBlockWidth = 171;
+
+// The pick-ups of the cell holding the hero's centre: ingots, timers, springs,
+// extra lives, light switches.
+void HeroPickups(World& world, Actor& hero, RulesContext& context);
+
+// Every cell of door type `doorType` starts its opening animation.
+void OpenDoors(World& world, std::int64_t doorType, RulesContext& context);
+// Switches every lever of the type in cell (x, y, z) and opens its door.
+void PullLever(World& world, int x, int y, int z, RulesContext& context);
+// Digs the cell out; it grows back after `refillMs` when its type recovers.
+void DigHole(World& world, int x, int y, int z, std::int32_t refillMs, RulesContext& context);
+// Starts a pushable block sliding along the larger axis of `heading`.
+void PushBlock(World& world, int x, int y, int z, float heading, RulesContext& context);
+
+// Shows the cell as `animObject` until its frames have played, then sets it
+// to `finalValue`.  With no free slot the cell takes its final value at once.
+void StartCellAnimation(World& world, int x, int y, int z, std::int64_t finalValue, std::int64_t animObject,
+                        RulesContext& context);
+// Lifts the cell's block out of the grid with a velocity per tick.
+void StartFallingBlock(World& world, int x, int y, int z, float vz, float vy, float vx, RulesContext& context);
+// Lifts the cell's block out of the grid and carries it to the cell (x+dx,
+// y+dy, z+dz) in `durationMs`.
+void StartTravellingBlock(World& world, int x, int y, int z, std::int32_t durationMs, int dz, int dy, int dx,
+                          RulesContext& context);
+
+// One frame of the World's machinery: object animations, moving blocks, holes,
+// cell animations, then the behaviours.
+void MechanismsStep(World& world, Actors& actors, RulesContext& context);
+
+// The level countdown; kills the hero when it runs out.
+void LevelTimerStep(World& world, Actor& hero, RulesContext& context);
+
+// The parts of MechanismsStep, for callers that need them alone.
+void StepObjectAnimations(World& world, RulesContext& context);
+void StepMovingBlocks(World& world, RulesContext& context);
+void StepHoles(World& world, RulesContext& context);
+void StepCellAnimations(World& world, RulesContext& context);
+
+}  // namespace zq
