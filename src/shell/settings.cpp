@@ -1,0 +1,102 @@
+#include "shell/settings.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+
+#include "core/scramble.h"
+#include "core/text.h"
+
+namespace zq {
+
+namespace {
+constexpr RenderSize kResolutions[kResolutionCount] = {
+    {160, 120}, {320, 200}, {320, 240}, {512, 384}, {640, 480}, {800, 600}, {1024, 768}, {1280, 1024}, {1600, 1200},
+};
+}  // namespace
+
+RenderSize ResolutionSize(int index) {
+    if (index < 0 || index >= kResolutionCount) return kResolutions[kDefaultResolution];
+    return kResolutions[index];
+}
+
+int ResolutionIndexForHeight(int height) {
+    switch (height) {
+        case 120: return 0;
+        case 200: return 1;
+        case 384: return 3;
+        case 480: return 4;
+        case 600: return 5;
+        case 768: return 6;
+        case 1024: return 7;
+        case 1200: return 8;
+        default: return kDefaultResolution;
+    }
+}
+
+std::filesystem::path UserConfigDir() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return xdg;
+    if (const char* home = std::getenv("HOME"); home && *home) return std::filesystem::path(home) / ".config";
+    return ".";
+}
+
+std::filesystem::path SettingsPath(const std::filesystem::path& startDir, const std::filesystem::path& userConfigDir) {
+    namespace fs = std::filesystem;
+    fs::path local = startDir / kSettingsFileName;
+    std::error_code ec;
+    auto status = fs::status(local, ec);
+    bool writable = !ec && fs::is_regular_file(status) &&
+                    (status.permissions() & fs::perms::owner_write) != fs::perms::none;
+    if (writable && std::ifstream(local, std::ios::binary)) return local;
+    return userConfigDir / "zorvoquib" / kSettingsFileName;
+}
+
+GameSettings ReadSettings(const SettingsFile& file) {
+    GameSettings s;
+    s.top = file.GetInt("General", "Top", 100);
+    s.left = file.GetInt("General", "Left", 100);
+    s.width = file.GetInt("General", "Width", 320);
+    s.height = file.GetInt("General", "Height", 240);
+    s.resolution = file.GetInt("General", "Resolution", kDefaultResolution);
+    if (s.resolution < 0 || s.resolution >= kResolutionCount) s.resolution = kDefaultResolution;
+    s.fullscreen = ToUpper(file.GetString("General", "Fullscreen", "false")) == "TRUE";
+    s.mouseMode = static_cast<std::uint8_t>(file.GetInt("General", "MouseMode", 0));
+    s.music = ToUpper(file.GetString("General", "Music", "true")) == "TRUE";
+    s.texture = ToUpper(file.GetString("General", "Texture", "true")) == "TRUE";
+    s.nickName = file.GetString("Network", "NickName", "");
+    return s;
+}
+
+void WriteSettings(SettingsFile& file, const GameSettings& s, int renderHeight) {
+    auto flag = [](bool on) { return on ? "True" : "False"; };
+    file.SetInt("General", "Top", s.top);
+    file.SetInt("General", "Left", s.left);
+    file.SetInt("General", "Width", s.width);
+    file.SetInt("General", "Height", s.height);
+    file.SetInt("General", "Resolution", ResolutionIndexForHeight(renderHeight));
+    file.SetString("General", "Fullscreen", flag(s.fullscreen));
+    file.SetInt("General", "MouseMode", s.mouseMode);
+    file.SetString("General", "Music", flag(s.music));
+    file.SetString("General", "Texture", flag(s.texture));
+    file.SetString("Network", "NickName", s.nickName);
+}
+
+std::optional<SavedGame> LoadGame(const SettingsFile& file, int levelCount) {
+    std::string text = Scramble(file.GetString("Save", "Index", ""));
+    if (!LooksNumeric(text)) return SavedGame{0, 3};
+    auto value = ParseNumber(text);
+    if (!value) return std::nullopt;
+    SavedGame game;
+    game.lives = std::clamp(*value / 100000, 0, 99);
+    game.level = std::max(*value % 100000, 0);
+    if (levelCount > 0 && game.level >= levelCount) game.level = levelCount - 1;
+    return game;
+}
+
+void SaveGame(SettingsFile& file, int level, int lives) {
+    std::int64_t value = static_cast<std::int64_t>(level) + static_cast<std::int64_t>(lives) * 100000;
+    file.SetString("Save", "Index", Scramble(std::to_string(value)));
+}
+
+}  // namespace zq
