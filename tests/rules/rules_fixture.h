@@ -2,10 +2,13 @@
 // an empty grid, a virtual clock and recorded sounds, clips and sends.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "rules/actor.h"
+#include "rules/hero.h"
+#include "rules/mechanisms.h"
 #include "rules/rules_context.h"
 #include "world/world.h"
 
@@ -140,6 +143,27 @@ struct RulesFixture {
     void Advance(std::int32_t ms) {
         context.time.now += ms;
         context.time.frameDelta = ms;
+    }
+    // One play frame of a single-player game, in the play frame's order.
+    void PlayFrame(const HeroKeys& keys = {}, std::int32_t ms = 30) {
+        Advance(ms);
+        Actor& hero = actors.Local();
+        if (hero.stunMs < 1)
+            HeroControl(world, actors, hero, keys, context);
+        else
+            hero.stunMs = std::max(0, hero.stunMs - ms);
+        LevelTimerStep(world, hero, context);
+        GravityAndLadders(world, hero, context);
+        ActorPhysics(world, hero, context);
+        UpdateActionTarget(world, hero);
+        MechanismsStep(world, actors, context);
+        if (!hero.dead && HeroKilledTest(world, hero)) KillHero(hero, context);
+    }
+    void Steps(int frames, std::int32_t ms = 30) {
+        for (int i = 0; i < frames; ++i) {
+            Advance(ms);
+            MechanismsStep(world, actors, context);
+        }
     }
     // Places the local hero standing in cell (cx, cy, cz), his bottom 1 above a full floor below.
     Actor& PlaceHero(int cx, int cy, int cz, float heading = 0) {
