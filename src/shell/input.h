@@ -1,0 +1,79 @@
+// Input: our own key codes, the device interface the platform implements, and
+// the mapping from keys, joystick and mouse to a player's eight command flags.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/settings_file.h"
+#include "rules/actor.h"
+
+namespace zq {
+
+enum class Key : std::uint8_t {
+    None,
+    Up, Down, Left, Right,
+    Space, Ctrl, Shift, Alt, Escape, Enter, Tab, Backspace,
+    PageUp, PageDown, Home, End, Insert, Delete,
+    Kp0, KpPlus, KpMinus, KpDivide, KpMultiply,
+    F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12,
+    A, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y, Z,
+    Num0, Num1, Num2, Num3, Num4, Num5, Num6, Num7, Num8, Num9,
+    MouseLeft, MouseRight,
+    Count,
+};
+inline constexpr int kKeyCount = static_cast<int>(Key::Count);
+
+// The key's name as written in settings files and input scripts ("Up", "F4", "W").
+std::string_view KeyName(Key key);
+// The key a name stands for, ignoring case; nothing for an unknown name.
+std::optional<Key> KeyFromName(std::string_view name);
+
+struct JoystickState {
+    bool present = false;
+    bool up = false, down = false, left = false, right = false;
+    std::array<bool, 4> buttons{};
+};
+
+struct MouseMotion {
+    std::int32_t dx = 0;  // centre minus cursor: moving right or down gives negative values
+    std::int32_t dy = 0;
+};
+
+// What the platform (or a script) reports.  KeyDown answers true when the key
+// is down now or was pressed since the previous KeyDown of that key, so a tap
+// between two frames still counts once.
+class InputDevice {
+public:
+    virtual ~InputDevice() = default;
+    virtual bool KeyDown(Key key) = 0;
+    // Mouse movement since the previous call; the platform recentres the cursor
+    // when `capture` is set (mouse mode on).
+    virtual MouseMotion TakeMouseMotion(bool capture) = 0;
+    virtual JoystickState Joystick() = 0;
+};
+
+// The key of each command flag: forward, back, left, right, Button 1..4.
+struct KeyBindings {
+    std::array<Key, 8> command{Key::Up, Key::Down, Key::Left, Key::Right,
+                               Key::Space, Key::Ctrl, Key::Shift, Key::Escape};
+};
+// Reads section "Keys" ("Forward", "Back", "Left", "Right", "Jump", "Look",
+// "Action", "Menu"); unknown names keep the default key.
+KeyBindings ReadKeyBindings(const SettingsFile& file);
+void WriteKeyBindings(SettingsFile& file, const KeyBindings& bindings);
+
+struct MouseInput {
+    MouseMotion motion;
+    bool left = false, right = false;
+};
+
+// One frame's polling: the flags move to prevCommands, then are set from the
+// keyboard or the joystick; with the mouse mode on, the left button is Button 3
+// and the right one Button 1.  Returns the mouse movement for the frame.
+MouseInput PollInput(InputDevice& device, Actor& actor, const KeyBindings& bindings, int mouseMode);
+
+}  // namespace zq
