@@ -15,7 +15,10 @@ namespace {
 
 constexpr std::int32_t kSoundUpdateMs = 66;
 constexpr std::int32_t kGameTickMs = 90;
-constexpr float kSettleDistance = 8.0f;  // a block that moved less than this in a frame comes to rest
+// A block that moves less than this per 90 ms comes to rest.  Scaled with the
+// frame, or at 30 frames a second a block dropped at speed 20 would stop in
+// mid-air on its first frame.
+constexpr float kSettleDistance = 8.0f;
 constexpr float kBlockGravity = 28.0f;
 
 float CellCentre(int i) { return static_cast<float>(kCellSize * i + kCellSize / 2); }
@@ -302,7 +305,7 @@ void StepMovingBlocks(World& world, RulesContext& context) {
             if (std::trunc(b.x) != std::trunc(ox + sx)) b.vx = 0;
             if (std::trunc(b.y) != std::trunc(oy + sy)) b.vy = 0;
             if (std::trunc(b.z) != std::trunc(oz + sz)) b.vz = 0;
-            if (std::fabs(b.x - ox) + std::fabs(b.y - oy) + std::fabs(b.z - oz) < kSettleDistance) settle = true;
+            if (std::fabs(b.x - ox) + std::fabs(b.y - oy) + std::fabs(b.z - oz) < FrameScale(t, kSettleDistance)) settle = true;
             b.vx -= FrameScale(t, b.vx / 7);
             b.vy -= FrameScale(t, kBlockGravity);
             b.vz -= FrameScale(t, b.vz / 7);
