@@ -7,14 +7,14 @@
 #include <functional>
 #include <vector>
 
+#include "assets/colour_tables.h"
+#include "assets/graphics.h"
 #include "assets/palette.h"
 
 namespace zq {
 
-inline constexpr int kShadeLevels = 256;      // rows of the shade table (light 0..255)
-inline constexpr int kBlendLevels = 5;        // translucency 0 (source) .. 4 (destination)
 inline constexpr int kTableSize = 256 * 256;  // one shade or blend table
-inline constexpr int kTextureSide = 128;      // bank images are 128 x 128
+inline constexpr int kTextureSide = kBankImageSide;
 inline constexpr int kTextureBytes = kTextureSide * kTextureSide;
 
 struct SoftFrame {

@@ -1,0 +1,17 @@
+// Screenshots: an 8-bit frame written as a paletted PNG.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "assets/palette.h"
+
+namespace zq {
+
+// Writes width x height palette indices (row by row) with their palette.
+// Returns false, with the reason in `why`, when the file cannot be written.
+bool WritePalettedPng(const std::string& path, const std::uint8_t* pixels, int width, int height,
+                      const Palette& palette, std::string& why);
+
+}  // namespace zq
