@@ -123,6 +123,9 @@ void MakeSounds(Output& out);
 void MakeMusic(Output& out);
 // Writes "game.dat"; throws when a line cannot be stored.
 void MakeCredits(Output& out);
+// The scrambled form of one credit line; throws when a scrambled byte would
+// be a CR or LF.
+std::string ScrambleCreditLine(const std::string& line);
 // Compiles every level source of `levelDir` into "LEVEL/".
 void MakeLevels(Output& out, const std::filesystem::path& levelDir);
 
