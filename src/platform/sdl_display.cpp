@@ -1,0 +1,116 @@
+#include "platform/sdl_display.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "core/errors.h"
+
+namespace zq {
+
+SdlDisplay::~SdlDisplay() { Close(); }
+
+void SdlDisplay::Open(const std::string& title, const WindowPlacement& placement) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) throw FatalError(std::string("GAME: Cannot open the display: ") + SDL_GetError());
+    int w = placement.width > 0 ? placement.width : 320;
+    int h = placement.height > 0 ? placement.height : 240;
+    window_ = SDL_CreateWindow(title.c_str(), placement.left, placement.top, w, h, SDL_WINDOW_RESIZABLE);
+    if (!window_) throw FatalError(std::string("GAME: Cannot create the window: ") + SDL_GetError());
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (!renderer_) throw FatalError(std::string("GAME: Cannot draw into the window: ") + SDL_GetError());
+}
+
+void SdlDisplay::Close() {
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (window_) SDL_DestroyWindow(window_);
+    texture_ = nullptr;
+    renderer_ = nullptr;
+    window_ = nullptr;
+}
+
+void SdlDisplay::Present(const SoftFrame& frame) {
+    if (!renderer_ || frame.width <= 0 || frame.height <= 0) return;
+    if (!texture_ || textureWidth_ != frame.width || textureHeight_ != frame.height) {
+        if (texture_) SDL_DestroyTexture(texture_);
+        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, frame.width,
+                                     frame.height);
+        if (!texture_) return;
+        textureWidth_ = frame.width;
+        textureHeight_ = frame.height;
+        rgba_.assign(static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height), 0);
+    }
+    std::uint32_t lookup[256];
+    for (std::size_t i = 0; i < 256; ++i)
+        lookup[i] = 0xFF000000u | (std::uint32_t{frame.palette.red[i]} << 16) |
+                    (std::uint32_t{frame.palette.green[i]} << 8) | std::uint32_t{frame.palette.blue[i]};
+    const std::size_t count = rgba_.size();
+    const std::uint8_t* src = frame.pixels.data();
+    if (frame.pixels.size() < count) return;
+    for (std::size_t i = 0; i < count; ++i) rgba_[i] = lookup[src[i]];
+    SDL_UpdateTexture(texture_, nullptr, rgba_.data(), frame.width * 4);
+
+    int outW = 0, outH = 0;
+    SDL_GetRendererOutputSize(renderer_, &outW, &outH);
+    SDL_Rect dest{(outW - frame.width) / 2, (outH - frame.height) / 2, frame.width, frame.height};
+    if (fullscreen_ && (frame.width > outW || frame.height > outH || (outW >= 2 * frame.width && outH >= 2 * frame.height))) {
+        // The desktop kept its own mode: scale the view to fit, keeping its shape.
+        double scale = std::min(static_cast<double>(outW) / frame.width, static_cast<double>(outH) / frame.height);
+        dest.w = static_cast<int>(frame.width * scale);
+        dest.h = static_cast<int>(frame.height * scale);
+        dest.x = (outW - dest.w) / 2;
+        dest.y = (outH - dest.h) / 2;
+    }
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, &dest);
+    SDL_RenderPresent(renderer_);
+}
+
+bool SdlDisplay::SetFullscreen(bool on, int renderWidth, int renderHeight) {
+    if (!window_) return false;
+    if (!on) {
+        if (SDL_SetWindowFullscreen(window_, 0) != 0) return false;
+        fullscreen_ = false;
+        return true;
+    }
+    SDL_DisplayMode wanted{SDL_PIXELFORMAT_UNKNOWN, renderWidth, renderHeight, 0, nullptr}, closest{};
+    int display = SDL_GetWindowDisplayIndex(window_);
+    bool exact = SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &wanted, &closest) &&
+                 closest.w == renderWidth && closest.h == renderHeight;
+    int result = -1;
+    if (exact) {
+        SDL_SetWindowDisplayMode(window_, &closest);
+        result = SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN);
+    }
+    if (result != 0) result = SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (result != 0) return false;
+    fullscreen_ = true;
+    return true;
+}
+
+void SdlDisplay::SetClientSize(int width, int height) {
+    if (window_ && !fullscreen_) SDL_SetWindowSize(window_, width, height);
+}
+
+WindowPlacement SdlDisplay::Placement() const {
+    WindowPlacement p;
+    if (!window_) return p;
+    SDL_GetWindowPosition(window_, &p.left, &p.top);
+    SDL_GetWindowSize(window_, &p.width, &p.height);
+    return p;
+}
+
+bool SdlDisplay::HasFocus() const {
+    return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
+}
+
+void ShowMessageBox(const std::string& title, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    if (SDL_WasInit(SDL_INIT_VIDEO) || SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), text.c_str(), nullptr);
+}
+
+}  // namespace zq

@@ -1,0 +1,58 @@
+// The game window: shows the software back end's 8-bit frame through its
+// palette, centred in the client area, windowed or full screen.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "render/soft/soft_frame.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+
+namespace zq {
+
+struct WindowPlacement {
+    int left = 100, top = 100;     // outer position, screen pixels
+    int width = 320, height = 240; // client size
+};
+
+class SdlDisplay {
+public:
+    SdlDisplay() = default;
+    ~SdlDisplay();
+    SdlDisplay(const SdlDisplay&) = delete;
+    SdlDisplay& operator=(const SdlDisplay&) = delete;
+
+    // Creates the window; throws FatalError when the video system cannot start.
+    void Open(const std::string& title, const WindowPlacement& placement);
+    void Close();
+
+    // Converts the frame through its palette and shows it centred; a full-screen
+    // view that does not fit the desktop mode is scaled to fit, keeping its shape.
+    void Present(const SoftFrame& frame);
+
+    bool Fullscreen() const { return fullscreen_; }
+    // Switches to full screen at the render size where the desktop allows
+    // (else the desktop's own mode with the view scaled); false on failure.
+    bool SetFullscreen(bool on, int renderWidth, int renderHeight);
+    void SetClientSize(int width, int height);
+    WindowPlacement Placement() const;
+    bool HasFocus() const;
+    SDL_Window* Window() const { return window_; }
+
+private:
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    int textureWidth_ = 0, textureHeight_ = 0;
+    bool fullscreen_ = false;
+    std::vector<std::uint32_t> rgba_;  // the converted frame, reused every frame
+};
+
+// Shows a message box (or prints to stderr when no display is available).
+void ShowMessageBox(const std::string& title, const std::string& text);
+
+}  // namespace zq

@@ -1,0 +1,50 @@
+// Keyboard, mouse and the first game controller or joystick through SDL.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "shell/input.h"
+
+struct SDL_Window;
+typedef union SDL_Event SDL_Event;
+struct _SDL_GameController;
+struct _SDL_Joystick;
+
+namespace zq {
+
+class SdlInput : public InputDevice {
+public:
+    SdlInput();
+    ~SdlInput() override;
+    SdlInput(const SdlInput&) = delete;
+    SdlInput& operator=(const SdlInput&) = delete;
+
+    // The window whose focus decides whether keys count; `fullscreen` makes keys
+    // count whatever has the focus.
+    void SetWindow(SDL_Window* window, bool fullscreen) {
+        window_ = window;
+        fullscreen_ = fullscreen;
+    }
+    // Feeds one event; returns false when it asks the program to close.
+    bool HandleEvent(const SDL_Event& event);
+
+    bool KeyDown(Key key) override;
+    MouseMotion TakeMouseMotion(bool capture) override;
+    JoystickState Joystick() override;
+
+private:
+    void OpenController(int deviceIndex);
+    bool Counts() const;
+
+    SDL_Window* window_ = nullptr;
+    bool fullscreen_ = false;
+    std::array<bool, kKeyCount> held_{};
+    std::array<bool, kKeyCount> pressedSinceQuery_{};
+    std::int32_t mouseDX_ = 0, mouseDY_ = 0;
+    bool captured_ = false;
+    _SDL_GameController* controller_ = nullptr;
+    _SDL_Joystick* joystick_ = nullptr;
+};
+
+}  // namespace zq

@@ -1,0 +1,35 @@
+// The end-credits text ("game.dat") and the help text of F1.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/resolver.h"
+
+namespace zq {
+
+inline constexpr int kMaxCreditLines = 1001;
+
+// One credits line as shown: headings use the big font and take 0.06 of the
+// view height, normal lines 0.03; an empty line takes no room.
+struct CreditLine {
+    std::string text;  // without the style mark
+    bool heading = false;
+    bool empty = false;
+};
+
+// Reads the scrambled credits.  Every line read but the last is used, at most
+// kMaxCreditLines lines are read.  Throws FatalError when the file is missing.
+std::vector<std::string> LoadCredits(const DataResolver& data);
+// Splits file text into lines ended by CR LF (a bare LF also ends a line).
+std::vector<std::string> SplitCreditLines(std::string_view text);
+// Unscrambles one stored line and reads its style mark.
+CreditLine DecodeCreditLine(std::string_view stored);
+// The vertical room a line takes, as a fraction of the view height.
+float CreditLineAdvance(const CreditLine& line);
+
+// The F1 help: thirteen lines joined by carriage returns.
+std::string HelpText();
+
+}  // namespace zq

@@ -1,0 +1,110 @@
+#include "shell/option_keys.h"
+
+#include "shell/credits.h"
+
+namespace zq {
+
+RenderSize NextResolution(RenderSize current) {
+    for (int i = 0; i < kResolutionCount; ++i) {
+        RenderSize size = ResolutionSize(i);
+        if (size.width == current.width && size.height == current.height) return ResolutionSize((i + 1) % kResolutionCount);
+    }
+    return ResolutionSize(0);
+}
+
+void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& input, const OptionContext& context,
+                      OptionActions& actions) {
+    const std::int32_t now = shell.time.now;
+    // Signed, so a time set into the future (after F4) holds the keys back.
+    if (now - options.optionKeyTime < kOptionKeyRepeatMs) return;
+    if (shell.clipPlaying) {
+        if (context.anyButton) actions.CloseVideoClip();
+        return;
+    }
+    if (shell.cinematicPlaying && context.anyButton) actions.StopCinematic();
+
+    const bool network = context.lastPlayer > 0;
+    auto accept = [&] { options.optionKeyTime = now; };
+    auto interval = [&] { return "Network refresh interval: " + std::to_string(options.refreshInterval) + " ms"; };
+
+    if (input.KeyDown(Key::F8)) {
+        accept();
+        actions.PlayChoiceSound();
+        int previous = options.stereoMode;
+        options.stereoMode = static_cast<std::uint8_t>((options.stereoMode + 1) % 3);
+        if (previous != 0) actions.SetStereo(0);
+        if (options.stereoMode != 0) actions.SetStereo(options.stereoMode);
+        static const char* const kMessages[] = {"STEREOSCOPIC MODE OFF", "STEREOSCOPIC RED/BLUE MODE",
+                                                "STEREOSCOPIC RED/GREEN MODE"};
+        ShowStatusMessage(shell, kMessages[options.stereoMode]);
+    }
+    if (input.KeyDown(Key::F3)) {
+        accept();
+        options.mouseMode = static_cast<std::uint8_t>((options.mouseMode + 1) % 3);
+        actions.SetMouseCursorShown(options.mouseMode == 0);
+        static const char* const kMessages[] = {"MOUSE MODE OFF", "MOUSE MODE ON", "MOUSE MODE ON SWAPPED"};
+        ShowStatusMessage(shell, kMessages[options.mouseMode]);
+    }
+    if (input.KeyDown(Key::F9)) {
+        accept();
+        shell.fps.shown = !shell.fps.shown;
+    }
+    if (network && input.KeyDown(Key::F11)) {
+        accept();
+        options.networkInfoShown = !options.networkInfoShown;
+        ShowStatusMessage(shell, interval());
+    }
+    if (network && context.localPlayer == 0 && input.KeyDown(Key::KpDivide)) {
+        accept();
+        if (options.refreshInterval > 30) options.refreshInterval -= 20;
+        ShowStatusMessage(shell, interval());
+    }
+    if (network && context.localPlayer == 0 && input.KeyDown(Key::KpMultiply)) {
+        accept();
+        if (options.refreshInterval < 2000) options.refreshInterval += 20;
+        ShowStatusMessage(shell, interval());
+    }
+    if (input.KeyDown(Key::F12)) {
+        accept();
+        shell.coordsShown = !shell.coordsShown;
+    }
+    if (input.KeyDown(Key::F7)) {
+        accept();
+        actions.PlayChoiceSound();
+        options.musicOn = !options.musicOn;
+        actions.SetMusicVolume(options.musicOn ? 100 : 0);
+        ShowStatusMessage(shell, options.musicOn ? "MUSIC ON" : "MUSIC OFF");
+    }
+    if (input.KeyDown(Key::F1)) {
+        accept();
+        actions.PlayChoiceSound();
+        ShowStatusMessage(shell, HelpText());
+    }
+    if (input.KeyDown(Key::F4)) {
+        options.optionKeyTime = now + kResolutionKeyExtraMs;
+        actions.PlayChoiceSound();
+        RenderSize next = NextResolution(actions.CurrentRenderSize());
+        bool wasFullscreen = actions.Fullscreen();
+        if (wasFullscreen) actions.SetFullscreen(false);
+        actions.SetRenderSize(next);
+        if (wasFullscreen && next.height > 120) actions.SetFullscreen(true);
+        ShowStatusMessage(shell, "RESOLUTION " + std::to_string(next.width) + "x" + std::to_string(next.height));
+    }
+    if (input.KeyDown(Key::F5)) {
+        accept();
+        actions.PlayChoiceSound();
+        options.highDetail = !options.highDetail;
+        actions.ReloadBank(options.highDetail);
+        ShowStatusMessage(shell, options.highDetail ? "TEXTURE MODE ON" : "TEXTURE MODE OFF");
+    }
+    if (input.KeyDown(Key::F6)) {
+        accept();
+        actions.PlayChoiceSound();
+        bool on = !actions.Fullscreen();
+        actions.SetFullscreen(on);
+        ResetFrameClock(shell, static_cast<std::uint32_t>(now));
+        ShowStatusMessage(shell, actions.Fullscreen() ? "FULLSCREEN MODE" : "WINDOW MODE");
+    }
+}
+
+}  // namespace zq

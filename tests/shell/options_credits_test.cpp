@@ -1,0 +1,182 @@
+#include "shell/credits.h"
+#include "shell/option_keys.h"
+
+#include <gtest/gtest.h>
+
+#include "core/errors.h"
+#include "core/scramble.h"
+#include "test_util.h"
+
+namespace zq {
+namespace {
+
+TEST(Credits, UseEveryLineButTheLastAndReadStyleMarks) {
+    test::TempDir dir;
+    std::string file = Scramble("&THE TEAM") + "\r\n" + Scramble(" Ann") + "\r\n\r\n" + Scramble("&") + "\r\nignored\r\n";
+    dir.Write("GAME.DAT", file);
+    auto lines = LoadCredits(DataResolver(dir.Path()));
+    ASSERT_EQ(lines.size(), 4u);
+    CreditLine heading = DecodeCreditLine(lines[0]);
+    EXPECT_TRUE(heading.heading);
+    EXPECT_EQ(heading.text, "THE TEAM");
+    EXPECT_FLOAT_EQ(CreditLineAdvance(heading), 0.06f);
+    EXPECT_EQ(DecodeCreditLine(lines[1]).text, "Ann");
+    EXPECT_FLOAT_EQ(CreditLineAdvance(DecodeCreditLine(lines[1])), 0.03f);
+    EXPECT_EQ(CreditLineAdvance(DecodeCreditLine(lines[2])), 0.0f);  // empty: no room
+    CreditLine markOnly = DecodeCreditLine(lines[3]);
+    EXPECT_EQ(markOnly.text, "");
+    EXPECT_FLOAT_EQ(CreditLineAdvance(markOnly), 0.06f);
+
+    std::string many;
+    for (int i = 0; i < 1500; ++i) many += "x\r\n";
+    dir.Write("GAME.DAT", many);
+    EXPECT_EQ(LoadCredits(DataResolver(dir.Path())).size(), static_cast<std::size_t>(kMaxCreditLines - 1));
+
+    test::TempDir empty;
+    try {
+        LoadCredits(DataResolver(empty.Path()));
+        ADD_FAILURE();
+    } catch (const FatalError& e) {
+        EXPECT_STREQ(e.what(), "GAME: The file game.dat does not exist. Please re-install the application");
+    }
+}
+
+TEST(HelpText, HasItsThirteenLinesExactly) {
+    std::string help = HelpText();
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t cr; (cr = help.find('\r', start)) != std::string::npos; start = cr + 1)
+        lines.push_back(help.substr(start, cr - start));
+    lines.push_back(help.substr(start));
+    ASSERT_EQ(lines.size(), 13u);
+    EXPECT_EQ(lines[0], "F3 MOUSE MODE  F4 RESOLUTION  F5 DETAILS  F6 SCREEN MODE  F7 MUSIC ON/OFF");
+    EXPECT_EQ(lines[2], "");
+    EXPECT_EQ(lines[3], "ROTATE                 : LEFT/RIGHT");
+    EXPECT_EQ(lines[9], "FAST REAR VIEW         : \"0\",\"Del\",\"Ins\" ");
+    EXPECT_EQ(lines[10], "CAMERA CHANGE          : \"+\"/\"-\" ");
+    EXPECT_EQ(lines[12], "KEYBOARD : BUTTON 1=SPACE   BUTTON 2=CTRL   BUTTON 3=SHIFT   BUTTON 4=ESC");
+    for (int i = 3; i <= 10; ++i) EXPECT_EQ(lines[static_cast<std::size_t>(i)].substr(23, 2), ": ") << i;
+}
+
+struct KeysHeld : InputDevice {
+    std::array<bool, kKeyCount> down{};
+    bool KeyDown(Key key) override { return down[static_cast<std::size_t>(key)]; }
+    MouseMotion TakeMouseMotion(bool) override { return {}; }
+    JoystickState Joystick() override { return {}; }
+    void Hold(Key key, bool on = true) { down[static_cast<std::size_t>(key)] = on; }
+};
+
+struct RecordingActions : OptionActions {
+    std::vector<std::string> log;
+    RenderSize size{320, 240};
+    bool fullscreen = false;
+    void PlayChoiceSound() override { log.push_back("choice"); }
+    void SetStereo(int mode) override { log.push_back("stereo " + std::to_string(mode)); }
+    void SetMouseCursorShown(bool shown) override { log.push_back(shown ? "cursor on" : "cursor off"); }
+    void SetMusicVolume(int v) override { log.push_back("music " + std::to_string(v)); }
+    RenderSize CurrentRenderSize() override { return size; }
+    void SetRenderSize(RenderSize s) override {
+        size = s;
+        log.push_back("size " + std::to_string(s.width) + "x" + std::to_string(s.height));
+    }
+    bool Fullscreen() override { return fullscreen; }
+    void SetFullscreen(bool on) override {
+        fullscreen = on;
+        log.push_back(on ? "fullscreen" : "windowed");
+    }
+    void ReloadBank(bool high) override { log.push_back(high ? "bank High" : "bank Low"); }
+    void CloseVideoClip() override { log.push_back("close clip"); }
+    void StopCinematic() override { log.push_back("stop cinematic"); }
+};
+
+class OptionKeysTest : public ::testing::Test {
+protected:
+    void Frame(std::int32_t now) {
+        shell.time.now = now;
+        HandleOptionKeys(options, shell, keys, context, actions);
+    }
+    OptionState options;
+    ShellState shell;
+    KeysHeld keys;
+    OptionContext context;
+    RecordingActions actions;
+};
+
+TEST_F(OptionKeysTest, HeldKeysRepeatAtMostEvery200Ms) {
+    keys.Hold(Key::F7);
+    for (int t = 1000; t <= 1400; t += 10) Frame(t);
+    // Accepted at 1000, 1200 and 1400.
+    EXPECT_EQ(std::count(actions.log.begin(), actions.log.end(), "choice"), 3);
+    EXPECT_FALSE(options.musicOn);
+    EXPECT_EQ(shell.status.text, "MUSIC OFF");
+}
+
+TEST_F(OptionKeysTest, StereoMouseAndDetailCycleWithTheirMessages) {
+    keys.Hold(Key::F8);
+    Frame(1000);
+    EXPECT_EQ(shell.status.text, "STEREOSCOPIC RED/BLUE MODE");
+    Frame(1300);
+    EXPECT_EQ(shell.status.text, "STEREOSCOPIC RED/GREEN MODE");
+    Frame(1600);
+    EXPECT_EQ(shell.status.text, "STEREOSCOPIC MODE OFF");
+    EXPECT_EQ(actions.log, (std::vector<std::string>{"choice", "stereo 1", "choice", "stereo 0", "stereo 2", "choice",
+                                                     "stereo 0"}));
+    keys.Hold(Key::F8, false);
+    keys.Hold(Key::F3);
+    Frame(2000);
+    Frame(2300);
+    EXPECT_EQ(shell.status.text, "MOUSE MODE ON SWAPPED");
+    keys.Hold(Key::F3, false);
+    keys.Hold(Key::F5);
+    Frame(3000);
+    EXPECT_EQ(shell.status.text, "TEXTURE MODE OFF");
+    EXPECT_EQ(actions.log.back(), "bank Low");
+}
+
+TEST_F(OptionKeysTest, ResolutionCycleWrapsWindowedAndWaitsLonger) {
+    actions.size = {1600, 1200};
+    actions.fullscreen = true;
+    keys.Hold(Key::F4);
+    Frame(1000);
+    EXPECT_EQ(actions.size.width, 160);
+    EXPECT_FALSE(actions.fullscreen);  // not re-entered at 120 lines
+    EXPECT_EQ(shell.status.text, "RESOLUTION 160x120");
+    Frame(1600);  // within 700 ms of the last F4
+    EXPECT_EQ(actions.size.width, 160);
+    Frame(1700);
+    EXPECT_EQ(actions.size.width, 320);
+    EXPECT_EQ(actions.size.height, 200);
+    EXPECT_EQ(NextResolution({333, 333}).width, 160);
+}
+
+TEST_F(OptionKeysTest, NetworkKeysNeedANetworkGameAndTheHostForIntervals) {
+    keys.Hold(Key::F11);
+    keys.Hold(Key::KpDivide);
+    Frame(1000);
+    EXPECT_FALSE(options.networkInfoShown);
+    EXPECT_EQ(options.refreshInterval, 100);
+    context.lastPlayer = 1;
+    context.localPlayer = 1;
+    Frame(2000);
+    EXPECT_TRUE(options.networkInfoShown);
+    EXPECT_EQ(options.refreshInterval, 100);
+    context.localPlayer = 0;
+    options.refreshInterval = 31;
+    Frame(3000);
+    EXPECT_EQ(options.refreshInterval, 11);
+    Frame(4000);
+    EXPECT_EQ(options.refreshInterval, 11);  // never below 11
+    EXPECT_EQ(shell.status.text, "Network refresh interval: 11 ms");
+}
+
+TEST_F(OptionKeysTest, AVideoClipTakesTheButtonsAndNothingElse) {
+    shell.clipPlaying = true;
+    keys.Hold(Key::F7);
+    context.anyButton = true;
+    Frame(1000);
+    EXPECT_EQ(actions.log, (std::vector<std::string>{"close clip"}));
+    EXPECT_TRUE(options.musicOn);
+}
+
+}  // namespace
+}  // namespace zq
