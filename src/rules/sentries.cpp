@@ -136,10 +136,15 @@ void SentryMove(World& world, RulesContext& context) {
         s.span = std::max({std::fabs(dx), std::fabs(dy), std::fabs(dz)}) + 1;
         const float v = s.mode == 0 ? static_cast<float>(RoundToInt(1.5 * s.speed)) : static_cast<float>(s.speed);
         const float ox = s.x, oy = s.y, oz = s.z;
-        MoveBox(world, s.x, s.y, s.z, 0, 2 * s.halfHeight, s.width, FrameScale(t, v * dz / s.span),
-                FrameScale(t, v * dy / s.span), FrameScale(t, v * dx / s.span));
+        const float vx = FrameScale(t, v * dx / s.span), vy = FrameScale(t, v * dy / s.span),
+                    vz = FrameScale(t, v * dz / s.span);
+        MoveBox(world, s.x, s.y, s.z, 0, 2 * s.halfHeight, s.width, vz, vy, vx);
+        // Stalled: it covered less than a tenth of the way it asked for (held by a
+        // wall or the grid's edge).  Measured against this frame's request so the
+        // test means the same at any frame rate.
         const float moved = (s.x - ox) * (s.x - ox) + (s.y - oy) * (s.y - oy) + (s.z - oz) * (s.z - oz);
-        s.stalled = s.span * s.span * 0.01f > moved;
+        const float asked = vx * vx + vy * vy + vz * vz;
+        s.stalled = asked * 0.01f > moved;
     }
 }
 
