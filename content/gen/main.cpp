@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
         zq::gen::MakeSounds(out);
         zq::gen::MakeMusic(out);
         zq::gen::MakeCredits(out);
+        zq::gen::MakeLevels(out, levelDir);
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
         std::printf("zqgen: %zu files in %s (%lld ms)\n", out.written.size(), outDir.c_str(), static_cast<long long>(ms));
     } catch (const std::exception& e) {
