@@ -1,0 +1,169 @@
+// Cost of the game rules per frame in a busy level: every mechanism table full,
+// every sentry slot used.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "rules/actor.h"
+#include "rules/hero.h"
+#include "rules/mechanisms.h"
+#include "rules/move_box.h"
+#include "rules/rules_context.h"
+#include "rules/sentries.h"
+#include "world/level_file.h"
+#include "world/world.h"
+
+namespace zq {
+namespace {
+
+constexpr Cell kFloor = 1, kWall = 2, kCrate = 3, kAnim = 4;
+
+MeshRef FrameMesh(std::int32_t shift) {
+    auto m = std::make_shared<Mesh>();
+    for (int i = 0; i < 40; ++i) {
+        m->x.push_back(i * 10 + shift);
+        m->y.push_back(i * 5);
+        m->z.push_back(-i * 3);
+    }
+    return m;
+}
+
+// A 40 x 12 x 40 level with a floor, scattered pillars, 255 sentries, 257
+// moving blocks (half falling, half travelling) and 257 cell animations.
+struct BusyLevel {
+    World world;
+    Random random;
+    RulesContext context{random};
+    Actors actors;
+    SentrySounds sounds;
+
+    // The state a frame changes, restored before each measured frame.
+    std::vector<Cell> cells;
+    std::array<MovingBlock, kMaxMovingBlocks> blocks{};
+    std::int32_t lastBlock = -1;
+    std::array<CellAnimation, kCellAnimationCount> animations{};
+    std::array<SentryState, kMaxSentries> sentries{};
+    std::uint32_t seed = 0;
+
+    BusyLevel() {
+        AllocateGrid(world, 40, 12, 40);
+        for (Cell t : {kFloor, kWall, kCrate}) {
+            ObjectDef& d = world.objectDefs[t];
+            d.undefined = false;
+            d.cube = true;
+            d.bounds = {0, 511, 0, 0, 511, 511, 511, 511, 511};
+        }
+        ObjectDef& anim = world.objectDefs[kAnim];
+        anim.undefined = false;
+        anim.collision = false;
+        anim.bounds = {0, 511, 0, 0, 511, 511, 511, 511, 511};
+        anim.animFrameCount = 8;
+        anim.animSpeed = 0.001f;  // slow enough that no animation ends during the run
+        for (int i = 0; i < 8; ++i) anim.meshes[static_cast<std::size_t>(i)] = FrameMesh(i * 7);
+
+        for (int x = 0; x < 40; ++x)
+            for (int z = 0; z < 40; ++z) SetCell(world, x, 0, z, kFloor);
+        for (int i = 0; i < 120; ++i) {
+            int x = static_cast<int>(random.Next(40)), z = static_cast<int>(random.Next(40));
+            for (int y = 1; y < 4; ++y) SetCell(world, x, y, z, kWall);
+        }
+        context.time = {100000, 30};
+
+        // Moving blocks: crates started from the upper layers.
+        for (int i = 0; i < kMaxMovingBlocks; ++i) {
+            int x = i % 40, y = 5 + (i / 40) % 6, z = (i * 7) % 40;
+            SetCell(world, x, y, z, kCrate);
+            if (i % 2 == 0)
+                StartFallingBlock(world, x, y, z, 10, -20, 10, context);
+            else
+                StartTravellingBlock(world, x, y, z, 1000000, 1, 0, 1, context);
+        }
+        // Cell animations fill every slot.
+        for (int i = 0; i < kCellAnimationCount; ++i) {
+            int x = (i * 3) % 40, z = (i * 11) % 40;
+            SetCell(world, x, 4, z, kWall);
+            StartCellAnimation(world, x, 4, z, kWall, kAnim, context);
+        }
+        world.sentryCount = kMaxSentries;
+        for (int i = 0; i < kMaxSentries; ++i) {
+            SentryState& s = world.sentries[static_cast<std::size_t>(i)];
+            s.x = static_cast<float>((i % 40) * 512 + 256);
+            s.y = static_cast<float>((4 + i % 6) * 512 + 256);
+            s.z = static_cast<float>(((i * 13) % 40) * 512 + 256);
+            s.heading = static_cast<float>(i * 1000);
+        }
+        world.randomSeed = 77;
+        ResetSentries(world, random, 0);
+        ResetActorsForLevel(actors, world);
+        actors.Local().x = 20 * 512 + 256;
+        actors.Local().y = 512 + 241;
+        actors.Local().z = 20 * 512 + 256;
+
+        cells = world.cells;
+        blocks = world.movingBlocks;
+        lastBlock = world.lastMovingBlock;
+        animations = world.cellAnimations;
+        sentries = world.sentries;
+        seed = random.seed;
+    }
+
+    void Restore() {
+        std::copy(cells.begin(), cells.end(), world.cells.begin());
+        world.movingBlocks = blocks;
+        world.lastMovingBlock = lastBlock;
+        world.cellAnimations = animations;
+        world.sentries = sentries;
+        random.seed = seed;
+        context.time = {100000, 30};
+    }
+
+    void Frame() {
+        context.time.now += 30;
+        MechanismsStep(world, actors, context);
+        SentryThink(world, actors, sounds, context);
+        SentryMove(world, context);
+    }
+};
+
+void BM_RulesFrame(benchmark::State& state) {
+    BusyLevel level;
+    for (auto _ : state) {
+        state.PauseTiming();
+        level.Restore();
+        state.ResumeTiming();
+        level.Frame();
+        benchmark::DoNotOptimize(level.world.movingBlocks[0].y);
+    }
+    state.counters["movingBlocks"] = static_cast<double>(level.world.lastMovingBlock + 1);
+}
+BENCHMARK(BM_RulesFrame)->Unit(benchmark::kMicrosecond);
+
+// A run of frames without restoring: blocks land and settle, sentries wander.
+void BM_RulesHundredFrames(benchmark::State& state) {
+    BusyLevel level;
+    for (auto _ : state) {
+        state.PauseTiming();
+        level.Restore();
+        state.ResumeTiming();
+        for (int i = 0; i < 100; ++i) level.Frame();
+    }
+}
+BENCHMARK(BM_RulesHundredFrames)->Unit(benchmark::kMillisecond);
+
+void BM_MoveBoxHero(benchmark::State& state) {
+    BusyLevel level;
+    level.world.lastMovingBlock = -1;
+    float x = 10 * 512 + 256, y = 512 + 241, z = 10 * 512 + 256;
+    float dir = 40;
+    for (auto _ : state) {
+        MoveBox(level.world, x, y, z, 256, 480, 260, dir, -3, dir);
+        if (x > 30 * 512 || x < 5 * 512) dir = -dir;
+        benchmark::DoNotOptimize(x);
+    }
+}
+BENCHMARK(BM_MoveBoxHero);
+
+}  // namespace
+}  // namespace zq
+
+BENCHMARK_MAIN();
