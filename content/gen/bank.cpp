@@ -155,23 +155,23 @@ std::vector<Section> Clips() {
     // pitch, roll) from A to B, with text lines split at "|".
     Section machines{"Clip " + std::to_string(kClipMachines), {}};
     machines.Set("Name", "Machines wake up").Set("PlayedSingle", "TRUE").Set("Cinemascope", "TRUE")
-        .Set("Frame_0_A", "(1280,1800,768),(0,-1500,0)").Set("Frame_0_B", "(3328,1800,768),(0,-1500,0)")
+        .Set("Frame_0_A", "(2816,2600,300),(0,-1500,0)").Set("Frame_0_B", "(2816,2600,3500),(0,-1500,0)")
         .Set("Frame_0_Duration", 3500).Set("Frame_0_Text", "SOMETHING STIRS|IN THE OLD WORKSHOP")
         .Set("Frame_0_A_AmbientLightPercent", 60).Set("Frame_0_B_AmbientLightPercent", 100)
         .Set("Frame_0_Sample", Sound("WHOOSH"))
-        .Set("Frame_1_A", "(3328,1800,768),(0,-1500,0)").Set("Frame_1_B", "(3328,2600,2300),(16384,-3000,0)")
+        .Set("Frame_1_A", "(2816,3800,4800),(0,-2500,0)").Set("Frame_1_B", "(2816,4200,7800),(0,-2500,0)")
         .Set("Frame_1_Duration", 3000).Set("Frame_1_Text", "FLOORS FALL. LIFTS RISE.|WATCH YOUR STEP!");
     v.push_back(machines);
 
     Section vault{"Clip " + std::to_string(kClipVault), {}};
     vault.Set("Name", "The vault").Set("PlayedSingle", "TRUE").Set("Cinemascope", "TRUE")
         .Set("Object_0", Mesh("SENTRY")).Set("Object_1", Mesh("SENTRY"))
-        .Set("Frame_0_A", "(2304,2000,1280),(0,-1200,0)").Set("Frame_0_B", "(2304,2400,3328),(0,-2400,0)")
+        .Set("Frame_0_A", "(4096,3000,1280),(0,-1200,0)").Set("Frame_0_B", "(4096,3400,6000),(0,-1200,0)")
         .Set("Frame_0_Duration", 4000).Set("Frame_0_Text", "THE VAULT OF ZORVO QUIB|ALL YOU LEARNED, AT ONCE")
-        .Set("Frame_0_Mesh_0_Index_A", 0).Set("Frame_0_Mesh_0_A", "(2304,1600,3328),(0,0,0)")
-        .Set("Frame_0_Mesh_0_Index_B", 1).Set("Frame_0_Mesh_0_B", "(2304,1900,3328),(16384,0,0)")
+        .Set("Frame_0_Mesh_0_Index_A", 0).Set("Frame_0_Mesh_0_A", "(4096,3200,8000),(0,0,0)")
+        .Set("Frame_0_Mesh_0_Index_B", 1).Set("Frame_0_Mesh_0_B", "(4096,3500,8000),(16384,0,0)")
         .Set("Frame_0_Sample", Sound("SEEN"))
-        .Set("Frame_1_A", "(2304,2400,3328),(0,-2400,0)").Set("Frame_1_B", "(2304,1200,1280),(16384,0,0)")
+        .Set("Frame_1_A", "(4096,4200,9000),(0,-2400,0)").Set("Frame_1_B", "(4096,3600,11800),(0,-2400,0)")
         .Set("Frame_1_Duration", 2500).Set("Frame_1_Text", "GOOD LUCK!")
         .Set("Frame_1_A_AmbientLightPercent", 100).Set("Frame_1_B_AmbientLightPercent", 70);
     v.push_back(vault);
