@@ -138,7 +138,16 @@ json RenderLevel(const Args& args) {
     const std::string* cameraText = line.Option("camera");
     if (!cameraText) throw ToolError("render needs --camera X,Y,Z,HEADING,PITCH,ROLL");
     std::array<std::int32_t, 6> camera{};
-    ParseSixValues(*cameraText, camera);
+    {
+        std::size_t pos = 0;
+        for (std::size_t i = 0; i < camera.size(); ++i) {
+            const std::size_t end = i + 1 < camera.size() ? cameraText->find(',', pos) : cameraText->size();
+            const auto value = end == std::string::npos ? std::nullopt : ParseNumber(Trim(cameraText->substr(pos, end - pos)));
+            if (!value) throw ToolError("bad --camera " + *cameraText + " (X,Y,Z,HEADING,PITCH,ROLL)");
+            camera[i] = *value;
+            pos = end + 1;
+        }
+    }
     const auto size = ParseSize(line);
     const int lamp = IntOption(line, "lamp", 6144);
     const std::string out = line.Option("out") ? *line.Option("out") : "render.png";

@@ -1,0 +1,130 @@
+// Software renderer frame rate: a fixed camera path through a large level
+// (DrawWorld + EndFrame into the frame buffer, nothing presented) at three
+// screen sizes.  Uses the largest level of the default data folder, or builds
+// a big one from the default bank when the folder has no levels yet.
+// Data folder: $ZQ_DATA, else "data" beside the program.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "assets/colour_tables.h"
+#include "assets/graphics.h"
+#include "assets/sound_slots.h"
+#include "core/random.h"
+#include "render/soft/graphics_binding.h"
+#include "render/soft/soft_renderer.h"
+#include "render/world_draw.h"
+#include "world/level_file.h"
+#include "world/object_defs.h"
+
+namespace {
+
+std::filesystem::path g_dataDir;
+
+// A 48 x 10 x 48 maze of rooms on two floors with ladders, ingots, crates
+// and doors: about what the larger default levels hold.
+void BuildBigLevel(zq::World& world) {
+    zq::InitNewLevel(world, 48, 10, 48, 7);
+    auto set = [&](int x, int y, int z, zq::Cell v) { zq::SetCell(world, x, y, z, v); };
+    for (int z = 0; z < 48; ++z)
+        for (int x = 0; x < 48; ++x) {
+            const bool edge = x == 0 || z == 0 || x == 47 || z == 47;
+            const bool wall = (x % 8 == 0 || z % 8 == 0) && !((x + 4) % 8 == 0 || (z + 4) % 8 == 0) &&
+                              (x % 8 != 0 || z % 8 < 3 || z % 8 > 5) && (z % 8 != 0 || x % 8 < 3 || x % 8 > 5);
+            for (int y = 1; y < 4; ++y)
+                if (edge || wall) set(x, y, z, y == 1 ? 3 : 2);
+            if ((x * 7 + z * 3) % 23 == 0 && !edge && !wall) set(x, 1, z, 20);
+            if ((x * 5 + z * 11) % 37 == 0 && !edge && !wall) set(x, 1, z, 16);
+            if (x % 8 == 4 && z % 8 == 4) {
+                for (int y = 1; y < 5; ++y) set(x, y, z, 14);
+            }
+            if (!edge && (x / 8 + z / 8) % 2 == 0) set(x, 4, z, x % 8 == 4 && z % 8 == 4 ? 0 : 5);
+            zq::SetLight(world, x, 1, z, static_cast<std::uint8_t>(96 + (x * 13 + z * 7) % 64));
+        }
+}
+
+struct Scene {
+    std::unique_ptr<zq::Graphics> graphics = zq::MakeGraphics(zq::PixelFormat::kIndexed);
+    std::unique_ptr<zq::World> world = std::make_unique<zq::World>();
+    std::unique_ptr<zq::BankAssets> assets = std::make_unique<zq::BankAssets>();
+    std::unique_ptr<zq::SilentSoundSlots> sounds = std::make_unique<zq::SilentSoundSlots>();
+    std::string level = "(built in code)";
+
+    Scene() {
+        zq::DataResolver data(g_dataDir);
+        zq::BankLoadContext bank{data, *graphics, *assets, *sounds, 0, nullptr, {}};
+        std::uintmax_t biggest = 0;
+        std::error_code ec;
+        for (const char* folder : {"LEVEL", "level", "Level"}) {
+            for (const auto& entry : std::filesystem::directory_iterator(g_dataDir / folder, ec)) {
+                if (entry.path().extension() != ".lev" && entry.path().extension() != ".LEV") continue;
+                if (entry.file_size() > biggest) {
+                    biggest = entry.file_size();
+                    level = std::string(folder) + "/" + entry.path().filename().string();
+                }
+            }
+        }
+        if (biggest > 0) {
+            zq::Random random;
+            zq::LevelLoadContext context{data, random, 0, {}};
+            context.hooks.loadObjectDefinitions = [&](zq::World& w, const std::string& name, const std::string& mode) {
+                zq::LoadObjectDefinitions(w, bank, name, mode);
+            };
+            zq::LoadLevelFile(*world, context, level, "High");
+        } else {
+            BuildBigLevel(*world);
+            zq::LoadObjectDefinitions(*world, bank, "Standard.bnk", "High");
+        }
+        zq::SetFogColour(*graphics->tables, graphics->mainPalette, world->fogRed, world->fogGreen, world->fogBlue);
+    }
+};
+
+Scene& SharedScene() {
+    static Scene scene;  // loaded once for all sizes
+    return scene;
+}
+
+void SoftFrames(benchmark::State& state) {
+    Scene& scene = SharedScene();
+    zq::SoftRenderer renderer;
+    renderer.SetProjection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    zq::BindGraphics(renderer, *scene.graphics);
+    zq::WorldDrawState draw;
+    zq::InitWorldDrawState(draw);
+    zq::WorldDrawParams params;
+    params.clearColour = zq::FogClearColour(*scene.graphics);
+    const float sx = static_cast<float>(scene.world->sizeX * zq::kCellSize);
+    const float sz = static_cast<float>(scene.world->sizeZ * zq::kCellSize);
+    int frame = 0;
+    std::int64_t triangles = 0;
+    for (auto _ : state) {
+        // A slow loop around the middle of the level at head height, turning.
+        const float t = static_cast<float>(frame % 360) * 3.1415f / 180.0f;
+        params.camera = {sx / 2 + std::cos(t) * sx / 4, 512 + 300, sz / 2 + std::sin(t) * sz / 4, 0,
+                         static_cast<int>(std::sin(t * 3) * 1500), (frame * 91) % 32768};
+        zq::DrawWorld(*scene.world, renderer, draw, params, {});
+        triangles += renderer.TriangleCount();
+        renderer.EndFrame();
+        benchmark::DoNotOptimize(renderer.Frame().pixels.data());
+        ++frame;
+    }
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(frame), benchmark::Counter::kIsRate);
+    state.counters["triangles"] = static_cast<double>(triangles) / std::max(1, frame);
+    state.SetLabel(scene.level);
+}
+BENCHMARK(SoftFrames)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (const char* env = std::getenv("ZQ_DATA")) g_dataDir = env;
+    else g_dataDir = std::filesystem::absolute(argv[0]).parent_path() / "data";
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
