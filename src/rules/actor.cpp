@@ -5,6 +5,7 @@
 
 #include "rules/rules_math.h"
 
+
 namespace zq {
 
 void ResetActorsForLevel(Actors& actors, const World& world) {
@@ -49,9 +50,7 @@ void ResetActorsForGame(Actors& actors) {
 
 void BlendMeshInto(Mesh& out, const Mesh& from, const Mesh& to, float factor) {
     std::size_t n = from.VertexCount();
-    if (out.VertexCount() != n) {
-        out = from;  // only when the vertex count changes, never in steady play
-    }
+    if (out.VertexCount() != n) out = from;  // only when the vertex count changes, never in steady play
     std::size_t shared = std::min({n, to.VertexCount(), from.y.size(), from.z.size(), to.y.size(), to.z.size()});
     for (std::size_t i = 0; i < shared; ++i) {
         out.x[i] = from.x[i] + RoundToInt(static_cast<double>(to.x[i] - from.x[i]) * factor);
@@ -79,8 +78,9 @@ void BlendActorPoses(Actor& actor, const FrameTime& time) {
     const MeshRef* from = pose(actor.blendFrom);
     const MeshRef* to = pose(actor.animState);
     if (from && to) {
-        if (!actor.mesh) actor.mesh = std::make_shared<Mesh>(**from);  // first use only
-        BlendMeshInto(*actor.mesh, **from, **to, factor);
+        // The working mesh is the Actor's own; never blend into a pose shared with others.
+        if (actor.mesh && (actor.mesh == *from || actor.mesh == *to)) actor.mesh.reset();
+        BlendMeshes(*from, *to, actor.mesh, factor);
     }
     if (factor >= 1.0f) {
         actor.blendFrom = actor.animState;

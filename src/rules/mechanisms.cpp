@@ -27,11 +27,16 @@ void PlayObjectSound(RulesContext& context, const ObjectDef* def, float x, float
     if (def) PlaySoundAt(context, def->actionSound, RoundToInt(x), RoundToInt(y), RoundToInt(z), def->actionVolume);
 }
 
-// A cell animation slot's own mesh, so blending never writes into a frame
-// shared by the object type.  Allocates only the first time a slot blends.
-Mesh* PrivateMesh(MeshRef& slot, const Mesh& like) {
-    if (!slot || slot.use_count() > 1) slot = std::make_shared<Mesh>(like);
-    return slot.get();
+bool IsFrameOf(const ObjectDef& def, const MeshRef& mesh) {
+    for (const MeshRef& frame : def.meshes)
+        if (frame && frame == mesh) return true;
+    return false;
+}
+
+// Makes `work` a mesh of its own, so blending never writes into a frame shared
+// by the object type.  Allocates only the first time a slot or type blends.
+void OwnMesh(MeshRef& work, const ObjectDef& def, const Mesh& like) {
+    if (!work || IsFrameOf(def, work)) work = std::make_shared<Mesh>(like);
 }
 
 const Mesh* Frame(const ObjectDef& def, int frame) {
@@ -167,6 +172,7 @@ void StartCellAnimation(World& world, int x, int y, int z, std::int64_t finalVal
         return;
     }
     const ObjectDef& anim = world.objectDefs[static_cast<std::size_t>(animObject)];
+    const ObjectDef& previous = world.objectDefs[slot->object < kObjectTypeCount ? slot->object : 0];
     slot->inUse = true;
     slot->x = CellCentre(x);
     slot->y = CellCentre(y);
@@ -174,7 +180,7 @@ void StartCellAnimation(World& world, int x, int y, int z, std::int64_t finalVal
     slot->object = static_cast<Cell>(animObject);
     slot->finalValue = final;
     slot->startTime = slot->startTime2 = context.time.now;
-    if (const Mesh* first = Frame(anim, 0); first && slot->mesh && slot->mesh.use_count() == 1)
+    if (const Mesh* first = Frame(anim, 0); first && slot->mesh && !IsFrameOf(previous, slot->mesh))
         *slot->mesh = *first;  // reuse the slot's own buffer
     else
         slot->mesh = anim.meshes[0];
@@ -272,8 +278,9 @@ void StepObjectAnimations(World& world, RulesContext& context) {
             const Mesh* from = Frame(def, a);
             const Mesh* to = Frame(def, b);
             if (from && to) {
-                Mesh* work = PrivateMesh(def.firstMeshCopy, *from);
-                BlendMeshInto(*work, *from, *to, factor);
+                OwnMesh(def.firstMeshCopy, def, *from);
+                BlendMeshes(def.meshes[static_cast<std::size_t>(a)], def.meshes[static_cast<std::size_t>(b)],
+                            def.firstMeshCopy, factor);
                 def.workingMesh = def.firstMeshCopy;
             }
             if (def.animateCollision) {
@@ -361,9 +368,14 @@ void StepCellAnimations(World& world, RulesContext& context) {
         // A stalled or backwards animation still ends rather than showing for ever.
         if (!(slot.position > old) && count > 0 && anim.animSpeed <= 0) slot.position = static_cast<float>(count);
         if (static_cast<float>(count) > slot.position) {
-            const Mesh* from = Frame(anim, static_cast<int>(slot.previousPosition));
-            const Mesh* to = Frame(anim, static_cast<int>(slot.position));
-            if (from && to) BlendMeshInto(*PrivateMesh(slot.mesh, *from), *from, *to, slot.position - std::trunc(slot.position));
+            const int a = static_cast<int>(slot.previousPosition), b = static_cast<int>(slot.position);
+            const Mesh* from = Frame(anim, a);
+            const Mesh* to = Frame(anim, b);
+            if (from && to) {
+                OwnMesh(slot.mesh, anim, *from);
+                BlendMeshes(anim.meshes[static_cast<std::size_t>(a)], anim.meshes[static_cast<std::size_t>(b)], slot.mesh,
+                            slot.position - std::trunc(slot.position));
+            }
             continue;
         }
         slot.inUse = false;
