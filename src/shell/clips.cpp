@@ -1,0 +1,131 @@
+// Clips: a clip's music and its in-engine cinematic of up to two timed shots.
+// Videos are not played: a clip's video is skipped as if its file were missing.
+#include <algorithm>
+#include <cmath>
+
+#include "render/overlay.h"
+#include "rules/rules_math.h"
+#include "shell/game.h"
+
+namespace zq {
+
+namespace {
+
+bool ValidClip(std::int32_t index) { return index >= 0 && index < kClipCount; }
+
+void PlayFrameSample(Game& game, const ClipFrame& frame) {
+    if (frame.sample != kNoSound) game.audio.PlaySound(frame.sample, false);
+}
+
+float Lerp(std::int32_t a, std::int32_t b, float t) { return static_cast<float>(a) + static_cast<float>(b - a) * t; }
+
+}  // namespace
+
+void StopMusic(Game& game) {
+    game.audio.StopMusic();
+    game.clips.currentClip = -1;
+    game.shell.cinematicPlaying = false;
+}
+
+void StartClip(Game& game, std::int32_t index) {
+    if (!ValidClip(index)) return;  // a clip number outside the table starts nothing
+    const ClipDef& clip = game.world->clips[static_cast<std::size_t>(index)];
+    if (!clip.music.empty()) StopMusic(game);
+    if (clip.hasFrames) {
+        game.shell.cinematicPlaying = true;
+        game.clips.frame = 0;
+        game.clips.frameStart = game.shell.time.now;
+        game.clips.currentClip = index;
+        game.rules.currentClip = index;
+        PlayFrameSample(game, clip.frames[0]);
+    }
+    game.clips.nextClip = clip.nextClip;
+    if (clip.music.empty() && clip.video.empty()) return;
+    game.clips.currentClip = index;
+    game.rules.currentClip = index;
+    if (!clip.music.empty()) {
+        game.audio.PlayMusic(clip.music, clip.musicLoop);
+        game.audio.SetMusicVolume(game.options.musicOn ? 100 : 0);
+    }
+    ResetFrameClock(game.shell, static_cast<std::uint32_t>(game.shell.time.now));
+}
+
+void CinematicFrame(Game& game) {
+    ClipState& state = game.clips;
+    if (!ValidClip(state.currentClip) || state.frame < 0 || state.frame > 1) {
+        game.shell.cinematicPlaying = false;
+        return;
+    }
+    const ClipDef& clip = game.world->clips[static_cast<std::size_t>(state.currentClip)];
+    const ClipFrame& frame = clip.frames[static_cast<std::size_t>(state.frame)];
+    const std::int32_t now = game.shell.time.now;
+    const std::int32_t elapsed = now - state.frameStart;
+
+    if (elapsed > frame.duration) {
+        int next = state.frame + 1;
+        while (next < 2 && clip.frames[static_cast<std::size_t>(next)].duration < 1) ++next;
+        if (next < 2) {
+            state.frame = next;
+            state.frameStart = now;
+            PlayFrameSample(game, clip.frames[static_cast<std::size_t>(next)]);
+        } else {
+            game.shell.cinematicPlaying = false;
+        }
+    }
+    // This frame is still drawn from the shot it started with.
+    const float t = frame.duration > 0 ? std::clamp(static_cast<float>(elapsed) / static_cast<float>(frame.duration), 0.0f, 1.0f) : 0.0f;
+
+    WorldDrawParams params;
+    params.camera.x = Lerp(frame.cameraA[0], frame.cameraB[0], t);
+    params.camera.y = Lerp(frame.cameraA[1], frame.cameraB[1], t);
+    params.camera.z = Lerp(frame.cameraA[2], frame.cameraB[2], t);
+    params.camera.yaw = static_cast<int>(Lerp(frame.cameraA[3], frame.cameraB[3], t));
+    params.camera.pitch = static_cast<int>(Lerp(frame.cameraA[4], frame.cameraB[4], t));
+    params.camera.roll = static_cast<int>(Lerp(frame.cameraA[5], frame.cameraB[5], t));
+    const float percent = Lerp(frame.ambientPercentA, frame.ambientPercentB, t);
+    params.lampRadius = static_cast<float>(RoundToInt(percent * 6144.0f) / 100);
+    params.texturesOn = game.bank->textured;
+    params.clearColour = 0;
+    WorldDrawHooks hooks;
+    hooks.mechanismsStep = [&game](World& world) { MechanismsStepForDraw(game, world); };
+    DrawWorld(*game.world, game.renderer, game.drawState, params, hooks);
+
+    for (const ClipMesh& m : frame.meshes) {
+        if (m.indexA < 0 || m.indexA > 1) continue;
+        const MeshRef& from = clip.objects[static_cast<std::size_t>(m.indexA)];
+        const MeshRef& to = (m.indexB >= 0 && m.indexB <= 1) ? clip.objects[static_cast<std::size_t>(m.indexB)] : from;
+        if (!from) continue;
+        BlendMeshes(from, to ? to : from, state.blendMesh, t);
+        if (!state.blendMesh) continue;
+        std::array<float, 6> place{};
+        for (std::size_t i = 0; i < 6; ++i) place[i] = Lerp(m.placeA[i], m.placeB[i], t);
+        game.renderer.AddMesh(*state.blendMesh, TruncToInt(place[0]), TruncToInt(place[1]), TruncToInt(place[2]), -1, 0,
+                              0, TruncToInt(place[5]), TruncToInt(place[4]), 16384 - TruncToInt(place[3]));
+    }
+    game.renderer.EndFrame();
+
+    if (clip.cinemascope && game.bank->quadMesh) {
+        game.renderer.BeginFrame(0, 0, 0, 0, 0, 0);
+        game.renderer.AddLight(0, 0, 0, 10000);
+        game.renderer.AddMesh(*game.bank->quadMesh, -300, 145, 200, -1, 0, 0, 0, 0, 0);
+        game.renderer.AddMesh(*game.bank->quadMesh, -300, -245, 200, -1, 0, 0, 0, 0, 0);
+        game.renderer.EndFrame();
+    }
+
+    // Text lines split at "|", the last one at y 0.825.
+    std::vector<std::string_view> lines;
+    std::string_view text = frame.text;
+    while (true) {
+        std::size_t bar = text.find('|');
+        lines.push_back(text.substr(0, bar));
+        if (bar == std::string_view::npos) break;
+        text.remove_prefix(bar + 1);
+    }
+    float y = 0.825f - static_cast<float>(lines.size() - 1) * 0.06f;
+    for (std::string_view line : lines) {
+        DrawOverlayText(game, line, true, y, 0);
+        y += 0.06f;
+    }
+}
+
+}  // namespace zq

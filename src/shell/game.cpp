@@ -1,0 +1,492 @@
+#include "shell/game.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "assets/colour_tables.h"
+#include "assets/texture_bank.h"
+#include "core/errors.h"
+#include "core/scramble.h"
+#include "render/overlay.h"
+#include "render/soft/graphics_binding.h"
+#include "rules/mechanisms.h"
+#include "rules/rules_math.h"
+#include "shell/credits.h"
+#include "world/level_file.h"
+
+namespace zq {
+
+namespace {
+
+// Title-screen credit lines, kept scrambled like the saved game.
+const std::array<std::string, 5> kTitleCredits = {
+    Scramble("A GAME BY THE ZORVO QUIB TEAM"),
+    Scramble("CODE, ART AND SOUND MADE FROM SCRATCH"),
+    Scramble("LEVELS BUILT WITH OUR OWN EDITOR"),
+    Scramble("THANKS FOR PLAYING"),
+    Scramble("PRESS F1 FOR HELP"),
+};
+
+std::filesystem::path SettingsFilePath(const Game& game) {
+    if (game.config.settingsFile) return *game.config.settingsFile;
+    return SettingsPath(game.config.startDir, UserConfigDir());
+}
+
+SettingsFile ReadSettingsFile(const Game& game) {
+    if (!game.config.settingsFile && !game.config.writeSettings) return SettingsFile{};  // headless default
+    auto file = SettingsFile::Load(SettingsFilePath(game));
+    return file ? std::move(*file) : SettingsFile{};
+}
+
+// Hands the bank's hero meshes and sounds to the Actors.
+void GiveHeroAssets(Game& game) {
+    for (int n = 0; n < kActorCount; ++n) {
+        Actor& actor = game.actors.actor[static_cast<std::size_t>(n)];
+        const HeroAssets& hero = game.bank->heroes[static_cast<std::size_t>(n)];
+        actor.mesh = hero.mesh;
+        actor.shadowMesh = hero.shadowMesh;
+        for (int p = 0; p < kPoseCount && p < kHeroPoseCount; ++p)
+            actor.poseMesh[static_cast<std::size_t>(p)] = hero.poseMesh[static_cast<std::size_t>(p)];
+        actor.hurtSound = hero.hurtSound;
+        actor.deathSound = hero.deathSound;
+    }
+}
+
+void LoadBank(Game& game, const std::string& name, const std::string& mode) {
+    BankLoadContext context{game.data, *game.graphics, *game.bank, game.audio, game.shell.time.now, nullptr, {}};
+    context.afterLoad = [&game] {
+        GiveHeroAssets(game);
+        BindGraphics(game.renderer, *game.graphics);
+    };
+    LoadObjectDefinitions(*game.world, context, name, mode);
+    game.bankMode = mode;
+}
+
+void SetFog(Game& game, int red, int green, int blue) {
+    SetFogColour(*game.graphics->tables, game.graphics->mainPalette, red, green, blue);
+    BindGraphics(game.renderer, *game.graphics);
+}
+
+std::uint32_t ClockSeed() {
+    return static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+void TitleFrame(Game& game);
+void CreditsFrame(Game& game);
+
+void LoadLevel(Game& game, const std::string& path) {
+    LevelLoadContext context{game.data, game.random, game.shell.time.now, {}};
+    context.hooks.setFogColour = [&game](std::uint8_t r, std::uint8_t g, std::uint8_t b) { SetFog(game, r, g, b); };
+    context.hooks.resetActors = [&game](const World& world) { ResetActorsForLevel(game.actors, world); };
+    context.hooks.loadObjectDefinitions = [&game](World&, const std::string& name, const std::string& mode) {
+        LoadBank(game, name, mode);
+    };
+    try {
+        LoadLevelFile(*game.world, context, path, game.bankMode);
+    } catch (const LoadError& e) {
+        game.host.ShowMessage(e.what());
+        return;
+    }
+    // The fog may have been set before the bank changed the palette.
+    SetFog(game, game.world->fogRed, game.world->fogGreen, game.world->fogBlue);
+    game.rules.gameOver = false;
+    game.rules.tickRemainderMs = 0;
+    GameStartFade(game, -1);
+    SetScreen(game, kScreenPlay);
+    game.audio.StopAllSounds();
+    game.play.introShown = true;
+    game.play.introOffset = 0.7f;
+    game.play.introStart = game.shell.time.now;
+    ResetFrameClock(game.shell, static_cast<std::uint32_t>(game.shell.time.now));
+}
+
+// The transition mesh showing `level` of its faces over the finished frame.
+void DrawFade(Game& game) {
+    const Fade& fade = game.shell.fade;
+    if (fade.level <= 0) return;
+    const MeshRef& mesh = game.bank->transitionMeshes[static_cast<std::size_t>(std::clamp(fade.style, 0, 2))];
+    if (!mesh) return;
+    DrawTransition(game.renderer, game.drawState, *mesh, std::min(fade.level, kFadeSteps));
+}
+
+}  // namespace
+
+Game::Game(GameConfig cfg, InputDevice& in, Audio& au, GameHost& h)
+    : config(std::move(cfg)), data(config.dataDir), input(in), audio(au), host(h),
+      graphics(MakeGraphics(PixelFormat::kIndexed)) {
+    InitWorldDrawState(drawState);
+}
+
+void DrawOverlayImage(Game& game, int slot, bool colourKeyed, int transparency, float height, float width, float y,
+                      float x) {
+    DrawImage(game.renderer.Frame(), ImageSlotsOf(*game.graphics), slot, colourKeyed, transparency, height, width, y, x);
+}
+
+void DrawOverlayText(Game& game, std::string_view text, bool big, float y, float x) {
+    DrawText(game.renderer.Frame(), ImageSlotsOf(*game.graphics), text, big, y, x);
+}
+
+void InitGame(Game& game) {
+    game.random.seed = game.config.seedFromClock ? ClockSeed() : 0;
+    game.shell.clipPlaying = false;
+
+    game.audio.LoadSound(kChoiceSoundSlot, "INTERF\\CHOIX.WAV");
+    game.audio.LoadSound(kClickSoundSlot, "INTERF\\CLIC.WAV");
+    game.audio.LoadSound(kTimerSoundSlot, "INTERF\\TIMER.WAV");
+    game.rules.clickSound = kClickSoundSlot;
+    game.rules.playSound = [&game](SoundRef s, std::int32_t x, std::int32_t y, std::int32_t z, std::int32_t v) {
+        game.audio.PlaySoundAt(s, x, y, z, v);
+    };
+    game.rules.playInterfaceSound = [&game](SoundRef s) { game.audio.PlaySound(s, false); };
+    game.rules.startClip = [&game](std::int32_t clip) { StartClip(game, clip); };
+    game.rules.gameTick = [&game] { StepTextureAnimation(*game.graphics); };
+
+    SettingsFile file = ReadSettingsFile(game);
+    game.settings = ReadSettings(file);
+    game.keys = ReadKeyBindings(file);
+    game.options.mouseMode = game.settings.mouseMode;
+    game.options.musicOn = game.settings.music;
+    game.options.highDetail = game.settings.texture;
+    game.renderSize = ResolutionSize(game.settings.resolution);
+    game.renderer.SetProjection(game.renderSize.width, game.renderSize.height);
+    LoadBank(game, "Standard.bnk", game.settings.texture ? "High" : "Low");
+    SetFog(game, 0, 0, 0);
+    if (game.settings.fullscreen && game.renderSize.width != 160) game.host.SetFullscreen(true, game.renderSize);
+
+    if (game.config.singleLevel)
+        game.levels = {*game.config.singleLevel};
+    else
+        game.levels = ListLevels(game.data);
+    game.shell.levelCount = static_cast<std::int32_t>(game.levels.size());
+    game.credits = LoadCredits(game.data);
+
+    game.shell.fps.shown = false;
+    game.shell.coordsShown = false;
+    game.host.ShowCursor(game.options.mouseMode == 0);
+    for (Actor& actor : game.actors.actor) {
+        actor.lives = 3;
+        actor.cameraDistance = 0;
+    }
+    game.shell.screen = kScreenNone;
+    game.initialised = true;
+}
+
+void ShutdownGame(Game& game) {
+    StopMusic(game);
+    if (!game.config.writeSettings) return;
+    auto path = SettingsFilePath(game);
+    SettingsFile file = SettingsFile::Load(path).value_or(SettingsFile{});
+    game.settings.mouseMode = game.options.mouseMode;
+    game.settings.music = game.options.musicOn;
+    game.settings.texture = game.options.highDetail;
+    game.settings.fullscreen = game.host.Fullscreen();
+    WriteSettings(file, game.settings, game.renderSize.height);
+    WriteKeyBindings(file, game.keys);
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    file.Save(path);
+}
+
+void MechanismsStepForDraw(Game& game, World& world) { MechanismsStep(world, game.actors, game.rules); }
+
+void GameStartFade(Game& game, int dir) {
+    if (StartFade(game.shell, dir, game.random)) ResetFrameClock(game.shell, static_cast<std::uint32_t>(game.shell.time.now));
+}
+
+void SetScreen(Game& game, std::int32_t screen) {
+    ShellState& shell = game.shell;
+    if (screen == shell.screen) return;
+    shell.fade.done = false;
+    shell.screen = screen;
+    game.audio.StopAllSounds();
+    shell.clipPlaying = false;
+    shell.screenEnterTime = static_cast<std::uint32_t>(shell.time.now);
+    switch (screen) {
+        case kScreenTitle:
+            shell.firstFrame = true;
+            game.actors.Local().levelIndex = -1;
+            break;
+        case kScreenPlay:
+            game.play.menuOpen = false;
+            game.play.menuEntry = 0;
+            break;
+        case kScreenCredits:
+            shell.firstFrame = true;
+            for (Actor& actor : game.actors.actor) actor.cameraHeading = 0;
+            break;
+        default: break;
+    }
+    ResetFrameClock(shell, static_cast<std::uint32_t>(shell.time.now));
+}
+
+void StartLevel(Game& game, std::int32_t index) {
+    if (index < 0 || index >= static_cast<std::int32_t>(game.levels.size())) return;
+    LoadLevel(game, game.levels[static_cast<std::size_t>(index)]);
+}
+
+void NextLevel(Game& game) {
+    Actor& local = game.actors.Local();
+    ++local.levelIndex;
+    if (local.levelIndex < game.shell.levelCount) {
+        StartLevel(game, local.levelIndex);
+    } else {
+        GameStartFade(game, -1);
+        SetScreen(game, kScreenCredits);
+    }
+}
+
+void SetRenderSize(Game& game, RenderSize size) {
+    game.renderSize = size;
+    game.renderer.SetProjection(size.width, size.height);
+    BindGraphics(game.renderer, *game.graphics);
+    game.host.SetClientSize(size.width, size.height);
+}
+
+void ReloadBank(Game& game, bool highDetail) {
+    LoadBank(game, "Standard.bnk", highDetail ? "High" : "Low");
+    SetFog(game, game.world->fogRed, game.world->fogGreen, game.world->fogBlue);
+}
+
+namespace {
+
+class GameOptionActions final : public OptionActions {
+public:
+    explicit GameOptionActions(Game& game) : game_(game) {}
+    void PlayChoiceSound() override { game_.audio.PlaySound(kChoiceSoundSlot, false); }
+    void SetStereo(int mode) override {
+        if (mode == 0)
+            game_.renderer.StereoOff();
+        else
+            game_.renderer.StereoOn(mode == 1 ? StereoMode::RedBlue : StereoMode::RedGreen);
+    }
+    void SetMouseCursorShown(bool shown) override { game_.host.ShowCursor(shown); }
+    void SetMusicVolume(int volume) override { game_.audio.SetMusicVolume(volume); }
+    RenderSize CurrentRenderSize() override { return game_.renderSize; }
+    void SetRenderSize(RenderSize size) override { zq::SetRenderSize(game_, size); }
+    bool Fullscreen() override { return game_.host.Fullscreen(); }
+    void SetFullscreen(bool on) override { game_.host.SetFullscreen(on, game_.renderSize); }
+    void ReloadBank(bool high) override { zq::ReloadBank(game_, high); }
+    void CloseVideoClip() override { game_.shell.clipPlaying = false; }
+    void StopCinematic() override { game_.shell.cinematicPlaying = false; }
+
+private:
+    Game& game_;
+};
+
+bool AnyButton(const Commands& c) { return c.jump || c.look || c.action || c.menu; }
+
+}  // namespace
+
+void GameFrame(Game& game, std::uint32_t ticks) {
+    if (!game.initialised) return;
+    ShellState& shell = game.shell;
+    Actor& local = game.actors.Local();
+
+    game.mouse = PollInput(game.input, local, game.keys, game.options.mouseMode);
+    {
+        GameOptionActions actions(game);
+        OptionContext context{AnyButton(local.commands), game.actors.lastPlayer, game.actors.localPlayer};
+        HandleOptionKeys(game.options, shell, game.input, context, actions);
+    }
+    TickFrameClock(shell, ticks);
+    game.rules.time = shell.time;
+
+    if (shell.cinematicPlaying) {
+        CinematicFrame(game);
+    } else {
+        switch (shell.screen) {
+            case kScreenTitle: TitleFrame(game); break;
+            case kScreenPlay: PlayFrame(game); break;
+            case kScreenCredits: CreditsFrame(game); break;
+            default: break;
+        }
+    }
+
+    if (shell.fade.active) {
+        DrawFade(game);
+        StepFade(shell);
+        if (shell.fade.done && shell.clipPlaying) shell.clipPlaying = false;
+    }
+    if (shell.status.shown) {
+        StepStatusLine(shell);
+        DrawOverlayText(game, shell.status.text, false, 0.01f, 0.01f);
+    }
+    StepFps(shell);
+    if (shell.fps.shown) DrawOverlayText(game, "FPS:" + std::to_string(shell.fps.value), false, 0.04f, 0.01f);
+    if (!shell.clipPlaying) game.renderer.Present();
+}
+
+namespace {
+
+void TitleFrame(Game& game) {
+    ShellState& shell = game.shell;
+    TitleState& title = game.title;
+    Actor& local = game.actors.Local();
+    const FrameTime& time = shell.time;
+
+    if (shell.firstFrame) {
+        SetFog(game, 0, 0, 0);
+        shell.firstFrame = false;
+        title.logoZoom = 100;
+        title.attractDistance = -1;
+        title.creditPair = 0;
+        title.page = 0;
+        StartClip(game, 0);
+        title.scrollX = title.scrollY = 0;
+    }
+    const Commands& c = local.commands;
+    if (c.jump || c.look || c.action) {
+        if (!shell.fade.active) game.audio.PlaySound(kChoiceSoundSlot, false);
+        GameStartFade(game, +1);
+    }
+    if (c.menu) {
+        game.host.Quit();
+        return;
+    }
+
+    if (!shell.clipPlaying) {
+        std::int32_t page = static_cast<std::int32_t>(((static_cast<std::uint32_t>(time.now) - shell.screenEnterTime) / 15500u) % 2u);
+        if (page != title.page) {
+            title.attractDistance = 10240;
+            title.logoZoom = 100;
+            if (page == 0) title.creditPair = (title.creditPair + 1) % 3;
+            title.page = page;
+        }
+        game.renderer.ClearFrame(0);
+
+        title.scrollX -= FrameScale(time, 0.01f);
+        title.scrollY -= FrameScale(time, 0.01f);
+        if (title.scrollX < -0.1f) title.scrollX += 0.1f;
+        if (title.scrollY < -0.1333f) title.scrollY += 0.1333f;
+        for (int i = -1; i <= 10; ++i)
+            for (int j = -1; j <= 9; ++j)
+                DrawOverlayImage(game, 13, false, 0, 0.135f, 0.102f, static_cast<float>(j) * 0.1333f + title.scrollY,
+                                 static_cast<float>(i) * 0.1f + title.scrollX);
+
+        if (title.page == 0) {
+            title.logoZoom -= FrameScale(time, title.logoZoom * 0.35f);
+            float z = title.logoZoom;
+            float width = (z + 1) * 0.9296875f, height = (z + 1) * 0.1645833f;
+            DrawOverlayImage(game, 1, true, 0, height, width, (1 - height) / 2 - 0.2f, (1 - width) / 2);
+            if (time.now % 2000 < 1000) {
+                const char* fire = "PRESS FIRE TO START";
+                DrawOverlayText(game, fire, true, 0.62f, (1 - TextWidth(fire, true)) / 2);
+            }
+            // Pair 0 is the first credit line and the version; pairs 1 and 2 the other four lines.
+            const int pair = std::clamp(title.creditPair, 0, 2);
+            std::string first = Scramble(kTitleCredits[static_cast<std::size_t>(pair == 0 ? 0 : pair * 2 - 1)]);
+            std::string second = pair == 0 ? std::string("VERSION 1.0 - 12/2026")
+                                           : Scramble(kTitleCredits[static_cast<std::size_t>(pair * 2)]);
+            DrawOverlayText(game, first, false, 0.92f, (1 - TextWidth(first, false)) / 2);
+            DrawOverlayText(game, second, false, 0.96f, (1 - TextWidth(second, false)) / 2);
+        } else {
+            title.attractDistance -= FrameScale(time, 70);
+            if (title.attractDistance < 300) title.attractDistance = -2000;
+            title.walkAccumulator += FrameScale(time, 0.8f);
+            if (title.walkAccumulator > 1) {
+                title.walkAccumulator = 0;
+                local.animState = local.animState >= kPoseWalk1 && local.animState < kPoseWalk4 ? local.animState + 1 : kPoseWalk1;
+                local.blendTime = 200;
+            }
+            for (Actor& actor : game.actors.actor) BlendActorPoses(actor, time);
+            game.renderer.BeginFrame(0, 0, 204, 0, 0, 0);
+            game.renderer.AddLight(0, 0, 204, 6144);
+            if (local.mesh) game.renderer.AddMesh(*local.mesh, 0, 0, static_cast<int>(title.attractDistance), -1, 0, 0, 0, 0, 0);
+            game.renderer.EndFrame();
+            game.audio.UpdatePositionalSounds(Listener{0, 0, 204, 0, 0, 0});
+            DrawOverlayImage(game, 2, true, 0, 1, 1, 0, 0);
+        }
+    }
+
+    if (shell.fade.done) {
+        local.levelIndex = 0;
+        local.lives = 3;
+        StartLevel(game, 0);
+    }
+}
+
+void CreditsFrame(Game& game) {
+    ShellState& shell = game.shell;
+    CreditsState& credits = game.creditsScreen;
+    const FrameTime& time = shell.time;
+    Actor& local = game.actors.Local();
+    Random& random = game.random;
+
+    if (shell.firstFrame) {
+        SetFog(game, 0, 0, 0);
+        StartClip(game, 2);
+        StartClip(game, 1);
+        credits.top = 1;
+        credits.cameraAngle = 0;
+        for (CreditParticle& p : credits.particles) {
+            p.colour = static_cast<float>(random.Next(256));
+            p.angle1 = static_cast<float>(random.Next(32767));
+            p.angle2 = static_cast<float>(random.Next(32767));
+            p.speed1 = static_cast<float>(random.Next(1200));
+            p.speed2 = static_cast<float>(random.Next(1200));
+            p.x = static_cast<float>(static_cast<int>(random.Next(2048)) - 1024);
+            p.z = static_cast<float>(static_cast<int>(random.Next(2048)) - 1024);
+            p.y = 4096 + static_cast<float>(random.Next(3072));
+            p.life = 100;
+        }
+        shell.firstFrame = false;
+    }
+    const Commands& c = local.commands;
+    if (c.jump || c.look || c.action || c.menu) {
+        if (!shell.fade.active) game.audio.PlaySound(kChoiceSoundSlot, false);
+        GameStartFade(game, +1);
+    }
+    if (shell.fade.done) {
+        GameStartFade(game, -1);
+        SetScreen(game, kScreenTitle);
+        return;
+    }
+    if (shell.clipPlaying) return;
+
+    credits.cameraAngle += FrameScale(time, 200);
+    double a = credits.cameraAngle * kHeadingToRadians;
+    int cx = static_cast<int>(std::cos(a) * 1024), cz = static_cast<int>(std::sin(a) * 1024);
+    int heading = static_cast<int>(-credits.cameraAngle - 8192);
+    game.renderer.ClearFrame(0);
+    game.renderer.BeginFrame(cx, 0, cz, 0, 0, heading);
+    game.renderer.AddLight(cx, 0, cz, 6144);
+    if (const MeshRef& pose = local.poseMesh[kPoseStand]) game.renderer.AddMesh(*pose, 0, 150, 0, -1, 0, 0, 0, 0, 0);
+    if (game.bank->podiumMesh) game.renderer.AddMesh(*game.bank->podiumMesh, 0, 0, 0, -1, 0, 0, 0, 0, 0);
+    if (game.bank->flagMesh) game.renderer.AddMesh(*game.bank->flagMesh, 0, 0, 0, -1, 0, 0, 0, 0, 0);
+    Mesh* triangle = game.bank->triangleMesh.get();
+    for (CreditParticle& p : credits.particles) {
+        if (p.y != -400) {
+            p.y = std::max(-400.0f, p.y - FrameScale(time, 20));
+            p.angle1 += FrameScale(time, p.speed1);
+            p.angle2 += FrameScale(time, p.speed2);
+            p.colour = static_cast<float>(random.Next(256));
+        } else {
+            p.life -= FrameScale(time, 5);
+            p.colour -= FrameScale(time, p.colour * 0.05f);
+            if (p.life < 0) {
+                p.life = 100;
+                p.y = 2048;
+            }
+        }
+        if (triangle && !triangle->faces.empty()) {
+            triangle->faces[0].material = static_cast<std::uint16_t>(std::clamp(static_cast<int>(p.colour), 0, 255));
+            game.renderer.AddMesh(*triangle, static_cast<int>(p.x), static_cast<int>(p.y), static_cast<int>(p.z), -1, 0,
+                                  0, static_cast<int>(p.angle2), 0, static_cast<int>(p.angle1));
+        }
+    }
+    game.renderer.EndFrame();
+
+    float y = credits.top;
+    for (const std::string& stored : game.credits) {
+        CreditLine line = DecodeCreditLine(stored);
+        if (!line.empty && y > -0.03f && y < 1.07f && !line.text.empty())
+            DrawOverlayText(game, line.text, line.heading, y, (1 - TextWidth(line.text, line.heading)) / 2);
+        y += CreditLineAdvance(line);
+    }
+    credits.top -= FrameScale(time, 0.005f);
+}
+
+}  // namespace
+
+}  // namespace zq

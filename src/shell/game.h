@@ -1,0 +1,163 @@
+// The game program's state and its frame routine: start-up, the screens
+// (title, play, end credits), level starts, the fade, the status line and the
+// FPS counter.  One Game record per program, owned by main and passed down.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "assets/graphics.h"
+#include "core/random.h"
+#include "core/resolver.h"
+#include "core/settings_file.h"
+#include "render/soft/soft_renderer.h"
+#include "render/world_draw.h"
+#include "rules/actor.h"
+#include "rules/rules_context.h"
+#include "shell/audio.h"
+#include "shell/input.h"
+#include "shell/option_keys.h"
+#include "shell/settings.h"
+#include "shell/shell_state.h"
+#include "world/object_defs.h"
+#include "world/world.h"
+
+namespace zq {
+
+inline constexpr int kMenuEntryCount = 6;
+inline constexpr int kCreditParticleCount = 1001;
+inline constexpr int kIngotType = 20;  // the status bar counts this object type
+
+// What the game asks of the window it runs in; the headless host only records.
+class GameHost {
+public:
+    virtual ~GameHost() = default;
+    virtual bool Fullscreen() = 0;
+    virtual void SetFullscreen(bool on, RenderSize size) = 0;
+    virtual void SetClientSize(int width, int height) = 0;
+    virtual void ShowCursor(bool shown) = 0;
+    // A message box that does not end the program (a missing level file).
+    virtual void ShowMessage(const std::string& text) = 0;
+    // Asks the program to end after this frame.
+    virtual void Quit() = 0;
+};
+
+struct PlayState {
+    bool menuOpen = false;
+    std::int32_t menuEntry = 0;
+    bool introShown = false;
+    float introOffset = 0.7f;
+    std::int32_t introStart = 0;
+    std::int32_t exitSpin = 0;  // 0..32767
+};
+
+struct TitleState {
+    float logoZoom = 100;
+    float attractDistance = -1;
+    std::int32_t creditPair = 0;
+    std::int32_t page = 0;
+    float scrollX = 0, scrollY = 0;
+    float walkAccumulator = 0;
+};
+
+struct CreditParticle {
+    float x = 0, y = 0, z = 0;
+    float angle1 = 0, angle2 = 0;
+    float speed1 = 0, speed2 = 0;
+    float life = 100;
+    float colour = 0;  // a flat-palette index
+};
+
+struct CreditsState {
+    float top = 1;  // fraction of the view height
+    float cameraAngle = 0;
+    std::vector<CreditParticle> particles = std::vector<CreditParticle>(kCreditParticleCount);
+};
+
+struct ClipState {
+    std::int32_t currentClip = -1;
+    std::int32_t nextClip = -1;
+    std::int32_t frame = 0;
+    std::int32_t frameStart = 0;
+    MeshRef blendMesh;  // working mesh for a cinematic's morphing objects
+};
+
+struct GameConfig {
+    std::filesystem::path dataDir;
+    std::filesystem::path startDir;          // where "quib.ini" is looked for
+    std::optional<std::filesystem::path> settingsFile;  // headless: read this file only
+    bool writeSettings = true;               // headless runs never write
+    bool seedFromClock = true;               // headless runs seed with 0
+    std::optional<std::string> singleLevel;  // --level: play this file as the only level
+};
+
+struct Game {
+    explicit Game(GameConfig config, InputDevice& input, Audio& audio, GameHost& host);
+
+    GameConfig config;
+    DataResolver data;
+    InputDevice& input;
+    Audio& audio;
+    GameHost& host;
+
+    std::unique_ptr<World> world = std::make_unique<World>();
+    Actors actors;
+    std::unique_ptr<Graphics> graphics;
+    std::unique_ptr<BankAssets> bank = std::make_unique<BankAssets>();
+    Random random;
+    RulesContext rules{random};
+    ShellState shell;
+    OptionState options;
+    GameSettings settings;
+    KeyBindings keys;
+    std::vector<std::string> levels;
+    std::vector<std::string> credits;
+    SoftRenderer renderer;
+    RenderSize renderSize;
+    WorldDrawState drawState;
+    PlayState play;
+    TitleState title;
+    CreditsState creditsScreen;
+    ClipState clips;
+    MouseInput mouse;
+    std::string bankMode = "High";  // texture mode of the last bank load
+    bool initialised = false;
+};
+
+// Game initialisation: sounds, settings, bank, level list, credits.  Throws
+// FatalError for what ends the program.
+void InitGame(Game& game);
+// One frame at the clock value `ticks` (ms).
+void GameFrame(Game& game, std::uint32_t ticks);
+// Saves the settings (unless headless) before the program ends.
+void ShutdownGame(Game& game);
+
+void SetScreen(Game& game, std::int32_t screen);
+void StartLevel(Game& game, std::int32_t index);
+void NextLevel(Game& game);
+void GameStartFade(Game& game, int dir);
+void SetRenderSize(Game& game, RenderSize size);
+void ReloadBank(Game& game, bool highDetail);
+
+// Clips: music, and the in-engine cinematic (videos are skipped).
+void StartClip(Game& game, std::int32_t index);
+void StopMusic(Game& game);
+void CinematicFrame(Game& game);
+
+// The mechanisms and behaviours step that every world drawing runs first.
+void MechanismsStepForDraw(Game& game, World& world);
+
+// The play screen's frame.
+void PlayFrame(Game& game);
+
+// The interface pictures' overlay drawing over the finished 3-D frame.
+void DrawOverlayImage(Game& game, int slot, bool colourKeyed, int transparency, float height, float width, float y,
+                      float x);
+void DrawOverlayText(Game& game, std::string_view text, bool big, float y, float x);
+
+}  // namespace zq

@@ -1,0 +1,418 @@
+// The play screen: one frame of the game rules in their fixed order, the
+// camera, the world and the heroes drawn, the in-game menu and the heads-up
+// texts.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "render/overlay.h"
+#include "render/soft/graphics_binding.h"
+#include "rules/behaviours.h"
+#include "rules/hero.h"
+#include "rules/mechanisms.h"
+#include "rules/move_box.h"
+#include "rules/rules_math.h"
+#include "rules/sentries.h"
+#include "shell/game.h"
+#include "world/level_file.h"
+
+namespace zq {
+
+namespace {
+
+constexpr float kCameraBox = 280;
+
+std::string TwoDigits(int value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d", std::clamp(value, 0, 99));
+    return text;
+}
+
+std::string ThreeDigits(int value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%03d", std::clamp(value, 0, 999));
+    return text;
+}
+
+bool MenuGate(const Game& game) { return game.shell.time.now - game.options.optionKeyTime < 201; }
+
+void OpenMenu(Game& game) {
+    game.options.optionKeyTime = game.shell.time.now;
+    game.play.menuOpen = true;
+    game.play.menuEntry = 0;
+    game.audio.PlaySound(kClickSoundSlot, false);
+}
+
+void RunMenuEntry(Game& game) {
+    Actor& local = game.actors.Local();
+    PlayState& play = game.play;
+    switch (play.menuEntry) {
+        case 0:
+            play.menuOpen = false;
+            StartLevel(game, local.levelIndex);
+            ShowStatusMessage(game.shell, "LEVEL RESTARTED");
+            break;
+        case 1: {
+            SettingsFile file;
+            if (game.config.settingsFile || game.config.writeSettings) {
+                auto path = game.config.settingsFile ? *game.config.settingsFile
+                                                     : SettingsPath(game.config.startDir, UserConfigDir());
+                file = SettingsFile::Load(path).value_or(SettingsFile{});
+            }
+            auto saved = LoadGame(file, game.shell.levelCount);
+            if (!saved) break;  // nothing saved yet: the load is abandoned
+            play.menuOpen = false;
+            local.levelIndex = saved->level;
+            local.lives = saved->lives;
+            StartLevel(game, local.levelIndex);
+            ShowStatusMessage(game.shell, "GAME LOADED");
+            break;
+        }
+        case 2: {
+            play.menuOpen = false;
+            if (game.config.writeSettings || game.config.settingsFile) {
+                auto path = game.config.settingsFile ? *game.config.settingsFile
+                                                     : SettingsPath(game.config.startDir, UserConfigDir());
+                SettingsFile file = SettingsFile::Load(path).value_or(SettingsFile{});
+                SaveGame(file, local.levelIndex, local.lives);
+                std::error_code ec;
+                std::filesystem::create_directories(path.parent_path(), ec);
+                file.Save(path);
+            }
+            ShowStatusMessage(game.shell, "GAME SAVED");
+            break;
+        }
+        case 3: {
+            local.cameraDistance += 512;
+            if (local.cameraDistance > 1536) local.cameraDistance = 0;
+            static const char* const kViews[] = {"1ST PERSON VIEW", "CAMERA VIEW 1", "CAMERA VIEW 2", "CAMERA VIEW 3"};
+            int view = std::clamp(static_cast<int>(std::lround(local.cameraDistance / 512)), 0, 3);
+            ShowStatusMessage(game.shell, kViews[view]);
+            break;
+        }
+        case 4:
+            game.shell.afterFade = kAfterFadeTitle;
+            GameStartFade(game, +1);
+            break;
+        default:
+            play.menuOpen = false;
+            break;
+    }
+}
+
+void MenuControl(Game& game) {
+    if (MenuGate(game)) return;
+    const Commands& c = game.actors.Local().commands;
+    PlayState& play = game.play;
+    const std::int32_t now = game.shell.time.now;
+    if (c.jump || c.look || c.action) {
+        game.options.optionKeyTime = now;
+        game.audio.PlaySound(kClickSoundSlot, false);
+        RunMenuEntry(game);
+        return;
+    }
+    if (c.forward) {
+        game.options.optionKeyTime = now;
+        play.menuEntry = play.menuEntry - 1 < 0 ? kMenuEntryCount - 1 : play.menuEntry - 1;
+        game.audio.PlaySound(kChoiceSoundSlot, false);
+    } else if (c.back) {
+        game.options.optionKeyTime = now;
+        play.menuEntry = play.menuEntry + 1 >= kMenuEntryCount ? 0 : play.menuEntry + 1;
+        game.audio.PlaySound(kChoiceSoundSlot, false);
+    }
+    if (c.menu) {
+        game.options.optionKeyTime = now;
+        play.menuOpen = false;
+        game.audio.PlaySound(kClickSoundSlot, false);
+    }
+}
+
+bool SkipLevelKeys(Game& game) {
+    InputDevice& in = game.input;
+    return in.KeyDown(Key::Ctrl) && in.KeyDown(Key::Alt) && in.KeyDown(Key::Insert);
+}
+
+// The local hero's step while he can act; returns false when the frame ends here.
+bool LocalHeroStep(Game& game) {
+    Actor& local = game.actors.Local();
+    if (local.stunMs >= 1) {
+        local.stunMs = std::max(0, local.stunMs - game.shell.time.frameDelta);
+        return true;
+    }
+    PlayState& play = game.play;
+    if (!play.menuOpen && game.actors.localPlayer == 0 && SkipLevelKeys(game) &&
+        game.shell.time.now - game.options.optionKeyTime > 200) {
+        game.options.optionKeyTime = game.shell.time.now;
+        NextLevel(game);
+        return false;
+    }
+    HeroKeys keys;
+    keys.pitchUp = game.input.KeyDown(Key::PageUp);
+    keys.pitchDown = game.input.KeyDown(Key::PageDown);
+    keys.lookBehind = game.input.KeyDown(Key::Kp0) || game.input.KeyDown(Key::Insert) || game.input.KeyDown(Key::Delete);
+    keys.zoomIn = game.input.KeyDown(Key::KpPlus);
+    keys.zoomOut = game.input.KeyDown(Key::KpMinus);
+    keys.mouseMode = game.options.mouseMode;
+    keys.mouseDX = static_cast<float>(game.mouse.motion.dx);
+    keys.mouseDY = static_cast<float>(game.mouse.motion.dy);
+    game.rules.menuOpen = play.menuOpen;
+    bool wantsMenu = HeroControl(*game.world, game.actors, local, keys, game.rules);
+    if (play.menuOpen) {
+        MenuControl(game);
+    } else if (wantsMenu && !MenuGate(game)) {
+        // The 200 ms gate also holds the menu shut right after Escape closed it.
+        OpenMenu(game);
+    }
+    game.rules.menuOpen = play.menuOpen;
+
+    if (local.dead) {
+        local.dead = false;
+        local.lives -= 1;
+        if (game.actors.lastPlayer == 0 && local.lives < 0) return false;  // the game-over fade runs
+        local.cameraDistance = local.savedCameraDistance;
+        const std::int32_t lives = local.lives;
+        StartLevel(game, local.levelIndex);
+        if (lives >= 0) ShowStatusMessage(game.shell, std::to_string(lives) + " LIVES LEFT");
+        return false;
+    }
+    return true;
+}
+
+void PlaceCamera(Game& game) {
+    Actor& a = game.actors.Local();
+    const FrameTime& time = game.shell.time;
+    if (a.cameraDistance <= 0) {
+        a.cameraX = a.x;
+        a.cameraY = a.y + 50;
+        a.cameraZ = a.z;
+        a.cameraHeading = a.heading;
+        a.cameraPitch = a.pitch;
+        a.cameraRoll = a.roll;
+        return;
+    }
+    const float d = a.cameraDistance;
+    a.cameraRoll = 0;
+    double dx = a.x - a.cameraX, dy = a.y - a.cameraY, dz = a.z - a.cameraZ;
+    double horizontal = std::sqrt(dx * dx + dz * dz);
+    a.cameraHeading = static_cast<float>(DirectionToHeading(dx, dz));
+    a.cameraPitch = static_cast<float>(DirectionToPitch(-dy, horizontal));
+    if (a.cameraPitch > 16384) a.cameraPitch -= 32768;
+
+    // Follow: move towards the point behind the hero.
+    double dist = std::sqrt(dx * dx + dy * dy + dz * dz);
+    const double h = TruncToInt(a.heading), p = TruncToInt(a.pitch);
+    double wantX = a.x + AngleCos(p) * AngleCos(24576 - h) * d;
+    double wantY = a.y + dist / 2 - AngleSin(p) * d;
+    double wantZ = a.z + AngleCos(p) * AngleSin(24576 - h) * d;
+    World& world = *game.world;
+    MoveBox(world, a.cameraX, a.cameraY, a.cameraZ, a.stepHeight, static_cast<std::int32_t>(kCameraBox),
+            static_cast<std::int32_t>(kCameraBox), FrameScale(time, static_cast<float>((wantZ - a.cameraZ) * 0.1)),
+            FrameScale(time, static_cast<float>((wantY - a.cameraY) * 0.2)),
+            FrameScale(time, static_cast<float>((wantX - a.cameraX) * 0.1)));
+    if (dist > d) {
+        double vx = AngleCos(a.cameraPitch) * AngleSin(a.cameraHeading);
+        double vy = -AngleSin(a.cameraPitch);
+        double vz = AngleCos(a.cameraPitch) * AngleCos(a.cameraHeading);
+        float step = FrameScale(time, static_cast<float>((dist - d) / 3));
+        MoveBox(world, a.cameraX, a.cameraY, a.cameraZ, a.stepHeight, static_cast<std::int32_t>(kCameraBox),
+                static_cast<std::int32_t>(kCameraBox), static_cast<float>(vz * step), static_cast<float>(vy * step),
+                static_cast<float>(vx * step));
+        if (dist - d > 768) {
+            a.cameraX += static_cast<float>(vx * 512);
+            a.cameraY += static_cast<float>(vy * 512);
+            a.cameraZ += static_cast<float>(vz * 512);
+        }
+    }
+}
+
+WorldCamera EyeCamera(const Actor& a) {
+    WorldCamera eye;
+    const int b = TruncToInt(a.lookBack);
+    const double cb = AngleCos(b), sb = AngleSin(b);
+    const double ox = a.cameraX - a.x, oz = a.cameraZ - a.z;
+    eye.x = static_cast<float>(RoundToInt(a.x + ox * cb - oz * sb));
+    eye.y = a.cameraY;
+    eye.z = static_cast<float>(RoundToInt(a.z + ox * sb + oz * cb));
+    eye.yaw = TruncToInt(a.cameraHeading) + b;
+    eye.pitch = TruncToInt(a.cameraPitch);
+    eye.roll = TruncToInt(a.cameraRoll);
+    return eye;
+}
+
+void DrawIntro(Game& game) {
+    PlayState& play = game.play;
+    if (!play.introShown) return;
+    const World& world = *game.world;
+    const FrameTime& time = game.shell.time;
+    if (!world.description.empty())
+        DrawOverlayText(game, world.description, true, 0.5f - play.introOffset,
+                        (1 - TextWidth(world.description, true)) / 2);
+    if (!world.author.empty()) {
+        std::string author = "AUTHOR:" + world.author;
+        DrawOverlayText(game, author, false, play.introOffset + 0.56f, (1 - TextWidth(author, false)) / 2);
+    }
+    const std::int32_t t = time.now - play.introStart;
+    if (t < 3000) play.introOffset -= FrameScale(time, play.introOffset * 0.2f);
+    if (t > 5000) play.introOffset += FrameScale(time, (play.introOffset + 0.001f) * 0.2f);
+    if (t > 10000) play.introShown = false;
+}
+
+void PlayDrawStep(Game& game) {
+    World& world = *game.world;
+    Actors& actors = game.actors;
+    Actor& local = actors.Local();
+    SoftRenderer& renderer = game.renderer;
+    const FrameTime& time = game.shell.time;
+
+    UpdateActionTarget(world, local);
+    PlaceCamera(game);  // orientation and follow in one place; clip markers see the hero, not the camera
+    CheckClipMarkers(world, local, game.rules);
+
+    WorldDrawParams params;
+    params.camera = EyeCamera(local);
+    params.lampRadius = local.lightRange;
+    params.digCell = {local.targetX, local.targetY, local.targetZ};
+    params.texturesOn = game.bank->textured;
+    params.clearColour = FogClearColour(*game.graphics);
+    WorldDrawHooks hooks;
+    hooks.mechanismsStep = [&game](World& w) { MechanismsStepForDraw(game, w); };
+    hooks.playLoopSound = [&game](SoundRef s, int volume, float x, float y, float z) {
+        game.audio.PlaySoundAt(s, RoundToInt(x), RoundToInt(y), RoundToInt(z), volume);
+    };
+    DrawWorld(world, renderer, game.drawState, params, hooks);
+    game.audio.UpdatePositionalSounds(Listener{params.camera.x, params.camera.y, params.camera.z, params.camera.yaw,
+                                               params.camera.pitch, params.camera.roll});
+
+    game.play.exitSpin = RoundToInt(game.play.exitSpin + FrameScale(time, 200)) % 32768;
+
+    const int camCellX = CellOf(params.camera.x), camCellY = CellOf(params.camera.y), camCellZ = CellOf(params.camera.z);
+    for (int i = 0; i <= actors.Last(); ++i) BlendActorPoses(actors.actor[static_cast<std::size_t>(i)], time);
+    const int ambient = static_cast<int>(GetLight(world, camCellX, camCellY, camCellZ)) - 78;
+    for (int i = 0; i <= actors.Last(); ++i) {
+        Actor& a = actors.actor[static_cast<std::size_t>(i)];
+        if (a.levelIndex != local.levelIndex) continue;
+        const int heading = a.onLadder ? a.ladderHeading : TruncToInt(a.heading);
+        const double dx = a.x - params.camera.x, dy = a.y - params.camera.y, dz = a.z - params.camera.z;
+        const bool firstPerson = i == actors.localPlayer && a.cameraDistance <= 0.3f * static_cast<float>(a.width);
+        if (a.mesh && !firstPerson && std::sqrt(dx * dx + dy * dy + dz * dz) < 6144)
+            renderer.AddMesh(*a.mesh, TruncToInt(a.x), TruncToInt(a.y), TruncToInt(a.z), -1, 0, ambient, 0, 0,
+                             16384 - heading);
+        if (a.shadowMesh) AddShadow(renderer, world, *a.shadowMesh, a.x, a.y, a.z, -heading - 8192);
+    }
+    if (game.bank->sentryMesh) {
+        for (int i = 0; i < std::clamp(world.sentryCount, 0, kMaxSentries); ++i) {
+            const SentryState& s = world.sentries[static_cast<std::size_t>(i)];
+            if (std::abs(s.cellX - camCellX) >= 12 || std::abs(s.cellY - camCellY) >= 12 || std::abs(s.cellZ - camCellZ) >= 12)
+                continue;
+            renderer.AddMesh(*game.bank->sentryMesh, TruncToInt(s.x), TruncToInt(s.y), TruncToInt(s.z), -1, 0, 0, 0, 0,
+                             TruncToInt(s.heading) + 16384);
+            if (local.shadowMesh)
+                AddShadow(renderer, world, *local.shadowMesh, s.x, s.y, s.z, -RoundToInt(s.heading) - 8192);
+        }
+    }
+    renderer.EndFrame();
+
+    DrawIntro(game);
+    if (world.sentryCount > 0 || actors.lastPlayer > 0) {
+        RadarInput radar;
+        radar.heroX = local.x;
+        radar.heroZ = local.z;
+        radar.heading = TruncToInt(local.heading);
+        radar.sentries = std::span<const SentryState>(world.sentries.data(),
+                                                      static_cast<std::size_t>(std::clamp(world.sentryCount, 0, kMaxSentries)));
+        radar.alerted = [](const SentryState& s) { return s.lost == 0; };
+        DrawRadar(renderer.Frame(), ImageSlotsOf(*game.graphics), radar);
+    }
+    if (game.play.menuOpen) {
+        DrawOverlayImage(game, 4, true, 30, 0.8f, 0.8f, 0.1f, 0.1f);
+        DrawOverlayImage(game, 5, true, 30, 0.0708f, 0.075f, 0.28f + 0.08f * static_cast<float>(game.play.menuEntry), 0.21f);
+    }
+    if (!local.dead && HeroKilledTest(world, local)) {
+        KillHero(local, game.rules);
+        if (game.rules.gameOver) {
+            game.rules.gameOver = false;
+            game.shell.afterFade = kAfterFadeTitle;
+            GameStartFade(game, +1);
+        }
+    }
+}
+
+void DrawHeadsUp(Game& game) {
+    World& world = *game.world;
+    Actor& local = game.actors.Local();
+    if (game.shell.coordsShown) {
+        char text[160];
+        std::snprintf(text, sizeof text, "COORDINATES:(%d,%d,%d),(%d,%d,%d)", RoundToInt(local.x), RoundToInt(local.y),
+                      RoundToInt(local.z), RoundToInt(local.heading), RoundToInt(local.pitch), RoundToInt(local.roll));
+        DrawOverlayText(game, text, false, 0.08f, 0.01f);
+    }
+    if (world.timerRunning) {
+        const std::int32_t left = world.timerLeft;
+        if (left > 20000 || left % 1000 > 500) {
+            std::int32_t seconds = std::max(0, left / 1000);
+            DrawOverlayText(game, TwoDigits(std::min(seconds / 60, 99)) + ":" + TwoDigits(seconds % 60), false, 0.962f, 0.13f);
+        }
+        if (left <= 11000) {
+            if (left < 10000 && left >= 0) DrawOverlayImage(game, 166 + (left / 1000) % 10, true, 80, 0.56f, 0.3f, 0.3f, 0.4f);
+            if (left / 1000 != world.timerLastSecond) {
+                world.timerLastSecond = left / 1000;
+                game.audio.PlaySound(kTimerSoundSlot, false);
+            }
+        }
+    }
+    DrawOverlayText(game, TwoDigits(world.objectDefs[kIngotType].cellCount), false, 0.962f, 0.625f);
+    DrawOverlayText(game, TwoDigits(local.lives), false, 0.962f, 0.787f);
+    DrawOverlayText(game, ThreeDigits(local.levelIndex + 1) + "/" + ThreeDigits(game.shell.levelCount), false, 0.962f,
+                    0.8937f);
+}
+
+}  // namespace
+
+void PlayFrame(Game& game) {
+    World& world = *game.world;
+    Actors& actors = game.actors;
+    Actor& local = actors.Local();
+    ShellState& shell = game.shell;
+    RulesContext& rules = game.rules;
+    rules.menuOpen = game.play.menuOpen;
+
+    if (actors.localPlayer == 0) SentryThink(world, actors, SentrySounds{game.bank->sentrySeenSound, game.bank->sentryLostSound}, rules);
+    if (std::fabs(local.lightTarget - local.lightRange) > 1)
+        local.lightRange += FrameScale(shell.time, (local.lightTarget - local.lightRange) * 0.1f);
+
+    if (shell.fade.done) {
+        std::int32_t after = shell.afterFade;
+        shell.afterFade = kAfterFadeNone;
+        if (after == kAfterFadeTitle) {
+            GameStartFade(game, -1);
+            SetScreen(game, kScreenTitle);
+        } else if (after == kAfterFadeNextLevel) {
+            NextLevel(game);
+        }
+        return;
+    }
+
+    if (!LocalHeroStep(game)) return;
+
+    if (!shell.clipPlaying) {
+        if (!game.play.menuOpen) {
+            SentryMove(world, rules);
+            LevelTimerStep(world, local, rules);
+            if (CellOf(local.x) == world.exitX && CellOf(local.y) == world.exitY && CellOf(local.z) == world.exitZ &&
+                !shell.fade.active) {
+                shell.afterFade = kAfterFadeNextLevel;
+                GameStartFade(game, +1);
+            }
+            GravityAndLadders(world, local, rules);
+            for (int i = 0; i <= actors.Last(); ++i) {
+                Actor& a = actors.actor[static_cast<std::size_t>(i)];
+                if (a.lives >= 0) ActorPhysics(world, a, rules);
+            }
+        }
+        PlayDrawStep(game);
+        DrawOverlayImage(game, 6, false, 0, 0.055f, 1, 0.945f, 0);
+        DrawHeadsUp(game);
+    }
+}
+
+}  // namespace zq
