@@ -327,14 +327,7 @@ void PlayDrawStep(Game& game) {
         DrawOverlayImage(game, 4, true, 30, 0.8f, 0.8f, 0.1f, 0.1f);
         DrawOverlayImage(game, 5, true, 30, 0.0708f, 0.075f, 0.28f + 0.08f * static_cast<float>(game.play.menuEntry), 0.21f);
     }
-    if (!local.dead && HeroKilledTest(world, local)) {
-        KillHero(local, game.rules);
-        if (game.rules.gameOver) {
-            game.rules.gameOver = false;
-            game.shell.afterFade = kAfterFadeTitle;
-            GameStartFade(game, +1);
-        }
-    }
+    if (!local.dead && HeroKilledTest(world, local)) KillHero(local, game.rules);
 }
 
 void DrawHeadsUp(Game& game) {
@@ -412,6 +405,14 @@ void PlayFrame(Game& game) {
         PlayDrawStep(game);
         DrawOverlayImage(game, 6, false, 0, 0.055f, 1, 0.945f, 0);
         DrawHeadsUp(game);
+    }
+    // The last life of a single-player game is gone (whatever killed the hero):
+    // fade back to the title.  A death during a fade-in waits for it to end,
+    // so the game-over fade is never lost.
+    if (rules.gameOver && !shell.fade.active) {
+        rules.gameOver = false;
+        shell.afterFade = kAfterFadeTitle;
+        GameStartFade(game, +1);
     }
 }
 
