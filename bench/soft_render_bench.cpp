@@ -1,13 +1,15 @@
 // Software renderer frame rate: a fixed camera path through a large level
 // (DrawWorld + EndFrame into the frame buffer, nothing presented) at three
-// screen sizes.  Uses the largest level of the default data folder, or builds
-// a big one from the default bank when the folder has no levels yet.
+// screen sizes.  Two scenes: the largest level of the default data folder,
+// and a denser maze built in code from the default bank.
 // Data folder: $ZQ_DATA, else "data" beside the program.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 #include <memory>
 
 #include "assets/colour_tables.h"
@@ -53,17 +55,19 @@ struct Scene {
     std::unique_ptr<zq::SilentSoundSlots> sounds = std::make_unique<zq::SilentSoundSlots>();
     std::string level = "(built in code)";
 
-    Scene() {
+    explicit Scene(bool builtIn) {
         zq::DataResolver data(g_dataDir);
         zq::BankLoadContext bank{data, *graphics, *assets, *sounds, 0, nullptr, {}};
         std::uintmax_t biggest = 0;
         std::error_code ec;
-        for (const char* folder : {"LEVEL", "level", "Level"}) {
+        const std::vector<std::string> folders =
+            builtIn ? std::vector<std::string>{} : std::vector<std::string>{"LEVEL", "level", "Level"};
+        for (const std::string& folder : folders) {
             for (const auto& entry : std::filesystem::directory_iterator(g_dataDir / folder, ec)) {
                 if (entry.path().extension() != ".lev" && entry.path().extension() != ".LEV") continue;
                 if (entry.file_size() > biggest) {
                     biggest = entry.file_size();
-                    level = std::string(folder) + "/" + entry.path().filename().string();
+                    level = folder + "/" + entry.path().filename().string();
                 }
             }
         }
@@ -82,13 +86,14 @@ struct Scene {
     }
 };
 
-Scene& SharedScene() {
-    static Scene scene;  // loaded once for all sizes
-    return scene;
+Scene& SharedScene(bool builtIn) {
+    // Loaded once for all sizes.
+    static Scene level(false);
+    static Scene maze(true);
+    return builtIn ? maze : level;
 }
 
-void SoftFrames(benchmark::State& state) {
-    Scene& scene = SharedScene();
+void DrawPath(benchmark::State& state, Scene& scene) {
     zq::SoftRenderer renderer;
     renderer.SetProjection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     zq::BindGraphics(renderer, *scene.graphics);
@@ -115,6 +120,9 @@ void SoftFrames(benchmark::State& state) {
     state.counters["triangles"] = static_cast<double>(triangles) / std::max(1, frame);
     state.SetLabel(scene.level);
 }
+void SoftFrames(benchmark::State& state) { DrawPath(state, SharedScene(false)); }
+void SoftFramesMaze(benchmark::State& state) { DrawPath(state, SharedScene(true)); }
+BENCHMARK(SoftFramesMaze)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(SoftFrames)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include <png.h>
 
+#include "render/soft/soft_frame.h"
+
 namespace zq {
 
 namespace {
@@ -55,6 +57,14 @@ bool WritePalettedPng(const std::string& path, const std::uint8_t* pixels, int w
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return true;
+}
+
+bool SaveScreenshot(const SoftFrame& frame, const std::string& path, std::string& why) {
+    if (frame.pixels.size() != static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height)) {
+        why = "no frame";
+        return false;
+    }
+    return WritePalettedPng(path, frame.pixels.data(), frame.width, frame.height, frame.palette, why);
 }
 
 }  // namespace zq

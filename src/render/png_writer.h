@@ -14,4 +14,8 @@ namespace zq {
 bool WritePalettedPng(const std::string& path, const std::uint8_t* pixels, int width, int height,
                       const Palette& palette, std::string& why);
 
+// The frame as the player sees it (through its current palette).
+struct SoftFrame;
+bool SaveScreenshot(const SoftFrame& frame, const std::string& path, std::string& why);
+
 }  // namespace zq

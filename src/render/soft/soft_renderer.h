@@ -16,8 +16,9 @@ inline constexpr int kMaxSoftTriangles = 5000;  // per frame; more are dropped
 inline constexpr int kMaxSoftLights = 256;      // per frame; more are ignored
 inline constexpr int kNearPlane = 10;           // world units in front of the eye
 // Eye-space coordinates are kept within this range so that every product of
-// the set-up fits 64 bits, whatever a mesh file holds (2048 cells each way).
-inline constexpr std::int32_t kEyeLimit = 1 << 20;
+// the triangle set-up (the plane constant is the largest, below 2^60) fits 64
+// bits, whatever a mesh file holds.  1024 cells each way; the view needs 13.
+inline constexpr std::int32_t kEyeLimit = 1 << 19;
 
 struct Vec3i {
     std::int32_t x = 0, y = 0, z = 0;
@@ -65,11 +66,19 @@ int LightContribution(std::int64_t distance, int radius);
 // Translucency level 0..4 of an object percentage plus a face percentage.
 int TranslucencyLevel(int objectPercent, int facePercent);
 
-// Receives the finished frame; the null presenter keeps it in memory only.
+// Receives the finished frame.
 class FramePresenter {
 public:
     virtual ~FramePresenter() = default;
     virtual void Show(const SoftFrame& frame) = 0;
+};
+
+// For headless runs: the frame stays in memory (for screenshots); only the
+// number of presented frames is kept.
+class NullPresenter final : public FramePresenter {
+public:
+    void Show(const SoftFrame&) override { ++frames; }
+    std::int64_t frames = 0;
 };
 
 struct SoftStats {
