@@ -395,6 +395,8 @@ void MechanismsStep(World& world, Actors& actors, RulesContext& context) {
         context.tickRemainderMs -= kGameTickMs;
         if (context.gameTick) context.gameTick();
     }
+    world.lastMovingBlock = std::clamp(world.lastMovingBlock, -1, kMaxMovingBlocks - 1);
+    world.lastHole = std::clamp(world.lastHole, -1, kMaxHoles - 1);
     StepObjectAnimations(world, context);
     StepMovingBlocks(world, context);
     StepHoles(world, context);

@@ -319,7 +319,16 @@ bool InsideBlockBox(const Bounds& box, float px, float py, float pz) {
 
 bool MoveBox(World& world, float& x, float& y, float& z, std::int32_t step, std::int32_t boxHeight,
              std::int32_t boxWidth, float vz, float vy, float vx) {
-    Sweep s{world, {x, y, z}, {Clamp510(vx), Clamp510(vy), Clamp510(vz)}, step, boxWidth / 2, boxHeight / 2, CellOf(y), 0};
+    // A mover read from a damaged file may sit anywhere, even at NaN: bring it
+    // into the grid first (a no-op for every position play itself produces).
+    auto inside = [](float v, std::int32_t size) {
+        return std::isfinite(v) ? std::clamp(v, 0.0f, static_cast<float>(kCellSize) * static_cast<float>(size)) : 0.0f;
+    };
+    auto speed = [](float v) { return std::isfinite(v) ? Clamp510(v) : 0.0f; };
+    x = inside(x, world.sizeX);
+    y = inside(y, world.sizeY);
+    z = inside(z, world.sizeZ);
+    Sweep s{world, {x, y, z}, {speed(vx), speed(vy), speed(vz)}, step, boxWidth / 2, boxHeight / 2, CellOf(y), 0};
     s.ly0 = y - static_cast<float>(kCellSize * s.cy0);
     MovingBlocks(s);
     LateralAxis(s, 0);

@@ -184,5 +184,20 @@ TEST(SentryWandering, SameSeedAndDeltasGiveTheSameFlight) {
     EXPECT_EQ(run(), run());
 }
 
+TEST(SentryMoving, DamagedPositionsAreBroughtIntoTheGrid) {
+    SentryRun f;
+    AddSentry(f.world, 2, 1, 2, 0).x = std::nanf("");
+    AddSentry(f.world, 2, 1, 2, 0).y = 1e30f;
+    AddSentry(f.world, 2, 1, 2, 0).z = -1e30f;
+    ResetSentries(f.world, f.random, 0);
+    for (int i = 0; i < 3; ++i) f.Frame();
+    for (int i = 0; i < 3; ++i) {
+        const SentryState& s = f.world.sentries[static_cast<std::size_t>(i)];
+        EXPECT_TRUE(s.x >= 0 && s.x <= 16 * 512) << i;
+        EXPECT_TRUE(s.y >= 256 && s.y <= 4 * 512) << i;
+        EXPECT_TRUE(s.z >= 0 && s.z <= 16 * 512) << i;
+    }
+}
+
 }  // namespace
 }  // namespace zq
