@@ -83,7 +83,7 @@ void CinematicFrame(Game& game) {
     params.camera.pitch = static_cast<int>(Lerp(frame.cameraA[4], frame.cameraB[4], t));
     params.camera.roll = static_cast<int>(Lerp(frame.cameraA[5], frame.cameraB[5], t));
     const float percent = Lerp(frame.ambientPercentA, frame.ambientPercentB, t);
-    params.lampRadius = static_cast<float>(RoundToInt(percent * 6144.0f) / 100);
+    params.lampRadius = static_cast<float>(CinematicLampRadius(percent));
     params.texturesOn = game.bank->textured;
     params.clearColour = 0;
     WorldDrawHooks hooks;
@@ -112,20 +112,25 @@ void CinematicFrame(Game& game) {
         game.renderer.EndFrame();
     }
 
-    // Text lines split at "|", the last one at y 0.825.
-    std::vector<std::string_view> lines;
-    std::string_view text = frame.text;
+    for (const auto& [line, y] : CinematicTextLines(frame.text)) DrawOverlayText(game, line, true, y, 0);
+}
+
+int CinematicLampRadius(float percent) { return RoundToInt(percent * 6144.0f) / 100; }
+
+std::vector<std::pair<std::string_view, float>> CinematicTextLines(std::string_view text) {
+    std::vector<std::pair<std::string_view, float>> lines;
     while (true) {
         std::size_t bar = text.find('|');
-        lines.push_back(text.substr(0, bar));
+        lines.emplace_back(text.substr(0, bar), 0.0f);
         if (bar == std::string_view::npos) break;
         text.remove_prefix(bar + 1);
     }
     float y = 0.825f - static_cast<float>(lines.size() - 1) * 0.06f;
-    for (std::string_view line : lines) {
-        DrawOverlayText(game, line, true, y, 0);
+    for (auto& line : lines) {
+        line.second = y;
         y += 0.06f;
     }
+    return lines;
 }
 
 }  // namespace zq

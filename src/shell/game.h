@@ -149,6 +149,11 @@ void StartClip(Game& game, std::int32_t index);
 void StopMusic(Game& game);
 void CinematicFrame(Game& game);
 
+// The lamp radius of a cinematic shot at `percent` of the normal light.
+int CinematicLampRadius(float percent);
+// A cinematic text split at "|": each line with its y, the last at 0.825.
+std::vector<std::pair<std::string_view, float>> CinematicTextLines(std::string_view text);
+
 // The mechanisms and behaviours step that every world drawing runs first.
 void MechanismsStepForDraw(Game& game, World& world);
 

@@ -166,3 +166,49 @@ TEST_F(GameFlow, ASecondFireDuringTheFadeChangesNothing) {
 
 }  // namespace
 }  // namespace zq
+
+namespace zq {
+namespace {
+
+TEST_F(GameFlow, CinematicRunsItsTimedShotsAndButtonsSkipIt) {
+    Press({Key::Space});
+    ClipDef& clip = game->world->clips[40];
+    clip = ClipDef{};
+    clip.hasFrames = true;
+    clip.frames[0].duration = 0;  // shown for one frame only
+    clip.frames[1].duration = 300;
+    clip.frames[1].cameraA = {2048, 800, 2048, 0, 0, 0};
+    clip.frames[1].cameraB = {2560, 800, 2048, 4096, 0, 0};
+    clip.frames[1].text = "ONE|TWO";
+    StartClip(*game, 40);
+    ASSERT_TRUE(game->shell.cinematicPlaying);
+    Frames(1);
+    Frames(1);
+    EXPECT_EQ(game->clips.frame, 1);
+    EXPECT_TRUE(game->shell.cinematicPlaying);
+    Frames(12);
+    EXPECT_FALSE(game->shell.cinematicPlaying);
+
+    StartClip(*game, 40);
+    Frames(8);
+    Frames(1, {Key::Space});
+    EXPECT_FALSE(game->shell.cinematicPlaying);
+    StartClip(*game, 65);  // outside the table: nothing starts
+    StartClip(*game, -1);
+    EXPECT_FALSE(game->shell.cinematicPlaying);
+}
+
+TEST(Cinematic, LampAndTextPlacement) {
+    EXPECT_EQ(CinematicLampRadius(50), 3072);
+    EXPECT_EQ(CinematicLampRadius(100), 6144);
+    auto one = CinematicTextLines("HELLO");
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_FLOAT_EQ(one[0].second, 0.825f);
+    auto three = CinematicTextLines("A|B|C");
+    ASSERT_EQ(three.size(), 3u);
+    EXPECT_NEAR(three[0].second, 0.705f, 1e-6);
+    EXPECT_EQ(three[2].first, "C");
+}
+
+}  // namespace
+}  // namespace zq
