@@ -43,9 +43,15 @@ void PulseSound(const WorldDrawHooks& hooks, const ObjectDef& def, float x, floa
 
 }  // namespace
 
-void InitWorldDrawState(WorldDrawState& state) {
-    state.cubeFaces = BuildCubeFaceMeshes();
-    for (std::size_t i = 0; i < state.cubeFaces.size(); ++i) state.cubeBase[i] = *state.cubeFaces[i];
+void InitWorldDrawState(WorldDrawState& state) { InitWorldDrawState(state, BuildCubeFaceMeshes()); }
+
+void InitWorldDrawState(WorldDrawState& state, const std::array<MeshRef, 6>& sharedFaces) {
+    state.cubeFaces = sharedFaces;
+    const auto fresh = BuildCubeFaceMeshes();
+    for (std::size_t i = 0; i < state.cubeFaces.size(); ++i) {
+        if (!state.cubeFaces[i]) state.cubeFaces[i] = fresh[i];
+        state.cubeBase[i] = *fresh[i];
+    }
     state.partial.faces.reserve(kTransitionFaces);
 }
 
@@ -140,6 +146,7 @@ void DrawWorld(World& world, Renderer& renderer, WorldDrawState& state, const Wo
                     if (const Mesh* mesh = TypeMesh(def)) renderer.AddMesh(*mesh, cxw, cyw, czw, -1, def.transparency, ambient, 0, 0, 0);
                     continue;
                 }
+                if (hooks.shapeCube) hooks.shapeCube(world, x, y, z);
                 for (int side = 0; side < 6; ++side) {
                     if (CubeFaceHidden(world, x, y, z, side)) continue;
                     PrepareFace(state, def, side, params.texturesOn);

@@ -24,6 +24,10 @@ struct WorldDrawHooks {
     std::function<void(World&)> mechanismsStep;
     // A loop sound pulse of a cell, animation or moving block at a position.
     std::function<void(SoundRef sound, int volume, float x, float y, float z)> playLoopSound;
+    // Gives the cube-face meshes the shape of the cube cell (x, y, z) (its
+    // stretched corners) just before that cell's faces are drawn; it must set
+    // every vertex it changes from the cell's own values.
+    std::function<void(const World&, int x, int y, int z)> shapeCube;
 };
 
 struct WorldCamera {
@@ -47,7 +51,10 @@ struct WorldDrawState {
     Mesh partial;
 };
 
+// Builds fresh cube-face meshes, or shares the given ones (the picture
+// state's), so that whoever reshapes those changes what is drawn.
 void InitWorldDrawState(WorldDrawState& state);
+void InitWorldDrawState(WorldDrawState& state, const std::array<MeshRef, 6>& sharedFaces);
 
 // Cells drawn on each axis, both ends included; `to` < `from` means none.
 struct CellWindow {

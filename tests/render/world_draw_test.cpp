@@ -211,6 +211,52 @@ TEST(WorldMoving, AnimationsNearTheCameraAndEveryMovingBlock) {
     EXPECT_EQ(fx.CubeFaceCalls(), 6);
 }
 
+TEST(WorldShadow, FloorUnderTheHero) {
+    WorldFixture fx;
+    ObjectDef& floor = fx.world->objectDefs[1];
+    floor.currentBounds = {0, 511, 0, 0, 511, 512, 512, 512, 512};
+    ObjectDef& post = fx.world->objectDefs[2];
+    post.currentBounds = {200, 300, 0, 200, 300, 400, 400, 400, 400};
+    SetCell(*fx.world, 2, 0, 2, 1);
+    SetCell(*fx.world, 3, 0, 3, 2);
+    // Straight above the floor cell, two cells up.
+    EXPECT_EQ(ShadowFloor(*fx.world, 2 * 512 + 100, 2 * 512 + 40, 2 * 512 + 100), 512.0f);
+    // Above the post but beside its box: nothing below.
+    EXPECT_FALSE(ShadowFloor(*fx.world, 3 * 512 + 100, 700, 3 * 512 + 100).has_value());
+    EXPECT_EQ(ShadowFloor(*fx.world, 3 * 512 + 250, 700, 3 * 512 + 250), 400.0f);
+    // Inside a full cell there is no shadow.
+    EXPECT_FALSE(ShadowFloor(*fx.world, 2 * 512 + 100, 100, 2 * 512 + 100).has_value());
+    // A moving block under the hero.
+    fx.world->movingBlocks[0].value = 1;
+    fx.world->movingBlocks[0].x = 5 * 512 + 256;
+    fx.world->movingBlocks[0].y = 256 + 40;
+    fx.world->movingBlocks[0].z = 5 * 512 + 256;
+    fx.world->lastMovingBlock = 0;
+    EXPECT_EQ(ShadowFloor(*fx.world, 5 * 512 + 300, 900, 5 * 512 + 200), 552.0f);
+
+    const Mesh shadow = test::MakeMesh({{0, 0, 0}}, {test::Face(0, 0, 0, 1, 3)});
+    AddShadow(fx.renderer, *fx.world, shadow, 2 * 512 + 100, 2 * 512 + 40, 2 * 512 + 100, 1234);
+    ASSERT_EQ(fx.renderer.meshes.size(), 1u);
+    EXPECT_EQ(fx.renderer.meshes[0].y, 517);
+}
+
+TEST(WorldFaces, CubeShapesComeFromTheHookAndAreResetEachFrame) {
+    WorldFixture fx;
+    SetCell(*fx.world, 2, 1, 2, 1);
+    SetCell(*fx.world, 5, 1, 5, 1);
+    std::vector<std::array<int, 3>> shaped;
+    WorldDrawHooks hooks;
+    hooks.shapeCube = [&](const World&, int x, int y, int z) {
+        shaped.push_back({x, y, z});
+        fx.state.cubeFaces[4]->y[0] = 100;  // lower a top corner
+    };
+    fx.Draw(hooks);
+    EXPECT_EQ(shaped.size(), 2u);
+    EXPECT_EQ(fx.state.cubeFaces[4]->y[0], 100);
+    fx.Draw();
+    EXPECT_EQ(fx.state.cubeFaces[4]->y[0], 256);
+}
+
 TEST(WorldTransition, OnlyTheFirstFacesAreDrawn) {
     test::SoftFixture soft;
     WorldDrawState state;
