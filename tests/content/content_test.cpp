@@ -1,0 +1,434 @@
+// Checks of the default data folder the content generator makes: the bank
+// and everything it names, the pictures' width rule, the fonts, the hero's
+// poses, the sounds and music, the credits and every campaign level.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "assets/mesh.h"
+#include "assets/pcx.h"
+#include "core/bytes.h"
+#include "core/file_io.h"
+#include "core/random.h"
+#include "core/resolver.h"
+#include "core/scramble.h"
+#include "core/settings_file.h"
+#include "core/text.h"
+#include "world/level_file.h"
+
+namespace zq {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kData = fs::path(ZQ_BUILD_DIR) / "data";
+const fs::path kGenerator = fs::path(ZQ_BUILD_DIR) / "zqgen";
+const fs::path kLevelSources = fs::path(ZQ_BUILD_DIR).parent_path() / "content" / "levels";
+
+Bytes Read(const std::string& name) {
+    DataResolver data(kData);
+    auto path = data.Find(name);
+    EXPECT_TRUE(path) << name << " is missing";
+    if (!path) return {};
+    auto bytes = ReadFileBytes(*path);
+    EXPECT_TRUE(bytes) << name;
+    return bytes ? *bytes : Bytes{};
+}
+
+SettingsFile Bank() {
+    Bytes bytes = Read("Standard.bnk");
+    return SettingsFile::FromText(std::string(bytes.begin(), bytes.end()));
+}
+
+bool Exists(const std::string& name) { return DataResolver(kData).Find(name).has_value(); }
+
+int RunCommand(const std::string& command, std::string* output = nullptr) {
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return -1;
+    char buffer[4096];
+    std::string text;
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+    int status = pclose(pipe);
+    if (output) *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::map<std::string, Bytes> Folder(const fs::path& root) {
+    std::map<std::string, Bytes> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.is_regular_file()) files[fs::relative(entry.path(), root).generic_string()] = *ReadFileBytes(entry.path());
+    return files;
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(GeneratedContent, SecondRunGivesTheSameBytes) {
+    fs::path out = fs::temp_directory_path() / ("zq_content_" + std::to_string(::getpid()));
+    fs::remove_all(out);
+    std::string log;
+    ASSERT_EQ(RunCommand(kGenerator.string() + " --out " + out.string() + " --levels " + kLevelSources.string(), &log), 0) << log;
+    auto fresh = Folder(out);
+    auto built = Folder(kData);
+    fs::remove_all(out);
+    ASSERT_GT(fresh.size(), 150u);
+    // The build's folder may also hold the blend-table cache the game writes beside the bank.
+    for (const auto& [name, bytes] : built)
+        EXPECT_TRUE(fresh.count(name) || ToUpper(fs::path(name).extension().string()) == ".POT") << name << " was not generated";
+    for (const auto& [name, bytes] : fresh) {
+        auto it = built.find(name);
+        ASSERT_NE(it, built.end()) << name;
+        EXPECT_TRUE(it->second == bytes) << name << " differs between runs";
+    }
+}
+
+TEST(GeneratedContent, GeneratorRefusesBadArguments) {
+    EXPECT_NE(RunCommand(kGenerator.string()), 0);
+    EXPECT_NE(RunCommand(kGenerator.string() + " --out /tmp/x --levels /nonexistent/levels"), 0);
+}
+
+TEST(GeneratedContent, BankCheckIsClean) {
+    std::string output;
+    EXPECT_EQ(RunCommand(std::string(ZQ_TOOL_PATH) + " bank-check --data " + kData.string(), &output), 0) << output;
+    EXPECT_NE(output.find("\"ok\": true"), std::string::npos) << output;
+}
+
+TEST(GeneratedContent, BankCoversEveryMechanism) {
+    SettingsFile bank = Bank();
+    int defined = 0;
+    std::map<std::string, int> flagCount;
+    const char* flags[] = {"Dig", "Recover", "Ladder", "Lever", "Door", "BlockKey", "BlockSensor", "Spring",
+                           "Timer", "1UP", "Light", "Death", "CanPush", "Morph", "Lingot"};
+    for (int i = 0; i <= 256; ++i) {
+        std::string section = "Object " + std::to_string(i);
+        if (bank.GetString(section, "Cube").empty()) continue;
+        ++defined;
+        EXPECT_FALSE(bank.GetString(section, "Name").empty()) << section << " has no name for the editor list";
+        for (const char* f : flags) flagCount[f] += bank.GetFlag(section, f);
+        // Pick-ups must let the hero walk into their cell.
+        for (const char* pickup : {"Lingot", "Timer", "1UP", "Light", "Spring"}) {
+            if (bank.GetFlag(section, pickup)) {
+                EXPECT_EQ(ToUpper(bank.GetString(section, "Collision")), "FALSE") << section;
+            }
+        }
+    }
+    EXPECT_GE(defined, 30);
+    for (const char* f : flags) EXPECT_GE(flagCount[f], 1) << "no object type is " << f;
+
+    // The editor's New fills the floor with type 1; the status bar counts type 20.
+    EXPECT_EQ(ToUpper(bank.GetString("Object 1", "Cube")), "TRUE");
+    EXPECT_TRUE(bank.GetFlag("Object 20", "Lingot"));
+    int door = bank.GetInt("Object 20", "LingotDoor", 0);
+    EXPECT_TRUE(bank.GetFlag("Object " + std::to_string(door), "Door"));
+
+    // Every link between types names a defined type of the right kind.
+    for (int i = 0; i <= 256; ++i) {
+        std::string s = "Object " + std::to_string(i);
+        auto defined_ = [&](const char* key, const char* needFlag) {
+            int t = bank.GetInt(s, key, 0);
+            if (t == 0) return;
+            EXPECT_FALSE(bank.GetString("Object " + std::to_string(t), "Cube").empty()) << s << " " << key;
+            if (needFlag) {
+                EXPECT_TRUE(bank.GetFlag("Object " + std::to_string(t), needFlag)) << s << " " << key;
+            }
+        };
+        if (bank.GetFlag(s, "Dig")) defined_("DigAnim", nullptr);
+        if (bank.GetFlag(s, "Recover")) defined_("RecoverAnim", nullptr);
+        if (bank.GetFlag(s, "Lever")) defined_("LeverAnim", nullptr), defined_("LeverOpen", nullptr), defined_("LeverDoor", "Door");
+        if (bank.GetFlag(s, "BlockKey")) defined_("BlockKeySensor", "BlockSensor");
+        if (bank.GetFlag(s, "BlockSensor")) defined_("BlockSensorDoor", "Door");
+        if (bank.GetFlag(s, "Door")) defined_("AnimDoor", nullptr);
+    }
+
+    // Title music, credits music in clip 1, and a two-shot cinematic.
+    EXPECT_FALSE(bank.GetString("Clip 0", "Music").empty());
+    EXPECT_FALSE(bank.GetString("Clip 1", "Music").empty());
+    bool cinematic = false;
+    for (int c = 0; c <= 64; ++c) {
+        std::string s = "Clip " + std::to_string(c);
+        if (bank.GetInt(s, "Frame_0_Duration", 0) > 0 && bank.GetInt(s, "Frame_1_Duration", 0) > 0 &&
+            bank.GetString(s, "Frame_0_Text").find('|') != std::string::npos)
+            cinematic = true;
+    }
+    EXPECT_TRUE(cinematic);
+}
+
+TEST(GeneratedContent, EveryFileTheBankNamesExists) {
+    SettingsFile bank = Bank();
+    Bytes bytes = Read("Standard.bnk");
+    std::istringstream text(std::string(bytes.begin(), bytes.end()));
+    std::string line;
+    int checked = 0;
+    while (std::getline(text, line)) {
+        auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = Trim(line.substr(0, eq)), value = Trim(line.substr(eq + 1));
+        std::string upper = ToUpper(value);
+        if (upper.size() > 4 && upper.substr(upper.size() - 4) == ".3DO") {
+            EXPECT_TRUE(Exists("3DO/GAME/" + value)) << key << "=" << value;
+            ++checked;
+        } else if (upper.size() > 4 && (upper.substr(upper.size() - 4) == ".WAV" || upper.substr(upper.size() - 4) == ".MOD")) {
+            EXPECT_TRUE(Exists(value)) << key << "=" << value;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 80);
+    for (const char* fixed : {"3do/editor/exit.3do", "3do\\Game\\Transi1.3do", "3do\\Game\\Transi2.3do", "3do\\Game\\Transi3.3do",
+                              "3DO/GAME/podium.3do", "3DO/GAME/flag.3do", "3do/editor/select.3do", "3do/editor/start.3do",
+                              "3do/editor/eventa.3do", "3do/editor/eventA.3do", "3do/editor/clip.3do", "3do/editor/event.3do",
+                              "3do/editor/eventP.3do", "INTERF\\CHOIX.WAV", "INTERF\\CLIC.WAV", "INTERF\\TIMER.WAV", "game.dat"})
+        EXPECT_TRUE(Exists(fixed)) << fixed;
+}
+
+TEST(GeneratedContent, TextureBankHoldsTexturesAndAnimatedSlots) {
+    std::string bankName = Bank().GetString("General", "Texture");
+    Bytes bytes = Read(bankName);
+    std::istringstream text(std::string(bytes.begin(), bytes.end()));
+    std::string line;
+    bool images = false, textures = false;
+    int imageCount = 0, animated = 0;
+    std::set<int> imageNumbers;
+    while (std::getline(text, line)) {
+        std::string l = ToUpper(Trim(line));
+        if (l == "#IMAGES") images = true, textures = false;
+        else if (l == "#TEXTURES") textures = true, images = false;
+        else if (images && l.find('=') != std::string::npos) {
+            std::string file = l.substr(l.find('=') + 1);
+            Picture p = LoadPcx(DataResolver(kData), file);
+            EXPECT_EQ(p.width, 128) << file;
+            EXPECT_EQ(p.height, 128) << file;
+            imageNumbers.insert(std::stoi(l.substr(0, l.find('='))));
+            ++imageCount;
+        } else if (textures && l.find('=') != std::string::npos) {
+            std::string range = l.substr(l.find('=') + 1);
+            int first = std::stoi(range.substr(0, range.find('-'))), last = std::stoi(range.substr(range.find('-') + 1));
+            for (int i = std::min(first, last); i <= std::max(first, last); ++i) EXPECT_TRUE(imageNumbers.count(i)) << l;
+            animated += first != last;
+        }
+    }
+    EXPECT_GE(imageCount, 24);
+    EXPECT_GE(animated, 3);
+}
+
+TEST(GeneratedContent, InterfacePicturesHaveAnOddStoredMaxX) {
+    int pictures = 0;
+    for (const auto& entry : fs::directory_iterator(kData / "INTERF")) {
+        if (ToUpper(entry.path().extension().string()) != ".PCX") continue;
+        Bytes bytes = *ReadFileBytes(entry.path());
+        ASSERT_GT(bytes.size(), 128u + 768u);
+        EXPECT_EQ(bytes[8] & 1, 1) << entry.path().filename() << " would be refused";
+        EXPECT_NO_THROW(DecodePcx(bytes, entry.path().filename().string(), true)) << entry.path().filename();
+        ++pictures;
+    }
+    EXPECT_GE(pictures, 12);
+}
+
+// Cuts a font picture the way the game does and counts the glyphs that fit.
+int CutGlyphs(const Picture& p, int cellW, int cellH, int glyphW, int glyphH, int* emptyGlyphs) {
+    int x = 0, y = 0, count = 0;
+    *emptyGlyphs = 0;
+    for (int i = 0; i < 100; ++i) {
+        if (x + glyphW > p.width || y + glyphH > p.height) break;
+        bool any = false;
+        for (int gy = 0; gy < glyphH; ++gy)
+            for (int gx = 0; gx < glyphW; ++gx) any |= p.pixels[static_cast<std::size_t>((y + gy) * p.width + x + gx)] != 0;
+        *emptyGlyphs += !any;
+        ++count;
+        if (x + cellW < p.width - glyphW) {
+            x += cellW;
+        } else {
+            x = 0;
+            y += cellH;
+        }
+    }
+    return count;
+}
+
+TEST(GeneratedContent, FontsYieldOneHundredGlyphs) {
+    DataResolver data(kData);
+    int empty = 0;
+    Picture small = LoadPcx(data, "INTERF/SMALFONT.PCX", true);
+    EXPECT_EQ(CutGlyphs(small, 4, 8, 3, 7, &empty), 100);
+    EXPECT_EQ(empty, 1);  // only the space
+    Picture big = LoadPcx(data, "INTERF/BIGFONT.PCX", true);
+    EXPECT_EQ(CutGlyphs(big, 9, 16, 8, 15, &empty), 100);
+    EXPECT_EQ(empty, 1);
+}
+
+TEST(GeneratedContent, HeroPosesShareOneVertexList) {
+    SettingsFile bank = Bank();
+    std::vector<std::string> keys = {"Hero_0", "Hero_1", "Hero_2", "Hero_3", "Hero_Walk1", "Hero_Walk2", "Hero_Walk3", "Hero_Walk4",
+                                     "Hero_Fall", "Hero_Crouch", "Hero_Dead", "Hero_Ladder1", "Hero_Ladder2", "Hero_Shoot"};
+    DataResolver data(kData);
+    std::size_t vertices = 0, faces = 0;
+    for (const std::string& key : keys) {
+        MeshRef mesh;
+        ASSERT_NO_THROW(LoadMesh(data, "3DO/GAME/" + bank.GetString("General", key), mesh)) << key;
+        if (vertices == 0) vertices = mesh->VertexCount(), faces = mesh->FaceCount();
+        EXPECT_EQ(mesh->VertexCount(), vertices) << key;
+        EXPECT_EQ(mesh->FaceCount(), faces) << key;
+    }
+    // Frames an object blends between must match too.
+    for (int i = 0; i <= 256; ++i) {
+        std::string s = "Object " + std::to_string(i);
+        if (!bank.GetFlag(s, "Morph")) continue;
+        std::size_t first = 0;
+        for (int f = 1; f <= 32 && !bank.GetString(s, "Mesh" + std::to_string(f)).empty(); ++f) {
+            MeshRef mesh;
+            LoadMesh(data, "3DO/GAME/" + bank.GetString(s, "Mesh" + std::to_string(f)), mesh);
+            if (f == 1) first = mesh->VertexCount();
+            EXPECT_EQ(mesh->VertexCount(), first) << s << " frame " << f;
+        }
+    }
+}
+
+TEST(GeneratedContent, TransitionsHaveSixteenFaces) {
+    DataResolver data(kData);
+    for (const char* name : {"3do\\Game\\Transi1.3do", "3do\\Game\\Transi2.3do", "3do\\Game\\Transi3.3do"}) {
+        MeshRef mesh;
+        LoadMesh(data, name, mesh);
+        EXPECT_EQ(mesh->FaceCount(), 16u) << name;
+    }
+}
+
+TEST(GeneratedContent, SoundsAreWavePcmAndMusicIsModules) {
+    int sounds = 0, modules = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(kData)) {
+        std::string ext = ToUpper(entry.path().extension().string());
+        if (ext == ".WAV") {
+            Bytes b = *ReadFileBytes(entry.path());
+            ASSERT_GT(b.size(), 44u) << entry.path();
+            ByteReader r(b);
+            EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
+            EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
+            EXPECT_EQ(r.U16(20), 1) << "PCM";
+            EXPECT_EQ(r.U32(4), b.size() - 8) << entry.path();
+            EXPECT_EQ(r.U32(40), b.size() - 44) << entry.path();
+            ++sounds;
+        } else if (ext == ".MOD") {
+            Bytes b = *ReadFileBytes(entry.path());
+            ASSERT_GT(b.size(), 1084u);
+            EXPECT_EQ(std::string(b.begin() + 1080, b.begin() + 1084), "M.K.") << entry.path();
+            // Pattern count from the order table, sample lengths from the headers: the file holds exactly both.
+            int songLength = b[950], patterns = 0;
+            for (int i = 0; i < 128; ++i) patterns = std::max(patterns, b[952 + i] + 1);
+            EXPECT_GE(songLength, 1);
+            std::size_t samples = 0;
+            for (int s = 0; s < 31; ++s) samples += 2u * ((b[20 + s * 30 + 22] << 8) | b[20 + s * 30 + 23]);
+            EXPECT_EQ(b.size(), 1084u + static_cast<std::size_t>(patterns) * 1024u + samples) << entry.path();
+            ++modules;
+        }
+    }
+    EXPECT_GE(sounds, 20);
+    EXPECT_GE(modules, 4);
+}
+
+TEST(GeneratedContent, CreditsSurviveTheLineReader) {
+    Bytes b = Read("game.dat");
+    std::string text(b.begin(), b.end());
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos) << "every line ends with CR LF";
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    ASSERT_GE(lines.size(), 10u);
+    EXPECT_LE(lines.size(), 1001u);
+    int headings = 0;
+    for (const std::string& stored : lines) {
+        EXPECT_EQ(stored.find_first_of("\r\n"), std::string::npos);
+        std::string line = Scramble(stored);
+        ASSERT_FALSE(line.empty());
+        headings += line[0] == '&';
+        for (char c : line) EXPECT_TRUE(c >= 32 && c <= 126) << "unprintable credit character";
+    }
+    EXPECT_GE(headings, 3);
+}
+
+struct LevelFacts {
+    std::string name;
+    std::unique_ptr<World> world = std::make_unique<World>();
+};
+
+std::vector<LevelFacts> LoadCampaign() {
+    DataResolver data(kData);
+    Random random;
+    std::vector<LevelFacts> levels;
+    for (const std::string& path : ListLevels(data)) {
+        LevelFacts facts;
+        facts.name = path;
+        LevelLoadContext context{data, random, 0, {}};
+        LoadLevelFile(*facts.world, context, path, "High");
+        levels.push_back(std::move(facts));
+    }
+    return levels;
+}
+
+TEST(GeneratedContent, CampaignLevelsArePlayable) {
+    SettingsFile bank = Bank();
+    auto solid = [&](Cell c) {
+        if (c == 0) return false;
+        std::string s = "Object " + std::to_string(c);
+        return !bank.GetString(s, "Cube").empty() && ToUpper(bank.GetString(s, "Collision", "TRUE")) == "TRUE" && !bank.GetFlag(s, "Death");
+    };
+    auto levels = LoadCampaign();
+    ASSERT_GE(levels.size(), 12u);
+    int outside = 0, withSentries = 0, withScripts = 0;
+    for (const LevelFacts& level : levels) {
+        const World& w = *level.world;
+        SCOPED_TRACE(level.name);
+        EXPECT_GE(w.sizeX, 8);
+        EXPECT_LE(w.sizeX, 40);
+        EXPECT_LE(w.sizeY, 12);
+        EXPECT_LE(w.sizeZ, 40);
+        EXPECT_FALSE(w.description.empty());
+        EXPECT_FALSE(w.author.empty());
+        ASSERT_TRUE(w.InGrid(w.startX, w.startY, w.startZ));
+        EXPECT_EQ(GetCell(w, w.startX, w.startY, w.startZ), 0) << "start cell not empty";
+        EXPECT_TRUE(solid(GetCell(w, w.startX, w.startY - 1, w.startZ))) << "start not above a floor";
+        ASSERT_TRUE(w.InGrid(w.exitX, w.exitY, w.exitZ));
+        EXPECT_EQ(GetCell(w, w.exitX, w.exitY, w.exitZ), 0);
+        EXPECT_TRUE(solid(GetCell(w, w.exitX, w.exitY - 1, w.exitZ))) << "exit not above a floor";
+        int ingots = 0, doors = 0;
+        for (Cell c : w.cells) ingots += c == 20, doors += c == bank.GetInt("Object 20", "LingotDoor", 0);
+        EXPECT_GE(ingots, 1);
+        EXPECT_LE(ingots, 99);
+        EXPECT_GE(doors, 1) << "no ingot door";
+        for (int i = 0; i < w.sentryCount; ++i) {
+            const SentryState& s = w.sentries[static_cast<std::size_t>(i)];
+            EXPECT_EQ(GetCell(w, CellOf(s.x), CellOf(s.y), CellOf(s.z)), 0) << "sentry inside a block";
+        }
+        for (const EventMarker& m : w.eventMarkers) {
+            if (m.x == kFreeMarker) continue;
+            EXPECT_TRUE(w.InGrid(m.x, m.y, m.z));
+            EXPECT_FALSE(w.behaviours[static_cast<std::size_t>(m.behaviour)].name.empty()) << "marker runs an unnamed behaviour";
+            ++withScripts;
+        }
+        for (const ClipMarker& m : w.clipMarkers) {
+            if (m.x != kFreeMarker) {
+                EXPECT_TRUE(bank.SectionHasKeys("Clip " + std::to_string(m.clip))) << "clip " << m.clip;
+            }
+        }
+        outside += w.outsideLevel;
+        withSentries += w.sentryCount > 0;
+    }
+    EXPECT_GE(outside, 1);
+    EXPECT_GE(withSentries, 1);
+    EXPECT_GE(withScripts, 4);
+}
+
+TEST(GeneratedContent, LevelsAreInFileNameOrderWithFirstStepsFirst) {
+    auto names = ListLevels(DataResolver(kData));
+    ASSERT_FALSE(names.empty());
+    EXPECT_NE(ToUpper(names.front()).find("FIRST"), std::string::npos);
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+}
+
+}  // namespace
+}  // namespace zq
