@@ -306,6 +306,12 @@ TEST(SoftStereo, TwoPicturesCombineIntoTheGridPalette) {
     EXPECT_EQ(f.palette.red[15 * 16], 167);  // round(1.4 * ((255 * 15 >> 4) / 2))
     EXPECT_EQ(f.palette.blue[15 * 16], 0);
     EXPECT_EQ(f.palette.blue[15], 167);
+    // A bank reload during stereo keeps the grid palette, with intensities
+    // from the new colours.
+    fx.palette.red[7] = fx.palette.green[7] = fx.palette.blue[7] = 0;
+    fx.renderer.SetColourTables(fx.palette, fx.shade.data(), fx.blend.data(), fx.flatRemap.data());
+    EXPECT_EQ(fx.renderer.Frame().palette.red[15 * 16], 167);
+    EXPECT_EQ(ShadeOf(fx.renderer.Frame(), 255, 7), 0);
     fx.renderer.StereoOff();
     EXPECT_EQ(fx.renderer.Frame().palette, fx.palette);
     EXPECT_EQ(fx.renderer.Frame().shade, fx.shade.data());

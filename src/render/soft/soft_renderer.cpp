@@ -54,7 +54,10 @@ void SoftRenderer::SetColourTables(const Palette& palette, const std::uint8_t* s
     bankShade_ = shade;
     frame_.blend = blend;
     frame_.flatRemap = flatRemap;
-    if (!frame_.stereo) {
+    if (frame_.stereo) {
+        // The stereo intensities come from the palette: build them again.
+        StereoOnWith(stereoColourA_, eyeOffset_, stereoColourB_);
+    } else {
         frame_.palette = palette;
         frame_.shade = shade;
     }
@@ -96,6 +99,8 @@ void SoftRenderer::StereoOnWith(std::array<int, 3> colourA, int eyeOffset, std::
     frame_.shade = stereoShade_.data();
     frame_.stereo = true;
     eyeOffset_ = eyeOffset;
+    stereoColourA_ = colourA;
+    stereoColourB_ = colourB;
     std::fill(frame_.second.begin(), frame_.second.end(), 0);
 }
 

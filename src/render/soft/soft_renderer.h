@@ -164,6 +164,7 @@ private:
     const std::uint8_t* bankShade_ = nullptr;
     std::vector<std::uint8_t> stereoShade_;
     int eyeOffset_ = 0;
+    std::array<int, 3> stereoColourA_{}, stereoColourB_{};
 };
 
 }  // namespace zq
