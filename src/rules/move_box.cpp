@@ -15,8 +15,7 @@ std::int32_t StretchDrop(const World& world, int i, int j, int k) {
     return GetStretch(world, i, j, k) * kCellSize / 100;
 }
 
-void RefreshCube(World& world, ObjectDef& def, int i, int j, int k) {
-    Bounds& b = def.bounds;
+Bounds Stretched(const World& world, int i, int j, int k, Bounds b) {
     b[kYmax1] = kCellSize - StretchDrop(world, i - 1, j, k - 1);
     b[kYmax2] = kCellSize - StretchDrop(world, i, j, k - 1);
     b[kYmax3] = kCellSize - StretchDrop(world, i, j, k);
@@ -24,7 +23,10 @@ void RefreshCube(World& world, ObjectDef& def, int i, int j, int k) {
     std::int32_t sum = (StretchDrop(world, i - 1, j - 1, k - 1) - 256) + (StretchDrop(world, i, j - 1, k - 1) - 256) +
                        (StretchDrop(world, i - 1, j - 1, k) - 256) + (StretchDrop(world, i, j - 1, k) - 256);
     b[kYmin] = 256 + sum / 4;
+    return b;
 }
+
+void RefreshCube(World& world, ObjectDef& def, int i, int j, int k) { def.bounds = Stretched(world, i, j, k, def.bounds); }
 
 // The live box of the object in cell (i, j, k), cube corners refreshed; null
 // for an empty cell, a cell outside the grid, or (when asked) an object that
@@ -292,6 +294,25 @@ std::int32_t SurfaceTop(const Bounds& box, float lz, float lx) {
     double b = std::trunc(fz * (static_cast<double>(box[kYmax4]) - box[kYmax1]) + box[kYmax1]);
     double fx = xSpan != 0 ? (static_cast<double>(lx) - box[kXmin]) / xSpan : 0.0;
     return TruncToInt(fx * (a - b) + b);
+}
+
+Bounds StretchedCube(const World& world, int i, int j, int k, const Bounds& box) { return Stretched(world, i, j, k, box); }
+
+void ShapeCubeFaces(const World& world, int i, int j, int k, const std::array<MeshRef, 6>& faces) {
+    // Which vertices of the unshaped faces sit on the top of the cube: built
+    // once, never changed.
+    static const std::array<MeshRef, 6> kBase = BuildCubeFaceMeshes();
+    const Bounds b = Stretched(world, i, j, k, Bounds{});
+    for (std::size_t side = 0; side < faces.size(); ++side) {
+        Mesh* mesh = faces[side].get();
+        const Mesh& base = *kBase[side];
+        if (!mesh || mesh->VertexCount() != base.VertexCount() || mesh->y.size() != base.y.size()) continue;
+        for (std::size_t v = 0; v < base.VertexCount(); ++v) {
+            const bool top = base.y[v] > 0, highX = base.x[v] > 0, highZ = base.z[v] > 0;
+            const BoundIndex corner = highZ ? (highX ? kYmax3 : kYmax4) : (highX ? kYmax2 : kYmax1);
+            mesh->y[v] = (top ? b[corner] : b[kYmin]) - kCellSize / 2;
+        }
+    }
 }
 
 void RefreshCubeCorners(World& world, int i, int j, int k) {

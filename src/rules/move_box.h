@@ -3,6 +3,7 @@
 // corners taken from the stretch plane, and point tests against the grid.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "world/world.h"
@@ -21,6 +22,17 @@ std::int32_t SurfaceTop(const Bounds& box, float lz, float lx);
 // plane and stores them in its object type (all cells of the type share them).
 // Does nothing for a cell that holds no cube.
 void RefreshCubeCorners(World& world, int i, int j, int k);
+
+// The corners and bottom a cube in cell (i, j, k) takes from the stretch plane,
+// written into a copy of `box`.
+Bounds StretchedCube(const World& world, int i, int j, int k, const Bounds& box);
+
+// Gives the six cube-face meshes (sides A..F, as BuildCubeFaceMeshes makes
+// them) the shape of the cube in cell (i, j, k): each top vertex drops to its
+// corner's height, each bottom vertex rises to the cube's bottom.  Every
+// vertex height is set from the cell alone, so faces shaped for one cell never
+// leak into the next.
+void ShapeCubeFaces(const World& world, int i, int j, int k, const std::array<MeshRef, 6>& faces);
 
 // The top of the object in cell (i, j, k) at a local point, cube corners first
 // refreshed; 0 for a cell without an object.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "rules_fixture.h"
 
 namespace zq {
@@ -111,6 +113,24 @@ TEST(SurfaceTopTest, SlopesFromStretchAndFlatBoxes) {
     EXPECT_EQ(SurfaceTop(flat, 511, 100), 400);
     Bounds thin{0, 511, 0, 200, 200, 300, 500, 500, 300};
     EXPECT_EQ(SurfaceTop(thin, 200, 511), 500);
+}
+
+TEST(SurfaceTopTest, CubeFacesTakeTheShapeOfEachCell) {
+    RulesFixture f;
+    SetCell(f.world, 3, 1, 3, kSlope);
+    SetStretch(f.world, 3, 1, 3, 50);
+    SetStretch(f.world, 2, 1, 3, 50);
+    SetStretch(f.world, 3, 0, 3, 100);
+    const auto faces = BuildCubeFaceMeshes();
+    ShapeCubeFaces(f.world, 3, 1, 3, faces);
+    const Mesh& top = *faces[4];
+    for (std::size_t v = 0; v < 4; ++v) EXPECT_EQ(top.y[v], top.z[v] > 0 ? 0 : 256) << v;
+    for (std::int32_t y : faces[5]->y) EXPECT_EQ(y, 128 - 256);
+    EXPECT_EQ(faces[0]->x[0], 256);  // only heights change
+    // The next cell is flat again, whatever the previous one did.
+    ShapeCubeFaces(f.world, 5, 1, 5, faces);
+    for (const MeshRef& face : faces)
+        for (std::int32_t y : face->y) EXPECT_EQ(std::abs(y), 256);
 }
 
 TEST(PointTests, CollisionFlagAndGridEdges) {
