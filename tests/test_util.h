@@ -1,6 +1,9 @@
 // Helpers shared by the test suites: temporary folders and small file writers.
 #pragma once
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -46,6 +49,28 @@ private:
 inline std::string ReadText(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs the zqtool program in `dir` with `args` (a shell word list) and collects
+// its exit code, stdout and stderr.
+struct ToolRun {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+inline ToolRun RunTool(const std::string& args, const TempDir& dir) {
+    std::string errFile = (dir / "stderr.txt").string();
+    std::string command = "cd " + dir.Path().string() + " && " + ZQ_TOOL_PATH + " " + args + " 2>" + errFile;
+    ToolRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
+    int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.err = ReadText(errFile);
+    return run;
 }
 
 }  // namespace zq::test

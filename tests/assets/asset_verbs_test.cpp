@@ -1,6 +1,4 @@
 // zqtool's mesh, picture and bank verbs on hand-made files.
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <set>
@@ -15,26 +13,11 @@
 namespace zq {
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out, err;
+struct ToolRun : test::ToolRun {
     nlohmann::json Json() const { return nlohmann::json::parse(out); }
 };
 
-ToolRun Tool(const std::string& args, const test::TempDir& dir) {
-    std::string errFile = (dir / "stderr.txt").string();
-    std::string command = "cd " + dir.Path().string() + " && " + ZQ_TOOL_PATH + " " + args + " 2>" + errFile;
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
-    int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = test::ReadText(errFile);
-    return run;
-}
+ToolRun Tool(const std::string& args, const test::TempDir& dir) { return {test::RunTool(args, dir)}; }
 
 int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 

@@ -1,8 +1,4 @@
 // Runs the zqtool program on hand-made files and checks what it reports.
-#include <sys/wait.h>
-
-#include <cstdio>
-
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -12,25 +8,9 @@
 namespace zq {
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out, err;
-};
+using test::ToolRun;
 
-ToolRun Tool(const std::string& args, const test::TempDir& dir) {
-    std::string errFile = (dir / "stderr.txt").string();
-    std::string command = std::string(ZQ_TOOL_PATH) + " " + args + " 2>" + errFile;
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
-    int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = test::ReadText(errFile);
-    return run;
-}
+ToolRun Tool(const std::string& args, const test::TempDir& dir) { return test::RunTool(args, dir); }
 
 TEST(Zqtool, LevelInfoReportsAHandMadeLevel) {
     test::TempDir dir;
