@@ -86,9 +86,7 @@ void CinematicFrame(Game& game) {
     params.lampRadius = static_cast<float>(CinematicLampRadius(percent));
     params.texturesOn = game.bank->textured;
     params.clearColour = 0;
-    WorldDrawHooks hooks;
-    hooks.mechanismsStep = [&game](World& world) { MechanismsStepForDraw(game, world); };
-    DrawWorld(*game.world, game.renderer, game.drawState, params, hooks);
+    DrawWorld(*game.world, game.renderer, game.drawState, params, game.drawHooks);
 
     for (const ClipMesh& m : frame.meshes) {
         if (m.indexA < 0 || m.indexA > 1) continue;

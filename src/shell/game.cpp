@@ -11,6 +11,7 @@
 #include "render/overlay.h"
 #include "render/soft/graphics_binding.h"
 #include "rules/mechanisms.h"
+#include "rules/move_box.h"
 #include "rules/rules_math.h"
 #include "shell/credits.h"
 #include "world/level_file.h"
@@ -141,6 +142,13 @@ void InitGame(Game& game) {
     game.rules.playInterfaceSound = [&game](SoundRef s) { game.audio.PlaySound(s, false); };
     game.rules.startClip = [&game](std::int32_t clip) { StartClip(game, clip); };
     game.rules.gameTick = [&game] { StepTextureAnimation(*game.graphics); };
+    game.drawHooks.mechanismsStep = [&game](World& world) { MechanismsStepForDraw(game, world); };
+    game.drawHooks.playLoopSound = [&game](SoundRef s, int volume, float x, float y, float z) {
+        game.audio.PlaySoundAt(s, RoundToInt(x), RoundToInt(y), RoundToInt(z), volume);
+    };
+    game.drawHooks.shapeCube = [&game](const World& world, int x, int y, int z) {
+        ShapeCubeFaces(world, x, y, z, game.drawState.cubeFaces);
+    };
 
     SettingsFile file = ReadSettingsFile(game);
     game.settings = ReadSettings(file);

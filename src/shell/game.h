@@ -120,6 +120,7 @@ struct Game {
     SoftRenderer renderer;
     RenderSize renderSize;
     WorldDrawState drawState;
+    WorldDrawHooks drawHooks;  // mechanisms, loop sounds and cube shapes for every world drawing
     PlayState play;
     TitleState title;
     CreditsState creditsScreen;

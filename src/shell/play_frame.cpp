@@ -274,12 +274,7 @@ void PlayDrawStep(Game& game) {
     params.digCell = {local.targetX, local.targetY, local.targetZ};
     params.texturesOn = game.bank->textured;
     params.clearColour = FogClearColour(*game.graphics);
-    WorldDrawHooks hooks;
-    hooks.mechanismsStep = [&game](World& w) { MechanismsStepForDraw(game, w); };
-    hooks.playLoopSound = [&game](SoundRef s, int volume, float x, float y, float z) {
-        game.audio.PlaySoundAt(s, RoundToInt(x), RoundToInt(y), RoundToInt(z), volume);
-    };
-    DrawWorld(world, renderer, game.drawState, params, hooks);
+    DrawWorld(world, renderer, game.drawState, params, game.drawHooks);
     game.audio.UpdatePositionalSounds(Listener{params.camera.x, params.camera.y, params.camera.z, params.camera.yaw,
                                                params.camera.pitch, params.camera.roll});
 
