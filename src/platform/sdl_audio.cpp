@@ -1,0 +1,174 @@
+// SDL2_mixer backend: one Mix_Chunk per sound slot, one mixing channel per
+// mixer channel, and one Mix_Music stream for modules, MIDI and wave music.
+#include "platform/sdl_audio.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+#include "assets/wave.h"
+#include "core/errors.h"
+
+namespace zq {
+
+namespace {
+
+constexpr int kOutputRate = 44100;
+constexpr int kOutputChunkFrames = 1024;
+constexpr const char* kSoundFontPath = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+
+// Reads a wave file through our own checked reader and gives back a clean
+// copy for SDL, so the library never parses a damaged file itself.
+std::optional<Bytes> CheckedWave(const std::filesystem::path& path, const std::string& name) {
+    try {
+        const WaveData wave = ReadWaveFile(path);
+        if (wave.empty || wave.samples.empty()) return std::nullopt;
+        return WriteWave(wave);
+    } catch (const LoadError& e) {
+        std::cerr << "sound: " << name << ": " << e.what() << "\n";
+        return std::nullopt;
+    }
+}
+
+class SdlSoundBackend final : public SoundBackend {
+public:
+    explicit SdlSoundBackend(DataResolver data) : data_(std::move(data)) {
+        chunks_.fill(nullptr);
+        lastPan_.fill(PanLevels{});
+    }
+
+    ~SdlSoundBackend() override {
+        if (!open_) return;
+        Mix_HaltChannel(-1);
+        StopMusic();
+        for (Mix_Chunk*& chunk : chunks_) {
+            if (chunk) Mix_FreeChunk(chunk);
+            chunk = nullptr;
+        }
+        Mix_CloseAudio();
+        Mix_Quit();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+
+    bool Open() {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+        if (Mix_OpenAudio(kOutputRate, AUDIO_S16SYS, 2, kOutputChunkFrames) != 0) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            return false;
+        }
+        open_ = true;
+        Mix_AllocateChannels(kMixerChannelCount);
+        // MIDI needs a soundfont; a player's own SDL_SOUNDFONTS wins.
+        if (!std::getenv("SDL_SOUNDFONTS") && std::filesystem::exists(kSoundFontPath))
+            Mix_SetSoundFonts(kSoundFontPath);
+        Mix_Init(MIX_INIT_MOD | MIX_INIT_MID);  // loaders missing here only make those files silent
+        return true;
+    }
+
+    bool LoadSound(SoundRef slot, const std::string& fileName) override {
+        Mix_Chunk*& chunk = chunks_[static_cast<std::size_t>(slot)];
+        if (chunk) Mix_FreeChunk(chunk);  // halts the channels that play it
+        chunk = nullptr;
+        const std::optional<std::filesystem::path> path = data_.Find(fileName);
+        if (!path) return false;
+        const std::optional<Bytes> bytes = CheckedWave(*path, fileName);
+        if (!bytes) return false;
+        chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes->data(), static_cast<int>(bytes->size())), 1);
+        return chunk != nullptr;
+    }
+
+    bool HasSound(SoundRef slot) const override { return chunks_[static_cast<std::size_t>(slot)] != nullptr; }
+
+    void StartChannel(int channel, SoundRef slot, bool loop, const ChannelMix& mix) override {
+        Mix_Chunk* chunk = chunks_[static_cast<std::size_t>(slot)];
+        if (!chunk) return;
+        Mix_Volume(channel, VolumeToLinear128(mix.volume));
+        if (Mix_PlayChannel(channel, chunk, loop ? -1 : 0) < 0) return;
+        // A channel drops its panning when it finishes, so set it afresh.
+        lastPan_[static_cast<std::size_t>(channel)] = PanLevels{};
+        ApplyPan(channel, mix.pan);
+    }
+
+    void SetChannelMix(int channel, const ChannelMix& mix) override {
+        Mix_Volume(channel, VolumeToLinear128(mix.volume));
+        ApplyPan(channel, mix.pan);
+    }
+
+    bool ChannelPlaying(int channel) const override { return Mix_Playing(channel) != 0; }
+    void StopChannel(int channel) override { Mix_HaltChannel(channel); }
+
+    bool StartMusic(const std::string& fileName, bool loop) override {
+        StopMusic();
+        const std::optional<std::filesystem::path> path = data_.Find(fileName);
+        if (!path) return false;
+        if (MusicKindOf(fileName) == MusicKind::Wave) {
+            // Wave music streams from our checked copy, kept while it plays.
+            std::optional<Bytes> bytes = CheckedWave(*path, fileName);
+            if (!bytes) return false;
+            musicBytes_ = std::move(*bytes);
+            music_ = Mix_LoadMUS_RW(SDL_RWFromConstMem(musicBytes_.data(), static_cast<int>(musicBytes_.size())), 1);
+        } else {
+            music_ = Mix_LoadMUS(path->string().c_str());
+        }
+        if (!music_) {
+            std::cerr << "music: " << fileName << ": " << Mix_GetError() << "\n";
+            musicBytes_.clear();
+            return false;
+        }
+        if (Mix_PlayMusic(music_, loop ? -1 : 1) != 0) {
+            StopMusic();
+            return false;
+        }
+        return true;
+    }
+
+    void StopMusic() override {
+        if (!music_) return;
+        Mix_HaltMusic();
+        Mix_FreeMusic(music_);
+        music_ = nullptr;
+        musicBytes_.clear();
+    }
+
+    void SetMusicLevel(int level128) override { Mix_VolumeMusic(level128); }
+    void PauseMusic() override { Mix_PauseMusic(); }
+    void ResumeMusic() override { Mix_ResumeMusic(); }
+    bool MusicPlaying() const override { return music_ && Mix_PlayingMusic() != 0; }
+
+private:
+    void ApplyPan(int channel, int pan) {
+        const PanLevels levels = PanToLevels(pan);
+        PanLevels& last = lastPan_[static_cast<std::size_t>(channel)];
+        if (levels.left == last.left && levels.right == last.right) return;
+        Mix_SetPanning(channel, static_cast<Uint8>(levels.left), static_cast<Uint8>(levels.right));
+        last = levels;
+    }
+
+    DataResolver data_;
+    bool open_ = false;
+    std::array<Mix_Chunk*, kAudioSlotCount> chunks_{};
+    std::array<PanLevels, kMixerChannelCount> lastPan_{};  // what each channel's panning is set to
+    Mix_Music* music_ = nullptr;
+    Bytes musicBytes_;
+};
+
+}  // namespace
+
+std::unique_ptr<SoundBackend> OpenSdlSoundBackend(const DataResolver& data) {
+    auto backend = std::make_unique<SdlSoundBackend>(data);
+    if (!backend->Open()) return nullptr;
+    return backend;
+}
+
+std::unique_ptr<Audio> OpenAudio(const DataResolver& data) {
+    std::unique_ptr<SoundBackend> backend = OpenSdlSoundBackend(data);
+    if (!backend) return std::make_unique<SilentAudio>();
+    return std::make_unique<SoundMixer>(std::move(backend));
+}
+
+}  // namespace zq
