@@ -49,6 +49,13 @@ Section MeshObject(int type, const std::string& name, const std::string& base, i
 
 std::string Sound(const std::string& name) { return "SOUND\\" + name + ".WAV"; }
 
+// Overrides a mesh object's collision box with a column `half` units either
+// side of the cell's centre and a full cell high, so the hero cannot step
+// onto its low parts.
+Section Column(Section s, int half) {
+    return s.Set("Xmin", -half).Set("Xmax", half).Set("Zmin", -half).Set("Zmax", half).Set("Ymin", -256).Set("Ymax", 255);
+}
+
 std::vector<Section> Objects() {
     std::vector<Section> v;
     const std::string stoneStep = Sound("STEPSTON"), woodStep = Sound("STEPWOOD"), metalStep = Sound("STEPMETL"),
@@ -97,10 +104,14 @@ std::vector<Section> Objects() {
     v.push_back(MeshObject(kObjIngotDoorOpening, "Ingot door opening (animation)", "DOORGOPN", 4)
                     .Set("Speed", 25).Set("ActionSound", Sound("DOOR")).Set("ActionVolume", 255));
 
-    v.push_back(MeshObject(kObjLever, "Lever", "LEVER", 0)
+    // A lever collides as a tall column, so the hero stops in front of it
+    // instead of stepping onto its base plate.  The pulled lever's column is
+    // narrower: it appears while the hero stands at the lever, and must not
+    // catch him.
+    v.push_back(Column(MeshObject(kObjLever, "Lever", "LEVER", 0), 200)
                     .Flag("Lever").Set("LeverAnim", kObjLeverPulling).Set("LeverOpen", kObjLeverPulled).Set("LeverDoor", kObjLeverDoor));
     v.push_back(MeshObject(kObjLeverPulling, "Lever moving (animation)", "LEVERPL", 4).Set("Speed", 60).Set("ActionSound", Sound("LEVER")).Set("ActionVolume", 254));
-    v.push_back(MeshObject(kObjLeverPulled, "Lever (pulled)", "LEVERDN", 0));
+    v.push_back(Column(MeshObject(kObjLeverPulled, "Lever (pulled)", "LEVERDN", 0), 150));
     v.push_back(Cube(kObjLeverDoor, "Lever door", kTexLeverDoor, kTexMetal, kTexMetal, RampColour(kMetal, 7))
                     .Flag("Door").Set("AnimDoor", kObjLeverDoorOpening).Set("DoorOpen", 0));
     v.push_back(MeshObject(kObjLeverDoorOpening, "Lever door opening (animation)", "DOORLOPN", 4).Set("Speed", 25).Set("ActionSound", Sound("DOOR")).Set("ActionVolume", 255));
