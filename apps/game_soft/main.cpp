@@ -1,126 +1,12 @@
 // game_soft: the game drawn by our 8-bit software rasterizer, in an SDL window
 // or headless (virtual clock, scripted input, no window) for tests and replays.
-#include <SDL.h>
-
-#include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <map>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
-
-#include <nlohmann/json.hpp>
-
-#include "core/errors.h"
-#include "core/file_io.h"
-#include "core/text.h"
+#include "common/game_main.h"
 #include "platform/sdl_display.h"
-#include "platform/sdl_input.h"
-#include "render/png_writer.h"
-#include "shell/game.h"
-#include "shell/input_script.h"
-
-#ifndef ZQ_DEFAULT_DATA_DIR
-#define ZQ_DEFAULT_DATA_DIR "data"
-#endif
+#include "render/soft/soft_back_end.h"
 
 namespace {
 
 using namespace zq;
-
-struct Options {
-    std::string dataDir = ZQ_DEFAULT_DATA_DIR;
-    bool headless = false;
-    std::optional<int> frameMs;
-    std::optional<long long> frames;
-    std::optional<int> startLevel;
-    std::optional<std::string> level;
-    std::optional<std::string> input;
-    std::optional<std::string> record;
-    std::vector<std::pair<std::string, long long>> screenshots;  // frame -1: at the end
-    std::optional<std::string> dumpState;
-    std::optional<std::string> settings;
-};
-
-[[noreturn]] void Usage(const std::string& why) {
-    std::cerr << "game_soft: " << why << "\n"
-              << "usage: game_soft [--data DIR] [--headless] [--frame-ms N] [--frames N] [--start-level N]\n"
-              << "                 [--level FILE.lev] [--input FILE] [--record FILE] [--settings FILE]\n"
-              << "                 [--screenshot FILE.png [--screenshot-frame N]]... [--dump-state FILE.json]\n";
-    std::exit(2);
-}
-
-long long NumberArg(const std::string& name, const std::string& text, long long min) {
-    auto n = ParseNumber(text);
-    if (!n || *n < min) Usage("bad value for " + name + ": " + text);
-    return *n;
-}
-
-Options ParseOptions(int argc, char** argv) {
-    Options o;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) Usage(a + " needs a value");
-            return argv[++i];
-        };
-        if (a == "--data") o.dataDir = value();
-        else if (a == "--headless") o.headless = true;
-        else if (a == "--frame-ms") o.frameMs = static_cast<int>(NumberArg(a, value(), 0));
-        else if (a == "--frames") o.frames = NumberArg(a, value(), 1);
-        else if (a == "--start-level") o.startLevel = static_cast<int>(NumberArg(a, value(), 0));
-        else if (a == "--level") o.level = value();
-        else if (a == "--input") o.input = value();
-        else if (a == "--record") o.record = value();
-        else if (a == "--settings") o.settings = value();
-        else if (a == "--dump-state") o.dumpState = value();
-        else if (a == "--screenshot") o.screenshots.emplace_back(value(), -1);
-        else if (a == "--screenshot-frame") {
-            if (o.screenshots.empty()) Usage("--screenshot-frame follows a --screenshot");
-            o.screenshots.back().second = NumberArg(a, value(), 1);
-        } else if (EqualsNoCase(a, "/NETWORK") && i == 1) {
-            // The network lobby comes with network play; until then the switch starts the game alone.
-        } else Usage("unknown argument " + a);
-    }
-    if (o.headless && !o.frames && !o.input) Usage("--headless needs --frames or --input");
-    return o;
-}
-
-// The window-less host of headless runs: remembers what it was asked.
-class HeadlessHost final : public GameHost {
-public:
-    bool Fullscreen() override { return fullscreen_; }
-    void SetFullscreen(bool on, RenderSize) override { fullscreen_ = on; }
-    void SetClientSize(int, int) override {}
-    void ShowCursor(bool) override {}
-    void ShowMessage(const std::string& text) override { std::cerr << "game_soft: " << text << "\n"; }
-    void Quit() override { quit = true; }
-    bool quit = false;
-
-private:
-    bool fullscreen_ = false;
-};
-
-class WindowHost final : public GameHost {
-public:
-    explicit WindowHost(SdlDisplay& display, SdlInput& input) : display_(display), input_(input) {}
-    bool Fullscreen() override { return display_.Fullscreen(); }
-    void SetFullscreen(bool on, RenderSize size) override {
-        display_.SetFullscreen(on, size.width, size.height);
-        input_.SetWindow(display_.Window(), display_.Fullscreen());
-    }
-    void SetClientSize(int w, int h) override { display_.SetClientSize(w, h); }
-    void ShowCursor(bool shown) override { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
-    void ShowMessage(const std::string& text) override { ShowMessageBox("Zorvo Quib", text); }
-    void Quit() override { quit = true; }
-    bool quit = false;
-
-private:
-    SdlDisplay& display_;
-    SdlInput& input_;
-};
 
 class WindowPresenter final : public FramePresenter {
 public:
@@ -131,180 +17,36 @@ private:
     SdlDisplay& display_;
 };
 
-void WriteScreenshot(const Game& game, const std::string& path) {
-    const SoftFrame& f = game.renderer.Frame();
-    std::string why;
-    if (!WritePalettedPng(path, f.pixels.data(), f.width, f.height, f.palette, why))
-        std::cerr << "game_soft: screenshot " << path << ": " << why << "\n";
-}
-
-void DumpState(const Game& game, long long frames, const std::string& path) {
-    const Actor& hero = game.actors.Local();
-    const World& world = *game.world;
-    nlohmann::json state;
-    state["screen"] = game.shell.screen;
-    state["levelIndex"] = hero.levelIndex;
-    state["levelCount"] = game.shell.levelCount;
-    state["lives"] = hero.lives;
-    state["dead"] = hero.dead;
-    state["hero"] = {{"x", hero.x},           {"y", hero.y},               {"z", hero.z},
-                     {"heading", hero.heading}, {"onGround", hero.onGround}, {"onLadder", hero.onLadder},
-                     {"fallSpeed", hero.fallSpeed}};
-    state["ingots"] = world.objectDefs[kIngotType].cellCount;
-    state["timerRunning"] = world.timerRunning != 0;
-    state["timerLeft"] = world.timerLeft;
-    nlohmann::json sentries = nlohmann::json::array();
-    for (int i = 0; i < std::clamp(world.sentryCount, 0, kMaxSentries); ++i) {
-        const SentryState& s = world.sentries[static_cast<std::size_t>(i)];
-        sentries.push_back({{"x", s.x}, {"y", s.y}, {"z", s.z}, {"mode", s.mode}});
+// The software frame goes to an SDL window, or stays in memory when headless.
+class SoftProgram final : public GameBackEnd {
+public:
+    void OpenHeadless() override {}
+    void OpenWindow(const std::string& title, const WindowPlacement& placement) override {
+        display_.Open(title, placement);
+        soft_.renderer.SetPresenter(&presenter_);
     }
-    state["sentries"] = sentries;
-    state["statusText"] = game.shell.status.shown ? Latin1ToUtf8(game.shell.status.text) : std::string();
-    state["fadeActive"] = game.shell.fade.active;
-    state["frames"] = frames;
-    if (!WriteFileAtomic(path, state.dump(2) + "\n")) std::cerr << "game_soft: cannot write " << path << "\n";
-}
-
-// Skips the title: the local player starts level `index` with three lives.
-void StartAt(Game& game, int index) {
-    Actor& local = game.actors.Local();
-    local.levelIndex = index;
-    local.lives = 3;
-    StartLevel(game, index);
-}
-
-int RunHeadless(const Options& options) {
-    std::optional<ScriptedInput> scripted;
-    if (options.input) {
-        auto bytes = ReadFileBytes(*options.input);
-        if (!bytes) throw FatalError("GAME: Cannot read the input script " + *options.input);
-        scripted.emplace(ParseInputScript(std::string(bytes->begin(), bytes->end())));
-    } else {
-        scripted.emplace(InputScript{});
+    void Close() override {
+        soft_.renderer.SetPresenter(nullptr);
+        display_.Close();
     }
-    HeadlessHost host;
-    SilentAudio audio;
-    GameConfig config;
-    config.dataDir = options.dataDir;
-    config.startDir = std::filesystem::current_path();
-    if (options.settings) config.settingsFile = *options.settings;
-    config.writeSettings = false;
-    config.seedFromClock = false;
-    config.singleLevel = options.level;
-    auto game = std::make_unique<Game>(config, *scripted, audio, host);
-    InitGame(*game);
-    ResetFrameClock(game->shell, 0);
-    if (options.level) StartAt(*game, 0);
-    else if (options.startLevel) StartAt(*game, std::min(*options.startLevel, std::max(0, game->shell.levelCount - 1)));
-    else SetScreen(*game, kScreenTitle);
+    Renderer& GameRenderer() override { return soft_.renderer; }
+    FrameOverlay& Overlay() override { return soft_; }
+    SDL_Window* Window() const override { return display_.Window(); }
+    bool Fullscreen() const override { return display_.Fullscreen(); }
+    void SetFullscreen(bool on, int w, int h) override { display_.SetFullscreen(on, w, h); }
+    void SetClientSize(int w, int h) override { display_.SetClientSize(w, h); }
+    WindowPlacement Placement() const override { return display_.Placement(); }
 
-    std::uint32_t ticks = 0;
-    long long frame = 0;
-    const int defaultMs = options.frameMs.value_or(30);
-    while (!host.quit) {
-        if (options.frames && frame >= *options.frames) break;
-        int frameMs = defaultMs;
-        if (options.input) {
-            if (!scripted->Advance()) break;
-            frameMs = scripted->FrameMs();
-        }
-        ++frame;
-        ticks += static_cast<std::uint32_t>(frameMs);
-        try {
-            GameFrame(*game, ticks);
-        } catch (const FatalError&) {
-            throw;
-        } catch (const std::exception& e) {
-            std::cerr << "game_soft: frame " << frame << ": " << e.what() << "\n";
-        }
-        for (const auto& [path, at] : options.screenshots)
-            if (at == frame) WriteScreenshot(*game, path);
-    }
-    for (const auto& [path, at] : options.screenshots)
-        if (at < 0) WriteScreenshot(*game, path);
-    if (options.dumpState) DumpState(*game, frame, *options.dumpState);
-    ShutdownGame(*game);
-    return 0;
-}
-
-int RunWindow(const Options& options) {
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) throw FatalError(std::string("GAME: ") + SDL_GetError());
-    SdlDisplay display;
-    SdlInput input;
-    WindowHost host(display, input);
-    SilentAudio audio;
-    GameConfig config;
-    config.dataDir = options.dataDir;
-    config.startDir = std::filesystem::current_path();
-    if (options.settings) config.settingsFile = *options.settings;
-    config.singleLevel = options.level;
-
-    // The window opens at the saved placement; the game applies the rest of the settings.
-    SettingsFile saved = SettingsFile::Load(options.settings ? std::filesystem::path(*options.settings)
-                                                             : SettingsPath(config.startDir, UserConfigDir()))
-                             .value_or(SettingsFile{});
-    GameSettings settings = ReadSettings(saved);
-    display.Open("Zorvo Quib", WindowPlacement{settings.left, settings.top, settings.width, settings.height});
-    input.SetWindow(display.Window(), false);
-    WindowPresenter presenter(display);
-
-    auto game = std::make_unique<Game>(config, input, audio, host);
-    game->renderer.SetPresenter(&presenter);
-    InitGame(*game);
-    ResetFrameClock(game->shell, SDL_GetTicks());
-    if (options.level) StartAt(*game, 0);
-    else if (options.startLevel) StartAt(*game, std::min(*options.startLevel, std::max(0, game->shell.levelCount - 1)));
-    else SetScreen(*game, kScreenTitle);
-
-    InputRecorder recorder;
-    std::uint32_t virtualTicks = SDL_GetTicks();
-    long long frame = 0;
-    while (!host.quit) {
-        SDL_Event event;
-        while (SDL_PollEvent(&event))
-            if (!input.HandleEvent(event)) host.quit = true;
-        if (host.quit || (options.frames && frame >= *options.frames)) break;
-        std::uint32_t before = static_cast<std::uint32_t>(game->shell.time.now);
-        std::uint32_t ticks = SDL_GetTicks();
-        if (options.frameMs) ticks = virtualTicks += static_cast<std::uint32_t>(*options.frameMs);
-        ++frame;
-        try {
-            GameFrame(*game, ticks);
-        } catch (const FatalError&) {
-            throw;
-        } catch (const std::exception& e) {
-            std::cerr << "game_soft: " << e.what() << "\n";
-        }
-        if (options.record)
-            recorder.AddFrame(static_cast<std::int32_t>(ticks - before),
-                              InputRecorder::Sample(game->actors.Local().commands, input), game->mouse.motion);
-        for (const auto& [path, at] : options.screenshots)
-            if (at == frame) WriteScreenshot(*game, path);
-    }
-    for (const auto& [path, at] : options.screenshots)
-        if (at < 0) WriteScreenshot(*game, path);
-    if (options.dumpState) DumpState(*game, frame, *options.dumpState);
-    if (options.record && !WriteFileAtomic(*options.record, recorder.Text()))
-        std::cerr << "game_soft: cannot write " << *options.record << "\n";
-    game->settings.left = display.Placement().left;
-    game->settings.top = display.Placement().top;
-    ShutdownGame(*game);
-    display.Close();
-    SDL_Quit();
-    return 0;
-}
+private:
+    SdlDisplay display_;
+    SoftBackEnd soft_;
+    WindowPresenter presenter_{display_};
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options = ParseOptions(argc, argv);
-    try {
-        return options.headless ? RunHeadless(options) : RunWindow(options);
-    } catch (const std::exception& e) {
-        if (options.headless)
-            std::cerr << "game_soft: " << e.what() << "\n";
-        else
-            ShowMessageBox("Zorvo Quib", e.what());
-        return 1;
-    }
+    const GameOptions options = ParseGameOptions("game_soft", argc, argv);
+    SoftProgram program;
+    return RunGame("game_soft", program, options);
 }

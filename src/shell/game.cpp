@@ -9,7 +9,6 @@
 #include "core/errors.h"
 #include "core/scramble.h"
 #include "render/overlay.h"
-#include "render/soft/graphics_binding.h"
 #include "rules/mechanisms.h"
 #include "rules/move_box.h"
 #include "rules/rules_math.h"
@@ -58,7 +57,7 @@ void LoadBank(Game& game, const std::string& name, const std::string& mode) {
     BankLoadContext context{game.data, *game.graphics, *game.bank, game.audio, game.shell.time.now, nullptr, {}};
     context.afterLoad = [&game] {
         GiveHeroAssets(game);
-        BindGraphics(game.renderer, *game.graphics);
+        game.overlay.BindGraphics(*game.graphics);
     };
     LoadObjectDefinitions(*game.world, context, name, mode);
     game.bankMode = mode;
@@ -66,7 +65,7 @@ void LoadBank(Game& game, const std::string& name, const std::string& mode) {
 
 void SetFog(Game& game, int red, int green, int blue) {
     SetFogColour(*game.graphics->tables, game.graphics->mainPalette, red, green, blue);
-    BindGraphics(game.renderer, *game.graphics);
+    game.overlay.BindGraphics(*game.graphics);
 }
 
 std::uint32_t ClockSeed() {
@@ -115,17 +114,24 @@ void DrawFade(Game& game) {
 
 Game::Game(GameConfig cfg, InputDevice& in, Audio& au, GameHost& h)
     : config(std::move(cfg)), data(config.dataDir), input(in), audio(au), host(h),
-      graphics(MakeGraphics(PixelFormat::kIndexed)) {
+      ownedBackEnd(std::make_unique<SoftBackEnd>()), renderer(ownedBackEnd->renderer), overlay(*ownedBackEnd),
+      graphics(MakeGraphics(overlay.PictureFormat())) {
+    InitWorldDrawState(drawState);
+}
+
+Game::Game(GameConfig cfg, InputDevice& in, Audio& au, GameHost& h, Renderer& r, FrameOverlay& o)
+    : config(std::move(cfg)), data(config.dataDir), input(in), audio(au), host(h), renderer(r), overlay(o),
+      graphics(MakeGraphics(overlay.PictureFormat())) {
     InitWorldDrawState(drawState);
 }
 
 void DrawOverlayImage(Game& game, int slot, bool colourKeyed, int transparency, float height, float width, float y,
                       float x) {
-    DrawImage(game.renderer.Frame(), ImageSlotsOf(*game.graphics), slot, colourKeyed, transparency, height, width, y, x);
+    game.overlay.DrawImage(slot, colourKeyed, transparency, height, width, y, x);
 }
 
 void DrawOverlayText(Game& game, std::string_view text, bool big, float y, float x) {
-    DrawText(game.renderer.Frame(), ImageSlotsOf(*game.graphics), text, big, y, x);
+    game.overlay.DrawText(text, big, y, x);
 }
 
 void InitGame(Game& game) {
@@ -247,7 +253,7 @@ void NextLevel(Game& game) {
 void SetRenderSize(Game& game, RenderSize size) {
     game.renderSize = size;
     game.renderer.SetProjection(size.width, size.height);
-    BindGraphics(game.renderer, *game.graphics);
+    game.overlay.BindGraphics(*game.graphics);
     game.host.SetClientSize(size.width, size.height);
 }
 

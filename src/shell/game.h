@@ -15,7 +15,9 @@
 #include "core/random.h"
 #include "core/resolver.h"
 #include "core/settings_file.h"
-#include "render/soft/soft_renderer.h"
+#include "render/frame_overlay.h"
+#include "render/renderer.h"
+#include "render/soft/soft_back_end.h"
 #include "render/world_draw.h"
 #include "rules/actor.h"
 #include "rules/rules_context.h"
@@ -97,13 +99,20 @@ struct GameConfig {
 };
 
 struct Game {
+    // Draws with a software back end of its own (headless tools and tests).
     explicit Game(GameConfig config, InputDevice& input, Audio& audio, GameHost& host);
+    // Draws with the back end the program made; both must outlive the Game.
+    Game(GameConfig config, InputDevice& input, Audio& audio, GameHost& host, Renderer& renderer,
+         FrameOverlay& overlay);
 
     GameConfig config;
     DataResolver data;
     InputDevice& input;
     Audio& audio;
     GameHost& host;
+    std::unique_ptr<SoftBackEnd> ownedBackEnd;  // only when no back end was given
+    Renderer& renderer;
+    FrameOverlay& overlay;
 
     std::unique_ptr<World> world = std::make_unique<World>();
     Actors actors;
@@ -117,7 +126,6 @@ struct Game {
     KeyBindings keys;
     std::vector<std::string> levels;
     std::vector<std::string> credits;
-    SoftRenderer renderer;
     RenderSize renderSize;
     WorldDrawState drawState;
     WorldDrawHooks drawHooks;  // mechanisms, loop sounds and cube shapes for every world drawing

@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "render/overlay.h"
-#include "render/soft/graphics_binding.h"
 #include "rules/behaviours.h"
 #include "rules/hero.h"
 #include "rules/mechanisms.h"
@@ -261,7 +260,7 @@ void PlayDrawStep(Game& game) {
     World& world = *game.world;
     Actors& actors = game.actors;
     Actor& local = actors.Local();
-    SoftRenderer& renderer = game.renderer;
+    Renderer& renderer = game.renderer;
     const FrameTime& time = game.shell.time;
 
     UpdateActionTarget(world, local);
@@ -273,7 +272,7 @@ void PlayDrawStep(Game& game) {
     params.lampRadius = local.lightRange;
     params.digCell = {local.targetX, local.targetY, local.targetZ};
     params.texturesOn = game.bank->textured;
-    params.clearColour = FogClearColour(*game.graphics);
+    params.clearColour = game.overlay.FogClearColour();
     DrawWorld(world, renderer, game.drawState, params, game.drawHooks);
     game.audio.UpdatePositionalSounds(Listener{params.camera.x, params.camera.y, params.camera.z, params.camera.yaw,
                                                params.camera.pitch, params.camera.roll});
@@ -316,7 +315,7 @@ void PlayDrawStep(Game& game) {
         radar.sentries = std::span<const SentryState>(world.sentries.data(),
                                                       static_cast<std::size_t>(std::clamp(world.sentryCount, 0, kMaxSentries)));
         radar.alerted = [](const SentryState& s) { return s.lost == 0; };
-        DrawRadar(renderer.Frame(), ImageSlotsOf(*game.graphics), radar);
+        game.overlay.DrawRadar(radar);
     }
     if (game.play.menuOpen) {
         DrawOverlayImage(game, 4, true, 30, 0.8f, 0.8f, 0.1f, 0.1f);

@@ -1,0 +1,60 @@
+// The command line, the headless harness and the window loop shared by the
+// two game programs; each program only says how its picture is drawn.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/sdl_display.h"
+#include "render/frame_overlay.h"
+#include "render/renderer.h"
+
+struct SDL_Window;
+
+namespace zq {
+
+struct GameOptions {
+    std::string dataDir;
+    bool headless = false;
+    std::optional<int> frameMs;
+    std::optional<long long> frames;
+    std::optional<int> startLevel;
+    std::optional<std::string> level;
+    std::optional<std::string> input;
+    std::optional<std::string> record;
+    std::vector<std::pair<std::string, long long>> screenshots;  // frame -1: at the end
+    std::optional<std::string> dumpState;
+    std::optional<std::string> settings;
+};
+
+// A game program's back end and the window it draws into.
+class GameBackEnd {
+public:
+    virtual ~GameBackEnd() = default;
+    // Prepares drawing without a visible window; throws FatalError when it cannot.
+    virtual void OpenHeadless() = 0;
+    // Opens the window at the saved placement; throws FatalError when it cannot.
+    virtual void OpenWindow(const std::string& title, const WindowPlacement& placement) = 0;
+    virtual void Close() = 0;
+
+    virtual Renderer& GameRenderer() = 0;
+    virtual FrameOverlay& Overlay() = 0;
+
+    // The window (valid after OpenWindow).
+    virtual SDL_Window* Window() const = 0;
+    virtual bool Fullscreen() const = 0;
+    virtual void SetFullscreen(bool on, int renderWidth, int renderHeight) = 0;
+    virtual void SetClientSize(int width, int height) = 0;
+    virtual WindowPlacement Placement() const = 0;
+};
+
+// Parses the command line; prints the usage and exits with 2 on a bad one.
+GameOptions ParseGameOptions(const std::string& program, int argc, char** argv);
+
+// Runs the game headless or in a window; returns the exit code.  Fatal errors
+// are shown (stderr when headless, a message box otherwise) and give 1.
+int RunGame(const std::string& program, GameBackEnd& backEnd, const GameOptions& options);
+
+}  // namespace zq

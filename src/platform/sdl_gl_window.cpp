@@ -1,0 +1,113 @@
+#include "platform/sdl_gl_window.h"
+
+#include <SDL.h>
+
+#include "core/errors.h"
+
+namespace zq {
+
+namespace {
+
+// Asks for the context the renderer needs; depth 32 first, then 24 and 16.
+SDL_GLContext CreateContext(const std::string& title, const WindowPlacement& placement, Uint32 flags,
+                            SDL_Window*& window, int& depthBits) {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    const int w = placement.width > 0 ? placement.width : 320;
+    const int h = placement.height > 0 ? placement.height : 240;
+    for (int depth : {32, 24, 16}) {
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
+        window = SDL_CreateWindow(title.c_str(), placement.left, placement.top, w, h, flags);
+        if (!window) continue;
+        SDL_GLContext context = SDL_GL_CreateContext(window);
+        if (context) {
+            if (SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depthBits) != 0) depthBits = depth;
+            return context;
+        }
+        SDL_DestroyWindow(window);
+        window = nullptr;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+SdlGlWindow::~SdlGlWindow() { Close(); }
+
+bool SdlGlWindow::KeepDriverLoaded() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    return SDL_GL_LoadLibrary(nullptr) == 0;
+}
+
+void SdlGlWindow::Open(const std::string& title, const WindowPlacement& placement, bool hidden) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        throw FatalError(std::string("GAME: Cannot open the display: ") + SDL_GetError());
+    const Uint32 flags = SDL_WINDOW_OPENGL | (hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_RESIZABLE);
+    context_ = CreateContext(title, placement, flags, window_, depthBits_);
+    if (!context_) {
+        const std::string why = SDL_GetError();
+        throw FatalError("GAME: Cannot create an OpenGL context: " + why);
+    }
+    SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(context_));
+    SDL_GL_SetSwapInterval(0);  // the game runs its frames back to back
+}
+
+void SdlGlWindow::Close() {
+    if (context_) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
+    if (window_) SDL_DestroyWindow(window_);
+    context_ = nullptr;
+    window_ = nullptr;
+}
+
+void SdlGlWindow::Swap() {
+    if (window_) SDL_GL_SwapWindow(window_);
+}
+
+void SdlGlWindow::ClientSize(int& width, int& height) const {
+    width = height = 0;
+    if (window_) SDL_GL_GetDrawableSize(window_, &width, &height);
+}
+
+bool SdlGlWindow::SetFullscreen(bool on, int renderWidth, int renderHeight) {
+    if (!window_) return false;
+    if (!on) {
+        if (SDL_SetWindowFullscreen(window_, 0) != 0) return false;
+        fullscreen_ = false;
+        SDL_SetWindowPosition(window_, 0, 0);
+        return true;
+    }
+    // The display switches to the render size where it has that mode; the
+    // picture is never stretched, so otherwise it sits centred on the desktop.
+    SDL_DisplayMode wanted{SDL_PIXELFORMAT_UNKNOWN, renderWidth, renderHeight, 0, nullptr}, closest{};
+    const int display = SDL_GetWindowDisplayIndex(window_);
+    const bool exact = SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &wanted, &closest) &&
+                       closest.w == renderWidth && closest.h == renderHeight;
+    int result = -1;
+    if (exact) {
+        SDL_SetWindowDisplayMode(window_, &closest);
+        result = SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN);
+    }
+    if (result != 0) result = SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (result != 0) return false;
+    fullscreen_ = true;
+    return true;
+}
+
+void SdlGlWindow::SetClientSize(int width, int height) {
+    if (window_ && !fullscreen_) SDL_SetWindowSize(window_, width, height);
+}
+
+WindowPlacement SdlGlWindow::Placement() const {
+    WindowPlacement p;
+    if (!window_) return p;
+    SDL_GetWindowPosition(window_, &p.left, &p.top);
+    SDL_GetWindowSize(window_, &p.width, &p.height);
+    return p;
+}
+
+}  // namespace zq

@@ -1,0 +1,107 @@
+// The OpenGL 1.1 back end: the CPU triangle list drawn in immediate mode,
+// back to front with depth test, colour keys by alpha test, translucency by
+// blending and a second pass per triangle that fades it towards the fog
+// colour.  Also the game's flat overlay drawn as textured quads.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "assets/graphics.h"
+#include "render/frame_overlay.h"
+#include "render/gl/gl_triangles.h"
+#include "render/renderer.h"
+
+namespace zq {
+
+inline constexpr float kGlFieldOfView = 85;  // vertical, degrees
+inline constexpr float kGlAspect = 1.4f;     // at every resolution
+inline constexpr float kGlStereoOffset = 30; // world units between the eyes
+
+// Where the frame goes: the drawable's size and the buffer swap.  When
+// `readFront` is set the finished frame is read back from the front buffer
+// (a real double-buffered window); otherwise from the one drawn into.
+struct GlSurface {
+    std::function<void(int& width, int& height)> clientSize;
+    std::function<void()> swap;
+    bool readFront = false;
+};
+
+// Which colour channels a stereo pass writes.
+struct GlColourMask {
+    bool red = true, green = true, blue = true;
+};
+
+struct GlStats {
+    int triangles = 0;      // in the last frame's list
+    int dropped = 0;        // beyond its capacity
+    int darknessPasses = 0; // triangles drawn a second time towards the fog
+    int uploads = 0;        // textures uploaded since start
+};
+
+// Needs a current GL context for everything but construction and the
+// CPU-side queries.
+class GlRenderer final : public Renderer, public FrameOverlay {
+public:
+    explicit GlRenderer(GlSurface surface);
+    ~GlRenderer() override;
+    GlRenderer(const GlRenderer&) = delete;
+    GlRenderer& operator=(const GlRenderer&) = delete;
+
+    void SetProjection(int width, int height) override;
+    void ClearFrame(int colour) override;
+    void BeginFrame(int x, int y, int z, int roll, int pitch, int yaw) override;
+    void AddLight(int x, int y, int z, int radius) override;
+    void AddMesh(const Mesh& mesh, int x, int y, int z, int id, int transparency, int ambient, int pitch, int roll,
+                 int yaw) override;
+    bool IsPointVisible(int radius, int x, int y, int z) const override;
+    void EndFrame() override;
+    void Present() override;
+    void StereoOn(StereoMode mode) override;
+    void StereoOff() override;
+    // The stereo switch with its explicit eye offset and second-pass channels.
+    void StereoOnWith(float offset, GlColourMask second);
+
+    PixelFormat PictureFormat() const override { return PixelFormat::kRgba; }
+    void BindGraphics(const Graphics& graphics) override;
+    int FogClearColour() const override;
+    int FrameHeight() const override { return height_; }
+    void DrawImage(int slot, bool colourKeyed, int transparency, float height, float width, float y,
+                   float x) override;
+    bool GrabFrame(FramePicture& out) override;
+
+    const GlTriangleList& Triangles() const { return list_; }
+    const GlStats& Stats() const { return stats_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+private:
+    void SetUpState();
+    void PlaceViewport();
+    unsigned BankTexture(int image);
+    unsigned SlotTexture(int slot);
+    unsigned TextureOf(const GlTriangle& t);
+    void DrawList(float dx, float dz);
+    void ReleaseTextures();
+
+    GlSurface surface_;
+    const Graphics* graphics_ = nullptr;
+    GlTriangleList list_;
+    GlStats stats_;
+    int width_ = 0, height_ = 0;
+    int viewX_ = 0, viewY_ = 0;  // bottom-left of the picture in the drawable
+    bool stateSet_ = false;
+
+    bool stereo_ = false;
+    float eyeOffset_ = 0;
+    GlColourMask secondMask_{};
+
+    // Texture objects: one per bank image number and one per interface slot,
+    // with the generation they were uploaded at (0: never; else generation + 1).
+    std::vector<unsigned> bankTextures_, slotTextures_;
+    std::vector<std::uint64_t> bankUploaded_, slotUploaded_;
+    std::vector<std::uint8_t> bankPresent_;  // the uploaded image had pixels
+};
+
+}  // namespace zq

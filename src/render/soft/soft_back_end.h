@@ -1,0 +1,29 @@
+// The software back end as the game shell sees it: the rasterizer and the
+// overlay drawn straight into its 8-bit frame.
+#pragma once
+
+#include "render/frame_overlay.h"
+#include "render/soft/soft_renderer.h"
+
+namespace zq {
+
+class SoftBackEnd final : public FrameOverlay {
+public:
+    SoftRenderer renderer;
+
+    PixelFormat PictureFormat() const override { return PixelFormat::kIndexed; }
+    void BindGraphics(const Graphics& graphics) override;
+    int FogClearColour() const override;
+    int FrameHeight() const override { return renderer.Frame().height; }
+    void DrawImage(int slot, bool colourKeyed, int transparency, float height, float width, float y,
+                   float x) override;
+    void DrawText(std::string_view text, bool big, float y, float x) override;
+    void DrawRadar(const RadarInput& input) override;
+    bool GrabFrame(FramePicture& out) override;
+
+private:
+    const Graphics* graphics_ = nullptr;
+    ImageLookup images_;
+};
+
+}  // namespace zq
