@@ -1,0 +1,282 @@
+// Pictures drawn by the OpenGL back end in an invisible window (the offscreen
+// video driver, Mesa's software GL): faces, colour keys, fog, translucency,
+// stereo, texture re-uploads and the overlay's image placement.  GL output is
+// not bit-exact, so colours are compared with a tolerance.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+
+#include "core/errors.h"
+#include "platform/sdl_gl_window.h"
+#include "render/gl/gl_renderer.h"
+#include "test_util.h"
+
+namespace zq {
+namespace {
+
+constexpr int kW = 64, kH = 48;
+constexpr int kTolerance = 4;
+
+struct Rgb {
+    int r = 0, g = 0, b = 0;
+};
+
+::testing::AssertionResult Near(Rgb actual, Rgb wanted) {
+    if (std::abs(actual.r - wanted.r) <= kTolerance && std::abs(actual.g - wanted.g) <= kTolerance &&
+        std::abs(actual.b - wanted.b) <= kTolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "got (" << actual.r << ", " << actual.g << ", " << actual.b << "), wanted ("
+                                         << wanted.r << ", " << wanted.g << ", " << wanted.b << ")";
+}
+
+// Faces for a flat or textured square of half-side `s` at depth z, facing a
+// camera at the origin looking along +z.
+Mesh Square(int s, int z, std::uint16_t kind, std::uint16_t material) {
+    Mesh m;
+    m.x = {-s, s, s, -s};
+    m.y = {-s, -s, s, s};
+    m.z = {z, z, z, z};
+    MeshFace first, second;
+    first.a = 0, first.b = 3, first.c = 2;
+    second.a = 0, second.b = 2, second.c = 1;
+    first.kind = second.kind = kind;
+    first.material = second.material = material;
+    m.faces = {first, second};
+    m.lastVertex = 3;
+    m.lastFace = 1;
+    return m;
+}
+
+// One textured triangle, lower-left, upper-left, upper-right of a square of
+// half-side `s`: its texture's rows run left to right across the screen.
+Mesh TexturedTriangle(int s, int z, std::uint16_t kind, std::uint16_t slot) {
+    Mesh m;
+    m.x = {-s, -s, s};
+    m.y = {-s, s, s};
+    m.z = {z, z, z};
+    MeshFace face;
+    face.a = 0, face.b = 1, face.c = 2;
+    face.kind = kind;
+    face.material = slot;
+    m.faces = {face};
+    m.lastVertex = 2;
+    m.lastFace = 0;
+    return m;
+}
+
+class GlRender : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!std::getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+        SdlGlWindow::KeepDriverLoaded();
+        window_ = new SdlGlWindow;
+        try {
+            window_->Open("gl test", WindowPlacement{0, 0, kW, kH}, true);
+        } catch (const FatalError& e) {
+            why_ = e.what();
+            delete window_;
+            window_ = nullptr;
+        }
+    }
+    static void TearDownTestSuite() {
+        delete window_;
+        window_ = nullptr;
+    }
+
+    void SetUp() override {
+        if (!window_) GTEST_SKIP() << "no OpenGL context could be made: " << why_;
+        graphics = MakeGraphics(PixelFormat::kRgba);
+        Palette& main = graphics->mainPalette;
+        main.red[5] = 0, main.green[5] = 0, main.blue[5] = 160;  // the clear colour
+        Palette& flat = graphics->flatPalette;
+        flat.red[64] = 40, flat.green[64] = 220, flat.blue[64] = 40;
+        flat.red[65] = 220, flat.green[65] = 20, flat.blue[65] = 20;
+        flat.red[66] = 255, flat.green[66] = 255, flat.blue[66] = 255;
+        graphics->tables->fogColour = {1, 1, 0};
+        // Bank image 5: rows 0..63 are index 0 (transparent black), the rest red.
+        SetBankImage(5, {220, 30, 30});
+        graphics->textureSlots[3] = {5, 5, 5};
+        graphics->bankGeneration = 1;
+        // Interface slot 7: a 100 x 60 white picture in a 128 x 64 texture.
+        ImageSlot& image = graphics->imageSlots[7];
+        image.width = 100, image.height = 60, image.texWidth = 128, image.texHeight = 64;
+        image.uExtent = 100.0f / 128, image.vExtent = 60.0f / 64;
+        image.rgba.assign(128 * 64 * 4, 0);
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 100; ++x)
+                for (int c = 0; c < 4; ++c) image.rgba[static_cast<std::size_t>((y * 128 + x) * 4 + c)] = c < 3 ? 250 : 255;
+        image.generation = 1;
+
+        GlSurface surface;
+        surface.clientSize = [](int& w, int& h) { window_->ClientSize(w, h); };
+        renderer = std::make_unique<GlRenderer>(std::move(surface));
+        renderer->BindGraphics(*graphics);
+        renderer->SetProjection(kW, kH);
+        renderer->ClearFrame(5);
+        renderer->BeginFrame(0, 0, 0, 0, 0, 0);
+    }
+
+    void SetBankImage(int number, Rgb colour) {
+        auto& pixels = graphics->bankImages[static_cast<std::size_t>(number)];
+        pixels.assign(4 * kBankImageBytes, 0);
+        for (int y = 64; y < 128; ++y)
+            for (int x = 0; x < 128; ++x) {
+                std::uint8_t* p = &pixels[static_cast<std::size_t>((y * 128 + x) * 4)];
+                p[0] = static_cast<std::uint8_t>(colour.r);
+                p[1] = static_cast<std::uint8_t>(colour.g);
+                p[2] = static_cast<std::uint8_t>(colour.b);
+                p[3] = 255;
+            }
+    }
+
+    Rgb Pixel(int x, int y) {
+        if (picture.pixels.empty()) {
+            EXPECT_TRUE(renderer->GrabFrame(picture));
+            EXPECT_EQ(picture.width, kW);
+            EXPECT_EQ(picture.height, kH);
+        }
+        if (picture.pixels.size() < static_cast<std::size_t>(kW * kH * 3)) return {-100, -100, -100};
+        const std::uint8_t* p = &picture.pixels[static_cast<std::size_t>((y * kW + x) * 3)];
+        return {p[0], p[1], p[2]};
+    }
+
+    static inline SdlGlWindow* window_ = nullptr;
+    static inline std::string why_;
+    std::unique_ptr<Graphics> graphics;
+    std::unique_ptr<GlRenderer> renderer;
+    FramePicture picture;
+};
+
+TEST_F(GlRender, FlatFaceCoversTheCentreOverTheClearColour) {
+    renderer->AddMesh(Square(50, 200, kFaceFlat, 64), 0, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->EndFrame();
+    EXPECT_EQ(renderer->Stats().triangles, 2);
+    EXPECT_EQ(renderer->Stats().darknessPasses, 0);  // fully lit
+    EXPECT_TRUE(Near(Pixel(kW / 2, kH / 2), {40, 220, 40}));
+    EXPECT_TRUE(Near(Pixel(1, 1), {0, 0, 160}));
+    EXPECT_TRUE(Near(Pixel(kW - 2, kH - 2), {0, 0, 160}));
+}
+
+TEST_F(GlRender, ThingsToTheRightOfTheCameraShowOnTheRight) {
+    renderer->AddMesh(Square(40, 200, kFaceFlat, 64), 150, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->EndFrame();
+    EXPECT_TRUE(Near(Pixel(51, kH / 2), {40, 220, 40}));  // columns 46..55
+    EXPECT_TRUE(Near(Pixel(13, kH / 2), {0, 0, 160}));
+}
+
+TEST_F(GlRender, ColourKeyedTexelsLeaveWhatIsBehind) {
+    renderer->AddMesh(Square(2000, 400, kFaceFlat, 64), 0, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->AddMesh(TexturedTriangle(300, 100, kFaceColourKeyed, 3), 0, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->EndFrame();
+    EXPECT_TRUE(Near(Pixel(12, 12), {40, 220, 40}));  // transparent texel: the green wall shows
+    EXPECT_TRUE(Near(Pixel(40, 4), {220, 30, 30}));
+}
+
+TEST_F(GlRender, UnkeyedTexelsOfIndexZeroAreDrawnBlack) {
+    renderer->AddMesh(Square(2000, 400, kFaceFlat, 64), 0, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->AddMesh(TexturedTriangle(300, 100, kFaceTextured, 3), 0, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->EndFrame();
+    EXPECT_TRUE(Near(Pixel(12, 12), {0, 0, 0}));
+    EXPECT_TRUE(Near(Pixel(40, 4), {220, 30, 30}));
+}
+
+TEST_F(GlRender, DarknessFadesTowardsTheFogColour) {
+    renderer->AddMesh(Square(40, 200, kFaceFlat, 64), -150, 0, 0, -1, 0, -128, 0, 0, 0);  // darkness 1.5
+    renderer->AddMesh(Square(40, 200, kFaceFlat, 64), 150, 0, 0, -1, 0, 128, 0, 0, 0);    // darkness 0.5
+    renderer->EndFrame();
+    EXPECT_EQ(renderer->Stats().darknessPasses, 4);
+    EXPECT_TRUE(Near(Pixel(13, kH / 2), {255, 255, 0}));
+    EXPECT_TRUE(Near(Pixel(51, kH / 2), {(40 + 255) / 2, (220 + 255) / 2, 20}));
+}
+
+TEST_F(GlRender, TranslucentFacesBlendAndSortBehindNearerOnes) {
+    // Added near first: sorting must still draw the far face first.
+    Mesh nearFace = Square(30, 150, kFaceFlat, 65);
+    for (MeshFace& f : nearFace.faces) f.transparency = 50;
+    renderer->AddMesh(nearFace, 0, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->AddMesh(Square(80, 300, kFaceFlat, 64), 0, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->EndFrame();
+    EXPECT_TRUE(Near(Pixel(kW / 2, kH / 2), {(220 + 40) / 2, (20 + 220) / 2, (20 + 40) / 2}));
+}
+
+TEST_F(GlRender, StereoDrawsEachEyeIntoItsChannels) {
+    renderer->StereoOn(StereoMode::RedBlue);
+    renderer->ClearFrame(0);
+    renderer->BeginFrame(0, 0, 0, 0, 0, 0);
+    renderer->AddMesh(Square(50, 200, kFaceFlat, 66), 0, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->EndFrame();
+    EXPECT_TRUE(Near(Pixel(kW / 2, kH / 2), {255, 0, 255}));
+    renderer->StereoOff();
+}
+
+TEST_F(GlRender, ChangedPicturesAreUploadedAgain) {
+    renderer->AddMesh(TexturedTriangle(300, 100, kFaceTextured, 3), 0, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->EndFrame();
+    EXPECT_TRUE(Near(Pixel(40, 4), {220, 30, 30}));
+    const int uploads = renderer->Stats().uploads;
+
+    // The same bank: nothing new to upload.
+    renderer->BeginFrame(0, 0, 0, 0, 0, 0);
+    renderer->AddMesh(TexturedTriangle(300, 100, kFaceTextured, 3), 0, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->EndFrame();
+    EXPECT_EQ(renderer->Stats().uploads, uploads);
+
+    SetBankImage(5, {30, 30, 220});
+    ++graphics->bankGeneration;
+    renderer->BeginFrame(0, 0, 0, 0, 0, 0);
+    renderer->AddMesh(TexturedTriangle(300, 100, kFaceTextured, 3), 0, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->EndFrame();
+    EXPECT_EQ(renderer->Stats().uploads, uploads + 1);
+    picture = {};
+    EXPECT_TRUE(Near(Pixel(40, 4), {30, 30, 220}));
+}
+
+TEST_F(GlRender, ImagesFillTheirRectangleWithOnlyThePictureOfThePaddedTexture) {
+    renderer->EndFrame();
+    renderer->DrawImage(7, false, 0, 0.25f, 0.5f, 0.5f, 0.25f);  // columns 16..47, rows 24..35
+    EXPECT_TRUE(Near(Pixel(17, 25), {250, 250, 250}));
+    EXPECT_TRUE(Near(Pixel(46, 34), {250, 250, 250}));  // the padding would be black here
+    EXPECT_TRUE(Near(Pixel(14, 30), {0, 0, 160}));
+    EXPECT_TRUE(Near(Pixel(49, 30), {0, 0, 160}));
+    EXPECT_TRUE(Near(Pixel(30, 22), {0, 0, 160}));
+    EXPECT_TRUE(Near(Pixel(30, 37), {0, 0, 160}));
+}
+
+TEST_F(GlRender, ImagesAtFullTransparencyOrFromEmptySlotsDrawNothing) {
+    renderer->EndFrame();
+    renderer->DrawImage(7, false, 100, 1, 1, 0, 0);
+    renderer->DrawImage(8, false, 0, 1, 1, 0, 0);
+    renderer->DrawImage(-3, false, 0, 1, 1, 0, 0);
+    renderer->DrawImage(kImageSlotCount, false, 0, 1, 1, 0, 0);
+    EXPECT_TRUE(Near(Pixel(kW / 2, kH / 2), {0, 0, 160}));
+    picture = {};
+    renderer->DrawImage(7, false, 50, 1, 1, 0, 0);
+    EXPECT_TRUE(Near(Pixel(kW / 2, kH / 2), {125, 125, 80 + 125}));
+}
+
+TEST_F(GlRender, HeadlessGameWritesAScreenshot) {
+    test::TempDir dir;
+    const std::string shot = (dir / "shot.png").string();
+    const std::string command = std::string("cd ") + dir.Path().string() + " && " + ZQ_BUILD_DIR +
+                                "/game_gl --headless --frames 20 --start-level 0 --screenshot " + shot +
+                                " > out.txt 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << test::ReadText(dir / "out.txt");
+    std::ifstream in(shot, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_GT(bytes.size(), 33u);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    auto be32 = [&](std::size_t at) {
+        return (static_cast<unsigned char>(bytes[at]) << 24) | (static_cast<unsigned char>(bytes[at + 1]) << 16) |
+               (static_cast<unsigned char>(bytes[at + 2]) << 8) | static_cast<unsigned char>(bytes[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 320);
+    EXPECT_EQ(be32(20), 240);
+    EXPECT_EQ(static_cast<int>(bytes[25]), 2);  // RGB
+}
+
+}  // namespace
+}  // namespace zq
