@@ -13,6 +13,7 @@
 #include "core/errors.h"
 #include "core/file_io.h"
 #include "core/text.h"
+#include "platform/sdl_audio.h"
 #include "platform/sdl_input.h"
 #include "shell/game.h"
 #include "shell/input_script.h"
@@ -34,8 +35,12 @@ namespace {
     std::exit(2);
 }
 
-// The one place the game's sound comes from: silent for now in both modes.
-std::unique_ptr<Audio> CreateAudio(bool /*headless*/) { return std::make_unique<SilentAudio>(); }
+// The one place the game's sound comes from: silent headless, SDL2_mixer in a
+// window (still silent when no sound device can be opened).
+std::unique_ptr<Audio> CreateAudio(bool headless, const std::string& dataDir) {
+    if (headless) return std::make_unique<SilentAudio>();
+    return OpenAudio(DataResolver(dataDir));
+}
 
 // The window-less host of headless runs: remembers what it was asked.
 class HeadlessHost final : public GameHost {
@@ -132,7 +137,7 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     }
     backEnd.OpenHeadless();
     HeadlessHost host(program);
-    std::unique_ptr<Audio> audio = CreateAudio(true);
+    std::unique_ptr<Audio> audio = CreateAudio(true, options.dataDir);
     GameConfig config;
     config.dataDir = options.dataDir;
     config.startDir = std::filesystem::current_path();
@@ -180,7 +185,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) throw FatalError(std::string("GAME: ") + SDL_GetError());
     SdlInput input;
     WindowHost host(backEnd, input);
-    std::unique_ptr<Audio> audio = CreateAudio(false);
+    std::unique_ptr<Audio> audio = CreateAudio(false, options.dataDir);
     GameConfig config;
     config.dataDir = options.dataDir;
     config.startDir = std::filesystem::current_path();

@@ -303,6 +303,7 @@ void GameFrame(Game& game, std::uint32_t ticks) {
         OptionContext context{AnyButton(local.commands), game.actors.lastPlayer, game.actors.localPlayer};
         HandleOptionKeys(game.options, shell, game.input, context, actions);
     }
+    game.audio.CheckMusicEnd();
     TickFrameClock(shell, ticks);
     game.rules.time = shell.time;
 
