@@ -298,6 +298,10 @@ void GlRenderer::Present() {
     if (surface_.swap) surface_.swap();
 }
 
+void GlRenderer::Finish() {
+    if (stateSet_) glFinish();
+}
+
 void GlRenderer::StereoOn(StereoMode mode) {
     StereoOnWith(kGlStereoOffset, mode == StereoMode::RedBlue ? GlColourMask{false, false, true}
                                                               : GlColourMask{false, true, false});

@@ -71,6 +71,9 @@ public:
                    float x) override;
     bool GrabFrame(FramePicture& out) override;
 
+    // Waits until GL has drawn everything sent so far (for timing).
+    void Finish();
+
     const GlTriangleList& Triangles() const { return list_; }
     const GlStats& Stats() const { return stats_; }
     int Width() const { return width_; }

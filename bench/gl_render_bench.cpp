@@ -1,0 +1,192 @@
+// OpenGL back end frame rate beside the software one: the same camera path
+// through the largest level of the default data folder, and a denser maze
+// built in code, at three screen sizes.  GL draws into an invisible window
+// through the offscreen video driver (Mesa's software GL when there is no
+// GPU); each frame is waited for, nothing is presented.
+// Data folder: $ZQ_DATA, else "data" beside the program.
+#include <benchmark/benchmark.h>
+
+#include <SDL.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "assets/colour_tables.h"
+#include "assets/graphics.h"
+#include "assets/sound_slots.h"
+#include "core/errors.h"
+#include "core/random.h"
+#include "platform/sdl_gl_window.h"
+#include "render/gl/gl_renderer.h"
+#include "render/soft/soft_back_end.h"
+#include "render/world_draw.h"
+#include "world/level_file.h"
+#include "world/object_defs.h"
+
+namespace {
+
+std::filesystem::path g_dataDir;
+
+// A 48 x 10 x 48 maze of rooms on two floors with ladders, ingots, crates
+// and doors (the software benchmark's maze).
+void BuildBigLevel(zq::World& world) {
+    zq::InitNewLevel(world, 48, 10, 48, 7);
+    auto set = [&](int x, int y, int z, zq::Cell v) { zq::SetCell(world, x, y, z, v); };
+    for (int z = 0; z < 48; ++z)
+        for (int x = 0; x < 48; ++x) {
+            const bool edge = x == 0 || z == 0 || x == 47 || z == 47;
+            const bool wall = (x % 8 == 0 || z % 8 == 0) && !((x + 4) % 8 == 0 || (z + 4) % 8 == 0) &&
+                              (x % 8 != 0 || z % 8 < 3 || z % 8 > 5) && (z % 8 != 0 || x % 8 < 3 || x % 8 > 5);
+            for (int y = 1; y < 4; ++y)
+                if (edge || wall) set(x, y, z, y == 1 ? 3 : 2);
+            if ((x * 7 + z * 3) % 23 == 0 && !edge && !wall) set(x, 1, z, 20);
+            if ((x * 5 + z * 11) % 37 == 0 && !edge && !wall) set(x, 1, z, 16);
+            if (x % 8 == 4 && z % 8 == 4) {
+                for (int y = 1; y < 5; ++y) set(x, y, z, 14);
+            }
+            if (!edge && (x / 8 + z / 8) % 2 == 0) set(x, 4, z, x % 8 == 4 && z % 8 == 4 ? 0 : 5);
+            zq::SetLight(world, x, 1, z, static_cast<std::uint8_t>(96 + (x * 13 + z * 7) % 64));
+        }
+}
+
+struct Scene {
+    std::unique_ptr<zq::Graphics> graphics;
+    std::unique_ptr<zq::World> world = std::make_unique<zq::World>();
+    std::unique_ptr<zq::BankAssets> assets = std::make_unique<zq::BankAssets>();
+    std::unique_ptr<zq::SilentSoundSlots> sounds = std::make_unique<zq::SilentSoundSlots>();
+    std::string level = "(built in code)";
+
+    Scene(bool builtIn, zq::PixelFormat format) : graphics(zq::MakeGraphics(format)) {
+        zq::DataResolver data(g_dataDir);
+        zq::BankLoadContext bank{data, *graphics, *assets, *sounds, 0, nullptr, {}};
+        std::uintmax_t biggest = 0;
+        std::error_code ec;
+        const std::vector<std::string> folders =
+            builtIn ? std::vector<std::string>{} : std::vector<std::string>{"LEVEL", "level", "Level"};
+        for (const std::string& folder : folders) {
+            for (const auto& entry : std::filesystem::directory_iterator(g_dataDir / folder, ec)) {
+                if (entry.path().extension() != ".lev" && entry.path().extension() != ".LEV") continue;
+                if (entry.file_size() > biggest) {
+                    biggest = entry.file_size();
+                    level = folder + "/" + entry.path().filename().string();
+                }
+            }
+        }
+        if (biggest > 0) {
+            zq::Random random;
+            zq::LevelLoadContext context{data, random, 0, {}};
+            context.hooks.loadObjectDefinitions = [&](zq::World& w, const std::string& name, const std::string& mode) {
+                zq::LoadObjectDefinitions(w, bank, name, mode);
+            };
+            zq::LoadLevelFile(*world, context, level, "High");
+        } else {
+            BuildBigLevel(*world);
+            zq::LoadObjectDefinitions(*world, bank, "Standard.bnk", "High");
+        }
+        zq::SetFogColour(*graphics->tables, graphics->mainPalette, world->fogRed, world->fogGreen, world->fogBlue);
+    }
+};
+
+Scene& SharedScene(bool builtIn, zq::PixelFormat format) {
+    // Loaded once for all sizes.
+    static Scene levelSoft(false, zq::PixelFormat::kIndexed), mazeSoft(true, zq::PixelFormat::kIndexed);
+    static Scene levelGl(false, zq::PixelFormat::kRgba), mazeGl(true, zq::PixelFormat::kRgba);
+    if (format == zq::PixelFormat::kIndexed) return builtIn ? mazeSoft : levelSoft;
+    return builtIn ? mazeGl : levelGl;
+}
+
+// One invisible window big enough for every size; null when GL is not to be had.
+zq::SdlGlWindow* GlWindow() {
+    static std::unique_ptr<zq::SdlGlWindow> window = [] {
+        if (!std::getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+        zq::SdlGlWindow::KeepDriverLoaded();
+        auto w = std::make_unique<zq::SdlGlWindow>();
+        try {
+            w->Open("gl bench", zq::WindowPlacement{0, 0, 1600, 1200}, true);
+        } catch (const zq::FatalError& e) {
+            std::cerr << e.what() << "\n";
+            w.reset();
+        }
+        return w;
+    }();
+    return window.get();
+}
+
+template <typename Frame>
+void DrawPath(benchmark::State& state, Scene& scene, zq::Renderer& renderer, int clearColour, Frame&& finish) {
+    renderer.SetProjection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    zq::WorldDrawState draw;
+    zq::InitWorldDrawState(draw);
+    zq::WorldDrawParams params;
+    params.clearColour = clearColour;
+    const float sx = static_cast<float>(scene.world->sizeX * zq::kCellSize);
+    const float sz = static_cast<float>(scene.world->sizeZ * zq::kCellSize);
+    int frame = 0;
+    for (auto _ : state) {
+        // A slow loop around the middle of the level at head height, turning.
+        const float t = static_cast<float>(frame % 360) * 3.1415f / 180.0f;
+        params.camera = {sx / 2 + std::cos(t) * sx / 4, 512 + 300, sz / 2 + std::sin(t) * sz / 4, 0,
+                         static_cast<int>(std::sin(t * 3) * 1500), (frame * 91) % 32768};
+        zq::DrawWorld(*scene.world, renderer, draw, params, {});
+        renderer.EndFrame();
+        finish();
+        ++frame;
+    }
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(frame), benchmark::Counter::kIsRate);
+    state.SetLabel(scene.level);
+}
+
+void GlPath(benchmark::State& state, bool builtIn) {
+    zq::SdlGlWindow* window = GlWindow();
+    if (!window) {
+        state.SkipWithError("no OpenGL context");
+        return;
+    }
+    Scene& scene = SharedScene(builtIn, zq::PixelFormat::kRgba);
+    zq::GlSurface surface;
+    surface.clientSize = [window](int& w, int& h) { window->ClientSize(w, h); };
+    zq::GlRenderer renderer(std::move(surface));
+    renderer.BindGraphics(*scene.graphics);
+    std::int64_t triangles = 0, frames = 0;
+    DrawPath(state, scene, renderer, renderer.FogClearColour(), [&] {
+        renderer.Finish();
+        triangles += renderer.Stats().triangles;
+        ++frames;
+    });
+    state.counters["triangles"] = static_cast<double>(triangles) / static_cast<double>(std::max<std::int64_t>(1, frames));
+}
+
+void SoftPath(benchmark::State& state, bool builtIn) {
+    Scene& scene = SharedScene(builtIn, zq::PixelFormat::kIndexed);
+    zq::SoftBackEnd soft;
+    soft.renderer.SetProjection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    soft.BindGraphics(*scene.graphics);
+    DrawPath(state, scene, soft.renderer, soft.FogClearColour(),
+             [&] { benchmark::DoNotOptimize(soft.renderer.Frame().pixels.data()); });
+}
+
+void GlFrames(benchmark::State& state) { GlPath(state, false); }
+void GlFramesMaze(benchmark::State& state) { GlPath(state, true); }
+void SoftFrames(benchmark::State& state) { SoftPath(state, false); }
+void SoftFramesMaze(benchmark::State& state) { SoftPath(state, true); }
+BENCHMARK(GlFramesMaze)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SoftFramesMaze)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(GlFrames)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SoftFrames)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (const char* env = std::getenv("ZQ_DATA")) g_dataDir = env;
+    else g_dataDir = std::filesystem::absolute(argv[0]).parent_path() / "data";
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
