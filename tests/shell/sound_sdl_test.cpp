@@ -7,24 +7,91 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "assets/wave.h"
+#include "core/file_io.h"
 #include "platform/sdl_audio.h"
 
 namespace zq {
 namespace {
 
+// Sets SDL_AUDIODRIVER for one test and puts the old value back.
+class AudioDriverScope {
+public:
+    explicit AudioDriverScope(const char* driver) {
+        const char* old = std::getenv("SDL_AUDIODRIVER");
+        had_ = old != nullptr;
+        if (old) old_ = old;
+        setenv("SDL_AUDIODRIVER", driver, 1);
+    }
+    ~AudioDriverScope() {
+        if (had_) setenv("SDL_AUDIODRIVER", old_.c_str(), 1);
+        else unsetenv("SDL_AUDIODRIVER");
+    }
+
+private:
+    bool had_ = false;
+    std::string old_;
+};
+
+TEST(SdlAudio, NoDeviceMeansSilenceNotAnError) {
+    AudioDriverScope driver("no-such-driver");
+    EXPECT_EQ(OpenSdlSoundBackend(DataResolver(".")), nullptr);
+    std::unique_ptr<Audio> audio = OpenAudio(DataResolver("."));
+    ASSERT_NE(audio, nullptr);
+    audio->LoadSound(kClickSoundSlot, "INTERF\\CLIC.WAV");
+    audio->PlaySound(kClickSoundSlot, false);
+    audio->PlayMusic("MUSIC\\TITLE.MOD", true);
+    audio->SetMusicVolume(100);
+    audio->CheckMusicEnd();
+    audio->StopMusic();
+}
+
+TEST(SdlAudio, DamagedWaveFilesLeaveTheirSlotsSilent) {
+    AudioDriverScope driver("dummy");
+    const std::filesystem::path dir = std::filesystem::path(ZQ_BUILD_DIR) / "sound_test_files";
+    std::filesystem::create_directories(dir);
+    WaveData good;
+    good.formatTag = kWaveFormatPcm;
+    good.channels = 1;
+    good.samplesPerSecond = 11025;
+    good.averageBytesPerSecond = 11025;
+    good.blockAlign = 1;
+    good.bitsPerSample = 8;
+    good.samples.assign(2000, 0x90);
+    WaveData noChannels = good;
+    noChannels.channels = 0;
+    noChannels.blockAlign = 0;
+    Bytes cut = WriteWave(good);
+    cut.resize(100);
+    ASSERT_TRUE(WriteFileAtomic(dir / "good.wav", WriteWave(good)));
+    ASSERT_TRUE(WriteFileAtomic(dir / "cut.wav", cut));
+    ASSERT_TRUE(WriteFileAtomic(dir / "nochannels.wav", WriteWave(noChannels)));
+    ASSERT_TRUE(WriteFileAtomic(dir / "text.wav", std::string("not a sound at all")));
+
+    std::unique_ptr<SoundBackend> backend = OpenSdlSoundBackend(DataResolver(dir));
+    if (!backend) GTEST_SKIP() << "the dummy audio driver cannot be opened";
+    EXPECT_TRUE(backend->LoadSound(1, "GOOD.WAV"));
+    EXPECT_FALSE(backend->LoadSound(2, "cut.wav"));
+    EXPECT_FALSE(backend->LoadSound(3, "nochannels.wav"));
+    EXPECT_FALSE(backend->LoadSound(4, "text.wav"));
+    EXPECT_FALSE(backend->LoadSound(5, "absent.wav"));
+    // Reloading a slot with a bad file empties it.
+    EXPECT_FALSE(backend->LoadSound(1, "text.wav"));
+    EXPECT_FALSE(backend->HasSound(1));
+    // Music from damaged or foreign files plays nothing.
+    EXPECT_FALSE(backend->StartMusic("cut.wav", true));
+    EXPECT_FALSE(backend->StartMusic("text.wav", true));
+    EXPECT_TRUE(backend->StartMusic("good.wav", false));
+    backend->StopMusic();
+    EXPECT_FALSE(backend->MusicPlaying());
+}
+
 TEST(SdlAudio, PlaysGeneratedSoundsAndModuleOnTheDummyDriver) {
     const std::filesystem::path dataDir = std::filesystem::path(ZQ_BUILD_DIR) / "data";
     if (!std::filesystem::exists(dataDir)) GTEST_SKIP() << "no generated data folder";
-    const char* previous = std::getenv("SDL_AUDIODRIVER");
-    const std::string saved = previous ? previous : "";
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    DataResolver data(dataDir);
-    std::unique_ptr<SoundBackend> backend = OpenSdlSoundBackend(data);
-    if (!backend) {
-        if (previous) setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
-        else unsetenv("SDL_AUDIODRIVER");
-        GTEST_SKIP() << "the dummy audio driver cannot be opened";
-    }
+    AudioDriverScope driver("dummy");
+    std::unique_ptr<SoundBackend> backend = OpenSdlSoundBackend(DataResolver(dataDir));
+    if (!backend) GTEST_SKIP() << "the dummy audio driver cannot be opened";
     SoundBackend* raw = backend.get();
     {
         SoundMixer mixer(std::move(backend));
@@ -58,8 +125,6 @@ TEST(SdlAudio, PlaysGeneratedSoundsAndModuleOnTheDummyDriver) {
         mixer.PlayMusic("NOWHERE.MOD", true);
         EXPECT_FALSE(mixer.Music().started);
     }
-    if (previous) setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
-    else unsetenv("SDL_AUDIODRIVER");
 }
 
 }  // namespace
