@@ -127,5 +127,32 @@ TEST(SdlAudio, PlaysGeneratedSoundsAndModuleOnTheDummyDriver) {
     }
 }
 
+TEST(SdlAudio, PlaysAHandMadeMidiTrack) {
+    if (!std::filesystem::exists("/usr/share/sounds/sf2/TimGM6mb.sf2")) GTEST_SKIP() << "no soundfont";
+    AudioDriverScope driver("dummy");
+    const std::filesystem::path dir = std::filesystem::path(ZQ_BUILD_DIR) / "sound_test_files";
+    std::filesystem::create_directories(dir);
+    // One track: middle C for a beat, then the end of the track.
+    const Bytes midi = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,                      //
+                        'M', 'T', 'r', 'k', 0, 0, 0, 12, 0, 0x90, 60, 100, 96, 0x80, 60, 64,  //
+                        0, 0xFF, 0x2F, 0};
+    ASSERT_TRUE(WriteFileAtomic(dir / "beat.mid", midi));
+    std::unique_ptr<SoundBackend> backend = OpenSdlSoundBackend(DataResolver(dir));
+    if (!backend) GTEST_SKIP() << "the dummy audio driver cannot be opened";
+    SoundBackend* raw = backend.get();
+    SoundMixer mixer(std::move(backend));
+    mixer.PlayMusic("BEAT.MID", true);
+    EXPECT_EQ(mixer.Music().kind, MusicKind::Midi);
+    ASSERT_TRUE(mixer.Music().started);
+    mixer.SetMusicVolume(0);  // held
+    EXPECT_TRUE(mixer.Music().paused);
+    mixer.SetMusicVolume(100);
+    SDL_Delay(30);
+    mixer.CheckMusicEnd();
+    EXPECT_TRUE(raw->MusicPlaying());
+    mixer.StopMusic();
+    EXPECT_FALSE(raw->MusicPlaying());
+}
+
 }  // namespace
 }  // namespace zq
