@@ -168,6 +168,31 @@ TEST_F(GlRender, ThingsToTheRightOfTheCameraShowOnTheRight) {
     EXPECT_TRUE(Near(Pixel(13, kH / 2), {0, 0, 160}));
 }
 
+// The aspect is 1.4 at every size: a shorter frame keeps the width of things
+// and squeezes their height.
+TEST_F(GlRender, AspectStaysAtOnePointFourWhateverTheFrameShape) {
+    auto measure = [&](int height, int& across, int& down) {
+        renderer->SetProjection(kW, height);
+        renderer->ClearFrame(5);
+        renderer->BeginFrame(0, 0, 0, 0, 0, 0);
+        renderer->AddMesh(Square(60, 200, kFaceFlat, 64), 0, 0, 0, -1, 0, 256, 0, 0, 0);
+        renderer->EndFrame();
+        picture = {};
+        ASSERT_TRUE(renderer->GrabFrame(picture));
+        ASSERT_EQ(picture.height, height);
+        across = down = 0;
+        for (int x = 0; x < kW; ++x) across += picture.pixels[static_cast<std::size_t>(((height / 2) * kW + x) * 3 + 1)] > 150;
+        for (int y = 0; y < height; ++y) down += picture.pixels[static_cast<std::size_t>((y * kW + kW / 2) * 3 + 1)] > 150;
+    };
+    int across48 = 0, down48 = 0, across40 = 0, down40 = 0;
+    measure(48, across48, down48);
+    measure(40, across40, down40);
+    EXPECT_NEAR(across48, 15, 1);  // 64 * 60 / (2 * 200 * tan(42.5 degrees) * 1.4)
+    EXPECT_EQ(across40, across48);
+    EXPECT_NEAR(down48, 16, 1);
+    EXPECT_NEAR(down40 * 48, down48 * 40, 48);
+}
+
 TEST_F(GlRender, ColourKeyedTexelsLeaveWhatIsBehind) {
     renderer->AddMesh(Square(2000, 400, kFaceFlat, 64), 0, 0, 0, -1, 0, 256, 0, 0, 0);
     renderer->AddMesh(TexturedTriangle(300, 100, kFaceColourKeyed, 3), 0, 0, 0, -1, 0, 256, 0, 0, 0);
