@@ -177,7 +177,7 @@ std::vector<Section> Clips() {
     Section vault{"Clip " + std::to_string(kClipVault), {}};
     vault.Set("Name", "The vault").Set("PlayedSingle", "TRUE").Set("Cinemascope", "TRUE")
         .Set("Object_0", Mesh("SENTRY")).Set("Object_1", Mesh("SENTRY"))
-        .Set("Frame_0_A", "(4096,3000,1280),(0,-1200,0)").Set("Frame_0_B", "(4096,3400,6000),(0,-1200,0)")
+        .Set("Frame_0_A", "(4096,2300,1280),(0,-600,0)").Set("Frame_0_B", "(4096,2300,5500),(0,-600,0)")
         .Set("Frame_0_Duration", 4000).Set("Frame_0_Text", "THE VAULT OF ZORVO QUIB|ALL YOU LEARNED, AT ONCE")
         .Set("Frame_0_Mesh_0_Index_A", 0).Set("Frame_0_Mesh_0_A", "(4096,3200,8000),(0,0,0)")
         .Set("Frame_0_Mesh_0_Index_B", 1).Set("Frame_0_Mesh_0_B", "(4096,3500,8000),(16384,0,0)")
