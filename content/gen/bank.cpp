@@ -126,8 +126,8 @@ std::vector<Section> Objects() {
 
     v.push_back(MeshObject(kObjSpring, "Spring", "SPRING", 2)
                     .Flag("Spring").Set("Collision", "FALSE").Flag("Morph").Set("Speed", 30).Set("ActionSound", Sound("SPRING")).Set("ActionVolume", 254));
-    v.push_back(MeshObject(kObjTimer, "Timer bonus (30 s)", "TIMER", 8)
-                    .Flag("Timer").Set("TimerDuration", 30000).Set("Collision", "FALSE").Set("Speed", 12).Set("ActionSound", Sound("PICKUP")).Set("Ymax", 200));
+    v.push_back(MeshObject(kObjTimer, "Timer bonus (45 s)", "TIMER", 8)
+                    .Flag("Timer").Set("TimerDuration", 45000).Set("Collision", "FALSE").Set("Speed", 12).Set("ActionSound", Sound("PICKUP")).Set("Ymax", 200));
     v.push_back(MeshObject(kObjExtraLife, "Extra life", "LIFE", 8)
                     .Flag("1UP").Set("Collision", "FALSE").Set("Speed", 12).Set("ActionSound", Sound("LIFE")).Set("Ymax", 200));
     v.push_back(MeshObject(kObjLightSwitch, "Light switch", "LAMP", 0)
