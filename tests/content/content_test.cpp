@@ -30,7 +30,7 @@ namespace fs = std::filesystem;
 
 const fs::path kData = fs::path(ZQ_BUILD_DIR) / "data";
 const fs::path kGenerator = fs::path(ZQ_BUILD_DIR) / "zqgen";
-const fs::path kLevelSources = fs::path(ZQ_BUILD_DIR).parent_path() / "content" / "levels";
+const fs::path kLevelSources = fs::path(ZQ_SOURCE_DIR) / "content" / "levels";
 
 Bytes Read(const std::string& name) {
     DataResolver data(kData);
