@@ -1,6 +1,7 @@
 // zqgen: builds the whole default data folder from code and the level sources.
-//   zqgen --out DIR --levels DIR
-// The output depends only on the sources, byte for byte.
+//   zqgen --out DIR --levels DIR [--levels-only]
+// The output depends only on the sources, byte for byte.  --levels-only
+// compiles just the level sources (quick checks while designing a level).
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -10,30 +11,34 @@
 
 int main(int argc, char** argv) {
     std::string outDir, levelDir;
+    bool levelsOnly = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--out" && i + 1 < argc) outDir = argv[++i];
         else if (arg == "--levels" && i + 1 < argc) levelDir = argv[++i];
+        else if (arg == "--levels-only") levelsOnly = true;
         else {
-            std::fprintf(stderr, "usage: zqgen --out DIR --levels DIR\n");
+            std::fprintf(stderr, "usage: zqgen --out DIR --levels DIR [--levels-only]\n");
             return 2;
         }
     }
     if (outDir.empty() || levelDir.empty()) {
-        std::fprintf(stderr, "usage: zqgen --out DIR --levels DIR\n");
+        std::fprintf(stderr, "usage: zqgen --out DIR --levels DIR [--levels-only]\n");
         return 2;
     }
     auto started = std::chrono::steady_clock::now();
     try {
         zq::gen::Output out{outDir, {}};
-        const zq::gen::Palette palette = zq::gen::MakeMainPalette();
-        zq::gen::MakeTextures(out, palette);
-        zq::gen::MakeMeshes(out);
-        zq::gen::MakeBank(out);
-        zq::gen::MakeInterface(out, palette);
-        zq::gen::MakeSounds(out);
-        zq::gen::MakeMusic(out);
-        zq::gen::MakeCredits(out);
+        if (!levelsOnly) {
+            const zq::gen::Palette palette = zq::gen::MakeMainPalette();
+            zq::gen::MakeTextures(out, palette);
+            zq::gen::MakeMeshes(out);
+            zq::gen::MakeBank(out);
+            zq::gen::MakeInterface(out, palette);
+            zq::gen::MakeSounds(out);
+            zq::gen::MakeMusic(out);
+            zq::gen::MakeCredits(out);
+        }
         zq::gen::MakeLevels(out, levelDir);
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
         std::printf("zqgen: %zu files in %s (%lld ms)\n", out.written.size(), outDir.c_str(), static_cast<long long>(ms));
