@@ -236,7 +236,10 @@ void MovingBlocks(Sweep& s) {
     int last = std::min(s.world.lastMovingBlock, kMaxMovingBlocks - 1);
     for (int n = 0; n <= last; ++n) {
         const MovingBlock& blk = s.world.movingBlocks[static_cast<std::size_t>(n)];
-        if (blk.x == x || blk.y == y || blk.z == z) continue;  // the block itself
+        // A block moved by this sweep sits exactly where the mover is: skip it.
+        // Matching on all three axes, not any one, keeps a hero standing
+        // exactly on a lift's centre line riding it instead of falling through.
+        if (blk.x == x && blk.y == y && blk.z == z) continue;
         const ObjectDef* def = DefinedObject(s.world, blk.value);
         if (!def || !def->collision) continue;
         const Bounds& o = def->bounds;

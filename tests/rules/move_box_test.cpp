@@ -164,6 +164,12 @@ TEST(MoveBoxBlocks, RiderIsCarriedByAMovingBlock) {
     EXPECT_FLOAT_EQ(z, b.z - 7);
     EXPECT_NEAR(y, 1024 + 241, 2);
 
+    // A rider centred exactly on the block's x and z rides it as well.
+    float cx = b.x, cy = 1024 + 241, cz = b.z;
+    EXPECT_TRUE(MoveHero(f.world, cx, cy, cz, 0, -2, 0));
+    EXPECT_FLOAT_EQ(cx, b.x + 20);
+    EXPECT_NEAR(cy, 1024 + 241, 2);
+
     // Walking into the side of a block that does not move stops the walker.
     b.vx = b.vz = 0;
     float wx = b.x - 256 - 131, wy = 770, wz = b.z + 5;
