@@ -267,7 +267,14 @@ GameOptions ParseGameOptions(const std::string& program, int argc, char** argv) 
         else if (a == "--frame-ms") o.frameMs = static_cast<int>(number(0));
         else if (a == "--frames") o.frames = number(1);
         else if (a == "--start-level") o.startLevel = static_cast<int>(number(0));
-        else if (a == "--level") o.level = value();
+        else if (a == "--level") {
+            // A file that exists as given (relative to where the game runs) is
+            // used as is; anything else is a data-folder name like "LEVEL\\01.lev".
+            std::string level = value();
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(level, ec)) level = std::filesystem::absolute(level, ec).string();
+            o.level = level;
+        }
         else if (a == "--input") o.input = value();
         else if (a == "--record") o.record = value();
         else if (a == "--settings") o.settings = value();
