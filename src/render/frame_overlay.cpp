@@ -2,10 +2,7 @@
 #include "render/frame_overlay.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
-
-#include <png.h>
 
 #include "render/png_writer.h"
 
@@ -46,48 +43,6 @@ void FrameOverlay::DrawRadar(const RadarInput& input) {
             DrawImage(kRadarPlayerSlot, true, 0, dotH, dotW, y, x);
     }
 }
-
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-bool WriteRgbPng(const std::string& path, const std::uint8_t* pixels, int width, int height, std::string& why) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        why = "cannot create " + path;
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info) {
-        png_destroy_write_struct(&png, nullptr);
-        why = "out of memory";
-        return false;
-    }
-    std::vector<png_bytep> rows(static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-        rows[static_cast<std::size_t>(y)] =
-            const_cast<png_bytep>(pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 3);
-    // libpng reports errors by longjmp; nothing with a destructor is created
-    // between here and the end of the writing.
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        why = "cannot write " + path;
-        return false;
-    }
-    png_init_io(png, file.get());
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_write_image(png, rows.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
-}  // namespace
 
 bool WriteFramePicture(const FramePicture& picture, const std::string& path, std::string& why) {
     const std::size_t area = static_cast<std::size_t>(std::max(picture.width, 0)) *

@@ -18,8 +18,11 @@ struct FileCloser {
 
 }  // namespace
 
-bool WritePalettedPng(const std::string& path, const std::uint8_t* pixels, int width, int height,
-                      const Palette& palette, std::string& why) {
+namespace {
+
+// One 8-bit picture, paletted (one byte a pixel, `palette` set) or RGB (three).
+bool WritePng(const std::string& path, const std::uint8_t* pixels, int width, int height, const Palette* palette,
+              std::string& why) {
     if (!pixels || width <= 0 || height <= 0) {
         why = "empty picture";
         return false;
@@ -36,11 +39,13 @@ bool WritePalettedPng(const std::string& path, const std::uint8_t* pixels, int w
         why = "out of memory";
         return false;
     }
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * (palette ? 1 : 3);
     std::vector<png_color> colours(256);
-    for (std::size_t i = 0; i < 256; ++i) colours[i] = {palette.red[i], palette.green[i], palette.blue[i]};
+    if (palette)
+        for (std::size_t i = 0; i < 256; ++i) colours[i] = {palette->red[i], palette->green[i], palette->blue[i]};
     std::vector<png_bytep> rows(static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y)
-        rows[static_cast<std::size_t>(y)] = const_cast<png_bytep>(pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width));
+        rows[static_cast<std::size_t>(y)] = const_cast<png_bytep>(pixels + static_cast<std::size_t>(y) * rowBytes);
     // libpng reports errors by longjmp; nothing with a destructor is created
     // between here and the end of the writing.
     if (setjmp(png_jmpbuf(png))) {
@@ -49,14 +54,26 @@ bool WritePalettedPng(const std::string& path, const std::uint8_t* pixels, int w
         return false;
     }
     png_init_io(png, file.get());
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_PALETTE,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_PLTE(png, info, colours.data(), 256);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (palette) png_set_PLTE(png, info, colours.data(), 256);
     png_write_info(png, info);
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return true;
+}
+
+}  // namespace
+
+bool WritePalettedPng(const std::string& path, const std::uint8_t* pixels, int width, int height,
+                      const Palette& palette, std::string& why) {
+    return WritePng(path, pixels, width, height, &palette, why);
+}
+
+bool WriteRgbPng(const std::string& path, const std::uint8_t* pixels, int width, int height, std::string& why) {
+    return WritePng(path, pixels, width, height, nullptr, why);
 }
 
 bool SaveScreenshot(const SoftFrame& frame, const std::string& path, std::string& why) {

@@ -13,6 +13,8 @@ namespace zq {
 // Returns false, with the reason in `why`, when the file cannot be written.
 bool WritePalettedPng(const std::string& path, const std::uint8_t* pixels, int width, int height,
                       const Palette& palette, std::string& why);
+// Writes width x height RGB pixels (three bytes each, row by row).
+bool WriteRgbPng(const std::string& path, const std::uint8_t* pixels, int width, int height, std::string& why);
 
 // The frame as the player sees it (through its current palette).
 struct SoftFrame;
