@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/errors.h"
+#include "platform/sdl_window_util.h"
 
 namespace zq {
 
@@ -76,17 +77,7 @@ bool SdlDisplay::SetFullscreen(bool on, int renderWidth, int renderHeight) {
         fullscreen_ = false;
         return true;
     }
-    SDL_DisplayMode wanted{SDL_PIXELFORMAT_UNKNOWN, renderWidth, renderHeight, 0, nullptr}, closest{};
-    int display = SDL_GetWindowDisplayIndex(window_);
-    bool exact = SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &wanted, &closest) &&
-                 closest.w == renderWidth && closest.h == renderHeight;
-    int result = -1;
-    if (exact) {
-        SDL_SetWindowDisplayMode(window_, &closest);
-        result = SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN);
-    }
-    if (result != 0) result = SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
-    if (result != 0) return false;
+    if (!EnterFullscreen(window_, renderWidth, renderHeight)) return false;
     fullscreen_ = true;
     return true;
 }
@@ -96,11 +87,7 @@ void SdlDisplay::SetClientSize(int width, int height) {
 }
 
 WindowPlacement SdlDisplay::Placement() const {
-    WindowPlacement p;
-    if (!window_) return p;
-    SDL_GetWindowPosition(window_, &p.left, &p.top);
-    SDL_GetWindowSize(window_, &p.width, &p.height);
-    return p;
+    return PlacementOf(window_);
 }
 
 bool SdlDisplay::HasFocus() const {

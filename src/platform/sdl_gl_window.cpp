@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include "core/errors.h"
+#include "platform/sdl_window_util.h"
 
 namespace zq {
 
@@ -83,17 +84,7 @@ bool SdlGlWindow::SetFullscreen(bool on, int renderWidth, int renderHeight) {
     }
     // The display switches to the render size where it has that mode; the
     // picture is never stretched, so otherwise it sits centred on the desktop.
-    SDL_DisplayMode wanted{SDL_PIXELFORMAT_UNKNOWN, renderWidth, renderHeight, 0, nullptr}, closest{};
-    const int display = SDL_GetWindowDisplayIndex(window_);
-    const bool exact = SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &wanted, &closest) &&
-                       closest.w == renderWidth && closest.h == renderHeight;
-    int result = -1;
-    if (exact) {
-        SDL_SetWindowDisplayMode(window_, &closest);
-        result = SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN);
-    }
-    if (result != 0) result = SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
-    if (result != 0) return false;
+    if (!EnterFullscreen(window_, renderWidth, renderHeight)) return false;
     fullscreen_ = true;
     return true;
 }
@@ -103,11 +94,7 @@ void SdlGlWindow::SetClientSize(int width, int height) {
 }
 
 WindowPlacement SdlGlWindow::Placement() const {
-    WindowPlacement p;
-    if (!window_) return p;
-    SDL_GetWindowPosition(window_, &p.left, &p.top);
-    SDL_GetWindowSize(window_, &p.width, &p.height);
-    return p;
+    return PlacementOf(window_);
 }
 
 }  // namespace zq
