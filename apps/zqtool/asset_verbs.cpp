@@ -152,10 +152,9 @@ json ObjectJson(const LoadedBank& bank, int index) {
             o[std::string("Face") + faces[f] + "Color"] = d.faceColor[f];
             o[std::string("Face") + faces[f] + "Texture"] = d.faceTexture[f];
         }
-    } else {
-        o["animFrameCount"] = d.animFrameCount;
-        o["animSpeed"] = d.animSpeed;
     }
+    o["animFrameCount"] = d.animFrameCount;
+    o["animSpeed"] = d.animSpeed;
     o["bounds"] = BoundsJson(d.bounds);
     return o;
 }

@@ -74,7 +74,10 @@ public:
         : g_(graphics), data_(data), bank_(fileName), problems_(problems) {}
 
     void Run(const Bytes& bytes) {
-        for (auto& image : g_.bankImages) std::vector<std::uint8_t>().swap(image);
+        // The software build frees every image block first; the GL build keeps
+        // the images a new bank does not list (their textures stay valid).
+        if (g_.format == PixelFormat::kIndexed)
+            for (auto& image : g_.bankImages) std::vector<std::uint8_t>().swap(image);
         std::fill(g_.textureSlots.begin(), g_.textureSlots.end(), TextureSlot{});
         g_.lastSlot = 0;
         ++g_.bankGeneration;
@@ -150,7 +153,8 @@ private:
 
     void TextureLine(const BankLine& line) {
         auto equals = line.text.find('=');
-        auto minus = equals == std::string::npos ? std::string::npos : line.text.find('-', equals + 2);
+        // "40=-7": an empty first number counts as 0 like any other that does not parse.
+        auto minus = equals == std::string::npos ? std::string::npos : line.text.find('-', equals + 1);
         if (minus == std::string::npos)
             throw LineError{bank_, BankLineMessage(bank_, line.number, "a texture line needs \"slot=first-last\"")};
         auto slot = BankNumber(line.text.substr(0, equals));

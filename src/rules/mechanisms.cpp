@@ -256,8 +256,8 @@ void StepObjectAnimations(World& world, RulesContext& context) {
     for (ObjectDef& def : world.objectDefs) {
         if (def.undefined) continue;
         def.loopPulse = false;
-        if (def.loopSound != kNoSound && def.loopDuration < now - def.lastPulseTime) {
-            def.lastPulseTime = now;
+        if (def.loopSound != kNoSound && def.loopDuration < now - def.lastLoopTime) {
+            def.lastLoopTime = now;
             def.loopPulse = true;
         }
         const int count = std::min(def.animFrameCount, kMaxMeshFrames);

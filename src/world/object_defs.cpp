@@ -47,6 +47,14 @@ public:
     }
     void GameMesh(const std::string& value, MeshRef& mesh) { LoadMeshInto(kMeshFolder + value, mesh); }
 
+    // A key whose presence matters ("Sky", "MeshN", "Object_n", "Frame_f_A"):
+    // an empty value reads as a missing key, never as the folder itself.
+    std::optional<std::string> Value(const std::string& section, const std::string& key) const {
+        auto value = file_.Find(section, key);
+        if (value && value->empty()) return std::nullopt;
+        return value;
+    }
+
     // Loads the sound named by a key into `slot`; an empty value loads nothing.
     SoundRef Sound(const std::string& section, const std::string& key, SoundRef slot, bool upper) {
         std::string name = file_.GetString(section, key);
@@ -121,7 +129,7 @@ public:
         GameMesh(file_.GetString("General", "Ennemy_Mesh"), ctx_.assets.sentryMesh);
         ctx_.assets.sentrySeenSound = Sound("General", "Ennemy_SeenSound", kSentrySoundSlot, false);
         ctx_.assets.sentryLostSound = Sound("General", "Ennemy_LostSound", kSentrySoundSlot + 1, false);
-        if (auto sky = file_.Find("General", "Sky")) GameMesh(*sky, world_.skyMesh);
+        if (auto sky = Value("General", "Sky")) GameMesh(*sky, world_.skyMesh);
     }
 
     void Clips() {
@@ -138,7 +146,7 @@ public:
             clip.cinemascope = file_.GetFlag(section, "Cinemascope", true);
             for (int o = 0; o < 2; ++o) {
                 MeshRef& mesh = clip.objects[static_cast<std::size_t>(o)];
-                if (auto name = file_.Find(section, "Object_" + std::to_string(o))) {
+                if (auto name = Value(section, "Object_" + std::to_string(o))) {
                     GameMesh(*name, mesh);
                 } else {
                     FreeMesh(mesh);
@@ -148,7 +156,7 @@ public:
             for (int f = 0; f < 2; ++f) {
                 ClipFrame& frame = clip.frames[static_cast<std::size_t>(f)];
                 std::string p = "Frame_" + std::to_string(f) + "_";
-                auto a = file_.Find(section, p + "A");
+                auto a = Value(section, p + "A");
                 if (!a) continue;
                 ParseSixValues(*a, frame.cameraA);
                 ParseSixValues(file_.GetString(section, p + "B"), frame.cameraB);
@@ -180,7 +188,7 @@ private:
     void Object(int index) {
         ObjectDef& def = world_.objectDefs[static_cast<std::size_t>(index)];
         const std::string s = "Object " + std::to_string(index);
-        def.previousFrame = 0;
+        def.previousAnimPosition = 0;
         def.animSpeed = 0;
         std::string cube = file_.GetString(s, "Cube");
         if (cube.empty()) return;
@@ -246,7 +254,7 @@ private:
     void MeshObject(ObjectDef& def, const std::string& s) {
         int count = 0;
         while (count < kMaxMeshFrames) {
-            auto name = file_.Find(s, "Mesh" + std::to_string(count + 1));
+            auto name = Value(s, "Mesh" + std::to_string(count + 1));
             if (!name) break;
             auto k = static_cast<std::size_t>(count);
             GameMesh(*name, def.meshes[k]);

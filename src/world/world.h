@@ -50,7 +50,6 @@ struct ObjectDef {
     std::array<Bounds, kMaxMeshFrames + 1> frameBounds{};  // per frame (one spare entry, as overrides fill 0..count)
     MeshRef firstMeshCopy;   // working copy of frame 0 (morphing and animation draw into it)
     float animPosition = 0;  // current frame, run time
-    std::int32_t previousFrame = 0;
     float animSpeed = 0;     // frames per 90 ms: Speed * 90 * 0.0001
     std::int32_t animFrameCount = 0;
 
@@ -91,14 +90,13 @@ struct ObjectDef {
     std::int32_t actionVolume = 255;
     SoundRef stepSound = kNoSound;
     bool meshReady = false;
-    std::int32_t lastLoopTime = 0;
+    std::int32_t lastLoopTime = 0;       // ms clock of the last loop-sound pulse; a bank load sets it to the load time
 
     // Run-time animation state of the type (advanced by the mechanisms).
     MeshRef workingMesh;                 // the frame shown for every cell of the type
     Bounds currentBounds{};              // collision box of the current frame
-    float previousAnimPosition = 0;
+    float previousAnimPosition = 0;      // cleared by a bank load
     bool loopPulse = true;               // the loop sound fires this frame
-    std::int32_t lastPulseTime = 0;
 };
 
 struct ClipMesh {

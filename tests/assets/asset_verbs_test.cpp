@@ -143,6 +143,8 @@ TEST(AssetVerbs, BankInfoAndCheck) {
     EXPECT_EQ(gold["Collision"], true);
     EXPECT_EQ(gold["FaceCColor"], 9);
     EXPECT_EQ(gold["bounds"]["Xmax"], 511);
+    EXPECT_EQ(gold["animFrameCount"], 0);  // cube types show their animation fields too
+    EXPECT_EQ(gold["animSpeed"], 0);
     auto door = info["objects"][1];
     EXPECT_EQ(door["AnimDoor"], 3);
     EXPECT_EQ(door["animFrameCount"], 2);

@@ -76,12 +76,17 @@ TEST(TextureBank, ImagesPalettesAndSlots) {
     EXPECT_EQ(gl->bankImages[2][3], 255);
     EXPECT_EQ(gl->bankImages[1][3], 0);  // index 0 is transparent
 
-    // Reloading another bank replaces images and slots.
-    f.dir.Write("B.TXT", "#IMAGES\n#TEXTURES\n");
+    // Reloading another bank replaces the slots; the software build frees every
+    // image first, the GL build keeps the images the new bank does not list.
+    f.dir.Write("B.TXT", "#IMAGES\n#TEXTURES\n40=-7\n");
     LoadTextureBank(*g, f.data, "B.TXT");
+    LoadTextureBank(*gl, f.data, "B.TXT");
     EXPECT_TRUE(g->bankImages[1].empty());
-    EXPECT_EQ(g->lastSlot, 0);
+    EXPECT_EQ(gl->bankImages[2].size(), kBankImageBytes * 4);
+    EXPECT_EQ(g->lastSlot, 40);
     EXPECT_EQ(SlotImage(*g, 12), 0);
+    EXPECT_EQ(g->textureSlots[40].first, 0);  // the empty first number counts as 0
+    EXPECT_EQ(g->textureSlots[40].last, 7);
 }
 
 TEST(TextureBank, TexturesRightAfterImagesDefinesNothing) {

@@ -326,7 +326,7 @@ TEST(ObjectAnimations, LoopPulsesAndGameTicks) {
     ObjectDef& d = f.world.objectDefs[kAnim];
     d.loopSound = 5;
     d.loopDuration = 1000;
-    d.lastPulseTime = f.context.time.now;
+    d.lastLoopTime = f.context.time.now;
     int ticks = 0, pulses = 0;
     f.context.gameTick = [&] { ++ticks; };
     for (int i = 0; i < 100; ++i) {

@@ -262,6 +262,38 @@ TEST(ObjectDefs, Clips) {
     EXPECT_FALSE(f.world->clips[64].hasFrames);
 }
 
+// An empty value of a key whose presence matters reads as a missing key:
+// nothing goes looking for the mesh folder itself.
+TEST(ObjectDefs, EmptyValuesReadAsMissingKeys) {
+    BankFolder f;
+    f.dir.Write("Sky.bnk", std::string(kGeneral) + "Sky=tall.3do\n");
+    f.Load("Sky.bnk");
+    ASSERT_TRUE(f.world->skyMesh);
+    f.dir.Write("Empty.bnk", std::string(kGeneral) + "Sky=\n" +
+                                 "[Object 5]\nCube=FALSE\nMesh1=tall.3do\nMesh2=\nMesh3=tall.3do\n"
+                                 "[Clip 3]\nName=C\nObject_0=\nFrame_0_A=\nFrame_0_Duration=500\n");
+    ASSERT_NO_THROW(f.Load("Empty.bnk"));
+    EXPECT_TRUE(f.world->skyMesh);  // an empty Sky keeps the sky, as no Sky key does
+    EXPECT_EQ(f.Def(5).animFrameCount, 1);
+    EXPECT_FALSE(f.world->clips[3].objects[0]);
+    EXPECT_FALSE(f.world->clips[3].hasFrames);
+}
+
+// A bank load restarts each mesh type's loop-sound clock and forgets the
+// frame it was blending from.
+TEST(ObjectDefs, ReloadRestartsLoopClockAndPreviousFrame) {
+    BankFolder f;
+    f.Bank("[Object 5]\nCube=FALSE\nMesh1=tall.3do\nMesh2=tall.3do\nLoopSound=a.wav\nLoopDuration=100\n");
+    f.Load();
+    ObjectDef& d = f.world->objectDefs[5];
+    d.previousAnimPosition = 1.5f;
+    d.lastLoopTime = 99;
+    f.context.now = 5000;
+    f.Load("Standard.bnk", "Low");
+    EXPECT_EQ(d.lastLoopTime, 5000);
+    EXPECT_EQ(d.previousAnimPosition, 0);
+}
+
 TEST(ObjectDefs, SameNameAndModeLoadOnce) {
     BankFolder f;
     f.Bank("[Object 1]\nCube=TRUE\n");
