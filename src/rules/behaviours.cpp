@@ -115,7 +115,9 @@ void RunBehaviours(World& world, const Actors& actors, RulesContext& context) {
                 if (!m.moving) {
                     StartTravellingBlock(world, m.x, m.y, m.z, a[3], a[2], a[1], a[0], context);
                     m.moving = 1;
-                } else if (static_cast<std::int64_t>(a[3]) + kMoveToSettleMs <
+                }
+                // Checked in the starting frame too: a step begun long ago is already done.
+                if (static_cast<std::int64_t>(a[3]) + kMoveToSettleMs <
                            static_cast<std::int64_t>(now) - m.stepStart) {
                     m.moving = 0;
                     m.x = Offset(m.x, a[0]);

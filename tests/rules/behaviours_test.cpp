@@ -141,6 +141,18 @@ TEST(BehaviourMoves, MoveToCarriesTheBlockAndTheMarkerFollows) {
     EXPECT_EQ(GetCell(f.world, 4, 3, 4), kWall);  // the next step works on the new cell
 }
 
+TEST(BehaviourMoves, MoveToWhoseTimeIsUpMovesTheMarkerInItsStartingFrame) {
+    ScriptRun f;
+    SetCell(f.world, 4, 1, 4, kCrate);
+    f.At(5, 0) = MakeStep(Command::MoveTo, {1, 0, 0, 0});
+    EventMarker& m = f.Marker(0, 5, 4, 1, 4);
+    m.stepStart = f.context.time.now - 200;  // the step began long ago (a loaded level, say)
+    f.Frame(10);
+    EXPECT_EQ(m.x, 5);
+    EXPECT_EQ(m.moving, 0);
+    EXPECT_EQ(m.step, 1);
+}
+
 TEST(BehaviourGuards, BadMarkersAndClipsDoNothing) {
     ScriptRun f;
     f.At(0, 0) = MakeStep(Command::PlayClip, {99});
