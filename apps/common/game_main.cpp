@@ -199,13 +199,19 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     GameSettings settings = ReadSettings(saved);
     backEnd.OpenWindow("Zorvo Quib", WindowPlacement{settings.left, settings.top, settings.width, settings.height});
     input.SetWindow(backEnd.Window(), false);
+    backEnd.ShowLoadingNotice();
 
     auto game = std::make_unique<Game>(config, input, *audio, host, backEnd.GameRenderer(), backEnd.Overlay());
+    // Without --frame-ms the game runs on the real clock, read again after each long operation.
+    if (!options.frameMs) game->shell.clock = [] { return static_cast<std::uint32_t>(SDL_GetTicks()); };
     InitGame(*game);
     ResetFrameClock(game->shell, SDL_GetTicks());
     StartFirstScreen(*game, options);
 
     InputRecorder recorder;
+    // The placement saved at the end is the window's last one outside full
+    // screen, so a size chosen with F4 or by dragging the frame is remembered.
+    WindowPlacement windowed = backEnd.Placement();
     std::uint32_t virtualTicks = SDL_GetTicks();
     long long frame = 0;
     while (!host.quit) {
@@ -229,14 +235,17 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
                               InputRecorder::Sample(game->actors.Local().commands, input), game->mouse.motion);
         for (const auto& [path, at] : options.screenshots)
             if (at == frame) WriteScreenshot(program, *game, path);
+        if (!backEnd.Fullscreen()) windowed = backEnd.Placement();
     }
     for (const auto& [path, at] : options.screenshots)
         if (at < 0) WriteScreenshot(program, *game, path);
     if (options.dumpState) DumpState(program, *game, frame, *options.dumpState);
     if (options.record && !WriteFileAtomic(*options.record, recorder.Text()))
         std::cerr << program << ": cannot write " << *options.record << "\n";
-    game->settings.left = backEnd.Placement().left;
-    game->settings.top = backEnd.Placement().top;
+    game->settings.left = windowed.left;
+    game->settings.top = windowed.top;
+    game->settings.width = windowed.width;
+    game->settings.height = windowed.height;
     ShutdownGame(*game);
     game.reset();
     backEnd.Close();

@@ -48,6 +48,8 @@ public:
     virtual void SetFullscreen(bool on, int renderWidth, int renderHeight) = 0;
     virtual void SetClientSize(int width, int height) = 0;
     virtual WindowPlacement Placement() const = 0;
+    // Shows the loading notice in the whole client area (before the data loads).
+    virtual void ShowLoadingNotice() = 0;
 };
 
 // Parses the command line; prints the usage and exits with 2 on a bad one.

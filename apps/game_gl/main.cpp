@@ -9,6 +9,7 @@
 #include "core/errors.h"
 #include "platform/sdl_gl_window.h"
 #include "render/gl/gl_renderer.h"
+#include "render/loading_notice.h"
 
 namespace {
 
@@ -46,6 +47,11 @@ public:
     void SetFullscreen(bool on, int w, int h) override { window_.SetFullscreen(on, w, h); }
     void SetClientSize(int w, int h) override { window_.SetClientSize(w, h); }
     WindowPlacement Placement() const override { return window_.Placement(); }
+    void ShowLoadingNotice() override {
+        int w = 0, h = 0;
+        window_.ClientSize(w, h);
+        renderer_->ShowFrame(LoadingNoticeFrame(w, h));
+    }
 
 private:
     void Open(const std::string& title, const WindowPlacement& placement, bool hidden) {

@@ -2,6 +2,7 @@
 // or headless (virtual clock, scripted input, no window) for tests and replays.
 #include "common/game_main.h"
 #include "platform/sdl_display.h"
+#include "render/loading_notice.h"
 #include "render/soft/soft_back_end.h"
 
 namespace {
@@ -36,6 +37,10 @@ public:
     void SetFullscreen(bool on, int w, int h) override { display_.SetFullscreen(on, w, h); }
     void SetClientSize(int w, int h) override { display_.SetClientSize(w, h); }
     WindowPlacement Placement() const override { return display_.Placement(); }
+    void ShowLoadingNotice() override {
+        const WindowPlacement p = display_.Placement();
+        display_.Present(LoadingNoticeFrame(p.width, p.height));
+    }
 
 private:
     SdlDisplay display_;

@@ -41,16 +41,10 @@ void SdlDisplay::Present(const SoftFrame& frame) {
         if (!texture_) return;
         textureWidth_ = frame.width;
         textureHeight_ = frame.height;
-        rgba_.assign(static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height), 0);
     }
-    std::uint32_t lookup[256];
-    for (std::size_t i = 0; i < 256; ++i)
-        lookup[i] = 0xFF000000u | (std::uint32_t{frame.palette.red[i]} << 16) |
-                    (std::uint32_t{frame.palette.green[i]} << 8) | std::uint32_t{frame.palette.blue[i]};
-    const std::size_t count = rgba_.size();
-    const std::uint8_t* src = frame.pixels.data();
+    const std::size_t count = static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height);
     if (frame.pixels.size() < count) return;
-    for (std::size_t i = 0; i < count; ++i) rgba_[i] = lookup[src[i]];
+    ConvertFrame(frame, fullscreen_, rgba_);
     SDL_UpdateTexture(texture_, nullptr, rgba_.data(), frame.width * 4);
 
     int outW = 0, outH = 0;
@@ -92,6 +86,20 @@ WindowPlacement SdlDisplay::Placement() const {
 
 bool SdlDisplay::HasFocus() const {
     return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
+}
+
+void ConvertFrame(const SoftFrame& frame, bool fullscreen, std::vector<std::uint32_t>& out) {
+    const std::size_t width = static_cast<std::size_t>(std::max(frame.width, 0));
+    const std::size_t count = std::min(width * static_cast<std::size_t>(std::max(frame.height, 0)), frame.pixels.size());
+    out.resize(count);
+    std::uint32_t lookup[256];
+    for (std::size_t i = 0; i < 256; ++i)
+        lookup[i] = 0xFF000000u | (std::uint32_t{frame.palette.red[i]} << 16) |
+                    (std::uint32_t{frame.palette.green[i]} << 8) | std::uint32_t{frame.palette.blue[i]};
+    const std::uint8_t* src = frame.pixels.data();
+    for (std::size_t i = 0; i < count; ++i) out[i] = lookup[src[i]];
+    if (fullscreen && count >= width)
+        std::fill(out.end() - static_cast<std::ptrdiff_t>(width), out.end(), lookup[0]);
 }
 
 void ShowMessageBox(const std::string& title, const std::string& text) {

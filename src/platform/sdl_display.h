@@ -52,6 +52,11 @@ private:
     std::vector<std::uint32_t> rgba_;  // the converted frame, reused every frame
 };
 
+// The frame as 0xAARRGGBB pixels through its palette into `out` (resized to
+// fit).  In full screen the last row shows colour 0, as the display surface's
+// last row is never drawn there.
+void ConvertFrame(const SoftFrame& frame, bool fullscreen, std::vector<std::uint32_t>& out);
+
 // Shows a message box (or prints to stderr when no display is available).
 void ShowMessageBox(const std::string& title, const std::string& text);
 

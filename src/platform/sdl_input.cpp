@@ -36,7 +36,8 @@ Key FromScancode(SDL_Scancode code) {
         case SDL_SCANCODE_HOME: return Key::Home;
         case SDL_SCANCODE_END: return Key::End;
         case SDL_SCANCODE_INSERT: return Key::Insert;
-        case SDL_SCANCODE_DELETE: return Key::Delete;
+        case SDL_SCANCODE_DELETE:
+        case SDL_SCANCODE_KP_PERIOD: return Key::Delete;  // the numeric pad's Delete
         case SDL_SCANCODE_KP_0: return Key::Kp0;
         case SDL_SCANCODE_KP_PLUS: return Key::KpPlus;
         case SDL_SCANCODE_KP_MINUS: return Key::KpMinus;

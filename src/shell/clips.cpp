@@ -47,7 +47,7 @@ void StartClip(Game& game, std::int32_t index) {
         game.audio.PlayMusic(clip.music, clip.musicLoop);
         game.audio.SetMusicVolume(game.options.musicOn ? 100 : 0);
     }
-    ResetFrameClock(game.shell, static_cast<std::uint32_t>(game.shell.time.now));
+    ResetFrameClock(game.shell);
 }
 
 void CinematicFrame(Game& game) {
@@ -85,7 +85,9 @@ void CinematicFrame(Game& game) {
     const float percent = Lerp(frame.ambientPercentA, frame.ambientPercentB, t);
     params.lampRadius = static_cast<float>(CinematicLampRadius(percent));
     params.texturesOn = game.bank->textured;
-    params.clearColour = 0;
+    params.clearColour = game.overlay.FogClearColour();
+    // The mechanisms step inside the drawing updates the sounds from the shot's camera.
+    game.soundListener = ListenerAt(params.camera);
     DrawWorld(*game.world, game.renderer, game.drawState, params, game.drawHooks);
 
     for (const ClipMesh& m : frame.meshes) {

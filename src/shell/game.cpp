@@ -19,6 +19,11 @@ namespace zq {
 
 namespace {
 
+// How far the lamp reaches in the two scenes outside the levels: the attract
+// scene's hero walks in from 10240 units, lit all the way.
+constexpr int kAttractViewDistance = 16000;
+constexpr int kCreditsViewDistance = 10000;
+
 // Title-screen credit lines, kept scrambled like the saved game.
 const std::array<std::string, 5> kTitleCredits = {
     Scramble("A GAME BY THE ZORVO QUIB TEAM"),
@@ -98,7 +103,7 @@ void LoadLevel(Game& game, const std::string& path) {
     game.play.introShown = true;
     game.play.introOffset = 0.7f;
     game.play.introStart = game.shell.time.now;
-    ResetFrameClock(game.shell, static_cast<std::uint32_t>(game.shell.time.now));
+    ResetFrameClock(game.shell);
 }
 
 // The transition mesh showing `level` of its faces over the finished frame.
@@ -148,6 +153,7 @@ void InitGame(Game& game) {
     game.rules.playInterfaceSound = [&game](SoundRef s) { game.audio.PlaySound(s, false); };
     game.rules.startClip = [&game](std::int32_t clip) { StartClip(game, clip); };
     game.rules.gameTick = [&game] { StepTextureAnimation(*game.graphics); };
+    game.rules.updateSounds = [&game] { game.audio.UpdatePositionalSounds(game.soundListener); };
     game.drawHooks.mechanismsStep = [&game](World& world) { MechanismsStepForDraw(game, world); };
     game.drawHooks.playLoopSound = [&game](SoundRef s, int volume, float x, float y, float z) {
         game.audio.PlaySoundAt(s, RoundToInt(x), RoundToInt(y), RoundToInt(z), volume);
@@ -166,7 +172,7 @@ void InitGame(Game& game) {
     game.renderer.SetProjection(game.renderSize.width, game.renderSize.height);
     LoadBank(game, "Standard.bnk", game.settings.texture ? "High" : "Low");
     SetFog(game, 0, 0, 0);
-    if (game.settings.fullscreen && game.renderSize.width != 160) game.host.SetFullscreen(true, game.renderSize);
+    if (game.settings.fullscreen && FullscreenAllowed(game.renderSize)) game.host.SetFullscreen(true, game.renderSize);
 
     if (game.config.singleLevel)
         game.levels = {*game.config.singleLevel};
@@ -205,7 +211,7 @@ void ShutdownGame(Game& game) {
 void MechanismsStepForDraw(Game& game, World& world) { MechanismsStep(world, game.actors, game.rules); }
 
 void GameStartFade(Game& game, int dir) {
-    if (StartFade(game.shell, dir, game.random)) ResetFrameClock(game.shell, static_cast<std::uint32_t>(game.shell.time.now));
+    if (StartFade(game.shell, dir, game.random)) ResetFrameClock(game.shell);
 }
 
 void SetScreen(Game& game, std::int32_t screen) {
@@ -231,7 +237,7 @@ void SetScreen(Game& game, std::int32_t screen) {
             break;
         default: break;
     }
-    ResetFrameClock(shell, static_cast<std::uint32_t>(shell.time.now));
+    ResetFrameClock(shell);
 }
 
 void StartLevel(Game& game, std::int32_t index) {
@@ -255,6 +261,11 @@ void SetRenderSize(Game& game, RenderSize size) {
     game.renderer.SetProjection(size.width, size.height);
     game.overlay.BindGraphics(*game.graphics);
     game.host.SetClientSize(size.width, size.height);
+    // The window now has that client size; it is saved at shutdown.
+    if (!game.host.Fullscreen()) {
+        game.settings.width = size.width;
+        game.settings.height = size.height;
+    }
 }
 
 void ReloadBank(Game& game, bool highDetail) {
@@ -406,10 +417,11 @@ void TitleFrame(Game& game) {
             }
             for (Actor& actor : game.actors.actor) BlendActorPoses(actor, time);
             game.renderer.BeginFrame(0, 0, 204, 0, 0, 0);
-            game.renderer.AddLight(0, 0, 204, 6144);
+            game.renderer.AddLight(0, 0, 204, kAttractViewDistance);
             if (local.mesh) game.renderer.AddMesh(*local.mesh, 0, 0, static_cast<int>(title.attractDistance), -1, 0, 0, 0, 0, 0);
             game.renderer.EndFrame();
-            game.audio.UpdatePositionalSounds(Listener{0, 0, 204, 0, 0, 0});
+            game.soundListener = Listener{0, 0, 204, 0, 0, 0};
+            game.audio.UpdatePositionalSounds(game.soundListener);
             DrawOverlayImage(game, 2, true, 0, 1, 1, 0, 0);
         }
     }
@@ -465,7 +477,7 @@ void CreditsFrame(Game& game) {
     int heading = static_cast<int>(-credits.cameraAngle - 8192);
     game.renderer.ClearFrame(0);
     game.renderer.BeginFrame(cx, 0, cz, 0, 0, heading);
-    game.renderer.AddLight(cx, 0, cz, 6144);
+    game.renderer.AddLight(cx, 0, cz, kCreditsViewDistance);
     if (const MeshRef& pose = local.poseMesh[kPoseStand]) game.renderer.AddMesh(*pose, 0, 150, 0, -1, 0, 0, 0, 0, 0);
     if (game.bank->podiumMesh) game.renderer.AddMesh(*game.bank->podiumMesh, 0, 0, 0, -1, 0, 0, 0, 0, 0);
     if (game.bank->flagMesh) game.renderer.AddMesh(*game.bank->flagMesh, 0, 0, 0, -1, 0, 0, 0, 0, 0);

@@ -134,6 +134,7 @@ struct Game {
     CreditsState creditsScreen;
     ClipState clips;
     MouseInput mouse;
+    Listener soundListener;  // the camera the positional sounds are heard from
     std::string bankMode = "High";  // texture mode of the last bank load
     bool initialised = false;
 };
@@ -162,6 +163,11 @@ void CinematicFrame(Game& game);
 int CinematicLampRadius(float percent);
 // A cinematic text split at "|": each line with its y, the last at 0.825.
 std::vector<std::pair<std::string_view, float>> CinematicTextLines(std::string_view text);
+
+// The sound listener at a world camera.
+inline Listener ListenerAt(const WorldCamera& camera) {
+    return Listener{camera.x, camera.y, camera.z, camera.yaw, camera.pitch, camera.roll};
+}
 
 // The mechanisms and behaviours step that every world drawing runs first.
 void MechanismsStepForDraw(Game& game, World& world);

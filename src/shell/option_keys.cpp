@@ -87,7 +87,7 @@ void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& inpu
         bool wasFullscreen = actions.Fullscreen();
         if (wasFullscreen) actions.SetFullscreen(false);
         actions.SetRenderSize(next);
-        if (wasFullscreen && next.height > 120) actions.SetFullscreen(true);
+        if (wasFullscreen && FullscreenAllowed(next)) actions.SetFullscreen(true);
         ShowStatusMessage(shell, "RESOLUTION " + std::to_string(next.width) + "x" + std::to_string(next.height));
     }
     if (input.KeyDown(Key::F5)) {
@@ -100,9 +100,9 @@ void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& inpu
     if (input.KeyDown(Key::F6)) {
         accept();
         actions.PlayChoiceSound();
-        bool on = !actions.Fullscreen();
-        actions.SetFullscreen(on);
-        ResetFrameClock(shell, static_cast<std::uint32_t>(now));
+        const bool on = !actions.Fullscreen();
+        if (!on || FullscreenAllowed(actions.CurrentRenderSize())) actions.SetFullscreen(on);
+        ResetFrameClock(shell);
         ShowStatusMessage(shell, actions.Fullscreen() ? "FULLSCREEN MODE" : "WINDOW MODE");
     }
 }

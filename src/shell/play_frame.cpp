@@ -104,17 +104,18 @@ void MenuControl(Game& game) {
     const Commands& c = game.actors.Local().commands;
     PlayState& play = game.play;
     const std::int32_t now = game.shell.time.now;
+    // Button, forward, back and menu each run in turn when held together.
     if (c.jump || c.look || c.action) {
         game.options.optionKeyTime = now;
         game.audio.PlaySound(kClickSoundSlot, false);
         RunMenuEntry(game);
-        return;
     }
     if (c.forward) {
         game.options.optionKeyTime = now;
         play.menuEntry = play.menuEntry - 1 < 0 ? kMenuEntryCount - 1 : play.menuEntry - 1;
         game.audio.PlaySound(kChoiceSoundSlot, false);
-    } else if (c.back) {
+    }
+    if (c.back) {
         game.options.optionKeyTime = now;
         play.menuEntry = play.menuEntry + 1 >= kMenuEntryCount ? 0 : play.menuEntry + 1;
         game.audio.PlaySound(kChoiceSoundSlot, false);
@@ -131,7 +132,9 @@ bool SkipLevelKeys(Game& game) {
     return in.KeyDown(Key::Ctrl) && in.KeyDown(Key::Alt) && in.KeyDown(Key::Insert);
 }
 
-// The local hero's step while he can act; returns false when the frame ends here.
+// The local hero's step while he can act; returns false when the frame ends
+// here, which only the game-over of a single-player game does.  A restart
+// after a death and the level skip carry on with the new level's frame.
 bool LocalHeroStep(Game& game) {
     Actor& local = game.actors.Local();
     if (local.stunMs >= 1) {
@@ -143,7 +146,6 @@ bool LocalHeroStep(Game& game) {
         game.shell.time.now - game.options.optionKeyTime > 200) {
         game.options.optionKeyTime = game.shell.time.now;
         NextLevel(game);
-        return false;
     }
     HeroKeys keys;
     keys.pitchUp = game.input.KeyDown(Key::PageUp);
@@ -172,7 +174,6 @@ bool LocalHeroStep(Game& game) {
         const std::int32_t lives = local.lives;
         StartLevel(game, local.levelIndex);
         if (lives >= 0) ShowStatusMessage(game.shell, std::to_string(lives) + " LIVES LEFT");
-        return false;
     }
     return true;
 }
@@ -193,8 +194,9 @@ void PlaceCamera(Game& game) {
     a.cameraRoll = 0;
     double dx = a.x - a.cameraX, dy = a.y - a.cameraY, dz = a.z - a.cameraZ;
     double horizontal = std::sqrt(dx * dx + dz * dz);
+    // Heading and pitch look from the camera at the hero: above him, the pitch is negative (down).
     a.cameraHeading = static_cast<float>(DirectionToHeading(dx, dz));
-    a.cameraPitch = static_cast<float>(DirectionToPitch(-dy, horizontal));
+    a.cameraPitch = static_cast<float>(DirectionToPitch(dy, horizontal));
     if (a.cameraPitch > 16384) a.cameraPitch -= 32768;
 
     // Follow: move towards the point behind the hero.
@@ -210,7 +212,7 @@ void PlaceCamera(Game& game) {
             FrameScale(time, static_cast<float>((wantX - a.cameraX) * 0.1)));
     if (dist > d) {
         double vx = AngleCos(a.cameraPitch) * AngleSin(a.cameraHeading);
-        double vy = -AngleSin(a.cameraPitch);
+        double vy = AngleSin(a.cameraPitch);
         double vz = AngleCos(a.cameraPitch) * AngleCos(a.cameraHeading);
         float step = FrameScale(time, static_cast<float>((dist - d) / 3));
         MoveBox(world, a.cameraX, a.cameraY, a.cameraZ, a.stepHeight, static_cast<std::int32_t>(kCameraBox),
@@ -273,9 +275,9 @@ void PlayDrawStep(Game& game) {
     params.digCell = {local.targetX, local.targetY, local.targetZ};
     params.texturesOn = game.bank->textured;
     params.clearColour = game.overlay.FogClearColour();
+    // The mechanisms step inside the drawing updates the sounds from this camera.
+    game.soundListener = ListenerAt(params.camera);
     DrawWorld(world, renderer, game.drawState, params, game.drawHooks);
-    game.audio.UpdatePositionalSounds(Listener{params.camera.x, params.camera.y, params.camera.z, params.camera.yaw,
-                                               params.camera.pitch, params.camera.roll});
 
     game.play.exitSpin = RoundToInt(game.play.exitSpin + FrameScale(time, 200)) % 32768;
 
@@ -380,6 +382,7 @@ void PlayFrame(Game& game) {
     }
 
     if (!LocalHeroStep(game)) return;
+    rules.time = shell.time;  // a restart or a level skip reset the frame clock
 
     if (!shell.clipPlaying) {
         if (!game.play.menuOpen) {

@@ -30,6 +30,9 @@ struct GameSettings {
     std::string nickName;
 };
 
+// Full screen is only for render widths of 320 or more; 160 x 120 stays in the window.
+inline bool FullscreenAllowed(RenderSize size) { return size.width >= 320; }
+
 // The render size of a resolution index; indices not in the table give 320 x 240.
 RenderSize ResolutionSize(int index);
 // The index written back for a render height; unknown heights give 2.

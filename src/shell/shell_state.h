@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/frame_time.h"
@@ -60,6 +61,9 @@ struct ShellState {
     bool clipPlaying = false;
     bool cinematicPlaying = false;
     std::int32_t levelCount = 0;
+    // The real millisecond clock of a windowed game; empty where the frame
+    // times are given from outside (headless runs, --frame-ms, tests).
+    std::function<std::uint32_t()> clock;
 };
 
 // Samples the clock at the start of a frame.
@@ -68,10 +72,16 @@ inline void TickFrameClock(ShellState& shell, std::uint32_t ticks) {
     shell.time.now = static_cast<std::int32_t>(ticks);
     ClampFrameDelta(shell.time);
 }
-// After anything that may take long: the next frame counts as 1 ms.
+// Sets the clock to `ticks`; the next frame counts from there.
 inline void ResetFrameClock(ShellState& shell, std::uint32_t ticks) {
     shell.time.now = static_cast<std::int32_t>(ticks);
     shell.time.frameDelta = 1;
+}
+// After anything that may take long (a level load, a mode switch): the real
+// clock is read again, so the time it took never reaches the game; a virtual
+// clock stays where it is, which keeps replays exact.
+inline void ResetFrameClock(ShellState& shell) {
+    ResetFrameClock(shell, shell.clock ? shell.clock() : static_cast<std::uint32_t>(shell.time.now));
 }
 
 // Starts a fade (dir -1 in from black, +1 out to black) unless one runs.

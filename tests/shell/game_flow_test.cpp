@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "core/scramble.h"
+#include "render/soft/soft_renderer.h"
 #include "rules/hero.h"
+#include "rules/rules_math.h"
 #include "shell/game.h"
 #include "test_util.h"
 
@@ -15,6 +17,19 @@ struct HeldKeys : InputDevice {
     bool KeyDown(Key key) override { return down[static_cast<std::size_t>(key)]; }
     MouseMotion TakeMouseMotion(bool) override { return {}; }
     JoystickState Joystick() override { return {}; }
+};
+
+// Silent, but counts how often the positional sounds follow the listener.
+struct CountingAudio : Audio {
+    int updates = 0;
+    void LoadSound(std::int32_t, const std::string&) override {}
+    void PlaySound(SoundRef, bool) override {}
+    void PlaySoundAt(SoundRef, std::int32_t, std::int32_t, std::int32_t, std::int32_t) override {}
+    void UpdatePositionalSounds(const Listener&) override { ++updates; }
+    void StopAllSounds() override {}
+    void PlayMusic(const std::string&, bool) override {}
+    void StopMusic() override {}
+    void SetMusicVolume(int) override {}
 };
 
 struct TestHost : GameHost {
@@ -60,7 +75,7 @@ protected:
 
     test::TempDir dir;
     HeldKeys keys;
-    SilentAudio audio;
+    CountingAudio audio;
     TestHost host;
     std::unique_ptr<Game> game;
     std::uint32_t ticks = 0;
@@ -152,6 +167,91 @@ TEST_F(GameFlow, DeathCostsALifeAndRestartsTheLevelThenGameOver) {
     KillHero(Local(), game->rules);  // no life left: the game ends at once
     Frames(120);
     EXPECT_EQ(game->shell.screen, kScreenTitle);
+}
+
+// Where the hero is on the screen of the current view: the eye-space
+// direction from the camera, as the renderer turns it (x right, y up, z ahead).
+Vec3i HeroInEye(const Actor& a) {
+    Matrix3 turn = RotationMatrix(TruncToInt(a.cameraHeading), TruncToInt(a.cameraPitch), TruncToInt(a.cameraRoll));
+    return Rotate(turn, a.x - a.cameraX, a.y - a.cameraY, a.z - a.cameraZ);
+}
+
+TEST_F(GameFlow, ThirdPersonViewsKeepTheHeroInTheMiddleOfTheScreen) {
+    Press({Key::Space});
+    ASSERT_EQ(game->shell.screen, kScreenPlay);
+    for (float distance : {512.0f, 1024.0f, 1536.0f}) {
+        Local().cameraDistance = distance;
+        for (Key turn : {Key::Left, Key::None}) {
+            Frames(20, {turn});
+            Frames(60);  // the camera settles behind the hero
+            Vec3i eye = HeroInEye(Local());
+            ASSERT_GT(eye.z, 0) << distance;
+            EXPECT_LT(std::abs(eye.x), eye.z / 5) << distance;
+            EXPECT_LT(std::abs(eye.y), eye.z / 5) << distance;
+            EXPECT_LT(Local().cameraPitch, 0) << distance;  // above the hero, looking down at him
+        }
+    }
+}
+
+// Only the game-over ends a play frame early: the frame of a restart after a
+// death, and the frame of a level skip, still draw the new level.
+TEST_F(GameFlow, RestartAndLevelSkipFramesRunToTheEnd) {
+    Press({Key::Space});
+    std::int32_t spin = game->play.exitSpin;
+    Frames(1, {Key::Ctrl, Key::Alt, Key::Insert});
+    ASSERT_EQ(Local().levelIndex, 1);
+    EXPECT_NE(game->play.exitSpin, spin);
+
+    Frames(40);
+    KillHero(Local(), game->rules);
+    const std::int32_t lives = Local().lives;
+    for (int i = 0; i < 200 && Local().lives == lives; ++i) {
+        spin = game->play.exitSpin;
+        Frames(1);
+    }
+    ASSERT_EQ(Local().lives, lives - 1);
+    EXPECT_NE(game->play.exitSpin, spin);
+}
+
+// The menu's button, forward, back and menu keys each act when held together.
+TEST_F(GameFlow, MenuKeysHeldTogetherEachAct) {
+    Press({Key::Space});
+    Press({Key::Escape}, 10);
+    ASSERT_TRUE(game->play.menuOpen);
+    Press({Key::Up, Key::Down}, 8);  // up to 5, then down back to 0
+    EXPECT_EQ(game->play.menuEntry, 0);
+    for (int i = 0; i < 3; ++i) Press({Key::Down}, 8);
+    ASSERT_EQ(game->play.menuEntry, 3);
+    Press({Key::Space, Key::Escape}, 8);  // the next view, and the menu closes
+    EXPECT_EQ(Local().cameraDistance, 512);
+    EXPECT_FALSE(game->play.menuOpen);
+}
+
+// The positional sounds follow the camera from the mechanisms step, at most
+// every 66 ms, not on every frame.
+TEST_F(GameFlow, PositionalSoundsUpdateAtMostEvery66Ms) {
+    Press({Key::Space});
+    audio.updates = 0;
+    Frames(30);  // 900 ms
+    EXPECT_GE(audio.updates, 8);
+    EXPECT_LE(audio.updates, 14);
+}
+
+// A size chosen with F4 is the window's client size, saved at shutdown.
+TEST_F(GameFlow, ResolutionKeySizeIsSavedAsTheWindowSize) {
+    Frames(10);
+    Frames(1, {Key::F4});
+    Frames(30);
+    Frames(1, {Key::F4});
+    Frames(30);
+    ASSERT_EQ(game->renderSize.width, 640);
+    game->config.writeSettings = true;
+    ShutdownGame(*game);
+    auto file = SettingsFile::Load(dir / "quib.ini");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->GetInt("General", "Width", 0), 640);
+    EXPECT_EQ(file->GetInt("General", "Height", 0), 480);
+    EXPECT_EQ(file->GetInt("General", "Resolution", 0), 4);
 }
 
 TEST_F(GameFlow, ASecondFireDuringTheFadeChangesNothing) {

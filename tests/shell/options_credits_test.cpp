@@ -149,6 +149,18 @@ TEST_F(OptionKeysTest, ResolutionCycleWrapsWindowedAndWaitsLonger) {
     EXPECT_EQ(NextResolution({333, 333}).width, 160);
 }
 
+TEST_F(OptionKeysTest, SmallestSizeNeverGoesFullScreen) {
+    actions.size = {160, 120};
+    keys.Hold(Key::F6);
+    Frame(1000);
+    EXPECT_FALSE(actions.fullscreen);
+    EXPECT_EQ(shell.status.text, "WINDOW MODE");
+    actions.size = {320, 240};
+    Frame(1300);
+    EXPECT_TRUE(actions.fullscreen);
+    EXPECT_EQ(shell.status.text, "FULLSCREEN MODE");
+}
+
 TEST_F(OptionKeysTest, NetworkKeysNeedANetworkGameAndTheHostForIntervals) {
     keys.Hold(Key::F11);
     keys.Hold(Key::KpDivide);

@@ -57,6 +57,23 @@ TEST(FrameClock, ClampsLongFramesAndScalesZeroDeltasToNothing) {
     EXPECT_EQ(FrameScale(shell.time, 2.0f), 1.0f);
 }
 
+// A long operation in a window re-reads the real clock, so its time is not
+// added to the next frame; a virtual clock stays put.
+TEST(FrameClock, ResetReadsTheRealClockWhereThereIsOne) {
+    ShellState shell;
+    TickFrameClock(shell, 1000);
+    ResetFrameClock(shell);
+    EXPECT_EQ(shell.time.now, 1000);
+    EXPECT_EQ(shell.time.frameDelta, 1);
+    std::uint32_t ticks = 1000;
+    shell.clock = [&ticks] { return ticks; };
+    ticks = 4000;  // a slow level load
+    ResetFrameClock(shell);
+    EXPECT_EQ(shell.time.now, 4000);
+    TickFrameClock(shell, 4030);
+    EXPECT_EQ(shell.time.frameDelta, 30);
+}
+
 TEST(StatusLine, ShowsTenSecondsIncludingTheLastFrame) {
     ShellState shell;
     ShowStatusMessage(shell, "GAME SAVED");

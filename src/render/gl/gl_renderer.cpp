@@ -298,6 +298,37 @@ void GlRenderer::Present() {
     if (surface_.swap) surface_.swap();
 }
 
+void GlRenderer::ShowFrame(const SoftFrame& frame) {
+    int w = 0, h = 0;
+    if (surface_.clientSize) surface_.clientSize(w, h);
+    const std::size_t fw = static_cast<std::size_t>(std::max(frame.width, 0));
+    const std::size_t fh = static_cast<std::size_t>(std::max(frame.height, 0));
+    if (w <= 0 || h <= 0 || fw == 0 || frame.pixels.size() < fw * fh) return;
+    // GL rows run bottom up.
+    std::vector<std::uint8_t> rgba(fw * fh * 4);
+    for (std::size_t y = 0; y < fh; ++y)
+        for (std::size_t x = 0; x < fw; ++x) {
+            const std::size_t c = frame.pixels[(fh - 1 - y) * fw + x];
+            std::uint8_t* out = &rgba[(y * fw + x) * 4];
+            out[0] = frame.palette.red[c];
+            out[1] = frame.palette.green[c];
+            out[2] = frame.palette.blue[c];
+            out[3] = 255;
+        }
+    glViewport(0, 0, w, h);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, w, 0, h, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glRasterPos2i(std::max(0, (w - frame.width) / 2), std::max(0, (h - frame.height) / 2));
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glDrawPixels(frame.width, frame.height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    if (surface_.swap) surface_.swap();
+}
+
 void GlRenderer::Finish() {
     if (stateSet_) glFinish();
 }

@@ -58,6 +58,9 @@ public:
     bool IsPointVisible(int radius, int x, int y, int z) const override;
     void EndFrame() override;
     void Present() override;
+    // Shows a finished picture centred in the window, outside the 3-D frame
+    // (the loading notice before the first SetProjection).
+    void ShowFrame(const SoftFrame& frame);
     void StereoOn(StereoMode mode) override;
     void StereoOff() override;
     // The stereo switch with its explicit eye offset and second-pass channels.
