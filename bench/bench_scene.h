@@ -1,9 +1,22 @@
-// The scene both rendering benchmarks draw, so their figures compare.
+// The scene both rendering benchmarks draw, and the camera path through it,
+// so their figures compare.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "assets/colour_tables.h"
+#include "assets/graphics.h"
+#include "assets/sound_slots.h"
+#include "core/random.h"
+#include "render/world_draw.h"
 #include "world/level_file.h"
+#include "world/object_defs.h"
 #include "world/world.h"
 
 namespace zq::bench {
@@ -28,6 +41,62 @@ inline void BuildBigLevel(zq::World& world) {
             if (!edge && (x / 8 + z / 8) % 2 == 0) set(x, 4, z, x % 8 == 4 && z % 8 == 4 ? 0 : 5);
             zq::SetLight(world, x, 1, z, static_cast<std::uint8_t>(96 + (x * 13 + z * 7) % 64));
         }
+}
+
+// The data folder: $ZQ_DATA, else "data" beside the program.
+inline std::filesystem::path DataDir(const char* argv0) {
+    if (const char* env = std::getenv("ZQ_DATA")) return env;
+    return std::filesystem::absolute(argv0).parent_path() / "data";
+}
+
+// A level with the default bank, its pictures kept as `format` wants: the
+// largest level file of the data folder, or (`builtIn`) the maze above.
+struct Scene {
+    std::unique_ptr<zq::Graphics> graphics;
+    std::unique_ptr<zq::World> world = std::make_unique<zq::World>();
+    std::unique_ptr<zq::BankAssets> assets = std::make_unique<zq::BankAssets>();
+    std::unique_ptr<zq::SilentSoundSlots> sounds = std::make_unique<zq::SilentSoundSlots>();
+    std::string level = "(built in code)";
+
+    Scene(const std::filesystem::path& dataDir, bool builtIn, zq::PixelFormat format)
+        : graphics(zq::MakeGraphics(format)) {
+        zq::DataResolver data(dataDir);
+        zq::BankLoadContext bank{data, *graphics, *assets, *sounds, 0, nullptr, {}};
+        std::uintmax_t biggest = 0;
+        std::error_code ec;
+        const std::vector<std::string> folders =
+            builtIn ? std::vector<std::string>{} : std::vector<std::string>{"LEVEL", "level", "Level"};
+        for (const std::string& folder : folders) {
+            for (const auto& entry : std::filesystem::directory_iterator(dataDir / folder, ec)) {
+                if (entry.path().extension() != ".lev" && entry.path().extension() != ".LEV") continue;
+                if (entry.file_size() > biggest) {
+                    biggest = entry.file_size();
+                    level = folder + "/" + entry.path().filename().string();
+                }
+            }
+        }
+        if (biggest > 0) {
+            zq::Random random;
+            zq::LevelLoadContext context{data, random, 0, {}};
+            context.hooks.loadObjectDefinitions = [&](zq::World& w, const std::string& name, const std::string& mode) {
+                zq::LoadObjectDefinitions(w, bank, name, mode);
+            };
+            zq::LoadLevelFile(*world, context, level, "High");
+        } else {
+            BuildBigLevel(*world);
+            zq::LoadObjectDefinitions(*world, bank, "Standard.bnk", "High");
+        }
+        zq::SetFogColour(*graphics->tables, graphics->mainPalette, world->fogRed, world->fogGreen, world->fogBlue);
+    }
+};
+
+// Frame `frame` of a slow loop around the middle of the level at head height, turning.
+inline zq::WorldCamera PathCamera(const zq::World& world, int frame) {
+    const float sx = static_cast<float>(world.sizeX * zq::kCellSize);
+    const float sz = static_cast<float>(world.sizeZ * zq::kCellSize);
+    const float t = static_cast<float>(frame % 360) * 3.1415f / 180.0f;
+    return {sx / 2 + std::cos(t) * sx / 4, 512 + 300, sz / 2 + std::sin(t) * sz / 4, 0,
+            static_cast<int>(std::sin(t * 3) * 1500), (frame * 91) % 32768};
 }
 
 }  // namespace zq::bench

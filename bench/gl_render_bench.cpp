@@ -8,75 +8,27 @@
 
 #include <SDL.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <string>
-#include <vector>
 
-#include "assets/colour_tables.h"
-#include "assets/graphics.h"
-#include "assets/sound_slots.h"
 #include "core/errors.h"
-#include "core/random.h"
 #include "platform/sdl_gl_window.h"
 #include "render/gl/gl_renderer.h"
 #include "render/soft/soft_back_end.h"
-#include "render/world_draw.h"
-#include "world/level_file.h"
-#include "world/object_defs.h"
 #include "bench_scene.h"
 
 namespace {
 
-using zq::bench::BuildBigLevel;
+using zq::bench::Scene;
 
 std::filesystem::path g_dataDir;
 
-struct Scene {
-    std::unique_ptr<zq::Graphics> graphics;
-    std::unique_ptr<zq::World> world = std::make_unique<zq::World>();
-    std::unique_ptr<zq::BankAssets> assets = std::make_unique<zq::BankAssets>();
-    std::unique_ptr<zq::SilentSoundSlots> sounds = std::make_unique<zq::SilentSoundSlots>();
-    std::string level = "(built in code)";
-
-    Scene(bool builtIn, zq::PixelFormat format) : graphics(zq::MakeGraphics(format)) {
-        zq::DataResolver data(g_dataDir);
-        zq::BankLoadContext bank{data, *graphics, *assets, *sounds, 0, nullptr, {}};
-        std::uintmax_t biggest = 0;
-        std::error_code ec;
-        const std::vector<std::string> folders =
-            builtIn ? std::vector<std::string>{} : std::vector<std::string>{"LEVEL", "level", "Level"};
-        for (const std::string& folder : folders) {
-            for (const auto& entry : std::filesystem::directory_iterator(g_dataDir / folder, ec)) {
-                if (entry.path().extension() != ".lev" && entry.path().extension() != ".LEV") continue;
-                if (entry.file_size() > biggest) {
-                    biggest = entry.file_size();
-                    level = folder + "/" + entry.path().filename().string();
-                }
-            }
-        }
-        if (biggest > 0) {
-            zq::Random random;
-            zq::LevelLoadContext context{data, random, 0, {}};
-            context.hooks.loadObjectDefinitions = [&](zq::World& w, const std::string& name, const std::string& mode) {
-                zq::LoadObjectDefinitions(w, bank, name, mode);
-            };
-            zq::LoadLevelFile(*world, context, level, "High");
-        } else {
-            BuildBigLevel(*world);
-            zq::LoadObjectDefinitions(*world, bank, "Standard.bnk", "High");
-        }
-        zq::SetFogColour(*graphics->tables, graphics->mainPalette, world->fogRed, world->fogGreen, world->fogBlue);
-    }
-};
-
 Scene& SharedScene(bool builtIn, zq::PixelFormat format) {
     // Loaded once for all sizes.
-    static Scene levelSoft(false, zq::PixelFormat::kIndexed), mazeSoft(true, zq::PixelFormat::kIndexed);
-    static Scene levelGl(false, zq::PixelFormat::kRgba), mazeGl(true, zq::PixelFormat::kRgba);
+    static Scene levelSoft(g_dataDir, false, zq::PixelFormat::kIndexed), mazeSoft(g_dataDir, true, zq::PixelFormat::kIndexed);
+    static Scene levelGl(g_dataDir, false, zq::PixelFormat::kRgba), mazeGl(g_dataDir, true, zq::PixelFormat::kRgba);
     if (format == zq::PixelFormat::kIndexed) return builtIn ? mazeSoft : levelSoft;
     return builtIn ? mazeGl : levelGl;
 }
@@ -105,14 +57,9 @@ void DrawPath(benchmark::State& state, Scene& scene, zq::Renderer& renderer, int
     zq::InitWorldDrawState(draw);
     zq::WorldDrawParams params;
     params.clearColour = clearColour;
-    const float sx = static_cast<float>(scene.world->sizeX * zq::kCellSize);
-    const float sz = static_cast<float>(scene.world->sizeZ * zq::kCellSize);
     int frame = 0;
     for (auto _ : state) {
-        // A slow loop around the middle of the level at head height, turning.
-        const float t = static_cast<float>(frame % 360) * 3.1415f / 180.0f;
-        params.camera = {sx / 2 + std::cos(t) * sx / 4, 512 + 300, sz / 2 + std::sin(t) * sz / 4, 0,
-                         static_cast<int>(std::sin(t * 3) * 1500), (frame * 91) % 32768};
+        params.camera = zq::bench::PathCamera(*scene.world, frame);
         zq::DrawWorld(*scene.world, renderer, draw, params, {});
         renderer.EndFrame();
         finish();
@@ -163,8 +110,7 @@ BENCHMARK(SoftFrames)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->U
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const char* env = std::getenv("ZQ_DATA")) g_dataDir = env;
-    else g_dataDir = std::filesystem::absolute(argv[0]).parent_path() / "data";
+    g_dataDir = zq::bench::DataDir(argv[0]);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
