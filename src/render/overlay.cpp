@@ -53,9 +53,8 @@ void DrawImage(SoftFrame& frame, const ImageLookup& images, int slot, bool colou
         DrawImageInto(frame.second.data(), frame, image, colourKeyed, level, height, width, y, x);
 }
 
-void DrawText(SoftFrame& frame, const ImageLookup& images, std::string_view text, bool big, float y, float x) {
-    // At 320 x 200 the glyphs keep their pixel size.
-    const float r = frame.height == 200 ? 200.0f : 240.0f;
+void LayOutText(std::string_view text, bool big, int frameHeight, float y, float x, const ImageDrawer& draw) {
+    const float r = frameHeight == 200 ? 200.0f : 240.0f;
     const float glyphHeight = (big ? 15.0f : 7.0f) / r;
     const float lineHeight = (big ? 16.0f : 8.0f) / r;
     const float glyphWidth = big ? 7.0f / 320.0f : 3.0f / 320.0f;
@@ -69,10 +68,16 @@ void DrawText(SoftFrame& frame, const ImageLookup& images, std::string_view text
             cx = x;
             continue;
         }
-        if (code >= 32 && code < 32 + kFontGlyphCount)
-            DrawImage(frame, images, base + code - 32, true, 0, glyphHeight, glyphWidth, cy, cx);
+        if (code >= 32 && code < 32 + kFontGlyphCount) draw(base + code - 32, true, 0, glyphHeight, glyphWidth, cy, cx);
         cx += advance;
     }
+}
+
+void DrawText(SoftFrame& frame, const ImageLookup& images, std::string_view text, bool big, float y, float x) {
+    LayOutText(text, big, frame.height, y, x,
+               [&](int slot, bool keyed, int transparency, float h, float w, float iy, float ix) {
+                   DrawImage(frame, images, slot, keyed, transparency, h, w, iy, ix);
+               });
 }
 
 float TextWidth(std::string_view text, bool big) {
@@ -115,19 +120,25 @@ bool RadarDot(float dx, float dz, int heading, float& x, float& y) {
     return true;
 }
 
-void DrawRadar(SoftFrame& frame, const ImageLookup& images, const RadarInput& input) {
-    DrawImage(frame, images, kRadarSlot, true, 0, 50.0f / 240.0f, 50.0f / 320.0f, 0.05f, 0.8f);
+void LayOutRadar(const RadarInput& input, const ImageDrawer& draw) {
+    draw(kRadarSlot, true, 0, 50.0f / 240.0f, 50.0f / 320.0f, 0.05f, 0.8f);
     const float dotW = 3.5f / 320.0f, dotH = 3.5f / 240.0f;
     float x = 0, y = 0;
     for (const SentryState& sentry : input.sentries) {
         if (!RadarDot(sentry.x - input.heroX, sentry.z - input.heroZ, input.heading, x, y)) continue;
         const bool alert = input.alerted && input.alerted(sentry);
-        DrawImage(frame, images, alert ? kRadarAlertSlot : kRadarSentrySlot, true, 0, dotH, dotW, y, x);
+        draw(alert ? kRadarAlertSlot : kRadarSentrySlot, true, 0, dotH, dotW, y, x);
     }
     for (const auto& other : input.others) {
         if (RadarDot(other[0] - input.heroX, other[1] - input.heroZ, input.heading, x, y))
-            DrawImage(frame, images, kRadarPlayerSlot, true, 0, dotH, dotW, y, x);
+            draw(kRadarPlayerSlot, true, 0, dotH, dotW, y, x);
     }
+}
+
+void DrawRadar(SoftFrame& frame, const ImageLookup& images, const RadarInput& input) {
+    LayOutRadar(input, [&](int slot, bool keyed, int transparency, float h, float w, float y, float x) {
+        DrawImage(frame, images, slot, keyed, transparency, h, w, y, x);
+    });
 }
 
 }  // namespace zq

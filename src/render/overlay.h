@@ -35,6 +35,13 @@ void DrawImage(SoftFrame& frame, const ImageLookup& images, int slot, bool colou
 void DrawText(SoftFrame& frame, const ImageLookup& images, std::string_view text, bool big, float y, float x);
 float TextWidth(std::string_view text, bool big);
 
+// Draws one interface image (the arguments of DrawImage after the frame).
+using ImageDrawer = std::function<void(int slot, bool colourKeyed, int transparency, float height, float width,
+                                       float y, float x)>;
+// Where each glyph of `text` goes, for any back end: one `draw` per glyph.
+// A frame 200 rows high keeps the glyphs' pixel size.
+void LayOutText(std::string_view text, bool big, int frameHeight, float y, float x, const ImageDrawer& draw);
+
 // Where glyph i of a font picture sits: its top-left pixel and size.
 struct GlyphRect {
     int x = 0, y = 0, width = 0, height = 0;
@@ -55,5 +62,7 @@ struct RadarInput {
 // Top-left of a radar dot for a thing at (dx, dz) from the hero; empty past the range.
 bool RadarDot(float dx, float dz, int heading, float& x, float& y);
 void DrawRadar(SoftFrame& frame, const ImageLookup& images, const RadarInput& input);
+// The radar and its dots as image draws, for any back end.
+void LayOutRadar(const RadarInput& input, const ImageDrawer& draw);
 
 }  // namespace zq
