@@ -1,6 +1,7 @@
 // Output folder, palette, PCX encoding and noise for the content generator.
 #include <stdexcept>
 
+#include "assets/pcx.h"
 #include "core/file_io.h"
 #include "gen.h"
 
@@ -97,41 +98,16 @@ std::uint8_t NearestIndex(const Palette& palette, int r, int g, int b) {
 Bytes EncodePcx(const Image& image, const Palette& palette) {
     if (image.width < 1 || image.height < 1 || image.width > 65536 || image.height > 65536)
         throw std::runtime_error("zqgen: picture size out of range");
-    ByteWriter w;
-    w.U8(10);  // manufacturer
-    w.U8(5);   // version 3.0 with palette
-    w.U8(1);   // run-length encoding
-    w.U8(8);   // bits per pixel
-    w.U16(0);
-    w.U16(0);
-    w.U16(static_cast<std::uint16_t>(image.width - 1));
-    w.U16(static_cast<std::uint16_t>(image.height - 1));
-    w.U16(72);
-    w.U16(72);
-    w.Zeros(48);  // 16-colour palette, unused
-    w.U8(0);
-    w.U8(1);  // one plane
-    w.U16(static_cast<std::uint16_t>(image.width));  // bytes per line
-    w.U16(1);                                         // colour palette
-    w.Zeros(58);
-    for (int y = 0; y < image.height; ++y) {
-        int x = 0;
-        while (x < image.width) {
-            std::uint8_t v = image.At(x, y);
-            int run = 1;
-            while (x + run < image.width && run < 63 && image.At(x + run, y) == v) ++run;
-            if (run > 1 || v >= 192) {
-                w.U8(static_cast<std::uint8_t>(192 + run));
-                w.U8(v);
-            } else {
-                w.U8(v);
-            }
-            x += run;
-        }
+    zq::Picture picture;
+    picture.width = image.width;
+    picture.height = image.height;
+    picture.pixels = image.pixels;
+    for (std::size_t i = 0; i < 256; ++i) {
+        picture.palette.red[i] = palette.rgb[i * 3];
+        picture.palette.green[i] = palette.rgb[i * 3 + 1];
+        picture.palette.blue[i] = palette.rgb[i * 3 + 2];
     }
-    w.U8(12);
-    w.Raw(palette.rgb.data(), palette.rgb.size());
-    return w.Buffer();
+    return zq::EncodePcx(picture);
 }
 
 float ValueNoise(float x, float y, int period, int wrap, std::uint32_t seed) {

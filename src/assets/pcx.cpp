@@ -85,10 +85,14 @@ Bytes EncodePcx(const Picture& picture) {
     out.U16(static_cast<std::uint16_t>(picture.width));
     out.U16(1);
     out.Zeros(kPcxHeaderSize - out.Size());
+    // Runs stop at the end of each row, as other PCX readers expect; ours
+    // would read a run across rows just as well.
     const auto& p = picture.pixels;
+    const std::size_t width = static_cast<std::size_t>(std::max(picture.width, 1));
     for (std::size_t i = 0; i < p.size();) {
+        const std::size_t rowEnd = std::min(p.size(), (i / width + 1) * width);
         std::size_t run = 1;
-        while (i + run < p.size() && run < 63 && p[i + run] == p[i]) ++run;
+        while (i + run < rowEnd && run < 63 && p[i + run] == p[i]) ++run;
         if (run > 1 || p[i] >= 192) {
             out.U8(static_cast<std::uint8_t>(192 + run));
             out.U8(p[i]);
