@@ -298,6 +298,30 @@ TEST_F(GameFlow, CinematicRunsItsTimedShotsAndButtonsSkipIt) {
     EXPECT_FALSE(game->shell.cinematicPlaying);
 }
 
+// A cinematic clears to the level's fog colour, like the play view.
+TEST_F(GameFlow, CinematicClearsToTheFogColour) {
+    Press({Key::Space}, 80);  // past the fade-in
+    game->world->fogRed = 200;
+    game->world->fogGreen = 40;
+    game->world->fogBlue = 40;
+    ReloadBank(*game, true);
+    const int fog = game->overlay.FogClearColour();
+    ASSERT_NE(fog, 0);
+    ClipDef& clip = game->world->clips[41];
+    clip = ClipDef{};
+    clip.hasFrames = true;
+    clip.cinemascope = false;
+    clip.frames[0].duration = 1000;
+    clip.frames[0].cameraA = clip.frames[0].cameraB = {-3000, 800, -3000, 16384 + 8192, 0, 0};  // outside, looking away
+    StartClip(*game, 41);
+    Frames(2);
+    ASSERT_TRUE(game->shell.cinematicPlaying);
+    FramePicture picture;
+    ASSERT_TRUE(game->overlay.GrabFrame(picture));
+    ASSERT_TRUE(picture.paletted);
+    EXPECT_EQ(picture.pixels[static_cast<std::size_t>(picture.height / 2 * picture.width + picture.width / 2)], fog);
+}
+
 TEST(Cinematic, LampAndTextPlacement) {
     EXPECT_EQ(CinematicLampRadius(50), 3072);
     EXPECT_EQ(CinematicLampRadius(100), 6144);
