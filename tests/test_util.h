@@ -73,4 +73,20 @@ inline ToolRun RunTool(const std::string& args, const TempDir& dir) {
     return run;
 }
 
+// Runs a shell command line in `dir` and collects its exit code, stdout and stderr.
+inline ToolRun RunShell(const std::string& command, const TempDir& dir) {
+    std::string errFile = (dir / "stderr.txt").string();
+    std::string line = "cd " + dir.Path().string() + " && (" + command + ") 2>" + errFile;
+    ToolRun run;
+    FILE* pipe = popen(line.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
+    int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.err = ReadText(errFile);
+    return run;
+}
+
 }  // namespace zq::test

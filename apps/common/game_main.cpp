@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -10,37 +11,111 @@
 
 #include <nlohmann/json.hpp>
 
+#include "assets/pcx.h"
+#include "core/data_dir.h"
 #include "core/errors.h"
 #include "core/file_io.h"
 #include "core/text.h"
 #include "platform/sdl_audio.h"
 #include "platform/sdl_input.h"
+#include "platform/sdl_window_util.h"
 #include "shell/game.h"
 #include "shell/input_script.h"
-
-#ifndef ZQ_DEFAULT_DATA_DIR
-#define ZQ_DEFAULT_DATA_DIR "data"
-#endif
 
 namespace zq {
 
 namespace {
 
-[[noreturn]] void Usage(const std::string& program, const std::string& why) {
-    const std::string pad(program.size(), ' ');
-    std::cerr << program << ": " << why << "\n"
-              << "usage: " << program << " [--data DIR] [--headless] [--frame-ms N] [--frames N] [--start-level N]\n"
-              << "       " << pad << " [--level FILE.lev] [--input FILE] [--record FILE] [--settings FILE]\n"
-              << "       " << pad << " [--screenshot FILE.png [--screenshot-frame N]]... [--dump-state FILE.json]\n";
-    std::exit(2);
-}
+// Ends a windowed start that has nowhere to show its window.
+struct NoDisplayError : std::runtime_error {
+    NoDisplayError() : std::runtime_error("no display found; use --headless or start it from a desktop session") {}
+};
 
 // The one place the game's sound comes from: silent headless, SDL2_mixer in a
-// window (still silent when no sound device can be opened).
-std::unique_ptr<Audio> CreateAudio(bool headless, const std::string& dataDir) {
+// window (still silent when no sound device can be opened; --verbose says so).
+std::unique_ptr<Audio> CreateAudio(const std::string& program, bool headless, bool verbose, const std::string& dataDir) {
     if (headless) return std::make_unique<SilentAudio>();
-    return OpenAudio(DataResolver(dataDir));
+    std::unique_ptr<SoundBackend> backend = OpenSdlSoundBackend(DataResolver(dataDir));
+    if (!backend) {
+        if (verbose) std::cerr << program << ": no sound device: sound off\n";
+        return std::make_unique<SilentAudio>();
+    }
+    return std::make_unique<SoundMixer>(std::move(backend));
 }
+
+bool EnvSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// A windowed start needs a display server, or a video driver the player chose
+// (a console driver, say).  Checked before SDL starts, so a start over SSH ends
+// at once instead of running invisibly.
+void RequireDisplay() {
+    if (!EnvSet("SDL_VIDEODRIVER") && !EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY")) throw NoDisplayError();
+}
+
+// After SDL's start: its offscreen and dummy drivers show nothing to anyone.
+void RequireVisibleDriver() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || EqualsNoCase(driver, "offscreen") || EqualsNoCase(driver, "dummy")) {
+        SDL_Quit();
+        throw NoDisplayError();
+    }
+}
+
+// The window gets our icon from the data folder; without it the window has SDL's.
+void SetIconFromData(SDL_Window* window, const std::string& dataDir) {
+    try {
+        SetWindowIcon(window, LoadPcx(DataResolver(dataDir), "INTERF/ICON.PCX"));
+    } catch (const std::exception&) {
+    }
+}
+
+// "zorvoquib-2026-12-08-143005.png" in the pictures folder's "zorvoquib"; a
+// second shot in the same second gets "-2", "-3" ...
+std::filesystem::path ScreenshotPath() {
+    namespace fs = std::filesystem;
+    const fs::path dir = PicturesDir() / "zorvoquib";
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d-%H%M%S", &local);
+    fs::path path = dir / ("zorvoquib-" + std::string(stamp) + ".png");
+    for (int n = 2; fs::exists(path, ec) && n < 1000; ++n)
+        path = dir / ("zorvoquib-" + std::string(stamp) + "-" + std::to_string(n) + ".png");
+    return path;
+}
+
+// The Print Screen key: the last frame into the pictures folder, and a word on the status line.
+void TakeScreenshot(const std::string& program, Game& game) {
+    const std::filesystem::path path = ScreenshotPath();
+    FramePicture picture;
+    std::string why = "no frame";
+    if (game.overlay.GrabFrame(picture) && WriteFramePicture(picture, path.string(), why)) {
+        ShowStatusMessage(game.shell, "SCREENSHOT " + ToUpper(path.filename().string()));
+        std::cout << program << ": screenshot " << path.string() << "\n";
+    } else {
+        ShowStatusMessage(game.shell, "NO SCREENSHOT");
+        std::cerr << program << ": screenshot " << path.string() << ": " << why << "\n";
+    }
+}
+
+// Print Screen takes one shot per press, however long it is held.
+class ScreenshotKey {
+public:
+    void Check(const std::string& program, Game& game, InputDevice& input) {
+        const bool down = input.KeyDown(Key::PrintScreen);
+        if (down && !wasDown_) TakeScreenshot(program, game);
+        wasDown_ = down;
+    }
+
+private:
+    bool wasDown_ = false;
+};
 
 // The window-less host of headless runs: remembers what it was asked.
 class HeadlessHost final : public GameHost {
@@ -137,7 +212,7 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     }
     backEnd.OpenHeadless();
     HeadlessHost host(program);
-    std::unique_ptr<Audio> audio = CreateAudio(true, options.dataDir);
+    std::unique_ptr<Audio> audio = CreateAudio(program, true, options.verbose, options.dataDir);
     GameConfig config;
     config.dataDir = options.dataDir;
     config.startDir = std::filesystem::current_path();
@@ -153,6 +228,7 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     std::uint32_t ticks = 0;
     long long frame = 0;
     const int defaultMs = options.frameMs.value_or(30);
+    ScreenshotKey screenshotKey;
     while (!host.quit) {
         if (options.frames && frame >= *options.frames) break;
         int frameMs = defaultMs;
@@ -169,6 +245,7 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
         } catch (const std::exception& e) {
             std::cerr << program << ": frame " << frame << ": " << e.what() << "\n";
         }
+        screenshotKey.Check(program, *game, *scripted);
         for (const auto& [path, at] : options.screenshots)
             if (at == frame) WriteScreenshot(program, *game, path);
     }
@@ -182,10 +259,12 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
 }
 
 int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOptions& options) {
+    RequireDisplay();
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) throw FatalError(std::string("GAME: ") + SDL_GetError());
+    RequireVisibleDriver();
     SdlInput input;
     WindowHost host(backEnd, input);
-    std::unique_ptr<Audio> audio = CreateAudio(false, options.dataDir);
+    std::unique_ptr<Audio> audio = CreateAudio(program, false, options.verbose, options.dataDir);
     GameConfig config;
     config.dataDir = options.dataDir;
     config.startDir = std::filesystem::current_path();
@@ -193,11 +272,21 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     config.singleLevel = options.level;
 
     // The window opens at the saved placement; the game applies the rest of the settings.
-    SettingsFile saved = SettingsFile::Load(options.settings ? std::filesystem::path(*options.settings)
-                                                             : SettingsPath(config.startDir, UserConfigDir()))
-                             .value_or(SettingsFile{});
-    GameSettings settings = ReadSettings(saved);
+    std::optional<SettingsFile> savedFile = SettingsFile::Load(
+        options.settings ? std::filesystem::path(*options.settings) : SettingsPath(config.startDir, UserConfigDir()));
+    GameSettings settings = ReadSettings(savedFile.value_or(SettingsFile{}));
+    if (!savedFile && !options.settings) {
+        // A first start: a window that suits the desktop rather than the smallest one.
+        SDL_DisplayMode desktop{};
+        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+            config.firstStartResolution = FirstStartResolution(desktop.w, desktop.h);
+            const RenderSize size = ResolutionSize(*config.firstStartResolution);
+            settings.width = size.width;
+            settings.height = size.height;
+        }
+    }
     backEnd.OpenWindow("Zorvo Quib", WindowPlacement{settings.left, settings.top, settings.width, settings.height});
+    SetIconFromData(backEnd.Window(), options.dataDir);
     input.SetWindow(backEnd.Window(), false);
     backEnd.ShowLoadingNotice();
 
@@ -209,6 +298,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     StartFirstScreen(*game, options);
 
     InputRecorder recorder;
+    ScreenshotKey screenshotKey;
     // The placement saved at the end is the window's last one outside full
     // screen, so a size chosen with F4 or by dragging the frame is remembered.
     WindowPlacement windowed = backEnd.Placement();
@@ -230,6 +320,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
         } catch (const std::exception& e) {
             std::cerr << program << ": " << e.what() << "\n";
         }
+        screenshotKey.Check(program, *game, input);
         if (options.record)
             recorder.AddFrame(static_cast<std::int32_t>(ticks - before),
                               InputRecorder::Sample(game->actors.Local().commands, input), game->mouse.motion);
@@ -253,56 +344,114 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     return 0;
 }
 
-long long NumberArg(const std::string& program, const std::string& name, const std::string& text, long long min) {
+// A number option's value, or why it is refused.
+std::optional<std::string> ReadNumber(const std::string& name, const std::string& text, long long min, long long& out) {
     auto n = ParseNumber(text);
-    if (!n || *n < min) Usage(program, "bad value for " + name + ": " + text);
-    return *n;
+    if (!n || *n < min) return "bad value for " + name + ": " + text;
+    out = *n;
+    return std::nullopt;
 }
 
 }  // namespace
 
+std::vector<CommandOption> GameOptionTable(GameOptions& o) {
+    auto number = [](const std::string& name, long long min, auto store) -> OptionHandler {
+        return [name, min, store](const std::string& text) -> std::optional<std::string> {
+            long long n = 0;
+            if (auto why = ReadNumber(name, text, min, n)) return why;
+            store(n);
+            return std::nullopt;
+        };
+    };
+    auto text = [](std::optional<std::string>& field) -> OptionHandler {
+        return [&field](const std::string& value) -> std::optional<std::string> {
+            field = value;
+            return std::nullopt;
+        };
+    };
+    auto flag = [](bool& field) -> OptionHandler {
+        return [&field](const std::string&) -> std::optional<std::string> {
+            field = true;
+            return std::nullopt;
+        };
+    };
+    return {
+        {"--data", "DIR", "read the game's data files from DIR", text(o.dataArg)},
+        {"--headless", "", "no window and no sound; needs --frames or --input", flag(o.headless)},
+        {"--frame-ms", "N", "a virtual clock: every frame advances N ms (30 when headless)",
+         number("--frame-ms", 0, [&o](long long n) { o.frameMs = static_cast<int>(n); })},
+        {"--frames", "N", "stop after N frames", number("--frames", 1, [&o](long long n) { o.frames = n; })},
+        {"--start-level", "N", "skip the title and start level N (from 0) with 3 lives",
+         number("--start-level", 0, [&o](long long n) { o.startLevel = static_cast<int>(n); })},
+        {"--level", "FILE.lev", "play that one level file as the only level",
+         [&o](const std::string& value) -> std::optional<std::string> {
+             // A file that exists as given (relative to where the game runs) is
+             // used as is; anything else is a data-folder name like "LEVEL\\01.lev".
+             std::string level = value;
+             std::error_code ec;
+             if (std::filesystem::is_regular_file(level, ec)) level = std::filesystem::absolute(level, ec).string();
+             o.level = level;
+             return std::nullopt;
+         }},
+        {"--input", "FILE", "play scripted input; the run ends after its last line", text(o.input)},
+        {"--record", "FILE", "write the input of a live session to FILE", text(o.record)},
+        {"--settings", "FILE", "read this settings file instead of quib.ini", text(o.settings)},
+        {"--screenshot", "FILE.png", "write the frame as PNG at the end, or at --screenshot-frame",
+         [&o](const std::string& value) -> std::optional<std::string> {
+             o.screenshots.emplace_back(value, -1);
+             return std::nullopt;
+         }},
+        {"--screenshot-frame", "N", "take the screenshot before it at frame N",
+         [&o](const std::string& value) -> std::optional<std::string> {
+             if (o.screenshots.empty()) return "--screenshot-frame follows a --screenshot";
+             long long n = 0;
+             if (auto why = ReadNumber("--screenshot-frame", value, 1, n)) return why;
+             o.screenshots.back().second = n;
+             return std::nullopt;
+         }},
+        {"--dump-state", "FILE.json", "write the game's state as JSON when the run ends", text(o.dumpState)},
+        {"--verbose", "", "say on stderr what the start finds (such as no sound device)", flag(o.verbose)},
+    };
+}
+
 GameOptions ParseGameOptions(const std::string& program, int argc, char** argv) {
     GameOptions o;
-    o.dataDir = ZQ_DEFAULT_DATA_DIR;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) Usage(program, a + " needs a value");
-            return argv[++i];
-        };
-        auto number = [&](long long min) { return NumberArg(program, a, value(), min); };
-        if (a == "--data") o.dataDir = value();
-        else if (a == "--headless") o.headless = true;
-        else if (a == "--frame-ms") o.frameMs = static_cast<int>(number(0));
-        else if (a == "--frames") o.frames = number(1);
-        else if (a == "--start-level") o.startLevel = static_cast<int>(number(0));
-        else if (a == "--level") {
-            // A file that exists as given (relative to where the game runs) is
-            // used as is; anything else is a data-folder name like "LEVEL\\01.lev".
-            std::string level = value();
-            std::error_code ec;
-            if (std::filesystem::is_regular_file(level, ec)) level = std::filesystem::absolute(level, ec).string();
-            o.level = level;
+    CommandLineSpec spec;
+    spec.program = program;
+    spec.summary = program + ": Zorvo Quib, the 3D action-puzzle game" +
+                   (program == "game_gl" ? " (drawn through OpenGL)" : " (drawn by its software renderer)");
+    spec.options = GameOptionTable(o);
+    spec.positional = [&o](const std::string& arg, int index) -> std::optional<std::string> {
+        if (index == 0 && EqualsNoCase(arg, "/NETWORK")) {
+            o.network = true;
+            return std::nullopt;
         }
-        else if (a == "--input") o.input = value();
-        else if (a == "--record") o.record = value();
-        else if (a == "--settings") o.settings = value();
-        else if (a == "--dump-state") o.dumpState = value();
-        else if (a == "--screenshot") o.screenshots.emplace_back(value(), -1);
-        else if (a == "--screenshot-frame") {
-            if (o.screenshots.empty()) Usage(program, "--screenshot-frame follows a --screenshot");
-            o.screenshots.back().second = number(1);
-        } else if (EqualsNoCase(a, "/NETWORK") && i == 1) {
-            // The network lobby comes with network play; until then the switch starts the game alone.
-        } else Usage(program, "unknown argument " + a);
-    }
-    if (o.headless && !o.frames && !o.input) Usage(program, "--headless needs --frames or --input");
+        return "unexpected argument " + arg;
+    };
+    spec.footer =
+        "/NETWORK as the first argument (any letter case) starts network play.\n"
+        "Without --data the data folder is $ZQ_DATA, else \"data\" beside the program,\n"
+        "else ../share/zorvoquib from the program's folder.  Print Screen saves a\n"
+        "screenshot into the pictures folder (zorvoquib/).\n";
+    CommandLineResult result = ParseCommandLine(spec, ArgumentList(argc, argv));
+    if (result.action == CommandLineAction::Run && o.headless && !o.frames && !o.input)
+        result = {CommandLineAction::Error, "--headless needs --frames or --input"};
+    if (const int code = ReportCommandLine(spec, result); code >= 0) std::exit(code);
+
+    const DataDirSearch search = FindDataDir(o.dataArg, ProgramPath(argc > 0 ? argv[0] : nullptr));
+    if (search.found) o.dataDir = search.found->string();
+    else o.dataError = search.NotFoundMessage();
     return o;
 }
 
 int RunGame(const std::string& program, GameBackEnd& backEnd, const GameOptions& options) {
     try {
+        if (!options.dataError.empty()) throw FatalError("GAME: " + options.dataError);
+        if (options.verbose) std::cerr << program << ": data folder " << options.dataDir << "\n";
         return options.headless ? RunHeadless(program, backEnd, options) : RunWindow(program, backEnd, options);
+    } catch (const NoDisplayError& e) {
+        std::cerr << program << ": " << e.what() << "\n";
+        return 1;
     } catch (const std::exception& e) {
         if (options.headless)
             std::cerr << program << ": " << e.what() << "\n";

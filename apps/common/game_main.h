@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/command_line.h"
 #include "platform/sdl_display.h"
 #include "render/frame_overlay.h"
 #include "render/renderer.h"
@@ -16,7 +17,11 @@ struct SDL_Window;
 namespace zq {
 
 struct GameOptions {
-    std::string dataDir;
+    std::optional<std::string> dataArg;  // --data as given
+    std::string dataDir;                 // the data folder found (see FindDataDir)
+    std::string dataError;               // why none was found; the run ends with it
+    bool network = false;                // "/NETWORK" as the first argument
+    bool verbose = false;
     bool headless = false;
     std::optional<int> frameMs;
     std::optional<long long> frames;
@@ -52,7 +57,13 @@ public:
     virtual void ShowLoadingNotice() = 0;
 };
 
-// Parses the command line; prints the usage and exits with 2 on a bad one.
+// The options both games take, writing into `options`.  Add new ones here:
+// the parser and the --help text follow from this table.
+std::vector<CommandOption> GameOptionTable(GameOptions& options);
+
+// Parses the command line and finds the data folder.  --help and --version
+// print and exit with 0; a bad command line prints the usage on stderr and
+// exits with 2.
 GameOptions ParseGameOptions(const std::string& program, int argc, char** argv);
 
 // Runs the game headless or in a window; returns the exit code.  Fatal errors

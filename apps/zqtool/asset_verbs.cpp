@@ -45,7 +45,7 @@ json MeshInfo(const Args& args) {
 }
 
 json PcxInfo(const Args& args) {
-    CommandLine line = CommandLine::Parse(args, {});
+    CommandLine line = CommandLine::Parse(args, {}, {"interface"});
     const std::string& path = line.Positional(0, "FILE.pcx");
     Picture picture = DecodePcx(ReadInput(path), path, line.Flag("interface"));
     json info = {{"width", picture.width}, {"height", picture.height}};
@@ -97,14 +97,6 @@ struct LoadedBank {
         return it == sounds.names.end() ? json(nullptr) : Text(it->second);
     }
 };
-
-std::filesystem::path DataRoot(const CommandLine& line) {
-    const std::string* dir = line.Option("data");
-    if (!dir) return std::filesystem::current_path();
-    std::error_code ec;
-    if (!std::filesystem::is_directory(*dir, ec)) throw ToolError("not a folder: " + *dir);
-    return *dir;
-}
 
 json ObjectJson(const LoadedBank& bank, int index) {
     const ObjectDef& d = bank.world->objectDefs[static_cast<std::size_t>(index)];
@@ -191,8 +183,17 @@ json ClipJson(const LoadedBank& bank, int index) {
 
 json BankInfo(const Args& args) {
     CommandLine line = CommandLine::Parse(args, {"data"});
-    const std::string& name = line.Positional(0, "FILE.bnk");
-    LoadedBank bank(DataRoot(line));
+    std::string name = line.Positional(0, "FILE.bnk");
+    // Without --data the bank is read with the files of its own folder.
+    std::filesystem::path root;
+    if (line.Option("data")) {
+        root = DataFolder(line);
+    } else {
+        const std::filesystem::path file(name);
+        root = file.has_parent_path() ? file.parent_path() : std::filesystem::current_path();
+        name = file.filename().string();
+    }
+    LoadedBank bank(root);
     bank.Load(name, nullptr);
     auto path = bank.data.Find(name);
     auto file = path ? SettingsFile::Load(*path) : std::nullopt;
@@ -209,7 +210,7 @@ json BankInfo(const Args& args) {
 
 int BankCheck(const Args& args) {
     CommandLine line = CommandLine::Parse(args, {"data"});
-    LoadedBank bank(DataRoot(line));
+    LoadedBank bank(DataFolder(line));
     AssetProblems problems;
     try {
         bank.Load("Standard.bnk", &problems);

@@ -1,31 +1,54 @@
 // zqtool: inspect, check and render the game's data files from the command line.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <iostream>
 
+#include "core/command_line.h"
+#include "core/data_dir.h"
 #include "core/text.h"
 #include "tool.h"
 
 namespace zq::tool {
+
+std::filesystem::path& ProgramFile() {
+    static std::filesystem::path path;
+    return path;
+}
+
+std::filesystem::path DataFolder(const CommandLine& line) {
+    const std::string* dir = line.Option("data");
+    if (dir) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(*dir, ec)) throw ToolError("not a folder: " + *dir);
+        return *dir;
+    }
+    const DataDirSearch search = FindDataDir(std::nullopt, ProgramFile());
+    if (!search.found) throw ToolError(search.NotFoundMessage());
+    return *search.found;
+}
 
 std::vector<Verb>& Verbs() {
     static std::vector<Verb> verbs;
     return verbs;
 }
 
-CommandLine CommandLine::Parse(const Args& args, const std::vector<std::string>& valued) {
+CommandLine CommandLine::Parse(const Args& args, const std::vector<std::string>& valued,
+                               const std::vector<std::string>& switches) {
     CommandLine line;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
-            std::string name = a.substr(2);
-            bool takesValue = false;
-            for (const std::string& v : valued) takesValue |= v == name;
+        if (a.size() > 1 && a[0] == '-') {
+            const std::string name = a.compare(0, 2, "--") == 0 ? a.substr(2) : std::string();
+            const bool takesValue = !name.empty() && std::find(valued.begin(), valued.end(), name) != valued.end();
+            const bool isSwitch = !name.empty() && std::find(switches.begin(), switches.end(), name) != switches.end();
             if (takesValue) {
-                if (i + 1 >= args.size()) throw ToolError("option --" + name + " needs a value");
+                if (i + 1 >= args.size()) throw UsageError("option --" + name + " needs a value");
                 line.options.emplace_back(name, args[++i]);
-            } else {
+            } else if (isSwitch) {
                 line.flags.push_back(name);
+            } else {
+                throw UsageError("unknown option " + a);
             }
         } else {
             line.positional.push_back(a);
@@ -59,24 +82,35 @@ void Print(const nlohmann::json& value) { std::cout << value.dump(2) << "\n"; }
 
 namespace {
 
-void Usage() {
-    std::cerr << "usage: zqtool VERB ARGS...\n";
-    for (const auto& verb : zq::tool::Verbs()) std::cerr << "  zqtool " << verb.name << " " << verb.usage << "\n";
+void Usage(std::ostream& out) {
+    out << "zqtool: inspect, check and render Zorvo Quib data files (JSON on stdout)\n\n"
+        << "usage: zqtool VERB ARGS...\n";
+    for (const auto& verb : zq::tool::Verbs()) out << "  zqtool " << verb.name << " " << verb.usage << "\n";
+    out << "  zqtool --help | --version\n"
+        << "\nWithout --data, verbs that need the data folder use $ZQ_DATA, else \"data\" beside\n"
+        << "the program, else ../share/zorvoquib from the program's folder; bank-info reads\n"
+        << "the folder its bank file is in.\n";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        Usage();
+        Usage(std::cerr);
         return 2;
     }
     std::string name = argv[1];
     zq::tool::Args args(argv + 2, argv + argc);
+    zq::tool::ProgramFile() = zq::ProgramPath(argv[0]);
     for (const auto& verb : zq::tool::Verbs()) {
         if (verb.name != name) continue;
         try {
             return verb.run(args);
+        } catch (const zq::tool::UsageError& e) {
+            std::cout.flush();
+            std::cerr << "zqtool " << name << ": " << e.what() << "\n";
+            Usage(std::cerr);
+            return 2;
         } catch (const std::exception& e) {
             std::cout.flush();
             std::cerr << "zqtool " << name << ": " << e.what() << "\n";
@@ -84,10 +118,14 @@ int main(int argc, char** argv) {
         }
     }
     if (name == "help" || name == "--help" || name == "-h") {
-        Usage();
+        Usage(std::cout);
+        return 0;
+    }
+    if (name == "--version") {
+        std::cout << zq::VersionText("zqtool") << "\n";
         return 0;
     }
     std::cerr << "zqtool: unknown verb '" << name << "'\n";
-    Usage();
+    Usage(std::cerr);
     return 2;
 }

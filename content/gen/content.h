@@ -126,6 +126,11 @@ void MakeCredits(Output& out);
 // The scrambled form of one credit line; throws when a scrambled byte would
 // be a CR or LF.
 std::string ScrambleCreditLine(const std::string& line);
+// The desktop icon's name (the file name without ".png" under hicolor/SIZE/apps/).
+inline constexpr const char* kIconName = "org.zorvoquib.game";
+// Writes the window icon "INTERF/ICON.PCX" and, when `iconDir` is given, the
+// desktop icon as PNG at the usual sizes under iconDir/hicolor/.
+void MakeIcons(Output& out, const Palette& palette, const std::filesystem::path& iconDir);
 // Compiles every level source of `levelDir` into "LEVEL/".
 void MakeLevels(Output& out, const std::filesystem::path& levelDir);
 

@@ -1,7 +1,8 @@
 // zqgen: builds the whole default data folder from code and the level sources.
-//   zqgen --out DIR --levels DIR [--levels-only]
+//   zqgen --out DIR --levels DIR [--levels-only] [--icons DIR]
 // The output depends only on the sources, byte for byte.  --levels-only
-// compiles just the level sources (quick checks while designing a level).
+// compiles just the level sources (quick checks while designing a level);
+// --icons also writes the desktop icons (PNG) into a folder of their own.
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -10,20 +11,21 @@
 #include "content.h"
 
 int main(int argc, char** argv) {
-    std::string outDir, levelDir;
+    std::string outDir, levelDir, iconDir;
     bool levelsOnly = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--out" && i + 1 < argc) outDir = argv[++i];
         else if (arg == "--levels" && i + 1 < argc) levelDir = argv[++i];
+        else if (arg == "--icons" && i + 1 < argc) iconDir = argv[++i];
         else if (arg == "--levels-only") levelsOnly = true;
         else {
-            std::fprintf(stderr, "usage: zqgen --out DIR --levels DIR [--levels-only]\n");
+            std::fprintf(stderr, "usage: zqgen --out DIR --levels DIR [--levels-only] [--icons DIR]\n");
             return 2;
         }
     }
     if (outDir.empty() || levelDir.empty()) {
-        std::fprintf(stderr, "usage: zqgen --out DIR --levels DIR [--levels-only]\n");
+        std::fprintf(stderr, "usage: zqgen --out DIR --levels DIR [--levels-only] [--icons DIR]\n");
         return 2;
     }
     auto started = std::chrono::steady_clock::now();
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
             zq::gen::MakeSounds(out);
             zq::gen::MakeMusic(out);
             zq::gen::MakeCredits(out);
+            zq::gen::MakeIcons(out, palette, iconDir);
         }
         zq::gen::MakeLevels(out, levelDir);
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();

@@ -8,8 +8,10 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
+#include <string>
 
 #include "assets/wave.h"
 #include "core/errors.h"
@@ -35,6 +37,57 @@ std::optional<Bytes> CheckedWave(const std::filesystem::path& path, const std::s
     }
 }
 
+// True when the kernel lists at least one sound card.  Without one, ALSA's
+// library prints a screenful of errors on stderr when a device is opened.
+bool HasSoundCard() {
+    std::ifstream cards("/proc/asound/cards");
+    std::string line;
+    while (std::getline(cards, line))
+        if (!line.empty() && line.find("no soundcards") == std::string::npos) return true;
+    return false;
+}
+
+// True when a PipeWire server's socket is there.  The PipeWire client library
+// warns on stderr about its missing configuration when no server was ever set up.
+bool HasPipeWireServer() {
+    const char* runtime = std::getenv("PIPEWIRE_RUNTIME_DIR");
+    if (!runtime || !*runtime) runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime || !*runtime) return false;
+    const char* remote = std::getenv("PIPEWIRE_REMOTE");
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::path(runtime) / (remote && *remote ? remote : "pipewire-0"), ec);
+}
+
+// Opens SDL's audio and the mixer on one driver; false (and audio shut) when it fails.
+bool OpenMixerOn(const char* driver) {
+    if (driver) SDL_SetHint(SDL_HINT_AUDIODRIVER, driver);
+    const bool ok = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (driver) SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    if (!ok) return false;
+    if (Mix_OpenAudio(kOutputRate, AUDIO_S16SYS, 2, kOutputChunkFrames) == 0) return true;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+}
+
+// A player's SDL_AUDIODRIVER is used as given.  Otherwise SDL's drivers are
+// tried in its order, except those that would print errors on stderr when
+// nothing answers: ALSA and sndio (which plays through ALSA) without a sound
+// card, PipeWire without its server, JACK always (its server is started by
+// hand by those who use it, and they set SDL_AUDIODRIVER).  The dummy and disk
+// drivers play to nobody.  So a machine without sound starts quietly.
+bool OpenMixerQuietly() {
+    if (const char* chosen = std::getenv("SDL_AUDIODRIVER"); chosen && *chosen) return OpenMixerOn(nullptr);
+    const bool card = HasSoundCard();
+    for (int i = 0; i < SDL_GetNumAudioDrivers(); ++i) {
+        const std::string name = SDL_GetAudioDriver(i);
+        if (name == "jack" || name == "dummy" || name == "disk") continue;
+        if ((name == "alsa" || name == "sndio") && !card) continue;
+        if (name == "pipewire" && !HasPipeWireServer()) continue;
+        if (OpenMixerOn(name.c_str())) return true;
+    }
+    return false;
+}
+
 class SdlSoundBackend final : public SoundBackend {
 public:
     explicit SdlSoundBackend(DataResolver data) : data_(std::move(data)) {
@@ -56,11 +109,7 @@ public:
     }
 
     bool Open() {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-        if (Mix_OpenAudio(kOutputRate, AUDIO_S16SYS, 2, kOutputChunkFrames) != 0) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            return false;
-        }
+        if (!OpenMixerQuietly()) return false;
         open_ = true;
         Mix_AllocateChannels(kMixerChannelCount);
         // MIDI needs a soundfont; a player's own SDL_SOUNDFONTS wins.

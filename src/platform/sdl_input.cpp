@@ -43,6 +43,7 @@ Key FromScancode(SDL_Scancode code) {
         case SDL_SCANCODE_KP_MINUS: return Key::KpMinus;
         case SDL_SCANCODE_KP_DIVIDE: return Key::KpDivide;
         case SDL_SCANCODE_KP_MULTIPLY: return Key::KpMultiply;
+        case SDL_SCANCODE_PRINTSCREEN: return Key::PrintScreen;
         default: return Key::None;
     }
 }

@@ -1,7 +1,8 @@
-// Window helpers both game windows share: full screen at the render size and
-// the window's placement.
+// Window helpers both game windows share: full screen at the render size, the
+// window's placement and its icon.
 #pragma once
 
+#include "assets/pcx.h"
 #include "platform/sdl_display.h"
 
 struct SDL_Window;
@@ -14,5 +15,8 @@ bool EnterFullscreen(SDL_Window* window, int renderWidth, int renderHeight);
 
 // The window's outer position and client size.
 WindowPlacement PlacementOf(SDL_Window* window);
+
+// Gives `window` the picture as its icon; palette index 0 is transparent.
+void SetWindowIcon(SDL_Window* window, const Picture& picture);
 
 }  // namespace zq

@@ -20,9 +20,10 @@ struct FileCloser {
 
 namespace {
 
-// One 8-bit picture, paletted (one byte a pixel, `palette` set) or RGB (three).
+// One 8-bit picture, paletted (one byte a pixel, `palette` set), RGB (three)
+// or RGBA (four, `alpha` set).
 bool WritePng(const std::string& path, const std::uint8_t* pixels, int width, int height, const Palette* palette,
-              std::string& why) {
+              std::string& why, bool alpha = false) {
     if (!pixels || width <= 0 || height <= 0) {
         why = "empty picture";
         return false;
@@ -39,7 +40,7 @@ bool WritePng(const std::string& path, const std::uint8_t* pixels, int width, in
         why = "out of memory";
         return false;
     }
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * (palette ? 1 : 3);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * (palette ? 1 : (alpha ? 4 : 3));
     std::vector<png_color> colours(256);
     if (palette)
         for (std::size_t i = 0; i < 256; ++i) colours[i] = {palette->red[i], palette->green[i], palette->blue[i]};
@@ -55,7 +56,8 @@ bool WritePng(const std::string& path, const std::uint8_t* pixels, int width, in
     }
     png_init_io(png, file.get());
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 palette ? PNG_COLOR_TYPE_PALETTE : (alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB),
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     if (palette) png_set_PLTE(png, info, colours.data(), 256);
     png_write_info(png, info);
@@ -74,6 +76,10 @@ bool WritePalettedPng(const std::string& path, const std::uint8_t* pixels, int w
 
 bool WriteRgbPng(const std::string& path, const std::uint8_t* pixels, int width, int height, std::string& why) {
     return WritePng(path, pixels, width, height, nullptr, why);
+}
+
+bool WriteRgbaPng(const std::string& path, const std::uint8_t* pixels, int width, int height, std::string& why) {
+    return WritePng(path, pixels, width, height, nullptr, why, true);
 }
 
 bool SaveScreenshot(const SoftFrame& frame, const std::string& path, std::string& why) {

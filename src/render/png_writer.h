@@ -1,4 +1,4 @@
-// Screenshots: an 8-bit frame written as a paletted PNG.
+// PNG output: screenshots (paletted or RGB) and the generated icons (RGBA).
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,8 @@ bool WritePalettedPng(const std::string& path, const std::uint8_t* pixels, int w
                       const Palette& palette, std::string& why);
 // Writes width x height RGB pixels (three bytes each, row by row).
 bool WriteRgbPng(const std::string& path, const std::uint8_t* pixels, int width, int height, std::string& why);
+// Writes width x height RGBA pixels (four bytes each, straight alpha).
+bool WriteRgbaPng(const std::string& path, const std::uint8_t* pixels, int width, int height, std::string& why);
 
 // The frame as the player sees it (through its current palette).
 struct SoftFrame;

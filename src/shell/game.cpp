@@ -164,6 +164,12 @@ void InitGame(Game& game) {
 
     SettingsFile file = ReadSettingsFile(game);
     game.settings = ReadSettings(file);
+    if (game.config.firstStartResolution) {
+        game.settings.resolution = *game.config.firstStartResolution;
+        const RenderSize size = ResolutionSize(game.settings.resolution);
+        game.settings.width = size.width;
+        game.settings.height = size.height;
+    }
     game.keys = ReadKeyBindings(file);
     game.options.mouseMode = game.settings.mouseMode;
     game.options.musicOn = game.settings.music;

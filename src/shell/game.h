@@ -96,6 +96,8 @@ struct GameConfig {
     bool writeSettings = true;               // headless runs never write
     bool seedFromClock = true;               // headless runs seed with 0
     std::optional<std::string> singleLevel;  // --level: play this file as the only level
+    // A first start (no settings file yet): the resolution index that suits the desktop.
+    std::optional<int> firstStartResolution;
 };
 
 struct Game {

@@ -17,6 +17,7 @@ constexpr std::array<std::string_view, kKeyCount> kKeyNames = {
     "N", "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z",
     "0", "1", "2", "3", "4", "5", "6", "7", "8", "9",
     "MouseLeft", "MouseRight",
+    "PrintScreen",
 };
 
 constexpr std::array<std::string_view, 8> kCommandNames = {"Forward", "Back", "Left", "Right",

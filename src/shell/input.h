@@ -23,6 +23,7 @@ enum class Key : std::uint8_t {
     A, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y, Z,
     Num0, Num1, Num2, Num3, Num4, Num5, Num6, Num7, Num8, Num9,
     MouseLeft, MouseRight,
+    PrintScreen,
     Count,
 };
 inline constexpr int kKeyCount = static_cast<int>(Key::Count);

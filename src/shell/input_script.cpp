@@ -14,7 +14,7 @@ constexpr std::array<std::string_view, kScriptKeyCount> kNames = {
     "up", "down", "left", "right", "jump", "look", "action", "menu",
     "pageup", "pagedown", "rear", "plus", "minus",
     "f1", "f2", "f3", "f4", "f5", "f6", "f7", "f8", "f9", "f10", "f11", "f12",
-    "kp_div", "kp_mul", "skip",
+    "kp_div", "kp_mul", "skip", "print",
 };
 
 bool Has(ScriptKeys keys, int k) { return (keys >> k) & 1u; }
@@ -135,6 +135,7 @@ bool ScriptedInput::KeyDown(Key key) {
         case Key::KpMinus: return Has(k, kScriptMinus);
         case Key::KpDivide: return Has(k, kScriptKpDiv);
         case Key::KpMultiply: return Has(k, kScriptKpMul);
+        case Key::PrintScreen: return Has(k, kScriptPrint);
         case Key::Alt:
         case Key::Insert: return Has(k, kScriptSkip);
         default:

@@ -6,7 +6,7 @@
 //   FRAME_MS  each of those frames' delta in milliseconds
 //   KEYS      "-" or a comma list of held keys: up down left right jump look
 //             action menu pageup pagedown rear plus minus f1..f12 kp_div kp_mul
-//             skip (Ctrl+Alt+Insert)
+//             skip (Ctrl+Alt+Insert) print (Print Screen)
 //   mouse     the mouse movement of each of those frames (centre minus cursor)
 // "#" starts a comment; blank lines are ignored.
 #pragma once
@@ -27,6 +27,7 @@ enum ScriptKey : std::uint8_t {
     kScriptPageUp, kScriptPageDown, kScriptRear, kScriptPlus, kScriptMinus,
     kScriptF1, kScriptF12 = kScriptF1 + 11,
     kScriptKpDiv, kScriptKpMul, kScriptSkip,
+    kScriptPrint,  // Print Screen: a screenshot into the pictures folder
     kScriptKeyCount,
 };
 using ScriptKeys = std::uint32_t;  // one bit per ScriptKey

@@ -35,6 +35,16 @@ int ResolutionIndexForHeight(int height) {
     }
 }
 
+int FirstStartResolution(int desktopWidth, int desktopHeight) {
+    int best = kDefaultResolution;
+    for (int index = kDefaultResolution + 1; index < kResolutionCount; ++index) {
+        const RenderSize size = kResolutions[index];
+        // Window frames, panels and docks take their share; a third of each side is left for them.
+        if (size.width * 3 <= desktopWidth * 2 && size.height * 3 <= desktopHeight * 2) best = index;
+    }
+    return best;
+}
+
 std::filesystem::path UserConfigDir() {
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return xdg;
     if (const char* home = std::getenv("HOME"); home && *home) return std::filesystem::path(home) / ".config";

@@ -38,6 +38,10 @@ RenderSize ResolutionSize(int index);
 // The index written back for a render height; unknown heights give 2.
 int ResolutionIndexForHeight(int height);
 
+// The largest resolution whose window fits comfortably (two thirds of each side)
+// on a desktop of that size: 800 x 600 on 1920 x 1080.  Never below 320 x 240.
+int FirstStartResolution(int desktopWidth, int desktopHeight);
+
 // "quib.ini" in the start folder, unless it is missing or read-only; then the
 // per-user file "zorvoquib/quib.ini" in `userConfigDir`.
 std::filesystem::path SettingsPath(const std::filesystem::path& startDir, const std::filesystem::path& userConfigDir);

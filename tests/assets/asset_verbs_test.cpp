@@ -132,6 +132,11 @@ TEST(AssetVerbs, BankInfoAndCheck) {
                        "[Clip 2]\nName=Outro\nFrame_0_A=(1,2,3),(4,5,6)\nFrame_0_Duration=10\n");
     ToolRun run = Tool("bank-info --data " + dir.Path().string() + " standard.bnk", dir);
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    // Without --data, the bank is read with the files of its own folder, wherever zqtool runs.
+    test::TempDir elsewhere;
+    ToolRun beside = Tool("bank-info " + (dir / "Standard.bnk").string(), elsewhere);
+    ASSERT_EQ(beside.exitCode, 0) << beside.err;
+    EXPECT_EQ(beside.out, run.out);
     auto info = run.Json();
     EXPECT_EQ(info["texture"], "TEX.TXT");
     ASSERT_EQ(info["objects"].size(), 2u);

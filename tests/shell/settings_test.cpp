@@ -65,6 +65,25 @@ TEST(SavedGame, RoundTripAndClamps) {
     EXPECT_FALSE(load("1-2", 20));
 }
 
+TEST(FirstStartResolution, PicksTheLargestWindowThatLeavesRoomOnTheDesktop) {
+    struct Case {
+        int width, height, index;
+    };
+    const Case cases[] = {
+        {1920, 1080, 5},  // 800 x 600: 1024 x 768 would fill most of the height
+        {1920, 1200, 6},  // 1024 x 768
+        {1366, 768, 4},   // 640 x 480
+        {2560, 1440, 6},
+        {3840, 2160, 8},  // 1600 x 1200, the largest there is
+        {1280, 1024, 5},
+        {800, 600, 3},
+        {640, 480, kDefaultResolution},  // never smaller than the usual 320 x 240
+        {0, 0, kDefaultResolution},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FirstStartResolution(c.width, c.height), c.index) << c.width << " x " << c.height;
+}
+
 TEST(SettingsPath, UsesTheStartFolderUnlessMissingOrReadOnly) {
     test::TempDir start, user;
     auto fallback = user / "zorvoquib/quib.ini";

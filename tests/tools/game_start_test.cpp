@@ -1,0 +1,139 @@
+// How the programs start: their command lines, a start without a display or a
+// sound device, the first window on a large desktop, the screenshot key.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+
+#include "test_util.h"
+
+namespace zq {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RunShell;
+using test::TempDir;
+using test::ToolRun;
+
+const fs::path kBuild = ZQ_BUILD_DIR;
+
+std::string Data() { return (kBuild / "data").string(); }
+
+std::vector<fs::path> Programs() {
+    std::vector<fs::path> programs;
+    for (const char* name : {"game_soft", "game_gl", "zqtool"})
+        if (fs::exists(kBuild / name)) programs.push_back(kBuild / name);
+    return programs;
+}
+
+int CountLines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+// Width and height from a PNG file's header.
+std::pair<int, int> PngSize(const fs::path& path) {
+    const std::string b = test::ReadText(path);
+    if (b.size() < 24 || b.compare(1, 3, "PNG") != 0) return {0, 0};
+    auto be32 = [&](std::size_t at) {
+        return (static_cast<unsigned char>(b[at]) << 24) | (static_cast<unsigned char>(b[at + 1]) << 16) |
+               (static_cast<unsigned char>(b[at + 2]) << 8) | static_cast<unsigned char>(b[at + 3]);
+    };
+    return {be32(16), be32(20)};
+}
+
+TEST(GameStart, HelpVersionAndUnknownArguments) {
+    TempDir work;
+    for (const fs::path& program : Programs()) {
+        SCOPED_TRACE(program.filename().string());
+        ToolRun help = RunShell(program.string() + " --help", work);
+        EXPECT_EQ(help.exitCode, 0);
+        EXPECT_NE(help.out.find("usage: " + program.filename().string()), std::string::npos) << help.out;
+        EXPECT_EQ(help.err, "");
+
+        ToolRun version = RunShell(program.string() + " --version", work);
+        EXPECT_EQ(version.exitCode, 0);
+        EXPECT_EQ(version.out, program.filename().string() + " (Zorvo Quib) 1.0\n");
+
+        // zqtool refuses an unknown option inside a verb the same way.
+        const std::string unknown = program.filename() == "zqtool" ? " levels --bogus ." : " --bogus";
+        ToolRun bad = RunShell(program.string() + unknown, work);
+        EXPECT_EQ(bad.exitCode, 2);
+        EXPECT_EQ(bad.out, "");
+        EXPECT_NE(bad.err.find("--bogus"), std::string::npos) << bad.err;
+        EXPECT_NE(bad.err.find("usage: "), std::string::npos) << bad.err;
+    }
+}
+
+TEST(GameStart, GamesTakeNetworkFirstAndNoOtherPositional) {
+    if (!fs::exists(kBuild / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    TempDir work;
+    const std::string game = (kBuild / "game_soft").string() + " --data " + Data();
+    EXPECT_EQ(RunShell((kBuild / "game_soft").string() + " /NeTwOrK --data " + Data() + " --headless --frames 2", work).exitCode, 0);
+    for (const char* args : {" --headless --frames 2 /NETWORK", " --headless --frames 2 extra", " level.lev"}) {
+        ToolRun run = RunShell(game + args, work);
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_NE(run.err.find("unexpected argument"), std::string::npos) << run.err;
+    }
+}
+
+TEST(GameStart, WithoutADisplayAWindowedStartEndsAtOnceWithOneLine) {
+    TempDir work;
+    for (const char* name : {"game_soft", "game_gl"}) {
+        if (!fs::exists(kBuild / name)) continue;
+        SCOPED_TRACE(name);
+        const std::string game = (kBuild / name).string() + " --data " + Data();
+        ToolRun run = RunShell("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " + game, work);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, std::string(name) + ": no display found; use --headless or start it from a desktop session\n");
+
+        // SDL's invisible drivers are no display either (the video library's own
+        // start-up allocations would read as leaks in checked builds).
+        run = RunShell("env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 " + game, work);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(CountLines(run.err), 1) << run.err;
+        EXPECT_NE(run.err.find("no display found"), std::string::npos) << run.err;
+    }
+}
+
+// A first start in a window on a 1920 x 1080 desktop without any sound device
+// setting: nothing on stderr, an 800 x 600 view; the choice saved then wins.
+TEST(GameStart, FirstWindowedStartIsQuietAndSuitsTheDesktop) {
+    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
+    if (!fs::exists(kBuild / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    TempDir work;
+    const std::string run = "env -u SDL_AUDIODRIVER -u SDL_VIDEODRIVER -u XDG_CONFIG_HOME HOME=" + work.Path().string() +
+                            " ASAN_OPTIONS=detect_leaks=0 xvfb-run -a -s '-screen 0 1920x1080x24' " +
+                            (kBuild / "game_soft").string() + " --data " + Data() + " --frames 20 --screenshot shot.png";
+    ToolRun first = RunShell(run, work);
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(first.err, "");
+    EXPECT_EQ(PngSize(work / "shot.png"), std::make_pair(800, 600));
+    const fs::path settings = work / ".config/zorvoquib/quib.ini";
+    const std::string saved = test::ReadText(settings);
+    EXPECT_NE(saved.find("Resolution=5"), std::string::npos) << saved;
+
+    work.Write(".config/zorvoquib/quib.ini", "[General]\nResolution=3\n");
+    ToolRun second = RunShell(run, work);
+    ASSERT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_EQ(PngSize(work / "shot.png"), std::make_pair(512, 384));
+}
+
+TEST(GameStart, ScreenshotKeyWritesOnePngIntoThePicturesFolder) {
+    if (!fs::exists(kBuild / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    TempDir work;
+    work.Write("keys.txt", "5x 30 -\n3x 30 print\n2x 30 -\n");
+    ToolRun run = RunShell("XDG_PICTURES_DIR=" + (work / "pictures").string() + " " + (kBuild / "game_soft").string() +
+                               " --data " + Data() + " --headless --input keys.txt --dump-state state.json",
+                           work);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<fs::path> shots;
+    for (const auto& entry : fs::directory_iterator(work / "pictures/zorvoquib")) shots.push_back(entry.path());
+    ASSERT_EQ(shots.size(), 1u);  // held for three frames, taken once
+    const std::string name = shots[0].filename().string();
+    EXPECT_EQ(name.rfind("zorvoquib-", 0), 0u) << name;
+    EXPECT_EQ(shots[0].extension(), ".png");
+    EXPECT_EQ(PngSize(shots[0]), std::make_pair(320, 240));
+    const auto state = nlohmann::json::parse(test::ReadText(work / "state.json"));
+    EXPECT_EQ(state["statusText"].get<std::string>().rfind("SCREENSHOT ZORVOQUIB-", 0), 0u) << state.dump();
+}
+
+}  // namespace
+}  // namespace zq
