@@ -11,6 +11,7 @@ packages=(
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0
   libenet-dev libmpv-dev qt6-base-dev
   xvfb xauth
+  desktop-file-utils appstream
   clang libclang-rt-14-dev
 )
 
