@@ -28,7 +28,9 @@ namespace {
 
 // Ends a windowed start that has nowhere to show its window.
 struct NoDisplayError : std::runtime_error {
-    NoDisplayError() : std::runtime_error("no display found; use --headless or start it from a desktop session") {}
+    explicit NoDisplayError(const std::string& detail = {})
+        : std::runtime_error("no display found" + (detail.empty() ? std::string() : " (" + detail + ")") +
+                             "; use --headless or start it from a desktop session") {}
 };
 
 // The one place the game's sound comes from: silent headless, SDL2_mixer in a
@@ -52,7 +54,11 @@ bool EnvSet(const char* name) {
 // (a console driver, say).  Checked before SDL starts, so a start over SSH ends
 // at once instead of running invisibly.
 void RequireDisplay() {
-    if (!EnvSet("SDL_VIDEODRIVER") && !EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY")) throw NoDisplayError();
+    if (EnvSet("SDL_VIDEODRIVER")) return;
+    if (!EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY")) throw NoDisplayError();
+    // Only X: SDL would otherwise also try Wayland, whose library complains on
+    // stderr when there is no Wayland session to talk to.
+    if (!EnvSet("WAYLAND_DISPLAY")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
 }
 
 // After SDL's start: its offscreen and dummy drivers show nothing to anyone.
@@ -260,7 +266,8 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
 
 int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOptions& options) {
     RequireDisplay();
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) throw FatalError(std::string("GAME: ") + SDL_GetError());
+    // A display that is named but does not answer (a stale DISPLAY over SSH) is no display either.
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) throw NoDisplayError(SDL_GetError());
     RequireVisibleDriver();
     SdlInput input;
     WindowHost host(backEnd, input);
