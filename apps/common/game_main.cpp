@@ -26,6 +26,9 @@ namespace zq {
 
 namespace {
 
+// The name of the menu entry, "org.zorvoquib.game.desktop", without ".desktop".
+constexpr const char* kDesktopId = "org.zorvoquib.game";
+
 // Ends a windowed start that has nowhere to show its window.
 struct NoDisplayError : std::runtime_error {
     explicit NoDisplayError(const std::string& detail = {})
@@ -266,6 +269,11 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
 
 int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOptions& options) {
     RequireDisplay();
+    // The desktop matches the window to the menu entry (and its icon) by this
+    // class; the sound server lists the game by its name.
+    setenv("SDL_VIDEO_X11_WMCLASS", kDesktopId, 0);
+    setenv("SDL_VIDEO_WAYLAND_WMCLASS", kDesktopId, 0);
+    SDL_SetHint(SDL_HINT_APP_NAME, "Zorvo Quib");
     // A display that is named but does not answer (a stale DISPLAY over SSH) is no display either.
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) throw NoDisplayError(SDL_GetError());
     RequireVisibleDriver();
