@@ -431,27 +431,27 @@ std::vector<CommandOption> GameOptionTable(GameOptions& o) {
 
 GameOptions ParseGameOptions(const std::string& program, int argc, char** argv) {
     GameOptions o;
-    CommandLineSpec spec;
-    spec.program = program;
-    spec.summary = program + ": Zorvo Quib, the 3D action-puzzle game" +
+    CommandLineRules rules;
+    rules.program = program;
+    rules.summary = program + ": Zorvo Quib, the 3D action-puzzle game" +
                    (program == "game_gl" ? " (drawn through OpenGL)" : " (drawn by its software renderer)");
-    spec.options = GameOptionTable(o);
-    spec.positional = [&o](const std::string& arg, int index) -> std::optional<std::string> {
+    rules.options = GameOptionTable(o);
+    rules.positional = [&o](const std::string& arg, int index) -> std::optional<std::string> {
         if (index == 0 && EqualsNoCase(arg, "/NETWORK")) {
             o.network = true;
             return std::nullopt;
         }
         return "unexpected argument " + arg;
     };
-    spec.footer =
+    rules.footer =
         "/NETWORK as the first argument (any letter case) starts network play.\n"
         "Without --data the data folder is $ZQ_DATA, else \"data\" beside the program,\n"
         "else ../share/zorvoquib from the program's folder.  Print Screen saves a\n"
         "screenshot into the pictures folder (zorvoquib/).\n";
-    CommandLineResult result = ParseCommandLine(spec, ArgumentList(argc, argv));
+    CommandLineResult result = ParseCommandLine(rules, ArgumentList(argc, argv));
     if (result.action == CommandLineAction::Run && o.headless && !o.frames && !o.input)
         result = {CommandLineAction::Error, "--headless needs --frames or --input"};
-    if (const int code = ReportCommandLine(spec, result); code >= 0) std::exit(code);
+    if (const int code = ReportCommandLine(rules, result); code >= 0) std::exit(code);
 
     const DataDirSearch search = FindDataDir(o.dataArg, ProgramPath(argc > 0 ? argv[0] : nullptr));
     if (search.found) o.dataDir = search.found->string();

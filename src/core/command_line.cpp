@@ -11,8 +11,8 @@ namespace zq {
 
 namespace {
 
-const CommandOption* FindOption(const CommandLineSpec& spec, const std::string& name) {
-    for (const CommandOption& option : spec.options)
+const CommandOption* FindOption(const CommandLineRules& rules, const std::string& name) {
+    for (const CommandOption& option : rules.options)
         if (option.name == name) return &option;
     return nullptr;
 }
@@ -27,14 +27,14 @@ std::vector<std::string> ArgumentList(int argc, char** argv) {
     return args;
 }
 
-CommandLineResult ParseCommandLine(const CommandLineSpec& spec, const std::vector<std::string>& args) {
+CommandLineResult ParseCommandLine(const CommandLineRules& rules, const std::vector<std::string>& args) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool looksLikeOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
         if (!looksLikeOption) {
-            if (!spec.positional) return Refuse("unexpected argument " + arg);
-            if (auto why = spec.positional(arg, static_cast<int>(i))) return Refuse(*why);
+            if (!rules.positional) return Refuse("unexpected argument " + arg);
+            if (auto why = rules.positional(arg, static_cast<int>(i))) return Refuse(*why);
             continue;
         }
         if (arg == "--") {
@@ -49,7 +49,7 @@ CommandLineResult ParseCommandLine(const CommandLineSpec& spec, const std::vecto
             name = arg.substr(0, eq);
             inlineValue = arg.substr(eq + 1);
         }
-        const CommandOption* option = FindOption(spec, name);
+        const CommandOption* option = FindOption(rules, name);
         if (!option) return Refuse("unknown option " + name);
         std::string value;
         if (!option->valueName.empty()) {
@@ -65,20 +65,20 @@ CommandLineResult ParseCommandLine(const CommandLineSpec& spec, const std::vecto
     return {};
 }
 
-std::string UsageText(const CommandLineSpec& spec) {
-    std::string text = spec.summary.empty() ? std::string() : spec.summary + "\n\n";
-    text += "usage: " + spec.program + " [OPTION]...";
-    if (!spec.positionalUsage.empty()) text += " " + spec.positionalUsage;
+std::string UsageText(const CommandLineRules& rules) {
+    std::string text = rules.summary.empty() ? std::string() : rules.summary + "\n\n";
+    text += "usage: " + rules.program + " [OPTION]...";
+    if (!rules.positionalUsage.empty()) text += " " + rules.positionalUsage;
     text += "\n\noptions:\n";
     std::vector<std::pair<std::string, std::string>> lines;
-    for (const CommandOption& o : spec.options)
+    for (const CommandOption& o : rules.options)
         lines.emplace_back(o.name + (o.valueName.empty() ? "" : " " + o.valueName), o.help);
     lines.emplace_back("--help", "show this help and exit");
     lines.emplace_back("--version", "show the version and exit");
     std::size_t width = 0;
     for (const auto& line : lines) width = std::max(width, line.first.size());
     for (const auto& [left, help] : lines) text += "  " + left + std::string(width - left.size() + 2, ' ') + help + "\n";
-    if (!spec.footer.empty()) text += "\n" + spec.footer + (spec.footer.back() == '\n' ? "" : "\n");
+    if (!rules.footer.empty()) text += "\n" + rules.footer + (rules.footer.back() == '\n' ? "" : "\n");
     return text;
 }
 
@@ -86,13 +86,13 @@ std::string GameVersion() { return ZQ_VERSION; }
 
 std::string VersionText(const std::string& program) { return program + " (Zorvo Quib) " + GameVersion(); }
 
-int ReportCommandLine(const CommandLineSpec& spec, const CommandLineResult& result) {
+int ReportCommandLine(const CommandLineRules& rules, const CommandLineResult& result) {
     switch (result.action) {
         case CommandLineAction::Run: return -1;
-        case CommandLineAction::Help: std::cout << UsageText(spec); return 0;
-        case CommandLineAction::Version: std::cout << VersionText(spec.program) << "\n"; return 0;
+        case CommandLineAction::Help: std::cout << UsageText(rules); return 0;
+        case CommandLineAction::Version: std::cout << VersionText(rules.program) << "\n"; return 0;
         case CommandLineAction::Error:
-            std::cerr << spec.program << ": " << result.error << "\n" << UsageText(spec);
+            std::cerr << rules.program << ": " << result.error << "\n" << UsageText(rules);
             return 2;
     }
     return 2;

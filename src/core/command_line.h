@@ -21,7 +21,7 @@ struct CommandOption {
     OptionHandler apply;
 };
 
-struct CommandLineSpec {
+struct CommandLineRules {
     std::string program;         // "game_soft"
     std::string summary;         // what the program is, first line of --help
     std::string positionalUsage; // shown after the options, e.g. "[FILE.lev]"
@@ -41,17 +41,17 @@ struct CommandLineResult {
 
 // Reads `args` (without the program name).  "--name value" and "--name=value"
 // both work; "--" makes every later argument positional.
-CommandLineResult ParseCommandLine(const CommandLineSpec& spec, const std::vector<std::string>& args);
+CommandLineResult ParseCommandLine(const CommandLineRules& rules, const std::vector<std::string>& args);
 std::vector<std::string> ArgumentList(int argc, char** argv);
 
 // The --help text: summary, usage line, one line per option.
-std::string UsageText(const CommandLineSpec& spec);
+std::string UsageText(const CommandLineRules& rules);
 // "game_soft (Zorvo Quib) 1.0"
 std::string VersionText(const std::string& program);
 std::string GameVersion();
 
 // Prints what the result asks for: help or version on stdout (exit code 0), an
 // error and the usage on stderr (2).  Nothing to print for Run: -1.
-int ReportCommandLine(const CommandLineSpec& spec, const CommandLineResult& result);
+int ReportCommandLine(const CommandLineRules& rules, const CommandLineResult& result);
 
 }  // namespace zq

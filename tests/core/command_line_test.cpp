@@ -12,10 +12,10 @@ struct Parsed {
     std::vector<std::string> positional;
 };
 
-CommandLineSpec Spec(Parsed& p, bool takesPositional) {
-    CommandLineSpec spec;
-    spec.program = "game_soft";
-    spec.options = {
+CommandLineRules Rules(Parsed& p, bool takesPositional) {
+    CommandLineRules rules;
+    rules.program = "game_soft";
+    rules.options = {
         {"--data", "DIR", "the data folder",
          [&p](const std::string& v) -> std::optional<std::string> {
              if (v.empty()) return "--data needs a folder";
@@ -29,15 +29,15 @@ CommandLineSpec Spec(Parsed& p, bool takesPositional) {
          }},
     };
     if (takesPositional)
-        spec.positional = [&p](const std::string& arg, int) -> std::optional<std::string> {
+        rules.positional = [&p](const std::string& arg, int) -> std::optional<std::string> {
             p.positional.push_back(arg);
             return std::nullopt;
         };
-    return spec;
+    return rules;
 }
 
 CommandLineResult Parse(Parsed& p, std::vector<std::string> args, bool takesPositional = false) {
-    return ParseCommandLine(Spec(p, takesPositional), args);
+    return ParseCommandLine(Rules(p, takesPositional), args);
 }
 
 TEST(CommandLine, ValuesSwitchesAndPositionals) {
@@ -78,7 +78,7 @@ TEST(CommandLine, HelpAndVersionAnswerAtOnce) {
     Parsed p;
     EXPECT_EQ(Parse(p, {"--headless", "--help", "--bogus"}).action, CommandLineAction::Help);
     EXPECT_EQ(Parse(p, {"--version"}).action, CommandLineAction::Version);
-    const std::string usage = UsageText(Spec(p, false));
+    const std::string usage = UsageText(Rules(p, false));
     for (const char* line : {"--data DIR", "the data folder", "--headless", "--help", "--version"})
         EXPECT_NE(usage.find(line), std::string::npos) << line;
     EXPECT_EQ(VersionText("zqtool"), "zqtool (Zorvo Quib) " + GameVersion());
