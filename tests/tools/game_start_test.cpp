@@ -102,10 +102,12 @@ TEST(GameStart, FirstWindowedStartIsQuietAndSuitsTheDesktop) {
     if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
     if (!fs::exists(kBuild / "game_soft")) GTEST_SKIP() << "the game is not built here";
     TempDir work;
-    const std::string run = "env -u SDL_AUDIODRIVER -u SDL_VIDEODRIVER -u XDG_CONFIG_HOME HOME=" + work.Path().string() +
-                            " ASAN_OPTIONS=detect_leaks=0 xvfb-run -a -s '-screen 0 1920x1080x24' " +
-                            (kBuild / "game_soft").string() + " --data " + Data() + " --frames 20 --screenshot shot.png";
-    ToolRun first = RunShell(run, work);
+    auto run = [&](const std::string& audio) {
+        return "env -u SDL_AUDIODRIVER -u SDL_VIDEODRIVER -u XDG_CONFIG_HOME " + audio + " HOME=" + work.Path().string() +
+               " ASAN_OPTIONS=detect_leaks=0 xvfb-run -a -s '-screen 0 1920x1080x24' " + (kBuild / "game_soft").string() +
+               " --data " + Data() + " --frames 20 --screenshot shot.png";
+    };
+    ToolRun first = RunShell(run(""), work);
     ASSERT_EQ(first.exitCode, 0) << first.err;
     EXPECT_EQ(first.err, "");
     EXPECT_EQ(PngSize(work / "shot.png"), std::make_pair(800, 600));
@@ -113,10 +115,13 @@ TEST(GameStart, FirstWindowedStartIsQuietAndSuitsTheDesktop) {
     const std::string saved = test::ReadText(settings);
     EXPECT_NE(saved.find("Resolution=5"), std::string::npos) << saved;
 
+    // A driver that cannot open stands for a machine without sound; --verbose says so in one line.
     work.Write(".config/zorvoquib/quib.ini", "[General]\nResolution=3\n");
-    ToolRun second = RunShell(run, work);
+    ToolRun second = RunShell(run("SDL_AUDIODRIVER=no-such-driver") + " --verbose", work);
     ASSERT_EQ(second.exitCode, 0) << second.err;
     EXPECT_EQ(PngSize(work / "shot.png"), std::make_pair(512, 384));
+    EXPECT_NE(second.err.find("game_soft: no sound device: sound off\n"), std::string::npos) << second.err;
+    EXPECT_EQ(CountLines(second.err), 2) << second.err;  // and the data folder it uses
 }
 
 TEST(GameStart, ScreenshotKeyWritesOnePngIntoThePicturesFolder) {
