@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "assets/mesh.h"
+#include "rules/rules_math.h"
 #include "world/world.h"
 
 namespace zq {
@@ -197,6 +198,39 @@ void DrawObjectPreview(const World& w, Cell type, int yaw, int pitch, bool textu
         }
     }
     renderer.EndFrame();
+}
+
+std::optional<CellPos> PickCell(const World& w, const WorldCamera& eye, float ndcX, float ndcY, float fovYDegrees,
+                                float aspect) {
+    const double h = eye.yaw, p = eye.pitch;
+    const double sh = AngleSin(h), ch = AngleCos(h), sp = AngleSin(p), cp = AngleCos(p);
+    // The view's axes: forward, screen right and screen up.
+    const double forward[3] = {sh * cp, sp, ch * cp};
+    const double right[3] = {ch, 0, -sh};
+    const double up[3] = {-sh * sp, cp, -ch * sp};
+    const double ty = std::tan(fovYDegrees * 3.14159265358979 / 360.0), tx = ty * aspect;
+    double dir[3];
+    double length = 0;
+    for (int a = 0; a < 3; ++a) {
+        dir[a] = forward[a] + right[a] * ndcX * tx + up[a] * ndcY * ty;
+        length += dir[a] * dir[a];
+    }
+    length = std::sqrt(length);
+    if (length <= 0) return std::nullopt;
+    // Small steps rather than an exact cell walk: a click needs no more.
+    constexpr double kStep = 16;
+    const double reach = (kViewCells + 1) * kCellSize * 1.8;
+    const double origin[3] = {eye.x, eye.y, eye.z};
+    for (double t = 0; t < reach; t += kStep) {
+        double at[3];
+        for (int a = 0; a < 3; ++a) at[a] = origin[a] + dir[a] / length * t;
+        if (at[0] < 0 || at[1] < 0 || at[2] < 0) continue;
+        const CellPos c{static_cast<int>(at[0] / kCellSize), static_cast<int>(at[1] / kCellSize),
+                        static_cast<int>(at[2] / kCellSize)};
+        if (!w.InGrid(c.x, c.y, c.z)) continue;
+        if (GetCell(w, c.x, c.y, c.z) != 0) return c;
+    }
+    return std::nullopt;
 }
 
 }  // namespace zq

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "assets/palette.h"
@@ -63,5 +64,12 @@ void DrawEditorView(EditorState& s, Renderer& renderer, EditorViewParts& parts);
 // of a camera at the origin; cubes as their six faces, others as their first mesh.
 void DrawObjectPreview(const World& w, Cell type, int yaw, int pitch, bool textured, Renderer& renderer,
                        WorldDrawState& preview);
+
+// The first filled cell along the view ray through a point of the picture
+// (ndcX, ndcY in -1..1, +y up) of a perspective with the vertical field of
+// view `fovYDegrees` and the width/height `aspect`; nothing when the ray
+// leaves the grid or goes farther than the drawn cells.
+std::optional<CellPos> PickCell(const World& w, const WorldCamera& eye, float ndcX, float ndcY, float fovYDegrees,
+                                float aspect);
 
 }  // namespace zq
