@@ -58,6 +58,8 @@ std::string NewLevel(EditorState& s, int sizeX, int sizeY, int sizeZ) {
         TakeSnapshot(s);
         return kNotEnoughMemory;
     }
+    // A new level has no script yet: its behaviour list starts empty.
+    for (Behaviour& b : s.working->behaviours) b = Behaviour{};
     JumpCursor(s, {sizeX / 2, 1, sizeZ / 2});
     TakeSnapshot(s);
     s.fileName.clear();

@@ -1,0 +1,201 @@
+// The editor window under a virtual X server: a level built through the
+// window's own commands, the keyboard, the help window, screenshots.
+#include "editor/qt/editor_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QToolButton>
+
+#include <deque>
+#include <nlohmann/json.hpp>
+
+#include "editor/editing.h"
+#include "world/level_file.h"
+#include "editor/qt/gl_view.h"
+#include "editor/qt/help_window.h"
+#include "test_util.h"
+
+namespace zq {
+namespace {
+
+// Answers prompts from a queue and records every message.
+class ScriptedDialogs final : public EditorDialogs {
+public:
+    std::deque<std::string> answers;
+    std::vector<std::string> messages, titles;
+    std::string saveAs;
+    std::string AskText(QWidget*, const std::string& title, const std::string&, const std::string& fallback) override {
+        titles.push_back(title);
+        if (answers.empty()) return fallback;
+        std::string a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void ShowMessage(QWidget*, const std::string& text) override { messages.push_back(text); }
+    bool AskDiscard(QWidget*) override { return true; }
+    std::string OpenFile(QWidget*, const std::string&) override { return {}; }
+    std::string SaveFile(QWidget*, const std::string&) override { return saveAs; }
+    std::optional<QColor> PickColour(QWidget*, const QColor&) override { return QColor(0, 0, 64); }
+};
+
+struct EditorWindowTest : ::testing::Test {
+    test::TempDir dir;
+    SilentAudio audio;
+    ScriptedDialogs* dialogs = nullptr;
+    std::unique_ptr<TScreenForm> window;
+
+    void SetUp() override {
+        auto d = std::make_unique<ScriptedDialogs>();
+        dialogs = d.get();
+        EditorOptions options;
+        options.dataDir = std::string(ZQ_BUILD_DIR) + "/data";
+        options.settingsFile = dir / "leveleditor.ini";
+        options.programDir = ZQ_BUILD_DIR;
+        options.timer = false;
+        window = std::make_unique<TScreenForm>(options, audio, std::move(d));
+        window->resize(1000, 680);
+        window->show();
+        window->StartUp();
+        QApplication::processEvents();
+    }
+    void Trigger(const char* name) {
+        QAction* a = window->Action(name);
+        ASSERT_NE(a, nullptr) << name;
+        a->trigger();
+    }
+    void Key(int key, bool down, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent e(down ? QEvent::KeyPress : QEvent::KeyRelease, key, mods);
+        QApplication::sendEvent(window->LevelView(), &e);
+    }
+    void Frames(int n) {
+        for (int i = 0; i < n; ++i) window->Frame(30);
+    }
+    void Screenshot(QWidget* w, const char* name) {
+        QApplication::processEvents();
+        const std::string path = std::string(ZQ_BUILD_DIR) + "/" + name;
+        EXPECT_TRUE(w->grab().save(QString::fromStdString(path))) << path;
+    }
+};
+
+TEST_F(EditorWindowTest, BuildsALevelThatTheToolReadsBack) {
+    EditorState& s = window->State();
+    dialogs->answers = {"10", "5", "10"};
+    Trigger("New1");
+    ASSERT_EQ(s.working->sizeX, 10);
+    EXPECT_EQ(window->windowTitle(), "Level Editor");
+    EXPECT_EQ(window->LevelLabel('X').toStdString(), "X:5 / 10");
+
+    // A floor of the first building object, the plane through the cursor.
+    auto* combo = window->findChild<QComboBox*>("ObjectCombo");
+    ASSERT_GT(combo->count(), 1);
+    window->ChooseObject(combo->itemText(1));
+    EXPECT_NE(s.paintObject, 0);
+    JumpCursor(s, {5, 0, 5});
+    Trigger("GeneratePlanY");
+    EXPECT_EQ(GetCell(*s.working, 0, 0, 9), s.paintObject);
+    JumpCursor(s, {2, 1, 2});
+    window->findChild<QToolButton*>("I_Start")->click();
+    JumpCursor(s, {7, 1, 7});
+    window->findChild<QToolButton*>("I_Exit")->click();
+    JumpCursor(s, {4, 1, 6});
+    Frames(1);  // after the New prompts the keyboard waits for a frame with no key held
+    Key(Qt::Key_S, true);
+    Frames(1);
+    Key(Qt::Key_S, false);
+    dialogs->answers = {"2"};
+    Trigger("Sentries1");
+    EXPECT_EQ(s.working->sentryCount, 2);
+    JumpCursor(s, {8, 2, 2});
+    window->SetSentryPosition(1);
+    EXPECT_NE(window->windowTitle().toStdString().find('*'), std::string::npos);
+    Frames(3);
+    Screenshot(window.get(), "editor_main_window.png");
+
+    dialogs->saveAs = (dir / "built").string();
+    Trigger("Save1");  // no file yet: asks where
+    const std::string saved = (dir / "built.lev").string();
+    ASSERT_EQ(s.fileName, saved);
+    EXPECT_EQ(window->windowTitle().toStdString(), "Level Editor - " + saved);
+
+    const test::ToolRun r = test::RunTool("level-info " + saved, dir);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto info = nlohmann::json::parse(r.out);
+    EXPECT_EQ(info["size"], nlohmann::json::array({10, 5, 10}));
+    EXPECT_EQ(info["start"], nlohmann::json::array({2, 1, 2}));
+    EXPECT_EQ(info["exit"], nlohmann::json::array({7, 1, 7}));
+    EXPECT_EQ(info["sentryCount"], 2);
+    EXPECT_EQ(info["clipMarkers"].size(), 1u);
+
+    // Loaded back, it is the same level.
+    ASSERT_TRUE(window->LoadFile(saved));
+    EXPECT_EQ(SerializeLevel(*s.working), SerializeLevel(*s.undo));
+    EXPECT_EQ(GetCell(*s.working, 3, 0, 3), s.paintObject);
+}
+
+TEST_F(EditorWindowTest, AHeldKeyMovesEveryFrameAndMenuShortcutsDoNotEdit) {
+    EditorState& s = window->State();
+    const CellPos start = TargetCell(s);
+    Key(Qt::Key_Up, true);
+    Frames(1);
+    EXPECT_EQ(TargetCell(s).z, start.z + 1);
+    Frames(1);
+    EXPECT_EQ(TargetCell(s).z, start.z + 2);
+    Frames(200);
+    Key(Qt::Key_Up, false);
+    EXPECT_EQ(TargetCell(s).z, s.working->sizeZ - 1);
+    Frames(2);
+    EXPECT_EQ(TargetCell(s).z, s.working->sizeZ - 1);
+
+    // Ctrl held: S does not place a clip marker.
+    Key(Qt::Key_Control, true);
+    Key(Qt::Key_S, true, Qt::ControlModifier);
+    Frames(2);
+    Key(Qt::Key_S, false, Qt::ControlModifier);
+    Key(Qt::Key_Control, false);
+    EXPECT_EQ(ClipMarkerAt(*s.working, TargetCell(s)), -1);
+
+    // A rejected number asks again; the editor then waits for the keys to be up.
+    dialogs->answers = {"5-3", "-", "300"};
+    Trigger("Sentries1");
+    EXPECT_EQ(s.working->sentryCount, 255);
+    ASSERT_EQ(dialogs->messages.size(), 2u);
+    EXPECT_EQ(dialogs->messages[0], "You must enter a positive number.");
+    EXPECT_EQ(dialogs->titles.back(), "Number of Sentries");
+}
+
+TEST_F(EditorWindowTest, HelpWindowHasNinePages) {
+    window->Action("Help1")->trigger();
+    THelp* help = window->Help();
+    ASSERT_TRUE(help->isVisible());
+    EXPECT_EQ(help->windowTitle(), "Level Editor - Aide");
+    EXPECT_EQ(help->Pages()->count(), 9);
+    help->findChild<QPushButton*>("Menu3")->click();
+    EXPECT_EQ(help->Pages()->currentIndex(), 2);
+    Screenshot(help, "editor_help_window.png");
+}
+
+TEST_F(EditorWindowTest, TestLevelWritesTheLevelAndFindsAGame) {
+    std::string why;
+    auto run = window->PrepareTestRun(why);
+    ASSERT_TRUE(run) << why;
+    EXPECT_TRUE(std::filesystem::exists(run->level));
+    EXPECT_EQ(run->arguments.at(2).toStdString(), "--level");
+    const test::ToolRun r = test::RunTool("level-info " + run->level.string(), dir);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+}  // namespace
+}  // namespace zq
+
+int main(int argc, char** argv) {
+    zq::UseCompatibilityGl();
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
