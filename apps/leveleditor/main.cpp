@@ -25,23 +25,24 @@ struct EditorArgs {
 };
 
 // The editor's whole command line, in one place so it can follow the games'.
-EditorArgs ParseEditorArgs(const QStringList& args) {
+// Read before Qt starts, so --help works without a display.
+EditorArgs ParseEditorArgs(int argc, char** argv) {
     EditorArgs out;
-    for (int i = 1; i < args.size(); ++i) {
-        const QString a = args[i];
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
         if (a == "--data") {
-            if (i + 1 >= args.size()) {
+            if (i + 1 >= argc) {
                 out.error = "--data needs a folder";
                 return out;
             }
-            out.dataDir = args[++i].toStdString();
+            out.dataDir = argv[++i];
         } else if (a == "--help" || a == "-h") {
             out.help = true;
-        } else if (a.startsWith("-")) {
-            out.error = "unknown option " + a.toStdString();
+        } else if (a.size() > 1 && a[0] == '-') {
+            out.error = "unknown option " + a;
             return out;
         } else if (out.file.empty()) {
-            out.file = a.toStdString();
+            out.file = a;
         } else {
             out.error = "only one level file can be opened";
             return out;
@@ -53,15 +54,15 @@ EditorArgs ParseEditorArgs(const QStringList& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    zq::UseCompatibilityGl();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Level editor");
-    const EditorArgs args = ParseEditorArgs(QApplication::arguments());
+    const EditorArgs args = ParseEditorArgs(argc, argv);
     if (args.help || !args.error.empty()) {
         if (!args.error.empty()) std::fprintf(stderr, "leveleditor: %s\n", args.error.c_str());
         std::fprintf(args.help ? stdout : stderr, "usage: leveleditor [--data DIR] [FILE.lev]\n");
         return args.help ? 0 : 2;
     }
+    zq::UseCompatibilityGl();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Level editor");
     zq::EditorOptions options;
     options.dataDir = args.dataDir;
     options.file = args.file;

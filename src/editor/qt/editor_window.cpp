@@ -314,6 +314,7 @@ void TScreenForm::BuildWindow() {
     objectCombo_ = new QComboBox(selectObjectBox_);
     objectCombo_->setObjectName("ObjectCombo");
     objectCombo_->setToolTip("Building objects list");
+    objectCombo_->setPlaceholderText("(choose an object)");
     connect(objectCombo_, &QComboBox::activated, this, [this](int) { ChooseObject(objectCombo_->currentText()); });
     select->addWidget(objectCombo_);
 
@@ -458,6 +459,11 @@ void TScreenForm::BuildMenus() {
         }
         JumpCursor(state_, {cell[0], cell[1], cell[2]});
     });
+
+    // A menu opened by its mnemonic takes the keyboard: the Alt that opened
+    // it is released elsewhere, so no key may stay held.
+    for (QMenu* menu : bar->findChildren<QMenu*>())
+        connect(menu, &QMenu::aboutToShow, this, [this] { ReleaseAllKeys(); });
 
     QAction* help = bar->addAction("&Help");
     help->setObjectName("Help1");
@@ -607,6 +613,11 @@ void TScreenForm::RefreshPanel() {
         }
     }
     if (w.sentryCount != lastSentryCount_) RebuildSentryList();
+    const int paint = objectCombo_->findData(static_cast<int>(state_.paintObject));
+    if (paint != objectCombo_->currentIndex()) {
+        QSignalBlocker block(objectCombo_);
+        objectCombo_->setCurrentIndex(paint);
+    }
     if (QAction* outside = Action("Outside1")) outside->setChecked(w.outsideLevel != 0);
 }
 
@@ -674,8 +685,7 @@ bool TScreenForm::eventFilter(QObject* watched, QEvent* event) {
                 return true;
             case QEvent::FocusOut:
                 // Releases go elsewhere from now on; a key must not stay held.
-                held_.clear();
-                keys_.down.fill(false);
+                ReleaseAllKeys();
                 return false;
             case QEvent::MouseButtonPress: {
                 auto* mouse = static_cast<QMouseEvent*>(event);
@@ -725,6 +735,11 @@ void TScreenForm::KeyEvent(QKeyEvent* event, bool down) {
     if (auto k = KeyOf(event->key())) keys_.Set(*k, down);
 }
 
+void TScreenForm::ReleaseAllKeys() {
+    held_.clear();
+    keys_ = EditorKeyboard{};
+}
+
 void TScreenForm::PickAt(const QPoint& point) {
     if (!started_) return;
     int w = levelView_->width(), h = levelView_->height(), left = 0, top = 0;
@@ -759,8 +774,7 @@ std::string TScreenForm::AskString(const std::string& title, const std::string& 
     const std::string text = dialogs_->AskText(this, title, prompt, fallback);
     state_.dialogOpen = false;
     // Key releases went to the prompt: start again from no key held.
-    held_.clear();
-    keys_ = EditorKeyboard{};
+    ReleaseAllKeys();
     state_.waitForKeysUp = true;
     return text;
 }
@@ -890,8 +904,10 @@ std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why
     const fs::path script = folder / "TEST.scp";
     fs::remove(script, ec);
     if (!state_.fileName.empty()) {
-        const fs::path own = CompanionScript(state_.fileName);
-        if (fs::exists(own, ec)) fs::copy_file(own, script, fs::copy_options::overwrite_existing, ec);
+        // The script's name differs from the level's in its extension only,
+        // in any letter case ("A.LEV" goes with "A.SCP").
+        if (auto own = data_.Find(CompanionScript(state_.fileName)))
+            fs::copy_file(*own, script, fs::copy_options::overwrite_existing, ec);
     }
     TestRun run;
     run.level = level;
@@ -930,6 +946,7 @@ void TScreenForm::BoostDisplay() {
     const QImage picture = levelView_->Picture();
     LayOut();
     QDialog boost(this);
+    boost.setObjectName("BoostDisplay");
     boost.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     boost.setStyleSheet("background: black;");
     auto* label = new QLabel(&boost);
@@ -953,8 +970,7 @@ void TScreenForm::BoostDisplay() {
     boost.showFullScreen();
     boost.exec();
     state_.dialogOpen = false;
-    held_.clear();
-    keys_ = EditorKeyboard{};
+    ReleaseAllKeys();
     state_.waitForKeysUp = true;
 }
 

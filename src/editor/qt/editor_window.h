@@ -131,6 +131,7 @@ private:
     void TestLevel();
     void BoostDisplay();
     void KeyEvent(QKeyEvent* event, bool down);
+    void ReleaseAllKeys();
     void PickAt(const QPoint& point);
 
     EditorOptions options_;

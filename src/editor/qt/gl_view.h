@@ -36,10 +36,12 @@ protected:
 
 private:
     QImage GrabCurrent();
+    void StretchPicture(int width, int height);
 
     std::unique_ptr<GlRenderer> renderer_;
     int pictureWidth_ = 0, pictureHeight_ = 0;
     bool stretched_ = false;
+    unsigned stretchTexture_ = 0;
 };
 
 // The default surface format every GL view asks for: GL 1.x compatibility,

@@ -8,8 +8,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolButton>
 
 #include <deque>
@@ -178,6 +180,69 @@ TEST_F(EditorWindowTest, HelpWindowHasNinePages) {
     help->findChild<QPushButton*>("Menu3")->click();
     EXPECT_EQ(help->Pages()->currentIndex(), 2);
     Screenshot(help, "editor_help_window.png");
+}
+
+TEST_F(EditorWindowTest, ACampaignLevelOpensWithItsBehavioursAndGoesToTheGameWithItsScript) {
+    EditorState& s = window->State();
+    const std::string level = std::string(ZQ_BUILD_DIR) + "/data/LEVEL/11_MOVING_PARTS.LEV";
+    ASSERT_TRUE(window->LoadFile(level));
+    EXPECT_EQ(TargetCell(s), (CellPos{s.working->startX, s.working->startY, s.working->startZ}));
+    auto* events = window->findChild<QListWidget*>("EventBox");
+    ASSERT_NE(events, nullptr);
+    EXPECT_GE(events->count(), 5);
+    // On the lift's marker the behaviour list shows and selects its behaviour.
+    JumpCursor(s, {7, 2, 9});
+    window->Frame(30);
+    EXPECT_FALSE(events->isHidden());
+    ASSERT_NE(events->currentItem(), nullptr);
+    EXPECT_EQ(events->currentItem()->text().toStdString(), "Lift");
+    // A look from above and behind, for the picture.
+    JumpCursor(s, {5, 3, 6});
+    s.viewPitch = s.shownPitch = -4096;
+    s.viewDistance = s.shownDistance = 2048;
+    window->Frame(30);
+    Screenshot(window.get(), "editor_campaign_level.png");
+
+    std::string why;
+    auto run = window->PrepareTestRun(why);
+    ASSERT_TRUE(run) << why;
+    EXPECT_TRUE(std::filesystem::exists(run->level.parent_path() / "TEST.scp"));
+}
+
+TEST_F(EditorWindowTest, DisplayOptionsAndTheRememberedFolder) {
+    // Low resolution, stretched to the panel.
+    window->Action("LowRes1")->trigger();
+    window->Action("Stretching1")->trigger();
+    window->Frame(30);
+    Screenshot(window.get(), "editor_low_resolution.png");
+    EXPECT_EQ(window->LevelView()->Picture().width(), 320);
+    window->Action("LowRes1")->trigger();
+    window->Action("Stretching1")->trigger();
+
+    // Boost display shows the picture over the screen until a key is pressed.
+    QTimer::singleShot(300, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "BoostDisplay" && w->isVisible()) {
+                QKeyEvent e(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+                QApplication::sendEvent(w, &e);
+            }
+    });
+    window->Action("Boost1")->trigger();
+    EXPECT_TRUE(window->State().waitForKeysUp);
+
+    // Texturing off and on again keeps the lists and the level.
+    SetCell(*window->State().working, 3, 3, 3, 2);
+    window->Action("Disabled1")->trigger();
+    EXPECT_FALSE(window->State().textured);
+    window->Action("Enabled1")->trigger();
+    EXPECT_TRUE(window->State().textured);
+    EXPECT_EQ(GetCell(*window->State().working, 3, 3, 3), 2);
+    EXPECT_GT(window->findChild<QComboBox*>("ObjectCombo")->count(), 1);
+
+    dialogs->saveAs = (dir / "sub" / "kept.lev").string();
+    std::filesystem::create_directories(dir / "sub");
+    window->Action("SaveAs1")->trigger();
+    EXPECT_NE(test::ReadText(dir / "leveleditor.ini").find("LastFolder=" + (dir / "sub").string()), std::string::npos);
 }
 
 TEST_F(EditorWindowTest, TestLevelWritesTheLevelAndFindsAGame) {
