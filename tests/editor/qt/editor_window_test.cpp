@@ -171,6 +171,57 @@ TEST_F(EditorWindowTest, AHeldKeyMovesEveryFrameAndMenuShortcutsDoNotEdit) {
     EXPECT_EQ(dialogs->titles.back(), "Number of Sentries");
 }
 
+TEST_F(EditorWindowTest, ALevelBuiltFromScratchIsPlayedByTheGame) {
+    // A closed room: walls as a hollow box, an ingot on the way from the
+    // start to the exit, the ingot door beside it, a clip marker, a sentry.
+    EditorState& s = window->State();
+    dialogs->answers = {"9", "5", "11"};
+    Trigger("New1");
+    auto paint = [&](const char* name, CellPos at) {
+        window->ChooseObject(name);
+        JumpCursor(s, at);
+        window->findChild<QToolButton*>("I_PutBlock")->click();
+    };
+    window->ChooseObject("Brick wall");
+    JumpCursor(s, {0, 0, 0});
+    Trigger("PointA1");
+    JumpCursor(s, {8, 4, 10});
+    Trigger("PointB1");
+    Trigger("GenerateHollow");
+    paint("Gold ingot", {4, 1, 4});
+    paint("Ingot door", {6, 1, 8});
+    paint("Ladder (climb facing north)", {2, 1, 8});
+    JumpCursor(s, {4, 1, 2});
+    window->findChild<QToolButton*>("I_Start")->click();
+    JumpCursor(s, {4, 1, 7});
+    window->findChild<QToolButton*>("I_Exit")->click();
+    window->findChild<QToolButton*>("I_SFX")->click();
+    dialogs->answers = {"1"};
+    Trigger("Sentries1");
+    JumpCursor(s, {7, 3, 1});
+    window->SetSentryPosition(1);
+    dialogs->answers = {"Straight ahead", "Editor test"};
+    Trigger("Description1");
+    Trigger("Author1");
+    const std::string level = (dir / "room.lev").string();
+    dialogs->saveAs = level;
+    Trigger("SaveAs1");
+    ASSERT_EQ(s.fileName, level);
+
+    // Walk forward: take the ingot, reach the exit; the level is the only
+    // one, so the end credits follow.
+    test::TempDir run;
+    run.Write("walk.txt", "80x 30 up\n200x 30 -\n");
+    const std::string state = (run / "state.json").string();
+    const std::string command = std::string(ZQ_BUILD_DIR) + "/game_soft --headless --data " + ZQ_BUILD_DIR +
+                                "/data --level " + level + " --start-level 0 --input " + (run / "walk.txt").string() +
+                                " --dump-state " + state + " > " + (run / "out.txt").string() + " 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << test::ReadText(run / "out.txt");
+    const auto dump = nlohmann::json::parse(test::ReadText(state));
+    EXPECT_EQ(dump["ingots"], 0);
+    EXPECT_EQ(dump["screen"], 10) << dump.dump();  // the end credits
+}
+
 TEST_F(EditorWindowTest, HelpWindowHasNinePages) {
     window->Action("Help1")->trigger();
     THelp* help = window->Help();
