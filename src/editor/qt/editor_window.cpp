@@ -174,7 +174,12 @@ TScreenForm::TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<Ed
     resize(1000, 680);
 }
 
-TScreenForm::~TScreenForm() = default;
+TScreenForm::~TScreenForm() {
+    // The views draw from this window's state: they go before it does.
+    timer_.stop();
+    delete levelView_;
+    delete currentView_;
+}
 
 void TScreenForm::BuildWindow() {
     auto* central = new QWidget(this);
