@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
@@ -220,6 +221,18 @@ TEST_F(EditorWindowTest, ALevelBuiltFromScratchIsPlayedByTheGame) {
     const auto dump = nlohmann::json::parse(test::ReadText(state));
     EXPECT_EQ(dump["ingots"], 0);
     EXPECT_EQ(dump["screen"], 10) << dump.dump();  // the end credits
+}
+
+TEST_F(EditorWindowTest, AClickPutsTheCursorOnTheClickedCell) {
+    EditorState& s = window->State();
+    SetCell(*s.working, 50, 1, 54, 2);
+    GlView* view = window->LevelView();
+    const QPointF centre(view->width() / 2.0, view->height() / 2.0);
+    QMouseEvent click(QEvent::MouseButtonPress, centre, view->mapToGlobal(centre), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(view, &click);
+    EXPECT_EQ(TargetCell(s), (CellPos{50, 1, 54}));
+    EXPECT_EQ(window->focusWidget(), view);  // the view keeps the keyboard
 }
 
 TEST_F(EditorWindowTest, HelpWindowHasNinePages) {
