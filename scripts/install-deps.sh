@@ -9,7 +9,7 @@ packages=(
   nlohmann-json3-dev libpng-dev
   libsdl2-dev libsdl2-mixer-dev timgm6mb-soundfont
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0
-  libenet-dev libmpv-dev qt6-base-dev
+  libenet-dev libmpv-dev qt6-base-dev libqt6opengl6-dev
   xvfb xauth
   desktop-file-utils appstream
   clang libclang-rt-14-dev

@@ -1,0 +1,317 @@
+#include "editor/editing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+
+namespace zq {
+
+namespace {
+
+// Copies the level from one World to the other while `to` keeps its object
+// table, clips and sky: those come from the bank load, and a texturing switch
+// between snapshot and undo must not bring back the other detail's tables.
+void CopyLevel(const World& from, World& to) {
+    auto defs = std::move(to.objectDefs);
+    auto clips = std::move(to.clips);
+    MeshRef sky = std::move(to.skyMesh);
+    to = from;  // vectors keep their storage when it is large enough
+    to.objectDefs = std::move(defs);
+    to.clips = std::move(clips);
+    to.skyMesh = std::move(sky);
+    CountLingots(to);
+}
+
+bool PointsSet(const EditorState& s) { return s.pointA.x != kUnsetPoint && s.pointB.x != kUnsetPoint; }
+
+// Steps from a toward b inclusive, in either direction.
+template <typename F>
+void Range(int a, int b, F f) {
+    const int step = b >= a ? 1 : -1;
+    for (int v = a;; v += step) {
+        f(v);
+        if (v == b) break;
+    }
+}
+
+template <typename F>
+void ForBox(const CellPos& a, const CellPos& b, F f) {
+    Range(a.x, b.x, [&](int x) { Range(a.y, b.y, [&](int y) { Range(a.z, b.z, [&](int z) { f(x, y, z); }); }); });
+}
+
+template <typename Marker>
+int MarkerAt(const std::array<Marker, kMarkerCount>& markers, const CellPos& c) {
+    for (int i = 0; i < kMarkerCount; ++i) {
+        const Marker& m = markers[static_cast<std::size_t>(i)];
+        if (m.x == c.x && m.y == c.y && m.z == c.z) return i;
+    }
+    return -1;
+}
+
+template <typename Marker>
+int HighestFree(const std::array<Marker, kMarkerCount>& markers) {
+    for (int i = kMarkerCount - 1; i >= 0; --i)
+        if (markers[static_cast<std::size_t>(i)].x < 0) return i;
+    return -1;
+}
+
+void Changed(EditorState& s) { s.modified = true; }
+
+int WrapHeading(float heading) {
+    const int h = static_cast<int>(heading) % 32768;
+    return h < 0 ? h + 32768 : h;
+}
+
+}  // namespace
+
+void TakeSnapshot(EditorState& s) { CopyLevel(*s.working, *s.undo); }
+
+void Undo(EditorState& s) {
+    CopyLevel(*s.undo, *s.working);
+    Changed(s);
+}
+
+void PutBlock(EditorState& s) {
+    TakeSnapshot(s);
+    const CellPos c = EditCell(s);
+    SetCell(*s.working, c.x, c.y, c.z, s.paintObject);
+    Changed(s);
+}
+
+void DeleteCell(EditorState& s) {
+    TakeSnapshot(s);
+    World& w = *s.working;
+    const CellPos c = EditCell(s);
+    SetCell(w, c.x, c.y, c.z, 0);
+    SetLight(w, c.x, c.y, c.z, 128);
+    for (ClipMarker& m : w.clipMarkers)
+        if (m.x == c.x && m.y == c.y && m.z == c.z) m = ClipMarker{};
+    for (EventMarker& m : w.eventMarkers)
+        if (m.x == c.x && m.y == c.y && m.z == c.z) {
+            m.x = kFreeMarker;
+            m.behaviour = 0;
+        }
+    Changed(s);
+}
+
+void Darken(EditorState& s) {
+    TakeSnapshot(s);
+    const CellPos c = EditCell(s);
+    const int light = GetLight(*s.working, c.x, c.y, c.z);
+    SetLight(*s.working, c.x, c.y, c.z, static_cast<std::uint8_t>(light > 1 ? light - kLightStep : 0));
+    Changed(s);
+}
+
+void Brighten(EditorState& s) {
+    TakeSnapshot(s);
+    const CellPos c = EditCell(s);
+    const int light = GetLight(*s.working, c.x, c.y, c.z);
+    SetLight(*s.working, c.x, c.y, c.z, static_cast<std::uint8_t>(light < 254 ? light + kLightStep : 255));
+    Changed(s);
+}
+
+void StretchDown(EditorState& s) {
+    TakeSnapshot(s);
+    const CellPos c = EditCell(s);
+    const int v = GetStretch(*s.working, c.x, c.y, c.z);
+    SetStretch(*s.working, c.x, c.y, c.z, static_cast<std::uint8_t>(v < 96 ? v + kStretchStep : kMaxStretch));
+    Changed(s);
+}
+
+void StretchUp(EditorState& s) {
+    TakeSnapshot(s);
+    const CellPos c = EditCell(s);
+    const int v = GetStretch(*s.working, c.x, c.y, c.z);
+    SetStretch(*s.working, c.x, c.y, c.z, static_cast<std::uint8_t>(v > 4 ? v - kStretchStep : 0));
+    Changed(s);
+}
+
+void PlaceStart(EditorState& s) {
+    TakeSnapshot(s);
+    World& w = *s.working;
+    const CellPos c = TargetCell(s);
+    w.startX = c.x;
+    w.startY = c.y;
+    w.startZ = c.z;
+    w.startHeading = WrapHeading(s.cursorHeading);
+    Changed(s);
+}
+
+void PlaceExit(EditorState& s) {
+    TakeSnapshot(s);
+    World& w = *s.working;
+    const CellPos c = TargetCell(s);
+    w.exitX = c.x;
+    w.exitY = c.y;
+    w.exitZ = c.z;
+    Changed(s);
+}
+
+void PlaceClipMarker(EditorState& s) {
+    TakeSnapshot(s);
+    World& w = *s.working;
+    const CellPos c = TargetCell(s);
+    if (MarkerAt(w.clipMarkers, c) >= 0) return;
+    const int slot = HighestFree(w.clipMarkers);
+    if (slot < 0) return;
+    w.clipMarkers[static_cast<std::size_t>(slot)] = ClipMarker{c.x, c.y, c.z, 0};
+    Changed(s);
+}
+
+void PlaceEventMarker(EditorState& s) {
+    TakeSnapshot(s);
+    World& w = *s.working;
+    const CellPos c = TargetCell(s);
+    if (MarkerAt(w.eventMarkers, c) >= 0) return;
+    const int slot = HighestFree(w.eventMarkers);
+    if (slot < 0) return;
+    EventMarker& m = w.eventMarkers[static_cast<std::size_t>(slot)];
+    m.x = c.x;
+    m.y = c.y;
+    m.z = c.z;
+    m.behaviour = 0;
+    Changed(s);
+}
+
+void PlaceSentry(EditorState& s, int k) {
+    World& w = *s.working;
+    if (k < 1 || k > std::min(w.sentryCount, kMaxSentries)) return;
+    SentryState& sentry = w.sentries[static_cast<std::size_t>(k - 1)];
+    const CellPos c = TargetCell(s);
+    const CursorPos centre = CellCentre(c);
+    sentry.x = centre.x;
+    sentry.y = centre.y;
+    sentry.z = centre.z;
+    sentry.heading = static_cast<float>(-WrapHeading(s.cursorHeading));
+    sentry.cellX = c.x;
+    sentry.cellY = c.y;
+    sentry.cellZ = c.z;
+    Changed(s);
+}
+
+void SetPointA(EditorState& s) { s.pointA = EditCell(s); }
+void SetPointB(EditorState& s) { s.pointB = EditCell(s); }
+
+void FillPlane(EditorState& s, Axis axis, Cell value) {
+    TakeSnapshot(s);
+    World& w = *s.working;
+    const CellPos c = EditCell(s);
+    for (int z = 0; z < w.sizeZ; ++z)
+        for (int y = 0; y < w.sizeY; ++y)
+            for (int x = 0; x < w.sizeX; ++x) {
+                const int on = axis == Axis::X ? x : axis == Axis::Y ? y : z;
+                const int want = axis == Axis::X ? c.x : axis == Axis::Y ? c.y : c.z;
+                if (on == want) SetCell(w, x, y, z, value);
+            }
+    Changed(s);
+}
+
+void FillBox(EditorState& s, Cell value) {
+    TakeSnapshot(s);
+    if (!PointsSet(s)) return;
+    World& w = *s.working;
+    ForBox(s.pointA, s.pointB, [&](int x, int y, int z) { SetCell(w, x, y, z, value); });
+    Changed(s);
+}
+
+void FillHollowBox(EditorState& s, Cell value) {
+    TakeSnapshot(s);
+    if (!PointsSet(s)) return;
+    World& w = *s.working;
+    const CellPos a = s.pointA, b = s.pointB;
+    ForBox(a, b, [&](int x, int y, int z) {
+        if (x == a.x || x == b.x || y == a.y || y == b.y || z == a.z || z == b.z) SetCell(w, x, y, z, value);
+    });
+    Changed(s);
+}
+
+std::vector<CellPos> LineCells(const CellPos& a, const CellPos& b) {
+    const int d[3] = {b.x - a.x, b.y - a.y, b.z - a.z};
+    // The leading axis has the largest difference; on a tie Z wins over Y, Y over X.
+    int lead = 2;
+    if (std::abs(d[1]) > std::abs(d[lead])) lead = 1;
+    if (std::abs(d[0]) > std::abs(d[lead])) lead = 0;
+    const int n = std::abs(d[lead]);
+    std::vector<CellPos> cells;
+    if (n == 0) return cells;
+    const float start[3] = {static_cast<float>(a.x), static_cast<float>(a.y), static_cast<float>(a.z)};
+    cells.reserve(static_cast<std::size_t>(n) + 1);
+    for (int i = 0; i <= n; ++i) {
+        // Each point from the start rather than by adding steps, so the last
+        // one lands exactly on B instead of a float's width short of it.
+        int p[3];
+        for (int axis = 0; axis < 3; ++axis)
+            p[axis] = static_cast<int>(start[axis] + static_cast<float>(d[axis]) * static_cast<float>(i) / static_cast<float>(n));
+        cells.push_back({p[0], p[1], p[2]});
+    }
+    return cells;
+}
+
+void FillLine(EditorState& s, Cell value) {
+    TakeSnapshot(s);
+    if (!PointsSet(s)) return;
+    for (const CellPos& c : LineCells(s.pointA, s.pointB)) SetCell(*s.working, c.x, c.y, c.z, value);
+    Changed(s);
+}
+
+void LightBox(EditorState& s, int factor) {
+    TakeSnapshot(s);
+    if (!PointsSet(s)) return;
+    World& w = *s.working;
+    ForBox(s.pointA, s.pointB, [&](int x, int y, int z) {
+        const std::int64_t v = std::int64_t{GetLight(w, x, y, z)} + factor;
+        SetLight(w, x, y, z, static_cast<std::uint8_t>(std::clamp<std::int64_t>(v, 0, 255)));
+    });
+    Changed(s);
+}
+
+int ClipMarkerAt(const World& w, const CellPos& c) { return MarkerAt(w.clipMarkers, c); }
+int EventMarkerAt(const World& w, const CellPos& c) { return MarkerAt(w.eventMarkers, c); }
+
+bool SetMarkerClip(EditorState& s, int clip) {
+    const int i = ClipMarkerAt(*s.working, TargetCell(s));
+    if (i < 0 || clip < 0 || clip >= kClipCount) return false;
+    s.working->clipMarkers[static_cast<std::size_t>(i)].clip = clip;
+    Changed(s);
+    return true;
+}
+
+bool SetMarkerBehaviour(EditorState& s, int behaviour) {
+    const int i = EventMarkerAt(*s.working, TargetCell(s));
+    if (i < 0 || behaviour < 0 || behaviour >= kBehaviourCount) return false;
+    s.working->eventMarkers[static_cast<std::size_t>(i)].behaviour = behaviour;
+    Changed(s);
+    return true;
+}
+
+std::vector<NamedEntry> ObjectNames(const World& w) {
+    std::vector<NamedEntry> out;
+    for (int i = 0; i < kObjectTypeCount; ++i)
+        if (!w.objectDefs[static_cast<std::size_t>(i)].name.empty()) out.push_back({i, w.objectDefs[static_cast<std::size_t>(i)].name});
+    return out;
+}
+
+std::vector<NamedEntry> ClipNames(const World& w) {
+    std::vector<NamedEntry> out;
+    for (int i = 0; i < kClipCount; ++i)
+        if (!w.clips[static_cast<std::size_t>(i)].name.empty()) out.push_back({i, w.clips[static_cast<std::size_t>(i)].name});
+    return out;
+}
+
+std::vector<NamedEntry> BehaviourNames(const World& w) {
+    std::vector<NamedEntry> out;
+    for (int i = 0; i < kBehaviourCount; ++i)
+        if (!w.behaviours[static_cast<std::size_t>(i)].name.empty()) out.push_back({i, w.behaviours[static_cast<std::size_t>(i)].name});
+    return out;
+}
+
+int HighestNamed(const std::vector<NamedEntry>& entries, const std::string& name) {
+    int found = -1;
+    for (const NamedEntry& e : entries)
+        if (e.name == name) found = std::max(found, e.index);
+    return found;
+}
+
+}  // namespace zq

@@ -1,0 +1,75 @@
+// The editing operations: cells, light, stretch, start and exit, markers,
+// sentries, planes, boxes, lines, light over a box, and the one-step undo.
+// Every write goes through SetCell / SetLight / SetStretch, so anything that
+// reaches outside the grid changes only the cells inside it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "editor/editor_state.h"
+
+namespace zq {
+
+inline constexpr int kLightStep = 2;
+inline constexpr int kStretchStep = 5;
+inline constexpr int kMaxStretch = 100;
+
+// Copies the working level into the undo World (the loaded object table and
+// clips stay where they are: they belong to the bank, not to the level).
+void TakeSnapshot(EditorState& s);
+// The working level becomes the snapshot again; the snapshot stays.
+void Undo(EditorState& s);
+
+void PutBlock(EditorState& s);
+// Empties the cell, sets its light back to 128 and frees every clip and event
+// marker on it.
+void DeleteCell(EditorState& s);
+void Darken(EditorState& s);
+void Brighten(EditorState& s);
+void StretchDown(EditorState& s);  // stretch + 5, at most 100
+void StretchUp(EditorState& s);    // stretch - 5, at least 0
+void PlaceStart(EditorState& s);
+void PlaceExit(EditorState& s);
+// A free slot (the highest) gets the target cell; nothing happens when a
+// marker of that kind already lies there or every slot is taken.
+void PlaceClipMarker(EditorState& s);
+void PlaceEventMarker(EditorState& s);
+// Sentry k (1..sentryCount) to the target cell's centre, facing the view.
+void PlaceSentry(EditorState& s, int k);
+void SetPointA(EditorState& s);
+void SetPointB(EditorState& s);
+
+enum class Axis { X, Y, Z };
+// Every cell whose coordinate on `axis` equals the cursor cell's.
+void FillPlane(EditorState& s, Axis axis, Cell value);
+// The box, its shell and the line from A to B; nothing while A or B is unset.
+void FillBox(EditorState& s, Cell value);
+void FillHollowBox(EditorState& s, Cell value);
+void FillLine(EditorState& s, Cell value);
+// The light of every cell of the box from A to B moves by `factor`, held in 0..255.
+void LightBox(EditorState& s, int factor);
+
+// The cells a line from a to b sets, in order (empty when a == b).
+std::vector<CellPos> LineCells(const CellPos& a, const CellPos& b);
+
+// Index of the marker on a cell, or -1.
+int ClipMarkerAt(const World& w, const CellPos& c);
+int EventMarkerAt(const World& w, const CellPos& c);
+// The clip or behaviour of the marker on the target cell; false (and nothing
+// changed) when no marker of that kind lies there.
+bool SetMarkerClip(EditorState& s, int clip);
+bool SetMarkerBehaviour(EditorState& s, int behaviour);
+
+// Names for the lists: every non-empty name with its index, in index order.
+struct NamedEntry {
+    int index = 0;
+    std::string name;
+};
+std::vector<NamedEntry> ObjectNames(const World& w);
+std::vector<NamedEntry> ClipNames(const World& w);
+std::vector<NamedEntry> BehaviourNames(const World& w);
+// The highest index whose name equals `name`, or -1.
+int HighestNamed(const std::vector<NamedEntry>& entries, const std::string& name);
+
+}  // namespace zq

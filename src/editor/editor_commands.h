@@ -1,0 +1,68 @@
+// The editor's level commands (New, Load, Save) and the rules of its number
+// prompts, kept apart from the window so they are tested without one.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/resolver.h"
+#include "editor/editor_state.h"
+#include "world/level_file.h"
+
+namespace zq {
+
+inline constexpr const char* kNotANumber = "You must enter a number.";
+inline constexpr const char* kNotAPositiveNumber = "You must enter a positive number.";
+inline constexpr const char* kNotEnoughMemory = "Not enough memory.";
+
+// One prompt answer.  Empty ends the command without change; a number is an
+// optional "-" followed by digits (surrounding blanks ignored, values beyond
+// the 32-bit range held at its ends); anything else gets the rejection message.
+struct PromptNumber {
+    enum Kind { Empty, Rejected, Number } kind = Empty;
+    int value = 0;
+};
+PromptNumber ParsePromptNumber(const std::string& text);
+
+// A dimension answer: 0 becomes 1.
+int DimensionAnswer(int value);
+// Why a new level of these sizes cannot be made ("" when it can): the same
+// limits the level loader holds files to.
+std::string NewLevelSizeError(int sizeX, int sizeY, int sizeZ);
+// Sentries: above 255 becomes 255, below 0 becomes 0.
+int SentryCountAnswer(int value);
+// A Goto coordinate: negative becomes 0, above the size becomes the size.
+int GotoAnswer(int value, int size);
+// Description and author are short strings of at most 255 bytes.
+std::string ShortStringAnswer(const std::string& text);
+
+// New: both Worlds get the new grid, the level its new-level state, the cursor
+// the middle of the floor, and the snapshot the fresh level.  The file name is
+// cleared so that Save cannot overwrite the level that was open before.
+// Returns the message to show ("" on success); on failure nothing changed.
+std::string NewLevel(EditorState& s, int sizeX, int sizeY, int sizeZ);
+
+// Load: reads `path` into the working World (behaviours of the previous level
+// are dropped) and the snapshot; the cursor goes to the start cell facing the
+// start heading.  Throws LoadError with the loader's message and leaves the
+// editor unchanged when the file cannot be used.
+void LoadLevel(EditorState& s, const DataResolver& data, const std::string& path, const LevelLoadHooks& hooks);
+
+// Save: writes the working World to `path`; on success the file name becomes
+// `path` and the level counts as saved.
+bool SaveLevel(EditorState& s, const std::string& path);
+
+// Number of sentries: stores the count and puts every sentry in its start state.
+void SetSentryCount(EditorState& s, int count);
+void SetRandomSeed(EditorState& s, int seed);
+
+// The window caption: "Zorvo Quib - Level Editor" until a file name was ever
+// set, then "Level Editor" with " - " and the file name when there is one;
+// a trailing "*" marks unsaved changes.
+std::string EditorCaption(const EditorState& s, bool fileNameEverSet);
+
+// The info panel texts.
+std::string AxisLabel(char axis, int cell, int size);    // "X:12 / 100"
+std::string LuminosityLabel(int light);                  // "Luminosity: 50%"
+
+}  // namespace zq

@@ -1,0 +1,115 @@
+#include "editor/editor_state.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "editor/editing.h"
+#include "rules/rules_math.h"
+#include "world/level_file.h"
+
+namespace zq {
+
+namespace {
+
+// The centre of the cell nearest to a coordinate, so that the small errors of
+// sin and cos at quarter turns never pile up over many moves.
+float NearestCentre(float v) {
+    const float half = kCellSize / 2.0f;
+    return std::round((v - half) / kCellSize) * kCellSize + half;
+}
+
+void Follow(float& shown, float target, float factor) { shown += (target - shown) * factor; }
+
+}  // namespace
+
+CellPos CursorCell(const CursorPos& p) { return {CellOf(p.x), CellOf(p.y), CellOf(p.z)}; }
+
+CursorPos CellCentre(const CellPos& c) {
+    const float half = kCellSize / 2.0f;
+    return {static_cast<float>(c.x) * kCellSize + half, static_cast<float>(c.y) * kCellSize + half,
+            static_cast<float>(c.z) * kCellSize + half};
+}
+
+void JumpCursor(EditorState& s, const CellPos& cell) {
+    s.cursorTarget = CellCentre(cell);
+    s.cursorShown = s.cursorTarget;
+}
+
+void MoveCursor(EditorState& s, CursorMove move) {
+    const double sn = HeadingSin(s.cursorHeading), cs = HeadingCos(s.cursorHeading);
+    CursorPos& t = s.cursorTarget;
+    auto shift = [&t](double dx, double dy, double dz) {
+        t.x = NearestCentre(static_cast<float>(t.x + dx * kCellSize));
+        t.y = NearestCentre(static_cast<float>(t.y + dy * kCellSize));
+        t.z = NearestCentre(static_cast<float>(t.z + dz * kCellSize));
+    };
+    switch (move) {
+        case CursorMove::Forward: shift(sn, 0, cs); break;
+        case CursorMove::Back: shift(-sn, 0, -cs); break;
+        case CursorMove::Right: shift(cs, 0, -sn); break;
+        case CursorMove::Left: shift(-cs, 0, sn); break;
+        case CursorMove::Up: shift(0, 1, 0); break;
+        case CursorMove::Down: shift(0, -1, 0); break;
+        case CursorMove::TurnRight: s.cursorHeading += kEditorTurnStep; break;
+        case CursorMove::TurnLeft: s.cursorHeading -= kEditorTurnStep; break;
+        case CursorMove::LookUp: s.viewPitch = std::max(s.viewPitch - kEditorPitchStep, -kEditorMaxPitch); break;
+        case CursorMove::LookDown: s.viewPitch = std::min(s.viewPitch + kEditorPitchStep, kEditorMaxPitch); break;
+        case CursorMove::ZoomIn: s.viewDistance = std::max(s.viewDistance - kEditorZoomStep, 0.0f); break;
+        case CursorMove::ZoomOut: s.viewDistance = std::min(s.viewDistance + kEditorZoomStep, kEditorMaxDistance); break;
+    }
+}
+
+void ClampCursor(EditorState& s) {
+    const World& w = *s.working;
+    const float half = kCellSize / 2.0f;
+    auto clamp = [half](float& v, int size) {
+        const float top = static_cast<float>(size) * kCellSize - half;
+        v = std::max(half, std::min(v, top));
+    };
+    clamp(s.cursorTarget.x, w.sizeX);
+    clamp(s.cursorTarget.y, w.sizeY);
+    clamp(s.cursorTarget.z, w.sizeZ);
+}
+
+void FollowCursor(EditorState& s, int elapsedMs) {
+    // A quarter of the way per 90 ms.  After a long stall (a dialog, a slow
+    // frame) the step is held at the whole way, so the view lands on its
+    // target instead of swinging past it.
+    const float elapsed = static_cast<float>(std::clamp(elapsedMs, 0, 1000));
+    const float factor = std::min(0.25f * elapsed / 90.0f, 1.0f);
+    Follow(s.cursorShown.x, s.cursorTarget.x, factor);
+    Follow(s.cursorShown.y, s.cursorTarget.y, factor);
+    Follow(s.cursorShown.z, s.cursorTarget.z, factor);
+    Follow(s.shownHeading, s.cursorHeading, factor);
+    Follow(s.shownPitch, s.viewPitch, factor);
+    Follow(s.shownDistance, s.viewDistance, factor);
+}
+
+WorldCamera EditorCamera(const EditorState& s) {
+    const double h = s.shownHeading, p = s.shownPitch, d = s.shownDistance;
+    const double cp = AngleCos(p);
+    WorldCamera eye;
+    eye.x = static_cast<float>(s.cursorShown.x - d * AngleSin(h) * cp);
+    eye.y = static_cast<float>(s.cursorShown.y - d * AngleSin(p) + kEditorEyeLift);
+    eye.z = static_cast<float>(s.cursorShown.z - d * AngleCos(h) * cp);
+    eye.yaw = static_cast<int>(h);
+    eye.pitch = static_cast<int>(p);
+    eye.roll = 0;
+    return eye;
+}
+
+void InitEditor(EditorState& s) {
+    World& w = *s.working;
+    w.sentryCount = 0;
+    InitNewLevel(w, kEditorStartSide, kEditorStartSide, kEditorStartSide, 0);
+    ResetSentries(w, s.random, 0);
+    TakeSnapshot(s);
+    JumpCursor(s, {kEditorStartSide / 2, 1, kEditorStartSide / 2});
+    s.cursorHeading = s.shownHeading = 0;
+    s.viewPitch = s.shownPitch = 0;
+    s.viewDistance = s.shownDistance = kEditorStartDistance;
+    s.paintObject = 0;
+    s.modified = false;
+}
+
+}  // namespace zq

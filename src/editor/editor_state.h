@@ -1,0 +1,96 @@
+// The level editor's state without any window toolkit: the working and undo
+// Worlds, the cursor with its smoothly following shown values, the view
+// angles, the paint object, the two marked points, and the cursor motion and
+// view camera that go with them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/random.h"
+#include "render/world_draw.h"
+#include "world/world.h"
+
+namespace zq {
+
+inline constexpr int kUnsetPoint = kFreeMarker;   // x of a point A or B not set yet
+inline constexpr float kEditorTurnStep = 8192;    // a quarter turn
+inline constexpr float kEditorPitchStep = 4096;
+inline constexpr float kEditorMaxPitch = 8192;    // straight down (negative) or up
+inline constexpr float kEditorZoomStep = 512;
+inline constexpr float kEditorMaxDistance = 2048;
+inline constexpr float kEditorStartDistance = 512;
+inline constexpr float kEditorEyeLift = 60;       // the eye sits this far above the orbit
+inline constexpr float kEditorLampRadius = 6144;
+inline constexpr int kEditorStartSide = 100;      // the empty level the editor opens with
+inline constexpr int kEditorMarkerRange = 12;     // markers and sentries drawn within this many cells
+
+struct CellPos {
+    int x = 0, y = 0, z = 0;
+    bool operator==(const CellPos&) const = default;
+};
+
+// A cursor position in world units; commands keep the target at cell centres.
+struct CursorPos {
+    float x = 0, y = 0, z = 0;
+};
+
+struct EditorState {
+    std::unique_ptr<World> working = std::make_unique<World>();
+    std::unique_ptr<World> undo = std::make_unique<World>();  // the single snapshot
+
+    CursorPos cursorTarget;
+    CursorPos cursorShown;
+    float cursorHeading = 0;  // 32768 per turn; turned in quarter steps
+    float shownHeading = 0;
+    float viewPitch = 0;      // -8192 (top view) .. 8192
+    float shownPitch = 0;
+    float viewDistance = kEditorStartDistance;  // camera behind the cursor, 0..2048
+    float shownDistance = kEditorStartDistance;
+    int previewYaw = 0, previewPitch = 0;        // the current-object preview's turn
+
+    Cell paintObject = 0;
+    CellPos pointA{kUnsetPoint, 0, 0};
+    CellPos pointB{kUnsetPoint, 0, 0};
+    std::string fileName;     // the level last loaded or saved
+    bool dialogOpen = false;  // a prompt is open: the keyboard is not polled
+    bool waitForKeysUp = false;  // after a prompt: nothing acts until every key is up
+    bool textured = true;     // object definitions at "High" (true) or "Low"
+    bool modified = false;    // the working level differs from the file
+    int selectedSentry = 0;   // 1..sentryCount in the sentry list, 0 for none
+
+    Random random;
+};
+
+// The cell of a cursor position, and the centre of a cell.
+CellPos CursorCell(const CursorPos& p);
+CursorPos CellCentre(const CellPos& c);
+
+// Where cell edits act (the shown cursor) and where markers go (the target).
+inline CellPos EditCell(const EditorState& s) { return CursorCell(s.cursorShown); }
+inline CellPos TargetCell(const EditorState& s) { return CursorCell(s.cursorTarget); }
+
+// Puts target and shown cursor at the centre of a cell (no clamping: the
+// frame's clamp brings the target back inside).
+void JumpCursor(EditorState& s, const CellPos& cell);
+
+enum class CursorMove { Forward, Back, Left, Right, Up, Down, TurnLeft, TurnRight, LookUp, LookDown, ZoomIn, ZoomOut };
+void MoveCursor(EditorState& s, CursorMove move);
+
+// Holds the target inside the grid: each axis within [256, size * 512 - 256].
+void ClampCursor(EditorState& s);
+
+// The shown values move a quarter of the way to their targets per 90 ms
+// (elapsed time capped at 1000 ms).
+void FollowCursor(EditorState& s, int elapsedMs);
+
+// The level view's eye: behind the shown cursor at the shown distance, lifted
+// by the pitch, looking at it.
+WorldCamera EditorCamera(const EditorState& s);
+
+// Start-up: a 100-cell new level in both Worlds, no sentries, seed 0, the
+// cursor over the middle of the floor.
+void InitEditor(EditorState& s);
+
+}  // namespace zq

@@ -1,0 +1,177 @@
+// The level editor's main window: the level view, the info panel with its
+// icons, labels and lists, the object list and preview, the menus, prompts and
+// dialogs.  Qt input is turned into EditorKeyboard records here; everything
+// the commands do is in the toolkit-free editor code.
+#pragma once
+
+#include <QMainWindow>
+
+#include <QColor>
+#include <QElapsedTimer>
+#include <QSet>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "assets/graphics.h"
+#include "core/resolver.h"
+#include "editor/editor_keys.h"
+#include "editor/editor_state.h"
+#include "editor/editor_view.h"
+#include "shell/audio.h"
+#include "world/object_defs.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QToolButton;
+
+namespace zq {
+
+class GlRenderer;
+class GlView;
+class THelp;
+
+// Every question the window asks the user, so tests can answer without a
+// modal dialog.
+class EditorDialogs {
+public:
+    virtual ~EditorDialogs() = default;
+    // A one-line prompt; Cancel gives back `fallback`.
+    virtual std::string AskText(QWidget* parent, const std::string& title, const std::string& prompt,
+                                const std::string& fallback) = 0;
+    virtual void ShowMessage(QWidget* parent, const std::string& text) = 0;
+    virtual bool AskDiscard(QWidget* parent) = 0;  // unsaved changes: go on anyway?
+    virtual std::string OpenFile(QWidget* parent, const std::string& folder) = 0;
+    virtual std::string SaveFile(QWidget* parent, const std::string& proposed) = 0;
+    virtual std::optional<QColor> PickColour(QWidget* parent, const QColor& current) = 0;
+};
+
+// The dialogs of a desktop session.
+std::unique_ptr<EditorDialogs> MakeQtDialogs();
+
+struct EditorOptions {
+    std::filesystem::path dataDir;
+    std::string file;                        // opened at start-up, as Load does
+    std::filesystem::path settingsFile;      // the editor's own settings
+    std::filesystem::path programDir;        // where game_gl / game_soft are looked for
+    bool timer = true;                       // false: tests run frames themselves
+};
+
+// Where the editor keeps its settings: "leveleditor.ini" in the start folder
+// when it exists and is writable, else in the user's config folder.
+std::filesystem::path EditorSettingsPath(const std::filesystem::path& startDir);
+
+class TScreenForm : public QMainWindow {
+public:
+    TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<EditorDialogs> dialogs);
+    ~TScreenForm() override;
+
+    // Runs one frame: keys, clamp, follow, panel refresh, redraw.
+    void Frame(int elapsedMs);
+    // The start-up (normally on the first show).
+    void StartUp();
+    bool Started() const { return started_; }
+
+    EditorState& State() { return state_; }
+    QAction* Action(const QString& objectName) const;
+    GlView* LevelView() const { return levelView_; }
+    THelp* Help() const { return help_; }
+    const EditorKeyboard& Keys() const { return keys_; }
+    QString LevelLabel(char axis) const;
+
+    // The Test level command's files and program (also used by tests).
+    struct TestRun {
+        std::filesystem::path level;
+        std::filesystem::path program;
+        QStringList arguments;
+    };
+    std::optional<TestRun> PrepareTestRun(std::string& why);
+
+    // Commands (menu entries and icons).
+    void NewLevelCommand();
+    void LoadCommand();
+    bool LoadFile(const std::string& path);
+    void SaveCommand();
+    void SaveAsCommand();
+    void SentryCountCommand();
+    void SetSentryPosition(int k);
+    void ChooseObject(const QString& name);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildWindow();
+    void BuildMenus();
+    QAction* AddAction(QMenu* menu, const QString& caption, const QString& name, std::function<void()> run,
+                       const QKeySequence& shortcut = {});
+    void Command(std::function<void()> run);
+    void DrawLevel(GlRenderer& renderer);
+    void DrawPreview(GlRenderer& renderer);
+    void LoadBank(bool high);
+    void SetFog(int red, int green, int blue);
+    void RefreshPanel();
+    void RebuildLists();
+    void RebuildSentryList();
+    void LayOut();
+    std::optional<int> AskNumber(const std::string& title, const std::string& prompt, const std::string& fallback,
+                                 const char* rejection);
+    std::string AskString(const std::string& title, const std::string& prompt, const std::string& fallback);
+    bool ConfirmDiscard();
+    void RememberFolder(const std::string& file);
+    std::string LastFolder() const;
+    void TestLevel();
+    void BoostDisplay();
+    void KeyEvent(QKeyEvent* event, bool down);
+    void ReleaseAllKeys();
+    void PickAt(const QPoint& point);
+
+    EditorOptions options_;
+    DataResolver data_;
+    Audio& audio_;
+    std::unique_ptr<EditorDialogs> dialogs_;
+    EditorState state_;
+    std::unique_ptr<Graphics> graphics_;
+    BankAssets bank_;
+    EditorMarkers markers_;
+    WorldDrawState draw_, previewDraw_;
+    WorldDrawHooks hooks_;
+    EditorKeyboard keys_, previousKeys_;
+    QSet<int> held_;  // every key held now, ours or not
+    bool started_ = false;
+    bool fileNameEverSet_ = false;
+    std::string shownCaption_;
+    QTimer timer_;
+    QElapsedTimer clock_;
+    int lastSentryCount_ = -1;
+
+    GlView* levelView_ = nullptr;
+    GlView* currentView_ = nullptr;
+    QWidget* infoBox_ = nullptr;
+    QWidget* selectObjectBox_ = nullptr;
+    QLabel* xLabel_ = nullptr;
+    QLabel* yLabel_ = nullptr;
+    QLabel* zLabel_ = nullptr;
+    QLabel* luminosityLabel_ = nullptr;
+    QListWidget* musicBox_ = nullptr;
+    QPushButton* play_ = nullptr;
+    QPushButton* stop_ = nullptr;
+    QListWidget* nmeList_ = nullptr;
+    QPushButton* setNmePos_ = nullptr;
+    QListWidget* eventBox_ = nullptr;
+    QComboBox* objectCombo_ = nullptr;
+    THelp* help_ = nullptr;
+    QPoint dragFrom_;
+    bool lowResolution_ = false;
+    bool stretching_ = false;
+};
+
+}  // namespace zq
