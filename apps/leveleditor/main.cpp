@@ -4,67 +4,64 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
+#include "core/command_line.h"
+#include "core/data_dir.h"
 #include "core/errors.h"
 #include "editor/qt/editor_window.h"
 #include "editor/qt/gl_view.h"
 #include "platform/sdl_audio.h"
 
-#ifndef ZQ_DEFAULT_DATA_DIR
-#define ZQ_DEFAULT_DATA_DIR "data"
-#endif
-
 namespace {
 
 struct EditorArgs {
-    std::string dataDir = ZQ_DEFAULT_DATA_DIR;
+    std::optional<std::string> dataArg;
     std::string file;
-    bool help = false;
-    std::string error;
 };
 
-// The editor's whole command line, in one place so it can follow the games'.
-// Read before Qt starts, so --help works without a display.
-EditorArgs ParseEditorArgs(int argc, char** argv) {
-    EditorArgs out;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--data") {
-            if (i + 1 >= argc) {
-                out.error = "--data needs a folder";
-                return out;
-            }
-            out.dataDir = argv[++i];
-        } else if (a == "--help" || a == "-h") {
-            out.help = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            out.error = "unknown option " + a;
-            return out;
-        } else if (out.file.empty()) {
-            out.file = a;
-        } else {
-            out.error = "only one level file can be opened";
-            return out;
-        }
-    }
-    return out;
+// The editor's command line, in the same table form as the games': --data,
+// one optional level file, --help and --version.  Read before Qt starts, so
+// --help works without a display.
+zq::CommandLineRules EditorCommandLine(EditorArgs& out) {
+    zq::CommandLineRules rules;
+    rules.program = "leveleditor";
+    rules.summary = "The Zorvo Quib level editor.";
+    rules.positionalUsage = "[FILE.lev]";
+    rules.options.push_back({"--data", "DIR", "the data folder", [&out](const std::string& v) -> std::optional<std::string> {
+                                 out.dataArg = v;
+                                 return std::nullopt;
+                             }});
+    rules.positional = [&out](const std::string& arg, int) -> std::optional<std::string> {
+        if (!out.file.empty()) return "only one level file can be opened";
+        out.file = arg;
+        return std::nullopt;
+    };
+    rules.footer =
+        "FILE.lev opens as File > Load does.  Without --data the data folder is $ZQ_DATA,\n"
+        "else \"data\" beside the program, else ../share/zorvoquib from the program's folder.\n";
+    return rules;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const EditorArgs args = ParseEditorArgs(argc, argv);
-    if (args.help || !args.error.empty()) {
-        if (!args.error.empty()) std::fprintf(stderr, "leveleditor: %s\n", args.error.c_str());
-        std::fprintf(args.help ? stdout : stderr, "usage: leveleditor [--data DIR] [FILE.lev]\n");
-        return args.help ? 0 : 2;
-    }
+    EditorArgs args;
+    const zq::CommandLineRules rules = EditorCommandLine(args);
+    const zq::CommandLineResult parsed = zq::ParseCommandLine(rules, zq::ArgumentList(argc, argv));
+    if (const int code = zq::ReportCommandLine(rules, parsed); code >= 0) return code;
+    const zq::DataDirSearch search = zq::FindDataDir(args.dataArg, zq::ProgramPath(argc > 0 ? argv[0] : nullptr));
     zq::UseCompatibilityGl();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Level editor");
     zq::EditorOptions options;
-    options.dataDir = args.dataDir;
+    if (!search.found) {
+        std::fprintf(stderr, "leveleditor: %s\n", search.NotFoundMessage().c_str());
+        QMessageBox::critical(nullptr, "Level editor", QString::fromStdString(search.NotFoundMessage()));
+        return 1;
+    }
+    options.dataDir = search.found->string();
     options.file = args.file;
     options.settingsFile = zq::EditorSettingsPath(std::filesystem::current_path());
     options.programDir = QCoreApplication::applicationDirPath().toStdString();

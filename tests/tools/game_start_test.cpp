@@ -21,7 +21,7 @@ std::string Data() { return (kBuild / "data").string(); }
 
 std::vector<fs::path> Programs() {
     std::vector<fs::path> programs;
-    for (const char* name : {"game_soft", "game_gl", "zqtool"})
+    for (const char* name : {"game_soft", "game_gl", "leveleditor", "zqtool"})
         if (fs::exists(kBuild / name)) programs.push_back(kBuild / name);
     return programs;
 }
@@ -60,6 +60,14 @@ TEST(GameStart, HelpVersionAndUnknownArguments) {
         EXPECT_NE(bad.err.find("--bogus"), std::string::npos) << bad.err;
         EXPECT_NE(bad.err.find("usage: "), std::string::npos) << bad.err;
     }
+}
+
+TEST(GameStart, EditorOpensOneLevelFileAtMost) {
+    if (!fs::exists(kBuild / "leveleditor")) GTEST_SKIP() << "the editor is not built here";
+    TempDir work;
+    ToolRun run = RunShell((kBuild / "leveleditor").string() + " a.lev b.lev", work);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("only one level file"), std::string::npos) << run.err;
 }
 
 TEST(GameStart, GamesTakeNetworkFirstAndNoOtherPositional) {
