@@ -1,0 +1,115 @@
+// The game messages players exchange: one 260-byte little-endian block per
+// message, encoded and checked here and nowhere else.  The rest of the game
+// only ever sees the decoded records, and only valid ones.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+
+namespace zq {
+
+inline constexpr std::size_t kGameMessageSize = 260;
+using MessageBytes = std::array<std::uint8_t, kGameMessageSize>;
+
+inline constexpr int kMaxPlayers = 4;
+
+enum MessageType : std::int32_t {
+    kMsgStart = 10,
+    kMsgPlayerState = 11,
+    kMsgCellEvent = 12,
+    kMsgPing = 13,
+    kMsgPingAnswer = 14,
+    kMsgSentryStep = 15,
+    kMsgSentryPosition = 16,
+    kMsgStartLevel = 17,
+    kMsgLevelTimer = 18,
+    kMsgBackToTitle = 19,
+};
+
+// Host to one player: which slot the receiver is, how many others there are
+// and how often to send.  `slotIds` (an addition after the listed fields)
+// carries the session id of every slot, so every machine maps senders to
+// slots the same way; 0 for slots not in play.
+struct StartMsg {
+    std::int32_t slot = 0;        // byte at 4
+    std::int32_t lastPlayer = 0;  // byte at 5
+    std::int32_t intervalMs = 0;  // at 8
+    std::array<std::int32_t, kMaxPlayers> slotIds{};  // at 12, 16, 20, 24
+};
+
+struct PlayerStateMsg {
+    std::int32_t slot = 0;  // byte at 4
+    std::int32_t x = 0, y = 0, z = 0;
+    std::int32_t heading = 0;
+    std::int32_t velX = 0, velY = 0, velZ = 0;
+    std::int32_t turnRate = 0;
+    std::int32_t animState = 0;
+    std::int32_t blendTime = 0;
+    std::int32_t levelIndex = -1;
+    std::int32_t lives = 0;
+};
+
+struct CellEventMsg {
+    std::int32_t slot = 0;  // byte at 4
+    std::int32_t code = 0;  // byte at 5: 100..106
+    std::int32_t x = 0, y = 0, z = 0;
+    std::int32_t value = 0;  // refill ms, heading or the cell's object
+};
+
+struct PingMsg {};
+struct PingAnswerMsg {};
+struct SentryStepMsg {};
+
+struct SentryPositionMsg {
+    std::int32_t number = 0;  // 1-based in the World's sentry list
+    std::int32_t x = 0, y = 0, z = 0;
+    std::int32_t heading = 0;
+};
+
+struct StartLevelMsg {
+    std::int32_t level = 0;
+};
+
+struct LevelTimerMsg {
+    std::int32_t timeLeftMs = 0;
+};
+
+struct BackToTitleMsg {};
+
+using GameMessage = std::variant<StartMsg, PlayerStateMsg, CellEventMsg, PingMsg, PingAnswerMsg, SentryStepMsg,
+                                 SentryPositionMsg, StartLevelMsg, LevelTimerMsg, BackToTitleMsg>;
+
+std::int32_t MessageTypeOf(const GameMessage& message);
+
+// Writes every field at its offset; unlisted bytes are zero.
+MessageBytes EncodeMessage(const GameMessage& message);
+
+// What a received message is checked against: the receiver's own game.
+struct MessageLimits {
+    std::int32_t lastPlayer = 0;   // slots 0..lastPlayer are in play
+    std::int32_t sentryCount = 0;  // sentries of the loaded level
+    std::int32_t levelCount = 0;   // entries of the level list
+    std::int32_t sizeX = 0, sizeY = 0, sizeZ = 0;  // the loaded grid
+};
+
+struct DecodeResult {
+    std::optional<GameMessage> message;  // empty when the bytes were refused
+    std::string why;                     // one line saying why
+};
+
+// Reads a received block and checks every field against `limits`: a wrong
+// length, an unknown type, a slot outside 0..lastPlayer, a sentry number
+// outside 1..sentryCount, a level outside the list, a cell outside the grid or
+// an object outside 0..256 refuses the whole message.
+DecodeResult DecodeMessage(std::span<const std::uint8_t> bytes, const MessageLimits& limits);
+
+// The send interval the host picks from the slowest measured round trip:
+// 5% above it, never below 10 ms.
+std::int32_t RefreshIntervalFor(std::int32_t longestRoundTripMs);
+
+}  // namespace zq
