@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <ctime>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -16,6 +18,9 @@
 #include "core/errors.h"
 #include "core/file_io.h"
 #include "core/text.h"
+#include "net/net_play.h"
+#include "net/net_settings.h"
+#include "platform/enet_transport.h"
 #include "platform/sdl_audio.h"
 #include "platform/sdl_input.h"
 #include "platform/sdl_window_util.h"
@@ -169,7 +174,8 @@ void WriteScreenshot(const std::string& program, Game& game, const std::string& 
         std::cerr << program << ": screenshot " << path << ": " << why << "\n";
 }
 
-void DumpState(const std::string& program, const Game& game, long long frames, const std::string& path) {
+void DumpState(const std::string& program, const Game& game, const NetPlay* net, long long frames,
+               const std::string& path) {
     const Actor& hero = game.actors.Local();
     const World& world = *game.world;
     nlohmann::json state;
@@ -193,6 +199,16 @@ void DumpState(const std::string& program, const Game& game, long long frames, c
     state["statusText"] = game.shell.status.shown ? Latin1ToUtf8(game.shell.status.text) : std::string();
     state["fadeActive"] = game.shell.fade.active;
     state["frames"] = frames;
+    state["localPlayer"] = game.actors.localPlayer;
+    state["lastPlayer"] = game.actors.lastPlayer;
+    nlohmann::json players = nlohmann::json::array();
+    for (int i = 0; i <= game.actors.Last(); ++i) {
+        const Actor& a = game.actors.actor[static_cast<std::size_t>(i)];
+        nlohmann::json p = {{"slot", i}, {"x", a.x}, {"y", a.y}, {"z", a.z}, {"levelIndex", a.levelIndex}, {"lives", a.lives}};
+        if (net && net->gone[static_cast<std::size_t>(i)]) p["gone"] = true;
+        players.push_back(p);
+    }
+    state["players"] = players;
     if (!WriteFileAtomic(path, state.dump(2) + "\n")) std::cerr << program << ": cannot write " << path << "\n";
 }
 
@@ -209,6 +225,72 @@ void StartFirstScreen(Game& game, const GameOptions& options) {
     else if (options.startLevel) StartAt(game, std::min(*options.startLevel, std::max(0, game.shell.levelCount - 1)));
     else SetScreen(game, kScreenTitle);
 }
+
+// The network pieces of one program: the transport, the session over it and
+// the game's side, torn down after the game.
+struct Network {
+    Network(const NetworkSettings& settings)
+        : transport(MakeEnetTransport(settings)), session(*transport), play(session) {}
+    std::unique_ptr<NetTransport> transport;
+    NetSession session;
+    NetPlay play;
+};
+
+bool WantsNetwork(const GameOptions& o) { return o.network || o.networkHost || o.networkJoin; }
+
+std::unique_ptr<Network> OpenNetwork(Game& game, const GameOptions& options, const SettingsFile& file) {
+    NetworkSettings settings = ReadNetworkSettings(file);
+    if (options.networkPort) settings.port = *options.networkPort;
+    if (options.networkJoin) {
+        // Only the named machine is asked: nothing goes to the broadcast address.
+        const std::string& join = *options.networkJoin;
+        settings.hosts = {join.substr(join.find('@') + 1)};
+        settings.broadcast = false;
+    }
+    auto network = std::make_unique<Network>(settings);
+    AttachNetPlay(game, network->play);
+    OpenLobby(game, network->play);
+    return network;
+}
+
+// Picks a provider entry of the lobby by name.
+bool SelectListEntry(NetPlay& net, const std::string& name) {
+    const auto& list = net.panel.list;
+    auto it = std::find(list.begin(), list.end(), name);
+    if (it == list.end()) return false;
+    net.panel.selected = static_cast<std::int32_t>(it - list.begin());
+    return true;
+}
+
+// Scripted hosting and joining: the nickname, the provider, "Create Game" or
+// "Join Game" at once, then "Go" once enough players are in, or "Select Game"
+// on the first session found.
+class LobbyScript {
+public:
+    LobbyScript(Game& game, NetPlay& net, const GameOptions& options) : game_(game), net_(net), options_(options) {
+        const std::string nick = options.networkHost ? *options.networkHost
+                                                     : options.networkJoin->substr(0, options.networkJoin->find('@'));
+        SubmitNickname(game, net, nick);
+        SelectListEntry(net, kUdpProvider);
+        if (options.networkHost) LobbyNewGame(game, net);
+        else LobbyJoinGame(game, net);
+    }
+    void Step() {
+        if (options_.networkHost && net_.lobbyState == kLobbyInSession) {
+            int present = 0;
+            for (std::size_t i = 1; i < net_.session.Players().size(); ++i) present += net_.session.Players()[i].gone ? 0 : 1;
+            if (present >= options_.networkPlayers) LobbyNewGame(game_, net_);
+        } else if (options_.networkJoin && net_.lobbyState == kLobbyChooseSession && !net_.panel.list.empty()) {
+            net_.panel.selected = 0;
+            LobbyJoinGame(game_, net_);
+        }
+    }
+
+private:
+    Game& game_;
+    NetPlay& net_;
+    const GameOptions& options_;
+};
 
 int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOptions& options) {
     std::optional<ScriptedInput> scripted;
@@ -232,23 +314,53 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     auto game = std::make_unique<Game>(config, *scripted, *audio, host, backEnd.GameRenderer(), backEnd.Overlay());
     InitGame(*game);
     ResetFrameClock(game->shell, 0);
-    StartFirstScreen(*game, options);
+    std::unique_ptr<Network> network;
+    std::optional<LobbyScript> lobby;
+    if (WantsNetwork(options)) {
+        SettingsFile file = options.settings ? SettingsFile::Load(*options.settings).value_or(SettingsFile{}) : SettingsFile{};
+        network = OpenNetwork(*game, options, file);
+        if (options.networkHost || options.networkJoin) lobby.emplace(*game, network->play, options);
+    } else {
+        StartFirstScreen(*game, options);
+    }
 
+    // The other machines run in real time, so a networked run does too: each
+    // frame lasts its frame time on the clock.
+    const auto clockStart = std::chrono::steady_clock::now();
+    constexpr auto kLobbyLimit = std::chrono::seconds(30);
+    bool inLobby = network != nullptr;
+    bool played = false;
+    int exitCode = 0;
     std::uint32_t ticks = 0;
     long long frame = 0;
     const int defaultMs = options.frameMs.value_or(30);
     ScreenshotKey screenshotKey;
     while (!host.quit) {
-        if (options.frames && frame >= *options.frames) break;
+        if (inLobby && !game->shell.networkLobby) {
+            inLobby = false;
+            if (options.networkHost && options.startLevel && game->actors.localPlayer == 0)
+                StartAt(*game, std::min(*options.startLevel, std::max(0, game->shell.levelCount - 1)));
+        }
+        if (inLobby && std::chrono::steady_clock::now() - clockStart > kLobbyLimit) {
+            std::cerr << program << ": "
+                      << (options.networkJoin ? "no network game found at " + options.networkJoin->substr(options.networkJoin->find('@') + 1)
+                                              : std::string("not enough players joined the network game"))
+                      << " within 30 s\n";
+            exitCode = 1;
+            break;
+        }
+        if (!inLobby && options.frames && frame >= *options.frames) break;
         int frameMs = defaultMs;
-        if (options.input) {
+        if (options.input && !inLobby) {  // the script starts once the game has
             if (!scripted->Advance()) break;
             frameMs = scripted->FrameMs();
         }
-        ++frame;
+        if (!inLobby) ++frame;
         ticks += static_cast<std::uint32_t>(frameMs);
+        if (network) std::this_thread::sleep_until(clockStart + std::chrono::milliseconds(ticks));
         try {
             GameFrame(*game, ticks);
+            if (lobby && inLobby) lobby->Step();
         } catch (const FatalError&) {
             throw;
         } catch (const std::exception& e) {
@@ -257,14 +369,17 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
         screenshotKey.Check(program, *game, *scripted);
         for (const auto& [path, at] : options.screenshots)
             if (at == frame) WriteScreenshot(program, *game, path);
+        played = played || game->shell.screen == kScreenPlay;
+        if (options.untilTitle && played && game->shell.screen == kScreenTitle) break;
     }
     for (const auto& [path, at] : options.screenshots)
         if (at < 0) WriteScreenshot(program, *game, path);
-    if (options.dumpState) DumpState(program, *game, frame, *options.dumpState);
+    if (options.dumpState) DumpState(program, *game, network ? &network->play : nullptr, frame, *options.dumpState);
     ShutdownGame(*game);
     game.reset();
+    network.reset();
     backEnd.Close();
-    return 0;
+    return exitCode;
 }
 
 int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOptions& options) {
@@ -310,7 +425,9 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     if (!options.frameMs) game->shell.clock = [] { return static_cast<std::uint32_t>(SDL_GetTicks()); };
     InitGame(*game);
     ResetFrameClock(game->shell, SDL_GetTicks());
-    StartFirstScreen(*game, options);
+    std::unique_ptr<Network> network;
+    if (WantsNetwork(options)) network = OpenNetwork(*game, options, savedFile.value_or(SettingsFile{}));
+    else StartFirstScreen(*game, options);
 
     InputRecorder recorder;
     ScreenshotKey screenshotKey;
@@ -345,7 +462,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     }
     for (const auto& [path, at] : options.screenshots)
         if (at < 0) WriteScreenshot(program, *game, path);
-    if (options.dumpState) DumpState(program, *game, frame, *options.dumpState);
+    if (options.dumpState) DumpState(program, *game, network ? &network->play : nullptr, frame, *options.dumpState);
     if (options.record && !WriteFileAtomic(*options.record, recorder.Text()))
         std::cerr << program << ": cannot write " << *options.record << "\n";
     game->settings.left = windowed.left;
@@ -354,6 +471,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     game->settings.height = windowed.height;
     ShutdownGame(*game);
     game.reset();
+    network.reset();
     backEnd.Close();
     SDL_Quit();
     return 0;
@@ -425,6 +543,36 @@ std::vector<CommandOption> GameOptionTable(GameOptions& o) {
              return std::nullopt;
          }},
         {"--dump-state", "FILE.json", "write the game's state as JSON when the run ends", text(o.dumpState)},
+        {"--until-title", "", "headless: end the run when play gives way to the title screen", flag(o.untilTitle)},
+        {"--network", "", "open the network lobby (as /NETWORK does)", flag(o.network)},
+        {"--network-host", "NICK", "host a network game on the UDP provider", text(o.networkHost)},
+        {"--network-players", "N", "the host presses Go once N players (1 to 4) are in",
+         [&o](const std::string& value) -> std::optional<std::string> {
+             long long n = 0;
+             if (auto why = ReadNumber("--network-players", value, 1, n)) return why;
+             if (n > kMaxPlayers) return "--network-players takes 1 to 4";
+             o.networkPlayers = static_cast<int>(n);
+             return std::nullopt;
+         }},
+        {"--network-port", "P", "the UDP port of the hosted or joined game",
+         [&o](const std::string& value) -> std::optional<std::string> {
+             long long n = 0;
+             if (auto why = ReadNumber("--network-port", value, 1, n)) return why;
+             if (n > 65535) return "--network-port takes 1 to 65535";
+             o.networkPort = static_cast<int>(n);
+             return std::nullopt;
+         }},
+        {"--network-join", "NICK@HOST[:PORT]", "join the first network game found at that address",
+         [&o](const std::string& value) -> std::optional<std::string> {
+             std::string hostName;
+             int port = 0;
+             const auto at = value.find('@');
+             if (at == std::string::npos || at == 0 ||
+                 !SplitHostPort(value.substr(at + 1), kDefaultGamePort, hostName, port))
+                 return "--network-join takes NICK@HOST[:PORT]";
+             o.networkJoin = value;
+             return std::nullopt;
+         }},
         {"--verbose", "", "say on stderr what the start finds (such as no sound device)", flag(o.verbose)},
     };
 }
@@ -451,6 +599,8 @@ GameOptions ParseGameOptions(const std::string& program, int argc, char** argv) 
     CommandLineResult result = ParseCommandLine(rules, ArgumentList(argc, argv));
     if (result.action == CommandLineAction::Run && o.headless && !o.frames && !o.input)
         result = {CommandLineAction::Error, "--headless needs --frames or --input"};
+    if (result.action == CommandLineAction::Run && o.networkHost && o.networkJoin)
+        result = {CommandLineAction::Error, "--network-host and --network-join exclude each other"};
     if (const int code = ReportCommandLine(rules, result); code >= 0) std::exit(code);
 
     const DataDirSearch search = FindDataDir(o.dataArg, ProgramPath(argc > 0 ? argv[0] : nullptr));

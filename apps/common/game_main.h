@@ -32,6 +32,12 @@ struct GameOptions {
     std::vector<std::pair<std::string, long long>> screenshots;  // frame -1: at the end
     std::optional<std::string> dumpState;
     std::optional<std::string> settings;
+    // Network play: scripted hosting and joining (the lobby itself: `network`).
+    std::optional<std::string> networkHost;   // the host's nickname
+    int networkPlayers = 2;                   // the host presses "Go" once this many are in
+    std::optional<int> networkPort;
+    std::optional<std::string> networkJoin;   // NICK@HOST[:PORT]
+    bool untilTitle = false;                  // headless: end when play gives way to the title
 };
 
 // A game program's back end and the window it draws into.

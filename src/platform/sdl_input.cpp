@@ -164,4 +164,13 @@ JoystickState SdlInput::Joystick() {
     return s;
 }
 
+std::optional<CursorPosition> SdlInput::Cursor() {
+    if (!window_) return std::nullopt;
+    int w = 0, h = 0, x = 0, y = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    if (w <= 0 || h <= 0) return std::nullopt;
+    SDL_GetMouseState(&x, &y);
+    return CursorPosition{static_cast<float>(x) / static_cast<float>(w), static_cast<float>(y) / static_cast<float>(h)};
+}
+
 }  // namespace zq

@@ -32,6 +32,7 @@ public:
     bool KeyDown(Key key) override;
     MouseMotion TakeMouseMotion(bool capture) override;
     JoystickState Joystick() override;
+    std::optional<CursorPosition> Cursor() override;
 
 private:
     void OpenController(int deviceIndex);

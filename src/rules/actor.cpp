@@ -41,6 +41,21 @@ void ResetActorsForLevel(Actors& actors, const World& world) {
     }
 }
 
+void PutOnStartPoint(Actor& a, const World& world) {
+    a.x = static_cast<float>(kCellSize * world.startX + kCellSize / 2);
+    a.y = static_cast<float>(kCellSize * world.startY + a.height - kCellSize / 2);
+    a.z = static_cast<float>(kCellSize * world.startZ + kCellSize / 2);
+    a.heading = static_cast<float>(world.startHeading);
+    a.pitch = a.roll = 0;
+    a.lightRange = a.lightTarget = kLightNormal;
+    // Without this he would stay in the dead pose, which the sentries ignore.
+    a.velX = a.velY = a.velZ = 0;
+    a.fallSpeed = 0;
+    a.onLadder = false;
+    a.animState = kPoseStand;
+    a.blendTime = 250;
+}
+
 void ResetActorsForGame(Actors& actors) {
     for (Actor& a : actors.actor) {
         a.cameraDistance = 0;

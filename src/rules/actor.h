@@ -99,6 +99,9 @@ struct Actors {
 
 // Puts every Actor on the World's start point with the values of a fresh level.
 void ResetActorsForLevel(Actors& actors, const World& world);
+// A network player after a death: back on the World's start point, standing,
+// with the normal light; the level itself goes on.
+void PutOnStartPoint(Actor& actor, const World& world);
 // A new game: three lives and the first-person view for everyone.
 void ResetActorsForGame(Actors& actors);
 

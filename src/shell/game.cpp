@@ -232,6 +232,7 @@ void SetScreen(Game& game, std::int32_t screen) {
         case kScreenTitle:
             shell.firstFrame = true;
             game.actors.Local().levelIndex = -1;
+            if (game.net.titleEntered) game.net.titleEntered();
             break;
         case kScreenPlay:
             game.play.menuOpen = false;
@@ -248,6 +249,7 @@ void SetScreen(Game& game, std::int32_t screen) {
 
 void StartLevel(Game& game, std::int32_t index) {
     if (index < 0 || index >= static_cast<std::int32_t>(game.levels.size())) return;
+    if (game.net.levelStarting) game.net.levelStarting(index);
     LoadLevel(game, game.levels[static_cast<std::size_t>(index)]);
 }
 
@@ -323,8 +325,11 @@ void GameFrame(Game& game, std::uint32_t ticks) {
     game.audio.CheckMusicEnd();
     TickFrameClock(shell, ticks);
     game.rules.time = shell.time;
+    if (game.net.beginFrame) game.net.beginFrame();
 
-    if (shell.cinematicPlaying) {
+    if (shell.networkLobby) {
+        if (game.net.lobbyFrame) game.net.lobbyFrame();
+    } else if (shell.cinematicPlaying) {
         CinematicFrame(game);
     } else {
         switch (shell.screen) {
@@ -368,7 +373,9 @@ void TitleFrame(Game& game) {
         title.scrollX = title.scrollY = 0;
     }
     const Commands& c = local.commands;
-    if (c.jump || c.look || c.action) {
+    // In a network game only the host starts the game; the others follow it.
+    const bool mayStart = game.actors.lastPlayer == 0 || game.actors.localPlayer == 0;
+    if (mayStart && (c.jump || c.look || c.action)) {
         if (!shell.fade.active) game.audio.PlaySound(kChoiceSoundSlot, false);
         GameStartFade(game, +1);
     }

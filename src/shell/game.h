@@ -89,6 +89,20 @@ struct ClipState {
     MeshRef blendMesh;  // working mesh for a cinematic's morphing objects
 };
 
+// What network play adds to the frame routine.  Every hook is empty in a
+// single-player program; the network module fills them.
+struct NetworkHooks {
+    std::function<void()> beginFrame;   // applies what arrived since the last frame
+    std::function<void()> lobbyFrame;   // the lobby screen, while shell.networkLobby
+    std::function<void()> playSends;    // the periodic sends of the play screen
+    std::function<void(std::int32_t level)> levelStarting;  // StartLevel, before the load
+    std::function<void()> titleEntered;
+    // True when every other living player of this level stands in the exit cell.
+    std::function<bool()> othersAtExit;
+    std::function<std::string(int slot)> playerName;
+    std::function<bool(int slot)> playerGone;  // left the game or lost the connection
+};
+
 struct GameConfig {
     std::filesystem::path dataDir;
     std::filesystem::path startDir;          // where "quib.ini" is looked for
@@ -135,6 +149,7 @@ struct Game {
     TitleState title;
     CreditsState creditsScreen;
     ClipState clips;
+    NetworkHooks net;
     MouseInput mouse;
     Listener soundListener;  // the camera the positional sounds are heard from
     std::string bankMode = "High";  // texture mode of the last bank load

@@ -44,6 +44,11 @@ struct MouseMotion {
     std::int32_t dy = 0;
 };
 
+// Where the mouse cursor is, as fractions of the picture from its top left.
+struct CursorPosition {
+    float x = 0, y = 0;
+};
+
 // What the platform (or a script) reports.  KeyDown answers true when the key
 // is down now or was pressed since the previous KeyDown of that key, so a tap
 // between two frames still counts once.
@@ -55,6 +60,8 @@ public:
     // when `capture` is set (mouse mode on).
     virtual MouseMotion TakeMouseMotion(bool capture) = 0;
     virtual JoystickState Joystick() = 0;
+    // The cursor over the picture; nothing without a pointer (scripts, tests).
+    virtual std::optional<CursorPosition> Cursor() { return std::nullopt; }
 };
 
 // The key of each command flag: forward, back, left, right, Button 1..4.

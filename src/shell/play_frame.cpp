@@ -172,6 +172,12 @@ bool LocalHeroStep(Game& game) {
         if (game.actors.lastPlayer == 0 && local.lives < 0) return false;  // the game-over fade runs
         local.cameraDistance = local.savedCameraDistance;
         const std::int32_t lives = local.lives;
+        if (game.actors.lastPlayer > 0) {
+            // The others play on in this level: only the hero goes back to the start.
+            PutOnStartPoint(local, *game.world);
+            if (lives >= 0) ShowStatusMessage(game.shell, std::to_string(lives) + " LIVES LEFT");
+            return true;
+        }
         StartLevel(game, local.levelIndex);
         if (lives >= 0) ShowStatusMessage(game.shell, std::to_string(lives) + " LIVES LEFT");
     }
@@ -258,6 +264,32 @@ void DrawIntro(Game& game) {
     if (t > 10000) play.introShown = false;
 }
 
+// The spinning marker over the exit cell, so the players find where to meet.
+void DrawExitMarker(Game& game, const WorldCamera& camera) {
+    const World& world = *game.world;
+    if (!game.bank->exitMesh) return;
+    if (std::abs(world.exitX - CellOf(camera.x)) >= 12 || std::abs(world.exitY - CellOf(camera.y)) >= 12 ||
+        std::abs(world.exitZ - CellOf(camera.z)) >= 12)
+        return;
+    game.renderer.AddMesh(*game.bank->exitMesh, kCellSize * world.exitX + kCellSize / 2,
+                          kCellSize * world.exitY + kCellSize / 2, kCellSize * world.exitZ + kCellSize / 2, -1, 0, 0, 0,
+                          0, game.play.exitSpin);
+}
+
+// F11: every player's name and lives, one line each.
+void DrawNetworkInfo(Game& game) {
+    std::string text;
+    for (int i = 0; i <= game.actors.Last(); ++i) {
+        const Actor& a = game.actors.actor[static_cast<std::size_t>(i)];
+        if (i > 0) text += '\r';
+        text += game.net.playerName ? game.net.playerName(i) : std::string();
+        text += ": ";
+        const bool gone = game.net.playerGone && game.net.playerGone(i);
+        text += gone || a.lives < 0 ? std::string("GAME OVER") : std::to_string(a.lives) + " LIVES";
+    }
+    DrawOverlayText(game, text, false, 0.7f, 0.01f);
+}
+
 void PlayDrawStep(Game& game) {
     World& world = *game.world;
     Actors& actors = game.actors;
@@ -279,6 +311,7 @@ void PlayDrawStep(Game& game) {
     game.soundListener = ListenerAt(params.camera);
     DrawWorld(world, renderer, game.drawState, params, game.drawHooks);
 
+    if (actors.lastPlayer > 0) DrawExitMarker(game, params.camera);
     game.play.exitSpin = RoundToInt(game.play.exitSpin + FrameScale(time, 200)) % 32768;
 
     const int camCellX = CellOf(params.camera.x), camCellY = CellOf(params.camera.y), camCellZ = CellOf(params.camera.z);
@@ -317,6 +350,13 @@ void PlayDrawStep(Game& game) {
         radar.sentries = std::span<const SentryState>(world.sentries.data(),
                                                       static_cast<std::size_t>(std::clamp(world.sentryCount, 0, kMaxSentries)));
         radar.alerted = [](const SentryState& s) { return s.lost == 0; };
+        std::array<std::array<float, 2>, kActorCount> others{};
+        std::size_t otherCount = 0;
+        for (int i = 0; i <= actors.Last(); ++i) {
+            const Actor& a = actors.actor[static_cast<std::size_t>(i)];
+            if (i != actors.localPlayer && a.levelIndex == local.levelIndex && a.lives >= 0) others[otherCount++] = {a.x, a.z};
+        }
+        radar.others = std::span<const std::array<float, 2>>(others.data(), otherCount);
         game.overlay.DrawRadar(radar);
     }
     if (game.play.menuOpen) {
@@ -349,6 +389,7 @@ void DrawHeadsUp(Game& game) {
             }
         }
     }
+    if (game.actors.lastPlayer > 0 && game.options.networkInfoShown) DrawNetworkInfo(game);
     DrawOverlayText(game, TwoDigits(world.objectDefs[kIngotType].cellCount), false, 0.962f, 0.625f);
     DrawOverlayText(game, TwoDigits(local.lives), false, 0.962f, 0.787f);
     DrawOverlayText(game, ThreeDigits(local.levelIndex + 1) + "/" + ThreeDigits(game.shell.levelCount), false, 0.962f,
@@ -365,6 +406,7 @@ void PlayFrame(Game& game) {
     RulesContext& rules = game.rules;
     rules.menuOpen = game.play.menuOpen;
 
+    if (game.net.playSends) game.net.playSends();
     if (actors.localPlayer == 0) SentryThink(world, actors, SentrySounds{game.bank->sentrySeenSound, game.bank->sentryLostSound}, rules);
     if (std::fabs(local.lightTarget - local.lightRange) > 1)
         local.lightRange += FrameScale(shell.time, (local.lightTarget - local.lightRange) * 0.1f);
@@ -390,8 +432,12 @@ void PlayFrame(Game& game) {
             LevelTimerStep(world, local, rules);
             if (CellOf(local.x) == world.exitX && CellOf(local.y) == world.exitY && CellOf(local.z) == world.exitZ &&
                 !shell.fade.active) {
-                shell.afterFade = kAfterFadeNextLevel;
-                GameStartFade(game, +1);
+                if (actors.lastPlayer > 0 && game.net.othersAtExit && !game.net.othersAtExit()) {
+                    ShowStatusMessage(shell, "Waiting for other players to finish");
+                } else if (actors.localPlayer == 0) {  // the others follow the host's level start
+                    shell.afterFade = kAfterFadeNextLevel;
+                    GameStartFade(game, +1);
+                }
             }
             GravityAndLadders(world, local, rules);
             for (int i = 0; i <= actors.Last(); ++i) {

@@ -60,6 +60,7 @@ struct ShellState {
     bool coordsShown = false;
     bool clipPlaying = false;
     bool cinematicPlaying = false;
+    bool networkLobby = false;   // the lobby runs instead of the screens
     std::int32_t levelCount = 0;
     // The real millisecond clock of a windowed game; empty where the frame
     // times are given from outside (headless runs, --frame-ms, tests).

@@ -1,0 +1,505 @@
+#include "net/net_play.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/overlay.h"
+#include "rules/mechanisms.h"
+#include "rules/rules_math.h"
+#include "rules/sentries.h"
+
+namespace zq {
+
+namespace {
+
+constexpr const char* kColourNames[kMaxPlayers] = {" [Violet]", " [Red]", " [Yellow]", " [White]"};
+constexpr const char* kHostLeftText = "THE HOST HAS LEFT THE GAME";
+
+void Send(NetPlay& net, std::int32_t to, const GameMessage& message, bool reliable) {
+    const MessageBytes bytes = EncodeMessage(message);
+    net.session.SendGameMessage(to, bytes, reliable);
+}
+
+bool IsHost(const Game& game) { return game.actors.localPlayer == 0; }
+bool NetworkGame(const Game& game, const NetPlay& net) { return net.started && game.actors.lastPlayer > 0; }
+
+int SlotOfId(const NetPlay& net, std::int32_t id) {
+    if (id == 0) return -1;
+    for (int i = 0; i < kMaxPlayers; ++i)
+        if (net.slotIds[static_cast<std::size_t>(i)] == id) return i;
+    return -1;
+}
+
+// The players still in the session, the local one included, in joining order.
+std::vector<const SessionPlayer*> PresentPlayers(const NetSession& session) {
+    std::vector<const SessionPlayer*> out;
+    for (std::size_t i = 1; i < session.Players().size(); ++i)
+        if (!session.Players()[i].gone) out.push_back(&session.Players()[i]);
+    return out;
+}
+
+void ShowPlayerList(NetPlay& net) {
+    LobbyPanel& panel = net.panel;
+    panel.list.clear();
+    const auto players = PresentPlayers(net.session);
+    for (std::size_t i = 0; i < players.size(); ++i) {
+        std::string line = players[i]->longName;
+        if (i < kMaxPlayers && !line.empty()) line += kColourNames[i];
+        panel.list.push_back(line);
+    }
+    panel.selected = std::min(panel.selected, static_cast<std::int32_t>(panel.list.size()) - 1);
+}
+
+void ShowSessionList(NetPlay& net) {
+    net.panel.list.clear();
+    for (const SessionEntry& s : net.session.Sessions()) net.panel.list.push_back(s.name);
+    net.panel.selected = net.panel.list.empty() ? -1 : std::clamp(net.panel.selected, 0, static_cast<std::int32_t>(net.panel.list.size()) - 1);
+}
+
+// Back to the provider choice (the host of the session left).
+void ResetLobby(Game& game, NetPlay& net) {
+    net.lobbyState = kLobbyChooseProvider;
+    net.panel.list = net.session.Providers();
+    net.panel.selected = net.panel.list.empty() ? -1 : 0;
+    net.panel.newCaption = "Create Game";
+    net.panel.joinCaption = "Join Game";
+    net.panel.newEnabled = net.panel.joinEnabled = true;
+    game.actors.lastPlayer = 0;
+}
+
+void LeaveLobby(Game& game, NetPlay& net, std::int32_t intervalMs) {
+    game.options.refreshInterval = intervalMs;
+    game.shell.networkLobby = false;
+    net.started = true;
+    game.rules.networkGame = game.actors.lastPlayer > 0;
+    game.host.ShowCursor(game.options.mouseMode == 0);
+    SetScreen(game, kScreenTitle);
+    ShowStatusMessage(game.shell, "Network refresh interval: " + std::to_string(intervalMs) + " ms");
+}
+
+// The host's start once every slot has answered (or left).
+void FinishStartIfAnswered(Game& game, NetPlay& net) {
+    std::int32_t longest = 0;
+    for (int i = 0; i <= game.actors.Last(); ++i) {
+        const std::size_t s = static_cast<std::size_t>(i);
+        if (net.gone[s]) continue;
+        if (!game.actors.actor[s].pingAnswered) return;
+        longest = std::max(longest, net.roundTripMs[s]);
+    }
+    const std::int32_t interval = RefreshIntervalFor(longest);
+    for (int i = 1; i <= game.actors.Last(); ++i) {
+        const std::size_t s = static_cast<std::size_t>(i);
+        if (net.gone[s]) continue;
+        Send(net, net.slotIds[s], StartMsg{i, game.actors.lastPlayer, interval, net.slotIds}, true);
+    }
+    LeaveLobby(game, net, interval);
+}
+
+void HostGo(Game& game, NetPlay& net) {
+    Actors& actors = game.actors;
+    const auto players = PresentPlayers(net.session);
+    net.lobbyState = kLobbyStarting;
+    net.session.CloseSession();
+    actors.localPlayer = 0;
+    // Slots follow the joining order of the players still here; the host is 0.
+    net.slotIds.fill(0);
+    net.gone.fill(false);
+    const int count = std::min(static_cast<int>(players.size()), kMaxPlayers);
+    for (int i = 0; i < count; ++i) net.slotIds[static_cast<std::size_t>(i)] = players[static_cast<std::size_t>(i)]->id;
+    actors.lastPlayer = std::max(0, count - 1);
+    const std::int32_t now = game.shell.time.now;
+    for (int i = 0; i <= actors.Last(); ++i) {
+        Actor& a = actors.actor[static_cast<std::size_t>(i)];
+        a.networkId = net.slotIds[static_cast<std::size_t>(i)];
+        a.pingStart = now;
+        a.pingAnswered = false;
+    }
+    actors.actor[0].pingAnswered = true;
+    net.roundTripMs.fill(0);
+    if (actors.lastPlayer < 1) {  // alone: an ordinary game
+        LeaveLobby(game, net, game.options.refreshInterval);
+        return;
+    }
+    Send(net, kAllPlayers, PingMsg{}, true);
+}
+
+void OnPingAnswer(Game& game, NetPlay& net, std::int32_t from) {
+    // A late or duplicate answer would run the start twice: only the first of
+    // each slot counts, and only while the start waits for it.
+    if (!IsHost(game) || net.lobbyState != kLobbyStarting || net.started) {
+        ++net.refused;
+        return;
+    }
+    const int slot = SlotOfId(net, from);
+    if (slot < 1 || game.actors.actor[static_cast<std::size_t>(slot)].pingAnswered) {
+        ++net.refused;
+        return;
+    }
+    Actor& a = game.actors.actor[static_cast<std::size_t>(slot)];
+    net.roundTripMs[static_cast<std::size_t>(slot)] = std::max(0, game.shell.time.now - a.pingStart);
+    a.pingAnswered = true;
+    FinishStartIfAnswered(game, net);
+}
+
+void OnStart(Game& game, NetPlay& net, std::int32_t from, const StartMsg& m) {
+    const auto players = PresentPlayers(net.session);
+    const bool fromHost = !players.empty() && players.front()->id == from;
+    if (net.started || net.lobbyState != kLobbyInSession || !fromHost ||
+        m.slotIds[static_cast<std::size_t>(m.slot)] != net.session.LocalId() || m.slotIds[0] != from) {
+        ++net.refused;
+        return;
+    }
+    Actors& actors = game.actors;
+    actors.localPlayer = m.slot;
+    actors.lastPlayer = m.lastPlayer;
+    net.slotIds = m.slotIds;
+    net.gone.fill(false);
+    for (int i = 0; i < kMaxPlayers; ++i) actors.actor[static_cast<std::size_t>(i)].networkId = net.slotIds[static_cast<std::size_t>(i)];
+    LeaveLobby(game, net, m.intervalMs);
+}
+
+void OnPlayerState(Game& game, const PlayerStateMsg& m) {
+    Actor& a = game.actors.actor[static_cast<std::size_t>(m.slot)];
+    a.x = static_cast<float>(m.x);
+    a.y = static_cast<float>(m.y);
+    a.z = static_cast<float>(m.z);
+    a.heading = static_cast<float>(m.heading);
+    a.velX = static_cast<float>(m.velX);
+    a.velY = static_cast<float>(m.velY);
+    a.velZ = static_cast<float>(m.velZ);
+    a.turnRate = static_cast<float>(m.turnRate);
+    a.animState = std::clamp(m.animState, 0, kPoseCount - 1);
+    a.blendTime = m.blendTime;
+    a.levelIndex = m.levelIndex;
+    a.lives = m.lives;
+}
+
+void PickupSound(Game& game, const Actor& sender, const ObjectDef& def) {
+    if (def.actionSound == kNoSound) return;
+    game.audio.PlaySoundAt(def.actionSound, RoundToInt(sender.x), RoundToInt(sender.y), RoundToInt(sender.z),
+                           def.actionVolume);
+}
+
+void OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
+    World& world = *game.world;
+    Actor& sender = game.actors.actor[static_cast<std::size_t>(m.slot)];
+    if (game.shell.screen != kScreenPlay) {  // no level loaded here to change
+        ++net.refused;
+        return;
+    }
+    switch (m.code) {
+        case kNetDig:
+            DigHole(world, m.x, m.y, m.z, m.value, game.rules);
+            sender.animState = kPoseShoot;
+            sender.stunMs = 500;
+            sender.blendTime = 250;
+            return;
+        case kNetPush:
+            PushBlock(world, m.x, m.y, m.z, static_cast<float>(m.value), game.rules);
+            sender.animState = kPoseShoot;
+            sender.stunMs = 500;
+            sender.blendTime = 100;
+            return;
+        case kNetLever:
+            PullLever(world, m.x, m.y, m.z, game.rules);
+            sender.animState = kPoseShoot;
+            sender.stunMs = 300;
+            sender.blendTime = 100;
+            return;
+        default: break;
+    }
+    const ObjectDef* def = DefinedObject(world, m.value);
+    if (!def) {
+        ++net.refused;
+        return;
+    }
+    PickupSound(game, sender, *def);
+    SetCell(world, m.x, m.y, m.z, 0);
+    switch (m.code) {
+        case kNetIngot:
+            if (def->cellCount < 1) OpenDoors(world, def->lingotDoor, game.rules);
+            break;
+        case kNetTimer:
+            world.timerRunning = 1;
+            world.timerLeft += def->timerDuration;
+            break;
+        case kNetLight:
+            sender.lightTarget = sender.lightTarget != kLightNormal ? kLightNormal : kLightDim;
+            break;
+        default: break;  // 1UP: the sender's lives come with its next state
+    }
+}
+
+void OnStartLevel(Game& game, std::int32_t level) {
+    Actor& local = game.actors.Local();
+    if (local.levelIndex < 0) local.lives = 3;  // from the title: a new game
+    game.shell.fade.active = false;
+    StartLevel(game, level);
+    local.levelIndex = level;
+}
+
+void OnPlayerLeft(Game& game, NetPlay& net, std::int32_t id) {
+    if (!net.started) {
+        if (net.lobbyState == kLobbyStarting) {  // the host stops waiting for its answer
+            const int slot = SlotOfId(net, id);
+            if (slot > 0) net.gone[static_cast<std::size_t>(slot)] = true;
+            FinishStartIfAnswered(game, net);
+            return;
+        }
+        // The session's host is the first player in the list.
+        const auto& players = net.session.Players();
+        const bool hostLeft = players.size() > 1 && players[1].id == id && id != net.session.LocalId();
+        if (net.lobbyState == kLobbyInSession && hostLeft) {
+            ShowStatusMessage(game.shell, kHostLeftText);
+            ResetLobby(game, net);
+        } else if (game.actors.lastPlayer > 0) {
+            game.actors.lastPlayer -= 1;
+        }
+        return;
+    }
+    const int slot = SlotOfId(net, id);
+    if (slot < 0) return;
+    net.gone[static_cast<std::size_t>(slot)] = true;
+    if (slot != 0 || IsHost(game)) return;
+    // Without the host nobody starts levels or moves the sentries: back to the
+    // title as a single player.
+    Actors& actors = game.actors;
+    actors.actor[0].lives = actors.Local().lives;
+    actors.localPlayer = 0;
+    actors.lastPlayer = 0;
+    game.rules.networkGame = false;
+    net.started = false;
+    GameStartFade(game, -1);
+    SetScreen(game, kScreenTitle);
+    ShowStatusMessage(game.shell, kHostLeftText);
+}
+
+void SendOwnState(Game& game, NetPlay& net, bool reliable) {
+    const Actor& a = game.actors.Local();
+    PlayerStateMsg m;
+    m.slot = game.actors.localPlayer;
+    m.x = TruncToInt(a.x);
+    m.y = TruncToInt(a.y);
+    m.z = TruncToInt(a.z);
+    m.heading = TruncToInt(a.heading);
+    m.velX = TruncToInt(a.velX);
+    m.velY = TruncToInt(a.velY);
+    m.velZ = TruncToInt(a.velZ);
+    m.turnRate = TruncToInt(a.turnRate);
+    m.animState = a.animState;
+    m.blendTime = a.blendTime;
+    m.levelIndex = a.levelIndex;
+    m.lives = a.lives;
+    Send(net, kAllPlayers, m, reliable);
+}
+
+}  // namespace
+
+MessageLimits LimitsFor(const Game& game, const NetPlay&) {
+    MessageLimits l;
+    l.lastPlayer = game.actors.Last();
+    l.sentryCount = std::clamp(game.world->sentryCount, 0, kMaxSentries);
+    l.levelCount = game.shell.levelCount;
+    l.sizeX = game.world->sizeX;
+    l.sizeY = game.world->sizeY;
+    l.sizeZ = game.world->sizeZ;
+    return l;
+}
+
+void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<const std::uint8_t> bytes) {
+    DecodeResult decoded = DecodeMessage(bytes, LimitsFor(game, net));
+    if (!decoded.message) {
+        ++net.refused;
+        return;
+    }
+    const GameMessage& message = *decoded.message;
+    const int fromSlot = SlotOfId(net, from);
+    const bool fromHost = net.started && fromSlot == 0 && !IsHost(game);
+
+    if (const auto* m = std::get_if<StartMsg>(&message)) return OnStart(game, net, from, *m);
+    if (std::holds_alternative<PingMsg>(message)) {
+        Send(net, from, PingAnswerMsg{}, true);
+        return;
+    }
+    if (std::holds_alternative<PingAnswerMsg>(message)) return OnPingAnswer(game, net, from);
+    if (!NetworkGame(game, net) || fromSlot < 0) {
+        ++net.refused;
+        return;
+    }
+    if (const auto* m = std::get_if<PlayerStateMsg>(&message)) {
+        // A player speaks only for its own slot, and nobody moves ours.
+        if (m->slot != fromSlot || m->slot == game.actors.localPlayer) return void(++net.refused);
+        return OnPlayerState(game, *m);
+    }
+    if (const auto* m = std::get_if<CellEventMsg>(&message)) {
+        if (m->slot != fromSlot || m->slot == game.actors.localPlayer) return void(++net.refused);
+        return OnCellEvent(game, net, *m);
+    }
+    // Everything else only the host sends.
+    if (!fromHost) return void(++net.refused);
+    if (std::holds_alternative<SentryStepMsg>(message)) {
+        if (game.shell.screen == kScreenPlay)
+            SentryThink(*game.world, game.actors, SentrySounds{game.bank->sentrySeenSound, game.bank->sentryLostSound},
+                        game.rules);
+    } else if (const auto* m = std::get_if<SentryPositionMsg>(&message)) {
+        SentryState& s = game.world->sentries[static_cast<std::size_t>(m->number - 1)];
+        s.x = static_cast<float>(m->x);
+        s.y = static_cast<float>(m->y);
+        s.z = static_cast<float>(m->z);
+        s.heading = static_cast<float>(m->heading);
+    } else if (const auto* m = std::get_if<StartLevelMsg>(&message)) {
+        OnStartLevel(game, m->level);
+    } else if (const auto* m = std::get_if<LevelTimerMsg>(&message)) {
+        if (game.shell.screen == kScreenPlay) game.world->timerLeft = m->timeLeftMs;
+    } else if (std::holds_alternative<BackToTitleMsg>(message)) {
+        if (game.shell.screen != kScreenTitle) {
+            GameStartFade(game, -1);
+            SetScreen(game, kScreenTitle);
+        }
+    }
+}
+
+void PeriodicSends(Game& game, NetPlay& net) {
+    if (!NetworkGame(game, net)) return;
+    const std::int32_t now = game.shell.time.now;
+    if (now - net.lastSend <= game.options.refreshInterval) return;
+    net.lastSend = now;
+    SendOwnState(game, net, false);
+    if (!IsHost(game)) return;
+    const World& world = *game.world;
+    if (world.timerRunning && world.timerLeft > 0) Send(net, kAllPlayers, LevelTimerMsg{world.timerLeft}, true);
+    Send(net, kAllPlayers, SentryStepMsg{}, false);
+    for (int i = 0; i < std::clamp(world.sentryCount, 0, kMaxSentries); ++i) {
+        const SentryState& s = world.sentries[static_cast<std::size_t>(i)];
+        Send(net, kAllPlayers,
+             SentryPositionMsg{i + 1, TruncToInt(s.x), TruncToInt(s.y), TruncToInt(s.z), TruncToInt(s.heading)}, false);
+    }
+}
+
+bool OthersAtExit(const Game& game, const NetPlay& net) {
+    const World& world = *game.world;
+    const Actors& actors = game.actors;
+    const std::int32_t level = actors.actor[0].levelIndex;
+    for (int i = 0; i <= actors.Last(); ++i) {
+        const Actor& a = actors.actor[static_cast<std::size_t>(i)];
+        if (i == actors.localPlayer || net.gone[static_cast<std::size_t>(i)]) continue;
+        if (a.lives < 0 || a.levelIndex != level) continue;
+        if (CellOf(a.x) != world.exitX || CellOf(a.y) != world.exitY || CellOf(a.z) != world.exitZ) return false;
+    }
+    return true;
+}
+
+void AttachNetPlay(Game& game, NetPlay& net) {
+    NetSession& session = net.session;
+    session.onAddPlayer = [&game, &net](std::int32_t id, const std::string&, const std::string&) {
+        if (net.started || game.actors.lastPlayer >= kMaxPlayers - 1) return;
+        game.actors.lastPlayer += 1;
+        game.actors.actor[static_cast<std::size_t>(game.actors.lastPlayer)].networkId = id;
+        if (net.lobbyState == kLobbyInSession) ShowPlayerList(net);
+    };
+    session.onDeletePlayer = [&game, &net](std::int32_t id, const std::string&, const std::string&) {
+        OnPlayerLeft(game, net, id);
+        if (!net.started && net.lobbyState == kLobbyInSession) ShowPlayerList(net);
+    };
+    session.onGameMessage = [&game, &net](std::int32_t from, std::int32_t, std::span<const std::uint8_t> bytes) {
+        HandleGameMessage(game, net, from, bytes);
+    };
+    session.showError = [&game](const std::string& text) { game.host.ShowMessage(text); };
+
+    NetworkHooks& hooks = game.net;
+    hooks.beginFrame = [&net] { net.session.Pump(); };
+    hooks.lobbyFrame = [&game, &net] { LobbyFrame(game, net); };
+    hooks.playSends = [&game, &net] { PeriodicSends(game, net); };
+    hooks.levelStarting = [&game, &net](std::int32_t level) {
+        if (NetworkGame(game, net) && IsHost(game)) Send(net, kAllPlayers, StartLevelMsg{level}, true);
+    };
+    hooks.titleEntered = [&game, &net] {
+        if (!NetworkGame(game, net)) return;
+        if (IsHost(game)) Send(net, kAllPlayers, BackToTitleMsg{}, true);
+        SendOwnState(game, net, true);  // level -1: this player has left its level
+    };
+    hooks.othersAtExit = [&game, &net] { return OthersAtExit(game, net); };
+    hooks.playerName = [&net](int slot) {
+        return slot >= 0 && slot < kMaxPlayers ? net.session.ShortNameOf(net.slotIds[static_cast<std::size_t>(slot)])
+                                               : std::string();
+    };
+    hooks.playerGone = [&net](int slot) { return slot >= 0 && slot < kMaxPlayers && net.gone[static_cast<std::size_t>(slot)]; };
+    game.rules.sendEvent = [&game, &net](std::int32_t code, std::int32_t x, std::int32_t y, std::int32_t z,
+                                         std::int32_t value) {
+        if (NetworkGame(game, net)) Send(net, kAllPlayers, CellEventMsg{game.actors.localPlayer, code, x, y, z, value}, true);
+    };
+}
+
+void OpenLobby(Game& game, NetPlay& net) {
+    game.shell.networkLobby = true;
+    SetScreen(game, kScreenLobby);
+    net.lobbyState = kLobbyChooseProvider;
+    net.panel.askingNickname = true;
+    net.panel.nickname = game.settings.nickName;
+    net.refreshTime = game.shell.time.now;
+    game.actors.localPlayer = 0;
+    game.actors.lastPlayer = 0;
+}
+
+void SubmitNickname(Game& game, NetPlay& net, const std::string& nickname) {
+    game.settings.nickName = nickname;
+    net.session.longName = nickname;
+    net.session.shortName = nickname;
+    net.panel.askingNickname = false;
+    ResetLobby(game, net);
+}
+
+void LobbyNewGame(Game& game, NetPlay& net) {
+    LobbyPanel& panel = net.panel;
+    if (net.lobbyState == kLobbyChooseProvider) {
+        if (panel.selected < 0 || panel.selected >= static_cast<std::int32_t>(panel.list.size())) return;
+        net.session.gameName = kGameNamePrefix + net.session.longName;
+        if (!net.session.SelectProvider(panel.list[static_cast<std::size_t>(panel.selected)], true)) return;
+        panel.newCaption = "Go";
+        panel.joinEnabled = false;
+        net.lobbyState = kLobbyInSession;
+        game.actors.localPlayer = 0;
+        game.actors.lastPlayer = 0;
+        ShowPlayerList(net);
+    } else if (net.lobbyState == kLobbyInSession && panel.newEnabled) {
+        HostGo(game, net);
+    }
+}
+
+void LobbyJoinGame(Game& game, NetPlay& net) {
+    LobbyPanel& panel = net.panel;
+    if (!panel.joinEnabled || panel.selected < 0 || panel.selected >= static_cast<std::int32_t>(panel.list.size()))
+        return;
+    if (net.lobbyState == kLobbyChooseProvider) {
+        net.provider = panel.list[static_cast<std::size_t>(panel.selected)];
+        if (!net.session.SelectProvider(net.provider, false)) return;
+        net.lobbyState = kLobbyChooseSession;
+        panel.selected = 0;
+        ShowSessionList(net);
+        panel.newEnabled = false;
+        panel.joinCaption = "Select Game";
+    } else if (net.lobbyState == kLobbyChooseSession) {
+        const auto& sessions = net.session.Sessions();
+        if (panel.selected >= static_cast<std::int32_t>(sessions.size())) return;
+        if (!net.session.JoinSession(sessions[static_cast<std::size_t>(panel.selected)].id)) return;
+        net.lobbyState = kLobbyInSession;
+        panel.joinEnabled = false;
+        // Everyone already in the session holds a slot before this player.
+        game.actors.lastPlayer = std::min(kMaxPlayers - 1, static_cast<int>(PresentPlayers(net.session).size()) - 1);
+        ShowPlayerList(net);
+    }
+}
+
+void LobbyRefresh(Game& game, NetPlay& net) {
+    const std::int32_t now = game.shell.time.now;
+    if (now - net.refreshTime <= kLobbyRefreshMs) return;
+    net.refreshTime = now;
+    if (net.lobbyState == kLobbyInSession) {
+        ShowPlayerList(net);
+    } else if (net.lobbyState == kLobbyChooseSession && net.panel.list.empty()) {
+        if (net.session.SelectProvider(net.provider, false)) ShowSessionList(net);
+        ResetFrameClock(game.shell, static_cast<std::uint32_t>(game.shell.time.now));
+    }
+}
+
+}  // namespace zq

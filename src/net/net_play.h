@@ -1,0 +1,87 @@
+// Network play on top of the game: the lobby (nickname, providers, sessions,
+// players), the start handshake that measures the send interval, the periodic
+// sends of the play screen, and what each received message does.  Everything
+// here runs on the frame thread, between or inside frames.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "net/messages.h"
+#include "net/session.h"
+#include "shell/game.h"
+#include "shell/input.h"
+
+namespace zq {
+
+enum LobbyState : std::int32_t {
+    kLobbyChooseProvider = 0,
+    kLobbyChooseSession = 1,
+    kLobbyInSession = 2,
+    kLobbyStarting = 3,  // the host pressed "Go" and waits for the ping answers
+};
+
+inline constexpr std::int32_t kLobbyRefreshMs = 500;
+
+// What the lobby panel shows and which of its controls work.
+struct LobbyPanel {
+    bool askingNickname = false;  // the "Network game" prompt is up
+    std::string nickname;         // the prompt's text
+    std::vector<std::string> list;
+    std::int32_t selected = -1;   // -1: nothing selected
+    std::string newCaption = "Create Game";
+    std::string joinCaption = "Join Game";
+    bool newEnabled = true;
+    bool joinEnabled = true;
+    std::array<bool, kKeyCount> keyWasDown{};  // typing and buttons act on presses
+};
+
+struct NetPlay {
+    explicit NetPlay(NetSession& s) : session(s) {}
+
+    NetSession& session;
+    std::int32_t lobbyState = kLobbyChooseProvider;
+    std::int32_t refreshTime = 0;
+    std::string provider;  // remembered for the re-search while joining
+    LobbyPanel panel;
+    // The session id of each slot once the game has started; 0 when unused.
+    std::array<std::int32_t, kMaxPlayers> slotIds{};
+    std::array<bool, kMaxPlayers> gone{};
+    std::array<std::int32_t, kMaxPlayers> roundTripMs{};
+    bool started = false;  // the lobby is over; slots are fixed
+    std::int32_t lastSend = 0;
+    std::int32_t refused = 0;  // messages that failed the checks
+};
+
+// Fills the session's events and the game's network hooks.  Both records
+// must outlive each other's use.
+void AttachNetPlay(Game& game, NetPlay& net);
+
+// Screen 5: the nickname prompt comes up, pre-filled from the settings.
+void OpenLobby(Game& game, NetPlay& net);
+// The prompt's OK: the nickname names the local player; the provider list shows.
+void SubmitNickname(Game& game, NetPlay& net, const std::string& nickname);
+// "Create Game" / "Go".
+void LobbyNewGame(Game& game, NetPlay& net);
+// "Join Game" / "Select Game".
+void LobbyJoinGame(Game& game, NetPlay& net);
+// Twice a second: the player list, or a new search while no session is found.
+void LobbyRefresh(Game& game, NetPlay& net);
+// One lobby frame: keys and mouse, the refresh, and the panel drawn.
+void LobbyFrame(Game& game, NetPlay& net);
+
+// A received game message: checked, then applied.  Refused ones are counted.
+void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<const std::uint8_t> bytes);
+// The play screen's sends, when more than the refresh interval has passed.
+void PeriodicSends(Game& game, NetPlay& net);
+// True when every other player of slot 0's level who still has lives and is
+// still connected stands in the exit cell.
+bool OthersAtExit(const Game& game, const NetPlay& net);
+
+// What received messages are checked against on this machine.
+MessageLimits LimitsFor(const Game& game, const NetPlay& net);
+
+}  // namespace zq

@@ -1,0 +1,111 @@
+#include "net/session.h"
+
+#include <cstdio>
+
+namespace zq {
+
+std::string CutName(const std::string& name, std::size_t bytes) {
+    return name.size() > bytes ? name.substr(0, bytes) : name;
+}
+
+NetSession::NetSession(NetTransport& transport) : transport_(transport), providers_(transport.Providers()) {
+    players_.push_back(SessionPlayer{0, "All", "All", false});
+}
+
+std::string NetSession::ShortNameOf(std::int32_t id) const {
+    for (std::size_t i = 1; i < players_.size(); ++i)
+        if (players_[i].id == id) return players_[i].shortName;
+    return {};
+}
+
+bool NetSession::Fail(const char* what, std::uint32_t code) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%s :%x", what, static_cast<unsigned>(code));
+    if (showError) showError(text);
+    return false;
+}
+
+bool NetSession::SelectProvider(const std::string& name, bool create) {
+    if (!providerOpen_) {
+        bool known = false;
+        for (const std::string& p : transport_.Providers()) known = known || p == name;
+        if (!known) return Fail("Enum Servers Failed", kTransportNoProvider);
+        if (std::uint32_t code = transport_.OpenProvider(name)) return Fail("DirectPlay Create Failed", code);
+        providerOpen_ = true;
+    }
+    return create ? CreateSession() : FindSessions();
+}
+
+bool NetSession::FindSessions() {
+    sessions_.clear();
+    if (std::uint32_t code = transport_.FindSessions(timeOutMs, sessions_)) return Fail("EnumSessions Failed", code);
+    for (SessionEntry& s : sessions_) s.name = CutName(s.name, kSessionNameBytes);
+    return true;
+}
+
+bool NetSession::CreateSession() {
+    PlayerEntry local{0, CutName(longName, kLongNameBytes), CutName(shortName, kShortNameBytes)};
+    gameName = CutName(gameName, kSessionNameBytes);
+    std::int32_t id = 0;
+    if (std::uint32_t code = transport_.CreateSession(gameName, maxPlayers, local, id))
+        return Fail("DirectPlay Open Failed", code);
+    localId_ = id;
+    players_.resize(1);
+    players_.push_back(SessionPlayer{id, local.longName, local.shortName, false});
+    connected_ = true;
+    return true;
+}
+
+bool NetSession::JoinSession(std::int32_t sessionId) {
+    PlayerEntry local{0, CutName(longName, kLongNameBytes), CutName(shortName, kShortNameBytes)};
+    std::vector<PlayerEntry> others;
+    std::int32_t id = 0;
+    if (std::uint32_t code = transport_.JoinSession(sessionId, local, id, others)) return Fail("Open Failed", code);
+    localId_ = id;
+    players_.resize(1);
+    for (const PlayerEntry& p : others) AddPlayer(p);
+    players_.push_back(SessionPlayer{id, local.longName, local.shortName, false});
+    connected_ = true;
+    return true;
+}
+
+void NetSession::CloseSession() { transport_.CloseSession(); }
+
+void NetSession::SendGameMessage(std::int32_t to, std::span<const std::uint8_t> message, bool reliable) {
+    if (connected_) transport_.Send(to, message, reliable);
+}
+
+void NetSession::AddPlayer(const PlayerEntry& p) {
+    players_.push_back(SessionPlayer{p.id, CutName(p.longName, kLongNameBytes), CutName(p.shortName, kShortNameBytes), false});
+}
+
+void NetSession::Pump() {
+    events_.clear();
+    transport_.Poll(events_);
+    for (const TransportEvent& e : events_) {
+        switch (e.kind) {
+            case TransportEvent::Kind::PlayerJoined:
+                AddPlayer(e.player);
+                if (onAddPlayer) onAddPlayer(e.player.id, players_.back().longName, players_.back().shortName);
+                break;
+            case TransportEvent::Kind::PlayerLeft:
+                for (std::size_t i = 1; i < players_.size(); ++i) {
+                    SessionPlayer& p = players_[i];
+                    if (p.id != e.player.id || p.gone) continue;
+                    p.gone = true;
+                    if (onDeletePlayer) onDeletePlayer(p.id, p.longName, p.shortName);
+                }
+                break;
+            case TransportEvent::Kind::Message: {
+                std::int32_t type = 0;
+                if (e.bytes.size() >= 4)
+                    type = static_cast<std::int32_t>(e.bytes[0] | (e.bytes[1] << 8) | (e.bytes[2] << 16) |
+                                                     (static_cast<std::uint32_t>(e.bytes[3]) << 24));
+                if (onGameMessage) onGameMessage(e.player.id, type, e.bytes);
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace zq

@@ -1,0 +1,82 @@
+// The session component: providers, sessions and the two player lists
+// (formal and friendly names, entry 0 always "All"), over a transport.  The
+// events it raises (a player joined or left, a game message) are all raised
+// from Pump, on the thread that runs the frames.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "net/transport.h"
+
+namespace zq {
+
+inline constexpr std::size_t kSessionNameBytes = 31;
+inline constexpr std::size_t kShortNameBytes = 19;
+inline constexpr std::size_t kLongNameBytes = 51;
+inline constexpr const char* kGameNamePrefix = "Zorvo Quib - ";
+
+struct SessionPlayer {
+    std::int32_t id = 0;
+    std::string longName;
+    std::string shortName;
+    bool gone = false;  // left or timed out; kept so names and slots stay put
+};
+
+// Cuts a name to at most `bytes` bytes.
+std::string CutName(const std::string& name, std::size_t bytes);
+
+class NetSession {
+public:
+    explicit NetSession(NetTransport& transport);
+
+    std::string gameName = "Zorvo Quib";
+    std::int32_t maxPlayers = 4;
+    std::int32_t timeOutMs = 1000;
+    std::string longName;   // the local player's, set from the nickname
+    std::string shortName;
+
+    std::function<void(std::int32_t id, const std::string& longName, const std::string& shortName)> onAddPlayer;
+    std::function<void(std::int32_t id, const std::string& longName, const std::string& shortName)> onDeletePlayer;
+    std::function<void(std::int32_t from, std::int32_t type, std::span<const std::uint8_t> message)> onGameMessage;
+    // A failure the player must see ("Open Failed :80040003").
+    std::function<void(const std::string& text)> showError;
+
+    const std::vector<std::string>& Providers() const { return providers_; }
+    const std::vector<SessionEntry>& Sessions() const { return sessions_; }
+    // Entry 0 is "All"; players in the order they joined, gone ones included.
+    const std::vector<SessionPlayer>& Players() const { return players_; }
+    std::int32_t LocalId() const { return localId_; }
+    bool Connected() const { return connected_; }
+    // The friendly name of a player id, empty when unknown.
+    std::string ShortNameOf(std::int32_t id) const;
+
+    // Opens the provider, then creates a session (create) or searches for them.
+    bool SelectProvider(const std::string& name, bool create);
+    bool FindSessions();
+    bool CreateSession();
+    bool JoinSession(std::int32_t sessionId);
+    // No new players once the game has started.
+    void CloseSession();
+    void SendGameMessage(std::int32_t to, std::span<const std::uint8_t> message, bool reliable);
+    // Takes what the transport received and raises the events.
+    void Pump();
+
+private:
+    bool Fail(const char* what, std::uint32_t code);
+    void AddPlayer(const PlayerEntry& player);
+
+    NetTransport& transport_;
+    std::vector<std::string> providers_;
+    std::vector<SessionEntry> sessions_;
+    std::vector<SessionPlayer> players_;
+    std::int32_t localId_ = 0;
+    bool providerOpen_ = false;
+    bool connected_ = false;
+    std::vector<TransportEvent> events_;
+};
+
+}  // namespace zq

@@ -1,0 +1,73 @@
+// The seam between the session logic and the network library: providers,
+// sessions, players and opaque message blocks.  The platform implements it
+// over ENet; tests use an in-process hub.  A transport never parses a game
+// message, and everything it reports is handed over on the main thread by
+// Poll.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zq {
+
+inline constexpr std::int32_t kAllPlayers = 0;  // the "All" entry and the send-to-everybody id
+
+struct SessionEntry {
+    std::string name;         // up to 31 bytes
+    std::int32_t id = 0;      // what JoinSession takes
+    std::int32_t players = 0; // players in it when it answered
+};
+
+struct PlayerEntry {
+    std::int32_t id = 0;
+    std::string longName;   // up to 51 bytes
+    std::string shortName;  // up to 19 bytes
+};
+
+struct TransportEvent {
+    enum class Kind { PlayerJoined, PlayerLeft, Message };
+    Kind kind = Kind::Message;
+    PlayerEntry player;               // joined or left; for a message, `player.id` is the sender
+    std::vector<std::uint8_t> bytes;  // the message as it arrived (any length)
+};
+
+// Result codes of the transport's operations: 0 is success, anything else is
+// shown to the player in hexadecimal.
+enum TransportError : std::uint32_t {
+    kTransportOk = 0,
+    kTransportNoProvider = 0x80040001,
+    kTransportNoSocket = 0x80040002,
+    kTransportNoSession = 0x80040003,
+    kTransportSessionFull = 0x80040004,
+    kTransportTimedOut = 0x80040005,
+    kTransportRefused = 0x80040006,
+};
+
+class NetTransport {
+public:
+    virtual ~NetTransport() = default;
+    virtual std::vector<std::string> Providers() = 0;
+    // Makes the provider current; later calls with another name keep the first.
+    virtual std::uint32_t OpenProvider(const std::string& name) = 0;
+    // Looks for open sessions for up to `timeoutMs`.
+    virtual std::uint32_t FindSessions(std::int32_t timeoutMs, std::vector<SessionEntry>& sessions) = 0;
+    // Hosts a new session with this machine's player in it.
+    virtual std::uint32_t CreateSession(const std::string& name, std::int32_t maxPlayers, const PlayerEntry& local,
+                                        std::int32_t& localId) = 0;
+    // Joins a session found by FindSessions; `players` receives everyone
+    // already in it, in the order they joined (the local player not included).
+    virtual std::uint32_t JoinSession(std::int32_t sessionId, const PlayerEntry& local, std::int32_t& localId,
+                                      std::vector<PlayerEntry>& players) = 0;
+    // The host stops taking new players (the game has started).
+    virtual void CloseSession() = 0;
+    // Sends a block from the local player to one player or to everybody
+    // (kAllPlayers, the sender excluded).  Reliable blocks arrive once and in
+    // order; the others may be lost.
+    virtual void Send(std::int32_t to, std::span<const std::uint8_t> bytes, bool reliable) = 0;
+    // Everything that arrived since the last call, in arrival order.
+    virtual void Poll(std::vector<TransportEvent>& events) = 0;
+};
+
+}  // namespace zq

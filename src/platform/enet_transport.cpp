@@ -1,0 +1,444 @@
+#include "platform/enet_transport.h"
+
+#include <enet/enet.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <iostream>
+#include <map>
+
+namespace zq {
+
+namespace {
+
+// Blocks between this program's own machines; the first byte says what it is.
+enum FrameKind : std::uint8_t {
+    kJoinRequest = 'J',  // long name (52), short name (20)
+    kWelcome = 'W',      // your id (4), count (1), then id (4), long (52), short (20) each
+    kRefused = 'R',      // code (4)
+    kAdded = 'A',        // id (4), long (52), short (20)
+    kLeft = 'L',         // id (4)
+    kMessage = 'M',      // from (4), to (4), the game message
+};
+
+constexpr std::size_t kLongField = 52, kShortField = 20;
+constexpr std::size_t kPlayerField = 4 + kLongField + kShortField;
+constexpr std::uint8_t kReliableChannel = 0, kUnreliableChannel = 1;
+constexpr std::int32_t kHostId = 1;
+constexpr enet_uint32 kConnectWaitMs = 3000;
+
+// The search query and its answer: "ZQUIBFND", then "ZQUIBSES", players (1),
+// most players (1), session name (32).
+constexpr char kQuery[] = "ZQUIBFND";
+constexpr char kAnswer[] = "ZQUIBSES";
+constexpr std::size_t kMagic = 8;
+constexpr std::size_t kAnswerSize = kMagic + 2 + 32;
+
+void PutI32(std::vector<std::uint8_t>& b, std::int32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
+}
+std::int32_t GetI32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+}
+void PutText(std::vector<std::uint8_t>& b, const std::string& text, std::size_t field) {
+    for (std::size_t i = 0; i < field; ++i) b.push_back(i + 1 < field && i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0);
+}
+std::string GetText(const std::uint8_t* p, std::size_t field) {
+    std::size_t n = 0;
+    while (n < field && p[n] != 0) ++n;
+    return std::string(reinterpret_cast<const char*>(p), n);
+}
+void PutPlayer(std::vector<std::uint8_t>& b, const PlayerEntry& p) {
+    PutI32(b, p.id);
+    PutText(b, p.longName, kLongField);
+    PutText(b, p.shortName, kShortField);
+}
+PlayerEntry GetPlayer(const std::uint8_t* p) {
+    return PlayerEntry{GetI32(p), GetText(p + 4, kLongField), GetText(p + 4 + kLongField, kShortField)};
+}
+
+struct EnetLibrary {
+    EnetLibrary() { ok = enet_initialize() == 0; }
+    ~EnetLibrary() {
+        if (ok) enet_deinitialize();
+    }
+    bool ok = false;
+};
+
+bool LibraryReady() {
+    static EnetLibrary library;
+    return library.ok;
+}
+
+class EnetTransport;
+// ENet's raw-packet hook carries no user pointer: the hosting transports are
+// found by their ENet host.  Only the frame thread touches this.
+std::map<const ENetHost*, EnetTransport*>& Hosts() {
+    static std::map<const ENetHost*, EnetTransport*> hosts;
+    return hosts;
+}
+
+struct RemotePlayer {
+    PlayerEntry entry;
+    ENetPeer* peer = nullptr;
+};
+
+class EnetTransport final : public NetTransport {
+public:
+    explicit EnetTransport(NetworkSettings settings) : settings_(std::move(settings)) {}
+    ~EnetTransport() override { Shutdown(); }
+
+    std::vector<std::string> Providers() override { return {kUdpProvider, kLoopbackProvider}; }
+
+    std::uint32_t OpenProvider(const std::string& name) override {
+        if (!LibraryReady()) return kTransportNoSocket;
+        if (!provider_.empty()) return kTransportOk;
+        if (name != kUdpProvider && name != kLoopbackProvider) return kTransportNoProvider;
+        provider_ = name;
+        return kTransportOk;
+    }
+
+    std::uint32_t FindSessions(std::int32_t timeoutMs, std::vector<SessionEntry>& sessions) override;
+    std::uint32_t CreateSession(const std::string& name, std::int32_t maxPlayers, const PlayerEntry& local,
+                                std::int32_t& localId) override;
+    std::uint32_t JoinSession(std::int32_t sessionId, const PlayerEntry& local, std::int32_t& localId,
+                              std::vector<PlayerEntry>& players) override;
+    void CloseSession() override { open_ = false; }
+    void Send(std::int32_t to, std::span<const std::uint8_t> bytes, bool reliable) override;
+    void Poll(std::vector<TransportEvent>& events) override;
+
+    // The raw-packet hook: answers a search and keeps it away from ENet.
+    int Intercept(ENetHost* host);
+
+private:
+    bool Loopback() const { return provider_ == kLoopbackProvider; }
+    void Shutdown();
+    void SendFrame(ENetPeer* peer, const std::vector<std::uint8_t>& frame, bool reliable);
+    void HostReceive(ENetPeer* peer, const std::uint8_t* data, std::size_t size, std::uint8_t channel,
+                     std::vector<TransportEvent>& events);
+    void JoinerReceive(const std::uint8_t* data, std::size_t size, std::vector<TransportEvent>& events);
+    RemotePlayer* PlayerOf(ENetPeer* peer);
+    void DropPeer(ENetPeer* peer, std::vector<TransportEvent>& events);
+
+    NetworkSettings settings_;
+    std::string provider_;
+    ENetHost* host_ = nullptr;
+    bool hosting_ = false;
+    bool open_ = false;
+    std::string sessionName_;
+    std::int32_t maxPlayers_ = 4;
+    std::int32_t localId_ = 0;
+    std::string hostLong_, hostShort_;  // hosting: the local player's names for the welcome
+    std::int32_t nextId_ = kHostId + 1;
+    std::vector<RemotePlayer> players_;  // hosting: the others, in joining order
+    ENetPeer* hostPeer_ = nullptr;       // joined: the connection to the host
+    std::vector<ENetAddress> found_;     // session id n is found_[n - 1]
+    std::vector<TransportEvent> pending_;  // arrived while joining
+};
+
+int InterceptHook(ENetHost* host, ENetEvent*) {
+    auto it = Hosts().find(host);
+    return it == Hosts().end() ? 0 : it->second->Intercept(host);
+}
+
+int EnetTransport::Intercept(ENetHost* host) {
+    if (host->receivedDataLength != kMagic || std::memcmp(host->receivedData, kQuery, kMagic) != 0) return 0;
+    if (!open_) return 1;
+    std::vector<std::uint8_t> answer(kAnswer, kAnswer + kMagic);
+    answer.push_back(static_cast<std::uint8_t>(1 + players_.size()));
+    answer.push_back(static_cast<std::uint8_t>(maxPlayers_));
+    PutText(answer, sessionName_, 32);
+    ENetBuffer buffer{answer.data(), answer.size()};
+    enet_socket_send(host->socket, &host->receivedAddress, &buffer, 1);
+    return 1;
+}
+
+std::uint32_t EnetTransport::FindSessions(std::int32_t timeoutMs, std::vector<SessionEntry>& sessions) {
+    if (provider_.empty()) return kTransportNoProvider;
+    ENetSocket socket = enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
+    if (socket == ENET_SOCKET_NULL) return kTransportNoSocket;
+    ENetAddress local{};
+    local.host = ENET_HOST_ANY;
+    if (Loopback()) enet_address_set_host_ip(&local, "127.0.0.1");
+    local.port = 0;
+    if (enet_socket_bind(socket, &local) < 0) {
+        enet_socket_destroy(socket);
+        return kTransportNoSocket;
+    }
+    enet_socket_set_option(socket, ENET_SOCKOPT_NONBLOCK, 1);
+    enet_socket_set_option(socket, ENET_SOCKOPT_BROADCAST, 1);
+
+    std::vector<ENetAddress> targets;
+    auto addTarget = [&](const std::string& text, bool numeric) {
+        std::string name;
+        int port = 0;
+        if (!SplitHostPort(text, settings_.port, name, port)) return;
+        ENetAddress a{};
+        if ((numeric ? enet_address_set_host_ip(&a, name.c_str()) : enet_address_set_host(&a, name.c_str())) != 0) return;
+        a.port = static_cast<enet_uint16>(port);
+        targets.push_back(a);
+    };
+    if (Loopback()) {
+        addTarget("127.0.0.1", true);
+    } else {
+        if (settings_.broadcast) addTarget(settings_.broadcastAddress, true);
+        for (const std::string& h : settings_.hosts) addTarget(h, false);
+    }
+    for (const ENetAddress& a : targets) {
+        ENetBuffer buffer{const_cast<char*>(kQuery), kMagic};
+        enet_socket_send(socket, &a, &buffer, 1);
+    }
+
+    found_.clear();
+    sessions.clear();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
+    while (true) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+        if (left <= 0) break;
+        enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
+        if (enet_socket_wait(socket, &condition, static_cast<enet_uint32>(left)) < 0) break;
+        if (!(condition & ENET_SOCKET_WAIT_RECEIVE)) continue;
+        std::uint8_t data[128];
+        ENetBuffer buffer{data, sizeof data};
+        ENetAddress from{};
+        const int got = enet_socket_receive(socket, &from, &buffer, 1);
+        if (got <= 0) continue;
+        if (static_cast<std::size_t>(got) != kAnswerSize || std::memcmp(data, kAnswer, kMagic) != 0) continue;
+        const bool seen = std::any_of(found_.begin(), found_.end(),
+                                      [&](const ENetAddress& a) { return a.host == from.host && a.port == from.port; });
+        if (seen) continue;  // the same session heard by broadcast and by name
+        found_.push_back(from);
+        sessions.push_back(SessionEntry{GetText(data + kMagic + 2, 32), static_cast<std::int32_t>(found_.size()),
+                                        data[kMagic]});
+    }
+    enet_socket_destroy(socket);
+    return kTransportOk;
+}
+
+std::uint32_t EnetTransport::CreateSession(const std::string& name, std::int32_t maxPlayers, const PlayerEntry& local,
+                                           std::int32_t& localId) {
+    if (provider_.empty()) return kTransportNoProvider;
+    if (host_) return kTransportRefused;
+    ENetAddress address{};
+    const std::string bind = Loopback() ? "127.0.0.1" : settings_.bindAddress;
+    if (enet_address_set_host_ip(&address, bind.c_str()) != 0) return kTransportNoSocket;
+    address.port = static_cast<enet_uint16>(settings_.port);
+    host_ = enet_host_create(&address, static_cast<std::size_t>(std::max(1, maxPlayers - 1)) + 2, 2, 0, 0);
+    if (!host_) return kTransportNoSocket;
+    host_->intercept = InterceptHook;
+    Hosts()[host_] = this;
+    hosting_ = true;
+    open_ = true;
+    sessionName_ = name;
+    maxPlayers_ = maxPlayers;
+    localId_ = localId = kHostId;
+    hostLong_ = local.longName;
+    hostShort_ = local.shortName;
+    return kTransportOk;
+}
+
+std::uint32_t EnetTransport::JoinSession(std::int32_t sessionId, const PlayerEntry& local, std::int32_t& localId,
+                                         std::vector<PlayerEntry>& players) {
+    if (provider_.empty()) return kTransportNoProvider;
+    if (host_) return kTransportRefused;
+    if (sessionId < 1 || sessionId > static_cast<std::int32_t>(found_.size())) return kTransportNoSession;
+    host_ = enet_host_create(nullptr, 1, 2, 0, 0);
+    if (!host_) return kTransportNoSocket;
+    hostPeer_ = enet_host_connect(host_, &found_[static_cast<std::size_t>(sessionId - 1)], 2, 0);
+    if (!hostPeer_) {
+        Shutdown();
+        return kTransportNoSocket;
+    }
+    enet_peer_timeout(hostPeer_, 32, 2000, 6000);
+    ENetEvent event;
+    if (enet_host_service(host_, &event, kConnectWaitMs) <= 0 || event.type != ENET_EVENT_TYPE_CONNECT) {
+        Shutdown();
+        return kTransportTimedOut;
+    }
+    std::vector<std::uint8_t> request{kJoinRequest};
+    PutText(request, local.longName, kLongField);
+    PutText(request, local.shortName, kShortField);
+    SendFrame(hostPeer_, request, true);
+
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kConnectWaitMs);
+    while (std::chrono::steady_clock::now() < end) {
+        if (enet_host_service(host_, &event, 50) <= 0) continue;
+        if (event.type == ENET_EVENT_TYPE_DISCONNECT) {
+            hostPeer_ = nullptr;
+            Shutdown();
+            return kTransportRefused;
+        }
+        if (event.type != ENET_EVENT_TYPE_RECEIVE) continue;
+        const std::uint8_t* data = event.packet->data;
+        const std::size_t size = event.packet->dataLength;
+        std::uint32_t refusal = kTransportOk;
+        bool welcomed = false;
+        if (size >= 5 && data[0] == kRefused) {
+            refusal = static_cast<std::uint32_t>(GetI32(data + 1));
+        } else if (size >= 6 && data[0] == kWelcome) {
+            const std::size_t count = data[5];
+            if (size >= 6 + count * kPlayerField) {
+                localId_ = localId = GetI32(data + 1);
+                players.clear();
+                for (std::size_t i = 0; i < count; ++i) players.push_back(GetPlayer(data + 6 + i * kPlayerField));
+                welcomed = true;
+            }
+        } else {
+            JoinerReceive(data, size, pending_);
+        }
+        enet_packet_destroy(event.packet);
+        if (refusal != kTransportOk) {
+            Shutdown();
+            return refusal;
+        }
+        if (welcomed) return kTransportOk;
+    }
+    Shutdown();
+    return kTransportTimedOut;
+}
+
+void EnetTransport::SendFrame(ENetPeer* peer, const std::vector<std::uint8_t>& frame, bool reliable) {
+    ENetPacket* packet = enet_packet_create(frame.data(), frame.size(), reliable ? ENET_PACKET_FLAG_RELIABLE : 0);
+    if (enet_peer_send(peer, reliable ? kReliableChannel : kUnreliableChannel, packet) < 0) enet_packet_destroy(packet);
+}
+
+void EnetTransport::Send(std::int32_t to, std::span<const std::uint8_t> bytes, bool reliable) {
+    if (!host_) return;
+    std::vector<std::uint8_t> frame{kMessage};
+    PutI32(frame, localId_);
+    PutI32(frame, to);
+    frame.insert(frame.end(), bytes.begin(), bytes.end());
+    if (hosting_) {
+        for (RemotePlayer& p : players_)
+            if (to == kAllPlayers || to == p.entry.id) SendFrame(p.peer, frame, reliable);
+    } else if (hostPeer_ && to != localId_) {
+        SendFrame(hostPeer_, frame, reliable);
+    }
+    enet_host_flush(host_);
+}
+
+RemotePlayer* EnetTransport::PlayerOf(ENetPeer* peer) {
+    for (RemotePlayer& p : players_)
+        if (p.peer == peer) return &p;
+    return nullptr;
+}
+
+void EnetTransport::DropPeer(ENetPeer* peer, std::vector<TransportEvent>& events) {
+    auto it = std::find_if(players_.begin(), players_.end(), [&](const RemotePlayer& p) { return p.peer == peer; });
+    if (it == players_.end()) return;
+    const PlayerEntry gone = it->entry;
+    players_.erase(it);
+    std::vector<std::uint8_t> left{kLeft};
+    PutI32(left, gone.id);
+    for (RemotePlayer& p : players_) SendFrame(p.peer, left, true);
+    events.push_back(TransportEvent{TransportEvent::Kind::PlayerLeft, gone, {}});
+}
+
+void EnetTransport::HostReceive(ENetPeer* peer, const std::uint8_t* data, std::size_t size, std::uint8_t channel,
+                                std::vector<TransportEvent>& events) {
+    if (size < 1) return;
+    RemotePlayer* sender = PlayerOf(peer);
+    if (data[0] == kJoinRequest && !sender && size >= 1 + kLongField + kShortField) {
+        const bool full = 1 + static_cast<std::int32_t>(players_.size()) >= maxPlayers_;
+        if (!open_ || full) {
+            std::vector<std::uint8_t> refusal{kRefused};
+            PutI32(refusal, static_cast<std::int32_t>(full ? kTransportSessionFull : kTransportRefused));
+            SendFrame(peer, refusal, true);
+            enet_peer_disconnect_later(peer, 0);
+            return;
+        }
+        PlayerEntry joined{nextId_++, GetText(data + 1, kLongField), GetText(data + 1 + kLongField, kShortField)};
+        std::vector<std::uint8_t> welcome{kWelcome};
+        PutI32(welcome, joined.id);
+        welcome.push_back(static_cast<std::uint8_t>(1 + players_.size()));
+        PutPlayer(welcome, PlayerEntry{localId_, hostLong_, hostShort_});
+        for (const RemotePlayer& p : players_) PutPlayer(welcome, p.entry);
+        SendFrame(peer, welcome, true);
+        std::vector<std::uint8_t> added{kAdded};
+        PutPlayer(added, joined);
+        for (RemotePlayer& p : players_) SendFrame(p.peer, added, true);
+        players_.push_back(RemotePlayer{joined, peer});
+        events.push_back(TransportEvent{TransportEvent::Kind::PlayerJoined, joined, {}});
+        return;
+    }
+    if (data[0] != kMessage || !sender || size < 9) return;
+    // The sender is who the connection says, whatever the block claims.
+    const std::int32_t to = GetI32(data + 5);
+    std::vector<std::uint8_t> frame(data, data + size);
+    const std::int32_t from = sender->entry.id;
+    for (int i = 0; i < 4; ++i) frame[1 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(from) >> (8 * i));
+    const bool reliable = channel == kReliableChannel;
+    for (RemotePlayer& p : players_)
+        if (p.peer != peer && (to == kAllPlayers || to == p.entry.id)) SendFrame(p.peer, frame, reliable);
+    if (to == kAllPlayers || to == localId_)
+        events.push_back(TransportEvent{TransportEvent::Kind::Message, PlayerEntry{from, {}, {}},
+                                        std::vector<std::uint8_t>(data + 9, data + size)});
+}
+
+void EnetTransport::JoinerReceive(const std::uint8_t* data, std::size_t size, std::vector<TransportEvent>& events) {
+    if (size < 1) return;
+    if (data[0] == kAdded && size >= 1 + kPlayerField) {
+        events.push_back(TransportEvent{TransportEvent::Kind::PlayerJoined, GetPlayer(data + 1), {}});
+    } else if (data[0] == kLeft && size >= 5) {
+        events.push_back(TransportEvent{TransportEvent::Kind::PlayerLeft, PlayerEntry{GetI32(data + 1), {}, {}}, {}});
+    } else if (data[0] == kMessage && size >= 9) {
+        events.push_back(TransportEvent{TransportEvent::Kind::Message, PlayerEntry{GetI32(data + 1), {}, {}},
+                                        std::vector<std::uint8_t>(data + 9, data + size)});
+    }
+}
+
+void EnetTransport::Poll(std::vector<TransportEvent>& events) {
+    events.insert(events.end(), pending_.begin(), pending_.end());
+    pending_.clear();
+    if (!host_) return;
+    ENetEvent event;
+    // A bounded number per frame, so a flood cannot hold the frame.
+    for (int n = 0; n < 4096 && enet_host_service(host_, &event, 0) > 0; ++n) {
+        switch (event.type) {
+            case ENET_EVENT_TYPE_CONNECT:
+                if (hosting_) enet_peer_timeout(event.peer, 32, 2000, 6000);
+                break;
+            case ENET_EVENT_TYPE_RECEIVE:
+                if (hosting_)
+                    HostReceive(event.peer, event.packet->data, event.packet->dataLength, event.channelID, events);
+                else
+                    JoinerReceive(event.packet->data, event.packet->dataLength, events);
+                enet_packet_destroy(event.packet);
+                break;
+            case ENET_EVENT_TYPE_DISCONNECT:
+                if (hosting_) {
+                    DropPeer(event.peer, events);
+                } else if (event.peer == hostPeer_) {
+                    hostPeer_ = nullptr;
+                    events.push_back(TransportEvent{TransportEvent::Kind::PlayerLeft, PlayerEntry{kHostId, {}, {}}, {}});
+                }
+                break;
+            default: break;
+        }
+    }
+}
+
+void EnetTransport::Shutdown() {
+    if (!host_) return;
+    // Say goodbye, so the others see this player leave at once rather than
+    // after the connection times out.
+    for (RemotePlayer& p : players_) enet_peer_disconnect(p.peer, 0);
+    if (hostPeer_) enet_peer_disconnect(hostPeer_, 0);
+    enet_host_flush(host_);
+    Hosts().erase(host_);
+    enet_host_destroy(host_);
+    host_ = nullptr;
+    hostPeer_ = nullptr;
+    players_.clear();
+    hosting_ = false;
+    open_ = false;
+}
+
+}  // namespace
+
+std::unique_ptr<NetTransport> MakeEnetTransport(const NetworkSettings& settings) {
+    return std::make_unique<EnetTransport>(settings);
+}
+
+}  // namespace zq

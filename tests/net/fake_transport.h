@@ -1,0 +1,89 @@
+// An in-process session hub for network tests: every FakeTransport attached
+// to one hub sees the same session; blocks arrive at the receiver's next Poll.
+#pragma once
+
+#include <algorithm>
+#include <vector>
+
+#include "net/transport.h"
+
+namespace zq::test {
+
+class FakeTransport;
+
+struct FakeHub {
+    bool open = false;
+    bool closed = false;  // no new players
+    std::string name;
+    std::int32_t maxPlayers = 4;
+    std::int32_t nextId = 1;
+    std::vector<FakeTransport*> members;
+};
+
+class FakeTransport final : public NetTransport {
+public:
+    explicit FakeTransport(FakeHub& hub) : hub_(hub) {}
+    ~FakeTransport() override { Leave(); }
+
+    std::uint32_t openError = kTransportOk;  // what OpenProvider answers
+    std::int32_t id = 0;
+    PlayerEntry entry;
+    std::vector<TransportEvent> inbox;
+    int sent = 0;
+
+    std::vector<std::string> Providers() override { return {"Fake"}; }
+    std::uint32_t OpenProvider(const std::string&) override { return openError; }
+    std::uint32_t FindSessions(std::int32_t, std::vector<SessionEntry>& sessions) override {
+        if (hub_.open && !hub_.closed)
+            sessions.push_back(SessionEntry{hub_.name, 1, static_cast<std::int32_t>(hub_.members.size())});
+        return kTransportOk;
+    }
+    std::uint32_t CreateSession(const std::string& name, std::int32_t maxPlayers, const PlayerEntry& local,
+                                std::int32_t& localId) override {
+        if (hub_.open) return kTransportRefused;
+        hub_.open = true;
+        hub_.name = name;
+        hub_.maxPlayers = maxPlayers;
+        Enter(local, localId);
+        return kTransportOk;
+    }
+    std::uint32_t JoinSession(std::int32_t sessionId, const PlayerEntry& local, std::int32_t& localId,
+                              std::vector<PlayerEntry>& players) override {
+        if (!hub_.open || hub_.closed || sessionId != 1) return kTransportNoSession;
+        if (static_cast<std::int32_t>(hub_.members.size()) >= hub_.maxPlayers) return kTransportSessionFull;
+        for (FakeTransport* m : hub_.members) players.push_back(m->entry);
+        Enter(local, localId);
+        for (FakeTransport* m : hub_.members)
+            if (m != this) m->inbox.push_back(TransportEvent{TransportEvent::Kind::PlayerJoined, entry, {}});
+        return kTransportOk;
+    }
+    void CloseSession() override { hub_.closed = true; }
+    void Send(std::int32_t to, std::span<const std::uint8_t> bytes, bool) override {
+        ++sent;
+        for (FakeTransport* m : hub_.members)
+            if (m != this && (to == kAllPlayers || to == m->id))
+                m->inbox.push_back(TransportEvent{TransportEvent::Kind::Message, PlayerEntry{id, {}, {}},
+                                                  std::vector<std::uint8_t>(bytes.begin(), bytes.end())});
+    }
+    void Poll(std::vector<TransportEvent>& events) override {
+        events.insert(events.end(), inbox.begin(), inbox.end());
+        inbox.clear();
+    }
+    // The connection ends: everybody else sees this player leave.
+    void Leave() {
+        auto it = std::find(hub_.members.begin(), hub_.members.end(), this);
+        if (it == hub_.members.end()) return;
+        hub_.members.erase(it);
+        for (FakeTransport* m : hub_.members) m->inbox.push_back(TransportEvent{TransportEvent::Kind::PlayerLeft, entry, {}});
+    }
+
+private:
+    void Enter(const PlayerEntry& local, std::int32_t& localId) {
+        id = localId = hub_.nextId++;
+        entry = PlayerEntry{id, local.longName, local.shortName};
+        hub_.members.push_back(this);
+    }
+    FakeHub& hub_;
+};
+
+}  // namespace zq::test

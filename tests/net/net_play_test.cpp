@@ -1,0 +1,379 @@
+// Network play between whole games in one process, joined by a fake session
+// hub: the lobby, the start, the messages each machine applies, and what
+// happens when players die, finish or leave.
+#include "net/net_play.h"
+
+#include <gtest/gtest.h>
+
+#include "net/fake_transport.h"
+#include "rules/hero.h"
+#include "rules/mechanisms.h"
+#include "test_util.h"
+
+namespace zq {
+namespace {
+
+struct HeldKeys : InputDevice {
+    std::array<bool, kKeyCount> down{};
+    bool KeyDown(Key key) override { return down[static_cast<std::size_t>(key)]; }
+    MouseMotion TakeMouseMotion(bool) override { return {}; }
+    JoystickState Joystick() override { return {}; }
+};
+
+struct TestHost : GameHost {
+    std::vector<std::string> messages;
+    bool quit = false;
+    bool Fullscreen() override { return false; }
+    void SetFullscreen(bool, RenderSize) override {}
+    void SetClientSize(int, int) override {}
+    void ShowCursor(bool) override {}
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void Quit() override { quit = true; }
+};
+
+// One machine: its game and its end of the session.
+struct Machine {
+    Machine(test::FakeHub& hub, const test::TempDir& dir) : transport(hub), session(transport), net(session) {
+        GameConfig config;
+        config.dataDir = std::filesystem::path(ZQ_BUILD_DIR) / "data";
+        config.startDir = dir.Path();
+        config.settingsFile = dir / "quib.ini";
+        config.writeSettings = false;
+        config.seedFromClock = false;
+        game = std::make_unique<Game>(config, keys, audio, host);
+        InitGame(*game);
+        ResetFrameClock(game->shell, 0);
+        AttachNetPlay(*game, net);
+        OpenLobby(*game, net);
+    }
+    Actor& Local() { return game->actors.Local(); }
+    World& world() { return *game->world; }
+    // Puts a raw block in this machine's inbox as if `from` sent it.
+    void Receive(std::int32_t from, std::span<const std::uint8_t> bytes) {
+        transport.inbox.push_back(TransportEvent{TransportEvent::Kind::Message, PlayerEntry{from, {}, {}},
+                                                 std::vector<std::uint8_t>(bytes.begin(), bytes.end())});
+    }
+
+    test::FakeTransport transport;
+    NetSession session;
+    NetPlay net;
+    HeldKeys keys;
+    SilentAudio audio;
+    TestHost host;
+    std::unique_ptr<Game> game;
+};
+
+class NetPlayTest : public ::testing::Test {
+protected:
+    Machine& Add(const std::string& nick) {
+        machines.push_back(std::make_unique<Machine>(hub, dir));
+        Machine& m = *machines.back();
+        SubmitNickname(*m.game, m.net, nick);
+        return m;
+    }
+    void Frames(int count) {
+        for (int i = 0; i < count; ++i) {
+            ticks += 30;
+            for (auto& m : machines) GameFrame(*m->game, ticks);
+        }
+    }
+    // A host and `others` joiners, past the lobby, everybody on the title.
+    void StartGame(int others) {
+        Machine& host = Add("Ann");
+        LobbyNewGame(*host.game, host.net);
+        const char* names[] = {"Bob", "Cid", "Dee"};
+        for (int i = 0; i < others; ++i) {
+            Machine& m = Add(names[i]);
+            LobbyJoinGame(*m.game, m.net);
+            LobbyJoinGame(*m.game, m.net);
+        }
+        Frames(1);
+        LobbyNewGame(*host.game, host.net);  // Go
+        Frames(4);
+        for (auto& m : machines) ASSERT_FALSE(m->game->shell.networkLobby);
+    }
+    // The host presses fire on the title and everybody ends up in level 0.
+    void StartLevelZero() {
+        Machine& host = *machines[0];
+        host.keys.down[static_cast<std::size_t>(Key::Space)] = true;
+        Frames(1);
+        host.keys.down.fill(false);
+        Frames(80);  // the fade out of the title and the fade into the level
+        for (auto& m : machines) {
+            ASSERT_EQ(m->game->shell.screen, kScreenPlay);
+            ASSERT_EQ(m->Local().levelIndex, 0);
+        }
+    }
+
+    test::TempDir dir;
+    test::FakeHub hub;
+    std::vector<std::unique_ptr<Machine>> machines;
+    std::uint32_t ticks = 0;
+};
+
+TEST_F(NetPlayTest, LobbyStatesFromCreateAndJoinToTheStart) {
+    Machine& host = Add("Ann");
+    EXPECT_EQ(host.net.lobbyState, kLobbyChooseProvider);
+    EXPECT_EQ(host.net.panel.list, std::vector<std::string>{"Fake"});
+    host.net.panel.selected = -1;
+    LobbyNewGame(*host.game, host.net);  // nothing selected: nothing happens
+    EXPECT_EQ(host.net.lobbyState, kLobbyChooseProvider);
+    host.net.panel.selected = 0;
+    LobbyNewGame(*host.game, host.net);
+    EXPECT_EQ(host.net.lobbyState, kLobbyInSession);
+    EXPECT_EQ(host.net.panel.newCaption, "Go");
+    EXPECT_FALSE(host.net.panel.joinEnabled);
+    EXPECT_EQ(hub.name, "Zorvo Quib - Ann");
+    EXPECT_EQ(host.net.panel.list, std::vector<std::string>{"Ann [Violet]"});
+
+    Machine& bob = Add("Bob");
+    LobbyJoinGame(*bob.game, bob.net);
+    EXPECT_EQ(bob.net.lobbyState, kLobbyChooseSession);
+    EXPECT_EQ(bob.net.panel.joinCaption, "Select Game");
+    EXPECT_FALSE(bob.net.panel.newEnabled);
+    EXPECT_EQ(bob.net.panel.list, std::vector<std::string>{"Zorvo Quib - Ann"});
+    LobbyJoinGame(*bob.game, bob.net);
+    EXPECT_EQ(bob.net.lobbyState, kLobbyInSession);
+    Frames(20);  // past a refresh
+    const std::vector<std::string> both = {"Ann [Violet]", "Bob [Red]"};
+    EXPECT_EQ(host.net.panel.list, both);
+    EXPECT_EQ(bob.net.panel.list, both);
+    EXPECT_EQ(host.game->actors.lastPlayer, 1);
+
+    LobbyNewGame(*host.game, host.net);
+    EXPECT_EQ(host.net.lobbyState, kLobbyStarting);
+    Frames(3);
+    for (Machine* m : {&host, &bob}) {
+        EXPECT_FALSE(m->game->shell.networkLobby);
+        EXPECT_EQ(m->game->shell.screen, kScreenTitle);
+        EXPECT_EQ(m->game->actors.lastPlayer, 1);
+        EXPECT_EQ(m->game->shell.status.text.rfind("Network refresh interval: ", 0), 0u) << m->game->shell.status.text;
+        EXPECT_EQ(m->game->options.refreshInterval, host.game->options.refreshInterval);
+    }
+    EXPECT_EQ(host.game->actors.localPlayer, 0);
+    EXPECT_EQ(bob.game->actors.localPlayer, 1);
+    EXPECT_TRUE(bob.game->rules.networkGame);
+    // A late answer to the ping changes nothing.
+    const std::int32_t refused = host.net.refused;
+    host.Receive(bob.transport.id, EncodeMessage(PingAnswerMsg{}));
+    Frames(1);
+    EXPECT_EQ(host.net.refused, refused + 1);
+    EXPECT_EQ(host.game->shell.screen, kScreenTitle);
+}
+
+TEST_F(NetPlayTest, GoAloneIsASinglePlayerGameThatSendsNothing) {
+    Machine& host = Add("Ann");
+    LobbyNewGame(*host.game, host.net);
+    LobbyNewGame(*host.game, host.net);
+    EXPECT_FALSE(host.game->shell.networkLobby);
+    EXPECT_EQ(host.game->shell.screen, kScreenTitle);
+    EXPECT_EQ(host.game->actors.lastPlayer, 0);
+    host.keys.down[static_cast<std::size_t>(Key::Space)] = true;
+    Frames(1);
+    host.keys.down.fill(false);
+    Frames(60);
+    EXPECT_EQ(host.game->shell.screen, kScreenPlay);
+    EXPECT_EQ(host.transport.sent, 0);
+}
+
+TEST_F(NetPlayTest, JoinerSearchesAgainUntilASessionAppearsAndFailuresShowTheirCode) {
+    Machine& bob = Add("Bob");
+    LobbyJoinGame(*bob.game, bob.net);
+    EXPECT_TRUE(bob.net.panel.list.empty());
+    Frames(20);
+    EXPECT_TRUE(bob.net.panel.list.empty());
+    Machine& host = Add("Ann");
+    LobbyNewGame(*host.game, host.net);
+    Frames(20);
+    EXPECT_EQ(bob.net.panel.list, std::vector<std::string>{"Zorvo Quib - Ann"});
+
+    Machine& cid = Add("Cid");
+    cid.transport.openError = 0x80040002;
+    LobbyNewGame(*cid.game, cid.net);
+    EXPECT_EQ(cid.net.lobbyState, kLobbyChooseProvider);
+    EXPECT_EQ(cid.host.messages, std::vector<std::string>{"DirectPlay Create Failed :80040002"});
+}
+
+TEST_F(NetPlayTest, NamesAreCutToTheirFields) {
+    Machine& host = Add(std::string(60, 'n'));
+    LobbyNewGame(*host.game, host.net);
+    EXPECT_EQ(hub.name.size(), kSessionNameBytes);
+    ASSERT_EQ(host.session.Players().size(), 2u);
+    EXPECT_EQ(host.session.Players()[0].longName, "All");
+    EXPECT_EQ(host.session.Players()[1].longName.size(), kLongNameBytes);
+    EXPECT_EQ(host.session.Players()[1].shortName.size(), kShortNameBytes);
+}
+
+TEST_F(NetPlayTest, TheHostStartsTheLevelAndPositionsTravel) {
+    StartGame(2);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    Machine& cid = *machines[2];
+    host.Local().x += 300;
+    cid.Local().z += 200;
+    const float hostX = host.Local().x, cidZ = cid.Local().z;
+    Frames(8);
+    for (auto& m : machines) {
+        EXPECT_NEAR(m->game->actors.actor[0].x, hostX, 40);
+        EXPECT_NEAR(m->game->actors.actor[2].z, cidZ, 40);
+        EXPECT_EQ(m->game->actors.actor[1].levelIndex, 0);
+    }
+    // F11 names every slot by its nickname.
+    EXPECT_EQ(cid.game->net.playerName(0), "Ann");
+    EXPECT_EQ(cid.game->net.playerName(1), "Bob");
+    EXPECT_EQ(host.game->net.playerName(2), "Cid");
+}
+
+TEST_F(NetPlayTest, TheLastIngotTakenOnOneMachineOpensTheDoorOnAll) {
+    StartGame(1);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    Machine& bob = *machines[1];
+    // Both worlds: one ingot left at (1,1,1) and a door at (2,1,1).
+    for (auto& m : machines) {
+        World& w = m->world();
+        for (int x = 0; x < w.sizeX; ++x)
+            for (int y = 0; y < w.sizeY; ++y)
+                for (int z = 0; z < w.sizeZ; ++z)
+                    if (GetCell(w, x, y, z) == kIngotType) SetCell(w, x, y, z, 0);
+        SetCell(w, 1, 1, 1, kIngotType);
+        SetCell(w, 2, 1, 1, 21);
+    }
+    ASSERT_EQ(host.world().objectDefs[kIngotType].lingotDoor, 21);
+    bob.Local().x = 512 + 256;
+    bob.Local().y = 512 + 256;
+    bob.Local().z = 512 + 256;
+    HeroPickups(bob.world(), bob.Local(), bob.game->rules);
+    EXPECT_EQ(GetCell(bob.world(), 1, 1, 1), 0);
+    Frames(1);
+    EXPECT_EQ(GetCell(host.world(), 1, 1, 1), 0);
+    EXPECT_EQ(host.world().objectDefs[kIngotType].cellCount, 0);
+    for (auto& m : machines) EXPECT_NE(GetCell(m->world(), 2, 1, 1), 21) << "door still shut";
+}
+
+TEST_F(NetPlayTest, RefusedMessagesLeaveTheWorldAlone) {
+    StartGame(1);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    Machine& bob = *machines[1];
+    const std::int32_t hostId = host.transport.id, bobId = bob.transport.id;
+    const std::vector<Cell> cells = bob.world().cells;
+    const Actor before = bob.game->actors.actor[0];
+    const std::int32_t count = bob.world().sentryCount;
+    struct Bad {
+        const char* what;
+        std::int32_t from;
+        MessageBytes bytes;
+    };
+    const std::vector<Bad> bad = {
+        {"state of a slot not in play", hostId, EncodeMessage(PlayerStateMsg{2, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 3})},
+        {"state for another slot", hostId, EncodeMessage(PlayerStateMsg{1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 3})},
+        {"state with a level outside the list", hostId, EncodeMessage(PlayerStateMsg{0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 99, 3})},
+        {"cell outside the grid", hostId, EncodeMessage(CellEventMsg{0, 103, bob.world().sizeX, 0, 0, 20})},
+        {"object outside 0..256", hostId, EncodeMessage(CellEventMsg{0, 103, 1, 1, 1, 257})},
+        {"event claiming the receiver's slot", hostId, EncodeMessage(CellEventMsg{1, 103, 1, 1, 1, 20})},
+        {"sentry beyond the list", hostId, EncodeMessage(SentryPositionMsg{count + 1, 0, 0, 0, 0})},
+        {"level outside the list", hostId, EncodeMessage(StartLevelMsg{bob.game->shell.levelCount})},
+        {"level start from a joiner", bobId + 7, EncodeMessage(StartLevelMsg{1})},
+        {"a second start", hostId, EncodeMessage(StartMsg{1, 1, 50, {hostId, bobId, 0, 0}})},
+    };
+    for (const Bad& b : bad) {
+        const std::int32_t refused = bob.net.refused;
+        HandleGameMessage(*bob.game, bob.net, b.from, b.bytes);
+        EXPECT_EQ(bob.net.refused, refused + 1) << b.what;
+    }
+    const MessageBytes good = EncodeMessage(PingMsg{});
+    HandleGameMessage(*bob.game, bob.net, hostId, std::span(good.data(), 100));
+    EXPECT_EQ(bob.world().cells, cells);
+    EXPECT_EQ(bob.game->actors.actor[0].x, before.x);
+    EXPECT_EQ(bob.game->actors.actor[0].levelIndex, before.levelIndex);
+    EXPECT_EQ(bob.Local().levelIndex, 0);
+    EXPECT_EQ(bob.game->options.refreshInterval, host.game->options.refreshInterval);
+}
+
+TEST_F(NetPlayTest, TheExitWaitsForEveryLivingPlayerOfTheLevel) {
+    StartGame(2);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    World& w = host.world();
+    auto putAtExit = [&](Actor& a) {
+        a.x = static_cast<float>(kCellSize * w.exitX + 256);
+        a.y = static_cast<float>(kCellSize * w.exitY + 256);
+        a.z = static_cast<float>(kCellSize * w.exitZ + 256);
+    };
+    Actors& actors = host.game->actors;
+    putAtExit(actors.actor[0]);
+    putAtExit(actors.actor[1]);
+    EXPECT_FALSE(OthersAtExit(*host.game, host.net));  // slot 2 is elsewhere
+    actors.actor[2].levelIndex = 3;
+    EXPECT_TRUE(OthersAtExit(*host.game, host.net)) << "a player in another level does not count";
+    actors.actor[2].levelIndex = 0;
+    actors.actor[2].lives = -1;
+    EXPECT_TRUE(OthersAtExit(*host.game, host.net)) << "a player out of lives does not count";
+    actors.actor[2].lives = 2;
+    host.net.gone[2] = true;
+    EXPECT_TRUE(OthersAtExit(*host.game, host.net)) << "a player who left does not count";
+    host.net.gone[2] = false;
+    actors.actor[1].x += 2048;
+    EXPECT_FALSE(OthersAtExit(*host.game, host.net));
+
+    // In play: the host in the exit waits and says why, while the others are away.
+    Machine& bob = *machines[1];
+    bob.Local().x += 4096;
+    machines[2]->Local().x += 4096;
+    Frames(5);
+    putAtExit(host.Local());
+    host.Local().velX = host.Local().velZ = 0;
+    Frames(1);
+    EXPECT_EQ(host.game->shell.status.text, "Waiting for other players to finish");
+    EXPECT_FALSE(host.game->shell.fade.active);
+}
+
+TEST_F(NetPlayTest, ADeathPutsTheHeroBackOnTheStartWithoutReloadingTheLevel) {
+    StartGame(1);
+    StartLevelZero();
+    Machine& bob = *machines[1];
+    World& w = bob.world();
+    SetCell(w, 0, 0, 0, kIngotType);  // a reload would undo this
+    bob.Local().x += 1024;
+    KillHero(bob.Local(), bob.game->rules);
+    Frames(80);  // the two-second stun
+    EXPECT_EQ(bob.Local().lives, 2);
+    EXPECT_EQ(bob.game->shell.status.text, "2 LIVES LEFT");
+    EXPECT_EQ(GetCell(w, 0, 0, 0), kIngotType);
+    EXPECT_EQ(CellOf(bob.Local().x), w.startX);
+    EXPECT_EQ(CellOf(bob.Local().z), w.startZ);
+    EXPECT_EQ(bob.game->shell.screen, kScreenPlay);
+    Frames(5);
+    EXPECT_EQ(machines[0]->game->actors.actor[1].lives, 2);  // the host hears of it
+}
+
+TEST_F(NetPlayTest, BackToTitleOnTheHostBringsEveryoneBack) {
+    StartGame(1);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    SetScreen(*host.game, kScreenTitle);
+    Frames(3);
+    EXPECT_EQ(machines[1]->game->shell.screen, kScreenTitle);
+    EXPECT_EQ(host.game->actors.actor[1].levelIndex, -1);
+    EXPECT_EQ(machines[1]->game->actors.actor[0].levelIndex, -1);
+}
+
+TEST_F(NetPlayTest, PlayersWhoLeaveAreGoneAndTheHostLeavingEndsTheGame) {
+    StartGame(2);
+    StartLevelZero();
+    machines[2]->transport.Leave();
+    Frames(1);
+    EXPECT_TRUE(machines[0]->net.gone[2]);
+    EXPECT_TRUE(machines[1]->game->net.playerGone(2));
+    machines[0]->transport.Leave();
+    Frames(1);
+    Machine& bob = *machines[1];
+    EXPECT_EQ(bob.game->shell.screen, kScreenTitle);
+    EXPECT_EQ(bob.game->shell.status.text, "THE HOST HAS LEFT THE GAME");
+    EXPECT_EQ(bob.game->actors.lastPlayer, 0);
+    EXPECT_EQ(bob.game->actors.localPlayer, 0);
+}
+
+}  // namespace
+}  // namespace zq
