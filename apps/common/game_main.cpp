@@ -328,7 +328,9 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     // frame lasts its frame time on the clock.
     const auto clockStart = std::chrono::steady_clock::now();
     constexpr auto kLobbyLimit = std::chrono::seconds(30);
-    bool inLobby = network != nullptr;
+    // Only a scripted host or join waits in the lobby uncounted; a plain
+    // --network run counts its frames from the start.
+    bool inLobby = lobby.has_value();
     bool played = false;
     int exitCode = 0;
     std::uint32_t ticks = 0;

@@ -1,0 +1,199 @@
+// Whole games over 127.0.0.1: headless game processes host and join a session,
+// play the first level together and go back to the title.  Each process is
+// bounded by its own frame count and by a kill after a time limit.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "test_util.h"
+
+extern char** environ;
+
+namespace zq {
+namespace {
+
+const std::string kGame = std::string(ZQ_BUILD_DIR) + "/game_soft";
+const std::string kData = std::string(ZQ_BUILD_DIR) + "/data";
+const std::string kReplay = std::string(ZQ_SOURCE_DIR) + "/content/replays/01_first_steps.txt";
+
+int TestPort() { return 30000 + static_cast<int>((getpid() * 11 + 5) % 30000); }
+
+class Process {
+public:
+    Process(const std::vector<std::string>& args, const std::filesystem::path& log) {
+        std::vector<std::string> all = {kGame, "--data", kData, "--headless"};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        if (posix_spawn(&pid_, kGame.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Process() {
+        if (pid_ > 0 && !done_) Kill();
+    }
+    // Waits for the exit code, killing the process after `limit`.
+    int Wait(std::chrono::seconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (pid_ > 0 && !done_) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                done_ = true;
+                code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                break;
+            }
+            if (std::chrono::steady_clock::now() > end) {
+                Kill();
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return code_;
+    }
+    void Kill() {
+        if (pid_ <= 0 || done_) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        done_ = true;
+        code_ = -9;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool done_ = false;
+    int code_ = -1;
+};
+
+nlohmann::json ReadJson(const std::filesystem::path& p) {
+    std::ifstream in(p);
+    nlohmann::json j;
+    if (in) in >> j;
+    return j;
+}
+
+class NetLoopbackGame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings = dir.Write("net.ini", "[Network]\r\nBindAddress=127.0.0.1\r\nBroadcastAddress=127.255.255.255\r\n").string();
+        port = TestPort();
+    }
+    // The first level's replay, some idling at the exit, then the menu's
+    // "quit to title" and a wait so the others hear of it.
+    std::string HostScript() {
+        std::string script = test::ReadText(kReplay);
+        script += "\n100x 40 -\n1x 40 menu\n8x 40 -\n";
+        for (int i = 0; i < 4; ++i) script += "1x 40 down\n8x 40 -\n";
+        script += "1x 40 jump\n150x 40 -\n";
+        return dir.Write("host.txt", script).string();
+    }
+    std::vector<std::string> Host(int players) {
+        return {"--settings", settings, "--network-host", "Ann", "--network-players", std::to_string(players),
+                "--network-port", std::to_string(port), "--start-level", "0", "--frame-ms", "40",
+                "--input", HostScript(), "--dump-state", (dir / "host.json").string()};
+    }
+    std::vector<std::string> Join(const std::string& nick, const std::string& script) {
+        return {"--settings", settings, "--network-join", nick + "@127.0.0.1:" + std::to_string(port),
+                "--input", dir.Write(nick + ".txt", script).string(), "--until-title",
+                "--dump-state", (dir / (nick + ".json")).string()};
+    }
+    std::string Log(const std::string& name) { return test::ReadText(dir / (name + ".log")); }
+
+    test::TempDir dir;
+    std::string settings;
+    int port = 0;
+};
+
+TEST_F(NetLoopbackGame, TwoPlayersShareALevelAndTheHostTakesEveryoneBackToTheTitle) {
+    Process host(Host(2), dir / "host.log");
+    // Bob walks a little way and waits; he never reaches the exit.
+    Process bob(Join("Bob", "25x 40 up\n2000x 40 -\n"), dir / "bob.log");
+    EXPECT_EQ(bob.Wait(std::chrono::seconds(120)), 0) << Log("bob");
+    EXPECT_EQ(host.Wait(std::chrono::seconds(30)), 0) << Log("host");
+
+    const nlohmann::json h = ReadJson(dir / "host.json"), b = ReadJson(dir / "Bob.json");
+    ASSERT_TRUE(h.contains("players")) << Log("host");
+    ASSERT_TRUE(b.contains("players")) << Log("bob");
+    EXPECT_EQ(h["localPlayer"], 0);
+    EXPECT_EQ(b["localPlayer"], 1);
+    EXPECT_EQ(h["lastPlayer"], 1);
+    EXPECT_EQ(b["lastPlayer"], 1);
+    // The host took every ingot and reached the exit, where it waited for Bob.
+    EXPECT_EQ(h["ingots"], 0);
+    EXPECT_EQ(h["statusText"], "Waiting for other players to finish");
+    // Bob's world lost the same ingots, and he followed the host to the title.
+    EXPECT_EQ(b["ingots"], 0);
+    EXPECT_EQ(b["screen"], 0);
+    EXPECT_EQ(b["players"][0]["levelIndex"], -1);
+    // Each saw the other where he went: Ann at the exit, Bob a few steps from the start.
+    EXPECT_NEAR(b["players"][0]["x"].get<double>(), h["players"][0]["x"].get<double>(), 64);
+    EXPECT_NEAR(b["players"][0]["z"].get<double>(), h["players"][0]["z"].get<double>(), 64);
+    EXPECT_NEAR(h["players"][1]["x"].get<double>(), b["players"][1]["x"].get<double>(), 64);
+    EXPECT_NEAR(h["players"][1]["z"].get<double>(), b["players"][1]["z"].get<double>(), 64);
+    EXPECT_GT(std::hypot(b["players"][1]["x"].get<double>() - 5120, b["players"][1]["z"].get<double>() - 768), 300);
+    EXPECT_EQ(h["players"][1]["levelIndex"], -1);
+}
+
+TEST_F(NetLoopbackGame, FourPlayersFinishTheLevelWithoutTheOneWhoVanished) {
+    Process host(Host(4), dir / "host.log");
+    // The joiners' level starts a frame or two after their script does: the
+    // idle frames in front keep their walk the replay's.
+    const std::string replay = "10x 40 -\n" + test::ReadText(kReplay) + "\n3000x 40 -\n";
+    Process bob(Join("Bob", replay), dir / "bob.log");
+    Process cid(Join("Cid", replay), dir / "cid.log");
+    Process dee(Join("Dee", "3000x 40 -\n"), dir / "dee.log");
+    // Dee's program dies early in the level, without a word to the others.
+    std::this_thread::sleep_for(std::chrono::seconds(8));
+    dee.Kill();
+    EXPECT_EQ(bob.Wait(std::chrono::seconds(150)), 0) << Log("bob");
+    EXPECT_EQ(cid.Wait(std::chrono::seconds(30)), 0) << Log("cid");
+    EXPECT_EQ(host.Wait(std::chrono::seconds(30)), 0) << Log("host");
+
+    const nlohmann::json h = ReadJson(dir / "host.json");
+    ASSERT_TRUE(h.contains("players")) << Log("host");
+    EXPECT_EQ(h["lastPlayer"], 3);
+    auto goneSlots = [](const nlohmann::json& j) {
+        std::vector<int> slots;
+        for (const auto& p : j["players"])
+            if (p.value("gone", false)) slots.push_back(p["slot"].get<int>());
+        return slots;
+    };
+    // Players take slots in the order they joined, so Dee's slot is whichever
+    // the host gave it: the same one on every machine.  Bob and Cid saw only
+    // Dee go; the host, ending last, also saw them leave, but Dee alone never
+    // left the first level.
+    int deeSlot = -1;
+    for (int slot : goneSlots(h))
+        if (h["players"][slot]["levelIndex"] == 0) deeSlot = slot;
+    ASSERT_GT(deeSlot, 0) << h.dump();
+    for (const char* nick : {"Bob", "Cid"}) {
+        const nlohmann::json j = ReadJson(dir / (std::string(nick) + ".json"));
+        ASSERT_TRUE(j.contains("players")) << nick;
+        EXPECT_EQ(j["screen"], 0) << nick;
+        EXPECT_GT(j["ingots"].get<int>(), 0) << nick << " did not follow into the second level";
+        EXPECT_TRUE(j["players"][deeSlot].value("gone", false)) << nick << " " << j.dump();
+    }
+}
+
+TEST_F(NetLoopbackGame, AJoinThatFindsNoSessionGivesUpAfterThirtySeconds) {
+    Process bob({"--settings", settings, "--network-join", "Bob@127.0.0.1:" + std::to_string(port), "--frames", "10"},
+                dir / "bob.log");
+    EXPECT_EQ(bob.Wait(std::chrono::seconds(60)), 1);
+    EXPECT_NE(Log("bob").find("no network game found at 127.0.0.1"), std::string::npos) << Log("bob");
+}
+
+}  // namespace
+}  // namespace zq
