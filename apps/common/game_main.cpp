@@ -340,14 +340,18 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     while (!host.quit) {
         if (inLobby && !game->shell.networkLobby) {
             inLobby = false;
+            std::cerr << program << ": network game started as player " << game->actors.localPlayer + 1 << " of "
+                      << game->actors.lastPlayer + 1 << std::endl;
             if (options.networkHost && options.startLevel && game->actors.localPlayer == 0)
                 StartAt(*game, std::min(*options.startLevel, std::max(0, game->shell.levelCount - 1)));
         }
         if (inLobby && std::chrono::steady_clock::now() - clockStart > kLobbyLimit) {
-            std::cerr << program << ": "
-                      << (options.networkJoin ? "no network game found at " + options.networkJoin->substr(options.networkJoin->find('@') + 1)
-                                              : std::string("not enough players joined the network game"))
-                      << " within 30 s\n";
+            std::string why = "not enough players joined the network game";
+            if (options.networkJoin)
+                why = network->play.lobbyState == kLobbyInSession
+                          ? "the host did not start the network game"
+                          : "no network game found at " + options.networkJoin->substr(options.networkJoin->find('@') + 1);
+            std::cerr << program << ": " << why << " within 30 s\n";
             exitCode = 1;
             break;
         }

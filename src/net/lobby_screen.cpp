@@ -77,12 +77,15 @@ void DrawBackground(Game& game) {
     game.renderer.ClearFrame(0);
     for (int i = 0; i <= 10; ++i)
         for (int j = 0; j <= 8; ++j)
-            DrawOverlayImage(game, 13, false, 0, 0.135f, 0.102f, static_cast<float>(j) * 0.1333f, static_cast<float>(i) * 0.1f);
+            DrawOverlayImage(game, 13, false, 75, 0.135f, 0.102f, static_cast<float>(j) * 0.1333f, static_cast<float>(i) * 0.1f);
 }
+
+// A box of the panel: the title picture's dark mosaic again, darker still.
+void DrawBox(Game& game, float x, float y, float w, float h) { DrawOverlayImage(game, 13, false, 60, h, w, y, x); }
 
 void DrawButton(Game& game, const std::string& caption, bool enabled, float x, float w) {
     if (!enabled) return;
-    DrawOverlayImage(game, 4, true, 30, kButtonH, w, kButtonY, x);
+    DrawBox(game, x, kButtonY, w, kButtonH);
     const float textX = x + (w - TextWidth(caption, false)) / 2;
     DrawOverlayText(game, caption, false, kButtonY + (kButtonH - 8 / 240.0f) / 2, textX);
 }
@@ -91,7 +94,7 @@ void DrawPanel(Game& game, const NetPlay& net) {
     const LobbyPanel& panel = net.panel;
     DrawBackground(game);
     if (panel.askingNickname) {
-        DrawOverlayImage(game, 4, true, 30, 0.5f, 0.8f, 0.2f, 0.1f);
+        DrawBox(game, 0.1f, 0.2f, 0.8f, 0.5f);
         const std::string title = "Network game";
         DrawOverlayText(game, title, true, 0.26f, (1 - TextWidth(title, true)) / 2);
         DrawOverlayText(game, "Please enter your Nickname:", false, 0.38f, 0.15f);
@@ -100,7 +103,7 @@ void DrawPanel(Game& game, const NetPlay& net) {
         DrawOverlayText(game, "ENTER: OK   ESC: CANCEL", false, 0.6f, 0.15f);
         return;
     }
-    DrawOverlayImage(game, 4, true, 30, kListH, kListW, kListY, kListX);
+    DrawBox(game, kListX, kListY, kListW, kListH);
     const int first = std::max(0, panel.selected - (kListRows - 1));
     for (int row = 0; row < kListRows && first + row < static_cast<int>(panel.list.size()); ++row) {
         const int i = first + row;

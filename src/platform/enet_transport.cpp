@@ -175,7 +175,10 @@ std::uint32_t EnetTransport::FindSessions(std::int32_t timeoutMs, std::vector<Se
         int port = 0;
         if (!SplitHostPort(text, settings_.port, name, port)) return;
         ENetAddress a{};
-        if ((numeric ? enet_address_set_host_ip(&a, name.c_str()) : enet_address_set_host(&a, name.c_str())) != 0) return;
+        // A numeric address is taken as it is: only real names go to the resolver.
+        if (enet_address_set_host_ip(&a, name.c_str()) != 0 &&
+            (numeric || enet_address_set_host(&a, name.c_str()) != 0))
+            return;
         a.port = static_cast<enet_uint16>(port);
         targets.push_back(a);
     };

@@ -91,11 +91,13 @@ protected:
         settings = dir.Write("net.ini", "[Network]\r\nBindAddress=127.0.0.1\r\nBroadcastAddress=127.255.255.255\r\n").string();
         port = TestPort();
     }
-    // The first level's replay, some idling at the exit, then the menu's
-    // "quit to title" and a wait so the others hear of it.
-    std::string HostScript() {
+    // The first level's replay, idling at the exit, then the menu's "quit to
+    // title" and a wait so the others hear of it.  The idling leaves the
+    // others (each its own process, slower when the machine is busy) time to
+    // reach the exit too.
+    std::string HostScript(int idleFrames) {
         std::string script = test::ReadText(kReplay);
-        script += "\n100x 40 -\n1x 40 menu\n8x 40 -\n";
+        script += "\n" + std::to_string(idleFrames) + "x 40 -\n1x 40 menu\n8x 40 -\n";
         for (int i = 0; i < 4; ++i) script += "1x 40 down\n8x 40 -\n";
         script += "1x 40 jump\n150x 40 -\n";
         return dir.Write("host.txt", script).string();
@@ -103,7 +105,7 @@ protected:
     std::vector<std::string> Host(int players) {
         return {"--settings", settings, "--network-host", "Ann", "--network-players", std::to_string(players),
                 "--network-port", std::to_string(port), "--start-level", "0", "--frame-ms", "40",
-                "--input", HostScript(), "--dump-state", (dir / "host.json").string()};
+                "--input", HostScript(players > 2 ? 300 : 100), "--dump-state", (dir / "host.json").string()};
     }
     std::vector<std::string> Join(const std::string& nick, const std::string& script) {
         return {"--settings", settings, "--network-join", nick + "@127.0.0.1:" + std::to_string(port),
@@ -156,7 +158,11 @@ TEST_F(NetLoopbackGame, FourPlayersFinishTheLevelWithoutTheOneWhoVanished) {
     Process cid(Join("Cid", replay), dir / "cid.log");
     Process dee(Join("Dee", "3000x 40 -\n"), dir / "dee.log");
     // Dee's program dies early in the level, without a word to the others.
-    std::this_thread::sleep_for(std::chrono::seconds(8));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (Log("dee").find("network game started") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_NE(Log("dee").find("network game started as player"), std::string::npos) << Log("dee") << Log("host");
+    std::this_thread::sleep_for(std::chrono::seconds(3));
     dee.Kill();
     EXPECT_EQ(bob.Wait(std::chrono::seconds(150)), 0) << Log("bob");
     EXPECT_EQ(cid.Wait(std::chrono::seconds(30)), 0) << Log("cid");
