@@ -425,10 +425,27 @@ void EnetTransport::Poll(std::vector<TransportEvent>& events) {
 void EnetTransport::Shutdown() {
     if (!host_) return;
     // Say goodbye, so the others see this player leave at once rather than
-    // after the connection times out.
-    for (RemotePlayer& p : players_) enet_peer_disconnect(p.peer, 0);
-    if (hostPeer_) enet_peer_disconnect(hostPeer_, 0);
-    enet_host_flush(host_);
+    // after the connection times out.  The goodbye waits until what was sent
+    // last has been received: a receiver that got both at once would drop
+    // the message for the goodbye.  A short, bounded wait.
+    int connected = 0;
+    for (RemotePlayer& p : players_) {
+        enet_peer_disconnect_later(p.peer, 0);
+        ++connected;
+    }
+    if (hostPeer_) {
+        enet_peer_disconnect_later(hostPeer_, 0);
+        ++connected;
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    ENetEvent event;
+    while (connected > 0 && std::chrono::steady_clock::now() < end) {
+        const int got = enet_host_service(host_, &event, 10);
+        if (got < 0) break;
+        if (got == 0) continue;
+        if (event.type == ENET_EVENT_TYPE_DISCONNECT) --connected;
+        if (event.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(event.packet);
+    }
     Hosts().erase(host_);
     enet_host_destroy(host_);
     host_ = nullptr;

@@ -23,10 +23,11 @@ NetworkSettings Settings(int port, const char* bind) {
     return s;
 }
 
-// Polls every transport until `done` holds or two seconds pass.
+// Polls every transport until `done` holds or five seconds pass (the
+// machine may be busy with other tests).
 bool PollUntil(std::initializer_list<std::pair<NetTransport*, std::vector<TransportEvent>*>> ends,
                const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (std::chrono::steady_clock::now() < end) {
         for (auto& [t, events] : ends) t->Poll(*events);
         if (done()) return true;
