@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "core/text.h"
-#include "render/soft/soft_renderer.h"
+#include "render/mesh_geometry.h"
 
 namespace zq {
 

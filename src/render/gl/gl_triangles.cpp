@@ -88,18 +88,15 @@ GlTriangle* GlTriangleList::Append() {
 void GlTriangleList::AddMesh(const Mesh& mesh, int x, int y, int z, int id, int transparency, int ambient, int pitch,
                              int roll, int yaw, const Palette& flatPalette,
                              const std::function<GlSlotRange(int slot)>& slotRange) {
-    const std::size_t count = std::min({mesh.x.size(), mesh.y.size(), mesh.z.size()});
+    const std::size_t count = RotateMeshVertices(mesh, pitch, roll, yaw, local_);
     if (vertices_.size() < count) {
         vertices_.resize(count);
         darkness_.resize(count);
     }
-    const bool rotated = pitch != 0 || roll != 0 || yaw != 0;
-    const Matrix3 object = rotated ? RotationMatrix(yaw, pitch, roll) : Matrix3{};
     const double ox = static_cast<double>(x) - camera_.x, oy = static_cast<double>(y) - camera_.y,
                  oz = static_cast<double>(z) - camera_.z;
     for (std::size_t i = 0; i < count; ++i) {
-        Vec3i v{mesh.x[i], mesh.y[i], mesh.z[i]};
-        if (rotated) v = Rotate(object, v.x, v.y, v.z);
+        const Vec3i& v = local_[i];
         GlVertex& out = vertices_[i];
         out = {static_cast<float>(ox + v.x), static_cast<float>(oy + v.y), static_cast<float>(oz + v.z)};
         darkness_[i] = VertexDarkness(out.x, out.y, out.z, ambient, lights_.data(), lightCount_);
@@ -107,10 +104,10 @@ void GlTriangleList::AddMesh(const Mesh& mesh, int x, int y, int z, int id, int 
     for (const MeshFace& face : mesh.faces) {
         const float alpha = std::max(0.0f, 1 - static_cast<float>(transparency + face.transparency) * 0.01f);
         if (face.kind == kFaceSprite) {
-            if (face.a < count) AddSprite(face, face.a, id, alpha, mesh, x, y, z, yaw, slotRange);
+            if (face.a < count) AddSprite(face, face.a, id, alpha, x, z, yaw, slotRange);
             continue;
         }
-        if (face.a >= count || face.b >= count || face.c >= count) continue;
+        if (!FaceCornersValid(face, count)) continue;
         const GlVertex& a = vertices_[face.a];
         const GlVertex& b = vertices_[face.b];
         const GlVertex& c = vertices_[face.c];
@@ -143,8 +140,8 @@ void GlTriangleList::AddMesh(const Mesh& mesh, int x, int y, int z, int id, int 
     }
 }
 
-void GlTriangleList::AddSprite(const MeshFace& face, std::size_t vertex, int id, float alpha, const Mesh& mesh, int x,
-                               int y, int z, int yaw, const std::function<GlSlotRange(int slot)>& slotRange) {
+void GlTriangleList::AddSprite(const MeshFace& face, std::size_t vertex, int id, float alpha, int x, int z, int yaw,
+                               const std::function<GlSlotRange(int slot)>& slotRange) {
     // A rectangle facing the screen, centred on the vertex: the camera's own
     // right and up axes (rows of its matrix) span it.
     const GlVertex centre = vertices_[vertex];
@@ -159,25 +156,10 @@ void GlTriangleList::AddSprite(const MeshFace& face, std::size_t vertex, int id,
     std::int32_t image = -1;
     if (slotRange) {
         const GlSlotRange range = slotRange(face.material);
-        image = range.first;
-        const std::int32_t n = range.last - range.first + 1;
-        if (n > 1 && n <= 360) {
-            const double dx = static_cast<double>(x) + mesh.x[vertex] - camera_.x;
-            const double dz = static_cast<double>(z) + mesh.z[vertex] - camera_.z;
-            int theta = 0;
-            if (dx == 0) {
-                theta = dz < 0 ? 270 : 90;
-            } else {
-                theta = static_cast<int>(std::atan(dz / dx) * 180.0 / 3.1415);
-                if (dx < 0) theta += 180;
-                if (theta < 0) theta += 360;
-            }
-            int p = (theta + 160 / n - static_cast<int>(static_cast<std::int64_t>(yaw) * 180 / 16384)) % 360;
-            if (p < 0) p += 360;
-            image = range.first + n * p / 360;
-        }
+        const Vec3i& local = local_[vertex];
+        image = SpriteViewImage(range.first, range.last, static_cast<double>(x) + local.x - camera_.x,
+                                static_cast<double>(z) + local.z - camera_.z, yaw);
     }
-    (void)y;
     if (image < 0) return;
     const float darkness = darkness_[vertex];
     const std::int32_t key = KeyOf(3 * centre.x, 3 * centre.y, 3 * centre.z);

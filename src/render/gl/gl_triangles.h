@@ -12,7 +12,7 @@
 
 #include "assets/mesh.h"
 #include "assets/palette.h"
-#include "render/soft/soft_renderer.h"
+#include "render/mesh_geometry.h"
 
 namespace zq {
 
@@ -74,8 +74,8 @@ public:
 
 private:
     GlTriangle* Append();
-    void AddSprite(const MeshFace& face, std::size_t vertex, int id, float alpha, const Mesh& mesh, int x, int y,
-                   int z, int yaw, const std::function<GlSlotRange(int slot)>& slotRange);
+    void AddSprite(const MeshFace& face, std::size_t vertex, int id, float alpha, int x, int z, int yaw,
+                   const std::function<GlSlotRange(int slot)>& slotRange);
 
     std::vector<GlTriangle> triangles_;  // kMaxGlTriangles entries
     std::vector<SortEntry> order_;
@@ -89,7 +89,9 @@ private:
     Matrix3 cameraMatrix_{};
     int cx_ = 0, cy_ = 0, fx_ = 128, fy_ = 128, width_ = 0, height_ = 0;
 
-    // Per-mesh working space, grown to the largest mesh seen.
+    // Per-mesh working space, grown to the largest mesh seen: the rotated
+    // object-space vertices, then camera-relative ones.
+    std::vector<Vec3i> local_;
     std::vector<GlVertex> vertices_;
     std::vector<float> darkness_;
 };

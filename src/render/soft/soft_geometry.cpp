@@ -10,12 +10,6 @@ namespace zq {
 
 namespace {
 
-std::int32_t ClampEye(double v) {
-    if (!(v > -kEyeLimit)) return -kEyeLimit;  // also catches NaN
-    if (v > kEyeLimit) return kEyeLimit;
-    return static_cast<std::int32_t>(std::nearbyint(v));
-}
-
 std::int64_t Sq(std::int64_t v) { return v * v; }
 
 // Point on the edge from `behind` (z <= near) to `front` (z > near) at z = near,
@@ -31,25 +25,6 @@ Vec3i ClipEdge(const Vec3i& behind, const Vec3i& front) {
 }
 
 }  // namespace
-
-float AngleToRadians(int angle) { return static_cast<float>(angle * 3.1415 / 16384.0); }
-
-Matrix3 RotationMatrix(int yaw, int pitch, int roll) {
-    const float p = AngleToRadians(yaw), q = AngleToRadians(pitch), r = AngleToRadians(roll);
-    const float cp = std::cos(p), sp = std::sin(p), cq = std::cos(q), sq = std::sin(q), cr = std::cos(r),
-                sr = std::sin(r);
-    Matrix3 out;
-    out.m[0] = {cp * cr + sp * sq * sr, -sr * cq, -cr * sp + cp * sq * sr};
-    out.m[1] = {cp * sr - sq * cr * sp, cr * cq, -sp * sr - cp * cr * sq};
-    out.m[2] = {sp * cq, sq, cp * cq};
-    return out;
-}
-
-Vec3i Rotate(const Matrix3& matrix, double x, double y, double z) {
-    const auto& m = matrix.m;
-    return {ClampEye(m[0][0] * x + m[0][1] * y + m[0][2] * z), ClampEye(m[1][0] * x + m[1][1] * y + m[1][2] * z),
-            ClampEye(m[2][0] * x + m[2][1] * y + m[2][2] * z)};
-}
 
 int TranslucencyLevel(int objectPercent, int facePercent) {
     const int percent = std::clamp(objectPercent + facePercent, 0, 100);
@@ -96,17 +71,10 @@ bool SoftRenderer::IsPointVisible(int radius, int x, int y, int z) const {
 
 void SoftRenderer::AddMesh(const Mesh& mesh, int x, int y, int z, int id, int transparency, int ambient, int pitch,
                            int roll, int yaw) {
-    const std::size_t count = std::min({mesh.x.size(), mesh.y.size(), mesh.z.size()});
-    if (local_.size() < count) {  // grows with the largest mesh seen, then never again
-        local_.resize(count);
-        eyeVertices_.resize(count);
-    }
-    const bool rotated = pitch != 0 || roll != 0 || yaw != 0;
-    const Matrix3 object = rotated ? RotationMatrix(yaw, pitch, roll) : Matrix3{};
+    const std::size_t count = RotateMeshVertices(mesh, pitch, roll, yaw, local_);
+    if (eyeVertices_.size() < count) eyeVertices_.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
-        Vec3i v{mesh.x[i], mesh.y[i], mesh.z[i]};
-        if (rotated) v = Rotate(object, v.x, v.y, v.z);
-        local_[i] = v;
+        const Vec3i& v = local_[i];
         eyeVertices_[i] = ToEye(static_cast<double>(x) + v.x, static_cast<double>(y) + v.y,
                                 static_cast<double>(z) + v.z);
     }
@@ -116,7 +84,7 @@ void SoftRenderer::AddMesh(const Mesh& mesh, int x, int y, int z, int id, int tr
         const int level = TranslucencyLevel(transparency, face.transparency);
         if (face.kind == 2) {
             if (face.a < count) AddSprite(face, static_cast<int>(k), id, level, ambient, yaw);
-        } else if (face.a < count && face.b < count && face.c < count) {
+        } else if (FaceCornersValid(face, count)) {
             AddFace(face, static_cast<int>(k), id, level, ambient);
         }
     }
@@ -182,24 +150,9 @@ void SoftRenderer::AddSprite(const MeshFace& face, int faceIndex, int id, int le
     std::int32_t image = -1;
     if (textures_.slot) {
         const SoftSlot slot = textures_.slot(face.material);
-        image = slot.first;
-        const std::int32_t n = slot.last - slot.first + 1;
-        if (n > 1) {
-            const Vec3i& local = local_[face.a];
-            const double dx = static_cast<double>(objectPosition_.x) + local.x - camera_.x;
-            const double dz = static_cast<double>(objectPosition_.z) + local.z - camera_.z;
-            int theta = 0;
-            if (dx == 0) {
-                theta = dz < 0 ? 270 : 90;
-            } else {
-                theta = static_cast<int>(std::atan(dz / dx) * 180.0 / 3.1415);
-                if (dx < 0) theta += 180;
-                if (theta < 0) theta += 360;
-            }
-            int p = (theta + 160 / n - static_cast<int>(static_cast<std::int64_t>(yaw) * 180 / 16384)) % 360;
-            if (p < 0) p += 360;
-            image = slot.first + n * p / 360;
-        }
+        const Vec3i& local = local_[face.a];
+        image = SpriteViewImage(slot.first, slot.last, static_cast<double>(objectPosition_.x) + local.x - camera_.x,
+                                static_cast<double>(objectPosition_.z) + local.z - camera_.z, yaw);
     }
     const std::int64_t key = std::llabs(a.z);
     AppendTriangle({p1, p0, p3}, {p1, p0, p3}, image, 1, key, 1, true, ambient, id, faceIndex, level);

@@ -150,27 +150,6 @@ int LightContribution(std::int64_t distance, int radius) {
     return static_cast<int>(255 - fall);
 }
 
-void QuickSortByKey(SortEntry* entries, int count) {
-    // Recurse into the smaller part and loop on the larger, so the stack stays
-    // shallow even on already sorted lists.
-    int low = 0, high = count - 1;
-    while (low < high) {
-        const std::int64_t pivot = entries[high].key;
-        int store = low;
-        for (int i = low; i < high; ++i) {
-            if (entries[i].key > pivot) std::swap(entries[i], entries[store++]);
-        }
-        std::swap(entries[store], entries[high]);
-        if (store - low < high - store) {
-            QuickSortByKey(entries + low, store - low);
-            low = store + 1;
-        } else {
-            QuickSortByKey(entries + store + 1, high - store);
-            high = store - 1;
-        }
-    }
-}
-
 void SoftRenderer::LightTriangles() {
     std::array<Vec3i, kMaxSoftLights> eyeLights{};
     for (int i = 0; i < lightCount_; ++i) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "render/mesh_geometry.h"
 #include "render/renderer.h"
 #include "render/soft/soft_frame.h"
 
@@ -15,26 +16,6 @@ namespace zq {
 inline constexpr int kMaxSoftTriangles = 5000;  // per frame; more are dropped
 inline constexpr int kMaxSoftLights = 256;      // per frame; more are ignored
 inline constexpr int kNearPlane = 10;           // world units in front of the eye
-// Eye-space coordinates are kept within this range so that every product of
-// the triangle set-up (the plane constant is the largest, below 2^60) fits 64
-// bits, whatever a mesh file holds.  1024 cells each way; the view needs 13.
-inline constexpr std::int32_t kEyeLimit = 1 << 19;
-
-struct Vec3i {
-    std::int32_t x = 0, y = 0, z = 0;
-};
-
-// Row-major 3 x 3 rotation.
-struct Matrix3 {
-    std::array<std::array<float, 3>, 3> m{};
-};
-
-// The rotation for (yaw, pitch, roll), each in 1/32768 of a turn.
-Matrix3 RotationMatrix(int yaw, int pitch, int roll);
-// Angle units to radians the way every part of the game does it (3.1415, not pi).
-float AngleToRadians(int angle);
-// Rotates and rounds to the nearest integers (ties to even).
-Vec3i Rotate(const Matrix3& matrix, double x, double y, double z);
 
 struct SoftTriangle {
     std::array<Vec3i, 3> eye{};      // the face's own eye-space vertices (unclipped), for texturing
@@ -51,14 +32,6 @@ struct SoftTriangle {
     std::uint8_t level = 0;          // translucency 0..4
     bool isImage = false;
 };
-
-struct SortEntry {
-    std::int32_t triangle = 0;
-    std::int64_t key = 0;
-};
-
-// Sorts largest key first, in place (pivot: the last element of each range).
-void QuickSortByKey(SortEntry* entries, int count);
 
 // The light a point gets from one light at `distance`; 0 for a radius of 0 or less.
 int LightContribution(std::int64_t distance, int radius);
