@@ -8,6 +8,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -50,6 +52,8 @@ zq::SdlGlWindow* GlWindow() {
     return window.get();
 }
 
+// `finish` runs after each frame's EndFrame: it waits for the frame and
+// gathers figures.
 template <typename Frame>
 void DrawPath(benchmark::State& state, Scene& scene, zq::Renderer& renderer, int clearColour, Frame&& finish) {
     renderer.SetProjection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
@@ -80,13 +84,26 @@ void GlPath(benchmark::State& state, bool builtIn) {
     surface.clientSize = [window](int& w, int& h) { window->ClientSize(w, h); };
     zq::GlRenderer renderer(std::move(surface));
     renderer.BindGraphics(*scene.graphics);
-    std::int64_t triangles = 0, frames = 0;
+    std::int64_t triangles = 0, draws = 0, rounds = 0, frames = 0;
+    // The CPU's share of a frame: from the end of the previous wait to the
+    // moment GL is asked to finish drawing (the world's submission, the list's
+    // sort and every GL call).
+    double submitSeconds = 0;
+    auto since = std::chrono::steady_clock::now();
     DrawPath(state, scene, renderer, renderer.FogClearColour(), [&] {
+        submitSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
         renderer.Finish();
+        since = std::chrono::steady_clock::now();
         triangles += renderer.Stats().triangles;
+        draws += renderer.Stats().draws;
+        rounds += renderer.Stats().rounds;
         ++frames;
     });
-    state.counters["triangles"] = static_cast<double>(triangles) / static_cast<double>(std::max<std::int64_t>(1, frames));
+    const double perFrame = 1.0 / static_cast<double>(std::max<std::int64_t>(1, frames));
+    state.counters["triangles"] = static_cast<double>(triangles) * perFrame;
+    state.counters["draws"] = static_cast<double>(draws) * perFrame;
+    state.counters["rounds"] = static_cast<double>(rounds) * perFrame;
+    state.counters["submit_ms"] = submitSeconds * 1000 * perFrame;
 }
 
 void SoftPath(benchmark::State& state, bool builtIn) {

@@ -1,4 +1,4 @@
-// Drawing the triangle list and the overlay through OpenGL 1.1 immediate mode.
+// Drawing the triangle list and the overlay through OpenGL 1.1.
 #include "render/gl/gl_renderer.h"
 
 #include <GL/gl.h>
@@ -13,6 +13,55 @@ namespace {
 
 // Texture corners of a triangle: (0,0), (1,0), (1,1), or flipped.
 constexpr float kCorners[2][3][2] = {{{0, 0}, {1, 0}, {1, 1}}, {{1, 1}, {0, 1}, {0, 0}}};
+
+// The grid over the picture that decides which triangles may share a pixel.
+// Finer tiles separate more triangles but cost more bookkeeping per frame.
+constexpr int kTilesX = 80, kTilesY = 60;
+
+// Closer to the eye than this (in eye-space depth) a triangle may be cut at
+// the near plane, and its projected corners say little: it is taken to cover
+// the whole picture.
+constexpr double kNearGuard = 2 * kGlNearPlane;
+
+// The state bits of a first pass, above the 32 bits of the texture name.
+constexpr std::uint64_t kStateKeyed = std::uint64_t{1} << 32;
+constexpr std::uint64_t kStateBlend = std::uint64_t{1} << 33;
+constexpr std::uint64_t kStateFlat = std::uint64_t{1} << 34;
+
+// The switches the list's passes flip, remembered so that only changes reach
+// GL.  Starts knowing nothing, so the first use of each is always sent.
+class Switches {
+public:
+    void Blend(bool on) { Set(GL_BLEND, on, blend_); }
+    void Texturing(bool on) { Set(GL_TEXTURE_2D, on, texturing_); }
+    void AlphaTest(bool on) { Set(GL_ALPHA_TEST, on, alphaTest_); }
+    void DepthEqual(bool equal) {
+        if (depthEqual_ != static_cast<int>(equal)) {
+            glDepthFunc(equal ? GL_EQUAL : GL_LEQUAL);
+            depthEqual_ = equal;
+        }
+    }
+    void Bind(unsigned texture) {
+        if (bound_ != static_cast<long long>(texture)) {
+            glBindTexture(GL_TEXTURE_2D, texture);
+            bound_ = texture;
+        }
+    }
+    // An upload bound another texture behind our back.
+    void ForgetBinding() { bound_ = -1; }
+
+private:
+    static void Set(GLenum cap, bool on, int& known) {
+        if (known == static_cast<int>(on)) return;
+        if (on) glEnable(cap);
+        else glDisable(cap);
+        known = on;
+    }
+    int blend_ = -1, texturing_ = -1, alphaTest_ = -1, depthEqual_ = -1;  // -1: not known
+    long long bound_ = -1;
+};
+
+bool HasDarkness(const GlTriangle& t) { return t.darkness[0] > 0 || t.darkness[1] > 0 || t.darkness[2] > 0; }
 
 void UploadRgba(GLuint name, int width, int height, const std::uint8_t* pixels) {
     glBindTexture(GL_TEXTURE_2D, name);
@@ -30,7 +79,10 @@ GlRenderer::GlRenderer(GlSurface surface)
       slotTextures_(kImageSlotCount, 0),
       bankUploaded_(kImageNumberCount, 0),
       slotUploaded_(kImageSlotCount, 0),
-      bankPresent_(kImageNumberCount, 0) {}
+      bankPresent_(kImageNumberCount, 0),
+      plan_(kMaxGlTriangles),
+      arrayVertices_(std::size_t{6} * kMaxGlTriangles),
+      tileRounds_(std::size_t{kTilesX} * kTilesY) {}
 
 GlRenderer::~GlRenderer() { ReleaseTextures(); }
 
@@ -139,6 +191,8 @@ void GlRenderer::BeginFrame(int x, int y, int z, int roll, int pitch, int yaw) {
     double up = std::cos(p);
     if (std::abs(up) < 1e-6) up = up < 0 ? -1e-6 : 1e-6;
     gluLookAt(0, 0, 0, std::sin(w) * std::cos(p), std::sin(p), std::cos(w) * std::cos(p), 0, up, 0);
+    // Kept for placing triangles on the screen when the list is batched.
+    glGetDoublev(GL_PROJECTION_MATRIX, projection_);
     glMatrixMode(GL_MODELVIEW);
 }
 
@@ -218,59 +272,216 @@ unsigned GlRenderer::TextureOf(const GlTriangle& t) {
     return BankTexture(graphics_->textureSlots[static_cast<std::size_t>(t.texture)].current);
 }
 
-void GlRenderer::DrawList(float dx, float dz) {
-    GLint mode = GL_RENDER;
-    glGetIntegerv(GL_RENDER_MODE, &mode);
-    const bool select = mode == GL_SELECT;  // the editor's picking names each triangle
+void GlRenderer::DrawOneByOne(float dx, float dz) {
+    // Selection (the editor's picking) names every triangle, and a name can
+    // only change outside glBegin/glEnd: one triangle per glBegin.
     const std::array<float, 3> fog = graphics_ ? graphics_->tables->fogColour : std::array<float, 3>{};
-    glDepthFunc(GL_LEQUAL);
+    Switches gl;
     glDisable(GL_CULL_FACE);
     for (int n = 0; n < list_.Count(); ++n) {
         const GlTriangle& t = list_.Sorted(n);
-        if (t.alpha != 1) glEnable(GL_BLEND);
-        else glDisable(GL_BLEND);
-        if (select) glLoadName(static_cast<GLuint>(t.id));
-        if (t.flat) {
-            glDisable(GL_TEXTURE_2D);
-            glDisable(GL_ALPHA_TEST);
-            glColor4f(t.r, t.g, t.b, t.alpha);
-            glBegin(GL_TRIANGLES);
-            for (const GlVertex& v : t.v) glVertex3f(v.x + dx, v.y, v.z + dz);
-            glEnd();
-        } else {
-            const unsigned texture = TextureOf(t);
+        unsigned texture = 0;
+        if (!t.flat) {
+            const int uploads = stats_.uploads;
+            texture = TextureOf(t);
+            if (stats_.uploads != uploads) gl.ForgetBinding();
             if (texture == 0) continue;  // no picture: nothing to show
-            glEnable(GL_TEXTURE_2D);
-            if (t.keyed) glEnable(GL_ALPHA_TEST);
-            else glDisable(GL_ALPHA_TEST);
-            glBindTexture(GL_TEXTURE_2D, texture);
-            glColor4f(1, 1, 1, t.alpha);
-            const auto& uv = kCorners[t.flip ? 1 : 0];
-            glBegin(GL_TRIANGLES);
-            for (std::size_t k = 0; k < 3; ++k) {
-                glTexCoord2f(uv[k][0], uv[k][1]);
-                glVertex3f(t.v[k].x + dx, t.v[k].y, t.v[k].z + dz);
-            }
-            glEnd();
         }
-        if (t.darkness[0] > 0 || t.darkness[1] > 0 || t.darkness[2] > 0) {
+        glLoadName(static_cast<GLuint>(t.id));
+        gl.DepthEqual(false);
+        gl.Blend(t.alpha != 1);
+        const auto& uv = kCorners[t.flip ? 1 : 0];
+        if (t.flat) {
+            gl.Texturing(false);
+            gl.AlphaTest(false);
+            glColor4f(t.r, t.g, t.b, t.alpha);
+        } else {
+            gl.Texturing(true);
+            gl.AlphaTest(t.keyed);
+            gl.Bind(texture);
+            glColor4f(1, 1, 1, t.alpha);
+        }
+        glBegin(GL_TRIANGLES);
+        for (std::size_t k = 0; k < 3; ++k) {
+            if (!t.flat) glTexCoord2f(uv[k][0], uv[k][1]);
+            glVertex3f(t.v[k].x + dx, t.v[k].y, t.v[k].z + dz);
+        }
+        glEnd();
+        ++stats_.draws;
+        if (HasDarkness(t)) {
             // Fade towards the fog colour, only where the first pass wrote depth.
             ++stats_.darknessPasses;
-            glDepthFunc(GL_EQUAL);
-            glDisable(GL_CULL_FACE);
-            glEnable(GL_BLEND);
-            glDisable(GL_TEXTURE_2D);
-            glDisable(GL_ALPHA_TEST);
+            gl.DepthEqual(true);
+            gl.Blend(true);
+            gl.Texturing(false);
+            gl.AlphaTest(false);
             glBegin(GL_TRIANGLES);
             for (std::size_t k = 0; k < 3; ++k) {
                 glColor4f(fog[0], fog[1], fog[2], t.darkness[k]);
                 glVertex3f(t.v[k].x + dx, t.v[k].y, t.v[k].z + dz);
             }
             glEnd();
-            glDepthFunc(GL_LEQUAL);
-            glDisable(GL_BLEND);
+            ++stats_.draws;
         }
     }
+    gl.DepthEqual(false);
+}
+
+bool GlRenderer::Footprint(const GlTriangle& t, float dx, float dz, int tiles[4]) const {
+    const double* m = projection_;
+    std::array<double, 3> cx{}, cy{}, cz{}, cw{};
+    for (std::size_t k = 0; k < 3; ++k) {
+        // The very floats GL is given.
+        const double x = t.v[k].x + dx, y = t.v[k].y, z = t.v[k].z + dz;
+        cx[k] = m[0] * x + m[4] * y + m[8] * z + m[12];
+        cy[k] = m[1] * x + m[5] * y + m[9] * z + m[13];
+        cz[k] = m[2] * x + m[6] * y + m[10] * z + m[14];
+        cw[k] = m[3] * x + m[7] * y + m[11] * z + m[15];
+    }
+    // All three corners beyond one side of the view volume: GL clips the
+    // whole triangle away.  The margin keeps rounding on GL's side.
+    auto beyond = [](const std::array<double, 3>& c, double sign, const std::array<double, 3>& w) {
+        for (std::size_t k = 0; k < 3; ++k) {
+            const double a = sign * c[k];
+            if (!(a - w[k] > 1e-6 * (std::abs(a) + std::abs(w[k])))) return false;
+        }
+        return true;
+    };
+    if (beyond(cx, 1, cw) || beyond(cx, -1, cw) || beyond(cy, 1, cw) || beyond(cy, -1, cw) || beyond(cz, 1, cw) ||
+        beyond(cz, -1, cw))
+        return false;
+
+    tiles[0] = 0, tiles[1] = 0, tiles[2] = kTilesX - 1, tiles[3] = kTilesY - 1;
+    double left = 0, right = 0, bottom = 0, top = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+        if (!(cw[k] >= kNearGuard)) return true;  // also catches NaN
+        const double px = (cx[k] / cw[k] + 1) * 0.5 * width_, py = (cy[k] / cw[k] + 1) * 0.5 * height_;
+        if (!std::isfinite(px) || !std::isfinite(py)) return true;
+        left = k == 0 ? px : std::min(left, px);
+        right = k == 0 ? px : std::max(right, px);
+        bottom = k == 0 ? py : std::min(bottom, py);
+        top = k == 0 ? py : std::max(top, py);
+    }
+    // A pixel of slack each way covers GL's own rounding of the corners.
+    auto tile = [](double pixel, int size, int tilesAcross) {
+        const double at = std::clamp(pixel, 0.0, static_cast<double>(size - 1)) * tilesAcross / size;
+        return std::clamp(static_cast<int>(at), 0, tilesAcross - 1);
+    };
+    tiles[0] = tile(left - 1, width_, kTilesX);
+    tiles[1] = tile(bottom - 1, height_, kTilesY);
+    tiles[2] = tile(right + 1, width_, kTilesX);
+    tiles[3] = tile(top + 1, height_, kTilesY);
+    return true;
+}
+
+int GlRenderer::PlanRounds(float dx, float dz) {
+    // A triangle goes one round after the latest round drawn into any tile it
+    // may touch.  So two triangles that may share a pixel keep their order
+    // (with the darkness pass of the first between them), while within a
+    // round the order is free and can follow the GL state.
+    std::fill(tileRounds_.begin(), tileRounds_.end(), 0);
+    int planned = 0;
+    for (int n = 0; n < list_.Count(); ++n) {
+        const GlTriangle& t = list_.Sorted(n);
+        unsigned texture = 0;
+        if (!t.flat) {
+            texture = TextureOf(t);
+            if (texture == 0) continue;  // no picture: nothing to show
+        }
+        int tiles[4];
+        if (!Footprint(t, dx, dz, tiles)) continue;  // no pixel to draw
+        std::int32_t round = 0;
+        for (int y = tiles[1]; y <= tiles[3]; ++y)
+            for (int x = tiles[0]; x <= tiles[2]; ++x)
+                round = std::max(round, tileRounds_[static_cast<std::size_t>(y * kTilesX + x)]);
+        ++round;
+        for (int y = tiles[1]; y <= tiles[3]; ++y)
+            for (int x = tiles[0]; x <= tiles[2]; ++x) tileRounds_[static_cast<std::size_t>(y * kTilesX + x)] = round;
+        std::uint64_t state = t.alpha != 1 ? kStateBlend : 0;
+        if (t.flat) state |= kStateFlat;
+        else state |= texture | (t.keyed ? kStateKeyed : 0);
+        plan_[static_cast<std::size_t>(planned++)] = {round, n, state, texture};
+    }
+    std::sort(plan_.begin(), plan_.begin() + planned, [](const Planned& a, const Planned& b) {
+        if (a.round != b.round) return a.round < b.round;
+        if (a.state != b.state) return a.state < b.state;
+        return a.order < b.order;
+    });
+    return planned;
+}
+
+void GlRenderer::DrawBatched(float dx, float dz) {
+    const int planned = PlanRounds(dx, dz);
+    const std::array<float, 3> fog = graphics_ ? graphics_->tables->fogColour : std::array<float, 3>{};
+    Switches gl;
+    glDisable(GL_CULL_FACE);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    int used = 0;  // vertices written this pass
+    auto put = [&](const GlVertex& v, float r, float g, float b, float a, float u, float w) {
+        arrayVertices_[static_cast<std::size_t>(used++)] = {v.x + dx, v.y, v.z + dz, r, g, b, a, u, w};
+    };
+    auto draw = [&](int from) {
+        // The arrays start at the batch rather than the buffer: GL may copy
+        // everything from the pointer up to the last vertex drawn.
+        const ArrayVertex* batch = &arrayVertices_[static_cast<std::size_t>(from)];
+        glVertexPointer(3, GL_FLOAT, sizeof(ArrayVertex), &batch->x);
+        glColorPointer(4, GL_FLOAT, sizeof(ArrayVertex), &batch->r);
+        glTexCoordPointer(2, GL_FLOAT, sizeof(ArrayVertex), &batch->u);
+        glDrawArrays(GL_TRIANGLES, 0, used - from);
+        ++stats_.draws;
+    };
+    int rounds = 0;
+    for (int i = 0; i < planned;) {
+        const std::int32_t round = plan_[static_cast<std::size_t>(i)].round;
+        int end = i;
+        while (end < planned && plan_[static_cast<std::size_t>(end)].round == round) ++end;
+        ++rounds;
+        // First passes, one draw per run of the same state.
+        for (int k = i; k < end;) {
+            const Planned& lead = plan_[static_cast<std::size_t>(k)];
+            const GlTriangle& first = list_.Sorted(lead.order);
+            gl.DepthEqual(false);
+            gl.Blend(first.alpha != 1);
+            gl.Texturing(!first.flat);
+            gl.AlphaTest(!first.flat && first.keyed);
+            if (!first.flat) gl.Bind(lead.texture);
+            const int from = used;
+            for (; k < end && plan_[static_cast<std::size_t>(k)].state == lead.state; ++k) {
+                const GlTriangle& t = list_.Sorted(plan_[static_cast<std::size_t>(k)].order);
+                if (t.flat) {
+                    for (const GlVertex& v : t.v) put(v, t.r, t.g, t.b, t.alpha, 0, 0);
+                } else {
+                    const auto& uv = kCorners[t.flip ? 1 : 0];
+                    for (std::size_t c = 0; c < 3; ++c) put(t.v[c], 1, 1, 1, t.alpha, uv[c][0], uv[c][1]);
+                }
+            }
+            draw(from);
+        }
+        // Then the round's darkness passes together: no two of its triangles
+        // share a pixel, so each still fades only its own first pass.
+        const int from = used;
+        for (int k = i; k < end; ++k) {
+            const GlTriangle& t = list_.Sorted(plan_[static_cast<std::size_t>(k)].order);
+            if (!HasDarkness(t)) continue;
+            ++stats_.darknessPasses;
+            for (std::size_t c = 0; c < 3; ++c) put(t.v[c], fog[0], fog[1], fog[2], t.darkness[c], 0, 0);
+        }
+        if (used > from) {
+            gl.DepthEqual(true);
+            gl.Blend(true);
+            gl.Texturing(false);
+            gl.AlphaTest(false);
+            draw(from);
+        }
+        i = end;
+    }
+    stats_.rounds += rounds;
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    gl.DepthEqual(false);
 }
 
 void GlRenderer::EndFrame() {
@@ -278,17 +489,26 @@ void GlRenderer::EndFrame() {
     stats_.triangles = list_.Count();
     stats_.dropped = list_.Dropped();
     stats_.darknessPasses = 0;
+    stats_.rounds = 0;
+    stats_.draws = 0;
     if (!stateSet_) return;
+    GLint mode = GL_RENDER;
+    glGetIntegerv(GL_RENDER_MODE, &mode);
+    const bool batched = mode == GL_RENDER;
+    auto drawList = [&](float dx, float dz) {
+        if (batched) DrawBatched(dx, dz);
+        else DrawOneByOne(dx, dz);
+    };
     if (!stereo_) {
-        DrawList(0, 0);
+        drawList(0, 0);
         return;
     }
     glColorMask(GL_TRUE, GL_FALSE, GL_FALSE, GL_TRUE);
-    DrawList(0, 0);
+    drawList(0, 0);
     glColorMask(secondMask_.red, secondMask_.green, secondMask_.blue, GL_TRUE);
     glClear(GL_DEPTH_BUFFER_BIT);
     const float yaw = AngleToRadians(list_.CameraYaw());
-    DrawList(eyeOffset_ * (std::sin(yaw) + std::cos(yaw)), eyeOffset_ * (std::cos(yaw) - std::sin(yaw)));
+    drawList(eyeOffset_ * (std::sin(yaw) + std::cos(yaw)), eyeOffset_ * (std::cos(yaw) - std::sin(yaw)));
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 

@@ -1,7 +1,8 @@
-// The OpenGL 1.1 back end: the CPU triangle list drawn in immediate mode,
-// back to front with depth test, colour keys by alpha test, translucency by
-// blending and a second pass per triangle that fades it towards the fog
-// colour.  Also the game's flat overlay drawn as textured quads.
+// The OpenGL 1.1 back end: the CPU triangle list drawn back to front with
+// depth test, colour keys by alpha test, translucency by blending and a second
+// pass per triangle that fades it towards the fog colour.  The list goes out
+// in vertex-array batches that give the same pixels as drawing it triangle by
+// triangle.  Also the game's flat overlay drawn as textured quads.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +38,8 @@ struct GlStats {
     int triangles = 0;      // in the last frame's list
     int dropped = 0;        // beyond its capacity
     int darknessPasses = 0; // triangles drawn a second time towards the fog
+    int rounds = 0;         // groups of triangles that share no pixel (both eyes)
+    int draws = 0;          // GL draw calls the last frame's list took
     int uploads = 0;        // textures uploaded since start
 };
 
@@ -77,6 +80,10 @@ public:
     // Waits until GL has drawn everything sent so far (for timing).
     void Finish();
 
+    // The texture a textured triangle is drawn with (uploaded first when its
+    // picture changed); 0 when there is no picture and nothing is drawn.
+    unsigned TextureOf(const GlTriangle& t);
+
     const GlTriangleList& Triangles() const { return list_; }
     const GlStats& Stats() const { return stats_; }
     int Width() const { return width_; }
@@ -87,9 +94,27 @@ private:
     void PlaceViewport();
     unsigned BankTexture(int image);
     unsigned SlotTexture(int slot);
-    unsigned TextureOf(const GlTriangle& t);
-    void DrawList(float dx, float dz);
+    void DrawOneByOne(float dx, float dz);
+    void DrawBatched(float dx, float dz);
+    int PlanRounds(float dx, float dz);
+    bool Footprint(const GlTriangle& t, float dx, float dz, int tiles[4]) const;
     void ReleaseTextures();
+
+    // One triangle of the batched list: the round it is drawn in (triangles of
+    // one round touch no common pixel, so their order within it is free), the
+    // GL state of its first pass and its place in the back-to-front order.
+    struct Planned {
+        std::int32_t round = 0;
+        std::int32_t order = 0;
+        std::uint64_t state = 0;  // texture name, key, blend and flat bits
+        unsigned texture = 0;
+    };
+    // One vertex as the vertex arrays read it.
+    struct ArrayVertex {
+        float x, y, z;
+        float r, g, b, a;
+        float u, v;
+    };
 
     GlSurface surface_;
     const Graphics* graphics_ = nullptr;
@@ -108,6 +133,11 @@ private:
     std::vector<unsigned> bankTextures_, slotTextures_;
     std::vector<std::uint64_t> bankUploaded_, slotUploaded_;
     std::vector<std::uint8_t> bankPresent_;  // the uploaded image had pixels
+
+    double projection_[16] = {};  // the frame's projection matrix, column-major
+    std::vector<Planned> plan_;               // kMaxGlTriangles entries
+    std::vector<ArrayVertex> arrayVertices_;  // both passes of every triangle
+    std::vector<std::int32_t> tileRounds_;    // last round drawn into each tile
 };
 
 }  // namespace zq
