@@ -14,15 +14,6 @@ namespace {
 // Texture corners of a triangle: (0,0), (1,0), (1,1), or flipped.
 constexpr float kCorners[2][3][2] = {{{0, 0}, {1, 0}, {1, 1}}, {{1, 1}, {0, 1}, {0, 0}}};
 
-// The grid over the picture that decides which triangles may share a pixel.
-// Finer tiles separate more triangles but cost more bookkeeping per frame.
-constexpr int kTilesX = 80, kTilesY = 60;
-
-// Closer to the eye than this (in eye-space depth) a triangle may be cut at
-// the near plane, and its projected corners say little: it is taken to cover
-// the whole picture.
-constexpr double kNearGuard = 2 * kGlNearPlane;
-
 // The state bits of a first pass, above the 32 bits of the texture name.
 constexpr std::uint64_t kStateKeyed = std::uint64_t{1} << 32;
 constexpr std::uint64_t kStateBlend = std::uint64_t{1} << 33;
@@ -81,8 +72,7 @@ GlRenderer::GlRenderer(GlSurface surface)
       slotUploaded_(kImageSlotCount, 0),
       bankPresent_(kImageNumberCount, 0),
       plan_(kMaxGlTriangles),
-      arrayVertices_(std::size_t{6} * kMaxGlTriangles),
-      tileRounds_(std::size_t{kTilesX} * kTilesY) {}
+      arrayVertices_(std::size_t{6} * kMaxGlTriangles) {}
 
 GlRenderer::~GlRenderer() { ReleaseTextures(); }
 
@@ -327,59 +317,8 @@ void GlRenderer::DrawOneByOne(float dx, float dz) {
     gl.DepthEqual(false);
 }
 
-bool GlRenderer::Footprint(const GlTriangle& t, float dx, float dz, int tiles[4]) const {
-    const double* m = projection_;
-    std::array<double, 3> cx{}, cy{}, cz{}, cw{};
-    for (std::size_t k = 0; k < 3; ++k) {
-        // The very floats GL is given.
-        const double x = t.v[k].x + dx, y = t.v[k].y, z = t.v[k].z + dz;
-        cx[k] = m[0] * x + m[4] * y + m[8] * z + m[12];
-        cy[k] = m[1] * x + m[5] * y + m[9] * z + m[13];
-        cz[k] = m[2] * x + m[6] * y + m[10] * z + m[14];
-        cw[k] = m[3] * x + m[7] * y + m[11] * z + m[15];
-    }
-    // All three corners beyond one side of the view volume: GL clips the
-    // whole triangle away.  The margin keeps rounding on GL's side.
-    auto beyond = [](const std::array<double, 3>& c, double sign, const std::array<double, 3>& w) {
-        for (std::size_t k = 0; k < 3; ++k) {
-            const double a = sign * c[k];
-            if (!(a - w[k] > 1e-6 * (std::abs(a) + std::abs(w[k])))) return false;
-        }
-        return true;
-    };
-    if (beyond(cx, 1, cw) || beyond(cx, -1, cw) || beyond(cy, 1, cw) || beyond(cy, -1, cw) || beyond(cz, 1, cw) ||
-        beyond(cz, -1, cw))
-        return false;
-
-    tiles[0] = 0, tiles[1] = 0, tiles[2] = kTilesX - 1, tiles[3] = kTilesY - 1;
-    double left = 0, right = 0, bottom = 0, top = 0;
-    for (std::size_t k = 0; k < 3; ++k) {
-        if (!(cw[k] >= kNearGuard)) return true;  // also catches NaN
-        const double px = (cx[k] / cw[k] + 1) * 0.5 * width_, py = (cy[k] / cw[k] + 1) * 0.5 * height_;
-        if (!std::isfinite(px) || !std::isfinite(py)) return true;
-        left = k == 0 ? px : std::min(left, px);
-        right = k == 0 ? px : std::max(right, px);
-        bottom = k == 0 ? py : std::min(bottom, py);
-        top = k == 0 ? py : std::max(top, py);
-    }
-    // A pixel of slack each way covers GL's own rounding of the corners.
-    auto tile = [](double pixel, int size, int tilesAcross) {
-        const double at = std::clamp(pixel, 0.0, static_cast<double>(size - 1)) * tilesAcross / size;
-        return std::clamp(static_cast<int>(at), 0, tilesAcross - 1);
-    };
-    tiles[0] = tile(left - 1, width_, kTilesX);
-    tiles[1] = tile(bottom - 1, height_, kTilesY);
-    tiles[2] = tile(right + 1, width_, kTilesX);
-    tiles[3] = tile(top + 1, height_, kTilesY);
-    return true;
-}
-
 int GlRenderer::PlanRounds(float dx, float dz) {
-    // A triangle goes one round after the latest round drawn into any tile it
-    // may touch.  So two triangles that may share a pixel keep their order
-    // (with the darkness pass of the first between them), while within a
-    // round the order is free and can follow the GL state.
-    std::fill(tileRounds_.begin(), tileRounds_.end(), 0);
+    rounds_.Begin(projection_, width_, height_);
     int planned = 0;
     for (int n = 0; n < list_.Count(); ++n) {
         const GlTriangle& t = list_.Sorted(n);
@@ -388,15 +327,11 @@ int GlRenderer::PlanRounds(float dx, float dz) {
             texture = TextureOf(t);
             if (texture == 0) continue;  // no picture: nothing to show
         }
-        int tiles[4];
-        if (!Footprint(t, dx, dz, tiles)) continue;  // no pixel to draw
-        std::int32_t round = 0;
-        for (int y = tiles[1]; y <= tiles[3]; ++y)
-            for (int x = tiles[0]; x <= tiles[2]; ++x)
-                round = std::max(round, tileRounds_[static_cast<std::size_t>(y * kTilesX + x)]);
-        ++round;
-        for (int y = tiles[1]; y <= tiles[3]; ++y)
-            for (int x = tiles[0]; x <= tiles[2]; ++x) tileRounds_[static_cast<std::size_t>(y * kTilesX + x)] = round;
+        const std::array<GlVertex, 3> placed{GlVertex{t.v[0].x + dx, t.v[0].y, t.v[0].z + dz},
+                                             GlVertex{t.v[1].x + dx, t.v[1].y, t.v[1].z + dz},
+                                             GlVertex{t.v[2].x + dx, t.v[2].y, t.v[2].z + dz}};
+        const int round = rounds_.Add(placed, t.alpha != 1);
+        if (round == 0) continue;  // no pixel to draw
         std::uint64_t state = t.alpha != 1 ? kStateBlend : 0;
         if (t.flat) state |= kStateFlat;
         else state |= texture | (t.keyed ? kStateKeyed : 0);

@@ -11,6 +11,7 @@
 
 #include "assets/graphics.h"
 #include "render/frame_overlay.h"
+#include "render/gl/gl_rounds.h"
 #include "render/gl/gl_triangles.h"
 #include "render/renderer.h"
 
@@ -97,7 +98,6 @@ private:
     void DrawOneByOne(float dx, float dz);
     void DrawBatched(float dx, float dz);
     int PlanRounds(float dx, float dz);
-    bool Footprint(const GlTriangle& t, float dx, float dz, int tiles[4]) const;
     void ReleaseTextures();
 
     // One triangle of the batched list: the round it is drawn in (triangles of
@@ -137,7 +137,7 @@ private:
     double projection_[16] = {};  // the frame's projection matrix, column-major
     std::vector<Planned> plan_;               // kMaxGlTriangles entries
     std::vector<ArrayVertex> arrayVertices_;  // both passes of every triangle
-    std::vector<std::int32_t> tileRounds_;    // last round drawn into each tile
+    GlRoundPlanner rounds_;
 };
 
 }  // namespace zq

@@ -1,0 +1,224 @@
+// Rounds for the batched triangle list.
+//
+// Drawing triangle B before an earlier triangle A (each followed by its
+// darkness pass) changes no pixel when they share no pixel.  Nor does it when
+// both are opaque and, wherever they overlap, one is strictly nearer than the
+// other: the nearer one wins the depth test either way, and each darkness
+// pass only touches pixels whose depth its own triangle wrote.  What remains
+// (a translucent triangle over anything, or two opaque ones that may meet at
+// equal depth) keeps its order by going to a later round.
+#include "render/gl/gl_rounds.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zq {
+
+namespace {
+
+// Closer to the eye than this (in eye-space depth) a triangle may be cut at
+// the near plane, and its corners say little about where it lands: it is
+// taken to cover the whole picture at every depth.
+constexpr double kNearGuard = 2 * kGlNearPlane;
+
+// Distances in pixels that count as apart: GL snaps corners to a sub-pixel
+// grid (1/256 pixel in Mesa's software rasterizer, 1/16 on coarse hardware).
+constexpr double kPixelSlack = 0.1;
+// Depth differences (0..1 window depth) that count as apart, beyond the
+// effect of the pixel slack: rounding in the interpolated depth.
+constexpr double kDepthSlack = 4e-6;
+
+// Triangles touching more tiles than this are not checked one by one against
+// their neighbours; they simply follow everything under them.
+constexpr int kBigFootprint = 64;
+
+double Cross(double ax, double ay, double bx, double by, double cx, double cy) {
+    return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
+}
+
+bool SameCorner(const GlVertex& a, const GlVertex& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
+}  // namespace
+
+GlRoundPlanner::GlRoundPlanner() : placed_(kMaxGlTriangles), tiles_(std::size_t{kTilesX} * kTilesY) {}
+
+void GlRoundPlanner::Begin(const double projection[16], int width, int height) {
+    std::copy(projection, projection + 16, projection_);
+    width_ = std::max(width, 1);
+    height_ = std::max(height, 1);
+    count_ = 0;
+    rounds_ = 0;
+    stamp_ = 0;
+    std::fill(tiles_.begin(), tiles_.end(), Tile{});
+}
+
+bool GlRoundPlanner::Place(const std::array<GlVertex, 3>& v, Placed& out) const {
+    const double* m = projection_;
+    std::array<double, 3> cx{}, cy{}, cz{}, cw{};
+    for (std::size_t k = 0; k < 3; ++k) {
+        const double x = v[k].x, y = v[k].y, z = v[k].z;
+        cx[k] = m[0] * x + m[4] * y + m[8] * z + m[12];
+        cy[k] = m[1] * x + m[5] * y + m[9] * z + m[13];
+        cz[k] = m[2] * x + m[6] * y + m[10] * z + m[14];
+        cw[k] = m[3] * x + m[7] * y + m[11] * z + m[15];
+    }
+    // All three corners beyond one side of the view volume: GL clips the whole
+    // triangle away.  The margin leaves rounding on GL's side.
+    auto beyond = [&](const std::array<double, 3>& c, double sign) {
+        for (std::size_t k = 0; k < 3; ++k) {
+            const double a = sign * c[k];
+            if (!(a - cw[k] > 1e-6 * (std::abs(a) + std::abs(cw[k])))) return false;
+        }
+        return true;
+    };
+    if (beyond(cx, 1) || beyond(cx, -1) || beyond(cy, 1) || beyond(cy, -1) || beyond(cz, 1) || beyond(cz, -1))
+        return false;
+
+    out = Placed{};
+    out.v = v;
+    out.near = false;
+    for (std::size_t k = 0; k < 3; ++k) {
+        if (!(cw[k] >= kNearGuard)) out.near = true;  // also catches NaN
+        out.sx[k] = (cx[k] / cw[k] + 1) * 0.5 * width_;
+        out.sy[k] = (cy[k] / cw[k] + 1) * 0.5 * height_;
+        out.sz[k] = cz[k] / cw[k] * 0.5 + 0.5;
+        if (!std::isfinite(out.sx[k]) || !std::isfinite(out.sy[k]) || !std::isfinite(out.sz[k])) out.near = true;
+    }
+    if (out.near) {
+        out.left = out.bottom = 0;
+        out.right = width_;
+        out.top = height_;
+        out.zMin = 0;
+        out.zMax = 1;
+        out.zSlack = 1;
+        return true;
+    }
+    out.left = std::min({out.sx[0], out.sx[1], out.sx[2]});
+    out.right = std::max({out.sx[0], out.sx[1], out.sx[2]});
+    out.bottom = std::min({out.sy[0], out.sy[1], out.sy[2]});
+    out.top = std::max({out.sy[0], out.sy[1], out.sy[2]});
+    out.zMin = std::min({out.sz[0], out.sz[1], out.sz[2]});
+    out.zMax = std::max({out.sz[0], out.sz[1], out.sz[2]});
+    // Depth is a plane over the screen; a corner moved by the pixel slack
+    // moves it by up to the slope times that.
+    const double x1 = out.sx[1] - out.sx[0], y1 = out.sy[1] - out.sy[0], z1 = out.sz[1] - out.sz[0];
+    const double x2 = out.sx[2] - out.sx[0], y2 = out.sy[2] - out.sy[0], z2 = out.sz[2] - out.sz[0];
+    const double det = x1 * y2 - x2 * y1;
+    out.zSlack = 1;  // a sliver without area: no slope to trust
+    if (std::abs(det) > 1e-6) {
+        out.za = (z1 * y2 - z2 * y1) / det;
+        out.zb = (x1 * z2 - x2 * z1) / det;
+        out.zc = out.sz[0] - out.za * out.sx[0] - out.zb * out.sy[0];
+        out.planeValid = std::isfinite(out.za) && std::isfinite(out.zb) && std::isfinite(out.zc);
+        if (out.planeValid) out.zSlack = kDepthSlack + (std::abs(out.za) + std::abs(out.zb)) * kPixelSlack;
+    }
+    const double area = Cross(out.sx[0], out.sy[0], out.sx[1], out.sy[1], out.sx[2], out.sy[2]);
+    if (std::abs(area) > 1e-9) {
+        const double side = area > 0 ? 1 : -1;
+        for (std::size_t k = 0; k < 3; ++k) {
+            const std::size_t k1 = (k + 1) % 3, k2 = (k + 2) % 3;
+            const double dx = out.sx[k1] - out.sx[k], dy = out.sy[k1] - out.sy[k];
+            const double length = std::sqrt(dx * dx + dy * dy);
+            if (!(length > 0)) continue;
+            out.ex[k] = side * dx / length;
+            out.ey[k] = side * dy / length;
+            // The triangle's own third corner well inside, so snapping cannot fold it over.
+            out.edgeUsable[k] = out.ex[k] * (out.sy[k2] - out.sy[k]) - out.ey[k] * (out.sx[k2] - out.sx[k]) >= kPixelSlack;
+        }
+    }
+    return true;
+}
+
+bool GlRoundPlanner::MayConflict(const Placed& e, const Placed& l) const {
+    // A pixel both draw has its centre inside both rectangles.
+    if (e.right + kPixelSlack < l.left || l.right + kPixelSlack < e.left || e.top + kPixelSlack < l.bottom ||
+        l.top + kPixelSlack < e.bottom)
+        return false;
+    if (e.near || l.near) return true;
+
+    if (!e.blended && !l.blended) {
+        const double slack = e.zSlack + l.zSlack;
+        if (e.zMin > l.zMax + slack || l.zMin > e.zMax + slack) return false;
+        // The difference of the two depth planes is itself a plane: if it keeps
+        // one sign over the corners of either triangle, it keeps it over their
+        // overlap.
+        for (const auto& [t, u] : {std::pair<const Placed*, const Placed*>{&e, &l}, {&l, &e}}) {
+            if (!u->planeValid || !t->planeValid) continue;
+            int above = 0, below = 0;
+            for (std::size_t k = 0; k < 3; ++k) {
+                const double d = t->sz[k] - (u->za * t->sx[k] + u->zb * t->sy[k] + u->zc);
+                above += d > slack;
+                below += d < -slack;
+            }
+            if (above == 3 || below == 3) return false;
+        }
+    }
+
+    // Apart on the screen: a line along an edge of one has the other wholly on
+    // its far side, or touching it only at corners the two share exactly (GL
+    // gives a pixel on a shared edge or corner to one triangle only).
+    for (const auto& [t, u] : {std::pair<const Placed*, const Placed*>{&e, &l}, {&l, &e}}) {
+        for (std::size_t k = 0; k < 3; ++k) {
+            if (!t->edgeUsable[k]) continue;
+            const std::size_t k1 = (k + 1) % 3;
+            bool apart = true;
+            for (std::size_t n = 0; n < 3 && apart; ++n) {
+                if (SameCorner(u->v[n], t->v[k]) || SameCorner(u->v[n], t->v[k1])) continue;
+                apart = t->ex[k] * (u->sy[n] - t->sy[k]) - t->ey[k] * (u->sx[n] - t->sx[k]) <= -kPixelSlack;
+            }
+            if (apart) return false;
+        }
+    }
+    return true;
+}
+
+int GlRoundPlanner::Add(const std::array<GlVertex, 3>& v, bool blended) {
+    if (count_ >= static_cast<int>(placed_.size())) return 0;
+    const std::int32_t index = count_;
+    Placed& p = placed_[static_cast<std::size_t>(index)];
+    if (!Place(v, p)) return 0;
+    p.blended = blended;
+    ++count_;
+
+    auto tile = [](double pixel, int size, int across) {
+        const double at = std::clamp(pixel, 0.0, static_cast<double>(size) - 1e-9) * across / size;
+        return std::clamp(static_cast<int>(at), 0, across - 1);
+    };
+    const int x0 = tile(p.left - kPixelSlack, width_, kTilesX), x1 = tile(p.right + kPixelSlack, width_, kTilesX);
+    const int y0 = tile(p.bottom - kPixelSlack, height_, kTilesY), y1 = tile(p.top + kPixelSlack, height_, kTilesY);
+    const bool big = p.near || (x1 - x0 + 1) * (y1 - y0 + 1) > kBigFootprint;
+
+    ++stamp_;
+    p.seen = stamp_;
+    std::int32_t round = 0;
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x) {
+            const Tile& t = tiles_[static_cast<std::size_t>(y * kTilesX + x)];
+            if (big) {
+                round = std::max(round, t.highest);
+                continue;
+            }
+            round = std::max(round, t.forgotten);
+            const int kept = std::min(t.count, kTileKeep);
+            for (int i = 0; i < kept; ++i) {
+                Placed& e = placed_[static_cast<std::size_t>(t.recent[static_cast<std::size_t>(i)])];
+                if (e.seen == stamp_ || e.round <= round) continue;
+                e.seen = stamp_;
+                if (MayConflict(e, p)) round = e.round;
+            }
+        }
+    p.round = round + 1;
+    rounds_ = std::max(rounds_, p.round);
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x) {
+            Tile& t = tiles_[static_cast<std::size_t>(y * kTilesX + x)];
+            std::int32_t& slot = t.recent[static_cast<std::size_t>(t.count % kTileKeep)];
+            if (t.count >= kTileKeep) t.forgotten = std::max(t.forgotten, placed_[static_cast<std::size_t>(slot)].round);
+            slot = index;
+            ++t.count;
+            t.highest = std::max(t.highest, p.round);
+        }
+    return p.round;
+}
+
+}  // namespace zq

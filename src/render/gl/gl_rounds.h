@@ -1,0 +1,77 @@
+// Which triangles of the back-to-front list may be drawn together.  Each
+// triangle gets a round: a triangle whose pixels could come out differently
+// when drawn before an earlier one (with that one's darkness pass) gets a
+// later round than it, so drawing round after round, in any order within a
+// round, gives the same picture as drawing the list one by one.  No GL calls:
+// it only needs the frame's projection matrix.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "render/gl/gl_triangles.h"
+
+namespace zq {
+
+class GlRoundPlanner {
+public:
+    GlRoundPlanner();
+
+    // Starts a pass over the list: the projection (column-major, as GL keeps
+    // it) and the picture's size in pixels.
+    void Begin(const double projection[16], int width, int height);
+    // The next triangle in drawing order, its vertices exactly as GL gets
+    // them; `blended` when it is drawn with blending (translucent).  Returns
+    // its round, from 1, or 0 when GL would clip all of it away.
+    int Add(const std::array<GlVertex, 3>& v, bool blended);
+    int Rounds() const { return rounds_; }
+
+private:
+    // A triangle of this pass as it lands on the screen.
+    struct Placed {
+        std::array<GlVertex, 3> v{};     // what GL was given, to find shared corners
+        std::array<double, 3> sx{}, sy{}, sz{};  // window x, y (pixels) and depth 0..1
+        double left = 0, right = 0, bottom = 0, top = 0;
+        double zMin = 0, zMax = 0;
+        double za = 0, zb = 0, zc = 0;   // depth as za * x + zb * y + zc
+        double zSlack = 0;               // depth rounding allowed for
+        // Per edge (corner k to k + 1): the unit direction turned so that the
+        // distance of a point from the edge line, positive inside, is
+        // ex * (y - sy[k]) - ey * (x - sx[k]); and whether the third corner is
+        // far enough inside for the edge to separate anything.
+        std::array<double, 3> ex{}, ey{};
+        std::array<bool, 3> edgeUsable{};
+        bool near = false;               // may be cut at the near plane: covers everything
+        bool blended = false;
+        bool planeValid = false;
+        std::int32_t round = 0;
+        std::uint32_t seen = 0;          // the Add call that last looked at it
+    };
+
+    bool Place(const std::array<GlVertex, 3>& v, Placed& out) const;
+    bool MayConflict(const Placed& earlier, const Placed& later) const;
+
+    double projection_[16] = {};
+    int width_ = 1, height_ = 1;
+
+    std::vector<Placed> placed_;  // kMaxGlTriangles entries
+    int count_ = 0;
+    int rounds_ = 0;
+    std::uint32_t stamp_ = 0;
+
+    // The screen in tiles.  Each keeps the last few triangles that touched it
+    // (older ones only count as their highest round, as if they conflicted)
+    // and the highest round of all that touched it.
+    static constexpr int kTilesX = 40, kTilesY = 30;
+    static constexpr int kTileKeep = 16;
+    struct Tile {
+        std::array<std::int32_t, kTileKeep> recent{};  // ring of indices into placed_
+        std::int32_t count = 0;                         // added since the pass began
+        std::int32_t forgotten = 0;                     // highest round pushed out of the ring
+        std::int32_t highest = 0;                       // highest round of any triangle here
+    };
+    std::vector<Tile> tiles_;
+};
+
+}  // namespace zq
