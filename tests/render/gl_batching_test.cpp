@@ -7,11 +7,13 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "assets/colour_tables.h"
 #include "assets/graphics.h"
@@ -298,6 +300,37 @@ TEST_F(GlBatching, TranslucentFacesOverColourKeyedOnesMatch) {
     renderer->AddMesh(Square(90, 300, kFaceColourKeyed, 3, 50), 40, -20, 0, 6, 0, 256, 0, 0, 0);
     renderer->EndFrame();
     ExpectSameAsOneByOne(0);
+}
+
+// The editor's picking: in selection mode every triangle is still sent with
+// its object's id as the name, so each visible object gives a hit.
+TEST_F(GlBatching, SelectionNamesEveryObjectHit) {
+    graphics->flatPalette.red[64] = 200;
+    MakeRenderer();
+    renderer->ClearFrame(0);
+    renderer->BeginFrame(0, 0, 0, 0, 0, 0);
+    renderer->AddMesh(Square(100, 500, kFaceFlat, 64, 0), -200, 0, 0, 11, 0, 256, 0, 0, 0);
+    renderer->AddMesh(Square(100, 500, kFaceFlat, 64, 0), 200, 0, 0, 12, 0, 40, 0, 0, 0);     // in shade
+    renderer->AddMesh(Square(100, 400, kFaceFlat, 64, 30), 0, 0, 0, 13, 0, 256, 0, 0, 0);     // translucent
+    renderer->AddMesh(Square(100, 500, kFaceFlat, 64, 0), 5000, 0, 0, 14, 0, 256, 0, 0, 0);   // out of sight
+    std::array<GLuint, 256> hits{};
+    glSelectBuffer(static_cast<GLsizei>(hits.size()), hits.data());
+    glRenderMode(GL_SELECT);
+    glInitNames();
+    glPushName(0);
+    renderer->EndFrame();
+    const GLint records = glRenderMode(GL_RENDER);
+    ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    std::vector<GLuint> names;
+    for (GLint r = 0, at = 0; r < records; ++r) {
+        const GLuint depth = hits[static_cast<std::size_t>(at)];  // names on the stack
+        names.push_back(hits[static_cast<std::size_t>(at) + 3 + depth - 1]);
+        at += 3 + static_cast<GLint>(depth);
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    EXPECT_EQ(names, (std::vector<GLuint>{11, 12, 13}));
+    EXPECT_EQ(renderer->Stats().darknessPasses, 2);  // the shaded square's two triangles
 }
 
 }  // namespace
