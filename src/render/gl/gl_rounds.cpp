@@ -40,7 +40,8 @@ bool SameCorner(const GlVertex& a, const GlVertex& b) { return a.x == b.x && a.y
 
 }  // namespace
 
-GlRoundPlanner::GlRoundPlanner() : placed_(kMaxGlTriangles), tiles_(std::size_t{kTilesX} * kTilesY) {}
+GlRoundPlanner::GlRoundPlanner()
+    : placed_(kMaxGlTriangles), roundOf_(kMaxGlTriangles), seenBy_(kMaxGlTriangles), tiles_(std::size_t{kTilesX} * kTilesY) {}
 
 void GlRoundPlanner::Begin(const double projection[16], int width, int height) {
     std::copy(projection, projection + 16, projection_);
@@ -49,6 +50,7 @@ void GlRoundPlanner::Begin(const double projection[16], int width, int height) {
     count_ = 0;
     rounds_ = 0;
     stamp_ = 0;
+    std::fill(seenBy_.begin(), seenBy_.end(), 0);
     std::fill(tiles_.begin(), tiles_.end(), Tile{});
 }
 
@@ -189,7 +191,7 @@ int GlRoundPlanner::Add(const std::array<GlVertex, 3>& v, bool blended) {
     const bool big = p.near || (x1 - x0 + 1) * (y1 - y0 + 1) > kBigFootprint;
 
     ++stamp_;
-    p.seen = stamp_;
+    seenBy_[static_cast<std::size_t>(index)] = stamp_;
     std::int32_t round = 0;
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) {
@@ -201,24 +203,25 @@ int GlRoundPlanner::Add(const std::array<GlVertex, 3>& v, bool blended) {
             round = std::max(round, t.forgotten);
             const int kept = std::min(t.count, kTileKeep);
             for (int i = 0; i < kept; ++i) {
-                Placed& e = placed_[static_cast<std::size_t>(t.recent[static_cast<std::size_t>(i)])];
-                if (e.seen == stamp_ || e.round <= round) continue;
-                e.seen = stamp_;
-                if (MayConflict(e, p)) round = e.round;
+                const std::size_t e = static_cast<std::size_t>(t.recent[static_cast<std::size_t>(i)]);
+                if (seenBy_[e] == stamp_ || roundOf_[e] <= round) continue;
+                seenBy_[e] = stamp_;
+                if (MayConflict(placed_[e], p)) round = roundOf_[e];
             }
         }
-    p.round = round + 1;
-    rounds_ = std::max(rounds_, p.round);
+    ++round;
+    roundOf_[static_cast<std::size_t>(index)] = round;
+    rounds_ = std::max(rounds_, round);
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) {
             Tile& t = tiles_[static_cast<std::size_t>(y * kTilesX + x)];
             std::int32_t& slot = t.recent[static_cast<std::size_t>(t.count % kTileKeep)];
-            if (t.count >= kTileKeep) t.forgotten = std::max(t.forgotten, placed_[static_cast<std::size_t>(slot)].round);
+            if (t.count >= kTileKeep) t.forgotten = std::max(t.forgotten, roundOf_[static_cast<std::size_t>(slot)]);
             slot = index;
             ++t.count;
-            t.highest = std::max(t.highest, p.round);
+            t.highest = std::max(t.highest, round);
         }
-    return p.round;
+    return round;
 }
 
 }  // namespace zq

@@ -45,8 +45,6 @@ private:
         bool near = false;               // may be cut at the near plane: covers everything
         bool blended = false;
         bool planeValid = false;
-        std::int32_t round = 0;
-        std::uint32_t seen = 0;          // the Add call that last looked at it
     };
 
     bool Place(const std::array<GlVertex, 3>& v, Placed& out) const;
@@ -56,6 +54,10 @@ private:
     int width_ = 1, height_ = 1;
 
     std::vector<Placed> placed_;  // kMaxGlTriangles entries
+    // Beside it, what the tile scan reads most: each triangle's round and the
+    // Add call that last looked at it.
+    std::vector<std::int32_t> roundOf_;
+    std::vector<std::uint32_t> seenBy_;
     int count_ = 0;
     int rounds_ = 0;
     std::uint32_t stamp_ = 0;
