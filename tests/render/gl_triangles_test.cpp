@@ -229,6 +229,18 @@ TEST_F(GlTriangles, SpritesAreKeyedScreenFacingRectanglesOfTheirViewImage) {
     EXPECT_EQ(list.Count(), 0);
 }
 
+// The view comes from where the sprite really is: its vertex turned with the
+// object, as the software back end has it.
+TEST_F(GlTriangles, SpriteViewsFollowTheTurnedVertex) {
+    slots = [](int slot) { return slot == 4 ? GlSlotRange{40, 47} : GlSlotRange{}; };
+    // Turned half round, the vertex at +x lies at -x: the camera sees the
+    // object's front (image 40); from the unturned spot it would see image 44.
+    Add(MakeMesh({{1000, 0, 0}}, {{0, 200, 100, kFaceSprite, 4}}), 0, 0, 0, 0, 0, 16384);
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.At(0).texture, 40);
+    EXPECT_FLOAT_EQ(list.At(0).v[0].x + list.At(0).v[1].x, -2000);  // centred on the turned vertex
+}
+
 TEST_F(GlTriangles, PointVisibilityNearAndInFront) {
     EXPECT_TRUE(list.IsPointVisible(1280, 0, 0, 5000));
     EXPECT_FALSE(list.IsPointVisible(1280, 0, 0, -5000));
