@@ -181,8 +181,6 @@ void GlRenderer::BeginFrame(int x, int y, int z, int roll, int pitch, int yaw) {
     double up = std::cos(p);
     if (std::abs(up) < 1e-6) up = up < 0 ? -1e-6 : 1e-6;
     gluLookAt(0, 0, 0, std::sin(w) * std::cos(p), std::sin(p), std::cos(w) * std::cos(p), 0, up, 0);
-    // Kept for placing triangles on the screen when the list is batched.
-    glGetDoublev(GL_PROJECTION_MATRIX, projection_);
     glMatrixMode(GL_MODELVIEW);
 }
 
@@ -430,6 +428,19 @@ void GlRenderer::EndFrame() {
     GLint mode = GL_RENDER;
     glGetIntegerv(GL_RENDER_MODE, &mode);
     const bool batched = mode == GL_RENDER;
+    if (batched) {
+        // Read back rather than kept from BeginFrame, in case the caller moved
+        // the matrices since: the batches must place triangles where GL will.
+        double projection[16], modelView[16];
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
+        for (int column = 0; column < 4; ++column)
+            for (int row = 0; row < 4; ++row) {
+                double sum = 0;
+                for (int k = 0; k < 4; ++k) sum += projection[k * 4 + row] * modelView[column * 4 + k];
+                projection_[column * 4 + row] = sum;
+            }
+    }
     auto drawList = [&](float dx, float dz) {
         if (batched) DrawBatched(dx, dz);
         else DrawOneByOne(dx, dz);

@@ -134,7 +134,7 @@ private:
     std::vector<std::uint64_t> bankUploaded_, slotUploaded_;
     std::vector<std::uint8_t> bankPresent_;  // the uploaded image had pixels
 
-    double projection_[16] = {};  // the frame's projection matrix, column-major
+    double projection_[16] = {};  // projection times model-view at EndFrame, column-major
     std::vector<Planned> plan_;               // kMaxGlTriangles entries
     std::vector<ArrayVertex> arrayVertices_;  // both passes of every triangle
     GlRoundPlanner rounds_;
