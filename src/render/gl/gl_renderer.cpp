@@ -14,6 +14,9 @@ namespace {
 // Texture corners of a triangle: (0,0), (1,0), (1,1), or flipped.
 constexpr float kCorners[2][3][2] = {{{0, 0}, {1, 0}, {1, 1}}, {{1, 1}, {0, 1}, {0, 0}}};
 
+// GL_ARRAY_BUFFER_BINDING (OpenGL 1.5), asked for without needing 1.5 headers.
+constexpr GLenum kArrayBufferBinding = 0x8894;
+
 // The state bits of a first pass, above the 32 bits of the texture name.
 constexpr std::uint64_t kStateKeyed = std::uint64_t{1} << 32;
 constexpr std::uint64_t kStateBlend = std::uint64_t{1} << 33;
@@ -348,6 +351,17 @@ void GlRenderer::DrawBatched(float dx, float dz) {
     const std::array<float, 3> fog = graphics_ ? graphics_->tables->fogColour : std::array<float, 3>{};
     Switches gl;
     glDisable(GL_CULL_FACE);
+    // A buffer object left bound by other drawing (Qt's painter in the editor;
+    // OpenGL 1.5) would turn the array pointers into offsets into it: then the
+    // batches go out between glBegin and glEnd instead, with the same vertices.
+    GLint arrayBuffer = 0;
+    glGetIntegerv(kArrayBufferBinding, &arrayBuffer);
+    while (glGetError() != GL_NO_ERROR) {
+    }  // an OpenGL without buffer objects refuses the question
+    const bool arrays = arrayBuffer == 0;
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_INDEX_ARRAY);
+    glDisableClientState(GL_EDGE_FLAG_ARRAY);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -359,11 +373,21 @@ void GlRenderer::DrawBatched(float dx, float dz) {
         // The arrays start at the batch rather than the buffer: GL may copy
         // everything from the pointer up to the last vertex drawn.
         const ArrayVertex* batch = &arrayVertices_[static_cast<std::size_t>(from)];
+        ++stats_.draws;
+        if (!arrays) {
+            glBegin(GL_TRIANGLES);
+            for (const ArrayVertex* v = batch; v != arrayVertices_.data() + used; ++v) {
+                glColor4f(v->r, v->g, v->b, v->a);
+                glTexCoord2f(v->u, v->v);
+                glVertex3f(v->x, v->y, v->z);
+            }
+            glEnd();
+            return;
+        }
         glVertexPointer(3, GL_FLOAT, sizeof(ArrayVertex), &batch->x);
         glColorPointer(4, GL_FLOAT, sizeof(ArrayVertex), &batch->r);
         glTexCoordPointer(2, GL_FLOAT, sizeof(ArrayVertex), &batch->u);
         glDrawArrays(GL_TRIANGLES, 0, used - from);
-        ++stats_.draws;
     };
     int rounds = 0;
     for (int i = 0; i < planned;) {
