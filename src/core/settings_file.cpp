@@ -37,7 +37,35 @@ SettingsFile SettingsFile::FromText(std::string_view text) {
         }
         file.lines_.push_back(std::move(line));
     }
+    file.Reindex();
     return file;
+}
+
+namespace {
+
+std::string KeyIndexName(std::string_view section, std::string_view key) {
+    std::string name = ToUpper(section);
+    name += '\n';  // never part of a name: lines end there
+    name += ToUpper(key);
+    return name;
+}
+
+}  // namespace
+
+void SettingsFile::Reindex() {
+    sectionIndex_.clear();
+    keyIndex_.clear();
+    sectionsWithKeys_.clear();
+    for (std::size_t i = 0; i < sections_.size(); ++i) sectionIndex_.emplace(ToUpper(sections_[i].name), static_cast<int>(i));
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const Line& line = lines_[i];
+        if (!line.isKey) continue;
+        // A section that appears twice is one section: its keys are searched
+        // in file order, under the first header's name.
+        const std::string& section = sections_[static_cast<std::size_t>(line.section)].name;
+        keyIndex_.emplace(KeyIndexName(section, line.key), i);  // the first of equal keys wins
+        sectionsWithKeys_.insert(sectionIndex_.at(ToUpper(section)));
+    }
 }
 
 std::optional<SettingsFile> SettingsFile::Load(const std::filesystem::path& path) {
@@ -47,18 +75,13 @@ std::optional<SettingsFile> SettingsFile::Load(const std::filesystem::path& path
 }
 
 int SettingsFile::FindSection(std::string_view name) const {
-    for (std::size_t i = 0; i < sections_.size(); ++i)
-        if (EqualsNoCase(sections_[i].name, name)) return static_cast<int>(i);
-    return -1;
+    auto it = sectionIndex_.find(ToUpper(name));
+    return it == sectionIndex_.end() ? -1 : it->second;
 }
 
 const SettingsFile::Line* SettingsFile::FindKey(std::string_view section, std::string_view key) const {
-    // A section may appear twice; its keys are searched in file order.
-    for (const Line& line : lines_) {
-        if (!line.isKey || !EqualsNoCase(line.key, key)) continue;
-        if (EqualsNoCase(sections_[static_cast<std::size_t>(line.section)].name, section)) return &line;
-    }
-    return nullptr;
+    auto it = keyIndex_.find(KeyIndexName(section, key));
+    return it == keyIndex_.end() ? nullptr : &lines_[it->second];
 }
 
 std::optional<std::string> SettingsFile::Find(std::string_view section, std::string_view key) const {
@@ -87,19 +110,16 @@ bool SettingsFile::GetFlag(std::string_view section, std::string_view key, bool 
 }
 
 bool SettingsFile::SectionHasKeys(std::string_view section) const {
-    for (const Line& line : lines_)
-        if (line.isKey && EqualsNoCase(sections_[static_cast<std::size_t>(line.section)].name, section)) return true;
-    return false;
+    int s = FindSection(section);
+    return s >= 0 && sectionsWithKeys_.count(s) > 0;
 }
 
 void SettingsFile::SetString(std::string_view section, std::string_view key, std::string_view value) {
-    for (Line& line : lines_) {
-        if (line.isKey && EqualsNoCase(line.key, key) &&
-            EqualsNoCase(sections_[static_cast<std::size_t>(line.section)].name, section)) {
-            line.value = std::string(value);
-            line.text = line.key + "=" + line.value;
-            return;
-        }
+    if (const Line* found = FindKey(section, key)) {
+        Line& line = lines_[static_cast<std::size_t>(found - lines_.data())];
+        line.value = std::string(value);
+        line.text = line.key + "=" + line.value;
+        return;
     }
     Line added;
     added.isKey = true;
@@ -115,6 +135,7 @@ void SettingsFile::SetString(std::string_view section, std::string_view key, std
         lines_.push_back(PlainLine("[" + std::string(section) + "]", s));
         added.section = s;
         lines_.push_back(std::move(added));
+        Reindex();
         return;
     }
     // After the last key of the section (or its header), before trailing blanks.
@@ -125,6 +146,7 @@ void SettingsFile::SetString(std::string_view section, std::string_view key, std
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(added));
     for (Section& other : sections_)
         if (other.headerLine >= insertAt) ++other.headerLine;
+    Reindex();
 }
 
 void SettingsFile::SetInt(std::string_view section, std::string_view key, std::int32_t value) {
