@@ -42,7 +42,7 @@ run() {  # TARGET then libFuzzer options
 
 case "${1:-}" in
     "" | -h | --help)
-        sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
         exit 2
         ;;
     --build)
