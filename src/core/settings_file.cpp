@@ -14,7 +14,9 @@ SettingsFile SettingsFile::FromText(std::string_view text) {
         std::size_t end = text.find('\n', pos);
         std::string_view raw = text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
         pos = end == std::string_view::npos ? text.size() : end + 1;
-        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+        // Every CR before the LF goes: a line kept ending in CR would write
+        // back as CR LF and read back differently.
+        while (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
 
         Line line;
         line.text = std::string(raw);

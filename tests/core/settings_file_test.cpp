@@ -63,6 +63,18 @@ TEST(SettingsFile, RepeatedSectionsAndKeysAddedLaterAreFound) {
     EXPECT_EQ(f.ToText(), "[A]\nx=1\n[b]\ny=2\nnew=5\n[a]\nx=3\nz=7\n[Empty]\n; none\nfirst=6\n");
 }
 
+TEST(SettingsFile, TextWrittenBackReadsTheSame) {
+    // Stray CRs at line ends (found by fuzzing) once changed the text on every
+    // save: the LF-only file wrote "x\r\n" and read back as a CR LF file.
+    for (const char* text : {"[General]\nTop=1\r\r\nx\r\r", "[A]\r\nk=v\r\r\r\n", "no newline\r\r", "[B]\n\r\n"}) {
+        const std::string once = SettingsFile::FromText(text).ToText();
+        EXPECT_EQ(SettingsFile::FromText(once).ToText(), once) << text;
+    }
+    auto f = SettingsFile::FromText("[General]\nTop=7\r\r\n");
+    EXPECT_EQ(f.GetInt("General", "Top", 0), 7);
+    EXPECT_EQ(f.ToText(), "[General]\r\nTop=7\r\n");  // it had a CR LF, so CR LF throughout
+}
+
 TEST(SettingsFile, SavesAtomicallyAndLoadsBack) {
     test::TempDir dir;
     auto path = dir / "quib.ini";
