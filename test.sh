@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Debug tree (warnings are errors, with
-# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test.
+# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test, then
+# runs every fuzz target briefly over its seeds (skipped without clang).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -10,3 +11,5 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 cd build/debug
 ctest --output-on-failure -j"$(nproc)"
+cd ../..
+scripts/fuzz.sh --short

@@ -64,7 +64,7 @@ json LevelInfo(const Args& args) {
     json cells = json::object();
     for (const auto& [value, count] : counts) cells[std::to_string(value)] = count;
     info["cells"] = cells;
-    auto resolved = data.Find(path);
+    auto resolved = data.FindGiven(path);
     std::error_code ec;
     info["fileSize"] = resolved ? static_cast<std::int64_t>(std::filesystem::file_size(*resolved, ec)) : 0;
     return info;
@@ -74,7 +74,7 @@ json ScriptDump(const Args& args) {
     CommandLine line = CommandLine::Parse(args, {});
     const std::string& path = line.Positional(0, "FILE.scp");
     DataResolver data(std::filesystem::current_path());
-    auto resolved = data.Find(path);
+    auto resolved = data.FindGiven(path);
     std::optional<SettingsFile> file;
     if (resolved) file = SettingsFile::Load(*resolved);
     if (!file) throw ToolError("cannot read " + path);

@@ -101,7 +101,9 @@ json RenderMesh(const Args& args) {
         LoadMesh(data, path, mesh);
     } else {
         UseBuiltInColours(*graphics);
-        LoadMesh(DataResolver(std::filesystem::current_path()), path, mesh);
+        // A file named on the command line, wherever it is.
+        const std::filesystem::path file = std::filesystem::absolute(path);
+        LoadMesh(DataResolver(file.parent_path()), file.filename().string(), mesh);
     }
 
     // Frame the mesh: the eye looks along +z at its bounding box's centre from

@@ -2,7 +2,10 @@
 #include "assets/colour_tables.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "core/file_io.h"
 
@@ -76,17 +79,51 @@ std::string BlendCacheName(const std::string& bankFileName) {
     return base + ".POT";
 }
 
+std::optional<std::filesystem::path> UserBlendCachePath(const DataResolver& data, const std::string& cacheName) {
+    namespace fs = std::filesystem;
+    fs::path base;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home == '/') base = fs::path(home) / ".cache";
+    else return std::nullopt;
+    // One folder per data folder, so two data folders with the same bank name
+    // never share tables built from different palettes.
+    std::error_code ec;
+    fs::path root = fs::weakly_canonical(fs::absolute(data.Root(), ec), ec);
+    char folder[17];
+    std::snprintf(folder, sizeof folder, "%016zx", std::hash<std::string>{}(root.string()));
+    std::string flat;
+    for (const std::string& part : SplitDataPath(cacheName)) flat += (flat.empty() ? "" : "_") + part;
+    if (flat.empty()) return std::nullopt;
+    return base / "zorvoquib" / folder / flat;
+}
+
+namespace {
+
+bool ReadBlendCache(ColourTables& tables, const std::filesystem::path& path) {
+    auto bytes = ReadFileBytes(path);
+    if (!bytes || bytes->size() < kBlendTablesSize) return false;
+    std::memcpy(tables.blend.data(), bytes->data(), kBlendTablesSize);
+    return true;
+}
+
+}  // namespace
+
 bool ProvideBlendTables(ColourTables& tables, const Palette& mainPalette, const DataResolver& data,
                         const std::string& bankFileName) {
-    std::string cacheName = BlendCacheName(bankFileName);
-    if (auto path = data.Find(cacheName)) {
-        if (auto bytes = ReadFileBytes(*path); bytes && bytes->size() >= kBlendTablesSize) {
-            std::memcpy(tables.blend.data(), bytes->data(), kBlendTablesSize);
-            return true;
-        }
-    }
+    const std::string cacheName = BlendCacheName(bankFileName);
+    if (auto path = data.Find(cacheName); path && ReadBlendCache(tables, *path)) return true;
+    const auto userPath = UserBlendCachePath(data, cacheName);
+    if (userPath && ReadBlendCache(tables, *userPath)) return true;
     BuildBlendTables(tables, mainPalette);
-    WriteFileAtomic(data.ForWrite(cacheName), tables.blend.data(), kBlendTablesSize);
+    // The cache goes beside the bank; an installed, read-only data folder
+    // keeps it in the player's cache folder instead.
+    auto target = data.ForWrite(cacheName);
+    if (target && WriteFileAtomic(*target, tables.blend.data(), kBlendTablesSize)) return false;
+    if (userPath) {
+        std::error_code ec;
+        std::filesystem::create_directories(userPath->parent_path(), ec);
+        WriteFileAtomic(*userPath, tables.blend.data(), kBlendTablesSize);
+    }
     return false;
 }
 

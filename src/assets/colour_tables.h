@@ -53,9 +53,16 @@ void BuildBlendTables(ColourTables& tables, const Palette& mainPalette);
 // characters replaced by ".POT".
 std::string BlendCacheName(const std::string& bankFileName);
 
+// Where the blend tables of a read-only data folder are cached:
+// $XDG_CACHE_HOME/zorvoquib (or ~/.cache/zorvoquib), a folder per data folder,
+// the cache name's parts joined by "_".  Nothing without either variable.
+std::optional<std::filesystem::path> UserBlendCachePath(const DataResolver& data, const std::string& cacheName);
+
 // Takes the blend tables from the bank's ".POT" cache when it holds all
-// 327680 bytes; otherwise builds them and writes the cache atomically (a cache
-// that cannot be written is not an error).  Returns true when the cache was used.
+// 327680 bytes, looking in the data folder, then in the user cache; otherwise
+// builds them and writes the cache atomically into the data folder, or the
+// user cache when the data folder cannot be written (a cache that cannot be
+// written at all is not an error).  Returns true when a cache was used.
 bool ProvideBlendTables(ColourTables& tables, const Palette& mainPalette, const DataResolver& data,
                         const std::string& bankFileName);
 

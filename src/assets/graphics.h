@@ -20,6 +20,14 @@ inline constexpr int kTextureSlotCount = 32768;  // texture slots 0..32767
 inline constexpr int kImageSlotCount = 4096;     // interface image slots 0..4095
 inline constexpr int kBankImageSide = 128;
 inline constexpr std::size_t kBankImageBytes = kBankImageSide * kBankImageSide;  // one 8-bit bank image
+// The most memory the distinct pictures of one texture bank may take once
+// decoded (4096 pictures in RGBA, 16384 in 8 bits); a bank past it is refused.
+// Lines naming a picture already named share its decoded copy.
+inline constexpr std::size_t kMaxBankPictureBytes = std::size_t{256} << 20;
+
+// A decoded bank image, shared by every image number whose line names the
+// same picture; empty for an undefined image.
+using BankImage = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 // How pictures are kept: 8-bit main-palette indices for the software
 // rasterizer, or RGBA bytes (r, g, b, a per pixel) for the OpenGL back end.
@@ -59,10 +67,12 @@ struct Graphics {
     Palette flatPalette;  // the bank's second image: colours of flat faces
 
     // Bank images by number: kIndexed keeps 16384 remapped bytes, kRgba
-    // 65536 bytes; an empty vector is an undefined image.
-    std::vector<std::vector<std::uint8_t>> bankImages = std::vector<std::vector<std::uint8_t>>(kImageNumberCount);
+    // 65536 bytes; a null pointer is an undefined image.
+    std::vector<BankImage> bankImages = std::vector<BankImage>(kImageNumberCount);
     std::uint32_t bankGeneration = 0;  // bumped by each bank load
     std::string bankName;              // file name of the texture bank loaded last
+    // A bank whose distinct pictures would need more bytes than this is refused.
+    std::size_t bankPictureLimit = kMaxBankPictureBytes;
 
     std::vector<TextureSlot> textureSlots = std::vector<TextureSlot>(kTextureSlotCount);
     std::int32_t lastSlot = 0;  // highest slot the bank defined (0 when none)

@@ -2,7 +2,9 @@
 #include "assets/texture_bank.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
+#include <unordered_map>
 
 #include "assets/pcx.h"
 #include "assets/picture_convert.h"
@@ -71,18 +73,18 @@ std::string StripPrefix(const std::string& message) {
 class BankLoader {
 public:
     BankLoader(Graphics& graphics, const DataResolver& data, const std::string& fileName, AssetProblems* problems)
-        : g_(graphics), data_(data), bank_(fileName), problems_(problems) {}
+        : g_(graphics), data_(data), bank_(fileName), problems_(problems) {
+        mainPalette_ = g_.mainPalette;
+        flatPalette_ = g_.flatPalette;
+        flatRemap_ = g_.tables->flatRemap;
+        // The software build starts from no images; the GL build keeps the
+        // images a new bank does not list (their textures stay valid).
+        if (g_.format != PixelFormat::kIndexed) images_ = g_.bankImages;
+    }
 
+    // Reads every line into the loader's own tables; the Graphics record
+    // changes only in Commit, so a refused bank leaves it as it was.
     void Run(const Bytes& bytes) {
-        // The software build frees every image block first; the GL build keeps
-        // the images a new bank does not list (their textures stay valid).
-        if (g_.format == PixelFormat::kIndexed)
-            for (auto& image : g_.bankImages) std::vector<std::uint8_t>().swap(image);
-        std::fill(g_.textureSlots.begin(), g_.textureSlots.end(), TextureSlot{});
-        g_.lastSlot = 0;
-        ++g_.bankGeneration;
-        g_.bankName = bank_;
-
         enum { kBefore, kImages, kTextures } part = kBefore;
         int imageLines = 0;
         for (const BankLine& line : ReadBankLines(bytes)) {
@@ -109,10 +111,64 @@ public:
         }
     }
 
+    void Commit() {
+        g_.bankImages.swap(images_);
+        g_.textureSlots.swap(slots_);
+        g_.lastSlot = lastSlot_;
+        g_.mainPalette = mainPalette_;
+        g_.flatPalette = flatPalette_;
+        g_.tables->flatRemap = flatRemap_;
+        ++g_.bankGeneration;
+        g_.bankName = bank_;
+    }
+
 private:
+    // A picture named by image lines after the first, decoded and converted
+    // once however many lines name it; or why it cannot be used.
+    struct SharedPicture {
+        BankImage image;
+        Palette palette;
+        bool missing = false;
+        std::string why;  // empty when the picture is usable
+    };
+
     void Report(const std::string& file, const std::string& message) {
         if (!problems_) throw FatalError(message);
         problems_->push_back({file, message});
+    }
+
+    std::size_t ImageBytes() const { return g_.format == PixelFormat::kIndexed ? kBankImageBytes : 4 * kBankImageBytes; }
+
+    // Decodes the picture of an image line and converts it to the stored
+    // format; fills `entry` with the reason when it cannot be used.
+    void Decode(const std::string& pictureName, bool remap, SharedPicture& entry) {
+        Picture picture;
+        try {
+            picture = LoadPcx(data_, pictureName);
+        } catch (const FatalError& e) {
+            std::string message = e.what();
+            entry.missing = message == MissingFileMessage(pictureName);
+            entry.why = entry.missing ? message : StripPrefix(message);
+            return;
+        }
+        // The software build's 16384-byte blocks hold exactly 128 x 128.
+        if (picture.width != kBankImageSide || picture.height != kBankImageSide) {
+            entry.why = "the image " + pictureName + " is " + std::to_string(picture.width) + " x " +
+                        std::to_string(picture.height) + ", not 128 x 128";
+            return;
+        }
+        entry.palette = picture.palette;
+        auto stored = std::make_shared<std::vector<std::uint8_t>>();
+        if (g_.format == PixelFormat::kIndexed) {
+            if (remap) RemapPixels(picture.pixels, picture.palette, mainPalette_);
+            *stored = std::move(picture.pixels);
+        } else {
+            stored->assign(picture.pixels.size() * 4, 0);
+            for (std::size_t i = 0; i < picture.pixels.size(); ++i)
+                WriteRgba(&(*stored)[4 * i], picture.pixels[i], picture.palette);
+        }
+        decodedBytes_ += stored->size();
+        entry.image = std::move(stored);
     }
 
     void ImageLine(const BankLine& line, int ordinal) {
@@ -123,32 +179,31 @@ private:
         if (!number)
             throw LineError{bank_, BankLineMessage(bank_, line.number, "image number outside 0..32767")};
         std::string pictureName = line.text.substr(equals + 1);
-        Picture picture;
-        try {
-            picture = LoadPcx(data_, pictureName);
-        } catch (const FatalError& e) {
-            std::string message = e.what();
-            if (message == MissingFileMessage(pictureName)) throw LineError{pictureName, message};
-            throw LineError{pictureName, BankLineMessage(bank_, line.number, StripPrefix(message))};
-        }
-        // The software build's 16384-byte blocks hold exactly 128 x 128.
-        if (picture.width != kBankImageSide || picture.height != kBankImageSide)
-            throw LineError{pictureName, BankLineMessage(bank_, line.number,
-                                                         "the image " + pictureName + " is " + std::to_string(picture.width) +
-                                                             " x " + std::to_string(picture.height) + ", not 128 x 128")};
-        if (ordinal == 1) g_.mainPalette = picture.palette;
-        if (ordinal == 2) {
-            g_.flatPalette = picture.palette;
-            g_.tables->flatRemap = RemapTable(g_.flatPalette, g_.mainPalette);
-        }
-        auto& stored = g_.bankImages[static_cast<std::size_t>(*number)];
-        if (g_.format == PixelFormat::kIndexed) {
-            if (ordinal != 1) RemapPixels(picture.pixels, picture.palette, g_.mainPalette);
-            stored = std::move(picture.pixels);
+
+        // The first image keeps its own indices (it is the main palette); every
+        // later one is remapped into it, so those can be shared by name.
+        SharedPicture first;
+        SharedPicture* entry = &first;
+        auto known = shared_.find(pictureName);
+        if (ordinal > 1 && known != shared_.end()) {
+            entry = &known->second;
         } else {
-            stored.assign(picture.pixels.size() * 4, 0);
-            for (std::size_t i = 0; i < picture.pixels.size(); ++i) WriteRgba(&stored[4 * i], picture.pixels[i], picture.palette);
+            if (decodedBytes_ + ImageBytes() > g_.bankPictureLimit)
+                throw LineError{bank_, BankLineMessage(bank_, line.number,
+                                                       "its pictures need more than " +
+                                                           std::to_string(g_.bankPictureLimit >> 10) + " KiB")};
+            Decode(pictureName, ordinal > 1, first);
+            if (ordinal > 1) entry = &shared_.emplace(pictureName, std::move(first)).first->second;
         }
+        if (entry->missing) throw LineError{pictureName, entry->why};
+        if (!entry->why.empty()) throw LineError{pictureName, BankLineMessage(bank_, line.number, entry->why)};
+
+        if (ordinal == 1) mainPalette_ = entry->palette;
+        if (ordinal == 2) {
+            flatPalette_ = entry->palette;
+            flatRemap_ = RemapTable(flatPalette_, mainPalette_);
+        }
+        images_[static_cast<std::size_t>(*number)] = entry->image;
     }
 
     void TextureLine(const BankLine& line) {
@@ -162,14 +217,22 @@ private:
         auto last = BankNumber(line.text.substr(minus + 1));
         if (!slot) throw LineError{bank_, BankLineMessage(bank_, line.number, "slot number outside 0..32767")};
         if (!first || !last) throw LineError{bank_, BankLineMessage(bank_, line.number, "image number outside 0..32767")};
-        g_.textureSlots[static_cast<std::size_t>(*slot)] = {*first, *last, *first};
-        g_.lastSlot = std::max(g_.lastSlot, *slot);
+        slots_[static_cast<std::size_t>(*slot)] = {*first, *last, *first};
+        lastSlot_ = std::max(lastSlot_, *slot);
     }
 
     Graphics& g_;
     const DataResolver& data_;
     std::string bank_;
     AssetProblems* problems_;
+
+    std::vector<BankImage> images_ = std::vector<BankImage>(kImageNumberCount);
+    std::vector<TextureSlot> slots_ = std::vector<TextureSlot>(kTextureSlotCount);
+    std::int32_t lastSlot_ = 0;
+    Palette mainPalette_, flatPalette_;
+    std::array<std::uint8_t, kPaletteSize> flatRemap_{};
+    std::unordered_map<std::string, SharedPicture> shared_;
+    std::size_t decodedBytes_ = 0;  // distinct pictures kept so far
 };
 
 }  // namespace
@@ -179,7 +242,9 @@ void LoadTextureBank(Graphics& graphics, const DataResolver& data, const std::st
     std::optional<Bytes> bytes;
     if (path) bytes = ReadFileBytes(*path);
     if (!bytes) throw FatalError(MissingFileMessage(fileName));
-    BankLoader(graphics, data, fileName, problems).Run(*bytes);
+    BankLoader loader(graphics, data, fileName, problems);
+    loader.Run(*bytes);
+    loader.Commit();
     if (graphics.format == PixelFormat::kIndexed) ProvideBlendTables(*graphics.tables, graphics.mainPalette, data, fileName);
 }
 

@@ -23,9 +23,12 @@ namespace zq {
 //
 // Throws FatalError for a missing bank or picture (the missing-file message)
 // and for a line that cannot be used (a malformed line, a number outside
-// 0..32767, a picture that is not 128 x 128), naming the bank and the line.
-// With `problems`, picture and line failures are recorded there instead and
-// loading goes on; a missing bank file still throws.
+// 0..32767, a picture that is not 128 x 128, a picture that would take the
+// bank's distinct pictures past graphics.bankPictureLimit), naming the bank
+// and the line; the Graphics record is then left as it was.  Lines naming the
+// same picture share one decoded copy.  With `problems`, picture and line
+// failures are recorded there instead and loading goes on; a missing bank
+// file still throws.
 void LoadTextureBank(Graphics& graphics, const DataResolver& data, const std::string& fileName,
                      AssetProblems* problems = nullptr);
 

@@ -49,10 +49,9 @@ std::optional<fs::path> MatchEntry(const fs::path& dir, const std::string& part)
     return found;
 }
 
-}  // namespace
-
-std::optional<fs::path> DataResolver::Find(std::string_view name) const {
-    fs::path current = IsAbsolute(name) ? fs::path("/") : root_;
+// Follows `name` part by part from the root ("/" for an absolute name).
+std::optional<fs::path> Resolve(const fs::path& root, std::string_view name) {
+    fs::path current = IsAbsolute(name) ? fs::path("/") : root;
     for (const std::string& part : SplitDataPath(name)) {
         auto next = MatchEntry(current, part);
         if (!next) return std::nullopt;
@@ -63,8 +62,25 @@ std::optional<fs::path> DataResolver::Find(std::string_view name) const {
     return current;
 }
 
-fs::path DataResolver::ForWrite(std::string_view name) const {
-    fs::path current = IsAbsolute(name) ? fs::path("/") : root_;
+}  // namespace
+
+bool IsConfinedName(std::string_view name) {
+    if (IsAbsolute(name)) return false;
+    for (const std::string& part : SplitDataPath(name))
+        if (part == "..") return false;
+    return true;
+}
+
+std::optional<fs::path> DataResolver::Find(std::string_view name) const {
+    if (!IsConfinedName(name)) return std::nullopt;
+    return Resolve(root_, name);
+}
+
+std::optional<fs::path> DataResolver::FindGiven(std::string_view path) const { return Resolve(root_, path); }
+
+std::optional<fs::path> DataResolver::ForWrite(std::string_view name) const {
+    if (!IsConfinedName(name)) return std::nullopt;
+    fs::path current = root_;
     bool matching = true;
     for (const std::string& part : SplitDataPath(name)) {
         if (matching) {

@@ -14,7 +14,9 @@ SettingsFile SettingsFile::FromText(std::string_view text) {
         std::size_t end = text.find('\n', pos);
         std::string_view raw = text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
         pos = end == std::string_view::npos ? text.size() : end + 1;
-        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+        // Every CR before the LF goes: a line kept ending in CR would write
+        // back as CR LF and read back differently.
+        while (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
 
         Line line;
         line.text = std::string(raw);
@@ -37,7 +39,35 @@ SettingsFile SettingsFile::FromText(std::string_view text) {
         }
         file.lines_.push_back(std::move(line));
     }
+    file.Reindex();
     return file;
+}
+
+namespace {
+
+std::string KeyIndexName(std::string_view section, std::string_view key) {
+    std::string name = ToUpper(section);
+    name += '\n';  // never part of a name: lines end there
+    name += ToUpper(key);
+    return name;
+}
+
+}  // namespace
+
+void SettingsFile::Reindex() {
+    sectionIndex_.clear();
+    keyIndex_.clear();
+    sectionsWithKeys_.clear();
+    for (std::size_t i = 0; i < sections_.size(); ++i) sectionIndex_.emplace(ToUpper(sections_[i].name), static_cast<int>(i));
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const Line& line = lines_[i];
+        if (!line.isKey) continue;
+        // A section that appears twice is one section: its keys are searched
+        // in file order, under the first header's name.
+        const std::string& section = sections_[static_cast<std::size_t>(line.section)].name;
+        keyIndex_.emplace(KeyIndexName(section, line.key), i);  // the first of equal keys wins
+        sectionsWithKeys_.insert(sectionIndex_.at(ToUpper(section)));
+    }
 }
 
 std::optional<SettingsFile> SettingsFile::Load(const std::filesystem::path& path) {
@@ -47,18 +77,13 @@ std::optional<SettingsFile> SettingsFile::Load(const std::filesystem::path& path
 }
 
 int SettingsFile::FindSection(std::string_view name) const {
-    for (std::size_t i = 0; i < sections_.size(); ++i)
-        if (EqualsNoCase(sections_[i].name, name)) return static_cast<int>(i);
-    return -1;
+    auto it = sectionIndex_.find(ToUpper(name));
+    return it == sectionIndex_.end() ? -1 : it->second;
 }
 
 const SettingsFile::Line* SettingsFile::FindKey(std::string_view section, std::string_view key) const {
-    // A section may appear twice; its keys are searched in file order.
-    for (const Line& line : lines_) {
-        if (!line.isKey || !EqualsNoCase(line.key, key)) continue;
-        if (EqualsNoCase(sections_[static_cast<std::size_t>(line.section)].name, section)) return &line;
-    }
-    return nullptr;
+    auto it = keyIndex_.find(KeyIndexName(section, key));
+    return it == keyIndex_.end() ? nullptr : &lines_[it->second];
 }
 
 std::optional<std::string> SettingsFile::Find(std::string_view section, std::string_view key) const {
@@ -87,19 +112,16 @@ bool SettingsFile::GetFlag(std::string_view section, std::string_view key, bool 
 }
 
 bool SettingsFile::SectionHasKeys(std::string_view section) const {
-    for (const Line& line : lines_)
-        if (line.isKey && EqualsNoCase(sections_[static_cast<std::size_t>(line.section)].name, section)) return true;
-    return false;
+    int s = FindSection(section);
+    return s >= 0 && sectionsWithKeys_.count(s) > 0;
 }
 
 void SettingsFile::SetString(std::string_view section, std::string_view key, std::string_view value) {
-    for (Line& line : lines_) {
-        if (line.isKey && EqualsNoCase(line.key, key) &&
-            EqualsNoCase(sections_[static_cast<std::size_t>(line.section)].name, section)) {
-            line.value = std::string(value);
-            line.text = line.key + "=" + line.value;
-            return;
-        }
+    if (const Line* found = FindKey(section, key)) {
+        Line& line = lines_[static_cast<std::size_t>(found - lines_.data())];
+        line.value = std::string(value);
+        line.text = line.key + "=" + line.value;
+        return;
     }
     Line added;
     added.isKey = true;
@@ -115,6 +137,7 @@ void SettingsFile::SetString(std::string_view section, std::string_view key, std
         lines_.push_back(PlainLine("[" + std::string(section) + "]", s));
         added.section = s;
         lines_.push_back(std::move(added));
+        Reindex();
         return;
     }
     // After the last key of the section (or its header), before trailing blanks.
@@ -125,6 +148,7 @@ void SettingsFile::SetString(std::string_view section, std::string_view key, std
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(added));
     for (Section& other : sections_)
         if (other.headerLine >= insertAt) ++other.headerLine;
+    Reindex();
 }
 
 void SettingsFile::SetInt(std::string_view section, std::string_view key, std::int32_t value) {

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace zq {
@@ -66,9 +68,17 @@ private:
 
     int FindSection(std::string_view name) const;
     const Line* FindKey(std::string_view section, std::string_view key) const;
+    // Rebuilds the look-up tables from lines_ and sections_.
+    void Reindex();
 
     std::vector<Line> lines_;
     std::vector<Section> sections_;
+    // Look-ups go through these, built once, so reading a file with many keys
+    // stays linear: upper-cased section name -> its first section, and
+    // upper-cased "section\nkey" -> the line of its first key.
+    std::unordered_map<std::string, int> sectionIndex_;
+    std::unordered_map<std::string, std::size_t> keyIndex_;
+    std::unordered_set<int> sectionsWithKeys_;
     std::string newline_ = "\r\n";
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "rules/behaviours.h"
 #include "rules/hero.h"
@@ -114,7 +115,9 @@ void HeroPickups(World& world, Actor& hero, RulesContext& context) {
         sound();
         SetCell(world, cx, cy, cz, 0);
         world.timerRunning = 1;
-        world.timerLeft += def->timerDuration;
+        // Bonuses add up but saturate: two huge durations must not wrap the clock.
+        world.timerLeft = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+            std::int64_t{world.timerLeft} + def->timerDuration, 0, std::numeric_limits<std::int32_t>::max()));
     }
     if (def->spring) {
         sound();

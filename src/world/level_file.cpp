@@ -1,6 +1,7 @@
 #include "world/level_file.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -35,6 +36,18 @@ struct LevelData {
     std::uint8_t fogRed = 0, fogGreen = 0, fogBlue = 0;
 };
 
+// Headings beyond this many angle units (512 turns) are no longer whole
+// numbers in a float; a file holding one is damaged.
+constexpr float kMaxSentryHeading = 16777216.0f;
+
+// Start and exit cells, and sentry positions, must be finite and within
+// kMaxCellCoordinate cells of the origin: the rules multiply cells by
+// kCellSize and cast positions to cells, and must not overflow doing so.
+bool PlausibleCell(std::int32_t cell) { return cell >= -kMaxCellCoordinate && cell <= kMaxCellCoordinate; }
+bool PlausiblePosition(float position) {
+    return std::fabs(position) <= static_cast<float>(kMaxCellCoordinate) * kCellSize;  // false for NaN
+}
+
 // Fills `level` from the file's bytes.  Older files may end early: each field
 // that is not wholly inside the file keeps the new-level value it was given
 // by LevelData's defaults.  Files too short to hold the grid and clip markers,
@@ -61,6 +74,8 @@ bool ParseLevel(const Bytes& bytes, LevelData& level) {
     level.exitX = in.I32(284);
     level.exitY = in.I32(288);
     level.exitZ = in.I32(292);
+    for (std::int32_t v : {level.startX, level.startY, level.startZ, level.exitX, level.exitY, level.exitZ})
+        if (!PlausibleCell(v)) return false;
 
     level.cells.resize(n);
     for (std::size_t i = 0; i < n; ++i) level.cells[i] = in.U16(296 + 2 * i);
@@ -102,6 +117,9 @@ bool ParseLevel(const Bytes& bytes, LevelData& level) {
         s.y = in.F32(offset + 4);
         s.z = in.F32(offset + 8);
         s.heading = in.F32(offset + 12);
+        if (!PlausiblePosition(s.x) || !PlausiblePosition(s.y) || !PlausiblePosition(s.z) ||
+            !(std::fabs(s.heading) <= kMaxSentryHeading))
+            return false;
         ++stored;
     }
     at += kSentryBytes * static_cast<std::size_t>(level.sentryCount);
@@ -128,10 +146,12 @@ bool ParseLevel(const Bytes& bytes, LevelData& level) {
     return true;
 }
 
-// The script beside a level: the path less its last three characters, plus "scp".
-std::string CompanionScriptPath(const std::string& levelPath) {
-    std::string base = levelPath.size() >= 3 ? levelPath.substr(0, levelPath.size() - 3) : std::string();
-    return base + "scp";
+// The script beside a level: in the level's own folder, its file name less
+// the last three characters, plus "scp" (any letter case).
+std::optional<std::filesystem::path> FindCompanionScript(const std::filesystem::path& levelFile) {
+    std::string name = levelFile.filename().string();
+    name = (name.size() >= 3 ? name.substr(0, name.size() - 3) : std::string()) + "scp";
+    return DataResolver(levelFile.parent_path()).Find(name);
 }
 
 }  // namespace
@@ -139,7 +159,9 @@ std::string CompanionScriptPath(const std::string& levelPath) {
 std::string LevelFileError(const std::string& path) { return "The file " + path + "is missing or invalid."; }
 
 void LoadLevelFile(World& world, LevelLoadContext& context, const std::string& path, const std::string& textureMode) {
-    auto resolved = context.data.Find(path);
+    // The level path comes from the level list, the command line or a dialog,
+    // never from inside another data file, so it is taken as given.
+    auto resolved = context.data.FindGiven(path);
     std::optional<Bytes> bytes;
     if (resolved) bytes = ReadFileBytes(*resolved);
     if (!bytes) throw LoadError(LevelFileError(path));
@@ -189,7 +211,7 @@ void LoadLevelFile(World& world, LevelLoadContext& context, const std::string& p
 
     if (context.hooks.setFogColour) context.hooks.setFogColour(world.fogRed, world.fogGreen, world.fogBlue);
 
-    if (auto script = context.data.Find(CompanionScriptPath(path))) {
+    if (auto script = FindCompanionScript(*resolved)) {
         if (auto file = SettingsFile::Load(*script)) ParseBehaviourScript(world.behaviours, *file);
     }
 

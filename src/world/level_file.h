@@ -40,8 +40,11 @@ struct LevelLoadContext {
 std::string LevelFileError(const std::string& path);
 
 // Reads the level `path` (a data-folder name such as "LEVEL\01.lev") into the
-// World, then its companion script, and resets the run-time state.  A missing
-// file, or one whose dimensions, sentry count or length make no sense, throws
+// World, then its companion script (the ".scp" beside it), and resets the
+// run-time state.  `path` is used as given (absolute, or relative to the data
+// folder).  A missing file, or one whose dimensions, sentry count or length
+// make no sense, whose start or exit lies beyond kMaxCellCoordinate cells, or
+// whose sentries sit at a NaN, infinite or that distant position, throws
 // LoadError with LevelFileError(path) and leaves the World exactly as it was.
 void LoadLevelFile(World& world, LevelLoadContext& context, const std::string& path, const std::string& textureMode);
 

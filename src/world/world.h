@@ -29,6 +29,12 @@ inline constexpr int kSpentMarker = -1000;     // x of a clip marker that played
 // Limits a level file must respect before we allocate anything for it.
 inline constexpr int kMaxLevelAxis = 1024;
 inline constexpr std::int64_t kMaxLevelCells = 64ll * 1024 * 1024;
+// Start, exit and sentry positions a level file may hold, in cells from the
+// origin: far outside any grid, yet kCellSize times it (plus a cell or two)
+// still fits a signed 32-bit int.  Files past it are refused.
+inline constexpr int kMaxCellCoordinate = 1 << 20;
+// Where CellOf saturates: beyond anything a level holds or an actor can reach.
+inline constexpr int kFarCell = 1 << 21;
 
 using Cell = std::uint16_t;
 
@@ -281,7 +287,14 @@ bool AllocateGrid(World& world, int sizeX, int sizeY, int sizeZ);
 // Recounts cellCount of every counted type from the grid.
 void CountLingots(World& world);
 
-// The cell of a world position: position / 512 truncated toward zero.
-inline int CellOf(float position) { return static_cast<int>(position / kCellSize); }
+// The cell of a world position: position / 512 truncated toward zero.  A
+// position past kFarCell cells (or NaN) gives a cell at +-kFarCell, far outside
+// any grid, so the cast never overflows and kCellSize * cell still fits an int.
+inline int CellOf(float position) {
+    const float cell = position / kCellSize;
+    if (!(cell > -kFarCell)) return -kFarCell;  // also NaN
+    if (cell > kFarCell) return kFarCell;
+    return static_cast<int>(cell);
+}
 
 }  // namespace zq

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "asset_test_util.h"
 #include "assets/pcx.h"
 #include "core/errors.h"
@@ -55,12 +57,13 @@ TEST(TextureBank, ImagesPalettesAndSlots) {
     LoadTextureBank(*g, f.data, "B.TXT");
     EXPECT_EQ(g->mainPalette, f.main);
     EXPECT_EQ(g->flatPalette, f.flat);
-    ASSERT_EQ(g->bankImages[1].size(), kBankImageBytes);
-    EXPECT_EQ(g->bankImages[1][300], 300 % 256);  // the first image keeps its indices
+    ASSERT_TRUE(g->bankImages[1]);
+    ASSERT_EQ(g->bankImages[1]->size(), kBankImageBytes);
+    EXPECT_EQ((*g->bankImages[1])[300], 300 % 256);  // the first image keeps its indices
     std::uint8_t nine = NearestColour(f.main, f.flat.red[9], f.flat.green[9], f.flat.blue[9], 1, 254);
-    EXPECT_EQ(g->bankImages[2][0], nine);  // later images are remapped
-    EXPECT_EQ(g->bankImages[7][5], nine);
-    EXPECT_TRUE(g->bankImages[3].empty());
+    EXPECT_EQ((*g->bankImages[2])[0], nine);  // later images are remapped
+    EXPECT_EQ((*g->bankImages[7])[5], nine);
+    EXPECT_FALSE(g->bankImages[3]);
     EXPECT_EQ(g->tables->flatRemap[0], 0);
     EXPECT_EQ(g->tables->flatRemap[9], nine);
     EXPECT_EQ(g->lastSlot, 12);
@@ -71,18 +74,20 @@ TEST(TextureBank, ImagesPalettesAndSlots) {
     // RGBA keeps every image's own colours.
     auto gl = MakeGraphics(PixelFormat::kRgba);
     LoadTextureBank(*gl, f.data, "B.TXT");
-    ASSERT_EQ(gl->bankImages[2].size(), kBankImageBytes * 4);
-    EXPECT_EQ(gl->bankImages[2][0], f.flat.red[9]);
-    EXPECT_EQ(gl->bankImages[2][3], 255);
-    EXPECT_EQ(gl->bankImages[1][3], 0);  // index 0 is transparent
+    ASSERT_TRUE(gl->bankImages[2]);
+    ASSERT_EQ(gl->bankImages[2]->size(), kBankImageBytes * 4);
+    EXPECT_EQ((*gl->bankImages[2])[0], f.flat.red[9]);
+    EXPECT_EQ((*gl->bankImages[2])[3], 255);
+    EXPECT_EQ((*gl->bankImages[1])[3], 0);  // index 0 is transparent
 
     // Reloading another bank replaces the slots; the software build frees every
     // image first, the GL build keeps the images the new bank does not list.
     f.dir.Write("B.TXT", "#IMAGES\n#TEXTURES\n40=-7\n");
     LoadTextureBank(*g, f.data, "B.TXT");
     LoadTextureBank(*gl, f.data, "B.TXT");
-    EXPECT_TRUE(g->bankImages[1].empty());
-    EXPECT_EQ(gl->bankImages[2].size(), kBankImageBytes * 4);
+    EXPECT_FALSE(g->bankImages[1]);
+    ASSERT_TRUE(gl->bankImages[2]);
+    EXPECT_EQ(gl->bankImages[2]->size(), kBankImageBytes * 4);
     EXPECT_EQ(g->lastSlot, 40);
     EXPECT_EQ(SlotImage(*g, 12), 0);
     EXPECT_EQ(g->textureSlots[40].first, 0);  // the empty first number counts as 0
@@ -95,7 +100,7 @@ TEST(TextureBank, TexturesRightAfterImagesDefinesNothing) {
     auto g = MakeGraphics(PixelFormat::kRgba);
     LoadTextureBank(*g, f.data, "B.TXT");
     EXPECT_EQ(g->lastSlot, 0);
-    for (const auto& image : g->bankImages) ASSERT_TRUE(image.empty());
+    for (const auto& image : g->bankImages) ASSERT_FALSE(image);
 }
 
 TEST(TextureBank, RefusesBadLinesNamingTheBankAndLine) {
@@ -135,9 +140,37 @@ TEST(TextureBank, ProblemListCollectsEveryFailure) {
     EXPECT_EQ(problems[0].file, "TEX/GONE.PCX");
     EXPECT_EQ(problems[1].file, "TEX/SMALL.PCX");
     EXPECT_EQ(problems[2].file, "B.TXT");
-    EXPECT_FALSE(g->bankImages[4].empty());
+    EXPECT_TRUE(g->bankImages[4]);
     EXPECT_EQ(g->flatPalette, Palette{});  // the second image line failed
     EXPECT_EQ(g->lastSlot, 1);
+}
+
+TEST(TextureBank, LinesNamingOnePictureShareItAndTheBankHasACeiling) {
+    BankFolder f;
+    std::string bank = "#IMAGES\n1=TEX/MAIN.PCX\n";
+    for (int i = 2; i < kImageNumberCount; ++i) bank += std::to_string(i) + "=TEX/FLAT.PCX\n";
+    f.dir.Write("B.TXT", bank);
+    auto gl = MakeGraphics(PixelFormat::kRgba);
+    LoadTextureBank(*gl, f.data, "B.TXT");
+    ASSERT_TRUE(gl->bankImages[kImageNumberCount - 1]);
+    EXPECT_EQ(gl->bankImages[2], gl->bankImages[kImageNumberCount - 1]);  // one decoded copy
+    EXPECT_EQ(gl->flatPalette, f.flat);
+
+    // Distinct pictures past the ceiling refuse the bank, which changes nothing.
+    f.dir.Write("TEX/OTHER.PCX", EncodePcx(test::SolidPicture(128, 128, 3, f.flat)));
+    f.dir.Write("B.TXT", "#IMAGES\n1=TEX/FLAT.PCX\n2=TEX/MAIN.PCX\n3=TEX/MAIN.PCX\n4=TEX/OTHER.PCX\n#TEXTURES\n1=1-2\n");
+    const BankImage before = gl->bankImages[2];
+    gl->bankPictureLimit = 2 * 4 * kBankImageBytes;
+    try {
+        LoadTextureBank(*gl, f.data, "B.TXT");
+        ADD_FAILURE() << "loaded past the ceiling";
+    } catch (const FatalError& e) {
+        EXPECT_STREQ(e.what(), "G3D: The texture bank B.TXT, line 5: its pictures need more than 128 KiB");
+    }
+    EXPECT_EQ(gl->bankImages[2], before);
+    EXPECT_EQ(gl->bankImages[4], before);  // still the flat picture of the first bank
+    EXPECT_EQ(gl->lastSlot, 0);
+    EXPECT_EQ(gl->mainPalette, f.main);
 }
 
 TEST(TextureSlots, AnimateForwardsBackwardsAndStill) {
@@ -183,6 +216,27 @@ TEST(TextureBank, BlendCacheIsWrittenReusedAndRebuiltWhenShort) {
     LoadTextureBank(*g2, f.data, "TEX.TXT");
     EXPECT_EQ(g2->tables->blend, built);
     EXPECT_EQ(test::ReadText(cache).size(), kBlendTablesSize);
+
+    // A cache that cannot be written beside the bank goes to the player's cache folder.
+    test::TempDir userCache;
+    const char* savedXdg = std::getenv("XDG_CACHE_HOME");
+    const std::string saved = savedXdg ? savedXdg : "";
+    setenv("XDG_CACHE_HOME", userCache.Path().c_str(), 1);
+    std::filesystem::remove(cache);
+    std::filesystem::create_directories(cache);  // a folder where the file should be
+    auto g3 = MakeGraphics(PixelFormat::kIndexed);
+    EXPECT_FALSE(ProvideBlendTables(*g3->tables, g->mainPalette, f.data, "TEX.TXT"));
+    auto userFile = UserBlendCachePath(f.data, "TEX.POT");
+    ASSERT_TRUE(userFile);
+    EXPECT_EQ(userFile->parent_path().parent_path(), userCache / "zorvoquib");
+    EXPECT_EQ(test::ReadText(*userFile).size(), kBlendTablesSize);
+    EXPECT_TRUE(ProvideBlendTables(*g3->tables, g->mainPalette, f.data, "TEX.TXT"));  // and is read back there
+    // A cache name that leaves the data folder is never written.
+    EXPECT_FALSE(ProvideBlendTables(*g3->tables, g->mainPalette, f.data, "../escape.TXT"));
+    EXPECT_FALSE(std::filesystem::exists(f.dir / "../escape.POT"));
+    if (savedXdg) setenv("XDG_CACHE_HOME", saved.c_str(), 1);
+    else unsetenv("XDG_CACHE_HOME");
+    std::filesystem::remove(cache);
 
     // The OpenGL build needs no tables and writes no cache.
     std::filesystem::remove(cache);

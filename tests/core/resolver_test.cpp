@@ -20,9 +20,29 @@ TEST(DataResolver, FindsFilesWhateverTheSeparatorAndCase) {
     EXPECT_EQ(data.Find("level//A.LEV"), dir / "LEVEL/a.lev");
     EXPECT_FALSE(data.Find("LEVEL\\b.lev"));
     EXPECT_FALSE(data.Find("NOPE\\a.lev"));
-    // Absolute names are resolved from the root, with the same rules.
+    // A path the player gives may be absolute; it is matched with the same rules.
     std::string absolute = (dir.Path() / "Level" / "A.LEV").string();
-    EXPECT_EQ(data.Find(absolute), dir / "LEVEL/a.lev");
+    EXPECT_EQ(data.FindGiven(absolute), dir / "LEVEL/a.lev");
+}
+
+TEST(DataResolver, NamesFromDataFilesStayInsideTheDataFolder) {
+    test::TempDir dir;
+    dir.Write("outside.txt", "secret");
+    dir.Write("data/LEVEL/a.lev", "x");
+    DataResolver data(dir / "data");
+    const std::string outside = (dir / "outside.txt").string();
+    for (const std::string& name : {outside, std::string("../outside.txt"), std::string("..\\OUTSIDE.TXT"),
+                                    std::string("LEVEL\\..\\..\\outside.txt"), std::string("\\outside.txt")}) {
+        EXPECT_FALSE(data.Find(name)) << name;
+        EXPECT_FALSE(data.ForWrite(name)) << name;
+    }
+    auto dotted = data.Find("./LEVEL/./a.lev");
+    ASSERT_TRUE(dotted);
+    EXPECT_TRUE(std::filesystem::equivalent(*dotted, dir / "data/LEVEL/a.lev"));
+    EXPECT_EQ(data.Find("LEVEL..\\a.lev"), std::nullopt);  // a folder that does not exist, not a climb
+    // What the player names is taken as given.
+    EXPECT_EQ(data.FindGiven(outside), dir / "outside.txt");
+    EXPECT_EQ(data.FindGiven("../Outside.txt"), dir / "data/../outside.txt");
 }
 
 TEST(DataResolver, PrefersTheExactNameAndWritesBesideExistingFolders) {

@@ -46,6 +46,35 @@ TEST(SettingsFile, WritingKeepsEverythingElse) {
     EXPECT_EQ(again.GetString("Save", "Index"), "abc");
 }
 
+TEST(SettingsFile, RepeatedSectionsAndKeysAddedLaterAreFound) {
+    auto f = SettingsFile::FromText("[A]\nx=1\n[b]\ny=2\n[a]\nx=3\nz=4\n[Empty]\n; none\n");
+    EXPECT_EQ(f.GetInt("a", "X", 0), 1);  // the first of equal keys, across both headers
+    EXPECT_EQ(f.GetInt("A", "z", 0), 4);  // the second header adds to the first
+    EXPECT_FALSE(f.SectionHasKeys("empty"));
+    // Keys added while editing are found, and so are the ones they moved down.
+    f.SetInt("B", "new", 5);
+    f.SetInt("Empty", "first", 6);
+    f.SetInt("a", "z", 7);
+    EXPECT_EQ(f.GetInt("b", "new", 0), 5);
+    EXPECT_EQ(f.GetInt("b", "y", 0), 2);
+    EXPECT_EQ(f.GetInt("a", "z", 0), 7);
+    EXPECT_EQ(f.GetInt("a", "x", 0), 1);
+    EXPECT_TRUE(f.SectionHasKeys("EMPTY"));
+    EXPECT_EQ(f.ToText(), "[A]\nx=1\n[b]\ny=2\nnew=5\n[a]\nx=3\nz=7\n[Empty]\n; none\nfirst=6\n");
+}
+
+TEST(SettingsFile, TextWrittenBackReadsTheSame) {
+    // Stray CRs at line ends (found by fuzzing) once changed the text on every
+    // save: the LF-only file wrote "x\r\n" and read back as a CR LF file.
+    for (const char* text : {"[General]\nTop=1\r\r\nx\r\r", "[A]\r\nk=v\r\r\r\n", "no newline\r\r", "[B]\n\r\n"}) {
+        const std::string once = SettingsFile::FromText(text).ToText();
+        EXPECT_EQ(SettingsFile::FromText(once).ToText(), once) << text;
+    }
+    auto f = SettingsFile::FromText("[General]\nTop=7\r\r\n");
+    EXPECT_EQ(f.GetInt("General", "Top", 0), 7);
+    EXPECT_EQ(f.ToText(), "[General]\r\nTop=7\r\n");  // it had a CR LF, so CR LF throughout
+}
+
 TEST(SettingsFile, SavesAtomicallyAndLoadsBack) {
     test::TempDir dir;
     auto path = dir / "quib.ini";

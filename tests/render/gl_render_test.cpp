@@ -121,8 +121,9 @@ protected:
     }
 
     void SetBankImage(int number, Rgb colour) {
-        auto& pixels = graphics->bankImages[static_cast<std::size_t>(number)];
-        pixels.assign(4 * kBankImageBytes, 0);
+        auto image = std::make_shared<std::vector<std::uint8_t>>(4 * kBankImageBytes, 0);
+        auto& pixels = *image;
+        graphics->bankImages[static_cast<std::size_t>(number)] = image;
         for (int y = 64; y < 128; ++y)
             for (int x = 0; x < 128; ++x) {
                 std::uint8_t* p = &pixels[static_cast<std::size_t>((y * 128 + x) * 4)];

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "rules/hero.h"
 #include "rules_fixture.h"
 
@@ -70,6 +72,14 @@ TEST(Pickups, SpringTimerLifeAndLight) {
     EXPECT_EQ(hero.lives, 99);  // never above 99
     EXPECT_FLOAT_EQ(hero.lightTarget, kLightDim);
     EXPECT_EQ(GetCell(f.world, 3, 1, 2), 0);
+
+    // Two huge bonuses saturate the clock instead of wrapping it negative.
+    f.world.objectDefs[kTimer].timerDuration = 2000000000;
+    for (int i = 0; i < 2; ++i) {
+        SetCell(f.world, 3, 1, 2, kTimer);
+        HeroPickups(f.world, hero, f.context);
+    }
+    EXPECT_EQ(f.world.timerLeft, std::numeric_limits<std::int32_t>::max());
 }
 
 TEST(LevelTimer, CountsDownAndKillsAtZero) {

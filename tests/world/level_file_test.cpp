@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
+
 #include "core/errors.h"
 #include "core/file_io.h"
 #include "test_util.h"
@@ -170,6 +173,19 @@ TEST_F(LevelFileTest, RefusedFilesLeaveTheWorldUntouched) {
     cases.emplace_back("no geometry", Bytes(valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(LevelClipMarkersEnd(n) - 1)));
     cases.emplace_back("negative sentries", patch(valid, 4905 + 4 * n, -1));
     cases.emplace_back("too many sentries", patch(valid, 4905 + 4 * n, 256));
+    cases.emplace_back("start beyond reach", patch(valid, 268, kMaxCellCoordinate + 1));
+    cases.emplace_back("exit beyond reach", patch(valid, 292, -kMaxCellCoordinate - 1));
+    cases.emplace_back("far start y", patch(valid, 272, 0x7fffffff));
+    const std::size_t sentry = 4913 + 4 * n;
+    auto patchFloat = [&](std::size_t at, float v) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        return patch(valid, at, static_cast<std::int32_t>(bits));
+    };
+    cases.emplace_back("NaN sentry", patchFloat(sentry, std::numeric_limits<float>::quiet_NaN()));
+    cases.emplace_back("infinite sentry", patchFloat(sentry + 4, -std::numeric_limits<float>::infinity()));
+    cases.emplace_back("distant sentry", patchFloat(sentry + 8, 1e12f));
+    cases.emplace_back("NaN heading", patchFloat(sentry + 12, std::numeric_limits<float>::quiet_NaN()));
 
     for (const auto& [name, bytes] : cases) {
         dir.Write("LEVEL/bad.lev", bytes);
@@ -186,6 +202,19 @@ TEST_F(LevelFileTest, RefusedFilesLeaveTheWorldUntouched) {
     }
     auto world = SampleLevel(0);
     EXPECT_THROW(Load(*world, "LEVEL\\absent.lev"), LoadError);
+}
+
+TEST_F(LevelFileTest, PlayerGivenPathsLoadFromAnywhereWithTheScriptBesideThem) {
+    test::TempDir elsewhere;
+    auto w = SampleLevel(1);
+    w->startX = -kMaxCellCoordinate;  // the furthest start a file may hold
+    auto level = elsewhere.Write("Downloads/Mine.LEV", SerializeLevel(*w));
+    elsewhere.Write("Downloads/mine.scp", "[Behaviour 0]\nName=Beside\n");
+    dir.Write("Downloads/Mine.scp", "[Behaviour 0]\nName=InTheDataFolder\n");
+    auto loaded = std::make_unique<World>();
+    Load(*loaded, level.string());
+    EXPECT_EQ(loaded->behaviours[0].name, "Beside");
+    EXPECT_EQ(loaded->startX, -kMaxCellCoordinate);
 }
 
 TEST_F(LevelFileTest, ShortFilesTakeNewLevelValuesNotThePreviousLevels) {

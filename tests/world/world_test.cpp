@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace zq {
 namespace {
 
@@ -69,6 +71,17 @@ TEST(CellOf, TruncatesTowardZero) {
     EXPECT_EQ(CellOf(512.0f), 1);
     EXPECT_EQ(CellOf(-1.0f), 0);
     EXPECT_EQ(CellOf(-513.0f), -1);
+}
+
+TEST(CellOf, SaturatesFarAwayAndNotANumber) {
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(CellOf(1e30f), kFarCell);
+    EXPECT_EQ(CellOf(inf), kFarCell);
+    EXPECT_EQ(CellOf(-1e30f), -kFarCell);
+    EXPECT_EQ(CellOf(std::numeric_limits<float>::quiet_NaN()), -kFarCell);
+    EXPECT_EQ(CellOf(512.0f * kMaxCellCoordinate), kMaxCellCoordinate);
+    // The far cell is still a cell the rules may scale back to world units.
+    EXPECT_LT(std::int64_t{kCellSize} * (kFarCell + 2), std::int64_t{std::numeric_limits<int>::max()});
 }
 
 }  // namespace

@@ -911,7 +911,7 @@ std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why
     if (!state_.fileName.empty()) {
         // The script's name differs from the level's in its extension only,
         // in any letter case ("A.LEV" goes with "A.SCP").
-        if (auto own = data_.Find(CompanionScript(state_.fileName)))
+        if (auto own = data_.FindGiven(CompanionScript(state_.fileName)))
             fs::copy_file(*own, script, fs::copy_options::overwrite_existing, ec);
     }
     TestRun run;

@@ -215,7 +215,7 @@ unsigned GlRenderer::BankTexture(int image) {
         bankUploaded_[i] = want;
         const auto& pixels = graphics_->bankImages[i];
         const std::size_t size = std::size_t{4} * kBankImageBytes;
-        bankPresent_[i] = pixels.size() >= size ? 1 : 0;
+        bankPresent_[i] = pixels && pixels->size() >= size ? 1 : 0;
         if (bankPresent_[i]) {
             // The image number's old texture goes; a new one takes its place.
             if (bankTextures_[i] != 0) {
@@ -225,7 +225,7 @@ unsigned GlRenderer::BankTexture(int image) {
             GLuint name = 0;
             glGenTextures(1, &name);
             bankTextures_[i] = name;
-            UploadRgba(name, kBankImageSide, kBankImageSide, pixels.data());
+            UploadRgba(name, kBankImageSide, kBankImageSide, pixels->data());
             ++stats_.uploads;
         }
     }

@@ -11,7 +11,7 @@ void BindGraphics(SoftRenderer& renderer, const Graphics& graphics) {
         {[g](int image) -> const std::uint8_t* {
              if (image < 0 || image >= static_cast<int>(g->bankImages.size())) return nullptr;
              const auto& block = g->bankImages[static_cast<std::size_t>(image)];
-             return block.size() >= kBankImageBytes ? block.data() : nullptr;
+             return block && block->size() >= kBankImageBytes ? block->data() : nullptr;
          },
          [g](int slot) {
              if (slot < 0 || slot >= static_cast<int>(g->textureSlots.size())) return SoftSlot{-1, -1, -1};
