@@ -68,7 +68,7 @@ public:
         if (!(fps_ > 0 && fps_ < 1000)) fps_ = kFallbackFps;
         playing_ = true;
         ended_ = false;
-        shownFrame_ = -1;
+        shownFrame_ = renderedFrame_ = -1;
         return VideoStart::kPlaying;
     }
 
@@ -107,7 +107,10 @@ public:
         if (!render_ || width <= 0 || height <= 0) return false;
         const bool fresh = TakeNewFrame();
         if (!haveFrame_) return false;
-        if (!fresh && !stepped_ && out.width == width && out.height == height) return false;  // keep the last one
+        // Nothing new at the same size: the caller keeps the last picture.
+        const bool sameSize = out.width == width && out.height == height;
+        if (stepped_ ? shownFrame_ == renderedFrame_ && sameSize : !fresh && sameSize) return false;
+        renderedFrame_ = shownFrame_;
         const std::size_t stride = (static_cast<std::size_t>(width) * 4 + kRowAlign - 1) / kRowAlign * kRowAlign;
         if (!RenderInto(width, height, stride)) return false;
         out.width = width;
@@ -252,6 +255,7 @@ private:
     bool playing_ = false, ended_ = false, haveFrame_ = false;
     double duration_ = 0, fps_ = kFallbackFps;  // seconds, pictures per second
     long long shownFrame_ = -1;                 // stepped: the picture number shown
+    long long renderedFrame_ = -1;              // stepped: the picture number last handed out
     std::vector<std::uint8_t> buffer_;           // rgb0 rows of `stride` bytes
 };
 

@@ -25,6 +25,13 @@ void SoftBackEnd::DrawText(std::string_view text, bool big, float y, float x) {
 
 void SoftBackEnd::DrawRadar(const RadarInput& input) { zq::DrawRadar(renderer.Frame(), images_, input); }
 
+namespace {
+
+constexpr std::uint32_t kCached = 1u << 24;  // marks a used memory entry
+constexpr int kCacheBits = 16;
+
+}  // namespace
+
 void SoftBackEnd::DrawRgbPicture(const RgbPicture& picture) {
     SoftFrame& f = renderer.Frame();
     const std::size_t area = static_cast<std::size_t>(std::max(f.width, 0)) * static_cast<std::size_t>(std::max(f.height, 0));
@@ -33,6 +40,8 @@ void SoftBackEnd::DrawRgbPicture(const RgbPicture& picture) {
         if (!pictureSearch_) pictureSearch_ = std::make_unique<ColourSearch>();
         pictureSearch_->Build(f.palette, 0, 254);
         pictureSearchPalette_ = f.palette;
+        pictureCacheKeys_.assign(std::size_t{1} << kCacheBits, 0);
+        pictureCacheIndex_.assign(std::size_t{1} << kCacheBits, 0);
     }
     const ColourSearch& search = *pictureSearch_;
     std::fill(f.pixels.begin(), f.pixels.end(), search.Find(0, 0, 0));
@@ -41,19 +50,22 @@ void SoftBackEnd::DrawRgbPicture(const RgbPicture& picture) {
     const int w = std::min(picture.width, f.width), h = std::min(picture.height, f.height);
     const int toX = (f.width - w) / 2, toY = (f.height - h) / 2;
     const int fromX = (picture.width - w) / 2, fromY = (picture.height - h) / 2;
-    // Neighbouring video pixels often share a colour: remember the last answer.
-    int lastRgb = -1;
-    std::uint8_t lastIndex = 0;
+    std::uint32_t* keys = pictureCacheKeys_.data();
+    std::uint8_t* answers = pictureCacheIndex_.data();
     for (int y = 0; y < h; ++y) {
-        const std::uint8_t* src = picture.rgb.data() + (static_cast<std::size_t>(fromY + y) * static_cast<std::size_t>(picture.width) + static_cast<std::size_t>(fromX)) * 3;
-        std::uint8_t* dst = f.pixels.data() + static_cast<std::size_t>(toY + y) * static_cast<std::size_t>(f.width) + static_cast<std::size_t>(toX);
+        const std::uint8_t* src = picture.rgb.data() +
+                                  (static_cast<std::size_t>(fromY + y) * static_cast<std::size_t>(picture.width) +
+                                   static_cast<std::size_t>(fromX)) * 3;
+        std::uint8_t* dst = f.pixels.data() + static_cast<std::size_t>(toY + y) * static_cast<std::size_t>(f.width) +
+                            static_cast<std::size_t>(toX);
         for (int x = 0; x < w; ++x, src += 3) {
-            const int rgb = (src[0] << 16) | (src[1] << 8) | src[2];
-            if (rgb != lastRgb) {
-                lastRgb = rgb;
-                lastIndex = search.Find(src[0], src[1], src[2]);
+            const std::uint32_t rgb = (std::uint32_t{src[0]} << 16) | (std::uint32_t{src[1]} << 8) | src[2];
+            const std::uint32_t slot = (rgb * 2654435761u) >> (32 - kCacheBits);
+            if (keys[slot] != (rgb | kCached)) {
+                keys[slot] = rgb | kCached;
+                answers[slot] = search.Find(src[0], src[1], src[2]);
             }
-            dst[x] = lastIndex;
+            dst[x] = answers[slot];
         }
     }
 }

@@ -2,7 +2,9 @@
 // overlay drawn straight into its 8-bit frame.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "render/frame_overlay.h"
 #include "render/soft/soft_renderer.h"
@@ -29,9 +31,12 @@ private:
     const Graphics* graphics_ = nullptr;
     ImageLookup images_;
     // The colour search of the palette pictures were last mapped through,
-    // rebuilt when the frame's palette changes.
+    // rebuilt when the frame's palette changes, and a direct-mapped memory of
+    // its recent answers (a video frame repeats few colours).
     std::unique_ptr<ColourSearch> pictureSearch_;
     Palette pictureSearchPalette_{};
+    std::vector<std::uint32_t> pictureCacheKeys_;  // colour | kCached, by hash
+    std::vector<std::uint8_t> pictureCacheIndex_;
 };
 
 }  // namespace zq
