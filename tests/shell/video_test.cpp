@@ -85,6 +85,7 @@ protected:
         ResetFrameClock(game->shell, 0);
         SetClip(kVideoClip, "MUSIC\\INTRO.MOD", kVideoFile, kAfterClip);
         SetClip(kAfterClip, "MUSIC\\AFTER.MOD", "", -1);
+        SetClip(0, "MUSIC\\TITLE.MOD", "", -1);  // a title without its intro, unless a test wants one
     }
     void SetClip(int index, const std::string& music, const std::string& video, int next) {
         ClipDef& clip = game->world->clips[static_cast<std::size_t>(index)];
