@@ -25,6 +25,7 @@ namespace {
 constexpr double kOpenSeconds = 5;
 constexpr double kStepSeconds = 2;
 constexpr double kFallbackFps = 25;
+constexpr double kStillSeconds = 1;
 constexpr std::size_t kRowAlign = 64;  // mpv's fast paths want 64-byte rows
 
 using Clock = std::chrono::steady_clock;
@@ -63,6 +64,9 @@ public:
         }
         duration_ = 0;
         mpv_get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &duration_);
+        // A still picture has no length; mpv shows one for a second in real
+        // time, and so does the stepped clock.
+        if (!(duration_ > 0)) duration_ = kStillSeconds;
         fps_ = 0;
         mpv_get_property(mpv_, "container-fps", MPV_FORMAT_DOUBLE, &fps_);
         if (!(fps_ > 0 && fps_ < 1000)) fps_ = kFallbackFps;
@@ -89,7 +93,7 @@ public:
         // The picture of the game clock's time: frame n covers n/fps..(n+1)/fps.
         const auto frame = static_cast<long long>(std::floor(std::max(elapsedMs, 0) * fps_ / 1000.0));
         const double at = static_cast<double>(frame) / fps_;
-        if (duration_ > 0 && at >= duration_ - 1e-6) {
+        if (at >= duration_ - 1e-6) {
             ended_ = true;
             return false;
         }
@@ -154,6 +158,7 @@ private:
         set("load-auto-profiles", "no");
         set("ytdl", "no");
         set("audio-client-name", "Zorvo Quib");
+        set("image-display-duration", "1");  // kStillSeconds
         if (stepped_) {
             // No sound device, no wall clock: the game's clock moves the picture.
             set("aid", "no");
