@@ -247,6 +247,27 @@ TEST_F(VideoClips, ThePlayScreenStandsStillUnderTheVideosPicture) {
     EXPECT_EQ(first, NearestColour(frame.palette, player.red, player.green, player.blue, 0, 254));
 }
 
+TEST_F(VideoClips, TheButtonThatEndsACinematicIsNotAlsoAJump) {
+    game->actors.Local().levelIndex = 0;
+    StartLevel(*game, 0);
+    Frames(40);
+    const Actor& hero = game->actors.Local();
+    ASSERT_TRUE(hero.onGround);
+    const float y = hero.y;
+    ClipDef& clip = game->world->clips[kVideoClip];
+    clip = ClipDef{};
+    clip.hasFrames = true;
+    clip.frames[0].duration = 5000;
+    StartClip(*game, kVideoClip);
+    Frames(1, {Key::Space});
+    EXPECT_FALSE(game->shell.cinematicPlaying);
+    Frames(10, {Key::Space});
+    EXPECT_EQ(hero.y, y);  // held: no jump
+    Frames(1);
+    Frames(3, {Key::Space});
+    EXPECT_GT(hero.y, y);  // pressed again: a jump
+}
+
 TEST(SoftPicture, ASmallerPictureIsCentredOnBlackAndALargerOneCut) {
     SoftBackEnd back;
     back.renderer.SetProjection(8, 6);
