@@ -21,6 +21,7 @@
 #include "net/net_play.h"
 #include "net/net_settings.h"
 #include "platform/enet_transport.h"
+#include "platform/mpv_video.h"
 #include "platform/sdl_audio.h"
 #include "platform/sdl_input.h"
 #include "platform/sdl_window_util.h"
@@ -198,6 +199,8 @@ void DumpState(const std::string& program, const Game& game, const NetPlay* net,
     state["sentries"] = sentries;
     state["statusText"] = game.shell.status.shown ? Latin1ToUtf8(game.shell.status.text) : std::string();
     state["fadeActive"] = game.shell.fade.active;
+    state["videoPlaying"] = game.shell.clipPlaying;
+    state["clip"] = game.clips.currentClip;
     state["frames"] = frames;
     state["localPlayer"] = game.actors.localPlayer;
     state["lastPlayer"] = game.actors.lastPlayer;
@@ -311,7 +314,9 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     config.writeSettings = false;
     config.seedFromClock = false;
     config.singleLevel = options.level;
+    std::unique_ptr<VideoPlayer> video = OpenMpvVideo(true);
     auto game = std::make_unique<Game>(config, *scripted, *audio, host, backEnd.GameRenderer(), backEnd.Overlay());
+    game->video.player = video.get();
     InitGame(*game);
     ResetFrameClock(game->shell, 0);
     std::unique_ptr<Network> network;
@@ -426,7 +431,9 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     input.SetWindow(backEnd.Window(), false);
     backEnd.ShowLoadingNotice();
 
+    std::unique_ptr<VideoPlayer> video = OpenMpvVideo(false);
     auto game = std::make_unique<Game>(config, input, *audio, host, backEnd.GameRenderer(), backEnd.Overlay());
+    game->video.player = video.get();
     // Without --frame-ms the game runs on the real clock, read again after each long operation.
     if (!options.frameMs) game->shell.clock = [] { return static_cast<std::uint32_t>(SDL_GetTicks()); };
     InitGame(*game);

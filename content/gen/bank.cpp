@@ -154,13 +154,20 @@ std::vector<Section> Clips() {
         s.Set("Name", name).Set("Music", "MUSIC\\" + file).Set("MusicLoop", "TRUE").Set("PlayedSingle", single ? "TRUE" : "FALSE");
         return s;
     };
-    v.push_back(music(kClipTitle, "Title theme", "TITLE.MOD", false));
+    // The intro video with the title tune; when it ends (or a button ends it)
+    // its next clip plays the tune alone.  A clip naming itself would play
+    // the video again.
+    v.push_back(music(kClipTitle, "Intro", "TITLE.MOD", false)
+                    .Set("Video", "VIDEO\\INTRO.Y4M").Set("NextClip", kClipTitleMusic));
     v.push_back(music(kClipCredits, "Credits theme", "CREDITS.MOD", false));
     // Started just before the credits music, which replaces it at once.
     v.push_back(Section{"Clip " + std::to_string(kClipCreditsIntro), {}}.Set("Name", "Credits opening").Set("PlayedSingle", "FALSE"));
     v.push_back(music(kClipExplore, "Exploring theme", "EXPLORE.MOD", true));
     v.push_back(music(kClipTense, "Tense theme", "TENSE.MOD", true));
-    v.push_back(music(kClipOutside, "Open sky theme", "OUTSIDE.MOD", true));
+    // Track 2 of the "CD": the open-sky tune rendered to CDAUDIO/TRACK02.WAV.
+    v.push_back(Section{"Clip " + std::to_string(kClipOutside), {}}
+                    .Set("Name", "Open sky theme (CD track)").Set("Music", "CDAUDIO_02").Set("MusicLoop", "TRUE")
+                    .Set("PlayedSingle", "TRUE"));
 
     // Two-shot cinematics over the current level: camera (x, y, z, heading,
     // pitch, roll) from A to B, with text lines split at "|".
@@ -186,6 +193,8 @@ std::vector<Section> Clips() {
         .Set("Frame_1_Duration", 2500).Set("Frame_1_Text", "GOOD LUCK!")
         .Set("Frame_1_A_AmbientLightPercent", 100).Set("Frame_1_B_AmbientLightPercent", 70);
     v.push_back(vault);
+
+    v.push_back(music(kClipTitleMusic, "Title theme", "TITLE.MOD", false));
     return v;
 }
 

@@ -50,6 +50,8 @@ inline constexpr int kAnimFrames = 6;  // pictures per animated slot
 
 // Writes the texture pictures and the texture bank file "TEXTURES.TEX".
 void MakeTextures(Output& out, const Palette& palette);
+// The 128 x 128 picture of a still texture slot (blank for any other number).
+Image TextureImage(int slot);
 
 // Object types of the bank file.
 enum ObjectType : int {
@@ -106,10 +108,11 @@ enum ClipNumber : int {
     kClipCreditsIntro = 2,
     kClipExplore = 3,
     kClipTense = 4,
-    kClipOutside = 5,
+    kClipOutside = 5,    // a CD-audio track
     kClipMachines = 6,   // two-shot cinematic over the script level
     kClipVault = 7,      // two-shot cinematic opening the finale
-    kClipTotal = 8
+    kClipTitleMusic = 8, // the title tune after the intro video (clip 0)
+    kClipTotal = 9
 };
 
 // Writes every mesh under "3DO/GAME/" and "3DO/EDITOR/".
@@ -118,9 +121,15 @@ void MakeMeshes(Output& out);
 void MakeBank(Output& out);
 // Writes the interface pictures and fonts under "INTERF/".
 void MakeInterface(Output& out, const Palette& palette);
+// The title logo, "ZORVO QUIB" in gold (296 x 40, index 0 see-through).
+Image LogoImage();
 // Writes the sound effects (RIFF WAVE) and the music modules.
 void MakeSounds(Output& out);
 void MakeMusic(Output& out);
+// Writes the intro video "VIDEO/INTRO.Y4M" (six seconds of YUV4MPEG2).
+void MakeIntroVideo(Output& out, const Palette& palette);
+// Writes "CDAUDIO/TRACK02.WAV", a tune rendered to PCM for the CD-audio music.
+void MakeCdTracks(Output& out);
 // Writes "game.dat"; throws when a line cannot be stored.
 void MakeCredits(Output& out);
 // The scrambled form of one credit line; throws when a scrambled byte would

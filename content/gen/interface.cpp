@@ -282,6 +282,8 @@ Image BigFont() {
 
 }  // namespace
 
+Image LogoImage() { return Logo(); }
+
 void MakeInterface(Output& out, const Palette& palette) {
     auto save = [&](const std::string& name, const Image& img) { out.Write("INTERF/" + name + ".PCX", EncodePcx(img, palette)); };
     save("TQUIB", Logo());

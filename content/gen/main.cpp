@@ -39,6 +39,8 @@ int main(int argc, char** argv) {
             zq::gen::MakeInterface(out, palette);
             zq::gen::MakeSounds(out);
             zq::gen::MakeMusic(out);
+            zq::gen::MakeCdTracks(out);
+            zq::gen::MakeIntroVideo(out, palette);
             zq::gen::MakeCredits(out);
             zq::gen::MakeIcons(out, palette, iconDir);
         }

@@ -1,6 +1,10 @@
 // Music: four-channel tracker modules ("M.K." .mod files) with synthesised
 // instruments and tunes composed from chord progressions by a seeded
-// generator.  Channel 1 drums, 2 bass, 3 chord arpeggios, 4 melody.
+// generator.  Channel 1 drums, 2 bass, 3 chord arpeggios, 4 melody.  One tune
+// is also rendered to a wave file, as the game's "CD" track.
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -218,11 +222,16 @@ Pattern Compose(const Song& song, int index, const std::array<int, 4>& chords, R
     return p;
 }
 
-Bytes WriteMod(const Song& song) {
-    std::vector<Sample> samples = Instruments();
+std::vector<Pattern> ComposeSong(const Song& song) {
     Rng rng(song.seed);
     std::vector<Pattern> patterns;
     for (std::size_t i = 0; i < song.progressions.size(); ++i) patterns.push_back(Compose(song, static_cast<int>(i), song.progressions[i], rng));
+    return patterns;
+}
+
+Bytes WriteMod(const Song& song) {
+    std::vector<Sample> samples = Instruments();
+    const std::vector<Pattern> patterns = ComposeSong(song);
 
     ByteWriter w;
     auto big16 = [&w](int v) {
@@ -276,19 +285,118 @@ std::vector<bool> Minors(std::initializer_list<int> roots) {
     return m;
 }
 
-}  // namespace
-
-void MakeMusic(Output& out) {
+std::vector<Song> Songs() {
     // C major: C=0 D=2 E=4 F=5 G=7 A=9; minor chords on D, E, A.
     const std::vector<bool> majorKey = Minors({2, 4, 9});
-    std::vector<Song> songs = {
+    return {
         {"TITLE.MOD", "Zorvo Quib", 101, 5, 140, {{0, 7, 9, 5}, {0, 7, 9, 5}, {5, 7, 0, 9}, {5, 7, 0, 0}}, majorKey, false, 1, kInsLead, {0, 1, 2, 1, 3}},
         {"EXPLORE.MOD", "Below the surface", 202, 6, 100, {{9, 5, 0, 7}, {9, 5, 0, 7}, {2, 9, 5, 4}, {9, 5, 7, 9}}, majorKey, true, 0, kInsPluck, {0, 1, 2, 1, 3, 2}},
         {"TENSE.MOD", "The watchers", 303, 5, 132, {{2, 2, 10, 9}, {2, 10, 7, 9}, {2, 5, 10, 9}, {7, 10, 9, 9}}, Minors({2, 7}), true, 2, kInsLead, {0, 1, 2, 1, 3}},
         {"OUTSIDE.MOD", "Open sky", 404, 6, 112, {{5, 0, 2, 10}, {5, 0, 2, 10}, {10, 0, 5, 2}, {10, 7, 0, 5}}, Minors({2, 9}), false, 3, kInsPluck, {0, 1, 2, 1, 3}},
         {"CREDITS.MOD", "Gold at last", 505, 7, 90, {{5, 7, 4, 9}, {0, 9, 5, 7}, {5, 7, 4, 9}, {2, 7, 0, 0}}, majorKey, false, 3, kInsBell, {0, 1, 2, 1, 3}},
     };
-    for (const Song& s : songs) out.Write("MUSIC/" + s.file, WriteMod(s));
+}
+
+// Plays a song's patterns the way a four-channel tracker would and mixes
+// them to mono: each row lasts `speed` ticks of 2.5 / bpm seconds, a note
+// restarts its sample at the Amiga rate of its period, and the arpeggio
+// effect steps the pitch through the chord on every tick.
+std::vector<float> RenderSong(const Song& song, int rate) {
+    const std::vector<Sample> samples = Instruments();
+    const std::vector<Pattern> patterns = ComposeSong(song);
+    struct Voice {
+        const Sample* sample = nullptr;
+        double position = 0;
+        int note = 0;
+        float volume = 0;
+    };
+    std::array<Voice, kChannels> voices{};
+    const int tickFrames = static_cast<int>(std::lround(rate * 2.5 / song.bpm));
+    std::vector<float> mix;
+    for (int index : song.order) {
+        const Pattern& p = patterns[static_cast<std::size_t>(index)];
+        for (int row = 0; row < kRows; ++row) {
+            for (int ch = 0; ch < kChannels; ++ch) {
+                const Cell& c = p[row][ch];
+                if (c.note < 0) continue;
+                Voice& v = voices[static_cast<std::size_t>(ch)];
+                if (c.sample > 0) v.sample = &samples[static_cast<std::size_t>(c.sample - 1)];
+                if (!v.sample) continue;
+                v.position = 0;
+                v.note = c.note;
+                v.volume = static_cast<float>(v.sample->volume) / 64;
+            }
+            for (int tick = 0; tick < song.speed; ++tick) {
+                for (int ch = 0; ch < kChannels; ++ch) {
+                    Voice& v = voices[static_cast<std::size_t>(ch)];
+                    const Cell& c = p[row][ch];
+                    int offset = 0;
+                    if (c.effect == 0 && c.param != 0) offset = tick % 3 == 1 ? c.param >> 4 : (tick % 3 == 2 ? c.param & 15 : 0);
+                    const double period = kPeriods[std::clamp(v.note, 0, 35)] * std::pow(2.0, -offset / 12.0);
+                    const double step = 3546894.6 / period / rate;
+                    std::size_t at = mix.size() - static_cast<std::size_t>(ch == 0 ? 0 : tickFrames);
+                    if (ch == 0) mix.resize(mix.size() + static_cast<std::size_t>(tickFrames), 0.0f);
+                    if (!v.sample) continue;
+                    const std::vector<std::int8_t>& data = v.sample->data;
+                    const bool looped = v.sample->loopLength > 2;
+                    const double loopEnd = v.sample->loopStart + v.sample->loopLength;
+                    for (int n = 0; n < tickFrames && v.sample; ++n, ++at) {
+                        if (looped && v.position >= loopEnd) v.position -= v.sample->loopLength;
+                        const auto i = static_cast<std::size_t>(v.position);
+                        if (i + 1 >= data.size()) {
+                            v.sample = nullptr;  // a one-shot sample has played out
+                            break;
+                        }
+                        const double frac = v.position - static_cast<double>(i);
+                        const double s = data[i] * (1 - frac) + data[i + 1] * frac;
+                        mix[at] += static_cast<float>(s / 128.0) * v.volume * 0.3f;
+                        v.position += step;
+                    }
+                }
+            }
+        }
+    }
+    // A short fade at both ends, so the track loops without a click.
+    const std::size_t fade = static_cast<std::size_t>(rate / 100);
+    for (std::size_t i = 0; i < fade && i < mix.size(); ++i) {
+        const float k = static_cast<float>(i) / static_cast<float>(fade);
+        mix[i] *= k;
+        mix[mix.size() - 1 - i] *= k;
+    }
+    for (float& s : mix) s = std::tanh(s);
+    return mix;
+}
+
+// 16-bit mono PCM in the usual 44-byte RIFF layout.
+Bytes EncodePcm(const std::vector<float>& samples, int rate) {
+    ByteWriter w;
+    const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
+    w.Raw("RIFF", 4);
+    w.U32(36 + dataBytes);
+    w.Raw("WAVEfmt ", 8);
+    w.U32(16);
+    w.U16(1);
+    w.U16(1);
+    w.U32(static_cast<std::uint32_t>(rate));
+    w.U32(static_cast<std::uint32_t>(rate * 2));
+    w.U16(2);
+    w.U16(16);
+    w.Raw("data", 4);
+    w.U32(dataBytes);
+    for (float s : samples) w.U16(static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(std::clamp(s, -1.0f, 1.0f) * 32000))));
+    return w.Buffer();
+}
+
+}  // namespace
+
+void MakeMusic(Output& out) {
+    for (const Song& s : Songs()) out.Write("MUSIC/" + s.file, WriteMod(s));
+}
+
+void MakeCdTracks(Output& out) {
+    // Track 1 of a game CD held its data; the music starts at track 2.
+    for (const Song& s : Songs())
+        if (s.file == "OUTSIDE.MOD") out.Write("CDAUDIO/TRACK02.WAV", EncodePcm(RenderSong(s, 22050), 22050));
 }
 
 }  // namespace zq::gen

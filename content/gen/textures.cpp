@@ -367,10 +367,8 @@ struct Recipe {
     Painter painter;
 };
 
-}  // namespace
-
-void MakeTextures(Output& out, const Palette& palette) {
-    std::vector<Recipe> recipes = {
+std::vector<Recipe> Recipes() {
+    return {
         {kTexStoneFloor, "FLOOR", StoneFloor},
         {kTexStoneWall, "STONE", StoneWall},
         {kTexBrick, "BRICK", [](int x, int y) { return BrickPixel(x, y, false); }},
@@ -402,7 +400,18 @@ void MakeTextures(Output& out, const Palette& palette) {
         {kTexSky, "SKY", SkyPixel},
         {kTexLeaves, "LEAVES", Leaves},
     };
+}
 
+}  // namespace
+
+Image TextureImage(int slot) {
+    for (const Recipe& r : Recipes())
+        if (r.slot == slot) return Paint(r.painter);
+    return Image(kSize, kSize);
+}
+
+void MakeTextures(Output& out, const Palette& palette) {
+    const std::vector<Recipe> recipes = Recipes();
     std::ostringstream bank;
     bank << "; Texture bank of the default content: pictures, then slots.\r\n#IMAGES\r\n";
     for (const Recipe& r : recipes) {

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "assets/wave.h"
 #include "core/errors.h"
@@ -88,6 +89,15 @@ bool OpenMixerQuietly() {
     return false;
 }
 
+// Wave music goes through our own reader; anything else (modules, MIDI,
+// Ogg Vorbis and FLAC tracks) is left to the library's decoders.
+bool IsRiffFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[4] = {};
+    in.read(head, sizeof head);
+    return in.gcount() == 4 && std::string_view(head, 4) == "RIFF";
+}
+
 class SdlSoundBackend final : public SoundBackend {
 public:
     explicit SdlSoundBackend(DataResolver data) : data_(std::move(data)) {
@@ -115,7 +125,7 @@ public:
         // MIDI needs a soundfont; a player's own SDL_SOUNDFONTS wins.
         if (!std::getenv("SDL_SOUNDFONTS") && std::filesystem::exists(kSoundFontPath))
             Mix_SetSoundFonts(kSoundFontPath);
-        Mix_Init(MIX_INIT_MOD | MIX_INIT_MID);  // loaders missing here only make those files silent
+        Mix_Init(MIX_INIT_MOD | MIX_INIT_MID | MIX_INIT_OGG | MIX_INIT_FLAC);  // loaders missing here only make those files silent
         return true;
     }
 
@@ -155,7 +165,7 @@ public:
         StopMusic();
         const std::optional<std::filesystem::path> path = data_.Find(fileName);
         if (!path) return false;
-        if (MusicKindOf(fileName) == MusicKind::Wave) {
+        if (IsRiffFile(*path)) {
             // Wave music streams from our checked copy, kept while it plays.
             std::optional<Bytes> bytes = CheckedWave(*path, fileName);
             if (!bytes) return false;

@@ -23,6 +23,17 @@ struct FramePicture {
     Palette palette{};
 };
 
+// A picture in r, g, b bytes, row by row from the top (a video frame).
+struct RgbPicture {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgb;
+
+    bool Valid() const {
+        return width > 0 && height > 0 &&
+               rgb.size() == static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
+    }
+};
+
 // Writes the picture as a PNG; false with the reason in `why` when it cannot.
 bool WriteFramePicture(const FramePicture& picture, const std::string& path, std::string& why);
 
@@ -46,6 +57,10 @@ public:
     // Text and radar are made of DrawImage calls; a back end may draw them its own way.
     virtual void DrawText(std::string_view text, bool big, float y, float x);
     virtual void DrawRadar(const RadarInput& input);
+
+    // Covers the frame with `picture`, centred; what does not fit is cut and
+    // what it leaves uncovered turns black.  An invalid picture draws black.
+    virtual void DrawRgbPicture(const RgbPicture& picture) = 0;
 
     // The frame last drawn; false when there is none.
     virtual bool GrabFrame(FramePicture& out) = 0;

@@ -1,11 +1,13 @@
-// Clips: a clip's music and its in-engine cinematic of up to two timed shots.
-// Videos are not played: a clip's video is skipped as if its file were missing.
+// Clips: a clip's music, its video and its in-engine cinematic of up to two
+// timed shots.
 #include <algorithm>
 #include <cmath>
 
 #include "render/overlay.h"
 #include "rules/rules_math.h"
 #include "shell/game.h"
+#include "shell/sound_mixer.h"
+#include "shell/video.h"
 
 namespace zq {
 
@@ -15,6 +17,17 @@ bool ValidClip(std::int32_t index) { return index >= 0 && index < kClipCount; }
 
 void PlayFrameSample(Game& game, const ClipFrame& frame) {
     if (frame.sample != kNoSound) game.audio.PlaySound(frame.sample, false);
+}
+
+// A clip's video starts right before its music, and only where that music
+// would start: a CD track needs a track number, wave music its file.  Modules
+// and MIDI always start (a missing file is only silent).
+bool MusicStartsVideo(const Game& game, const std::string& music) {
+    switch (MusicKindOf(music)) {
+        case MusicKind::CdAudio: return CdTrackText(music).has_value();
+        case MusicKind::Wave: return game.data.Find(music).has_value();
+        default: return true;
+    }
 }
 
 float Lerp(std::int32_t a, std::int32_t b, float t) { return static_cast<float>(a) + static_cast<float>(b - a) * t; }
@@ -44,6 +57,7 @@ void StartClip(Game& game, std::int32_t index) {
     game.clips.currentClip = index;
     game.rules.currentClip = index;
     if (!clip.music.empty()) {
+        if (!clip.video.empty() && MusicStartsVideo(game, clip.music)) PlayVideo(game, clip.video);
         game.audio.PlayMusic(clip.music, clip.musicLoop);
         game.audio.SetMusicVolume(game.options.musicOn ? 100 : 0);
     }

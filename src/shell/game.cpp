@@ -199,6 +199,7 @@ void InitGame(Game& game) {
 }
 
 void ShutdownGame(Game& game) {
+    CloseVideo(game);
     StopMusic(game);
     if (!game.config.writeSettings) return;
     auto path = SettingsFilePath(game);
@@ -226,7 +227,7 @@ void SetScreen(Game& game, std::int32_t screen) {
     shell.fade.done = false;
     shell.screen = screen;
     game.audio.StopAllSounds();
-    shell.clipPlaying = false;
+    CloseVideo(game);
     shell.screenEnterTime = static_cast<std::uint32_t>(shell.time.now);
     switch (screen) {
         case kScreenTitle:
@@ -300,14 +301,31 @@ public:
     bool Fullscreen() override { return game_.host.Fullscreen(); }
     void SetFullscreen(bool on) override { game_.host.SetFullscreen(on, game_.renderSize); }
     void ReloadBank(bool high) override { zq::ReloadBank(game_, high); }
-    void CloseVideoClip() override { game_.shell.clipPlaying = false; }
-    void StopCinematic() override { game_.shell.cinematicPlaying = false; }
+    void CloseVideoClip() override {
+        CloseVideo(game_);
+        game_.shell.buttonsHeld = true;
+    }
+    void StopCinematic() override {
+        game_.shell.cinematicPlaying = false;
+        game_.shell.buttonsHeld = true;
+    }
 
 private:
     Game& game_;
 };
 
 bool AnyButton(const Commands& c) { return c.jump || c.look || c.action || c.menu; }
+
+// The button that ended a video or a cinematic is not also a press on the
+// screen behind it (Space would otherwise start the game from the title).
+void HoldBackButtons(ShellState& shell, Commands& c) {
+    if (!shell.buttonsHeld) return;
+    if (!AnyButton(c)) {
+        shell.buttonsHeld = false;
+        return;
+    }
+    c.jump = c.look = c.action = c.menu = false;
+}
 
 }  // namespace
 
@@ -322,6 +340,7 @@ void GameFrame(Game& game, std::uint32_t ticks) {
         OptionContext context{AnyButton(local.commands), game.actors.lastPlayer, game.actors.localPlayer};
         HandleOptionKeys(game.options, shell, game.input, context, actions);
     }
+    HoldBackButtons(shell, local.commands);
     game.audio.CheckMusicEnd();
     TickFrameClock(shell, ticks);
     game.rules.time = shell.time;
@@ -329,21 +348,26 @@ void GameFrame(Game& game, std::uint32_t ticks) {
 
     if (shell.networkLobby) {
         if (game.net.lobbyFrame) game.net.lobbyFrame();
-    } else if (shell.cinematicPlaying) {
-        CinematicFrame(game);
-    } else {
-        switch (shell.screen) {
-            case kScreenTitle: TitleFrame(game); break;
-            case kScreenPlay: PlayFrame(game); break;
-            case kScreenCredits: CreditsFrame(game); break;
-            default: break;
+    } else if (!(shell.clipPlaying && VideoFrame(game))) {
+        // While a video plays it owns the frame: no screen logic, no drawing but its picture.
+        if (shell.cinematicPlaying) {
+            CinematicFrame(game);
+        } else {
+            switch (shell.screen) {
+                case kScreenTitle: TitleFrame(game); break;
+                case kScreenPlay: PlayFrame(game); break;
+                case kScreenCredits: CreditsFrame(game); break;
+                default: break;
+            }
         }
+        // A video the screen started (a clip marker, the title) shows at once.
+        if (shell.clipPlaying) VideoFrame(game);
     }
 
     if (shell.fade.active) {
         DrawFade(game);
         StepFade(shell);
-        if (shell.fade.done && shell.clipPlaying) shell.clipPlaying = false;
+        if (shell.fade.done) CloseVideo(game);
     }
     if (shell.status.shown) {
         StepStatusLine(shell);
@@ -351,7 +375,7 @@ void GameFrame(Game& game, std::uint32_t ticks) {
     }
     StepFps(shell);
     if (shell.fps.shown) DrawOverlayText(game, "FPS:" + std::to_string(shell.fps.value), false, 0.04f, 0.01f);
-    if (!shell.clipPlaying) game.renderer.Present();
+    game.renderer.Present();
 }
 
 namespace {

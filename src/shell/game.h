@@ -26,6 +26,7 @@
 #include "shell/option_keys.h"
 #include "shell/settings.h"
 #include "shell/shell_state.h"
+#include "shell/video.h"
 #include "world/object_defs.h"
 #include "world/world.h"
 
@@ -150,6 +151,7 @@ struct Game {
     CreditsState creditsScreen;
     ClipState clips;
     NetworkHooks net;
+    VideoState video;  // the program sets video.player; without one videos are skipped
     MouseInput mouse;
     Listener soundListener;  // the camera the positional sounds are heard from
     std::string bankMode = "High";  // texture mode of the last bank load
@@ -171,7 +173,7 @@ void GameStartFade(Game& game, int dir);
 void SetRenderSize(Game& game, RenderSize size);
 void ReloadBank(Game& game, bool highDetail);
 
-// Clips: music, and the in-engine cinematic (videos are skipped).
+// Clips: music, video (shell/video.h) and the in-engine cinematic.
 void StartClip(Game& game, std::int32_t index);
 void StopMusic(Game& game);
 void CinematicFrame(Game& game);

@@ -61,6 +61,9 @@ struct ShellState {
     bool clipPlaying = false;
     bool cinematicPlaying = false;
     bool networkLobby = false;   // the lobby runs instead of the screens
+    // A button ended a video or a cinematic: Buttons 1..4 count for the
+    // screens again only once all four have been released.
+    bool buttonsHeld = false;
     std::int32_t levelCount = 0;
     // The real millisecond clock of a windowed game; empty where the frame
     // times are given from outside (headless runs, --frame-ms, tests).

@@ -26,6 +26,19 @@ std::optional<std::string> CdTrackText(std::string_view fileName) {
     return std::string(track);
 }
 
+std::optional<std::string> CdTrackFile(std::string_view fileName) {
+    const std::optional<std::string> text = CdTrackText(fileName);
+    if (!text || text->empty() || text->size() > 3) return std::nullopt;
+    int track = 0;
+    for (char c : *text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        track = track * 10 + (c - '0');
+    }
+    if (track < 1 || track > 99) return std::nullopt;
+    const char digits[] = {static_cast<char>('0' + track / 10), static_cast<char>('0' + track % 10), '\0'};
+    return std::string("CDAUDIO/TRACK") + digits;
+}
+
 ListenerFrame MakeListenerFrame(const Listener& listener) {
     // The same rotation the renderer builds for the camera, so a sound on the
     // right of the picture is heard on the right.
@@ -150,10 +163,22 @@ void SoundMixer::PlayMusic(const std::string& fileName, bool loop) {
     if (!backend_) return;
     switch (music_.kind) {
         case MusicKind::None:
-        case MusicKind::CdAudio:
-            // There is no CD drive to play from: a track name (valid or not)
-            // starts nothing, and a 9-character "CDAUDIO_n" never gets here.
             return;
+        case MusicKind::CdAudio: {
+            // A track plays once through; CheckMusicEnd starts a looping one
+            // again, as a CD player would be told to.  A track without a
+            // number, or without a file, is silence.
+            const std::optional<std::string> track = CdTrackFile(fileName);
+            if (!track) return;
+            backend_->SetMusicLevel(128);
+            for (const char* extension : kCdTrackExtensions) {
+                music_.playing = *track + extension;
+                music_.started = backend_->StartMusic(music_.playing, false);
+                if (music_.started) return;
+            }
+            music_.playing.clear();
+            return;
+        }
         case MusicKind::Module:
             // A module starts silent; the caller's SetMusicVolume brings it up.
             backend_->SetMusicLevel(0);
@@ -163,6 +188,7 @@ void SoundMixer::PlayMusic(const std::string& fileName, bool loop) {
             backend_->SetMusicLevel(128);
             break;
     }
+    music_.playing = fileName;
     music_.started = backend_->StartMusic(fileName, loop);
 }
 
@@ -190,21 +216,24 @@ void SoundMixer::SetMusicVolume(int percent) {
             }
             break;
         case MusicKind::Wave:
+        case MusicKind::CdAudio:
+            // A CD drive's volume was the player's own business; a track
+            // played from a file follows the music switch like wave music.
             backend_->SetMusicLevel(VolumeToLinear128(musicPercent_ * 100 - 10000));
             break;
-        case MusicKind::CdAudio:
         case MusicKind::None:
             break;
     }
 }
 
 void SoundMixer::CheckMusicEnd() {
-    // Modules and wave music loop in the player; a MIDI track may simply run
-    // out, and a looping one then starts again from the beginning.
-    if (!backend_ || !music_.started || !music_.loop || music_.paused || music_.kind != MusicKind::Midi) return;
+    // Modules and wave music loop in the player; a MIDI or CD track may simply
+    // run out, and a looping one then starts again from the beginning.
+    if (!backend_ || !music_.started || !music_.loop || music_.paused) return;
+    if (music_.kind != MusicKind::Midi && music_.kind != MusicKind::CdAudio) return;
     if (backend_->MusicPlaying()) return;
-    backend_->SetMusicLevel(128);
-    music_.started = backend_->StartMusic(music_.fileName, music_.loop);
+    if (music_.kind == MusicKind::Midi) backend_->SetMusicLevel(128);
+    music_.started = backend_->StartMusic(music_.playing, music_.kind == MusicKind::Midi && music_.loop);
 }
 
 }  // namespace zq

@@ -41,6 +41,13 @@ MusicKind MusicKindOf(std::string_view fileName);
 // consists only of digits and "-"; nothing otherwise.
 std::optional<std::string> CdTrackText(std::string_view fileName);
 
+// There are no CD drives to play from: track nn of a CD-track name is the
+// file "CDAUDIO/TRACKnn" of the data folder, with the first of these
+// extensions that plays.  Returns that name without its extension, or nothing
+// when the track is not a number 1..99 ("CDAUDIO_x1", "CDAUDIO_2-3").
+std::optional<std::string> CdTrackFile(std::string_view fileName);
+inline constexpr std::array<const char*, 3> kCdTrackExtensions = {".ogg", ".flac", ".wav"};
+
 struct ChannelMix {
     int volume = 0;  // hundredths of a decibel
     int pan = 0;     // -10000..10000
@@ -104,7 +111,8 @@ struct MusicState {
     bool loop = false;
     bool started = false;  // the backend is playing (or holds paused) a track
     bool paused = false;   // MIDI held by a music volume below 50
-    std::string fileName;
+    std::string fileName;  // as the clip names it
+    std::string playing;   // the file the backend plays (a CD track's own file)
 };
 
 // The game's Audio over a backend.  Everything is a no-op without a backend

@@ -21,6 +21,7 @@
 #include "core/scramble.h"
 #include "core/settings_file.h"
 #include "core/text.h"
+#include "test_util.h"
 #include "world/level_file.h"
 
 namespace zq {
@@ -184,6 +185,67 @@ TEST(GeneratedContent, EveryFileTheBankNamesExists) {
                               "3do/editor/eventa.3do", "3do/editor/eventA.3do", "3do/editor/clip.3do", "3do/editor/event.3do",
                               "3do/editor/eventP.3do", "INTERF\\CHOIX.WAV", "INTERF\\CLIC.WAV", "INTERF\\TIMER.WAV", "game.dat"})
         EXPECT_TRUE(Exists(fixed)) << fixed;
+}
+
+TEST(GeneratedContent, TitleClipIsTheIntroVideoThenTheTitleTune) {
+    SettingsFile bank = Bank();
+    const std::string video = bank.GetString("Clip 0", "Video");
+    ASSERT_FALSE(video.empty());
+    Bytes b = Read(video);
+    // An uncompressed YUV4MPEG2 stream: a header line, then frames of
+    // "FRAME\n" and a 4:2:0 picture, nothing left over; 3 to 10 seconds.
+    const std::string head(b.begin(), std::find(b.begin(), b.end(), '\n'));
+    ASSERT_EQ(head.rfind("YUV4MPEG2 ", 0), 0u) << head;
+    int width = 0, height = 0, rate = 0, scale = 1;
+    std::istringstream words(head.substr(10));
+    for (std::string w; words >> w;) {
+        if (w[0] == 'W') width = std::stoi(w.substr(1));
+        if (w[0] == 'H') height = std::stoi(w.substr(1));
+        if (w[0] == 'F') rate = std::stoi(w.substr(1)), scale = std::stoi(w.substr(w.find(':') + 1));
+        if (w[0] == 'C') {
+            EXPECT_EQ(w.rfind("C420", 0), 0u) << w;
+        }
+    }
+    ASSERT_GT(width * height * rate * scale, 0) << head;
+    const std::size_t frameBytes = 6 + static_cast<std::size_t>(width * height) * 3 / 2;
+    const std::size_t body = b.size() - head.size() - 1;
+    EXPECT_EQ(body % frameBytes, 0u);
+    const double seconds = static_cast<double>(body / frameBytes) * scale / rate;
+    EXPECT_GE(seconds, 3.0);
+    EXPECT_LE(seconds, 10.0);
+    EXPECT_LE(b.size(), 12u << 20) << "the intro should stay modest";
+
+    // After the video: the same tune on its own, in a clip that does not lead back.
+    const int next = bank.GetInt("Clip 0", "NextClip", -1);
+    ASSERT_GT(next, 0);
+    const std::string section = "Clip " + std::to_string(next);
+    EXPECT_EQ(bank.GetString(section, "Music"), bank.GetString("Clip 0", "Music"));
+    EXPECT_TRUE(bank.GetString(section, "Video").empty());
+    EXPECT_EQ(bank.GetInt(section, "NextClip", -1), -1);
+}
+
+TEST(GeneratedContent, ALevelPlaysACdTrackThatExists) {
+    SettingsFile bank = Bank();
+    std::set<int> cdClips;
+    for (int c = 0; c <= 64; ++c) {
+        const std::string music = ToUpper(bank.GetString("Clip " + std::to_string(c), "Music"));
+        if (music.rfind("CDAUDIO_", 0) != 0 || music.size() != 10) continue;
+        const std::string track = "CDAUDIO/TRACK" + music.substr(8) + ".WAV";
+        EXPECT_TRUE(Exists(track)) << track;
+        cdClips.insert(c);
+    }
+    ASSERT_FALSE(cdClips.empty());
+    int levels = 0;
+    for (const auto& entry : fs::directory_iterator(kLevelSources)) {
+        std::istringstream text(test::ReadText(entry.path()));
+        for (std::string line; std::getline(text, line);) {
+            const std::string l = Trim(line);
+            if (l.rfind("music", 0) == 0 && l.find('=') != std::string::npos &&
+                cdClips.count(std::stoi(l.substr(l.find('=') + 1))))
+                ++levels;
+        }
+    }
+    EXPECT_GE(levels, 1);
 }
 
 TEST(GeneratedContent, TextureBankHoldsTexturesAndAnimatedSlots) {

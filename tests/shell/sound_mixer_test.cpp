@@ -2,6 +2,7 @@
 // and pan, music kinds and the music volume rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "shell/sound_mixer.h"
@@ -19,6 +20,7 @@ struct FakeBackend final : SoundBackend {
     std::vector<std::string> musicLog;
     bool musicPlaying = false;
     bool musicLoads = true;
+    std::vector<std::string> absent;  // music files that are not there
     int musicLevel = -1;
 
     bool LoadSound(SoundRef slot, const std::string& fileName) override {
@@ -39,8 +41,8 @@ struct FakeBackend final : SoundBackend {
     void StopChannel(int channel) override { playing[static_cast<std::size_t>(channel)] = false; }
     bool StartMusic(const std::string& fileName, bool loop) override {
         musicLog.push_back("start " + fileName + (loop ? " loop" : " once"));
-        musicPlaying = musicLoads;
-        return musicLoads;
+        musicPlaying = musicLoads && std::find(absent.begin(), absent.end(), fileName) == absent.end();
+        return musicPlaying;
     }
     void StopMusic() override {
         musicLog.push_back("stop");
@@ -134,6 +136,11 @@ TEST(SoundMath, MusicKindFromTheName) {
     EXPECT_EQ(CdTrackText("CDAUDIO_2-3"), "2-3");
     EXPECT_EQ(CdTrackText("CDAUDIO_x1"), std::nullopt);
     EXPECT_EQ(CdTrackText("CDAUDIO_2"), std::nullopt);
+    EXPECT_EQ(CdTrackFile("CDAUDIO_02"), "CDAUDIO/TRACK02");
+    EXPECT_EQ(CdTrackFile("cdaudio_007"), "CDAUDIO/TRACK07");
+    EXPECT_EQ(CdTrackFile("CDAUDIO_99"), "CDAUDIO/TRACK99");
+    for (const char* name : {"CDAUDIO_x1", "CDAUDIO_2-3", "CDAUDIO_00", "CDAUDIO_100", "CDAUDIO_2", "CDAUDIO_--"})
+        EXPECT_EQ(CdTrackFile(name), std::nullopt) << name;
 }
 
 TEST_F(MixerFixture, PositionedSoundsTakeTheFirstIdleChannelThenTheLast) {
@@ -279,18 +286,48 @@ TEST_F(MixerFixture, WaveMusicVolumeAndMissingFiles) {
     EXPECT_EQ(fake->musicLevel, -1);
 }
 
-TEST_F(MixerFixture, CdTracksStartNothing) {
-    for (const char* name : {"CDAUDIO_02", "CDAUDIO_x1"}) {
-        mixer->PlayMusic(name, true);
-        EXPECT_EQ(mixer->Music().kind, MusicKind::CdAudio);
-        EXPECT_FALSE(mixer->Music().started);
-        mixer->SetMusicVolume(100);
-        mixer->CheckMusicEnd();
-    }
+TEST_F(MixerFixture, CdTracksPlayTheirFileFollowTheMusicSwitchAndLoop) {
+    fake->absent = {"CDAUDIO/TRACK02.ogg", "CDAUDIO/TRACK02.flac"};
+    mixer->PlayMusic("CDAUDIO_02", true);
+    EXPECT_EQ(fake->musicLog, (std::vector<std::string>{"start CDAUDIO/TRACK02.ogg once",
+                                                        "start CDAUDIO/TRACK02.flac once",
+                                                        "start CDAUDIO/TRACK02.wav once"}));
+    EXPECT_TRUE(mixer->Music().started);
+    EXPECT_EQ(mixer->Music().kind, MusicKind::CdAudio);
+    mixer->SetMusicVolume(0);
+    EXPECT_EQ(fake->musicLevel, 0);
+    mixer->SetMusicVolume(100);
+    EXPECT_EQ(fake->musicLevel, 128);
+    // Still playing: nothing to do; run out: the same file again.
+    mixer->CheckMusicEnd();
+    EXPECT_EQ(fake->musicLog.size(), 3u);
+    fake->musicPlaying = false;
+    mixer->CheckMusicEnd();
+    EXPECT_EQ(fake->musicLog.back(), "start CDAUDIO/TRACK02.wav once");
+    // Played once, an ended track stays ended.
+    mixer->PlayMusic("CDAUDIO_03", false);
+    EXPECT_EQ(fake->musicLog.back(), "start CDAUDIO/TRACK03.ogg once");
+    fake->musicPlaying = false;
+    mixer->CheckMusicEnd();
+    EXPECT_EQ(fake->musicLog.back(), "start CDAUDIO/TRACK03.ogg once");
+}
+
+TEST_F(MixerFixture, CdTracksWithoutANumberOrAFileAreSilent) {
+    mixer->PlayMusic("CDAUDIO_x1", true);
+    EXPECT_EQ(mixer->Music().kind, MusicKind::CdAudio);
     EXPECT_TRUE(fake->musicLog.empty());
+    fake->absent = {"CDAUDIO/TRACK05.ogg", "CDAUDIO/TRACK05.flac", "CDAUDIO/TRACK05.wav"};
+    mixer->PlayMusic("CDAUDIO_05", true);
+    EXPECT_FALSE(mixer->Music().started);
+    const std::size_t tries = fake->musicLog.size();
+    fake->musicLevel = -1;
+    mixer->SetMusicVolume(100);
+    mixer->CheckMusicEnd();
+    EXPECT_EQ(fake->musicLog.size(), tries);
+    EXPECT_EQ(fake->musicLevel, -1);
     // Nine characters: a wave file name.
     mixer->PlayMusic("CDAUDIO_2", false);
-    EXPECT_EQ(fake->musicLog, std::vector<std::string>{"start CDAUDIO_2 once"});
+    EXPECT_EQ(fake->musicLog.back(), "start CDAUDIO_2 once");
 }
 
 TEST(SoundMixerWithoutDevice, EverythingIsANoOp) {

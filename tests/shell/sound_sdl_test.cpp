@@ -124,6 +124,16 @@ TEST(SdlAudio, PlaysGeneratedSoundsAndModuleOnTheDummyDriver) {
         SDL_Delay(20);
         mixer.PlayMusic("NOWHERE.MOD", true);
         EXPECT_FALSE(mixer.Music().started);
+
+        // The generated CD track 2 is found under CDAUDIO/; track 9 is silence.
+        mixer.PlayMusic("CDAUDIO_02", true);
+        EXPECT_TRUE(mixer.Music().started);
+        EXPECT_EQ(mixer.Music().playing, "CDAUDIO/TRACK02.wav");
+        SDL_Delay(20);
+        EXPECT_TRUE(raw->MusicPlaying());
+        mixer.PlayMusic("CDAUDIO_09", true);
+        EXPECT_FALSE(mixer.Music().started);
+        EXPECT_FALSE(raw->MusicPlaying());
     }
 }
 

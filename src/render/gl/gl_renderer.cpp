@@ -579,6 +579,46 @@ void GlRenderer::DrawImage(int slot, bool colourKeyed, int transparency, float h
     glPopMatrix();
 }
 
+void GlRenderer::DrawRgbPicture(const RgbPicture& picture) {
+    if (!stateSet_) return;
+    PlaceViewport();
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    if (!picture.Valid()) return;
+    const int w = std::min(picture.width, width_), h = std::min(picture.height, height_);
+    const int toX = (width_ - w) / 2, toY = (height_ - h) / 2;
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_BLEND);
+    // Rows come top first: start at the top-left corner and draw downwards.
+    glRasterPos2f(2.0f * static_cast<float>(toX) / static_cast<float>(width_) - 1.0f,
+                  1.0f - 2.0f * static_cast<float>(toY) / static_cast<float>(height_));
+    glPixelZoom(1, -1);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, picture.width);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, (picture.width - w) / 2);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, (picture.height - h) / 2);
+    glDrawPixels(w, h, GL_RGB, GL_UNSIGNED_BYTE, picture.rgb.data());
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelZoom(1, 1);
+    glEnable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
+
 bool GlRenderer::GrabFrame(FramePicture& out) {
     if (!stateSet_ || width_ <= 0 || height_ <= 0) return false;
     const std::size_t row = static_cast<std::size_t>(width_) * 3;

@@ -76,6 +76,7 @@ public:
     int FrameHeight() const override { return height_; }
     void DrawImage(int slot, bool colourKeyed, int transparency, float height, float width, float y,
                    float x) override;
+    void DrawRgbPicture(const RgbPicture& picture) override;
     bool GrabFrame(FramePicture& out) override;
 
     // Waits until GL has drawn everything sent so far (for timing).

@@ -210,9 +210,10 @@ TEST_F(EditorWindowTest, ALevelBuiltFromScratchIsPlayedByTheGame) {
     ASSERT_EQ(s.fileName, level);
 
     // Walk forward: take the ingot, reach the exit; the level is the only
-    // one, so the end credits follow.
+    // one, so the end credits follow.  The clip marker plays clip 0, the
+    // intro video, during which the game stands still for six seconds.
     test::TempDir run;
-    run.Write("walk.txt", "80x 30 up\n200x 30 -\n");
+    run.Write("walk.txt", "80x 30 up\n420x 30 -\n");
     const std::string state = (run / "state.json").string();
     const std::string command = std::string(ZQ_BUILD_DIR) + "/game_soft --headless --data " + ZQ_BUILD_DIR +
                                 "/data --level " + level + " --start-level 0 --input " + (run / "walk.txt").string() +

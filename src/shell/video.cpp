@@ -1,0 +1,54 @@
+// Starting, showing and ending a clip's video.
+#include "shell/video.h"
+
+#include "shell/game.h"
+
+namespace zq {
+
+void PlayVideo(Game& game, const std::string& fileName) {
+    VideoState& video = game.video;
+    if (!video.player || fileName.empty()) return;
+    const std::optional<std::filesystem::path> path = game.data.Find(fileName);
+    if (!path || !std::filesystem::is_regular_file(*path)) return;
+    // One video at a time: a new one replaces the old without running its chain.
+    if (game.shell.clipPlaying) video.player->Stop();
+    game.shell.clipPlaying = false;
+    switch (video.player->Play(*path)) {
+        case VideoStart::kNoPlayer: return;
+        case VideoStart::kPlaying: video.ended = false; break;
+        // Closing it here would start the next clip before this clip's own
+        // music; the frame routine closes it on the next frame instead.
+        case VideoStart::kUnplayable: video.ended = true; break;
+    }
+    game.shell.clipPlaying = true;
+    video.startTime = game.shell.time.now;
+    video.picture = RgbPicture{};
+}
+
+void CloseVideo(Game& game) {
+    if (!game.shell.clipPlaying) return;
+    if (game.video.player) game.video.player->Stop();
+    game.shell.clipPlaying = false;
+    game.video.ended = false;
+    StopMusic(game);
+    if (game.clips.nextClip != -1) StartClip(game, game.clips.nextClip);
+}
+
+bool VideoFrame(Game& game) {
+    VideoState& video = game.video;
+    if (!video.player) video.ended = true;
+    if (!video.ended && !video.player->Advance(game.shell.time.now - video.startTime)) video.ended = true;
+    if (video.ended) {
+        CloseVideo(game);
+        return false;
+    }
+    const int width = game.renderSize.width, height = game.renderSize.height;
+    // Without a new picture the last one stays, unless the frame changed size.
+    if (!video.player->Render(width, height, video.picture) &&
+        (video.picture.width != width || video.picture.height != height))
+        video.picture = RgbPicture{};
+    game.overlay.DrawRgbPicture(video.picture);
+    return true;
+}
+
+}  // namespace zq

@@ -1,0 +1,55 @@
+// Full-motion video clips: the player seam the platform implements (libmpv in
+// the games) and the shell's rules for starting and ending a video.  While a
+// video plays it owns the frame: the screens skip their drawing and play
+// logic, and only the fade and the status line are drawn over it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "render/frame_overlay.h"
+
+namespace zq {
+
+struct Game;
+
+enum class VideoStart {
+    kPlaying,     // the video runs
+    kUnplayable,  // the file is not a video, or is damaged: it counts as finished at once
+    kNoPlayer,    // no video library: the video is skipped as if its file were missing
+};
+
+class VideoPlayer {
+public:
+    virtual ~VideoPlayer() = default;
+    // Starts `file`, which exists; any video already playing stops first.
+    virtual VideoStart Play(const std::filesystem::path& file) = 0;
+    virtual void Stop() = 0;
+    // Brings the video to `elapsedMs` after its start on the game clock (a
+    // player that runs on its own clock may ignore it).  False once it ended.
+    virtual bool Advance(std::int32_t elapsedMs) = 0;
+    // The picture showing now, scaled into width x height with its shape kept
+    // and black bars around it; false (and `out` untouched) while there is none.
+    virtual bool Render(int width, int height, RgbPicture& out) = 0;
+};
+
+struct VideoState {
+    VideoPlayer* player = nullptr;  // null: every video is skipped
+    std::int32_t startTime = 0;     // `now` when the video started, ms
+    bool ended = false;             // finished (or unplayable); closed by the next frame
+    RgbPicture picture;             // the last picture, kept for frames without a new one
+};
+
+// Starts the video of a clip (a data-folder name).  A missing file, or no
+// player, is skipped silently and the clip's music plays on.
+void PlayVideo(Game& game, const std::string& fileName);
+// Ends the video, if one plays: its music stops and the clip's next clip, if
+// any, starts.
+void CloseVideo(Game& game);
+// Once a frame while a video plays: moves it on and draws its picture over
+// the whole frame (true), or closes it when it has ended (false: the screen
+// draws this frame).
+bool VideoFrame(Game& game);
+
+}  // namespace zq
