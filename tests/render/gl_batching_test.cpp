@@ -264,10 +264,8 @@ Mesh Square(int s, int z, std::uint16_t kind, std::uint16_t material, std::uint1
 TEST_F(GlBatching, TranslucentFacesOverColourKeyedOnesMatch) {
     // Bank image 5: a checker of see-through (index 0) and red 8 x 8 blocks;
     // image 6: solid blue with a see-through border.
-    auto& keyed = graphics->bankImages[5];
-    auto& bordered = graphics->bankImages[6];
-    keyed.assign(4 * kBankImageBytes, 0);
-    bordered.assign(4 * kBankImageBytes, 0);
+    std::vector<std::uint8_t> keyed(4 * kBankImageBytes, 0);
+    std::vector<std::uint8_t> bordered(4 * kBankImageBytes, 0);
     for (int y = 0; y < 128; ++y)
         for (int x = 0; x < 128; ++x) {
             const std::size_t at = static_cast<std::size_t>((y * 128 + x) * 4);
@@ -278,6 +276,8 @@ TEST_F(GlBatching, TranslucentFacesOverColourKeyedOnesMatch) {
                 bordered[at] = 30, bordered[at + 1] = 60, bordered[at + 2] = 230, bordered[at + 3] = 255;
             }
         }
+    graphics->bankImages[5] = std::make_shared<const std::vector<std::uint8_t>>(std::move(keyed));
+    graphics->bankImages[6] = std::make_shared<const std::vector<std::uint8_t>>(std::move(bordered));
     graphics->textureSlots[3] = {5, 5, 5};
     graphics->textureSlots[4] = {6, 6, 6};
     ++graphics->bankGeneration;
