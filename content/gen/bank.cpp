@@ -144,6 +144,13 @@ std::vector<Section> Objects() {
     v.push_back(Cube(kObjDarkStone, "Dark stone", kTexDarkStone, kTexDarkStone, kTexDarkStone, RampColour(kStone, 4)).Set("StepSound", stoneStep));
     v.push_back(Cube(kObjMarble, "Marble", kTexMarble, kTexMarble, kTexMarble, RampColour(kStone, 12)).Set("StepSound", stoneStep));
     v.push_back(Cube(kObjLeaves, "Hedge", kTexLeaves, kTexLeaves, kTexLeaves, RampColour(kLeaf, 8)).Set("StepSound", softStep));
+    // The deep halls of the second chapter.
+    v.push_back(Cube(kObjSlate, "Slate paving", kTexBasalt, kTexSlate, kTexSlate, RampColour(kViolet, 5)).Set("StepSound", stoneStep));
+    v.push_back(Cube(kObjBasalt, "Basalt", kTexBasalt, kTexSlate, kTexSlate, RampColour(kMetal, 4)).Set("StepSound", stoneStep));
+    v.push_back(Cube(kObjMossBrick, "Mossy brick", kTexMossBrick, kTexStoneFloor, kTexMossBrick, RampColour(kBrick, 7)).Set("StepSound", stoneStep));
+    v.push_back(Cube(kObjTiles, "Tiled floor", kTexMarble, kTexTiles, kTexTiles, RampColour(kCrimson, 8)).Set("StepSound", stoneStep));
+    v.push_back(Cube(kObjCopper, "Copper plate", kTexCopper, kTexCopper, kTexCopper, RampColour(kWood, 10)).Set("StepSound", metalStep));
+    v.push_back(Cube(kObjRuneStone, "Rune stone", kTexRunes, kTexDarkStone, kTexDarkStone, RampColour(kStone, 5)).Set("StepSound", stoneStep));
     return v;
 }
 

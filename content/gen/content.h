@@ -41,6 +41,12 @@ enum TextureSlot : int {
     kTexLamp,
     kTexSky,
     kTexLeaves,
+    kTexSlate,
+    kTexBasalt,
+    kTexMossBrick,
+    kTexTiles,
+    kTexCopper,
+    kTexRunes,
     kTexWater,   // animated slot
     kTexLava,    // animated slot
     kTexGlow,    // animated slot
@@ -98,7 +104,13 @@ enum ObjectType : int {
     kObjDarkStone = 41,
     kObjMarble = 42,
     kObjLeaves = 43,
-    kObjectTypeTotal = 43
+    kObjSlate = 44,         // the deep halls' paving
+    kObjBasalt = 45,
+    kObjMossBrick = 46,
+    kObjTiles = 47,
+    kObjCopper = 48,
+    kObjRuneStone = 49,     // carved frieze, decoration
+    kObjectTypeTotal = 49
 };
 
 // Clips of the bank file.

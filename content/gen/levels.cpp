@@ -77,6 +77,12 @@ const std::map<char, int>& DefaultLegend() {
         {'K', kObjDarkStone},
         {'m', kObjMarble},
         {'T', kObjLeaves},
+        {'p', kObjSlate},
+        {'z', kObjBasalt},
+        {'b', kObjMossBrick},
+        {'q', kObjTiles},
+        {'u', kObjCopper},
+        {'r', kObjRuneStone},
     };
     return legend;
 }
