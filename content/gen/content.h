@@ -124,7 +124,9 @@ enum ClipNumber : int {
     kClipMachines = 6,   // two-shot cinematic over the script level
     kClipVault = 7,      // two-shot cinematic opening the finale
     kClipTitleMusic = 8, // the title tune after the intro video (clip 0)
-    kClipTotal = 9
+    kClipDeepHalls = 9,  // the second chapter's theme
+    kClipChapterTwo = 10, // two-shot cinematic opening the second chapter
+    kClipTotal = 11
 };
 
 // Writes every mesh under "3DO/GAME/" and "3DO/EDITOR/".
