@@ -144,6 +144,13 @@ std::vector<Section> Objects() {
     v.push_back(Cube(kObjDarkStone, "Dark stone", kTexDarkStone, kTexDarkStone, kTexDarkStone, RampColour(kStone, 4)).Set("StepSound", stoneStep));
     v.push_back(Cube(kObjMarble, "Marble", kTexMarble, kTexMarble, kTexMarble, RampColour(kStone, 12)).Set("StepSound", stoneStep));
     v.push_back(Cube(kObjLeaves, "Hedge", kTexLeaves, kTexLeaves, kTexLeaves, RampColour(kLeaf, 8)).Set("StepSound", softStep));
+    // The deep halls of the second chapter.
+    v.push_back(Cube(kObjSlate, "Slate paving", kTexBasalt, kTexSlate, kTexSlate, RampColour(kViolet, 5)).Set("StepSound", stoneStep));
+    v.push_back(Cube(kObjBasalt, "Basalt", kTexBasalt, kTexSlate, kTexSlate, RampColour(kMetal, 4)).Set("StepSound", stoneStep));
+    v.push_back(Cube(kObjMossBrick, "Mossy brick", kTexMossBrick, kTexStoneFloor, kTexMossBrick, RampColour(kBrick, 7)).Set("StepSound", stoneStep));
+    v.push_back(Cube(kObjTiles, "Tiled floor", kTexMarble, kTexTiles, kTexTiles, RampColour(kCrimson, 8)).Set("StepSound", stoneStep));
+    v.push_back(Cube(kObjCopper, "Copper plate", kTexCopper, kTexCopper, kTexCopper, RampColour(kWood, 10)).Set("StepSound", metalStep));
+    v.push_back(Cube(kObjRuneStone, "Rune stone", kTexRunes, kTexDarkStone, kTexDarkStone, RampColour(kStone, 5)).Set("StepSound", stoneStep));
     return v;
 }
 
@@ -195,6 +202,19 @@ std::vector<Section> Clips() {
     v.push_back(vault);
 
     v.push_back(music(kClipTitleMusic, "Title theme", "TITLE.MOD", false));
+
+    v.push_back(music(kClipDeepHalls, "Deep halls theme", "DEEP.MOD", true));
+    // Opens the second chapter: down the first hall towards the gallery, then
+    // over the gallery towards the copper platform.
+    Section chapter{"Clip " + std::to_string(kClipChapterTwo), {}};
+    chapter.Set("Name", "The deep halls").Set("PlayedSingle", "TRUE").Set("Cinemascope", "TRUE")
+        .Set("Frame_0_A", "(4608,1300,800),(0,-500,0)").Set("Frame_0_B", "(4608,1500,3200),(0,-700,0)")
+        .Set("Frame_0_Duration", 3500).Set("Frame_0_Text", "CHAPTER TWO|THE DEEP HALLS")
+        .Set("Frame_0_A_AmbientLightPercent", 50).Set("Frame_0_B_AmbientLightPercent", 100)
+        .Set("Frame_0_Sample", Sound("WHOOSH"))
+        .Set("Frame_1_A", "(1800,2900,4400),(3000,-1200,0)").Set("Frame_1_B", "(4400,3100,4800),(5000,-1400,0)")
+        .Set("Frame_1_Duration", 3000).Set("Frame_1_Text", "THREE STOREYS DOWN|EVERY TRICK AT ONCE");
+    v.push_back(chapter);
     return v;
 }
 

@@ -41,6 +41,12 @@ enum TextureSlot : int {
     kTexLamp,
     kTexSky,
     kTexLeaves,
+    kTexSlate,
+    kTexBasalt,
+    kTexMossBrick,
+    kTexTiles,
+    kTexCopper,
+    kTexRunes,
     kTexWater,   // animated slot
     kTexLava,    // animated slot
     kTexGlow,    // animated slot
@@ -98,7 +104,13 @@ enum ObjectType : int {
     kObjDarkStone = 41,
     kObjMarble = 42,
     kObjLeaves = 43,
-    kObjectTypeTotal = 43
+    kObjSlate = 44,         // the deep halls' paving
+    kObjBasalt = 45,
+    kObjMossBrick = 46,
+    kObjTiles = 47,
+    kObjCopper = 48,
+    kObjRuneStone = 49,     // carved frieze, decoration
+    kObjectTypeTotal = 49
 };
 
 // Clips of the bank file.
@@ -112,7 +124,9 @@ enum ClipNumber : int {
     kClipMachines = 6,   // two-shot cinematic over the script level
     kClipVault = 7,      // two-shot cinematic opening the finale
     kClipTitleMusic = 8, // the title tune after the intro video (clip 0)
-    kClipTotal = 9
+    kClipDeepHalls = 9,  // the second chapter's theme
+    kClipChapterTwo = 10, // two-shot cinematic opening the second chapter
+    kClipTotal = 11
 };
 
 // Writes every mesh under "3DO/GAME/" and "3DO/EDITOR/".

@@ -77,6 +77,12 @@ const std::map<char, int>& DefaultLegend() {
         {'K', kObjDarkStone},
         {'m', kObjMarble},
         {'T', kObjLeaves},
+        {'p', kObjSlate},
+        {'z', kObjBasalt},
+        {'b', kObjMossBrick},
+        {'q', kObjTiles},
+        {'u', kObjCopper},
+        {'r', kObjRuneStone},
     };
     return legend;
 }
@@ -131,6 +137,7 @@ CompiledLevel CompileLevel(const std::string& source, const std::string& name) {
     Parser p{name, 0};
     std::map<char, int> legend = DefaultLegend();
     std::map<std::string, std::string> settings;
+    std::map<std::string, int> settingLines;  // where each setting was given, for messages
     struct Layer {
         int first, last;
         std::vector<std::string> rows;
@@ -180,6 +187,10 @@ CompiledLevel CompileLevel(const std::string& source, const std::string& name) {
             if (!a || !b || *a < 0 || *b < *a) p.Fail("bad layer range");
             first = *a;
             last = *b;
+            for (const Layer& other : layers)
+                if (first <= other.last && other.first <= last)
+                    p.Fail("layer " + std::to_string(std::max(first, other.first)) + " is drawn twice (first on line " +
+                           std::to_string(other.line) + ")");
             layers.push_back({first, last, {}, p.line});
             current = &layers.back();
         } else if (text.rfind("legend", 0) == 0) {
@@ -193,16 +204,23 @@ CompiledLevel CompileLevel(const std::string& source, const std::string& name) {
             std::string kind = text.substr(0, space);
             markers.push_back({kind, p.Numbers(text.substr(space), 4), p.line});
         } else if (auto eq = text.find('='); eq != std::string::npos) {
-            settings[Trim(text.substr(0, eq))] = Trim(text.substr(eq + 1));
+            std::string key = Trim(text.substr(0, eq));
+            if (settingLines.count(key))
+                p.Fail(key + " is given twice (first on line " + std::to_string(settingLines[key]) + ")");
+            settings[key] = Trim(text.substr(eq + 1));
+            settingLines[key] = p.line;
         } else {
             p.Fail("cannot read: " + text);
         }
     }
 
+    // Looking a setting up points later messages at its line.
     p.line = 0;
     auto setting = [&](const std::string& key) -> const std::string* {
         auto it = settings.find(key);
-        return it == settings.end() ? nullptr : &it->second;
+        if (it == settings.end()) return nullptr;
+        p.line = settingLines[key];
+        return &it->second;
     };
     if (!setting("size")) p.Fail("missing size");
     std::vector<int> size = p.Numbers(*setting("size"), 3);
@@ -217,7 +235,8 @@ CompiledLevel CompileLevel(const std::string& source, const std::string& name) {
     for (int z = 0; z < sz; ++z)
         for (int x = 0; x < sx; ++x) SetCell(world, x, 0, z, 0);
 
-    int startCount = 0, exitCount = 0;
+    int startCount = 0, exitCount = 0, ingotCount = 0;
+    int startLine = 0, exitLine = 0, secondStartLine = 0, secondExitLine = 0;
     for (const Layer& layer : layers) {
         p.line = layer.line;
         if (layer.last >= sy) p.Fail("layer above the top of the level");
@@ -238,35 +257,56 @@ CompiledLevel CompileLevel(const std::string& source, const std::string& name) {
                 }
                 for (int y = layer.first; y <= layer.last; ++y) {
                     SetCell(world, x, y, z, static_cast<Cell>(it->second));
+                    p.line = layer.line + 1 + r;
                     if (ch == 'S') {
                         world.startX = x, world.startY = y, world.startZ = z;
-                        ++startCount;
+                        if (++startCount == 1) startLine = p.line;
+                        else if (startCount == 2) secondStartLine = p.line;
                     }
                     if (ch == 'X') {
                         world.exitX = x, world.exitY = y, world.exitZ = z;
-                        ++exitCount;
+                        if (++exitCount == 1) exitLine = p.line;
+                        else if (exitCount == 2) secondExitLine = p.line;
                     }
+                    // The status bar shows two digits of gold.
+                    if (it->second == kObjIngot && ++ingotCount > 99) p.Fail("more ingots than the status bar shows (99)");
                 }
             }
         }
     }
-    if (startCount != 1) p.Fail("a level needs exactly one start 'S'");
-    if (exitCount != 1) p.Fail("a level needs exactly one exit 'X'");
+    p.line = secondStartLine;
+    if (startCount > 1) p.Fail("a level needs exactly one start 'S' (first on line " + std::to_string(startLine) + ")");
+    p.line = secondExitLine;
+    if (exitCount > 1) p.Fail("a level needs exactly one exit 'X' (first on line " + std::to_string(exitLine) + ")");
+    p.line = 0;
+    if (startCount == 0) p.Fail("a level needs exactly one start 'S'");
+    if (exitCount == 0) p.Fail("a level needs exactly one exit 'X'");
 
-    if (auto* v = setting("description")) world.description = *v;
-    if (auto* v = setting("author")) world.author = *v;
+    // The level file keeps 255 characters of each; longer ones would be cut silently.
+    if (auto* v = setting("description")) {
+        if (v->size() > 255) p.Fail("description longer than 255 characters");
+        world.description = *v;
+    }
+    if (auto* v = setting("author")) {
+        if (v->size() > 255) p.Fail("author longer than 255 characters");
+        world.author = *v;
+    }
+    p.line = 0;
     if (world.description.empty() || world.author.empty()) p.Fail("a level needs a description and an author");
     if (auto* v = setting("heading")) world.startHeading = p.Numbers(*v, 1)[0];
     if (auto* v = setting("outside")) world.outsideLevel = static_cast<std::uint8_t>(p.Numbers(*v, 1)[0] != 0);
     if (auto* v = setting("fog")) {
         auto f = p.Numbers(*v, 3);
-        world.fogRed = static_cast<std::uint8_t>(std::clamp(f[0], 0, 255));
-        world.fogGreen = static_cast<std::uint8_t>(std::clamp(f[1], 0, 255));
-        world.fogBlue = static_cast<std::uint8_t>(std::clamp(f[2], 0, 255));
+        for (int c : f)
+            if (c < 0 || c > 255) p.Fail("fog colour out of 0..255");
+        world.fogRed = static_cast<std::uint8_t>(f[0]);
+        world.fogGreen = static_cast<std::uint8_t>(f[1]);
+        world.fogBlue = static_cast<std::uint8_t>(f[2]);
     }
 
     // Light: the base level, raised near glowing cells (falling off over three cells).
-    int base = setting("light") ? std::clamp(p.Numbers(*setting("light"), 1)[0], 0, 255) : 128;
+    int base = setting("light") ? p.Numbers(*setting("light"), 1)[0] : 128;
+    if (base < 0 || base > 255) p.Fail("light out of 0..255");
     std::vector<int> light(world.CellCount(), base);
     for (int z = 0; z < sz; ++z)
         for (int y = 0; y < sy; ++y)
@@ -316,12 +356,14 @@ CompiledLevel CompileLevel(const std::string& source, const std::string& name) {
     }
     if (eventCount > 0 && script.empty()) p.Fail("event markers need a script");
 
-    // Playability checks that need no game rules.
-    p.line = 0;
+    // Playability checks that need no game rules, reported at the map row of the start or exit.
+    p.line = startLine;
     if (GetCell(world, world.startX, world.startY, world.startZ) != 0) p.Fail("the start cell is not empty");
     if (!IsFloor(GetCell(world, world.startX, world.startY - 1, world.startZ))) p.Fail("the start cell is not above a floor");
     if (GetCell(world, world.startX, world.startY + 1, world.startZ) != 0) p.Fail("no headroom above the start");
+    p.line = exitLine;
     if (!IsFloor(GetCell(world, world.exitX, world.exitY - 1, world.exitZ))) p.Fail("the exit cell is not above a floor");
+    p.line = 0;
     int ingots = 0, doors = 0;
     for (Cell c : world.cells) {
         ingots += c == kObjIngot;

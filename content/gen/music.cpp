@@ -293,6 +293,7 @@ std::vector<Song> Songs() {
         {"EXPLORE.MOD", "Below the surface", 202, 6, 100, {{9, 5, 0, 7}, {9, 5, 0, 7}, {2, 9, 5, 4}, {9, 5, 7, 9}}, majorKey, true, 0, kInsPluck, {0, 1, 2, 1, 3, 2}},
         {"TENSE.MOD", "The watchers", 303, 5, 132, {{2, 2, 10, 9}, {2, 10, 7, 9}, {2, 5, 10, 9}, {7, 10, 9, 9}}, Minors({2, 7}), true, 2, kInsLead, {0, 1, 2, 1, 3}},
         {"OUTSIDE.MOD", "Open sky", 404, 6, 112, {{5, 0, 2, 10}, {5, 0, 2, 10}, {10, 0, 5, 2}, {10, 7, 0, 5}}, Minors({2, 9}), false, 3, kInsPluck, {0, 1, 2, 1, 3}},
+        {"DEEP.MOD", "The deep halls", 606, 6, 96, {{9, 5, 2, 4}, {9, 5, 2, 4}, {5, 0, 2, 4}, {9, 2, 4, 9}}, Minors({2, 4, 9}), true, 0, kInsBell, {0, 1, 2, 1, 3, 2}},
         {"CREDITS.MOD", "Gold at last", 505, 7, 90, {{5, 7, 4, 9}, {0, 9, 5, 7}, {5, 7, 4, 9}, {2, 7, 0, 0}}, majorKey, false, 3, kInsBell, {0, 1, 2, 1, 3}},
     };
 }

@@ -330,6 +330,94 @@ std::uint8_t Leaves(int x, int y) {
     return RampAt(leaf > 0.5f ? kGrass : kLeaf, 0.3f + 0.5f * (n - 0.35f) + 0.2f * leaf);
 }
 
+// The deep halls: slate paving, basalt columns, mossy brick, a tiled floor,
+// copper plating gone green at the rivets and a carved frieze.
+std::uint8_t Slate(int x, int y) {
+    // Large square flags, each split once by a shallow diagonal crack.
+    Block b = Courses(x, y, 64, 64, 0);
+    float tone = 0.42f + 0.14f * Hash01(b.id, 251) + 0.18f * (Noise(x, y, 16, 252) - 0.5f);
+    float layers = std::sin((static_cast<float>(x) * 0.3f + static_cast<float>(y)) * 0.35f + 6 * Noise(x, y, 32, 253));
+    tone += 0.05f * layers;
+    if (b.edge < 2) return RampAt(kViolet, 0.1f);
+    if (b.edge < 4) tone += b.top ? 0.1f : -0.1f;
+    int lx = x % 64, ly = y % 64;
+    if (Hash01(b.id, 254) > 0.5f && std::abs(lx - ly - static_cast<int>(8 * Noise(x, y, 8, 255))) < 1) return RampAt(kViolet, 0.15f);
+    return RampAt(kViolet, tone * 0.6f);
+}
+
+std::uint8_t Basalt(int x, int y) {
+    // Upright columns of uneven width, lit on the left edge, shaded on the right.
+    static const int edges[] = {0, 22, 40, 66, 84, 108, 128};
+    int col = 0;
+    while (x >= edges[col + 1]) ++col;
+    int w = edges[col + 1] - edges[col], lx = x - edges[col];
+    int joint = (y + col * 37) % 64;
+    float tone = 0.35f + 0.12f * Hash01(col, 261) + 0.15f * (Noise(x, y, 16, 262) - 0.5f);
+    if (lx < 2 || joint < 2) return GreyColour(1);
+    if (lx < 5) tone += 0.15f;
+    if (w - lx < 5) tone -= 0.12f;
+    if (joint < 5) tone -= 0.08f;
+    return RampAt(kMetal, tone * 0.7f);
+}
+
+std::uint8_t MossBrick(int x, int y) {
+    // Brick courses with moss hanging from the joints, heavier towards the bottom.
+    Block b = Courses(x, y, 32, 16, 16);
+    float moss = Noise(x, y, 16, 271) + 0.35f * static_cast<float>(y) / 128.0f;
+    if (b.edge < 2) return moss > 0.7f ? RampAt(kLeaf, 0.35f) : RampAt(kStone, 0.25f);
+    if (moss > 0.78f && Hash01(x, y, 272) > 0.3f) return RampAt(kGrass, 0.3f + 0.3f * Hash01(x, y, 273));
+    float tone = 0.45f + 0.2f * Hash01(b.id, 274) + 0.1f * (Noise(x, y, 8, 275) - 0.5f);
+    if (b.edge < 3) tone += b.top ? 0.1f : -0.1f;
+    return RampAt(kBrick, tone * 0.8f);
+}
+
+std::uint8_t Tiles(int x, int y) {
+    // A chequer of light and dark tiles inside a border, every tile slightly worn.
+    int tx = x / 32, ty = y / 32;
+    int lx = x % 32, ly = y % 32;
+    int edge = std::min(std::min(lx, 31 - lx), std::min(ly, 31 - ly));
+    if (edge < 1) return RampAt(kStone, 0.2f);
+    float wear = 0.08f * (Noise(x, y, 16, 281) - 0.5f) + 0.04f * (Hash01(x, y, 282) - 0.5f);
+    if ((tx + ty) % 2) return RampAt(kCrimson, 0.38f + wear + (edge < 3 ? 0.08f : 0.0f));
+    return RampAt(kStone, 0.82f + wear - (edge < 3 ? 0.06f : 0.0f));
+}
+
+std::uint8_t Copper(int x, int y) {
+    // Four riveted plates; verdigris creeps out from the rivets and seams.
+    int lx = x % 64, ly = y % 64;
+    int edge = std::min(std::min(lx, 63 - lx), std::min(ly, 63 - ly));
+    int rx = std::min(lx, 63 - lx) - 6, ry = std::min(ly, 63 - ly) - 6;
+    bool rivet = rx * rx + ry * ry < 9;
+    if (rivet) return RampAt(kGold, 0.8f - (rx + ry > 0 ? 0.25f : 0.0f));
+    float green = Noise(x, y, 16, 291) - 0.02f * static_cast<float>(edge);
+    if (edge < 2) return RampAt(kWood, 0.15f);
+    if (green > 0.62f) return RampAt(kWater, 0.4f + 0.4f * (green - 0.62f));
+    float tone = 0.5f + 0.15f * (Noise(x, y, 32, 292) - 0.5f) + 0.06f * std::sin(static_cast<float>(y) * 0.8f);
+    return RampAt(kWood, tone + 0.2f);
+}
+
+std::uint8_t Runes(int x, int y) {
+    // Dark stone with one band of carved signs across the middle, picked out in gold.
+    float tone = 0.3f + 0.12f * (Noise(x, y, 16, 301) - 0.5f);
+    if (y < 28 || y > 99) {
+        if (y < 24 || y > 103) return RampAt(kStone, tone);
+        return RampAt(kGold, 0.45f);
+    }
+    int sign = x / 32, lx = x % 32 - 16, ly = y - 64;
+    int shape = static_cast<int>(Hash01(sign, 302) * 4);
+    bool carved = false;
+    if (std::abs(lx) < 12 && std::abs(ly) < 26) {
+        switch (shape) {
+            case 0: carved = std::abs(lx) < 2 || std::abs(std::abs(ly) - 20) < 2; break;  // a pillar with caps
+            case 1: carved = std::abs(lx * lx + ly * ly / 4 - 64) < 16; break;              // an oval eye
+            case 2: carved = std::abs(lx - ly / 2) < 2 || std::abs(lx + ly / 2) < 2; break;  // a cross of slants
+            default: carved = std::abs(ly) < 2 || (std::abs(lx) < 2 && ly < 0); break;      // a T
+        }
+    }
+    if (carved) return RampAt(kLemon, 0.75f + 0.1f * Hash01(x, y, 303));
+    return RampAt(kStone, tone - 0.08f);
+}
+
 // Animated liquids: the pattern is scrolled and its noise phase shifted per
 // frame; both wrap, so the loop of frames is seamless.
 std::uint8_t WaterFrame(int x, int y, int frame) {
@@ -399,6 +487,12 @@ std::vector<Recipe> Recipes() {
         {kTexLamp, "LAMP", Lamp},
         {kTexSky, "SKY", SkyPixel},
         {kTexLeaves, "LEAVES", Leaves},
+        {kTexSlate, "SLATE", Slate},
+        {kTexBasalt, "BASALT", Basalt},
+        {kTexMossBrick, "MOSSBRIK", MossBrick},
+        {kTexTiles, "TILES", Tiles},
+        {kTexCopper, "COPPER", Copper},
+        {kTexRunes, "RUNES", Runes},
     };
 }
 

@@ -201,5 +201,45 @@ TEST(LevelSource, UnplayableOrMalformedSourcesAreRefused) {
     }
 }
 
+// Limits of the level file are checked when the source is compiled, and the
+// message points at the line to change.
+TEST(LevelSource, LimitsAreRefusedAtTheirLine) {
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* message;  // includes the file name and line
+    };
+    const std::string room = Room();
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string t = room;
+        t.replace(t.find(from), from.size(), to);
+        return t;
+    };
+    std::string manyIngots = "; gold everywhere\ndescription = RICH\nauthor = TESTER\nsize = 12 3 12\nlayer 0:\n";
+    for (int r = 0; r < 12; ++r) manyIngots += "============\n";
+    manyIngots += "\nlayer 1:\nSX..........\n";
+    for (int r = 1; r < 12; ++r) manyIngots += r < 10 ? "gggggggggggg\n" : "g...........\n";
+    manyIngots += "\n";
+    const Case cases[] = {
+        {"grid too large", replaced("size = 6 3 5", "size = 6 3 500"), "broken.lvl:4: size out of range"},
+        {"setting twice", replaced("seed = 77", "seed = 77\nlight = 9"), "broken.lvl:9: light is given twice (first on line 7)"},
+        {"fog out of range", replaced("fog = 10 20 30", "fog = 10 300 30"), "broken.lvl:6: fog colour out of 0..255"},
+        {"light out of range", replaced("light = 100", "light = -4"), "broken.lvl:7: light out of 0..255"},
+        {"long description", replaced("TEST ROOM", std::string(256, 'A')), "broken.lvl:2: description longer than 255"},
+        {"layer drawn twice", room + "layer 0-1:\n", "broken.lvl:25: layer 0 is drawn twice (first on line 11)"},
+        {"second start", replaced("#i...#", "#i.S.#"), "broken.lvl:22: a level needs exactly one start 'S' (first on line 21)"},
+        {"wall over the start", room + "layer 2:\n######\n#....#\n#.#..#\n#....#\n######\n", "broken.lvl:21: no headroom above the start"},
+        {"too much gold", manyIngots, "broken.lvl:29: more ingots than the status bar shows"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SourceFolder folder;
+        folder.Add("07_broken.lvl", c.text);
+        std::string log;
+        EXPECT_NE(folder.Generate(&log), 0);
+        EXPECT_NE(log.find(c.message), std::string::npos) << log;
+    }
+}
+
 }  // namespace
 }  // namespace zq
