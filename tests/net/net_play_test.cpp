@@ -8,17 +8,13 @@
 #include "net/fake_transport.h"
 #include "rules/hero.h"
 #include "rules/mechanisms.h"
+#include "held_keys.h"
 #include "test_util.h"
 
 namespace zq {
 namespace {
 
-struct HeldKeys : InputDevice {
-    std::array<bool, kKeyCount> down{};
-    bool KeyDown(Key key) override { return down[static_cast<std::size_t>(key)]; }
-    MouseMotion TakeMouseMotion(bool) override { return {}; }
-    JoystickState Joystick() override { return {}; }
-};
+using test::HeldKeys;
 
 struct TestHost : GameHost {
     std::vector<std::string> messages;

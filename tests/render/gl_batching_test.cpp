@@ -25,6 +25,7 @@
 #include "render/world_draw.h"
 #include "world/level_file.h"
 #include "world/object_defs.h"
+#include "offscreen_gl.h"
 
 namespace zq {
 namespace {
@@ -86,24 +87,18 @@ void DrawOneByOne(GlRenderer& renderer, const std::array<float, 3>& fog, float d
 class GlBatching : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (!std::getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-        SdlGlWindow::KeepDriverLoaded();
-        window_ = new SdlGlWindow;
-        try {
-            window_->Open("gl batching test", WindowPlacement{0, 0, kW, kH}, true);
-        } catch (const FatalError& e) {
-            why_ = e.what();
-            delete window_;
-            window_ = nullptr;
-        }
+        gl_ = new test::OffscreenGl;
+        gl_->Open("gl batching test", kW, kH);
+        window_ = gl_->window.get();
     }
     static void TearDownTestSuite() {
-        delete window_;
+        delete gl_;
+        gl_ = nullptr;
         window_ = nullptr;
     }
 
     void SetUp() override {
-        if (!window_) GTEST_SKIP() << "no OpenGL context could be made: " << why_;
+        if (!window_) GTEST_SKIP() << "no OpenGL context could be made: " << gl_->why;
         graphics = MakeGraphics(PixelFormat::kRgba);
     }
 
@@ -197,7 +192,7 @@ protected:
     }
 
     static inline SdlGlWindow* window_ = nullptr;
-    static inline std::string why_;
+    static inline test::OffscreenGl* gl_ = nullptr;
     std::unique_ptr<Graphics> graphics;
     std::unique_ptr<World> world = std::make_unique<World>();
     BankAssets assets;

@@ -13,6 +13,7 @@
 #include "core/errors.h"
 #include "platform/sdl_gl_window.h"
 #include "render/gl/gl_renderer.h"
+#include "offscreen_gl.h"
 #include "test_util.h"
 
 namespace zq {
@@ -71,24 +72,18 @@ Mesh TexturedTriangle(int s, int z, std::uint16_t kind, std::uint16_t slot) {
 class GlRender : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (!std::getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-        SdlGlWindow::KeepDriverLoaded();
-        window_ = new SdlGlWindow;
-        try {
-            window_->Open("gl test", WindowPlacement{0, 0, kW, kH}, true);
-        } catch (const FatalError& e) {
-            why_ = e.what();
-            delete window_;
-            window_ = nullptr;
-        }
+        gl_ = new test::OffscreenGl;
+        gl_->Open("gl test", kW, kH);
+        window_ = gl_->window.get();
     }
     static void TearDownTestSuite() {
-        delete window_;
+        delete gl_;
+        gl_ = nullptr;
         window_ = nullptr;
     }
 
     void SetUp() override {
-        if (!window_) GTEST_SKIP() << "no OpenGL context could be made: " << why_;
+        if (!window_) GTEST_SKIP() << "no OpenGL context could be made: " << gl_->why;
         graphics = MakeGraphics(PixelFormat::kRgba);
         Palette& main = graphics->mainPalette;
         main.red[5] = 0, main.green[5] = 0, main.blue[5] = 160;  // the clear colour
@@ -146,7 +141,7 @@ protected:
     }
 
     static inline SdlGlWindow* window_ = nullptr;
-    static inline std::string why_;
+    static inline test::OffscreenGl* gl_ = nullptr;
     std::unique_ptr<Graphics> graphics;
     std::unique_ptr<GlRenderer> renderer;
     FramePicture picture;

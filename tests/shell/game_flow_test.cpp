@@ -7,17 +7,13 @@
 #include "rules/hero.h"
 #include "rules/rules_math.h"
 #include "shell/game.h"
+#include "held_keys.h"
 #include "test_util.h"
 
 namespace zq {
 namespace {
 
-struct HeldKeys : InputDevice {
-    std::array<bool, kKeyCount> down{};
-    bool KeyDown(Key key) override { return down[static_cast<std::size_t>(key)]; }
-    MouseMotion TakeMouseMotion(bool) override { return {}; }
-    JoystickState Joystick() override { return {}; }
-};
+using test::HeldKeys;
 
 // Silent, but counts how often the positional sounds follow the listener.
 struct CountingAudio : Audio {

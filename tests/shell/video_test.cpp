@@ -6,17 +6,13 @@
 #include <algorithm>
 
 #include "shell/game.h"
+#include "held_keys.h"
 #include "test_util.h"
 
 namespace zq {
 namespace {
 
-struct HeldKeys : InputDevice {
-    std::array<bool, kKeyCount> down{};
-    bool KeyDown(Key key) override { return down[static_cast<std::size_t>(key)]; }
-    MouseMotion TakeMouseMotion(bool) override { return {}; }
-    JoystickState Joystick() override { return {}; }
-};
+using test::HeldKeys;
 
 struct QuietHost : GameHost {
     bool fullscreen = false;
