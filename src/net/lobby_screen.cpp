@@ -55,7 +55,10 @@ void WorkPanel(Game& game, NetPlay& net) {
     if (Pressed(panel, input, Key::Up) && count > 0) panel.selected = std::max(0, panel.selected - 1);
     if (Pressed(panel, input, Key::Down) && count > 0) panel.selected = std::min(count - 1, panel.selected + 1);
     if (panel.selected < 0 && count > 0 && net.lobbyState != kLobbyInSession) panel.selected = 0;
-    const bool newKey = Pressed(panel, input, Key::Enter) | Pressed(panel, input, Key::C);
+    // Both keys are asked every frame so each keeps its own pressed edge.
+    const bool enterKey = Pressed(panel, input, Key::Enter);
+    const bool cKey = Pressed(panel, input, Key::C);
+    const bool newKey = enterKey || cKey;
     const bool joinKey = Pressed(panel, input, Key::J);
     bool newClick = false, joinClick = false;
     if (Pressed(panel, input, Key::MouseLeft)) {
