@@ -2,6 +2,7 @@
 // so their figures compare.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -59,23 +60,16 @@ struct Scene {
     std::string level = "(built in code)";
 
     Scene(const std::filesystem::path& dataDir, bool builtIn, zq::PixelFormat format)
+        : Scene(dataDir, builtIn ? std::string() : LargestLevel(dataDir), format) {}
+
+    // A named level file of the data folder ("LEVEL/NAME.LEV"), or the maze
+    // when `levelFile` is empty.
+    Scene(const std::filesystem::path& dataDir, const std::string& levelFile, zq::PixelFormat format)
         : graphics(zq::MakeGraphics(format)) {
         zq::DataResolver data(dataDir);
         zq::BankLoadContext bank{data, *graphics, *assets, *sounds, 0, nullptr, {}};
-        std::uintmax_t biggest = 0;
-        std::error_code ec;
-        const std::vector<std::string> folders =
-            builtIn ? std::vector<std::string>{} : std::vector<std::string>{"LEVEL", "level", "Level"};
-        for (const std::string& folder : folders) {
-            for (const auto& entry : std::filesystem::directory_iterator(dataDir / folder, ec)) {
-                if (entry.path().extension() != ".lev" && entry.path().extension() != ".LEV") continue;
-                if (entry.file_size() > biggest) {
-                    biggest = entry.file_size();
-                    level = folder + "/" + entry.path().filename().string();
-                }
-            }
-        }
-        if (biggest > 0) {
+        if (!levelFile.empty()) {
+            level = levelFile;
             zq::Random random;
             zq::LevelLoadContext context{data, random, 0, {}};
             context.hooks.loadObjectDefinitions = [&](zq::World& w, const std::string& name, const std::string& mode) {
@@ -88,6 +82,23 @@ struct Scene {
         }
         zq::SetFogColour(*graphics->tables, graphics->mainPalette, world->fogRed, world->fogGreen, world->fogBlue);
     }
+
+    // The largest level file of the data folder, or "" when it has none.
+    static std::string LargestLevel(const std::filesystem::path& dataDir) {
+        std::string largest;
+        std::uintmax_t biggest = 0;
+        std::error_code ec;
+        for (const std::string folder : {"LEVEL", "level", "Level"}) {
+            for (const auto& entry : std::filesystem::directory_iterator(dataDir / folder, ec)) {
+                if (entry.path().extension() != ".lev" && entry.path().extension() != ".LEV") continue;
+                if (entry.file_size() > biggest) {
+                    biggest = entry.file_size();
+                    largest = folder + "/" + entry.path().filename().string();
+                }
+            }
+        }
+        return largest;
+    }
 };
 
 // Frame `frame` of a slow loop around the middle of the level at head height, turning.
@@ -97,6 +108,42 @@ inline zq::WorldCamera PathCamera(const zq::World& world, int frame) {
     const float t = static_cast<float>(frame % 360) * 3.1415f / 180.0f;
     return {sx / 2 + std::cos(t) * sx / 4, 512 + 300, sz / 2 + std::sin(t) * sz / 4, 0,
             static_cast<int>(std::sin(t * 3) * 1500), (frame * 91) % 32768};
+}
+
+// The second chapter's finale (32 x 10 x 32, outdoors, a sentry, three
+// storeys), drawn along the hero's way through it.
+inline const std::string kChapterTwoLevel = "LEVEL/25_THE_CROWN_OF_THE_MOUNTAIN.LEV";
+
+// Frame `frame` of a walk at eye height along the finale's route (cells x, y, z
+// of the hero's feet): the meadow, the ladder, round the wall-walk, down into
+// the courtyard, through the keep's hall and up onto its roof; then back to
+// the start.  The camera looks along the leg it is on, 24 frames per cell.
+inline zq::WorldCamera RouteCamera(const zq::World& world, int frame) {
+    static constexpr int kRoute[][3] = {{16, 1, 2},  {16, 1, 8},  {16, 4, 11}, {27, 4, 11}, {27, 4, 29}, {4, 4, 29},
+                                        {4, 4, 20},  {7, 1, 20},  {19, 1, 20}, {19, 1, 21}, {19, 7, 23}, {14, 7, 17}};
+    constexpr int kLegs = static_cast<int>(sizeof kRoute / sizeof kRoute[0]) - 1;
+    constexpr int kFramesPerCell = 24;
+    auto centre = [&](int i, int axis) {
+        const int c = std::clamp(kRoute[i][axis], 0, (axis == 0 ? world.sizeX : axis == 1 ? world.sizeY : world.sizeZ) - 1);
+        return static_cast<float>(c * zq::kCellSize + (axis == 1 ? 0 : 256));
+    };
+    int length = 0;
+    int legFrames[kLegs];
+    for (int i = 0; i < kLegs; ++i) {
+        int cells = 0;
+        for (int axis = 0; axis < 3; ++axis) cells = std::max(cells, std::abs(kRoute[i + 1][axis] - kRoute[i][axis]));
+        legFrames[i] = std::max(1, cells) * kFramesPerCell;
+        length += legFrames[i];
+    }
+    int t = frame % length, leg = 0;
+    while (t >= legFrames[leg]) t -= legFrames[leg++];
+    const float f = static_cast<float>(t) / static_cast<float>(legFrames[leg]);
+    float p[3];
+    for (int axis = 0; axis < 3; ++axis) p[axis] = centre(leg, axis) + (centre(leg + 1, axis) - centre(leg, axis)) * f;
+    const float dx = centre(leg + 1, 0) - centre(leg, 0), dz = centre(leg + 1, 2) - centre(leg, 2);
+    // Heading units: 32768 a turn, 0 along +Z, 8192 along +X.
+    const int heading = (dx == 0 && dz == 0) ? 0 : static_cast<int>(std::atan2(dx, dz) * 16384.0f / 3.1415f + 32768) % 32768;
+    return {p[0], p[1] + 300 + 240, p[2], 0, 0, heading};
 }
 
 }  // namespace zq::bench

@@ -1,6 +1,7 @@
 // OpenGL back end frame rate beside the software one: the same camera path
 // through the largest level of the default data folder, and a denser maze
-// built in code, at three screen sizes.  GL draws into an invisible window
+// built in code, at three screen sizes; and the second chapter's finale
+// along the hero's route through it.  GL draws into an invisible window
 // through the offscreen video driver (Mesa's software GL when there is no
 // GPU); each frame is waited for, nothing is presented.
 // Data folder: $ZQ_DATA, else "data" beside the program.
@@ -35,6 +36,14 @@ Scene& SharedScene(bool builtIn, zq::PixelFormat format) {
     return builtIn ? mazeGl : levelGl;
 }
 
+Scene& ChapterTwoScene(zq::PixelFormat format) {
+    static Scene soft(g_dataDir, zq::bench::kChapterTwoLevel, zq::PixelFormat::kIndexed);
+    static Scene gl(g_dataDir, zq::bench::kChapterTwoLevel, zq::PixelFormat::kRgba);
+    return format == zq::PixelFormat::kIndexed ? soft : gl;
+}
+
+using CameraPath = zq::WorldCamera (*)(const zq::World&, int);
+
 // One invisible window big enough for every size; null when GL is not to be had.
 zq::SdlGlWindow* GlWindow() {
     static std::unique_ptr<zq::SdlGlWindow> window = [] {
@@ -55,7 +64,7 @@ zq::SdlGlWindow* GlWindow() {
 // `finish` runs after each frame's EndFrame: it waits for the frame and
 // gathers figures.
 template <typename Frame>
-void DrawPath(benchmark::State& state, Scene& scene, zq::Renderer& renderer, int clearColour, Frame&& finish) {
+void DrawPath(benchmark::State& state, Scene& scene, CameraPath camera, zq::Renderer& renderer, int clearColour, Frame&& finish) {
     renderer.SetProjection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     zq::WorldDrawState draw;
     zq::InitWorldDrawState(draw);
@@ -63,7 +72,7 @@ void DrawPath(benchmark::State& state, Scene& scene, zq::Renderer& renderer, int
     params.clearColour = clearColour;
     int frame = 0;
     for (auto _ : state) {
-        params.camera = zq::bench::PathCamera(*scene.world, frame);
+        params.camera = camera(*scene.world, frame);
         zq::DrawWorld(*scene.world, renderer, draw, params, {});
         renderer.EndFrame();
         finish();
@@ -73,13 +82,12 @@ void DrawPath(benchmark::State& state, Scene& scene, zq::Renderer& renderer, int
     state.SetLabel(scene.level);
 }
 
-void GlPath(benchmark::State& state, bool builtIn) {
+void GlPath(benchmark::State& state, Scene& scene, CameraPath camera) {
     zq::SdlGlWindow* window = GlWindow();
     if (!window) {
         state.SkipWithError("no OpenGL context");
         return;
     }
-    Scene& scene = SharedScene(builtIn, zq::PixelFormat::kRgba);
     zq::GlSurface surface;
     surface.clientSize = [window](int& w, int& h) { window->ClientSize(w, h); };
     zq::GlRenderer renderer(std::move(surface));
@@ -90,7 +98,7 @@ void GlPath(benchmark::State& state, bool builtIn) {
     // sort and every GL call).
     double submitSeconds = 0;
     auto since = std::chrono::steady_clock::now();
-    DrawPath(state, scene, renderer, renderer.FogClearColour(), [&] {
+    DrawPath(state, scene, camera, renderer, renderer.FogClearColour(), [&] {
         submitSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
         renderer.Finish();
         since = std::chrono::steady_clock::now();
@@ -106,23 +114,29 @@ void GlPath(benchmark::State& state, bool builtIn) {
     state.counters["submit_ms"] = submitSeconds * 1000 * perFrame;
 }
 
-void SoftPath(benchmark::State& state, bool builtIn) {
-    Scene& scene = SharedScene(builtIn, zq::PixelFormat::kIndexed);
+void SoftPath(benchmark::State& state, Scene& scene, CameraPath camera) {
     zq::SoftBackEnd soft;
     soft.renderer.SetProjection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     soft.BindGraphics(*scene.graphics);
-    DrawPath(state, scene, soft.renderer, soft.FogClearColour(),
+    DrawPath(state, scene, camera, soft.renderer, soft.FogClearColour(),
              [&] { benchmark::DoNotOptimize(soft.renderer.Frame().pixels.data()); });
 }
 
-void GlFrames(benchmark::State& state) { GlPath(state, false); }
-void GlFramesMaze(benchmark::State& state) { GlPath(state, true); }
-void SoftFrames(benchmark::State& state) { SoftPath(state, false); }
-void SoftFramesMaze(benchmark::State& state) { SoftPath(state, true); }
+using zq::bench::PathCamera;
+using zq::bench::RouteCamera;
+void GlFrames(benchmark::State& state) { GlPath(state, SharedScene(false, zq::PixelFormat::kRgba), PathCamera); }
+void GlFramesMaze(benchmark::State& state) { GlPath(state, SharedScene(true, zq::PixelFormat::kRgba), PathCamera); }
+void SoftFrames(benchmark::State& state) { SoftPath(state, SharedScene(false, zq::PixelFormat::kIndexed), PathCamera); }
+void SoftFramesMaze(benchmark::State& state) { SoftPath(state, SharedScene(true, zq::PixelFormat::kIndexed), PathCamera); }
+// The second chapter's finale along the hero's route.
+void GlFramesChapter2(benchmark::State& state) { GlPath(state, ChapterTwoScene(zq::PixelFormat::kRgba), RouteCamera); }
+void SoftFramesChapter2(benchmark::State& state) { SoftPath(state, ChapterTwoScene(zq::PixelFormat::kIndexed), RouteCamera); }
 BENCHMARK(GlFramesMaze)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(SoftFramesMaze)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(GlFrames)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(SoftFrames)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(GlFramesChapter2)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SoftFramesChapter2)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -1,7 +1,8 @@
 // Software renderer frame rate: a fixed camera path through a large level
 // (DrawWorld + EndFrame into the frame buffer, nothing presented) at three
-// screen sizes.  Two scenes: the largest level of the default data folder,
-// and a denser maze built in code from the default bank.
+// screen sizes.  Three scenes: the largest level of the default data folder,
+// a denser maze built in code from the default bank, and the second
+// chapter's finale along the hero's route.
 // Data folder: $ZQ_DATA, else "data" beside the program.
 #include <benchmark/benchmark.h>
 
@@ -25,7 +26,12 @@ Scene& SharedScene(bool builtIn) {
     return builtIn ? maze : level;
 }
 
-void DrawPath(benchmark::State& state, Scene& scene) {
+Scene& ChapterTwoScene() {
+    static Scene chapter(g_dataDir, zq::bench::kChapterTwoLevel, zq::PixelFormat::kIndexed);
+    return chapter;
+}
+
+void DrawPath(benchmark::State& state, Scene& scene, zq::WorldCamera (*camera)(const zq::World&, int)) {
     zq::SoftRenderer renderer;
     renderer.SetProjection(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     zq::BindGraphics(renderer, *scene.graphics);
@@ -36,7 +42,7 @@ void DrawPath(benchmark::State& state, Scene& scene) {
     int frame = 0;
     std::int64_t triangles = 0;
     for (auto _ : state) {
-        params.camera = zq::bench::PathCamera(*scene.world, frame);
+        params.camera = camera(*scene.world, frame);
         zq::DrawWorld(*scene.world, renderer, draw, params, {});
         triangles += renderer.TriangleCount();
         renderer.EndFrame();
@@ -47,10 +53,13 @@ void DrawPath(benchmark::State& state, Scene& scene) {
     state.counters["triangles"] = static_cast<double>(triangles) / std::max(1, frame);
     state.SetLabel(scene.level);
 }
-void SoftFrames(benchmark::State& state) { DrawPath(state, SharedScene(false)); }
-void SoftFramesMaze(benchmark::State& state) { DrawPath(state, SharedScene(true)); }
+void SoftFrames(benchmark::State& state) { DrawPath(state, SharedScene(false), zq::bench::PathCamera); }
+void SoftFramesMaze(benchmark::State& state) { DrawPath(state, SharedScene(true), zq::bench::PathCamera); }
+// The second chapter's finale along the hero's route.
+void SoftFramesChapter2(benchmark::State& state) { DrawPath(state, ChapterTwoScene(), zq::bench::RouteCamera); }
 BENCHMARK(SoftFramesMaze)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(SoftFrames)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SoftFramesChapter2)->Args({320, 240})->Args({640, 480})->Args({1600, 1200})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
