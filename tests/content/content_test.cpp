@@ -6,11 +6,14 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "assets/mesh.h"
 #include "assets/pcx.h"
@@ -495,42 +498,111 @@ TEST(GeneratedContent, LevelsAreInFileNameOrderWithFirstStepsFirst) {
 }
 
 
+// Plays a recorded input through one of the games, headless, with the extra
+// options given, and returns the game's state dump at the end of the run.
+nlohmann::json PlayReplay(const fs::path& game, const fs::path& replay, const std::string& options) {
+    fs::path state = fs::temp_directory_path() / ("zq_replay_" + std::to_string(::getpid()) + ".json");
+    std::string log;
+    int status = RunCommand("cd " + fs::temp_directory_path().string() + " && SDL_AUDIODRIVER=dummy " + game.string() +
+                                " --data " + kData.string() + " --headless " + options + " --input " + replay.string() +
+                                " --dump-state " + state.string(),
+                            &log);
+    EXPECT_EQ(status, 0) << log;
+    auto bytes = ReadFileBytes(state);
+    fs::remove(state);
+    if (!bytes) {
+        ADD_FAILURE() << "no state dump: " << log;
+        return nlohmann::json::object();
+    }
+    return nlohmann::json::parse(std::string(bytes->begin(), bytes->end()));
+}
+
 // Plays a recorded input through one of the games, headless, and checks from
 // its state dump that the level was finished.
 void ExpectReplayFinishes(const fs::path& game, const fs::path& replay) {
     std::string level = "LEVEL/" + ToUpper(replay.stem().string()) + ".LEV";
     SCOPED_TRACE(game.filename().string() + " " + level);
-    fs::path state = fs::temp_directory_path() / ("zq_replay_" + std::to_string(::getpid()) + ".json");
-    std::string log;
-    int status = RunCommand("cd " + fs::temp_directory_path().string() + " && SDL_AUDIODRIVER=dummy " + game.string() +
-                                " --data " + kData.string() + " --headless --level " + level + " --input " +
-                                replay.string() + " --dump-state " + state.string(),
-                            &log);
-    ASSERT_EQ(status, 0) << log;
-    auto bytes = ReadFileBytes(state);
-    fs::remove(state);
-    ASSERT_TRUE(bytes);
-    auto dump = nlohmann::json::parse(std::string(bytes->begin(), bytes->end()));
+    auto dump = PlayReplay(game, replay, "--level " + level);
     // Finishing the only level loaded moves on to level index 1 and the end credits.
     EXPECT_EQ(dump["levelIndex"], 1) << dump.dump();
     EXPECT_EQ(dump["ingots"], 0);
     EXPECT_EQ(dump["dead"], false);
 }
 
+// The replay of a campaign level as ListLevels names it ("LEVEL\\NAME.LEV"):
+// content/replays/name.txt, the file stem in lower case.
+fs::path ReplayFor(const std::string& levelName) {
+    std::string stem = levelName.substr(levelName.find_last_of("\\/") + 1);
+    stem = stem.substr(0, stem.rfind('.'));
+    std::transform(stem.begin(), stem.end(), stem.begin(), [](unsigned char c) { return std::tolower(c); });
+    return kLevelSources.parent_path() / "replays" / (stem + ".txt");
+}
+
+// The replay files of the campaign's levels, by file name; the finale's is
+// left to FinaleLeadsToTheEndCredits, which plays it inside the campaign.
+std::vector<std::string> LevelReplays() {
+    std::vector<std::string> names;
+    std::error_code ec;
+    const fs::path replays = kLevelSources.parent_path() / "replays";
+    std::string finale;
+    for (const auto& entry : fs::directory_iterator(kLevelSources, ec))
+        if (entry.path().extension() == ".lvl") finale = std::max(finale, entry.path().stem().string() + ".txt");
+    for (const auto& entry : fs::directory_iterator(replays, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() == ".txt" && name != finale) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // Recorded inputs that finish campaign levels, played by the real game
 // headless: a change of the levels or of the rules that makes one of them
-// unfinishable shows up here.
-TEST(GeneratedContent, ReplaysFinishTheirLevels) {
+// unfinishable shows up here.  One test per replay, so that each has its own
+// time limit and they can run side by side.
+class ReplaysFinishTheirLevels : public testing::TestWithParam<std::string> {};
+
+TEST_P(ReplaysFinishTheirLevels, Replay) {
     const fs::path game = fs::path(ZQ_BUILD_DIR) / "game_soft";
     if (!fs::exists(game)) GTEST_SKIP() << "the game is not built here";
-    const fs::path replays = kLevelSources.parent_path() / "replays";
-    int played = 0;
-    for (const auto& entry : fs::directory_iterator(replays)) {
-        if (entry.path().extension() != ".txt") continue;
-        ExpectReplayFinishes(game, entry.path());
-        ++played;
-    }
-    EXPECT_GE(played, 8);
+    ExpectReplayFinishes(game, kLevelSources.parent_path() / "replays" / GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(GeneratedContent, ReplaysFinishTheirLevels, testing::ValuesIn(LevelReplays()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                             std::string name = info.param.substr(0, info.param.rfind('.'));
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
+
+// A level that lands without a solution replay would go unchecked by the
+// test above; the replay carries the level file's stem.
+TEST(GeneratedContent, EveryCampaignLevelHasAReplay) {
+    for (const std::string& name : ListLevels(DataResolver(kData)))
+        EXPECT_TRUE(fs::exists(ReplayFor(name))) << name << " has no replay";
+    EXPECT_GE(LevelReplays().size(), 8u);
+}
+
+// The finale played inside the whole campaign (not as a lone level): its exit
+// must lead to the end credits, which only follow the last level of the list.
+TEST(GeneratedContent, FinaleLeadsToTheEndCredits) {
+    const fs::path game = fs::path(ZQ_BUILD_DIR) / "game_soft";
+    if (!fs::exists(game)) GTEST_SKIP() << "the game is not built here";
+    auto names = ListLevels(DataResolver(kData));
+    ASSERT_FALSE(names.empty());
+    std::sort(names.begin(), names.end());
+    // The finale's replay, then a few idle seconds for the fade into the credits.
+    const fs::path replay = fs::temp_directory_path() / ("zq_finale_" + std::to_string(::getpid()) + ".txt");
+    auto script = ReadFileBytes(ReplayFor(names.back()));
+    ASSERT_TRUE(script) << names.back();
+    std::string text(script->begin(), script->end());
+    ASSERT_TRUE(WriteFileAtomic(replay, text + "\n100x 40 -\n"));
+    auto dump = PlayReplay(game, replay, "--start-level " + std::to_string(names.size() - 1));
+    fs::remove(replay);
+    EXPECT_EQ(dump["screen"], 10) << dump.dump();  // the end credits
+    EXPECT_EQ(dump["levelIndex"], static_cast<int>(names.size())) << dump.dump();
+    EXPECT_EQ(dump["ingots"], 0);
+    EXPECT_EQ(dump["dead"], false);
 }
 
 // The OpenGL game runs the same rules; drawing through GL is slower headless,
