@@ -151,6 +151,11 @@ std::vector<Section> Objects() {
     v.push_back(Cube(kObjTiles, "Tiled floor", kTexMarble, kTexTiles, kTexTiles, RampColour(kCrimson, 8)).Set("StepSound", stoneStep));
     v.push_back(Cube(kObjCopper, "Copper plate", kTexCopper, kTexCopper, kTexCopper, RampColour(kWood, 10)).Set("StepSound", metalStep));
     v.push_back(Cube(kObjRuneStone, "Rune stone", kTexRunes, kTexDarkStone, kTexDarkStone, RampColour(kStone, 5)).Set("StepSound", stoneStep));
+    // Decorations that stand in the way as a column, like the lever, so the
+    // hero walks round them instead of climbing their low parts.
+    v.push_back(Column(MeshObject(kObjBrazier, "Brazier", "BRAZIER", 4), 170)
+                    .Flag("Morph").Set("Speed", 40).Set("LoopSound", Sound("TORCH")).Set("LoopDuration", 1500).Set("LoopVolume", 120));
+    v.push_back(Column(MeshObject(kObjTree, "Tree", "TREE", 0), 120).Set("StepSound", woodStep));
     return v;
 }
 

@@ -110,7 +110,9 @@ enum ObjectType : int {
     kObjTiles = 47,
     kObjCopper = 48,
     kObjRuneStone = 49,     // carved frieze, decoration
-    kObjectTypeTotal = 49
+    kObjBrazier = 50,       // burning bowl on a plinth, lights the cells around it
+    kObjTree = 51,
+    kObjectTypeTotal = 51
 };
 
 // Clips of the bank file.

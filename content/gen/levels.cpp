@@ -17,6 +17,8 @@
 //   layer 0:                     the map of layer y = 0, first row north (z = Z-1),
 //   ...                          one character per cell, x growing to the right
 //   layer 2-3:                   the same map for several layers
+//   stretch 1:                   a map of how far the north-east corner of each cell's
+//   ...                          cube sinks: '.' none, '1'..'9' tenths of a cell, '#' all
 //   sentry X Y Z HEADING         a sentry at the centre of a cell
 //   clip X Y Z CLIP              a clip marker
 //   event X Y Z BEHAVIOUR        an event marker running a behaviour of the script
@@ -83,6 +85,8 @@ const std::map<char, int>& DefaultLegend() {
         {'q', kObjTiles},
         {'u', kObjCopper},
         {'r', kObjRuneStone},
+        {'U', kObjBrazier},
+        {'Y', kObjTree},
     };
     return legend;
 }
@@ -94,7 +98,7 @@ bool IsFloor(int type) {
     static const std::set<int> notFloor = {0,          kObjBrickCrumble, kObjBrickRefill, kObjEarthCrumble, kObjLadderNorth,
                                            kObjLadderEast, kObjLava,     kObjWater,       kObjIngot,        kObjIngotDoorOpening,
                                            kObjLeverDoorOpening, kObjSensorDoorOpening, kObjSpring, kObjTimer, kObjExtraLife,
-                                           kObjLightSwitch, kObjSpikes, kObjTorch};
+                                           kObjLightSwitch, kObjSpikes, kObjTorch, kObjBrazier, kObjTree};
     return type > 0 && type <= kObjectTypeTotal && !notFloor.count(type);
 }
 
@@ -102,6 +106,7 @@ bool IsFloor(int type) {
 int Glow(int type) {
     switch (type) {
         case kObjTorch: return 90;
+        case kObjBrazier: return 110;
         case kObjLava: return 70;
         case kObjGlowBlock: return 60;
         case kObjCrystal: return 50;
@@ -142,6 +147,7 @@ CompiledLevel CompileLevel(const std::string& source, const std::string& name) {
         int first, last;
         std::vector<std::string> rows;
         int line;
+        bool stretch;  // a map of corner drops instead of cells
     };
     std::vector<Layer> layers;
     struct Marker {
@@ -165,7 +171,7 @@ CompiledLevel CompileLevel(const std::string& source, const std::string& name) {
         }
         std::string text = Trim(raw);
         // Inside a layer every line up to a blank one is a map row.
-        bool layerLine = text.rfind("layer", 0) == 0 && !text.empty() && text.back() == ':';
+        bool layerLine = (text.rfind("layer", 0) == 0 || text.rfind("stretch", 0) == 0) && !text.empty() && text.back() == ':';
         if (current && !text.empty() && !layerLine) {
             current->rows.push_back(raw);
             continue;
@@ -178,8 +184,10 @@ CompiledLevel CompileLevel(const std::string& source, const std::string& name) {
         current = nullptr;
         if (text == "script:") {
             inScript = true;
-        } else if (text.rfind("layer", 0) == 0 && text.back() == ':') {
-            std::string range = Trim(text.substr(5, text.size() - 6));
+        } else if (layerLine) {
+            const bool stretch = text.rfind("stretch", 0) == 0;
+            const std::size_t word = stretch ? 7 : 5;
+            std::string range = Trim(text.substr(word, text.size() - word - 1));
             int first, last;
             auto dash = range.find('-');
             auto a = ParseNumber(range.substr(0, dash));
@@ -188,10 +196,10 @@ CompiledLevel CompileLevel(const std::string& source, const std::string& name) {
             first = *a;
             last = *b;
             for (const Layer& other : layers)
-                if (first <= other.last && other.first <= last)
-                    p.Fail("layer " + std::to_string(std::max(first, other.first)) + " is drawn twice (first on line " +
-                           std::to_string(other.line) + ")");
-            layers.push_back({first, last, {}, p.line});
+                if (other.stretch == stretch && first <= other.last && other.first <= last)
+                    p.Fail(std::string(stretch ? "stretch of layer " : "layer ") + std::to_string(std::max(first, other.first)) +
+                           " is drawn twice (first on line " + std::to_string(other.line) + ")");
+            layers.push_back({first, last, {}, p.line, stretch});
             current = &layers.back();
         } else if (text.rfind("legend", 0) == 0) {
             std::string rest = Trim(text.substr(6));
@@ -248,6 +256,18 @@ CompiledLevel CompileLevel(const std::string& source, const std::string& name) {
                 p.Fail("row needs " + std::to_string(sx) + " characters");
             }
             int z = sz - 1 - r;
+            if (layer.stretch) {
+                for (int x = 0; x < sx; ++x) {
+                    char ch = row[static_cast<std::size_t>(x)];
+                    int drop = ch == '.' ? 0 : ch == '#' ? 100 : (ch >= '1' && ch <= '9') ? (ch - '0') * 10 : -1;
+                    if (drop < 0) {
+                        p.line = layer.line + 1 + r;
+                        p.Fail(std::string("a stretch map takes '.', '1'..'9' or '#', not '") + ch + "'");
+                    }
+                    for (int y = layer.first; y <= layer.last; ++y) SetStretch(world, x, y, z, static_cast<std::uint8_t>(drop));
+                }
+                continue;
+            }
             for (int x = 0; x < sx; ++x) {
                 char ch = row[static_cast<std::size_t>(x)];
                 auto it = legend.find(ch);

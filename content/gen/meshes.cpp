@@ -308,6 +308,39 @@ void MakeSmallObjects(Output& out) {
         b.Lathe({{22, 92}, {0, 90 + height * 0.6f}}, 6, Flat(RampColour(kLemon, 15)), 30, false, false);
         Save(out, Game("TORCH" + std::to_string(f + 1)), b);
     }
+
+    // Brazier: a short rune-stone plinth carrying an iron bowl of coals, its
+    // fire flickering through four morphing frames; it lights a dark hall.
+    for (int f = 0; f < 4; ++f) {
+        MeshBuilder b;
+        b.Box({-150, -256, -150}, {150, -200, 150}, Textured(kTexRunes));
+        b.Lathe({{110, -200}, {90, -150}, {80, 20}, {110, 40}}, 8, Textured(kTexDarkStone), 22.5f, false, false);
+        b.Lathe({{60, 40}, {170, 80}, {190, 130}, {180, 140}}, 8, TwoSided(Flat(RampColour(kMetal, 5))), 22.5f, true, false);
+        b.Lathe({{175, 120}, {0, 138}}, 8, Flat(RampColour(kLava, 9)), 22.5f, false, false);
+        float phase = static_cast<float>(f) * 1.5708f;
+        for (int t = 0; t < 3; ++t) {
+            float a = 120.0f * static_cast<float>(t) + 35.0f * std::sin(phase + static_cast<float>(t));
+            float h = 150 + 45 * std::cos(phase + 2.1f * static_cast<float>(t));
+            Vec base{70 * std::sin(a * 0.01745f), 0, 70 * std::cos(a * 0.01745f)};
+            b.transform = [base](Vec p) { return p + base; };
+            b.Lathe({{60, 130}, {45, 130 + h * 0.4f}, {0, 130 + h}}, 5, Translucent(Flat(RampColour(kLava, 13)), 20), 36.0f * static_cast<float>(t), false, false);
+            b.Lathe({{28, 132}, {0, 130 + h * 0.6f}}, 5, Flat(RampColour(kLemon, 15)), 0, false, false);
+        }
+        Save(out, Game("BRAZIER" + std::to_string(f + 1)), b);
+    }
+
+    // Tree for the open levels: a leaning trunk and three tiers of foliage,
+    // kept inside its cell so hedges and terraces can crowd it.
+    MeshBuilder tree;
+    tree.transform = [](Vec p) { return RotateZ(p, 3.0f * (p.y + 256) / 512); };
+    tree.Lathe({{70, -256}, {55, -200}, {45, 0}, {38, 60}}, 7, Textured(kTexWood), 0, false, false);
+    const float tiers[3][3] = {{230, -60, 60}, {190, 20, 140}, {130, 110, 250}};  // radius, bottom, top
+    for (int t = 0; t < 3; ++t) {
+        const float r = tiers[t][0], y0 = tiers[t][1], y1 = tiers[t][2];
+        tree.Lathe({{r * 0.55f, y0 - 20}, {r, y0 + 15}, {r * 0.8f, (y0 + y1) / 2}, {0, y1}}, 9, Flat(RampColour(t == 1 ? kGrass : kLeaf, 9 + 2 * t)),
+                   20.0f * static_cast<float>(t), true, false);
+    }
+    Save(out, Game("TREE"), tree);
 }
 
 // ---------------------------------------------------------------------------

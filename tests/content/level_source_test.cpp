@@ -150,6 +150,46 @@ TEST(LevelSource, LayerRangesAndLegendOverrides) {
     EXPECT_EQ(GetCell(*w, 4, 1, 3), 26);  // 'D' now means the lever door
 }
 
+// A stretch map sinks cube corners: each character is the drop of its cell's
+// north-east corner in tenths of a cell ('#' a whole cell), on every layer of
+// its range.  A bad character or a layer stretched twice is refused at its line.
+TEST(LevelSource, StretchMapsSinkCornersAndRefuseWhatTheyCannotMean) {
+    SourceFolder folder;
+    folder.Add("slope.lvl", Room("stretch 0-1:\n......\n.5#...\n......\n...1..\n......\n"));
+    std::string log;
+    ASSERT_EQ(folder.Generate(&log), 0) << log;
+    auto w = LoadCompiled(folder, "SLOPE.LEV");
+    for (int y = 0; y <= 1; ++y) {
+        EXPECT_EQ(GetStretch(*w, 1, y, 3), 50);
+        EXPECT_EQ(GetStretch(*w, 2, y, 3), 100);
+        EXPECT_EQ(GetStretch(*w, 3, y, 1), 10);
+    }
+    EXPECT_EQ(GetStretch(*w, 0, 0, 3), 0);
+    EXPECT_EQ(GetStretch(*w, 1, 2, 3), 0);  // outside the range
+    EXPECT_EQ(GetCell(*w, 1, 1, 3), 0);     // the cells themselves stay as drawn
+    EXPECT_EQ(GetCell(*w, 2, 0, 3), 1);
+
+    struct Case {
+        const char* what;
+        std::string extra;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"bad character", "stretch 0:\n......\n......\n..x...\n......\n......\n", "broken.lvl:28: a stretch map takes"},
+        {"stretched twice", "stretch 0-1:\n......\n......\n......\n......\n......\n\nstretch 1:\n......\n......\n......\n......\n......\n",
+         "broken.lvl:32: stretch of layer 1 is drawn twice (first on line 25)"},
+        {"above the top", "stretch 3:\n......\n......\n......\n......\n......\n", "broken.lvl:25: layer above the top"},
+        {"short row", "stretch 0:\n......\n...\n......\n......\n......\n", "broken.lvl:27: row needs 6 characters"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SourceFolder broken;
+        broken.Add("broken.lvl", Room(c.extra));
+        EXPECT_NE(broken.Generate(&log), 0);
+        EXPECT_NE(log.find(c.message), std::string::npos) << log;
+    }
+}
+
 TEST(LevelSource, StartRepeatedByALayerRangeIsRefused) {
     SourceFolder folder;
     std::string text = Room();
