@@ -22,9 +22,10 @@ public:
     // it) and the picture's size in pixels.
     void Begin(const double projection[16], int width, int height);
     // The next triangle in drawing order, its vertices exactly as GL gets
-    // them; `blended` when it is drawn with blending (translucent).  Returns
-    // its round, from 1, or 0 when GL would clip all of it away.
-    int Add(const std::array<GlVertex, 3>& v, bool blended);
+    // them; `blended` when it is drawn with blending (translucent); `fogged`
+    // when it is drawn opaque in the fog colour and nothing else.  Returns its
+    // round, from 1, or 0 when GL would clip all of it away.
+    int Add(const std::array<GlVertex, 3>& v, bool blended, bool fogged = false);
     int Rounds() const { return rounds_; }
 
 private:
@@ -42,12 +43,17 @@ private:
         // far enough inside for the edge to separate anything.
         std::array<double, 3> ex{}, ey{};
         std::array<bool, 3> edgeUsable{};
-        bool near = false;               // may be cut at the near plane: covers everything
+        bool near = false;               // may be cut at the near plane: every depth over its rectangle
         bool blended = false;
+        bool fogged = false;
         bool planeValid = false;
     };
 
     bool Place(const std::array<GlVertex, 3>& v, Placed& out) const;
+    // The screen rectangle of a triangle that may be cut at the near plane,
+    // from its clip-space x, y and w.
+    void NearBounds(const std::array<double, 3>& cx, const std::array<double, 3>& cy, const std::array<double, 3>& cw,
+                    Placed& out) const;
     bool MayConflict(const Placed& earlier, const Placed& later) const;
 
     double projection_[16] = {};
