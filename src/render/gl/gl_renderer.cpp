@@ -21,7 +21,6 @@ constexpr GLenum kArrayBufferBinding = 0x8894;
 constexpr std::uint64_t kStateKeyed = std::uint64_t{1} << 32;
 constexpr std::uint64_t kStateBlend = std::uint64_t{1} << 33;
 constexpr std::uint64_t kStateFlat = std::uint64_t{1} << 34;
-constexpr std::uint64_t kStateFogged = std::uint64_t{1} << 35;  // drawn in the fog colour, see FullyFogged
 
 // The switches the list's passes flip, remembered so that only changes reach
 // GL.  Starts knowing nothing, so the first use of each is always sent.
@@ -348,12 +347,13 @@ int GlRenderer::PlanRounds(float dx, float dz) {
         if (round == 0) continue;  // no pixel to draw
         std::uint64_t state = blended ? kStateBlend : 0;
         if (fogged) {
-            state |= kStateFlat | kStateFogged;
+            // The GL state of a flat opaque pass: one draw with those.
+            state |= kStateFlat;
             ++stats_.fogged;
         }
         else if (t.flat) state |= kStateFlat;
         else state |= texture | (t.keyed ? kStateKeyed : 0);
-        plan_[static_cast<std::size_t>(planned++)] = {round, n, state, texture};
+        plan_[static_cast<std::size_t>(planned++)] = {round, n, state, texture, fogged};
     }
     std::sort(plan_.begin(), plan_.begin() + planned, [](const Planned& a, const Planned& b) {
         if (a.round != b.round) return a.round < b.round;
@@ -423,8 +423,9 @@ void GlRenderer::DrawBatched(float dx, float dz) {
             if (textured) gl.Bind(lead.texture);
             const int from = used;
             for (; k < end && plan_[static_cast<std::size_t>(k)].state == lead.state; ++k) {
-                const GlTriangle& t = list_.Sorted(plan_[static_cast<std::size_t>(k)].order);
-                if (lead.state & kStateFogged) {
+                const Planned& p = plan_[static_cast<std::size_t>(k)];
+                const GlTriangle& t = list_.Sorted(p.order);
+                if (p.fogged) {
                     for (const GlVertex& v : t.v) put(v, fog[0], fog[1], fog[2], 1, 0, 0);
                 } else if (t.flat) {
                     for (const GlVertex& v : t.v) put(v, t.r, t.g, t.b, t.alpha, 0, 0);
@@ -441,7 +442,7 @@ void GlRenderer::DrawBatched(float dx, float dz) {
         for (int k = i; k < end; ++k) {
             const Planned& p = plan_[static_cast<std::size_t>(k)];
             const GlTriangle& t = list_.Sorted(p.order);
-            if (!HasDarkness(t) || (p.state & kStateFogged)) continue;
+            if (!HasDarkness(t) || p.fogged) continue;
             ++stats_.darknessPasses;
             for (std::size_t c = 0; c < 3; ++c) put(t.v[c], fog[0], fog[1], fog[2], t.darkness[c], 0, 0);
         }

@@ -108,8 +108,9 @@ private:
     struct Planned {
         std::int32_t round = 0;
         std::int32_t order = 0;
-        std::uint64_t state = 0;  // texture name, key, blend, flat and fogged bits
+        std::uint64_t state = 0;  // texture name, key, blend and flat bits
         unsigned texture = 0;
+        bool fogged = false;      // drawn once in the fog colour
     };
     // One vertex as the vertex arrays read it.
     struct ArrayVertex {

@@ -36,7 +36,7 @@ constexpr double kDepthSlack = 4e-6;
 
 // Triangles touching more tiles than this are not checked one by one against
 // their neighbours; they simply follow everything under them.
-constexpr int kBigFootprint = 64;
+constexpr int kBigFootprint = 300;
 
 double Cross(double ax, double ay, double bx, double by, double cx, double cy) {
     return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
