@@ -82,6 +82,19 @@ TEST(GlRounds, FacesWhollyInTheFogNeedNoOrderAmongThemselves) {
     EXPECT_EQ(fx.Add(Lower(-40, -40, 40, 40, 500), false, true), 3);
 }
 
+TEST(GlRounds, ATriangleJoinsALaterRoundDrawingItsStateAndWhatFollowsItWaits) {
+    Fixture fx;
+    auto add = [&](std::array<GlVertex, 3> v, std::uint64_t state) { return fx.planner.Add(v, false, false, state); };
+    EXPECT_EQ(add(Lower(-100, -100, -20, -20, 500), 1), 1);
+    EXPECT_EQ(add(Lower(-100, -100, -20, -20, 500), 2), 2);  // the same face again, each must wait
+    EXPECT_EQ(add(Lower(-100, -100, -20, -20, 500), 1), 3);
+    // Free to go first, elsewhere on the screen: it joins the round that
+    // draws its state already.  The same face after it must still follow.
+    EXPECT_EQ(add(Lower(40, 40, 100, 100, 500), 2), 2);
+    EXPECT_EQ(add(Lower(40, 40, 100, 100, 500), 4), 3);
+    EXPECT_EQ(fx.planner.Rounds(), 3);
+}
+
 TEST(GlRounds, ClippedAwayTrianglesGetNoRoundAndNearOnesFollowEverything) {
     Fixture fx;
     EXPECT_EQ(fx.Add(Lower(-100, -100, 100, 100, -500)), 0);      // behind the eye

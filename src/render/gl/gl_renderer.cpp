@@ -343,16 +343,12 @@ int GlRenderer::PlanRounds(float dx, float dz) {
                                              GlVertex{t.v[2].x + dx, t.v[2].y, t.v[2].z + dz}};
         const bool fogged = FullyFogged(t);
         const bool blended = t.alpha != 1 && !fogged;
-        const int round = rounds_.Add(placed, blended, fogged);
-        if (round == 0) continue;  // no pixel to draw
         std::uint64_t state = blended ? kStateBlend : 0;
-        if (fogged) {
-            // The GL state of a flat opaque pass: one draw with those.
-            state |= kStateFlat;
-            ++stats_.fogged;
-        }
-        else if (t.flat) state |= kStateFlat;
+        if (fogged || t.flat) state |= kStateFlat;  // the fog's pass is a flat opaque one
         else state |= texture | (t.keyed ? kStateKeyed : 0);
+        const int round = rounds_.Add(placed, blended, fogged, state);
+        if (round == 0) continue;  // no pixel to draw
+        stats_.fogged += fogged;
         plan_[static_cast<std::size_t>(planned++)] = {round, n, state, texture, fogged};
     }
     std::sort(plan_.begin(), plan_.begin() + planned, [](const Planned& a, const Planned& b) {

@@ -58,6 +58,7 @@ void GlRoundPlanner::Begin(const double projection[16], int width, int height) {
     stamp_ = 0;
     std::fill(seenBy_.begin(), seenBy_.end(), 0);
     std::fill(tiles_.begin(), tiles_.end(), Tile{});
+    batchRounds_.clear();
 }
 
 bool GlRoundPlanner::Place(const std::array<GlVertex, 3>& v, Placed& out) const {
@@ -225,7 +226,7 @@ bool GlRoundPlanner::MayConflict(const Placed& e, const Placed& l) const {
     return true;
 }
 
-int GlRoundPlanner::Add(const std::array<GlVertex, 3>& v, bool blended, bool fogged) {
+int GlRoundPlanner::Add(const std::array<GlVertex, 3>& v, bool blended, bool fogged, std::uint64_t batch) {
     if (count_ >= static_cast<int>(placed_.size())) return 0;
     const std::int32_t index = count_;
     Placed& p = placed_[static_cast<std::size_t>(index)];
@@ -262,6 +263,16 @@ int GlRoundPlanner::Add(const std::array<GlVertex, 3>& v, bool blended, bool fog
             }
         }
     ++round;
+    // Any later round is as good for the picture: everything it must follow
+    // is in an earlier one, and what comes later in the list follows the
+    // round it gets.  A round that already draws its state takes it without
+    // another draw.
+    if (batch != kNoBatch) {
+        std::vector<std::int32_t>& with = batchRounds_[batch];
+        const auto at = std::lower_bound(with.begin(), with.end(), round);
+        if (at != with.end()) round = *at;
+        else with.push_back(round);
+    }
     roundOf_[static_cast<std::size_t>(index)] = round;
     rounds_ = std::max(rounds_, round);
     for (int y = y0; y <= y1; ++y)
