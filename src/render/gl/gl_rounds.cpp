@@ -245,15 +245,19 @@ int GlRoundPlanner::Add(const std::array<GlVertex, 3>& v, bool blended, bool fog
 
     ++stamp_;
     seenBy_[static_cast<std::size_t>(index)] = stamp_;
-    std::int32_t round = 0;
+    // No triangle under this one has a round above the highest of its tiles:
+    // once the round reaches that, looking further changes nothing.
+    std::int32_t ceiling = 0, round = 0;
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) {
             const Tile& t = tiles_[static_cast<std::size_t>(y * kTilesX + x)];
-            if (big) {
-                round = std::max(round, t.highest);
-                continue;
-            }
+            ceiling = std::max(ceiling, t.highest);
             round = std::max(round, t.forgotten);
+        }
+    if (big) round = ceiling;
+    for (int y = y0; y <= y1 && round < ceiling; ++y)
+        for (int x = x0; x <= x1 && round < ceiling; ++x) {
+            const Tile& t = tiles_[static_cast<std::size_t>(y * kTilesX + x)];
             const int kept = std::min(t.count, kTileKeep);
             for (int i = 0; i < kept; ++i) {
                 const std::size_t e = static_cast<std::size_t>(t.recent[static_cast<std::size_t>(i)]);
