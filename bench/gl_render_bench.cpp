@@ -45,7 +45,7 @@ Scene& ChapterTwoScene(zq::PixelFormat format) {
 
 using CameraPath = zq::WorldCamera (*)(const zq::World&, int);
 
-// One invisible window big enough for every size; null when GL is not to be had.
+// One invisible window, sized to each picture in turn; null when GL is not to be had.
 zq::SdlGlWindow* GlWindow() {
     static std::unique_ptr<zq::SdlGlWindow> window = [] {
         if (!std::getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
@@ -99,6 +99,9 @@ void GlPath(benchmark::State& state, Scene& scene, CameraPath camera) {
         state.SkipWithError("no OpenGL context");
         return;
     }
+    // The game sizes its window's client area to the picture; a bigger one
+    // would add a clear of the black border around it to every frame.
+    window->SetClientSize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     zq::GlSurface surface;
     surface.clientSize = [window](int& w, int& h) { window->ClientSize(w, h); };
     zq::GlRenderer renderer(std::move(surface));

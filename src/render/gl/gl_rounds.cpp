@@ -258,6 +258,7 @@ int GlRoundPlanner::Add(const std::array<GlVertex, 3>& v, bool blended, bool fog
     for (int y = y0; y <= y1 && round < ceiling; ++y)
         for (int x = x0; x <= x1 && round < ceiling; ++x) {
             const Tile& t = tiles_[static_cast<std::size_t>(y * kTilesX + x)];
+            if (t.highest <= round) continue;  // nothing here can raise it
             const int kept = std::min(t.count, kTileKeep);
             for (int i = 0; i < kept; ++i) {
                 const std::size_t e = static_cast<std::size_t>(t.recent[static_cast<std::size_t>(i)]);
