@@ -297,6 +297,61 @@ TEST_F(GlBatching, TranslucentFacesOverColourKeyedOnesMatch) {
     ExpectSameAsOneByOne(0);
 }
 
+// Corridor walls and a floor running from behind the eye into the distance,
+// faces cut by the near plane right in front of it, and faces wholly in the
+// dark (drawn once in the fog colour) over and under translucent and keyed
+// ones.
+TEST_F(GlBatching, FacesCutByTheNearPlaneAndWhollyDarkFacesMatch) {
+    std::vector<std::uint8_t> keyed(4 * kBankImageBytes, 0);
+    std::vector<std::uint8_t> stripes(4 * kBankImageBytes, 255);
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x) {
+            const std::size_t at = static_cast<std::size_t>((y * 128 + x) * 4);
+            if ((x / 16 + y / 16) % 2 == 0) {
+                keyed[at] = 200, keyed[at + 1] = 180, keyed[at + 2] = 20, keyed[at + 3] = 255;
+            }
+            stripes[at] = static_cast<std::uint8_t>(40 + (y / 8) * 12);
+            stripes[at + 1] = static_cast<std::uint8_t>(30 + x);
+        }
+    graphics->bankImages[5] = std::make_shared<const std::vector<std::uint8_t>>(std::move(keyed));
+    graphics->bankImages[7] = std::make_shared<const std::vector<std::uint8_t>>(std::move(stripes));
+    graphics->textureSlots[3] = {5, 5, 5};
+    graphics->textureSlots[5] = {7, 7, 7};
+    ++graphics->bankGeneration;
+    Palette& flat = graphics->flatPalette;
+    flat.red[70] = 90, flat.green[70] = 170, flat.blue[70] = 250;
+    graphics->tables->fogColour = {0.2f, 0.5f, 0.35f};
+    MakeRenderer();
+    auto twoSided = [](Mesh m) {
+        for (MeshFace& f : m.faces) f.twoSided = 1;
+        return m;
+    };
+    for (int turn : {0, 300}) {
+        SCOPED_TRACE(turn);
+        renderer->ClearFrame(0);
+        renderer->BeginFrame(0, 0, 0, 0, 0, turn);
+        // One small lamp ahead: near it faces are lit, elsewhere ambient alone.
+        renderer->AddLight(0, -100, 900, 700);
+        const Mesh wall = twoSided(Square(3000, 0, kFaceTextured, 5, 0));
+        renderer->AddMesh(wall, -300, 0, 2500, 1, 0, 40, 0, 0, 8192);
+        renderer->AddMesh(wall, 300, 0, 2500, 2, 0, -128, 0, 0, 8192);  // wholly dark
+        renderer->AddMesh(wall, 0, -200, 2500, 3, 0, 0, 8192, 0, 0);    // floor
+        renderer->AddMesh(twoSided(Square(2000, 0, kFaceFlat, 70, 0)), 0, 250, 2500, 4, 0, -128, 8192, 0, 0);
+        // Cut by the near plane, across the view.
+        renderer->AddMesh(twoSided(Square(400, 0, kFaceColourKeyed, 3, 0)), 60, 0, 120, 5, 0, 120, 0, 0, 5000);
+        renderer->AddMesh(twoSided(Square(300, 0, kFaceFlat, 70, 40)), -80, 40, 60, 6, 0, 200, 0, 0, 27000);
+        // Far off, wholly dark: translucent over keyed, keyed over textured.
+        renderer->AddMesh(Square(300, 2600, kFaceTextured, 5, 0), -100, 0, 0, 7, 0, -128, 0, 0, 0);
+        renderer->AddMesh(Square(200, 2400, kFaceColourKeyed, 3, 0), -60, 30, 0, 8, 0, -128, 0, 0, 0);
+        renderer->AddMesh(Square(150, 2200, kFaceTextured, 5, 30), -20, -20, 0, 9, 20, -128, 0, 0, 0);
+        renderer->AddMesh(Square(150, 2300, kFaceFlat, 70, 50), 120, 60, 0, 10, 0, -128, 0, 0, 0);
+        renderer->EndFrame();
+        EXPECT_GT(renderer->Stats().fogged, 4);
+        EXPECT_GT(renderer->Stats().darknessPasses, 4);
+        ExpectSameAsOneByOne(0);
+    }
+}
+
 // The editor's picking: in selection mode every triangle is still sent with
 // its object's id as the name, so each visible object gives a hit.
 TEST_F(GlBatching, SelectionNamesEveryObjectHit) {

@@ -20,7 +20,9 @@ struct Fixture {
         const double m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, (f + n) / (n - f), -1, 0, 0, 2 * f * n / (n - f), 0};
         planner.Begin(m, kW, kH);
     }
-    int Add(std::array<GlVertex, 3> v, bool blended = false) { return planner.Add(v, blended); }
+    int Add(std::array<GlVertex, 3> v, bool blended = false, bool fogged = false) {
+        return planner.Add(v, blended, fogged);
+    }
 };
 
 // The two halves of an upright square facing the eye, corners (x0, y0)-(x1, y1) at depth -z.
@@ -69,6 +71,30 @@ TEST(GlRounds, WhatMayMeetAtEqualDepthOrBlendKeepsItsOrder) {
     }
 }
 
+TEST(GlRounds, FacesWhollyInTheFogNeedNoOrderAmongThemselves) {
+    Fixture fx;
+    // The same face twice, both drawn only in the fog colour: either order
+    // leaves that colour at that depth.  A face in its own colours does wait.
+    EXPECT_EQ(fx.Add(Lower(-40, -40, 40, 40, 500), false, true), 1);
+    EXPECT_EQ(fx.Add(Lower(-40, -40, 40, 40, 500), false, true), 1);
+    EXPECT_EQ(fx.Add({GlVertex{-40, -40, -450}, GlVertex{40, -40, -550}, GlVertex{40, 40, -550}}, false, true), 1);
+    EXPECT_EQ(fx.Add(Lower(-40, -40, 40, 40, 500)), 2);
+    EXPECT_EQ(fx.Add(Lower(-40, -40, 40, 40, 500), false, true), 3);
+}
+
+TEST(GlRounds, ATriangleJoinsALaterRoundDrawingItsStateAndWhatFollowsItWaits) {
+    Fixture fx;
+    auto add = [&](std::array<GlVertex, 3> v, std::uint64_t state) { return fx.planner.Add(v, false, false, state); };
+    EXPECT_EQ(add(Lower(-100, -100, -20, -20, 500), 1), 1);
+    EXPECT_EQ(add(Lower(-100, -100, -20, -20, 500), 2), 2);  // the same face again, each must wait
+    EXPECT_EQ(add(Lower(-100, -100, -20, -20, 500), 1), 3);
+    // Free to go first, elsewhere on the screen: it joins the round that
+    // draws its state already.  The same face after it must still follow.
+    EXPECT_EQ(add(Lower(40, 40, 100, 100, 500), 2), 2);
+    EXPECT_EQ(add(Lower(40, 40, 100, 100, 500), 4), 3);
+    EXPECT_EQ(fx.planner.Rounds(), 3);
+}
+
 TEST(GlRounds, ClippedAwayTrianglesGetNoRoundAndNearOnesFollowEverything) {
     Fixture fx;
     EXPECT_EQ(fx.Add(Lower(-100, -100, 100, 100, -500)), 0);      // behind the eye
@@ -80,6 +106,24 @@ TEST(GlRounds, ClippedAwayTrianglesGetNoRoundAndNearOnesFollowEverything) {
     // plane: it follows everything, though it is nowhere near the others' depth.
     EXPECT_EQ(fx.Add({GlVertex{-50, -10, 50}, GlVertex{50, -10, 50}, GlVertex{50, -10, -5000}}), 2);
     EXPECT_EQ(fx.Add(Lower(-800, -700, -500, -500, 900)), 3);
+}
+
+TEST(GlRounds, NearPlaneCutsHoldBackOnlyWhatTheirVisiblePartCovers) {
+    Fixture fx;
+    // A wall on the right running from behind the eye into the distance: GL
+    // keeps only its part in front of the near plane, all on the right half.
+    EXPECT_EQ(fx.Add({GlVertex{200, -100, 50}, GlVertex{200, 100, 50}, GlVertex{200, 0, -5000}}), 1);
+    EXPECT_EQ(fx.Add(Lower(-800, -100, -500, 100, 900)), 1);  // on the left: not held back
+    EXPECT_EQ(fx.Add(Lower(300, -20, 500, 20, 900)), 2);      // behind the wall, on the right
+}
+
+TEST(GlRounds, AFaceCutJustBeforeTheEyeHoldsBackOnlyWhatIsUnderIt) {
+    Fixture fx;
+    // Two corners just in front of the eye, the third beside and behind it:
+    // what is left of it covers the upper right of the picture.
+    EXPECT_EQ(fx.Add({GlVertex{0.2f, 0.2f, -1.5f}, GlVertex{1, 0.2f, -1.5f}, GlVertex{0.6f, 1, 0.5f}}), 1);
+    EXPECT_EQ(fx.Add(Lower(100, 100, 200, 200, 600)), 2);       // under it
+    EXPECT_EQ(fx.Add(Lower(-500, -400, -400, -300, 600)), 1);   // lower left, clear of it
 }
 
 TEST(GlRounds, ManyTrianglesOnOneTileStillOrderALaterOverlap) {

@@ -57,6 +57,16 @@ private:
 
 bool HasDarkness(const GlTriangle& t) { return t.darkness[0] > 0 || t.darkness[1] > 0 || t.darkness[2] > 0; }
 
+// Darkness of 1 or more at every corner makes the darkness pass blend the fog
+// colour in at full strength (GL clamps the alpha to exactly 1) over every
+// pixel the first pass wrote: what stays is the fog colour at the triangle's
+// depth, however the first pass was textured or blended.  One opaque pass in
+// the fog colour gives those pixels.  Not for colour-keyed faces, whose first
+// pass decides which pixels are written at all.
+bool FullyFogged(const GlTriangle& t) {
+    return (t.flat || !t.keyed) && t.darkness[0] >= 1 && t.darkness[1] >= 1 && t.darkness[2] >= 1;
+}
+
 void UploadRgba(GLuint name, int width, int height, const std::uint8_t* pixels) {
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -331,12 +341,15 @@ int GlRenderer::PlanRounds(float dx, float dz) {
         const std::array<GlVertex, 3> placed{GlVertex{t.v[0].x + dx, t.v[0].y, t.v[0].z + dz},
                                              GlVertex{t.v[1].x + dx, t.v[1].y, t.v[1].z + dz},
                                              GlVertex{t.v[2].x + dx, t.v[2].y, t.v[2].z + dz}};
-        const int round = rounds_.Add(placed, t.alpha != 1);
-        if (round == 0) continue;  // no pixel to draw
-        std::uint64_t state = t.alpha != 1 ? kStateBlend : 0;
-        if (t.flat) state |= kStateFlat;
+        const bool fogged = FullyFogged(t);
+        const bool blended = t.alpha != 1 && !fogged;
+        std::uint64_t state = blended ? kStateBlend : 0;
+        if (fogged || t.flat) state |= kStateFlat;  // the fog's pass is a flat opaque one
         else state |= texture | (t.keyed ? kStateKeyed : 0);
-        plan_[static_cast<std::size_t>(planned++)] = {round, n, state, texture};
+        const int round = rounds_.Add(placed, blended, fogged, state);
+        if (round == 0) continue;  // no pixel to draw
+        stats_.fogged += fogged;
+        plan_[static_cast<std::size_t>(planned++)] = {round, n, state, texture, fogged};
     }
     std::sort(plan_.begin(), plan_.begin() + planned, [](const Planned& a, const Planned& b) {
         if (a.round != b.round) return a.round < b.round;
@@ -398,16 +411,19 @@ void GlRenderer::DrawBatched(float dx, float dz) {
         // First passes, one draw per run of the same state.
         for (int k = i; k < end;) {
             const Planned& lead = plan_[static_cast<std::size_t>(k)];
-            const GlTriangle& first = list_.Sorted(lead.order);
+            const bool textured = (lead.state & kStateFlat) == 0;
             gl.DepthEqual(false);
-            gl.Blend(first.alpha != 1);
-            gl.Texturing(!first.flat);
-            gl.AlphaTest(!first.flat && first.keyed);
-            if (!first.flat) gl.Bind(lead.texture);
+            gl.Blend((lead.state & kStateBlend) != 0);
+            gl.Texturing(textured);
+            gl.AlphaTest((lead.state & kStateKeyed) != 0);
+            if (textured) gl.Bind(lead.texture);
             const int from = used;
             for (; k < end && plan_[static_cast<std::size_t>(k)].state == lead.state; ++k) {
-                const GlTriangle& t = list_.Sorted(plan_[static_cast<std::size_t>(k)].order);
-                if (t.flat) {
+                const Planned& p = plan_[static_cast<std::size_t>(k)];
+                const GlTriangle& t = list_.Sorted(p.order);
+                if (p.fogged) {
+                    for (const GlVertex& v : t.v) put(v, fog[0], fog[1], fog[2], 1, 0, 0);
+                } else if (t.flat) {
                     for (const GlVertex& v : t.v) put(v, t.r, t.g, t.b, t.alpha, 0, 0);
                 } else {
                     const auto& uv = kCorners[t.flip ? 1 : 0];
@@ -420,8 +436,9 @@ void GlRenderer::DrawBatched(float dx, float dz) {
         // share a pixel, so each still fades only its own first pass.
         const int from = used;
         for (int k = i; k < end; ++k) {
-            const GlTriangle& t = list_.Sorted(plan_[static_cast<std::size_t>(k)].order);
-            if (!HasDarkness(t)) continue;
+            const Planned& p = plan_[static_cast<std::size_t>(k)];
+            const GlTriangle& t = list_.Sorted(p.order);
+            if (!HasDarkness(t) || p.fogged) continue;
             ++stats_.darknessPasses;
             for (std::size_t c = 0; c < 3; ++c) put(t.v[c], fog[0], fog[1], fog[2], t.darkness[c], 0, 0);
         }
@@ -446,6 +463,7 @@ void GlRenderer::EndFrame() {
     stats_.triangles = list_.Count();
     stats_.dropped = list_.Dropped();
     stats_.darknessPasses = 0;
+    stats_.fogged = 0;
     stats_.rounds = 0;
     stats_.draws = 0;
     if (!stateSet_) return;

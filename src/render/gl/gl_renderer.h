@@ -39,6 +39,7 @@ struct GlStats {
     int triangles = 0;      // in the last frame's list
     int dropped = 0;        // beyond its capacity
     int darknessPasses = 0; // triangles drawn a second time towards the fog
+    int fogged = 0;         // triangles wholly in the fog drawn once in its colour
     int rounds = 0;         // groups of triangles that share no pixel (both eyes)
     int draws = 0;          // GL draw calls the last frame's list took
     int uploads = 0;        // textures uploaded since start
@@ -109,6 +110,7 @@ private:
         std::int32_t order = 0;
         std::uint64_t state = 0;  // texture name, key, blend and flat bits
         unsigned texture = 0;
+        bool fogged = false;      // drawn once in the fog colour
     };
     // One vertex as the vertex arrays read it.
     struct ArrayVertex {

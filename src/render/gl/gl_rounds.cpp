@@ -6,7 +6,10 @@
 // other: the nearer one wins the depth test either way, and each darkness
 // pass only touches pixels whose depth its own triangle wrote.  What remains
 // (a translucent triangle over anything, or two opaque ones that may meet at
-// equal depth) keeps its order by going to a later round.
+// equal depth) keeps its order by going to a later round.  Two opaque
+// triangles both drawn in the fog colour and nothing else never need an
+// order: with GL_LEQUAL each pixel ends at the nearer of their depths in
+// that one colour whichever comes first.
 #include "render/gl/gl_rounds.h"
 
 #include <algorithm>
@@ -18,8 +21,11 @@ namespace {
 
 // Closer to the eye than this (in eye-space depth) a triangle may be cut at
 // the near plane, and its corners say little about where it lands: it is
-// taken to cover the whole picture at every depth.
+// taken to cover every depth over the screen rectangle of its part beyond
+// kNearCut.  That part holds all that GL keeps (GL cuts at kGlNearPlane), so
+// its rectangle holds every pixel GL draws.
 constexpr double kNearGuard = 2 * kGlNearPlane;
+constexpr double kNearCut = 0.5 * kGlNearPlane;
 
 // Distances in pixels that count as apart: GL snaps corners to a sub-pixel
 // grid (1/256 pixel in Mesa's software rasterizer, 1/16 on coarse hardware).
@@ -30,7 +36,7 @@ constexpr double kDepthSlack = 4e-6;
 
 // Triangles touching more tiles than this are not checked one by one against
 // their neighbours; they simply follow everything under them.
-constexpr int kBigFootprint = 64;
+constexpr int kBigFootprint = 300;
 
 double Cross(double ax, double ay, double bx, double by, double cx, double cy) {
     return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
@@ -52,6 +58,7 @@ void GlRoundPlanner::Begin(const double projection[16], int width, int height) {
     stamp_ = 0;
     std::fill(seenBy_.begin(), seenBy_.end(), 0);
     std::fill(tiles_.begin(), tiles_.end(), Tile{});
+    batchRounds_.clear();
 }
 
 bool GlRoundPlanner::Place(const std::array<GlVertex, 3>& v, Placed& out) const {
@@ -93,6 +100,7 @@ bool GlRoundPlanner::Place(const std::array<GlVertex, 3>& v, Placed& out) const 
         out.zMin = 0;
         out.zMax = 1;
         out.zSlack = 1;
+        NearBounds(cx, cy, cw, out);
         return true;
     }
     out.left = std::min({out.sx[0], out.sx[1], out.sx[2]});
@@ -131,11 +139,55 @@ bool GlRoundPlanner::Place(const std::array<GlVertex, 3>& v, Placed& out) const 
     return true;
 }
 
+void GlRoundPlanner::NearBounds(const std::array<double, 3>& cx, const std::array<double, 3>& cy,
+                                const std::array<double, 3>& cw, Placed& out) const {
+    for (std::size_t k = 0; k < 3; ++k)
+        if (!std::isfinite(cx[k]) || !std::isfinite(cy[k]) || !std::isfinite(cw[k])) return;  // keep the whole screen
+    // Cut the triangle at w = kNearCut (w is the depth in front of the eye);
+    // each edge adds its start when in front and its crossing when it crosses.
+    std::array<double, 4> px{}, py{}, pw{};
+    std::size_t n = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+        const std::size_t k1 = (k + 1) % 3;
+        const bool in = cw[k] >= kNearCut, nextIn = cw[k1] >= kNearCut;
+        if (in) px[n] = cx[k], py[n] = cy[k], pw[n] = cw[k], ++n;
+        if (in != nextIn && n < px.size()) {
+            const double t = (kNearCut - cw[k]) / (cw[k1] - cw[k]);
+            px[n] = cx[k] + t * (cx[k1] - cx[k]);
+            py[n] = cy[k] + t * (cy[k1] - cy[k]);
+            pw[n] = kNearCut;
+            ++n;
+        }
+    }
+    if (n == 0) return;  // rounding put it all behind the cut: keep the whole screen
+    double left = width_, right = 0, bottom = height_, top = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        // A crossing's w may round a hair below the cut; never divide by less.
+        const double w = std::max(pw[k], kNearCut);
+        const double x = (px[k] / w + 1) * 0.5 * width_, y = (py[k] / w + 1) * 0.5 * height_;
+        left = std::min(left, x);
+        right = std::max(right, x);
+        bottom = std::min(bottom, y);
+        top = std::max(top, y);
+    }
+    // Kept within the screen (and NaN-free): nothing is drawn outside it.
+    out.left = std::clamp(left, 0.0, static_cast<double>(width_));
+    out.right = std::clamp(right, 0.0, static_cast<double>(width_));
+    out.bottom = std::clamp(bottom, 0.0, static_cast<double>(height_));
+    out.top = std::clamp(top, 0.0, static_cast<double>(height_));
+    if (!(out.left <= out.right) || !(out.bottom <= out.top)) {
+        out.left = out.bottom = 0;
+        out.right = width_;
+        out.top = height_;
+    }
+}
+
 bool GlRoundPlanner::MayConflict(const Placed& e, const Placed& l) const {
     // A pixel both draw has its centre inside both rectangles.
     if (e.right + kPixelSlack < l.left || l.right + kPixelSlack < e.left || e.top + kPixelSlack < l.bottom ||
         l.top + kPixelSlack < e.bottom)
         return false;
+    if (e.fogged && l.fogged) return false;
     if (e.near || l.near) return true;
 
     if (!e.blended && !l.blended) {
@@ -174,12 +226,13 @@ bool GlRoundPlanner::MayConflict(const Placed& e, const Placed& l) const {
     return true;
 }
 
-int GlRoundPlanner::Add(const std::array<GlVertex, 3>& v, bool blended) {
+int GlRoundPlanner::Add(const std::array<GlVertex, 3>& v, bool blended, bool fogged, std::uint64_t batch) {
     if (count_ >= static_cast<int>(placed_.size())) return 0;
     const std::int32_t index = count_;
     Placed& p = placed_[static_cast<std::size_t>(index)];
     if (!Place(v, p)) return 0;
     p.blended = blended;
+    p.fogged = fogged && !blended;
     ++count_;
 
     auto tile = [](double pixel, int size, int across) {
@@ -188,19 +241,24 @@ int GlRoundPlanner::Add(const std::array<GlVertex, 3>& v, bool blended) {
     };
     const int x0 = tile(p.left - kPixelSlack, width_, kTilesX), x1 = tile(p.right + kPixelSlack, width_, kTilesX);
     const int y0 = tile(p.bottom - kPixelSlack, height_, kTilesY), y1 = tile(p.top + kPixelSlack, height_, kTilesY);
-    const bool big = p.near || (x1 - x0 + 1) * (y1 - y0 + 1) > kBigFootprint;
+    const bool big = (x1 - x0 + 1) * (y1 - y0 + 1) > kBigFootprint;
 
     ++stamp_;
     seenBy_[static_cast<std::size_t>(index)] = stamp_;
-    std::int32_t round = 0;
+    // No triangle under this one has a round above the highest of its tiles:
+    // once the round reaches that, looking further changes nothing.
+    std::int32_t ceiling = 0, round = 0;
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) {
             const Tile& t = tiles_[static_cast<std::size_t>(y * kTilesX + x)];
-            if (big) {
-                round = std::max(round, t.highest);
-                continue;
-            }
+            ceiling = std::max(ceiling, t.highest);
             round = std::max(round, t.forgotten);
+        }
+    if (big) round = ceiling;
+    for (int y = y0; y <= y1 && round < ceiling; ++y)
+        for (int x = x0; x <= x1 && round < ceiling; ++x) {
+            const Tile& t = tiles_[static_cast<std::size_t>(y * kTilesX + x)];
+            if (t.highest <= round) continue;  // nothing here can raise it
             const int kept = std::min(t.count, kTileKeep);
             for (int i = 0; i < kept; ++i) {
                 const std::size_t e = static_cast<std::size_t>(t.recent[static_cast<std::size_t>(i)]);
@@ -210,6 +268,16 @@ int GlRoundPlanner::Add(const std::array<GlVertex, 3>& v, bool blended) {
             }
         }
     ++round;
+    // Any later round is as good for the picture: everything it must follow
+    // is in an earlier one, and what comes later in the list follows the
+    // round it gets.  A round that already draws its state takes it without
+    // another draw.
+    if (batch != kNoBatch) {
+        std::vector<std::int32_t>& with = batchRounds_[batch];
+        const auto at = std::lower_bound(with.begin(), with.end(), round);
+        if (at != with.end()) round = *at;
+        else with.push_back(round);
+    }
     roundOf_[static_cast<std::size_t>(index)] = round;
     rounds_ = std::max(rounds_, round);
     for (int y = y0; y <= y1; ++y)

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "render/gl/gl_triangles.h"
@@ -21,10 +22,16 @@ public:
     // Starts a pass over the list: the projection (column-major, as GL keeps
     // it) and the picture's size in pixels.
     void Begin(const double projection[16], int width, int height);
+    static constexpr std::uint64_t kNoBatch = ~std::uint64_t{0};
+
     // The next triangle in drawing order, its vertices exactly as GL gets
-    // them; `blended` when it is drawn with blending (translucent).  Returns
-    // its round, from 1, or 0 when GL would clip all of it away.
-    int Add(const std::array<GlVertex, 3>& v, bool blended);
+    // them; `blended` when it is drawn with blending (translucent); `fogged`
+    // when it is drawn opaque in the fog colour and nothing else; `batch`
+    // names its GL state, so that it may join a later round already drawing
+    // that state rather than open a draw in the earliest round it could
+    // take.  Returns its round, from 1, or 0 when GL would clip all of it
+    // away.
+    int Add(const std::array<GlVertex, 3>& v, bool blended, bool fogged = false, std::uint64_t batch = kNoBatch);
     int Rounds() const { return rounds_; }
 
 private:
@@ -42,12 +49,17 @@ private:
         // far enough inside for the edge to separate anything.
         std::array<double, 3> ex{}, ey{};
         std::array<bool, 3> edgeUsable{};
-        bool near = false;               // may be cut at the near plane: covers everything
+        bool near = false;               // may be cut at the near plane: every depth over its rectangle
         bool blended = false;
+        bool fogged = false;
         bool planeValid = false;
     };
 
     bool Place(const std::array<GlVertex, 3>& v, Placed& out) const;
+    // The screen rectangle of a triangle that may be cut at the near plane,
+    // from its clip-space x, y and w.
+    void NearBounds(const std::array<double, 3>& cx, const std::array<double, 3>& cy, const std::array<double, 3>& cw,
+                    Placed& out) const;
     bool MayConflict(const Placed& earlier, const Placed& later) const;
 
     double projection_[16] = {};
@@ -74,6 +86,8 @@ private:
         std::int32_t highest = 0;                       // highest round of any triangle here
     };
     std::vector<Tile> tiles_;
+    // Per batch key, the rounds holding it, ascending.
+    std::unordered_map<std::uint64_t, std::vector<std::int32_t>> batchRounds_;
 };
 
 }  // namespace zq
