@@ -220,8 +220,7 @@ void OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
             if (def->cellCount < 1) OpenDoors(world, def->lingotDoor, game.rules);
             break;
         case kNetTimer:
-            world.timerRunning = 1;
-            world.timerLeft += def->timerDuration;
+            AddTimerBonus(world, def->timerDuration);
             break;
         case kNetLight:
             sender.lightTarget = sender.lightTarget != kLightNormal ? kLightNormal : kLightDim;
@@ -350,7 +349,9 @@ void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<co
     } else if (const auto* m = std::get_if<StartLevelMsg>(&message)) {
         OnStartLevel(game, m->level);
     } else if (const auto* m = std::get_if<LevelTimerMsg>(&message)) {
-        if (game.shell.screen == kScreenPlay) game.world->timerLeft = m->timeLeftMs;
+        // A clock below zero counts as run out; held at zero, the countdown
+        // cannot wrap it.
+        if (game.shell.screen == kScreenPlay) game.world->timerLeft = std::max(0, m->timeLeftMs);
     } else if (std::holds_alternative<BackToTitleMsg>(message)) {
         if (game.shell.screen != kScreenTitle) {
             GameStartFade(game, -1);

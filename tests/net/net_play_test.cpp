@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "net/fake_transport.h"
 #include "rules/hero.h"
 #include "rules/mechanisms.h"
@@ -285,6 +287,31 @@ TEST_F(NetPlayTest, RefusedMessagesLeaveTheWorldAlone) {
     EXPECT_EQ(bob.game->actors.actor[0].levelIndex, before.levelIndex);
     EXPECT_EQ(bob.Local().levelIndex, 0);
     EXPECT_EQ(bob.game->options.refreshInterval, host.game->options.refreshInterval);
+}
+
+TEST_F(NetPlayTest, TheClockFromThePeersNeitherWrapsNorGoesNegative) {
+    StartGame(1);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    Machine& bob = *machines[1];
+    World& w = bob.world();
+    // A timer object worth nearly the whole int range, taken twice by the host.
+    const Cell timer = 200;
+    w.objectDefs[timer].undefined = false;
+    w.objectDefs[timer].timer = true;
+    w.objectDefs[timer].timerDuration = 2'000'000'000;
+    SetCell(w, 1, 1, 1, timer);
+    SetCell(w, 2, 1, 1, timer);
+    HandleGameMessage(*bob.game, bob.net, host.transport.id, EncodeMessage(CellEventMsg{0, kNetTimer, 1, 1, 1, timer}));
+    HandleGameMessage(*bob.game, bob.net, host.transport.id, EncodeMessage(CellEventMsg{0, kNetTimer, 2, 1, 1, timer}));
+    EXPECT_EQ(w.timerLeft, std::numeric_limits<std::int32_t>::max());
+    EXPECT_TRUE(w.timerRunning);
+    // The host's clock below zero is a clock that has run out.
+    HandleGameMessage(*bob.game, bob.net, host.transport.id, EncodeMessage(LevelTimerMsg{std::numeric_limits<std::int32_t>::min()}));
+    EXPECT_EQ(w.timerLeft, 0);
+    Frames(2);  // the countdown past zero neither wraps nor trips the sanitizer
+    EXPECT_GE(bob.world().timerLeft, 0);
+    EXPECT_EQ(bob.net.refused, 0);
 }
 
 TEST_F(NetPlayTest, TheExitWaitsForEveryLivingPlayerOfTheLevel) {
