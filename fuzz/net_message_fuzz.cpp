@@ -266,6 +266,9 @@ public:
             Machine& m = *machines_[static_cast<std::size_t>(r.receiver)];
             const std::int32_t from =
                 r.sender < kMachines ? m.net.slotIds[static_cast<std::size_t>(r.sender)] : kStranger;
+            // What the other machines sent during their frames arrives first,
+            // as it would; only then is the receiver's state taken.
+            m.session.Pump();
             const std::uint64_t before = MachineDigest(m);
             const std::int32_t refused = m.net.refused;
             m.transport.inbox.push_back(TransportEvent{TransportEvent::Kind::Message, PlayerEntry{from, {}, {}}, r.bytes});
