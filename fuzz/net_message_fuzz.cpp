@@ -1,6 +1,6 @@
 // Game messages from a peer, through the session's pump and the real handler,
 // into three machines (the host and two joiners) playing the first level
-// together.  A refused message leaves the receiver's World, players and screen
+// together, or waiting in the lobby for the start.  A refused message leaves the receiver's World, players and screen
 // as they were; whatever is accepted keeps the slots, levels, poses, cells and
 // the clock within their limits, also after the frames that follow.
 //
@@ -9,6 +9,9 @@
 //   bits 2-3  the sender: the machine in slot 0, 1 or 2, or 3 for a stranger
 //   bit 4     the receiver plays one frame after the message
 //   bit 5     the next byte is the message's length (0..255); otherwise 260
+//   bit 6     (first record only) the machines are in the lobby instead: the
+//             host waits for the answers to its pings, the joiners for their
+//             start
 // A record cut short by the end of the input is delivered as it is.
 //
 // With ZQ_NET_SEEDS=FOLDER the target writes the messages of a short network
@@ -198,7 +201,9 @@ std::vector<Record> Split(const std::uint8_t* data, std::size_t size) {
 
 class Table {
 public:
-    Table() {
+    // In the lobby: the host has pressed "Go" and waits for the answers to its
+    // pings, the joiners wait for their start.  Otherwise: all three play.
+    explicit Table(bool lobby) {
         for (const char* nick : {"Ann", "Bob", "Cid"}) machines_.push_back(std::make_unique<Machine>(hub_, fuzz::ScratchFolder(), nick));
         Machine& host = *machines_[0];
         LobbyNewGame(*host.game, host.net);
@@ -209,6 +214,15 @@ public:
         }
         Frames(1);
         LobbyNewGame(*host.game, host.net);  // Go
+        if (lobby) {
+            for (auto& m : machines_) {
+                m->transport.inbox.clear();  // the pings: the fuzzer answers them
+                if (m->net.lobbyState != (m.get() == &host ? kLobbyStarting : kLobbyInSession))
+                    fuzz::Broken("the lobby did not reach the start");
+                m->Save();
+            }
+            return;
+        }
         Frames(4);
         // The host starts the first level on the title and everyone follows.
         host.keys.down[static_cast<std::size_t>(Key::Space)] = true;
@@ -265,7 +279,7 @@ public:
         for (const Record& r : records) {
             Machine& m = *machines_[static_cast<std::size_t>(r.receiver)];
             const std::int32_t from =
-                r.sender < kMachines ? m.net.slotIds[static_cast<std::size_t>(r.sender)] : kStranger;
+                r.sender < kMachines ? machines_[static_cast<std::size_t>(r.sender)]->transport.id : kStranger;
             // What the other machines sent during their frames arrives first,
             // as it would; only then is the receiver's state taken.
             m.session.Pump();
@@ -302,13 +316,21 @@ private:
     std::uint32_t base_ = 0;
 };
 
+Table& Playing() {
+    static Table table(false);
+    return table;
+}
+Table& InLobby() {
+    static Table table(true);
+    return table;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Table table;
     static const bool seeding = [] {
         if (const char* folder = std::getenv("ZQ_NET_SEEDS")) {
-            table.WriteSeeds(folder);
+            Playing().WriteSeeds(folder);
             // libFuzzer takes exit() for a finding; leave without it.
             std::error_code ec;
             std::filesystem::remove_all(fuzz::ScratchFolder(), ec);
@@ -317,6 +339,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return false;
     }();
     (void)seeding;
+    Table& table = size > 0 && (data[0] & 0x40) ? InLobby() : Playing();
     table.Run(Split(data, size));
     return 0;
 }
