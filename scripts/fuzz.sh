@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fuzzes one reader:  scripts/fuzz.sh TARGET [SECONDS]
 #   TARGET   a reader of fuzz/ (level_file, behaviour_script, mesh, pcx,
-#            texture_bank, object_defs, settings, wave, input_script)
+#            texture_bank, object_defs, settings, wave, input_script,
+#            net_message, editor_level)
 #   SECONDS  how long to run (default 600)
 # Builds the clang tree build/fuzz first.  New inputs go to
 # build/fuzz/corpus/TARGET; the seeds in fuzz/corpus/TARGET are only read.
@@ -42,7 +43,7 @@ run() {  # TARGET then libFuzzer options
 
 case "${1:-}" in
     "" | -h | --help)
-        sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
         exit 2
         ;;
     --build)

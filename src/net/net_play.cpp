@@ -15,6 +15,20 @@ namespace {
 constexpr const char* kColourNames[kMaxPlayers] = {" [Violet]", " [Red]", " [Yellow]", " [White]"};
 constexpr const char* kHostLeftText = "THE HOST HAS LEFT THE GAME";
 
+// What a peer's state may set here: headings (32768 per turn) within 64
+// turns either way, positions within the reach of any level, speeds and turns
+// per tick far above anything walking, falling or turning produces.  Values a
+// real game sends pass unchanged; the bounds keep the physics and the drawing
+// of that player or sentry clear of integer overflow.
+constexpr std::int32_t kTurn = 32768;
+constexpr std::int32_t kFarHeading = 64 * kTurn;
+constexpr std::int32_t kFarPosition = kMaxCellCoordinate * kCellSize;
+constexpr std::int32_t kFastestPerTick = 8 * kCellSize;
+
+float PeerHeading(std::int32_t heading) { return static_cast<float>(std::clamp(heading, -kFarHeading, kFarHeading)); }
+float PeerPosition(std::int32_t v) { return static_cast<float>(std::clamp(v, -kFarPosition, kFarPosition)); }
+float PeerSpeed(std::int32_t v, std::int32_t limit) { return static_cast<float>(std::clamp(v, -limit, limit)); }
+
 void Send(NetPlay& net, std::int32_t to, const GameMessage& message, bool reliable) {
     const MessageBytes bytes = EncodeMessage(message);
     net.session.SendGameMessage(to, bytes, reliable);
@@ -160,14 +174,14 @@ void OnStart(Game& game, NetPlay& net, std::int32_t from, const StartMsg& m) {
 
 void OnPlayerState(Game& game, const PlayerStateMsg& m) {
     Actor& a = game.actors.actor[static_cast<std::size_t>(m.slot)];
-    a.x = static_cast<float>(m.x);
-    a.y = static_cast<float>(m.y);
-    a.z = static_cast<float>(m.z);
-    a.heading = static_cast<float>(m.heading);
-    a.velX = static_cast<float>(m.velX);
-    a.velY = static_cast<float>(m.velY);
-    a.velZ = static_cast<float>(m.velZ);
-    a.turnRate = static_cast<float>(m.turnRate);
+    a.x = PeerPosition(m.x);
+    a.y = PeerPosition(m.y);
+    a.z = PeerPosition(m.z);
+    a.heading = PeerHeading(m.heading);
+    a.velX = PeerSpeed(m.velX, kFastestPerTick);
+    a.velY = PeerSpeed(m.velY, kFastestPerTick);
+    a.velZ = PeerSpeed(m.velZ, kFastestPerTick);
+    a.turnRate = PeerSpeed(m.turnRate, kTurn);
     a.animState = std::clamp(m.animState, 0, kPoseCount - 1);
     a.blendTime = m.blendTime;
     a.levelIndex = m.levelIndex;
@@ -220,8 +234,7 @@ void OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
             if (def->cellCount < 1) OpenDoors(world, def->lingotDoor, game.rules);
             break;
         case kNetTimer:
-            world.timerRunning = 1;
-            world.timerLeft += def->timerDuration;
+            AddTimerBonus(world, def->timerDuration);
             break;
         case kNetLight:
             sender.lightTarget = sender.lightTarget != kLightNormal ? kLightNormal : kLightDim;
@@ -343,14 +356,16 @@ void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<co
                         game.rules);
     } else if (const auto* m = std::get_if<SentryPositionMsg>(&message)) {
         SentryState& s = game.world->sentries[static_cast<std::size_t>(m->number - 1)];
-        s.x = static_cast<float>(m->x);
-        s.y = static_cast<float>(m->y);
-        s.z = static_cast<float>(m->z);
-        s.heading = static_cast<float>(m->heading);
+        s.x = PeerPosition(m->x);
+        s.y = PeerPosition(m->y);
+        s.z = PeerPosition(m->z);
+        s.heading = PeerHeading(m->heading);
     } else if (const auto* m = std::get_if<StartLevelMsg>(&message)) {
         OnStartLevel(game, m->level);
     } else if (const auto* m = std::get_if<LevelTimerMsg>(&message)) {
-        if (game.shell.screen == kScreenPlay) game.world->timerLeft = m->timeLeftMs;
+        // A clock below zero counts as run out; held at zero, the countdown
+        // cannot wrap it.
+        if (game.shell.screen == kScreenPlay) game.world->timerLeft = std::max(0, m->timeLeftMs);
     } else if (std::holds_alternative<BackToTitleMsg>(message)) {
         if (game.shell.screen != kScreenTitle) {
             GameStartFade(game, -1);

@@ -97,6 +97,12 @@ bool StartBlock(World& world, int x, int y, int z, RulesContext& context, Moving
 
 }  // namespace
 
+void AddTimerBonus(World& world, std::int32_t ms) {
+    world.timerRunning = 1;
+    world.timerLeft = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(std::int64_t{world.timerLeft} + ms, 0, std::numeric_limits<std::int32_t>::max()));
+}
+
 void HeroPickups(World& world, Actor& hero, RulesContext& context) {
     const int cx = CellOf(hero.x), cy = CellOf(hero.y), cz = CellOf(hero.z);
     const Cell value = GetCell(world, cx, cy, cz);
@@ -114,10 +120,7 @@ void HeroPickups(World& world, Actor& hero, RulesContext& context) {
         SendEvent(context, kNetTimer, cx, cy, cz, value);
         sound();
         SetCell(world, cx, cy, cz, 0);
-        world.timerRunning = 1;
-        // Bonuses add up but saturate: two huge durations must not wrap the clock.
-        world.timerLeft = static_cast<std::int32_t>(std::clamp<std::int64_t>(
-            std::int64_t{world.timerLeft} + def->timerDuration, 0, std::numeric_limits<std::int32_t>::max()));
+        AddTimerBonus(world, def->timerDuration);
     }
     if (def->spring) {
         sound();

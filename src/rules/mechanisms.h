@@ -25,6 +25,9 @@ void HeroPickups(World& world, Actor& hero, RulesContext& context);
 
 // Every cell of door type `doorType` starts its opening animation.
 void OpenDoors(World& world, std::int64_t doorType, RulesContext& context);
+// A timer bonus (here or from another player): the clock runs and gains `ms`,
+// saturating at 0 and INT32_MAX so two huge bonuses never wrap it.
+void AddTimerBonus(World& world, std::int32_t ms);
 // Switches every lever of the type in cell (x, y, z) and opens its door.
 void PullLever(World& world, int x, int y, int z, RulesContext& context);
 // Digs the cell out; it grows back after `refillMs` when its type recovers.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "net/fake_transport.h"
 #include "rules/hero.h"
 #include "rules/mechanisms.h"
@@ -285,6 +287,66 @@ TEST_F(NetPlayTest, RefusedMessagesLeaveTheWorldAlone) {
     EXPECT_EQ(bob.game->actors.actor[0].levelIndex, before.levelIndex);
     EXPECT_EQ(bob.Local().levelIndex, 0);
     EXPECT_EQ(bob.game->options.refreshInterval, host.game->options.refreshInterval);
+}
+
+TEST_F(NetPlayTest, TheClockFromThePeersNeitherWrapsNorGoesNegative) {
+    StartGame(1);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    Machine& bob = *machines[1];
+    World& w = bob.world();
+    // A timer object worth nearly the whole int range, taken twice by the host.
+    const Cell timer = 200;
+    w.objectDefs[timer].undefined = false;
+    w.objectDefs[timer].timer = true;
+    w.objectDefs[timer].timerDuration = 2'000'000'000;
+    SetCell(w, 1, 1, 1, timer);
+    SetCell(w, 2, 1, 1, timer);
+    HandleGameMessage(*bob.game, bob.net, host.transport.id, EncodeMessage(CellEventMsg{0, kNetTimer, 1, 1, 1, timer}));
+    HandleGameMessage(*bob.game, bob.net, host.transport.id, EncodeMessage(CellEventMsg{0, kNetTimer, 2, 1, 1, timer}));
+    EXPECT_EQ(w.timerLeft, std::numeric_limits<std::int32_t>::max());
+    EXPECT_TRUE(w.timerRunning);
+    // The host's clock below zero is a clock that has run out.
+    HandleGameMessage(*bob.game, bob.net, host.transport.id, EncodeMessage(LevelTimerMsg{std::numeric_limits<std::int32_t>::min()}));
+    EXPECT_EQ(w.timerLeft, 0);
+    Frames(2);  // the countdown past zero neither wraps nor trips the sanitizer
+    EXPECT_GE(bob.world().timerLeft, 0);
+    EXPECT_EQ(bob.net.refused, 0);
+}
+
+TEST_F(NetPlayTest, APeersStateAndSentriesAreHeldWithinReach) {
+    StartGame(1);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    Machine& bob = *machines[1];
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    // Values a real game sends arrive unchanged.
+    HandleGameMessage(*bob.game, bob.net, host.transport.id,
+                      EncodeMessage(PlayerStateMsg{0, 1000, 700, -2000, -40000, 30, -20, 10, 900, 1, 250, 0, 3}));
+    const Actor& peer = bob.game->actors.actor[0];
+    EXPECT_EQ(peer.x, 1000);
+    EXPECT_EQ(peer.z, -2000);
+    EXPECT_EQ(peer.heading, -40000);
+    EXPECT_EQ(peer.velX, 30);
+    EXPECT_EQ(peer.turnRate, 900);
+    // Extreme ones are held at the bounds, and the frames that move and draw
+    // that player (under the sanitizer) do not overflow.
+    HandleGameMessage(*bob.game, bob.net, host.transport.id,
+                      EncodeMessage(PlayerStateMsg{0, kMax, kMin, kMax, kMin, kMax, kMin, kMax, kMin, 1, kMax, 0, 3}));
+    EXPECT_EQ(peer.x, static_cast<float>(kMaxCellCoordinate * kCellSize));
+    EXPECT_EQ(peer.y, -static_cast<float>(kMaxCellCoordinate * kCellSize));
+    EXPECT_EQ(peer.heading, -64.0f * 32768);
+    EXPECT_EQ(peer.velX, 8.0f * kCellSize);
+    EXPECT_EQ(peer.turnRate, -32768);
+    if (bob.world().sentryCount > 0) {
+        HandleGameMessage(*bob.game, bob.net, host.transport.id, EncodeMessage(SentryPositionMsg{1, kMin, kMax, kMin, kMax}));
+        EXPECT_EQ(bob.world().sentries[0].heading, 64.0f * 32768);
+        EXPECT_EQ(bob.world().sentries[0].x, -static_cast<float>(kMaxCellCoordinate * kCellSize));
+    }
+    // Only bob plays on, so the host's next state does not replace the extremes.
+    for (int i = 0; i < 3; ++i) GameFrame(*bob.game, ticks += 30);
+    EXPECT_EQ(bob.net.refused, 0);
 }
 
 TEST_F(NetPlayTest, TheExitWaitsForEveryLivingPlayerOfTheLevel) {
