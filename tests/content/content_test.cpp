@@ -578,7 +578,7 @@ nlohmann::json PlayScript(const fs::path& script, const std::string& level, long
 // gallery instead of leaving him shut in with no way but a restart.
 TEST(GeneratedContent, HeroWhoDropsIntoTheSunkenVaultGetsOut) {
     if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
-    const fs::path script = kLevelSources.parent_path() / "replays" / "escape" / "14_the_sunken_vault.txt";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "14_vault_hole_escape.txt";
     const std::string level = "LEVEL/14_THE_SUNKEN_VAULT.LEV";
     auto cellOf = [](const nlohmann::json& dump, const char* axis) {
         return static_cast<int>(dump["hero"][axis].get<double>()) / 512;
@@ -596,6 +596,20 @@ TEST(GeneratedContent, HeroWhoDropsIntoTheSunkenVaultGetsOut) {
     EXPECT_EQ(after["levelIndex"], 0);
     EXPECT_EQ(cellOf(after, "y"), 3) << "not back on the gallery";
     EXPECT_EQ(after["hero"]["onGround"], true);
+}
+
+// The loose roof's idea: once the hero has stood at the lever, the rock
+// that fell into the passage keeps him from walking back to the gallery.
+TEST(GeneratedContent, LooseRoofShutsThePassageBehindTheLever) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "17_roof_shuts_passage.txt";
+    nlohmann::json after = PlayScript(script, "LEVEL/17_THE_LOOSE_ROOF.LEV", 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["dead"], false);
+    const int cellX = static_cast<int>(after["hero"]["x"].get<double>()) / 512;
+    const int cellZ = static_cast<int>(after["hero"]["z"].get<double>()) / 512;
+    EXPECT_EQ(cellZ, 11) << "not in the passage's row";
+    EXPECT_GE(cellX, 13) << "walked back through the passage";
 }
 
 // Recorded inputs that finish campaign levels, played by the real game
