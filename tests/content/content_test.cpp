@@ -555,6 +555,63 @@ std::vector<std::string> LevelReplays() {
     return names;
 }
 
+// Plays a script headless through game_soft, optionally stopping after a
+// number of frames, and returns the state dump.
+nlohmann::json PlayScript(const fs::path& script, const std::string& level, long frames) {
+    const fs::path game = fs::path(ZQ_BUILD_DIR) / "game_soft";
+    fs::path state = fs::temp_directory_path() / ("zq_script_" + std::to_string(::getpid()) + ".json");
+    std::string log;
+    int status = RunCommand("cd " + fs::temp_directory_path().string() + " && SDL_AUDIODRIVER=dummy " + game.string() +
+                                " --data " + kData.string() + " --headless --level " + level + " --input " +
+                                script.string() + (frames > 0 ? " --frames " + std::to_string(frames) : "") +
+                                " --dump-state " + state.string(),
+                            &log);
+    EXPECT_EQ(status, 0) << log;
+    auto bytes = ReadFileBytes(state);
+    fs::remove(state);
+    if (!bytes) return {};
+    return nlohmann::json::parse(std::string(bytes->begin(), bytes->end()));
+}
+
+// A hero who steps into the hole he dug over the sunken vault's plate lands
+// inside the still closed vault; its spring must throw him back up to the
+// gallery instead of leaving him shut in with no way but a restart.
+TEST(GeneratedContent, HeroWhoDropsIntoTheSunkenVaultGetsOut) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "14_vault_hole_escape.txt";
+    const std::string level = "LEVEL/14_THE_SUNKEN_VAULT.LEV";
+    auto cellOf = [](const nlohmann::json& dump, const char* axis) {
+        return static_cast<int>(dump["hero"][axis].get<double>()) / 512;
+    };
+    nlohmann::json inside = PlayScript(script, level, 536);
+    ASSERT_FALSE(inside.is_null());
+    EXPECT_EQ(cellOf(inside, "y"), 1) << "not down on the vault floor";
+    EXPECT_GE(cellOf(inside, "z"), 9) << "not inside the vault";
+    EXPECT_LE(cellOf(inside, "x"), 10);
+    EXPECT_GE(cellOf(inside, "x"), 7);
+
+    nlohmann::json after = PlayScript(script, level, 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["dead"], false);
+    EXPECT_EQ(after["levelIndex"], 0);
+    EXPECT_EQ(cellOf(after, "y"), 3) << "not back on the gallery";
+    EXPECT_EQ(after["hero"]["onGround"], true);
+}
+
+// The loose roof's idea: once the hero has stood at the lever, the rock
+// that fell into the passage keeps him from walking back to the gallery.
+TEST(GeneratedContent, LooseRoofShutsThePassageBehindTheLever) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "17_roof_shuts_passage.txt";
+    nlohmann::json after = PlayScript(script, "LEVEL/17_THE_LOOSE_ROOF.LEV", 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["dead"], false);
+    const int cellX = static_cast<int>(after["hero"]["x"].get<double>()) / 512;
+    const int cellZ = static_cast<int>(after["hero"]["z"].get<double>()) / 512;
+    EXPECT_EQ(cellZ, 11) << "not in the passage's row";
+    EXPECT_GE(cellX, 13) << "walked back through the passage";
+}
+
 // Recorded inputs that finish campaign levels, played by the real game
 // headless: a change of the levels or of the rules that makes one of them
 // unfinishable shows up here.  One test per replay, so that each has its own
