@@ -25,6 +25,7 @@
 #include "core/errors.h"
 #include "fuzz_util.h"
 #include "held_keys.h"
+#include "test_game.h"
 #include "net/fake_transport.h"
 #include "net/net_play.h"
 #include "world/level_file.h"
@@ -40,15 +41,6 @@ constexpr std::int32_t kStranger = 99;
 // 64 turns either way as sent, plus what the turn rate adds before the next
 // state arrives.
 constexpr float kHeadingBound = 70 * 32768.0f;
-
-struct QuietHost : GameHost {
-    bool Fullscreen() override { return false; }
-    void SetFullscreen(bool, RenderSize) override {}
-    void SetClientSize(int, int) override {}
-    void ShowCursor(bool) override {}
-    void ShowMessage(const std::string&) override {}
-    void Quit() override {}
-};
 
 // What a machine's game looked like when the fuzzing began; every input starts
 // from it.
@@ -71,13 +63,8 @@ struct Saved {
 struct Machine {
     Machine(test::FakeHub& hub, const std::filesystem::path& folder, const std::string& nick)
         : transport(hub), session(transport), net(session) {
-        GameConfig config;
-        config.dataDir = ZQ_FUZZ_DATA_DIR;
-        config.startDir = folder;
-        config.settingsFile = folder / ("quib_" + nick + ".ini");
-        config.writeSettings = false;
-        config.seedFromClock = false;
-        game = std::make_unique<Game>(config, keys, audio, host);
+        game = std::make_unique<Game>(test::HeadlessConfig(ZQ_FUZZ_DATA_DIR, folder, "quib_" + nick + ".ini"), keys,
+                                      audio, host);
         InitGame(*game);
         ResetFrameClock(game->shell, 0);
         AttachNetPlay(*game, net);
@@ -115,6 +102,7 @@ struct Machine {
         net.started = saved.started;
         net.lastSend = saved.lastSend;
         transport.inbox.clear();
+        host = {};  // what the game asked of its window, so it never grows over a run
     }
 
     test::FakeTransport transport;
@@ -122,7 +110,7 @@ struct Machine {
     NetPlay net;
     test::HeldKeys keys;
     SilentAudio audio;
-    QuietHost host;
+    test::RecordingHost host;
     std::unique_ptr<Game> game;
     Saved saved;
 };

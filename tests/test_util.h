@@ -51,27 +51,11 @@ inline std::string ReadText(const std::filesystem::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Runs the zqtool program in `dir` with `args` (a shell word list) and collects
-// its exit code, stdout and stderr.
+// A command's exit code, stdout and stderr.
 struct ToolRun {
     int exitCode = -1;
     std::string out, err;
 };
-
-inline ToolRun RunTool(const std::string& args, const TempDir& dir) {
-    std::string errFile = (dir / "stderr.txt").string();
-    std::string command = "cd " + dir.Path().string() + " && " + ZQ_TOOL_PATH + " " + args + " 2>" + errFile;
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
-    int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = ReadText(errFile);
-    return run;
-}
 
 // Runs a shell command line in `dir` and collects its exit code, stdout and stderr.
 inline ToolRun RunShell(const std::string& command, const TempDir& dir) {
@@ -87,6 +71,11 @@ inline ToolRun RunShell(const std::string& command, const TempDir& dir) {
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.err = ReadText(errFile);
     return run;
+}
+
+// Runs zqtool in `dir` with `args` (a shell word list).
+inline ToolRun RunTool(const std::string& args, const TempDir& dir) {
+    return RunShell(std::string(ZQ_TOOL_PATH) + " " + args, dir);
 }
 
 }  // namespace zq::test

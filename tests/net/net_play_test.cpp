@@ -11,6 +11,7 @@
 #include "rules/hero.h"
 #include "rules/mechanisms.h"
 #include "held_keys.h"
+#include "test_game.h"
 #include "test_util.h"
 
 namespace zq {
@@ -18,27 +19,11 @@ namespace {
 
 using test::HeldKeys;
 
-struct TestHost : GameHost {
-    std::vector<std::string> messages;
-    bool quit = false;
-    bool Fullscreen() override { return false; }
-    void SetFullscreen(bool, RenderSize) override {}
-    void SetClientSize(int, int) override {}
-    void ShowCursor(bool) override {}
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void Quit() override { quit = true; }
-};
-
 // One machine: its game and its end of the session.
 struct Machine {
     Machine(test::FakeHub& hub, const test::TempDir& dir) : transport(hub), session(transport), net(session) {
-        GameConfig config;
-        config.dataDir = std::filesystem::path(ZQ_BUILD_DIR) / "data";
-        config.startDir = dir.Path();
-        config.settingsFile = dir / "quib.ini";
-        config.writeSettings = false;
-        config.seedFromClock = false;
-        game = std::make_unique<Game>(config, keys, audio, host);
+        game = std::make_unique<Game>(test::HeadlessConfig(std::filesystem::path(ZQ_BUILD_DIR) / "data", dir.Path()), keys,
+                                      audio, host);
         InitGame(*game);
         ResetFrameClock(game->shell, 0);
         AttachNetPlay(*game, net);
@@ -57,7 +42,7 @@ struct Machine {
     NetPlay net;
     HeldKeys keys;
     SilentAudio audio;
-    TestHost host;
+    test::RecordingHost host;
     std::unique_ptr<Game> game;
 };
 

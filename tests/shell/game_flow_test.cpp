@@ -8,6 +8,7 @@
 #include "rules/rules_math.h"
 #include "shell/game.h"
 #include "held_keys.h"
+#include "test_game.h"
 #include "test_util.h"
 
 namespace zq {
@@ -28,27 +29,11 @@ struct CountingAudio : Audio {
     void SetMusicVolume(int) override {}
 };
 
-struct TestHost : GameHost {
-    bool fullscreen = false, quit = false;
-    std::vector<std::string> messages;
-    bool Fullscreen() override { return fullscreen; }
-    void SetFullscreen(bool on, RenderSize) override { fullscreen = on; }
-    void SetClientSize(int, int) override {}
-    void ShowCursor(bool) override {}
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void Quit() override { quit = true; }
-};
-
 class GameFlow : public ::testing::Test {
 protected:
     void SetUp() override {
-        GameConfig config;
-        config.dataDir = std::filesystem::path(ZQ_BUILD_DIR) / "data";
-        config.startDir = dir.Path();
-        config.settingsFile = dir / "quib.ini";
-        config.writeSettings = false;
-        config.seedFromClock = false;
-        game = std::make_unique<Game>(config, keys, audio, host);
+        game = std::make_unique<Game>(test::HeadlessConfig(std::filesystem::path(ZQ_BUILD_DIR) / "data", dir.Path()), keys,
+                                      audio, host);
         InitGame(*game);
         ResetFrameClock(game->shell, 0);
         SetScreen(*game, kScreenTitle);
@@ -72,7 +57,7 @@ protected:
     test::TempDir dir;
     HeldKeys keys;
     CountingAudio audio;
-    TestHost host;
+    test::RecordingHost host;
     std::unique_ptr<Game> game;
     std::uint32_t ticks = 0;
 };

@@ -7,22 +7,13 @@
 
 #include "shell/game.h"
 #include "held_keys.h"
+#include "test_game.h"
 #include "test_util.h"
 
 namespace zq {
 namespace {
 
 using test::HeldKeys;
-
-struct QuietHost : GameHost {
-    bool fullscreen = false;
-    bool Fullscreen() override { return fullscreen; }
-    void SetFullscreen(bool on, RenderSize) override { fullscreen = on; }
-    void SetClientSize(int, int) override {}
-    void ShowCursor(bool) override {}
-    void ShowMessage(const std::string&) override {}
-    void Quit() override {}
-};
 
 // Silent, but keeps a log of the music it was asked for.
 struct MusicLog : Audio {
@@ -69,13 +60,8 @@ const char* const kVideoFile = "Standard.bnk";
 class VideoClips : public ::testing::Test {
 protected:
     void SetUp() override {
-        GameConfig config;
-        config.dataDir = std::filesystem::path(ZQ_BUILD_DIR) / "data";
-        config.startDir = dir.Path();
-        config.settingsFile = dir / "quib.ini";
-        config.writeSettings = false;
-        config.seedFromClock = false;
-        game = std::make_unique<Game>(config, keys, audio, host);
+        game = std::make_unique<Game>(test::HeadlessConfig(std::filesystem::path(ZQ_BUILD_DIR) / "data", dir.Path()), keys,
+                                      audio, host);
         game->video.player = &player;
         InitGame(*game);
         ResetFrameClock(game->shell, 0);
@@ -108,7 +94,7 @@ protected:
     test::TempDir dir;
     HeldKeys keys;
     MusicLog audio;
-    QuietHost host;
+    test::RecordingHost host;
     ScriptedVideo player;
     std::unique_ptr<Game> game;
     std::uint32_t ticks = 0;

@@ -75,6 +75,24 @@ void UploadRgba(GLuint name, int width, int height, const std::uint8_t* pixels) 
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
 }
 
+// Flat pictures over the frame are placed in normalised screen coordinates:
+// both matrices become the identity until the matching pop.
+void PushScreenMatrices() {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+}
+
+void PopScreenMatrices() {
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
+
 }  // namespace
 
 GlRenderer::GlRenderer(GlSurface surface)
@@ -562,12 +580,7 @@ void GlRenderer::DrawImage(int slot, bool colourKeyed, int transparency, float h
     const unsigned texture = SlotTexture(slot);
     if (texture == 0) return;
     const ImageSlot& image = graphics_->imageSlots[static_cast<std::size_t>(slot)];
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    PushScreenMatrices();
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
     glDisable(GL_CULL_FACE);
@@ -591,10 +604,7 @@ void GlRenderer::DrawImage(int slot, bool colourKeyed, int transparency, float h
     glVertex2f(left, bottom);
     glEnd();
     glEnable(GL_DEPTH_TEST);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
+    PopScreenMatrices();
 }
 
 void GlRenderer::DrawRgbPicture(const RgbPicture& picture) {
@@ -606,12 +616,7 @@ void GlRenderer::DrawRgbPicture(const RgbPicture& picture) {
     if (!picture.Valid()) return;
     const int w = std::min(picture.width, width_), h = std::min(picture.height, height_);
     const int toX = (width_ - w) / 2, toY = (height_ - h) / 2;
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    PushScreenMatrices();
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_ALPHA_TEST);
@@ -631,10 +636,7 @@ void GlRenderer::DrawRgbPicture(const RgbPicture& picture) {
     glPixelZoom(1, 1);
     glEnable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
+    PopScreenMatrices();
 }
 
 bool GlRenderer::GrabFrame(FramePicture& out) {
