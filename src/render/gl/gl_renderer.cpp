@@ -369,10 +369,13 @@ int GlRenderer::PlanRounds(float dx, float dz) {
         stats_.fogged += fogged;
         plan_[static_cast<std::size_t>(planned++)] = {round, n, state, texture, fogged};
     }
+    // Within a round the order is free; nearest first lets the depth test
+    // turn away fragments that a nearer face of the same draw has already
+    // covered, before they are textured.
     std::sort(plan_.begin(), plan_.begin() + planned, [](const Planned& a, const Planned& b) {
         if (a.round != b.round) return a.round < b.round;
         if (a.state != b.state) return a.state < b.state;
-        return a.order < b.order;
+        return a.order > b.order;
     });
     return planned;
 }
