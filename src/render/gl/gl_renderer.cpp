@@ -29,9 +29,12 @@ public:
     void Blend(bool on) { Set(GL_BLEND, on, blend_); }
     void Texturing(bool on) { Set(GL_TEXTURE_2D, on, texturing_); }
     void AlphaTest(bool on) { Set(GL_ALPHA_TEST, on, alphaTest_); }
+    // The darkness pass: only where the depth equals its own, which it then
+    // need not write again (less memory traffic in a software rasterizer).
     void DepthEqual(bool equal) {
         if (depthEqual_ != static_cast<int>(equal)) {
             glDepthFunc(equal ? GL_EQUAL : GL_LEQUAL);
+            glDepthMask(equal ? GL_FALSE : GL_TRUE);
             depthEqual_ = equal;
         }
     }
