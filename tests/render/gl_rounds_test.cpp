@@ -44,6 +44,16 @@ TEST(GlRounds, NeighboursSharingEdgesOrCornersGoTogether) {
     }
 }
 
+TEST(GlRounds, DiagonalNeighboursMeetingAtOneCornerGoTogether) {
+    // Floor tiles touching at a corner, their edges in line, so that no edge
+    // line of either has the other wholly beyond it.
+    Fixture fx;
+    EXPECT_EQ(fx.Add({GlVertex{100, 0, -400}, GlVertex{0, 0, -400}, GlVertex{0, 100, -400}}), 1);
+    EXPECT_EQ(fx.Add({GlVertex{-100, 0, -400}, GlVertex{0, 0, -400}, GlVertex{0, -100, -400}}), 1);
+    // A third sharing that corner but reaching into the first one's quarter.
+    EXPECT_EQ(fx.Add({GlVertex{0, 0, -400}, GlVertex{-50, -50, -400}, GlVertex{50, 100, -400}}), 2);
+}
+
 TEST(GlRounds, OpaqueFacesAtClearlyDifferentDepthsGoTogether) {
     Fixture fx;
     EXPECT_EQ(fx.Add(Lower(-100, -100, 100, 100, 800)), 1);

@@ -29,9 +29,12 @@ public:
     void Blend(bool on) { Set(GL_BLEND, on, blend_); }
     void Texturing(bool on) { Set(GL_TEXTURE_2D, on, texturing_); }
     void AlphaTest(bool on) { Set(GL_ALPHA_TEST, on, alphaTest_); }
+    // The darkness pass: only where the depth equals its own, which it then
+    // need not write again (less memory traffic in a software rasterizer).
     void DepthEqual(bool equal) {
         if (depthEqual_ != static_cast<int>(equal)) {
             glDepthFunc(equal ? GL_EQUAL : GL_LEQUAL);
+            glDepthMask(equal ? GL_FALSE : GL_TRUE);
             depthEqual_ = equal;
         }
     }
@@ -369,10 +372,13 @@ int GlRenderer::PlanRounds(float dx, float dz) {
         stats_.fogged += fogged;
         plan_[static_cast<std::size_t>(planned++)] = {round, n, state, texture, fogged};
     }
+    // Within a round the order is free; nearest first lets the depth test
+    // turn away fragments that a nearer face of the same draw has already
+    // covered, before they are textured.
     std::sort(plan_.begin(), plan_.begin() + planned, [](const Planned& a, const Planned& b) {
         if (a.round != b.round) return a.round < b.round;
         if (a.state != b.state) return a.state < b.state;
-        return a.order < b.order;
+        return a.order > b.order;
     });
     return planned;
 }

@@ -10,6 +10,10 @@
 // triangles both drawn in the fog colour and nothing else never need an
 // order: with GL_LEQUAL each pixel ends at the nearer of their depths in
 // that one colour whichever comes first.
+//
+// Apart on the screen means: an edge line of one has the other beyond it, or,
+// for two that meet at one shared corner, a line through that corner has
+// them on either side.
 #include "render/gl/gl_rounds.h"
 
 #include <algorithm>
@@ -223,7 +227,48 @@ bool GlRoundPlanner::MayConflict(const Placed& e, const Placed& l) const {
             if (apart) return false;
         }
     }
-    return true;
+    return !ApartAtSharedCorner(e, l);
+}
+
+bool GlRoundPlanner::ApartAtSharedCorner(const Placed& a, const Placed& b) {
+    // Exactly one corner in common: GL snaps it to the same place for both,
+    // and gives a pixel centre right on it to one triangle only.  Elsewhere
+    // they stay apart if a line through that corner has the other two corners
+    // of each on opposite sides, clear of the slack.  Such a line runs between
+    // an edge of one leaving the corner and an edge of the other.
+    int shared = 0;
+    std::size_t ia = 0, ib = 0;
+    for (std::size_t i = 0; i < 3; ++i)
+        for (std::size_t j = 0; j < 3; ++j)
+            if (SameCorner(a.v[i], b.v[j])) ++shared, ia = i, ib = j;
+    if (shared != 1) return false;
+    const double qx = a.sx[ia], qy = a.sy[ia];
+    std::array<double, 2> ax{}, ay{}, bx{}, by{};  // the other corners, from the shared one
+    for (std::size_t k = 1; k < 3; ++k) {
+        ax[k - 1] = a.sx[(ia + k) % 3] - qx, ay[k - 1] = a.sy[(ia + k) % 3] - qy;
+        bx[k - 1] = b.sx[(ib + k) % 3] - qx, by[k - 1] = b.sy[(ib + k) % 3] - qy;
+    }
+    auto unit = [](double& x, double& y) {
+        const double length = std::sqrt(x * x + y * y);
+        if (!(length > 0)) return false;
+        x /= length, y /= length;
+        return true;
+    };
+    std::array<double, 2> ux = ax, uy = ay, wx = bx, wy = by;
+    for (std::size_t k = 0; k < 2; ++k)
+        if (!unit(ux[k], uy[k]) || !unit(wx[k], wy[k])) return false;
+    for (std::size_t i = 0; i < 2; ++i)
+        for (std::size_t j = 0; j < 2; ++j) {
+            // Between edge i of the one and edge j of the other, turned away.
+            double nx = -(uy[i] + wy[j]), ny = ux[i] + wx[j];
+            if (!unit(nx, ny)) continue;
+            const double a0 = nx * ax[0] + ny * ay[0], a1 = nx * ax[1] + ny * ay[1];
+            const double b0 = nx * bx[0] + ny * by[0], b1 = nx * bx[1] + ny * by[1];
+            if ((std::min(a0, a1) >= kPixelSlack && std::max(b0, b1) <= -kPixelSlack) ||
+                (std::max(a0, a1) <= -kPixelSlack && std::min(b0, b1) >= kPixelSlack))
+                return true;
+        }
+    return false;
 }
 
 int GlRoundPlanner::Add(const std::array<GlVertex, 3>& v, bool blended, bool fogged, std::uint64_t batch) {

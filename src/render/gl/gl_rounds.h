@@ -61,6 +61,9 @@ private:
     void NearBounds(const std::array<double, 3>& cx, const std::array<double, 3>& cy, const std::array<double, 3>& cw,
                     Placed& out) const;
     bool MayConflict(const Placed& earlier, const Placed& later) const;
+    // Apart but for one corner in common, which no edge line of either shows
+    // when their edges run in line (diagonal neighbours of a floor).
+    static bool ApartAtSharedCorner(const Placed& a, const Placed& b);
 
     double projection_[16] = {};
     int width_ = 1, height_ = 1;
