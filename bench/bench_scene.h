@@ -62,6 +62,11 @@ struct Scene {
     Scene(const std::filesystem::path& dataDir, bool builtIn, zq::PixelFormat format)
         : Scene(dataDir, builtIn ? std::string() : LargestLevel(dataDir), format) {}
 
+    // A string literal would otherwise pick the bool form above: a pointer
+    // converts to bool before it converts to std::string.
+    Scene(const std::filesystem::path& dataDir, const char* levelFile, zq::PixelFormat format)
+        : Scene(dataDir, std::string(levelFile), format) {}
+
     // A named level file of the data folder ("LEVEL/NAME.LEV"), or the maze
     // when `levelFile` is empty.
     Scene(const std::filesystem::path& dataDir, const std::string& levelFile, zq::PixelFormat format)
