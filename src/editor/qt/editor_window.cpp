@@ -519,15 +519,33 @@ void TScreenForm::StartUp() {
     if (options_.timer) timer_.start(kFrameMs);
 }
 
+void TScreenForm::LoadBankOrRestore(World& world, const std::string& name, const std::string& mode,
+                                    std::function<void()> afterLoad) {
+    const std::string lastName = bank_.loadedName, lastMode = bank_.loadedMode;
+    BankLoadContext context{data_, *graphics_, bank_, audio_, 0, nullptr, std::move(afterLoad)};
+    try {
+        LoadObjectDefinitions(world, context, name, mode);
+    } catch (...) {
+        // Pictures, sounds and object types read before the failure have
+        // already replaced the old ones.
+        if (!lastName.empty()) {
+            try {
+                LoadObjectDefinitions(world, context, lastName, lastMode);
+            } catch (...) {
+                // Changed on disk since: what was read stays.
+            }
+        }
+        throw;
+    }
+}
+
 void TScreenForm::LoadBank(bool high) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    BankLoadContext context{data_, *graphics_, bank_, audio_, 0, nullptr, {}};
-    context.afterLoad = [this] {
-        for (GlView* view : {levelView_, currentView_})
-            if (view->Renderer()) view->Renderer()->BindGraphics(*graphics_);
-    };
     try {
-        LoadObjectDefinitions(*state_.working, context, "Standard.bnk", high ? "High" : "Low");
+        LoadBankOrRestore(*state_.working, "Standard.bnk", high ? "High" : "Low", [this] {
+            for (GlView* view : {levelView_, currentView_})
+                if (view->Renderer()) view->Renderer()->BindGraphics(*graphics_);
+        });
         state_.textured = high;
         LoadEditorMarkers(data_, graphics_->flatPalette, markers_);
         SetFog(state_.working->fogRed, state_.working->fogGreen, state_.working->fogBlue);
@@ -825,8 +843,7 @@ bool TScreenForm::LoadFile(const std::string& path) {
     LevelLoadHooks hooks;
     hooks.setFogColour = [this](std::uint8_t r, std::uint8_t g, std::uint8_t b) { SetFog(r, g, b); };
     hooks.loadObjectDefinitions = [this](World& world, const std::string& name, const std::string& mode) {
-        BankLoadContext context{data_, *graphics_, bank_, audio_, 0, nullptr, {}};
-        LoadObjectDefinitions(world, context, name, mode);
+        LoadBankOrRestore(world, name, mode);
     };
     try {
         LoadLevel(state_, data_, full, hooks);

@@ -117,6 +117,11 @@ private:
     void DrawLevel(GlRenderer& renderer);
     void DrawPreview(GlRenderer& renderer);
     void LoadBank(bool high);
+    // Loads a bank file into `world`; when it fails part way, the bank that
+    // was loaded before is loaded again, so the open level keeps its
+    // pictures, sounds and object types, and then the failure goes on up.
+    void LoadBankOrRestore(World& world, const std::string& name, const std::string& mode,
+                           std::function<void()> afterLoad = {});
     void SetFog(int red, int green, int blue);
     void RefreshPanel();
     void RebuildLists();

@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "editor/editing.h"
+#include "editor/editor_commands.h"
 #include "world/level_file.h"
 #include "editor/qt/gl_view.h"
 #include "editor/qt/help_window.h"
@@ -49,6 +50,7 @@ public:
 
 struct EditorWindowTest : ::testing::Test {
     test::TempDir dir;
+    std::filesystem::path dataDir = std::filesystem::path(ZQ_BUILD_DIR) / "data";
     SilentAudio audio;
     ScriptedDialogs* dialogs = nullptr;
     std::unique_ptr<TScreenForm> window;
@@ -57,7 +59,7 @@ struct EditorWindowTest : ::testing::Test {
         auto d = std::make_unique<ScriptedDialogs>();
         dialogs = d.get();
         EditorOptions options;
-        options.dataDir = std::string(ZQ_BUILD_DIR) + "/data";
+        options.dataDir = dataDir;
         options.settingsFile = dir / "leveleditor.ini";
         options.programDir = ZQ_BUILD_DIR;
         options.timer = false;
@@ -78,6 +80,12 @@ struct EditorWindowTest : ::testing::Test {
     }
     void Frames(int n) {
         for (int i = 0; i < n; ++i) window->Frame(30);
+    }
+    // The level view drawn anew, with no time passing.
+    QImage Redrawn() {
+        window->Frame(0);
+        QApplication::processEvents();
+        return window->LevelView()->Picture();
     }
     void Screenshot(QWidget* w, const char* name) {
         QApplication::processEvents();
@@ -308,6 +316,51 @@ TEST_F(EditorWindowTest, DisplayOptionsAndTheRememberedFolder) {
     std::filesystem::create_directories(dir / "sub");
     window->Action("SaveAs1")->trigger();
     EXPECT_NE(test::ReadText(dir / "leveleditor.ini").find("LastFolder=" + (dir / "sub").string()), std::string::npos);
+}
+
+// A data folder that links to the generated one and adds a bank that
+// fails part way: its texture bank swaps two pictures, then an object names
+// a mesh that is not there.
+struct BrokenBankTest : EditorWindowTest {
+    BrokenBankTest() {
+        const std::filesystem::path real = dataDir;
+        dataDir = dir / "data";
+        std::filesystem::create_directories(dataDir);
+        for (const auto& entry : std::filesystem::directory_iterator(real))
+            std::filesystem::create_symlink(entry.path(), dataDir / entry.path().filename());
+        std::string tex = test::ReadText(real / "TEXTURES.TEX");
+        const auto floor = tex.find("TEXTURES/FLOOR.PCX"), stone = tex.find("TEXTURES/STONE.PCX");
+        EXPECT_NE(floor, std::string::npos);
+        EXPECT_NE(stone, std::string::npos);
+        tex.replace(stone, 18, "TEXTURES/FLOOR.PCX");
+        tex.replace(floor, 18, "TEXTURES/STONE.PCX");
+        dir.Write("data/BROKEN.TEX", tex);
+        std::string bank = test::ReadText(real / "Standard.bnk");
+        const auto texture = bank.find("Texture=TEXTURES.TEX");
+        EXPECT_NE(texture, std::string::npos);
+        bank.replace(texture, 20, "Texture=BROKEN.TEX");
+        bank += "\r\n[Object 200]\r\nCube=FALSE\r\nName=Missing\r\nMesh1=MISSING.3DO\r\n";
+        dir.Write("data/BROKEN.BNK", bank);
+    }
+};
+
+TEST_F(BrokenBankTest, ALevelWhoseBankFailsLeavesTheOpenLevelLookingAsItWas) {
+    const std::string first = (dataDir / "LEVEL" / "01_FIRST_STEPS.LEV").string();
+    ASSERT_TRUE(window->LoadFile(first));
+    // The same level naming the broken bank (a counted string at the start).
+    std::string bytes = test::ReadText(first);
+    ASSERT_EQ(bytes.compare(0, 13, "\x0cSTANDARD.BNK"), 0);
+    bytes.replace(0, 13, std::string("\x0a" "BROKEN.BNK\0\0", 13));
+    const std::string broken = dir.Write("broken.lev", bytes).string();
+    EditorState& s = window->State();
+    const QImage before = Redrawn();
+    ASSERT_EQ(Redrawn(), before) << "the view is not steady enough to compare";
+
+    EXPECT_FALSE(window->LoadFile(broken));
+    ASSERT_FALSE(dialogs->messages.empty());
+    EXPECT_NE(dialogs->messages.back().find("MISSING.3DO"), std::string::npos) << dialogs->messages.back();
+    EXPECT_EQ(s.fileName, first);
+    EXPECT_EQ(Redrawn(), before);
 }
 
 TEST_F(EditorWindowTest, TestLevelWritesTheLevelAndFindsAGame) {
