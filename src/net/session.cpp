@@ -75,8 +75,12 @@ void NetSession::SendGameMessage(std::int32_t to, std::span<const std::uint8_t> 
     if (connected_) transport_.Send(to, message, reliable);
 }
 
-void NetSession::AddPlayer(const PlayerEntry& p) {
+bool NetSession::AddPlayer(const PlayerEntry& p) {
+    if (p.id == kAllPlayers || players_.size() >= kMaxSessionPlayers) return false;
+    for (std::size_t i = 1; i < players_.size(); ++i)
+        if (players_[i].id == p.id && !players_[i].gone) return false;
     players_.push_back(SessionPlayer{p.id, CutName(p.longName, kLongNameBytes), CutName(p.shortName, kShortNameBytes), false});
+    return true;
 }
 
 void NetSession::Pump() {
@@ -85,8 +89,10 @@ void NetSession::Pump() {
     for (const TransportEvent& e : events_) {
         switch (e.kind) {
             case TransportEvent::Kind::PlayerJoined:
-                AddPlayer(e.player);
-                if (onAddPlayer) onAddPlayer(e.player.id, players_.back().longName, players_.back().shortName);
+                // The same player announced twice, or announcements without
+                // end, change nothing.
+                if (AddPlayer(e.player) && onAddPlayer)
+                    onAddPlayer(e.player.id, players_.back().longName, players_.back().shortName);
                 break;
             case TransportEvent::Kind::PlayerLeft:
                 for (std::size_t i = 1; i < players_.size(); ++i) {

@@ -18,6 +18,9 @@ inline constexpr std::size_t kSessionNameBytes = 31;
 inline constexpr std::size_t kShortNameBytes = 19;
 inline constexpr std::size_t kLongNameBytes = 51;
 inline constexpr const char* kGameNamePrefix = "Zorvo Quib - ";
+// Players a session lists at most, those who left included: far more than a
+// game takes, so only a peer announcing joins without end meets it.
+inline constexpr std::size_t kMaxSessionPlayers = 64;
 
 struct SessionPlayer {
     std::int32_t id = 0;
@@ -67,7 +70,9 @@ public:
 
 private:
     bool Fail(const char* what, std::uint32_t code);
-    void AddPlayer(const PlayerEntry& player);
+    // False (and nothing listed) for the all-players id, an id already in
+    // the session, or when the list is full.
+    bool AddPlayer(const PlayerEntry& player);
 
     NetTransport& transport_;
     std::vector<std::string> providers_;

@@ -402,6 +402,38 @@ TEST_F(NetPlayTest, BackToTitleOnTheHostBringsEveryoneBack) {
     EXPECT_EQ(machines[1]->game->actors.actor[0].levelIndex, -1);
 }
 
+TEST_F(NetPlayTest, AJoinAnnouncedTwiceOrWithoutEndTakesOneSlotAtMost) {
+    Machine& host = Add("Ann");
+    LobbyNewGame(*host.game, host.net);
+    Machine& bob = Add("Bob");
+    LobbyJoinGame(*bob.game, bob.net);
+    LobbyJoinGame(*bob.game, bob.net);
+    Frames(1);
+    ASSERT_EQ(bob.net.lobbyState, kLobbyInSession);
+    const std::size_t listed = bob.session.Players().size();
+    const std::int32_t players = bob.game->actors.lastPlayer;
+    // What a hostile host could announce: one newcomer twice, the
+    // everybody id, then newcomers without end.
+    auto announce = [&](std::int32_t id) {
+        bob.transport.inbox.push_back(
+            TransportEvent{TransportEvent::Kind::PlayerJoined, PlayerEntry{id, "Eve", "Eve"}, {}});
+    };
+    announce(77);
+    announce(77);
+    announce(kAllPlayers);
+    Frames(1);
+    EXPECT_EQ(bob.session.Players().size(), listed + 1);
+    EXPECT_EQ(bob.game->actors.lastPlayer, players + 1);
+    for (std::int32_t id = 1000; id < 6000; ++id) announce(id);
+    Frames(1);
+    EXPECT_EQ(bob.session.Players().size(), kMaxSessionPlayers);
+    EXPECT_EQ(bob.game->actors.lastPlayer, kMaxPlayers - 1);
+    // Leaving frees the id for a real rejoin.
+    bob.transport.inbox.push_back(TransportEvent{TransportEvent::Kind::PlayerLeft, PlayerEntry{77, {}, {}}, {}});
+    Frames(1);
+    EXPECT_TRUE(bob.session.Players()[listed].gone);
+}
+
 TEST_F(NetPlayTest, PlayersWhoLeaveAreGoneAndTheHostLeavingEndsTheGame) {
     StartGame(2);
     StartLevelZero();
