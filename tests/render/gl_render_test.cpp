@@ -4,6 +4,7 @@
 // not bit-exact, so colours are compared with a tolerance.
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
 #include <SDL.h>
 
 #include <cstdlib>
@@ -254,6 +255,31 @@ TEST_F(GlRender, ChangedPicturesAreUploadedAgain) {
     renderer->AddMesh(TexturedTriangle(300, 100, kFaceTextured, 3), 0, 0, 0, -1, 0, 256, 0, 0, 0);
     renderer->EndFrame();
     EXPECT_EQ(renderer->Stats().uploads, uploads + 1);
+    picture = {};
+    EXPECT_TRUE(Near(Pixel(40, 4), {30, 30, 220}));
+}
+
+TEST_F(GlRender, TexturesOfPicturesABankNoLongerHasAreFreed) {
+    renderer->AddMesh(TexturedTriangle(300, 100, kFaceTextured, 3), 0, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->EndFrame();
+    ASSERT_GT(renderer->Triangles().Count(), 0);
+    const GLuint name = renderer->TextureOf(renderer->Triangles().At(0));
+    ASSERT_TRUE(glIsTexture(name));
+
+    // A bank without the picture: its texture goes at the next frame.
+    graphics->bankImages[5].reset();
+    ++graphics->bankGeneration;
+    renderer->BeginFrame(0, 0, 0, 0, 0, 0);
+    renderer->EndFrame();
+    EXPECT_FALSE(glIsTexture(name));
+
+    // A later bank that has it again shows its new picture.
+    SetBankImage(5, {30, 30, 220});
+    ++graphics->bankGeneration;
+    renderer->ClearFrame(5);
+    renderer->BeginFrame(0, 0, 0, 0, 0, 0);
+    renderer->AddMesh(TexturedTriangle(300, 100, kFaceTextured, 3), 0, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->EndFrame();
     picture = {};
     EXPECT_TRUE(Near(Pixel(40, 4), {30, 30, 220}));
 }

@@ -124,6 +124,23 @@ void GlRenderer::ReleaseTextures() {
     std::fill(slotUploaded_.begin(), slotUploaded_.end(), 0);
 }
 
+void GlRenderer::SweepBankTextures() {
+    if (!graphics_) return;
+    const std::uint64_t generation = std::uint64_t{graphics_->bankGeneration} + 1;
+    if (sweptGraphics_ == graphics_ && sweptGeneration_ == generation) return;
+    sweptGraphics_ = graphics_;
+    sweptGeneration_ = generation;
+    const auto& images = graphics_->bankImages;
+    for (std::size_t i = 0; i < bankTextures_.size(); ++i) {
+        if (bankTextures_[i] == 0 || (i < images.size() && images[i])) continue;
+        const GLuint name = bankTextures_[i];
+        glDeleteTextures(1, &name);
+        bankTextures_[i] = 0;
+        bankUploaded_[i] = 0;
+        bankPresent_[i] = 0;
+    }
+}
+
 void GlRenderer::SetUpState() {
     glEnable(GL_SCISSOR_TEST);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
@@ -491,6 +508,7 @@ void GlRenderer::EndFrame() {
     stats_.rounds = 0;
     stats_.draws = 0;
     if (!stateSet_) return;
+    SweepBankTextures();
     GLint mode = GL_RENDER;
     glGetIntegerv(GL_RENDER_MODE, &mode);
     const bool batched = mode == GL_RENDER;

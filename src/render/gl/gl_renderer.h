@@ -101,6 +101,9 @@ private:
     void DrawBatched(float dx, float dz);
     int PlanRounds(float dx, float dz);
     void ReleaseTextures();
+    // After a bank load: frees the textures of image numbers the new bank
+    // does not have, which nothing will draw again.
+    void SweepBankTextures();
 
     // One triangle of the batched list: the round it is drawn in (triangles of
     // one round touch no common pixel, so their order within it is free), the
@@ -136,6 +139,8 @@ private:
     std::vector<unsigned> bankTextures_, slotTextures_;
     std::vector<std::uint64_t> bankUploaded_, slotUploaded_;
     std::vector<std::uint8_t> bankPresent_;  // the uploaded image had pixels
+    const Graphics* sweptGraphics_ = nullptr;  // the bank state SweepBankTextures last saw
+    std::uint64_t sweptGeneration_ = 0;
 
     double projection_[16] = {};  // projection times model-view at EndFrame, column-major
     std::vector<Planned> plan_;               // kMaxGlTriangles entries
