@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Debug tree (warnings are errors, with
 # AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test, then
-# runs every fuzz target briefly over its seeds (skipped without clang).
+# runs every fuzz target briefly over its seeds (skipped without clang), then
+# builds the browser version and plays it in headless Chromium.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -13,3 +14,5 @@ cd build/debug
 ctest --output-on-failure -j"$(nproc)"
 cd ../..
 scripts/fuzz.sh --short
+# The browser version: built with emscripten and played in headless Chromium.
+scripts/web-test.sh

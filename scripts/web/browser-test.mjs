@@ -1,0 +1,102 @@
+// Plays the browser build in headless Chromium and checks what a player would
+// see: the page loads cleanly, the title shows, Space starts level 1, the
+// level 1 replay finishes it, a setting survives a reload, and sound runs.
+// Usage: node browser-test.mjs URL OUT_DIR REPLAY_FILE
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+import { launchBrowser, waitFor, sleep } from './browser.mjs';
+
+const [url, outDir, replayFile] = process.argv.slice(2);
+fs.mkdirSync(outDir, { recursive: true });
+const replay = fs.readFileSync(replayFile, 'utf8');
+
+let passed = 0, failed = 0;
+function check(name, ok, detail = '') {
+  if (ok) { passed++; console.log(`ok      ${name}`); }
+  else { failed++; console.log(`FAILED  ${name}${detail ? ': ' + detail : ''}`); }
+}
+
+const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zq-chromium-'));
+const browser = await launchBrowser(puppeteer, profile);
+try {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 800, height: 700 });
+  const errors = [];
+  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+  page.on('pageerror', (e) => errors.push(String(e)));
+  page.on('requestfailed', (r) => errors.push('request failed: ' + r.url()));
+
+  const state = () => page.evaluate(() => window.zqState());
+  const shot = (name) => page.screenshot({ path: path.join(outDir, name) });
+
+  // Loading: the data package arrives, the stored files come back, the title shows.
+  await page.goto(url, { waitUntil: 'load' });
+  await waitFor(page, () => window.zqStarted === true, 60000, 'the game did not start');
+  await sleep(2500);
+  await shot('1-title.png');
+  const lit = await page.evaluate(() => {
+    const c = document.getElementById('canvas');
+    const copy = document.createElement('canvas');
+    copy.width = c.width; copy.height = c.height;
+    const g = copy.getContext('2d');
+    g.drawImage(c, 0, 0);
+    const px = g.getImageData(0, 0, c.width, c.height).data;
+    let n = 0;
+    for (let i = 0; i < px.length; i += 4) if (px[i] + px[i + 1] + px[i + 2] > 48) n++;
+    return n / (px.length / 4);
+  });
+  let s = await state();
+  check('the title screen shows', s && s.screen === 0, JSON.stringify(s && s.screen));
+  check('the title picture is not black', lit > 0.05, `lit share ${lit.toFixed(3)}`);
+  check('the page loads without console errors', errors.length === 0, errors.join(' | '));
+
+  // Space on the title starts level 1.
+  await page.keyboard.down('Space');
+  await sleep(150);
+  await page.keyboard.up('Space');
+  await waitFor(page, () => { const s = window.zqState(); return s && s.screen === 1 && !s.fadeActive; }, 20000,
+                'Space did not start the game');
+  s = await state();
+  check('Space starts level 1', s.screen === 1 && s.levelIndex === 0 && s.lives === 3, JSON.stringify(s));
+  await sleep(1000);
+  await shot('2-level1.png');
+
+  // The sound runs (the page's autoplay rule lets it start without a click here).
+  const audio = await page.evaluate(() => window.zqAudioState());
+  check('the AudioContext runs', audio === 'running', audio);
+
+  // The level 1 solution, fed as an input script on the virtual clock.
+  const started = await page.evaluate((text) => window.zqPlayScript(text, 16), replay);
+  check('the replay is accepted', started);
+  await waitFor(page, () => !window.zqScriptPlaying(), 120000, 'the replay did not end');
+  s = await state();
+  await shot('3-after-replay.png');
+  check('the replay finishes level 1', s.levelIndex === 1 && !s.dead, JSON.stringify({ level: s.levelIndex, dead: s.dead, ingots: s.ingots }));
+
+  // F7 turns the music off; the setting is written to IndexedDB and read again after a reload.
+  await page.keyboard.press('F7');
+  await waitFor(page, () => { const s = window.zqState(); return s && /MUSIC OFF/.test(s.statusText); }, 5000,
+                'F7 did not turn the music off');
+  await waitFor(page, () => window.zqSaves > 0, 10000, 'the settings were not stored');
+  await page.reload({ waitUntil: 'load' });
+  await waitFor(page, () => window.zqStarted === true, 60000, 'the game did not start again');
+  const ini = await page.evaluate(() => FS.readFile('/libsdl/zorvoquib/quib.ini', { encoding: 'utf8' }));
+  check('the settings file survives the reload', /Music\s*=\s*False/.test(ini), ini);
+  await sleep(500);
+  await page.keyboard.press('F7');
+  await waitFor(page, () => { const s = window.zqState(); return s && /MUSIC (ON|OFF)/.test(s.statusText); }, 5000,
+                'F7 did nothing after the reload');
+  s = await state();
+  check('the game read the kept setting (F7 turns the music back on)', /MUSIC ON/.test(s.statusText), s.statusText);
+  await shot('4-after-reload.png');
+  check('no console errors during play', errors.length === 0, errors.join(' | '));
+} catch (e) {
+  check('the browser test ran to its end', false, String(e && e.message || e));
+} finally {
+  await browser.close();
+  fs.rmSync(profile, { recursive: true, force: true });
+}
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed === 0 ? 0 : 1);

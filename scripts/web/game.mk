@@ -1,0 +1,42 @@
+# The browser game: the engine, the SDL parts of the platform layer and the
+# web layer compiled with em++, linked against the SDL2 / SDL2_mixer / libxmp
+# built by build-libs.sh.  Run by web-build.sh:  make -f scripts/web/game.mk
+SRC := $(CURDIR)
+OUT ?= build/web
+OBJ ?= build/web-obj
+SYSROOT ?= build/web-cache/sysroot
+DATA ?= build/debug/data
+
+ENGINE_DIRS := core assets world rules render render/soft shell net
+ENGINE := $(foreach d,$(ENGINE_DIRS),$(wildcard src/$(d)/*.cpp))
+# PNG files are written only by the desktop programs and tools.
+ENGINE := $(filter-out src/render/png_writer.cpp,$(ENGINE))
+PLATFORM := src/platform/sdl_display.cpp src/platform/sdl_input.cpp src/platform/sdl_audio.cpp \
+            src/platform/sdl_window_util.cpp $(wildcard src/platform/web/*.cpp) apps/common/game_state.cpp
+SOURCES := $(ENGINE) $(PLATFORM)
+OBJECTS := $(patsubst %.cpp,$(OBJ)/%.o,$(SOURCES))
+
+CXXFLAGS := -std=c++20 -O2 -Wall -Wextra -Werror -Isrc -Iapps -I$(SYSROOT)/include -I$(SYSROOT)/include/SDL2 \
+            -DZQ_VERSION='"1.0"' -MMD -MP
+LDFLAGS := -O2 -L$(SYSROOT)/lib -lSDL2_mixer -lxmp -lSDL2 -lidbfs.js \
+           -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=64MB -sSTACK_SIZE=1MB -sFORCE_FILESYSTEM=1 \
+           -sEXPORTED_RUNTIME_METHODS=['ccall','cwrap','FS','UTF8ToString'] \
+           -sEXPORTED_FUNCTIONS=['_main','_zq_state_json','_zq_play_script','_zq_script_playing'] \
+           -sMINIFY_HTML=0 @scripts/web/link-flags.rsp \
+           --preload-file $(DATA)@/data --use-preload-cache --exclude-file '*.stamp'
+
+all: $(OUT)/zorvoquib.js $(OUT)/index.html
+
+$(OUT)/zorvoquib.js: $(OBJECTS) $(SYSROOT)/.built scripts/web/game.mk $(shell find $(DATA) -type f 2>/dev/null)
+	@mkdir -p $(OUT)
+	em++ $(OBJECTS) -o $@ $(LDFLAGS)
+
+$(OUT)/index.html: src/platform/web/page/index.html
+	@mkdir -p $(OUT)
+	cp $< $@
+
+$(OBJ)/%.o: %.cpp
+	@mkdir -p $(dir $@)
+	em++ $(CXXFLAGS) -c $< -o $@
+
+-include $(OBJECTS:.o=.d)

@@ -1,0 +1,142 @@
+#include "platform/web/web_session.h"
+
+#include <algorithm>
+#include <iostream>
+#include <system_error>
+
+#include "core/errors.h"
+#include "core/file_io.h"
+#include "shell/settings.h"
+
+namespace zq {
+
+Key BrowserStandIn(Key key) {
+    switch (key) {
+        case Key::F5: return Key::T;
+        case Key::F12: return Key::X;
+        case Key::Escape: return Key::Backspace;
+        default: return Key::None;
+    }
+}
+
+bool BrowserInput::KeyDown(Key key) {
+    if (script_) return script_->KeyDown(key);
+    if (live_.KeyDown(key)) return true;
+    const Key standIn = BrowserStandIn(key);
+    return standIn != Key::None && live_.KeyDown(standIn);
+}
+
+MouseMotion BrowserInput::TakeMouseMotion(bool capture) {
+    if (script_) return script_->TakeMouseMotion(capture);
+    return live_.TakeMouseMotion(capture);
+}
+
+JoystickState BrowserInput::Joystick() { return script_ ? JoystickState{} : live_.Joystick(); }
+
+std::optional<CursorPosition> BrowserInput::Cursor() { return script_ ? std::nullopt : live_.Cursor(); }
+
+void BrowserHost::ShowMessage(const std::string& text) { std::cerr << "Zorvo Quib: " << text << "\n"; }
+
+KeptSettings KeptSettingsOf(const Game& game) {
+    return {game.options.mouseMode, game.options.musicOn, game.options.highDetail, game.renderSize.height};
+}
+
+WebSession::WebSession(Game& game, BrowserInput& input, BrowserHost& host, std::filesystem::path settingsPath)
+    : game_(game), input_(input), host_(host), settingsPath_(std::move(settingsPath)) {
+    kept_ = KeptSettingsOf(game_);
+    lastText_ = SettingsText();
+}
+
+std::string WebSession::SettingsText() const {
+    auto bytes = ReadFileBytes(settingsPath_);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
+// Writes the settings as the desktop game does when it closes, except full
+// screen: a page may not start in full screen.
+bool WebSession::PersistSettings() {
+    SettingsFile file = SettingsFile::Load(settingsPath_).value_or(SettingsFile{});
+    game_.settings.mouseMode = game_.options.mouseMode;
+    game_.settings.music = game_.options.musicOn;
+    game_.settings.texture = game_.options.highDetail;
+    game_.settings.fullscreen = false;
+    WriteSettings(file, game_.settings, game_.renderSize.height);
+    WriteKeyBindings(file, game_.keys);
+    std::error_code ec;
+    std::filesystem::create_directories(settingsPath_.parent_path(), ec);
+    if (!file.Save(settingsPath_)) {
+        std::cerr << "Zorvo Quib: cannot write " << settingsPath_.string() << "\n";
+        return false;
+    }
+    return true;
+}
+
+bool WebSession::PlayScript(std::string_view scriptText, std::string& why) {
+    InputScript script;
+    try {
+        script = ParseInputScript(scriptText);
+    } catch (const std::exception& e) {
+        why = e.what();
+        return false;
+    }
+    if (!input_.Script()) realClock_ = game_.shell.clock;
+    input_.Play(std::move(script));
+    // The same start as a headless run of the level: seed 0, three lives.
+    game_.random.seed = 0;
+    Actor& local = game_.actors.Local();
+    local.levelIndex = 0;
+    local.lives = 3;
+    game_.shell.clock = nullptr;
+    scriptTicks_ = static_cast<std::uint32_t>(game_.shell.time.now);
+    StartLevel(game_, 0);
+    ResetFrameClock(game_.shell, scriptTicks_);
+    return true;
+}
+
+bool WebSession::Frame(std::uint32_t realTicks, int scriptFramesPerCall) {
+    int framesThisCall = 1;
+    if (input_.Script()) framesThisCall = std::max(1, scriptFramesPerCall);
+    for (int n = 0; n < framesThisCall; ++n) {
+        std::uint32_t ticks = realTicks;
+        if (ScriptedInput* script = input_.Script()) {
+            if (!script->Advance()) {
+                // The script is over: the player's keys and the real clock again.
+                input_.StopScript();
+                game_.shell.clock = realClock_;
+                ResetFrameClock(game_.shell, realTicks);
+                break;
+            }
+            ticks = scriptTicks_ += static_cast<std::uint32_t>(script->FrameMs());
+        }
+        ++frames_;
+        try {
+            GameFrame(game_, ticks);
+        } catch (const FatalError&) {
+            throw;
+        } catch (const std::exception& e) {
+            std::cerr << "Zorvo Quib: " << e.what() << "\n";
+        }
+        if (host_.quitAsked) {
+            // Where the desktop game would end, the page goes back to its title.
+            host_.quitAsked = false;
+            if (input_.Script()) {
+                input_.StopScript();
+                game_.shell.clock = realClock_;
+            }
+            SetScreen(game_, kScreenTitle);
+        }
+    }
+
+    bool changed = false;
+    if (const KeptSettings now = KeptSettingsOf(game_); !(now == kept_)) {
+        kept_ = now;
+        changed = PersistSettings();
+    }
+    if (std::string text = SettingsText(); text != lastText_) {
+        lastText_ = std::move(text);
+        changed = true;
+    }
+    return changed;
+}
+
+}  // namespace zq

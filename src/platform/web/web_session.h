@@ -1,0 +1,109 @@
+// The browser game's frame routine, free of the browser itself: the page calls
+// Frame once per animation frame.  It adds what a tab needs over the desktop
+// loop: the keys the browser keeps for itself have stand-ins, leaving the game
+// goes back to the title (a page cannot close itself), changed settings are
+// written at once (a tab is closed without notice), and a test can feed an
+// input script that plays on a virtual clock.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "shell/game.h"
+#include "shell/input_script.h"
+
+namespace zq {
+
+// The stand-in for a key the browser owns (F5 reloads, F12 opens the
+// developer tools, Escape leaves full screen): T for texture detail, X for
+// the coordinates, Backspace for Escape.  Key::None for every other key.
+Key BrowserStandIn(Key key);
+
+// The player's keys with the stand-ins folded in, or an input script while a
+// test plays one.
+class BrowserInput final : public InputDevice {
+public:
+    explicit BrowserInput(InputDevice& live) : live_(live) {}
+
+    void Play(InputScript script) { script_.emplace(std::move(script)); }
+    void StopScript() { script_.reset(); }
+    ScriptedInput* Script() { return script_ ? &*script_ : nullptr; }
+
+    bool KeyDown(Key key) override;
+    MouseMotion TakeMouseMotion(bool capture) override;
+    JoystickState Joystick() override;
+    std::optional<CursorPosition> Cursor() override;
+
+private:
+    InputDevice& live_;
+    std::optional<ScriptedInput> script_;
+};
+
+// The page's side of the window: full screen is the page's to grant, and a
+// request to quit only marks the game for a return to the title.
+class BrowserHost final : public GameHost {
+public:
+    std::function<bool()> isFullscreen;
+    std::function<void(bool)> setFullscreen;
+    std::function<void(int, int)> setClientSize;
+    bool quitAsked = false;
+
+    bool Fullscreen() override { return isFullscreen && isFullscreen(); }
+    void SetFullscreen(bool on, RenderSize) override {
+        if (setFullscreen) setFullscreen(on);
+    }
+    void SetClientSize(int width, int height) override {
+        if (setClientSize) setClientSize(width, height);
+    }
+    void ShowCursor(bool) override {}
+    void ShowMessage(const std::string& text) override;
+    void Quit() override { quitAsked = true; }
+};
+
+// What the browser game remembers between visits and must write the moment it changes.
+struct KeptSettings {
+    std::uint8_t mouseMode = 0;
+    bool music = true, texture = true;
+    int renderHeight = 0;
+    bool operator==(const KeptSettings&) const = default;
+};
+KeptSettings KeptSettingsOf(const Game& game);
+
+class WebSession {
+public:
+    // The game must have been initialised; `input` and `host` are the ones it was made with.
+    WebSession(Game& game, BrowserInput& input, BrowserHost& host, std::filesystem::path settingsPath);
+
+    // One animation frame at the real clock `realTicks` (ms).  A playing script
+    // runs up to `scriptFramesPerCall` of its frames on its own clock instead.
+    // Returns true when the settings file changed and should be made lasting.
+    bool Frame(std::uint32_t realTicks, int scriptFramesPerCall = 1);
+
+    // Starts level 1 afresh (three lives, the random numbers of a headless
+    // run) and plays `scriptText` on a virtual clock; false with the reason
+    // when the script does not parse.
+    bool PlayScript(std::string_view scriptText, std::string& why);
+    bool ScriptPlaying() { return input_.Script() != nullptr; }
+    long long Frames() const { return frames_; }
+
+private:
+    bool PersistSettings();
+    std::string SettingsText() const;
+
+    Game& game_;
+    BrowserInput& input_;
+    BrowserHost& host_;
+    std::filesystem::path settingsPath_;
+    KeptSettings kept_;
+    std::string lastText_;  // the settings file as last seen, to notice the menu's saves
+    std::function<std::uint32_t()> realClock_;  // the game's clock while no script plays
+    std::uint32_t scriptTicks_ = 0;
+    long long frames_ = 0;
+};
+
+}  // namespace zq

@@ -1,0 +1,127 @@
+// The browser game's frame routine, run on the generated data folder without
+// a browser: the stand-in keys, the return to the title, settings written as
+// they change, and input scripts on their own clock.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "core/file_io.h"
+#include "platform/web/web_session.h"
+#include "held_keys.h"
+#include "test_game.h"
+#include "test_util.h"
+
+namespace zq {
+namespace {
+
+std::string ReadText(const std::filesystem::path& path) {
+    auto bytes = ReadFileBytes(path);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
+class WebSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GameConfig config = test::HeadlessConfig(std::filesystem::path(ZQ_BUILD_DIR) / "data", dir.Path());
+        config.writeSettings = true;  // as in the page, where the settings are kept
+        settingsPath = *config.settingsFile;
+        game = std::make_unique<Game>(config, input, audio, host);
+        InitGame(*game);
+        ResetFrameClock(game->shell, 0);
+        SetScreen(*game, kScreenTitle);
+        session = std::make_unique<WebSession>(*game, input, host, settingsPath);
+    }
+    // Runs `count` frames of 30 ms holding `held`; true when any asked for the settings to be kept.
+    bool Frames(int count, std::initializer_list<Key> held = {}) {
+        keys.down.fill(false);
+        for (Key k : held) keys.down[static_cast<std::size_t>(k)] = true;
+        bool persist = false;
+        for (int i = 0; i < count; ++i) persist = session->Frame(ticks += 30) || persist;
+        return persist;
+    }
+
+    test::TempDir dir;
+    std::filesystem::path settingsPath;
+    test::HeldKeys keys;
+    BrowserInput input{keys};
+    SilentAudio audio;
+    BrowserHost host;
+    std::unique_ptr<Game> game;
+    std::unique_ptr<WebSession> session;
+    std::uint32_t ticks = 0;
+};
+
+TEST(BrowserInputTest, StandInsActOnlyForTheBrowsersKeys) {
+    test::HeldKeys keys;
+    BrowserInput input(keys);
+    keys.down[static_cast<std::size_t>(Key::T)] = true;
+    keys.down[static_cast<std::size_t>(Key::Backspace)] = true;
+    EXPECT_TRUE(input.KeyDown(Key::F5));
+    EXPECT_TRUE(input.KeyDown(Key::Escape));
+    EXPECT_FALSE(input.KeyDown(Key::F12));
+    EXPECT_FALSE(input.KeyDown(Key::F6));  // F6 stays the page's full-screen key itself
+    keys.down.fill(false);
+    keys.down[static_cast<std::size_t>(Key::X)] = true;
+    EXPECT_TRUE(input.KeyDown(Key::F12));
+    EXPECT_FALSE(input.KeyDown(Key::F5));
+    // While a script plays, the player's keys count for nothing.
+    input.Play(ParseInputScript("1x 30 -\n"));
+    EXPECT_FALSE(input.KeyDown(Key::X));
+    EXPECT_FALSE(input.KeyDown(Key::F12));
+}
+
+TEST_F(WebSessionTest, EscapeOnTheTitleStartsTheTitleAgainInsteadOfEnding) {
+    Frames(20);
+    Frames(2, {Key::Backspace});
+    EXPECT_FALSE(host.quitAsked);
+    EXPECT_EQ(game->shell.screen, kScreenTitle);
+    // The game goes on: Space still starts level 1.
+    Frames(10);
+    Frames(1, {Key::Space});
+    Frames(60);
+    EXPECT_EQ(game->shell.screen, kScreenPlay);
+}
+
+TEST_F(WebSessionTest, AChangedSettingIsWrittenAtOnceAndOnlyThen) {
+    Frames(20);
+    EXPECT_FALSE(Frames(5));
+    EXPECT_TRUE(Frames(1, {Key::F7}));  // music off
+    const std::string text = ReadText(settingsPath);
+    EXPECT_NE(text.find("Music=False"), std::string::npos) << text;
+    EXPECT_NE(text.find("Fullscreen=False"), std::string::npos) << text;
+    EXPECT_FALSE(Frames(30));
+    // A save written by the game itself (the in-game menu) is noticed too.
+    SettingsFile file = SettingsFile::Load(settingsPath).value_or(SettingsFile{});
+    SaveGame(file, 2, 3);
+    ASSERT_TRUE(file.Save(settingsPath));
+    EXPECT_TRUE(Frames(1));
+    EXPECT_FALSE(Frames(1));
+}
+
+TEST_F(WebSessionTest, TheLevelOneReplayFinishesItOnItsOwnClock) {
+    std::string why;
+    EXPECT_FALSE(session->PlayScript("3x forty up\n", why));
+    EXPECT_FALSE(why.empty());
+    EXPECT_FALSE(session->ScriptPlaying());
+
+    // Started from the title, as the page's test does.
+    Frames(20);
+    std::ifstream in(std::filesystem::path(ZQ_SOURCE_DIR) / "content/replays/01_first_steps.txt");
+    std::stringstream replay;
+    replay << in.rdbuf();
+    ASSERT_TRUE(session->PlayScript(replay.str(), why)) << why;
+    EXPECT_EQ(game->shell.screen, kScreenPlay);
+    // The real clock hardly moves while thousands of script frames run.
+    for (int call = 0; call < 200 && session->ScriptPlaying(); ++call) session->Frame(ticks += 16, 64);
+    EXPECT_FALSE(session->ScriptPlaying());
+    const Actor& hero = game->actors.Local();
+    EXPECT_EQ(hero.levelIndex, 1);
+    EXPECT_FALSE(hero.dead);
+    // The player's keys count again.
+    keys.down[static_cast<std::size_t>(Key::Up)] = true;
+    EXPECT_TRUE(input.KeyDown(Key::Up));
+}
+
+}  // namespace
+}  // namespace zq
