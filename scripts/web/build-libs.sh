@@ -43,7 +43,7 @@ sdl_src=()
 for d in . atomic audio audio/disk audio/dummy audio/emscripten cpuinfo dynapi events file \
          filesystem/emscripten haptic haptic/dummy joystick joystick/emscripten joystick/virtual \
          libm loadso/dlopen locale locale/emscripten misc misc/emscripten power power/emscripten \
-         render render/software sensor sensor/dummy stdlib thread thread/generic timer timer/unix \
+         render render/software render/opengles2 sensor sensor/dummy stdlib thread thread/generic timer timer/unix \
          video video/emscripten video/yuv2rgb; do
   sdl_src+=("$sdl"/src/$d/*.c)
 done
@@ -51,8 +51,10 @@ compile SDL2 -I"$sdl/include" -I"$sdl/src" -- "${sdl_src[@]}"
 cp "$sdl"/include/*.h "$root/include/SDL2/"
 
 echo "web-build: libxmp for wasm"
-compile xmp -DLIBXMP_STATIC -DBUILDING_STATIC -I"$xmp/include" -I"$xmp/src" -- \
-  "$xmp"/src/*.c "$xmp"/src/loaders/*.c "$xmp"/src/depackers/*.c
+# Without the packed-module readers: the game's music is plain .MOD and .XM,
+# and their Vorbis decoder would clash with SDL2_mixer's.
+compile xmp -DLIBXMP_STATIC -DBUILDING_STATIC -DLIBXMP_NO_PROWIZARD -DLIBXMP_NO_DEPACKERS \
+  -I"$xmp/include" -I"$xmp/src" -- "$xmp"/src/*.c "$xmp"/src/loaders/*.c
 cp "$xmp"/include/xmp.h "$root/include/"
 
 echo "web-build: SDL2_mixer for wasm"

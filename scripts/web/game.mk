@@ -18,12 +18,14 @@ OBJECTS := $(patsubst %.cpp,$(OBJ)/%.o,$(SOURCES))
 
 CXXFLAGS := -std=c++20 -O2 -Wall -Wextra -Werror -Isrc -Iapps -I$(SYSROOT)/include -I$(SYSROOT)/include/SDL2 \
             -DZQ_VERSION='"1.0"' -MMD -MP
-LDFLAGS := -O2 -L$(SYSROOT)/lib -lSDL2_mixer -lxmp -lSDL2 -lidbfs.js \
-           -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=64MB -sSTACK_SIZE=1MB -sFORCE_FILESYSTEM=1 \
+# The archives by path: -lSDL2 and -lSDL2_mixer would pull in the toolchain's own ports.
+# The page has no video player, so the clips stay out of the data package.
+LDFLAGS := -O2 $(SYSROOT)/lib/libSDL2_mixer.a $(SYSROOT)/lib/libxmp.a $(SYSROOT)/lib/libSDL2.a -lidbfs.js \
+           -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=64MB -sFORCE_FILESYSTEM=1 \
            -sEXPORTED_RUNTIME_METHODS=['ccall','cwrap','FS','UTF8ToString'] \
            -sEXPORTED_FUNCTIONS=['_main','_zq_state_json','_zq_play_script','_zq_script_playing'] \
            -sMINIFY_HTML=0 @scripts/web/link-flags.rsp \
-           --preload-file $(DATA)@/data --use-preload-cache --exclude-file '*.stamp'
+           --preload-file $(DATA)@/data --use-preload-cache --exclude-file '*.stamp' --exclude-file '*/VIDEO'
 
 all: $(OUT)/zorvoquib.js $(OUT)/index.html
 

@@ -89,7 +89,20 @@ void StartGame() {
     config.startDir = "/";
     const std::filesystem::path settingsPath = SettingsPath(config.startDir, UserConfigDir());
     const GameSettings settings = ReadSettings(SettingsFile::Load(settingsPath).value_or(SettingsFile{}));
+    // The picture is drawn into the canvas by SDL's software renderer and
+    // scaled by the page.  The canvas starts at the window's size, so SDL does
+    // not take the page's scaled size for a size of its own.
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    EM_ASM(
+        {
+            Module.canvas.style.width = "";
+            Module.canvas.style.height = "";
+            Module.canvas.width = $0;
+            Module.canvas.height = $1;
+        },
+        settings.width, settings.height);
     web.display.Open("Zorvo Quib", WindowPlacement{0, 0, settings.width, settings.height});
+    SDL_SetWindowResizable(web.display.Window(), SDL_FALSE);
     web.soft.renderer.SetPresenter(&web.presenter);
     // The page only gets keys while it has the focus: they always count.
     web.input->SetWindow(web.display.Window(), true);

@@ -1,0 +1,30 @@
+// Browser figures: the maze frame benchmark's lines from the wasm build, and
+// the time from navigation to the title screen on the game's page.
+// Usage: node browser-bench.mjs BASE_URL   (serving build/ at BASE_URL)
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+import { launchBrowser, waitFor } from '../../scripts/web/browser.mjs';
+
+const base = process.argv[2];
+const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zq-chromium-'));
+const browser = await launchBrowser(puppeteer, profile);
+try {
+  const page = await browser.newPage();
+  const lines = [];
+  page.on('console', (m) => { if (m.text().startsWith('maze ')) lines.push(m.text()); });
+  await page.goto(base + 'web-bench/page/', { waitUntil: 'load' });
+  const deadline = Date.now() + 300000;
+  while (lines.length < 2 && Date.now() < deadline) await new Promise((r) => setTimeout(r, 200));
+  for (const line of lines) console.log('browser ' + line);
+
+  const game = await browser.newPage();
+  await game.goto(base + 'web/', { waitUntil: 'load' });
+  await waitFor(game, () => window.zqStarted === true, 60000, 'the game did not start');
+  const ms = await game.evaluate(() => window.zqStartedAt);
+  console.log(`browser load-to-title ${ms.toFixed(0)} ms`);
+} finally {
+  await browser.close();
+  fs.rmSync(profile, { recursive: true, force: true });
+}
