@@ -91,6 +91,17 @@ try {
   s = await state();
   check('the game read the kept setting (F7 turns the music back on)', /MUSIC ON/.test(s.statusText), s.statusText);
   await shot('4-after-reload.png');
+
+  // F6 asks the page for full screen, and F6 again leaves it.
+  await page.keyboard.press('F6');
+  await waitFor(page, () => document.fullscreenElement !== null, 5000, 'F6 did not enter full screen');
+  await sleep(500);
+  s = await state();
+  check('the game says it is in full screen', /FULLSCREEN MODE/.test(s.statusText), s.statusText);
+  await shot('5-fullscreen.png');
+  await page.keyboard.press('F6');
+  await waitFor(page, () => document.fullscreenElement === null, 5000, 'F6 did not leave full screen');
+  check('F6 enters and leaves full screen', true);
   check('no console errors during play', errors.length === 0, errors.join(' | '));
 } catch (e) {
   check('the browser test ran to its end', false, String(e && e.message || e));

@@ -71,6 +71,22 @@ TEST(BrowserInputTest, StandInsActOnlyForTheBrowsersKeys) {
     EXPECT_FALSE(input.KeyDown(Key::F12));
 }
 
+TEST(BrowserHostTest, FullScreenReadsAsAskedUntilThePageGrantsOrRefusesIt) {
+    BrowserHost host;
+    bool page = false;
+    host.isFullscreen = [&] { return page; };
+    host.setFullscreen = [](bool) {};
+    host.SetFullscreen(true, {320, 240});
+    EXPECT_TRUE(host.Fullscreen());  // asked, not granted yet
+    page = true;
+    EXPECT_TRUE(host.Fullscreen());
+    // Leaving, refused: after half a second the page's own state counts again.
+    host.SetFullscreen(false, {320, 240});
+    EXPECT_FALSE(host.Fullscreen());
+    for (int i = 0; i < 30; ++i) host.Tick();
+    EXPECT_TRUE(host.Fullscreen());
+}
+
 TEST_F(WebSessionTest, EscapeOnTheTitleStartsTheTitleAgainInsteadOfEnding) {
     Frames(20);
     Frames(2, {Key::Backspace});

@@ -35,6 +35,23 @@ JoystickState BrowserInput::Joystick() { return script_ ? JoystickState{} : live
 
 std::optional<CursorPosition> BrowserInput::Cursor() { return script_ ? std::nullopt : live_.Cursor(); }
 
+bool BrowserHost::Fullscreen() {
+    const bool page = isFullscreen && isFullscreen();
+    if (pendingFrames_ > 0 && page != requested_) return requested_;
+    pendingFrames_ = 0;
+    return page;
+}
+
+void BrowserHost::SetFullscreen(bool on, RenderSize) {
+    requested_ = on;
+    pendingFrames_ = 30;
+    if (setFullscreen) setFullscreen(on);
+}
+
+void BrowserHost::Tick() {
+    if (pendingFrames_ > 0) --pendingFrames_;
+}
+
 void BrowserHost::ShowMessage(const std::string& text) { std::cerr << "Zorvo Quib: " << text << "\n"; }
 
 KeptSettings KeptSettingsOf(const Game& game) {
@@ -96,6 +113,7 @@ bool WebSession::PlayScript(std::string_view scriptText, std::string& why) {
 bool WebSession::Frame(std::uint32_t realTicks, int scriptFramesPerCall) {
     int framesThisCall = 1;
     if (input_.Script()) framesThisCall = std::max(1, scriptFramesPerCall);
+    host_.Tick();
     for (int n = 0; n < framesThisCall; ++n) {
         std::uint32_t ticks = realTicks;
         if (ScriptedInput* script = input_.Script()) {

@@ -53,16 +53,22 @@ public:
     std::function<void(int, int)> setClientSize;
     bool quitAsked = false;
 
-    bool Fullscreen() override { return isFullscreen && isFullscreen(); }
-    void SetFullscreen(bool on, RenderSize) override {
-        if (setFullscreen) setFullscreen(on);
-    }
+    // The page grants full screen a little later (or refuses it): until then
+    // the game is told the state it asked for, so it shows the right word.
+    bool Fullscreen() override;
+    void SetFullscreen(bool on, RenderSize) override;
+    // Called once a frame: a request the page has not followed in half a second was refused.
+    void Tick();
     void SetClientSize(int width, int height) override {
         if (setClientSize) setClientSize(width, height);
     }
     void ShowCursor(bool) override {}
     void ShowMessage(const std::string& text) override;
     void Quit() override { quitAsked = true; }
+
+private:
+    bool requested_ = false;
+    int pendingFrames_ = 0;
 };
 
 // What the browser game remembers between visits and must write the moment it changes.
