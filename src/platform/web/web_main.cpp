@@ -49,6 +49,8 @@ struct WebGame {
     std::string stateText;  // the last answer to the page's state hook
 };
 
+// The one game of the page.  The browser calls the frame routine and the
+// page's hooks without any context of ours, so they find it here.
 WebGame* g_web = nullptr;
 
 bool PageFullscreen() {
