@@ -4,8 +4,12 @@
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import puppeteer from 'puppeteer-core';
+import { createRequire } from 'node:module';
 import { launchBrowser, waitFor } from '../../scripts/web/browser.mjs';
+
+// puppeteer-core is installed beside the browser test, in scripts/web.
+const require = createRequire(new URL('../../scripts/web/package.json', import.meta.url));
+const puppeteer = require('puppeteer-core');
 
 const base = process.argv[2];
 const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zq-chromium-'));
