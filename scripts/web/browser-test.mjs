@@ -102,6 +102,18 @@ try {
   await page.keyboard.press('F6');
   await waitFor(page, () => document.fullscreenElement === null, 5000, 'F6 did not leave full screen');
   check('F6 enters and leaves full screen', true);
+
+  // F4 gives the canvas the next resolution; the page scales it, keeping its shape.
+  const before = await page.evaluate(() => document.getElementById('canvas').width);
+  await page.keyboard.press('F4');
+  await waitFor(page, (w) => document.getElementById('canvas').width !== w, 5000, 'F4 did not resize the canvas', before);
+  await sleep(300);
+  const canvas = await page.evaluate(() => {
+    const c = document.getElementById('canvas');
+    return { w: c.width, h: c.height, cssW: parseFloat(c.style.width), cssH: parseFloat(c.style.height) };
+  });
+  check('F4 changes the resolution and the page keeps its shape',
+        canvas.w > before && Math.abs(canvas.cssW / canvas.cssH - canvas.w / canvas.h) < 0.01, JSON.stringify(canvas));
   check('no console errors during play', errors.length === 0, errors.join(' | '));
 } catch (e) {
   check('the browser test ran to its end', false, String(e && e.message || e));

@@ -21,9 +21,9 @@ export async function launchBrowser(puppeteer, profileDir) {
 export const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // Waits until `predicate` is true in the page, polling; throws `why` after `ms`.
-export async function waitFor(page, predicate, ms, why) {
+export async function waitFor(page, predicate, ms, why, ...args) {
   try {
-    await page.waitForFunction(predicate, { timeout: ms, polling: 100 });
+    await page.waitForFunction(predicate, { timeout: ms, polling: 100 }, ...args);
   } catch (e) {
     throw new Error(`${why} within ${ms / 1000} s`);
   }
