@@ -29,6 +29,11 @@ struct SessionPlayer {
     bool gone = false;  // left or timed out; kept so names and slots stay put
 };
 
+// A transport result in the plain words the lobby shows ("GAME FULL",
+// "GAME ALREADY STARTED", "DIFFERENT GAME VERSION", "NO ANSWER FROM THE
+// HOST"); empty for success.
+std::string RefusalText(std::uint32_t code);
+
 // Cuts a name to at most `bytes` bytes.
 std::string CutName(const std::string& name, std::size_t bytes);
 
@@ -54,6 +59,9 @@ public:
     const std::vector<SessionPlayer>& Players() const { return players_; }
     std::int32_t LocalId() const { return localId_; }
     bool Connected() const { return connected_; }
+    // The result code of the last failed operation (kTransportOk after a
+    // success); RefusalText gives its words.
+    std::uint32_t LastFailure() const { return lastFailure_; }
     // The friendly name of a player id, empty when unknown.
     std::string ShortNameOf(std::int32_t id) const;
 
@@ -81,6 +89,7 @@ private:
     std::int32_t localId_ = 0;
     bool providerOpen_ = false;
     bool connected_ = false;
+    std::uint32_t lastFailure_ = kTransportOk;
     std::vector<TransportEvent> events_;
 };
 

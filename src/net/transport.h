@@ -18,6 +18,7 @@ struct SessionEntry {
     std::string name;         // up to 31 bytes
     std::int32_t id = 0;      // what JoinSession takes
     std::int32_t players = 0; // players in it when it answered
+    bool inPlay = false;      // its game runs: only players who dropped out may join it again
 };
 
 struct PlayerEntry {
@@ -43,6 +44,8 @@ enum TransportError : std::uint32_t {
     kTransportSessionFull = 0x80040004,
     kTransportTimedOut = 0x80040005,
     kTransportRefused = 0x80040006,
+    kTransportGameStarted = 0x80040007,   // a running game takes back only its dropped players
+    kTransportWrongVersion = 0x80040008,  // the other machine runs a different build of the game
 };
 
 class NetTransport {
