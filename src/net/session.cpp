@@ -118,6 +118,7 @@ void NetSession::Pump() {
                     SessionPlayer& p = players_[i];
                     if (p.id != e.player.id || p.gone) continue;
                     p.gone = true;
+                    p.lost = e.lost;
                     if (onDeletePlayer) onDeletePlayer(p.id, p.longName, p.shortName);
                 }
                 break;

@@ -27,6 +27,7 @@ struct SessionPlayer {
     std::string longName;
     std::string shortName;
     bool gone = false;  // left or timed out; kept so names and slots stay put
+    bool lost = false;  // gone because the connection broke, not because the player quit
 };
 
 // A transport result in the plain words the lobby shows ("GAME FULL",
@@ -75,6 +76,8 @@ public:
     void SendGameMessage(std::int32_t to, std::span<const std::uint8_t> message, bool reliable);
     // Takes what the transport received and raises the events.
     void Pump();
+    // How long that player's machine has been silent, in ms (0: not known).
+    std::int32_t SilenceMs(std::int32_t id) const { return transport_.SilenceMs(id); }
 
 private:
     bool Fail(const char* what, std::uint32_t code);

@@ -14,6 +14,14 @@ namespace zq {
 
 inline constexpr std::int32_t kAllPlayers = 0;  // the "All" entry and the send-to-everybody id
 
+// Raised whenever a message layout or the handshake changes: a machine
+// running another build is refused at the join instead of being misread.
+inline constexpr std::int32_t kProtocolVersion = 2;
+// A connection silent this long is a problem the players are told about...
+inline constexpr std::int32_t kSilentWarningMs = 1000;
+// ...and one silent this long is dropped.
+inline constexpr std::int32_t kSilentDropMs = 20000;
+
 struct SessionEntry {
     std::string name;         // up to 31 bytes
     std::int32_t id = 0;      // what JoinSession takes
@@ -32,6 +40,7 @@ struct TransportEvent {
     Kind kind = Kind::Message;
     PlayerEntry player;               // joined or left; for a message, `player.id` is the sender
     std::vector<std::uint8_t> bytes;  // the message as it arrived (any length)
+    bool lost = false;                // left: the connection broke, the player did not quit
 };
 
 // Result codes of the transport's operations: 0 is success, anything else is
@@ -71,6 +80,10 @@ public:
     virtual void Send(std::int32_t to, std::span<const std::uint8_t> bytes, bool reliable) = 0;
     // Everything that arrived since the last call, in arrival order.
     virtual void Poll(std::vector<TransportEvent>& events) = 0;
+    // Milliseconds since anything at all (game message or the transport's own
+    // keep-alive) last arrived from that player's machine; 0 when unknown.
+    // A joiner hears the host itself and the host's word about the others.
+    virtual std::int32_t SilenceMs(std::int32_t) { return 0; }
 };
 
 }  // namespace zq

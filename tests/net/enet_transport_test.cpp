@@ -126,7 +126,8 @@ TEST(NetEnetTransport, FoundByLoopbackBroadcastJoinedAndForwardedThroughTheHost)
     EXPECT_EQ(bobEvents[0].bytes, one);
     EXPECT_EQ(hostEvents.size(), 1u) << "a block for Bob only reached the host";
 
-    // Once closed, the session is not found and a fourth player is refused.
+    // Once closed, the session is found marked as in play and a new player
+    // is refused as coming too late.
     host->CloseSession();
     auto dee = MakeEnetTransport(direct);
     ASSERT_EQ(dee->OpenProvider(kUdpProvider), kTransportOk);
@@ -139,7 +140,18 @@ TEST(NetEnetTransport, FoundByLoopbackBroadcastJoinedAndForwardedThroughTheHost)
     });
     EXPECT_EQ(dee->FindSessions(200, sessions), kTransportOk);
     answer3.join();
-    EXPECT_TRUE(sessions.empty());
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_TRUE(sessions[0].inPlay);
+    std::thread answer4([&] {
+        for (int i = 0; i < 200; ++i) {
+            host->Poll(hostEvents);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    std::int32_t deeId = 0;
+    std::vector<PlayerEntry> deeSees;
+    EXPECT_EQ(dee->JoinSession(sessions[0].id, PlayerEntry{0, "Dee", "Dee"}, deeId, deeSees), kTransportGameStarted);
+    answer4.join();
 
     // Cid leaves: the host and Bob hear of it.
     hostEvents.clear();

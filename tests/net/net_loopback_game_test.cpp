@@ -133,9 +133,10 @@ TEST_F(NetLoopbackGame, TwoPlayersShareALevelAndTheHostTakesEveryoneBackToTheTit
     EXPECT_EQ(b["localPlayer"], 1);
     EXPECT_EQ(h["lastPlayer"], 1);
     EXPECT_EQ(b["lastPlayer"], 1);
-    // The host took every ingot and reached the exit, where it waited for Bob.
+    // The host took every ingot and reached the exit, where it waited for
+    // Bob; at the end it was told that Bob's program had left.
     EXPECT_EQ(h["ingots"], 0);
-    EXPECT_EQ(h["statusText"], "Waiting for other players to finish");
+    EXPECT_EQ(h["statusText"], "BOB HAS LEFT THE GAME");
     // Bob's world lost the same ingots, and he followed the host to the title.
     EXPECT_EQ(b["ingots"], 0);
     EXPECT_EQ(b["screen"], 0);
