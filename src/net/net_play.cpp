@@ -546,6 +546,10 @@ void CheckStartTimeout(Game& game, NetPlay& net) {
         if (net.gone[s] || game.actors.actor[s].pingAnswered) continue;
         net.gone[s] = true;
         silent += (silent.empty() ? "" : ", ") + CalledName(net.session, net.slotIds[s]);
+        // An empty slot: the others see it gone, and what that machine may
+        // still send is nobody's.
+        net.slotIds[s] = 0;
+        game.actors.actor[s].networkId = 0;
     }
     FinishStartIfAnswered(game, net);
     if (!silent.empty()) ShowStatusMessage(game.shell, "NO ANSWER FROM " + silent + ": STARTED WITHOUT THEM");
