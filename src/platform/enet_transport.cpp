@@ -460,14 +460,14 @@ void EnetTransport::DropSilentPeers(std::vector<TransportEvent>& events) {
                 ++it;
                 continue;
             }
-            enet_peer_reset(it->first);
+            enet_peer_disconnect_now(it->first, 0);
             it = unjoined_.erase(it);
         }
         std::vector<ENetPeer*> silent;
         for (const RemotePlayer& p : players_)
             if (SilentFor(p.peer) >= kSilentDropMs) silent.push_back(p.peer);
         for (ENetPeer* peer : silent) {
-            enet_peer_reset(peer);
+            enet_peer_disconnect_now(peer, 0);
             DropPeer(peer, true, events);
         }
     } else if (hostPeer_ && hostPeer_->state == ENET_PEER_STATE_CONNECTED && SilentFor(hostPeer_) >= kSilentDropMs) {
