@@ -271,6 +271,8 @@ void DrawExitMarker(Game& game, const WorldCamera& camera) {
     if (std::abs(world.exitX - CellOf(camera.x)) >= 12 || std::abs(world.exitY - CellOf(camera.y)) >= 12 ||
         std::abs(world.exitZ - CellOf(camera.z)) >= 12)
         return;
+    // A player waiting in the exit would see nothing but the marker.
+    if (world.exitX == CellOf(camera.x) && world.exitY == CellOf(camera.y) && world.exitZ == CellOf(camera.z)) return;
     game.renderer.AddMesh(*game.bank->exitMesh, kCellSize * world.exitX + kCellSize / 2,
                           kCellSize * world.exitY + kCellSize / 2, kCellSize * world.exitZ + kCellSize / 2, -1, 0, 0, 0,
                           0, game.play.exitSpin);
