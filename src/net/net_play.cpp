@@ -36,6 +36,13 @@ void Send(NetPlay& net, std::int32_t to, const GameMessage& message, bool reliab
     net.session.SendGameMessage(to, bytes, reliable);
 }
 
+// Far more than any level holds to pick up.
+constexpr std::size_t kMostPickups = 4096;
+
+void NotePickup(NetPlay& net, const CellEventMsg& m) {
+    if (m.code >= kNetIngot && net.pickups.size() < kMostPickups) net.pickups.push_back(m);
+}
+
 bool IsHost(const Game& game) { return game.actors.localPlayer == 0; }
 
 std::string Upper(std::string text) {
@@ -258,6 +265,12 @@ void Rejoin(Game& game, NetPlay& net, std::int32_t id, const std::string& longNa
                       i == slot ? std::max(-1, a.lives) : 0},
              true);
     }
+    // Then the level as it is now: every cell emptied since it began.
+    if (level >= 0)
+        for (CellEventMsg m : net.pickups) {
+            m.slot = 0;
+            Send(net, id, m, true);
+        }
     ShowStatusMessage(game.shell, CalledName(net.session, id) + " IS BACK");
 }
 
@@ -327,6 +340,7 @@ void OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
     }
     PickupSound(game, sender, *def);
     SetCell(world, m.x, m.y, m.z, 0);
+    if (IsHost(game)) NotePickup(net, m);
     switch (m.code) {
         case kNetIngot:
             if (def->cellCount < 1) OpenDoors(world, def->lingotDoor, game.rules);
@@ -599,6 +613,7 @@ void AttachNetPlay(Game& game, NetPlay& net) {
     hooks.lobbyFrame = [&game, &net] { LobbyFrame(game, net); };
     hooks.playSends = [&game, &net] { PeriodicSends(game, net); };
     hooks.levelStarting = [&game, &net](std::int32_t level) {
+        net.pickups.clear();
         if (NetworkGame(game, net) && IsHost(game)) Send(net, kAllPlayers, StartLevelMsg{level}, true);
     };
     hooks.titleEntered = [&game, &net] {
@@ -622,9 +637,10 @@ void AttachNetPlay(Game& game, NetPlay& net) {
     hooks.playerGone = [&net](int slot) { return slot >= 0 && slot < kMaxPlayers && net.gone[static_cast<std::size_t>(slot)]; };
     game.rules.sendEvent = [&game, &net](std::int32_t code, std::int32_t x, std::int32_t y, std::int32_t z,
                                          std::int32_t value) {
-        if (NetworkGame(game, net))
-            Send(net, kAllPlayers, CellEventMsg{game.actors.localPlayer, code, x, y, z, value, game.actors.Local().levelIndex},
-                 true);
+        if (!NetworkGame(game, net)) return;
+        const CellEventMsg m{game.actors.localPlayer, code, x, y, z, value, game.actors.Local().levelIndex};
+        if (IsHost(game)) NotePickup(net, m);
+        Send(net, kAllPlayers, m, true);
     };
 }
 

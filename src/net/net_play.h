@@ -58,6 +58,9 @@ struct NetPlay {
     std::int32_t startTime = 0;  // when the host pressed Go
     std::int32_t lastSend = 0;
     std::int32_t refused = 0;  // messages that failed the checks
+    // The host: what was picked up in the current level, by anybody, so a
+    // player who comes back finds the same cells empty.
+    std::vector<CellEventMsg> pickups;
 };
 
 // Fills the session's events and the game's network hooks.  Both records

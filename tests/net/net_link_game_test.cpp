@@ -122,6 +122,10 @@ TEST_F(NetLinkGame, ADroppedPlayerComesBackIntoItsSlotAndANewOneIsTurnedAway) {
     EXPECT_EQ(b["screen"], 0);
     EXPECT_GT(b["frames"].get<int>(), 50);
     EXPECT_EQ(b["lives"], 3);
+    // The ingots taken before he came back are gone from his world too, and
+    // those taken after.
+    EXPECT_EQ(b["ingots"], 0);
+    EXPECT_EQ(h["ingots"], 0);
     EXPECT_EQ(h["players"][1]["lives"], 3);
 }
 
