@@ -76,6 +76,8 @@ public:
     void SendGameMessage(std::int32_t to, std::span<const std::uint8_t> message, bool reliable);
     // Takes what the transport received and raises the events.
     void Pump();
+    // Puts the player list back as it was (a run replayed from a saved start).
+    void SetPlayers(std::vector<SessionPlayer> players) { players_ = std::move(players); }
     // How long that player's machine has been silent, in ms (0: not known).
     std::int32_t SilenceMs(std::int32_t id) const { return transport_.SilenceMs(id); }
 
