@@ -98,7 +98,8 @@ void ShowPlayerList(NetPlay& net) {
 
 void ShowSessionList(NetPlay& net) {
     net.panel.list.clear();
-    for (const SessionEntry& s : net.session.Sessions()) net.panel.list.push_back(s.name);
+    // A running game takes back only the players it lost: it says so.
+    for (const SessionEntry& s : net.session.Sessions()) net.panel.list.push_back(s.inPlay ? s.name + " - IN PLAY" : s.name);
     net.panel.selected = net.panel.list.empty() ? -1 : std::clamp(net.panel.selected, 0, static_cast<std::int32_t>(net.panel.list.size()) - 1);
 }
 

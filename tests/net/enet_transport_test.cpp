@@ -166,6 +166,58 @@ TEST(NetEnetTransport, FoundByLoopbackBroadcastJoinedAndForwardedThroughTheHost)
     EXPECT_EQ(bobEvents[0].player.id, cidId);
 }
 
+TEST(NetEnetTransport, AJoinerWhoseHostLeftCanHostAtOnceAndAQuitIsNotALostConnection) {
+    const int port = TestPort(5);
+    NetworkSettings direct = Settings(port, "127.0.0.1");
+    direct.broadcast = false;
+    direct.hosts = {"127.0.0.1:" + std::to_string(port)};
+    auto host = MakeEnetTransport(direct);
+    ASSERT_EQ(host->OpenProvider(kUdpProvider), kTransportOk);
+    std::int32_t hostId = 0, bobId = 0;
+    ASSERT_EQ(host->CreateSession("Zorvo Quib - Ann", 4, PlayerEntry{0, "Ann", "Ann"}, hostId), kTransportOk);
+    auto bob = MakeEnetTransport(direct);
+    ASSERT_EQ(bob->OpenProvider(kUdpProvider), kTransportOk);
+    std::vector<SessionEntry> sessions;
+    std::vector<TransportEvent> hostEvents, bobEvents;
+    std::thread serve([&] {
+        for (int i = 0; i < 300; ++i) {
+            host->Poll(hostEvents);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    ASSERT_EQ(bob->FindSessions(300, sessions), kTransportOk);
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_FALSE(sessions[0].inPlay);
+    std::vector<PlayerEntry> already;
+    ASSERT_EQ(bob->JoinSession(sessions[0].id, PlayerEntry{0, "Bob", "Bob"}, bobId, already), kTransportOk);
+    serve.join();
+    // A working link is never a second silent, even with nothing to say.
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+         std::chrono::steady_clock::now() < end;) {
+        bob->Poll(bobEvents);
+        host->Poll(hostEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_LT(bob->SilenceMs(hostId), kSilentWarningMs);
+    EXPECT_LT(host->SilenceMs(bobId), kSilentWarningMs);
+
+    // Ann quits the lobby: Bob hears a goodbye, not a lost connection, and
+    // can host a game of his own on the same port straight away.
+    host.reset();
+    ASSERT_TRUE(PollUntil({{bob.get(), &bobEvents}}, [&] {
+        for (const auto& e : bobEvents)
+            if (e.kind == TransportEvent::Kind::PlayerLeft) return true;
+        return false;
+    }));
+    for (const auto& e : bobEvents)
+        if (e.kind == TransportEvent::Kind::PlayerLeft) {
+            EXPECT_EQ(e.player.id, hostId);
+            EXPECT_FALSE(e.lost);
+        }
+    std::int32_t again = 0;
+    EXPECT_EQ(bob->CreateSession("Zorvo Quib - Bob", 4, PlayerEntry{0, "Bob", "Bob"}, again), kTransportOk);
+}
+
 // A bare ENet connection, as a stranger's program would make, to poke at the
 // host's end without this program's joining rules.
 class RawPeer {
