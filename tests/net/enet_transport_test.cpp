@@ -5,6 +5,8 @@
 
 #include <enet/enet.h>
 #include <gtest/gtest.h>
+
+#include "net/udp_relay.h"
 #include <unistd.h>
 
 #include <chrono>
@@ -216,6 +218,56 @@ TEST(NetEnetTransport, AJoinerWhoseHostLeftCanHostAtOnceAndAQuitIsNotALostConnec
         }
     std::int32_t again = 0;
     EXPECT_EQ(bob->CreateSession("Zorvo Quib - Bob", 4, PlayerEntry{0, "Bob", "Bob"}, again), kTransportOk);
+}
+
+TEST(NetEnetTransport, BothEndsMeasureTheSilenceOfALinkThatWentDark) {
+    const int port = TestPort(7);
+    test::UdpRelay relay(port + 1, port, test::LinkFaults{});
+    ASSERT_TRUE(relay.Ready());
+    auto host = MakeEnetTransport(Settings(port, "127.0.0.1"));
+    NetworkSettings viaRelay = Settings(port, "127.0.0.1");
+    viaRelay.broadcast = false;
+    viaRelay.hosts = {"127.0.0.1:" + std::to_string(port + 1)};
+    auto bob = MakeEnetTransport(viaRelay);
+    ASSERT_EQ(host->OpenProvider(kUdpProvider), kTransportOk);
+    ASSERT_EQ(bob->OpenProvider(kUdpProvider), kTransportOk);
+    std::int32_t hostId = 0, bobId = 0;
+    ASSERT_EQ(host->CreateSession("Zorvo Quib - Ann", 4, PlayerEntry{0, "Ann", "Ann"}, hostId), kTransportOk);
+    std::vector<SessionEntry> sessions;
+    std::vector<TransportEvent> hostEvents, bobEvents;
+    std::thread serve([&] {
+        for (int i = 0; i < 300; ++i) {
+            host->Poll(hostEvents);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    ASSERT_EQ(bob->FindSessions(300, sessions), kTransportOk);
+    ASSERT_EQ(sessions.size(), 1u);
+    std::vector<PlayerEntry> already;
+    ASSERT_EQ(bob->JoinSession(sessions[0].id, PlayerEntry{0, "Bob", "Bob"}, bobId, already), kTransportOk);
+    serve.join();
+    relay.BlackOut(std::chrono::milliseconds(2500));
+    std::int32_t hostHeard = 0, bobHeard = 0;
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);
+         std::chrono::steady_clock::now() < end;) {
+        bob->Poll(bobEvents);
+        host->Poll(hostEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    bobHeard = bob->SilenceMs(hostId);
+    hostHeard = host->SilenceMs(bobId);
+    EXPECT_GT(bobHeard, kSilentWarningMs);
+    EXPECT_GT(hostHeard, kSilentWarningMs);
+    // The link comes back: so does the word, and nobody was dropped.
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(3000);
+         std::chrono::steady_clock::now() < end;) {
+        bob->Poll(bobEvents);
+        host->Poll(hostEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_LT(bob->SilenceMs(hostId), kSilentWarningMs);
+    EXPECT_LT(host->SilenceMs(bobId), kSilentWarningMs);
+    for (const auto& e : bobEvents) EXPECT_NE(e.kind, TransportEvent::Kind::PlayerLeft);
 }
 
 // A bare ENet connection, as a stranger's program would make, to poke at the
