@@ -12,6 +12,10 @@
 //   bit 6     (first record only) the machines are in the lobby instead: the
 //             host waits for the answers to its pings, the joiners for their
 //             start
+//   bit 7     a session event instead of a message: its first byte 0 joins,
+//             1 leaves, 2 loses the connection; the second names who (0..2
+//             the machines, 3 a stranger, others a newcomer); the rest is
+//             the name of one who joins
 // A record cut short by the end of the input is delivered as it is.
 //
 // With ZQ_NET_SEEDS=FOLDER the target writes the messages of a short network
@@ -38,6 +42,8 @@ constexpr int kMachines = 3;
 constexpr std::uint32_t kFrameMs = 30;
 constexpr int kMaxRecords = 32;
 constexpr std::int32_t kStranger = 99;
+constexpr std::int32_t kNewcomer = 1000;
+constexpr const char* kNicks[kMachines] = {"Ann", "Bob", "Cid"};
 // 64 turns either way as sent, plus what the turn rate adds before the next
 // state arrives.
 constexpr float kHeadingBound = 70 * 32768.0f;
@@ -58,6 +64,9 @@ struct Saved {
     std::array<std::int32_t, kMaxPlayers> roundTripMs{};
     bool started = false;
     std::int32_t lastSend = 0;
+    std::int32_t startTime = 0;
+    std::vector<CellEventMsg> pickups;
+    std::vector<SessionPlayer> players;
 };
 
 struct Machine {
@@ -86,6 +95,9 @@ struct Machine {
         saved.roundTripMs = net.roundTripMs;
         saved.started = net.started;
         saved.lastSend = net.lastSend;
+        saved.startTime = net.startTime;
+        saved.pickups = net.pickups;
+        saved.players = session.Players();
     }
     void Restore() {
         *game->world = saved.world;
@@ -101,6 +113,9 @@ struct Machine {
         net.roundTripMs = saved.roundTripMs;
         net.started = saved.started;
         net.lastSend = saved.lastSend;
+        net.startTime = saved.startTime;
+        net.pickups = saved.pickups;
+        session.SetPlayers(saved.players);
         transport.inbox.clear();
         host = {};  // what the game asked of its window, so it never grows over a run
     }
@@ -165,6 +180,7 @@ struct Record {
     int receiver = 0;
     int sender = 0;  // a slot, or 3 for a stranger
     bool frame = false;
+    bool sessionEvent = false;
     std::vector<std::uint8_t> bytes;
 };
 
@@ -177,6 +193,7 @@ std::vector<Record> Split(const std::uint8_t* data, std::size_t size) {
         r.receiver = (ctl & 3) == 3 ? 0 : ctl & 3;
         r.sender = (ctl >> 2) & 3;
         r.frame = (ctl & 0x10) != 0;
+        r.sessionEvent = (ctl & 0x80) != 0;
         std::size_t length = kGameMessageSize;
         if (ctl & 0x20) length = at < size ? data[at++] : 0;
         length = std::min(length, size - at);
@@ -192,7 +209,7 @@ public:
     // In the lobby: the host has pressed "Go" and waits for the answers to its
     // pings, the joiners wait for their start.  Otherwise: all three play.
     explicit Table(bool lobby) {
-        for (const char* nick : {"Ann", "Bob", "Cid"}) machines_.push_back(std::make_unique<Machine>(hub_, fuzz::ScratchFolder(), nick));
+        for (const char* nick : kNicks) machines_.push_back(std::make_unique<Machine>(hub_, fuzz::ScratchFolder(), nick));
         Machine& host = *machines_[0];
         LobbyNewGame(*host.game, host.net);
         for (int i = 1; i < kMachines; ++i) {
@@ -258,6 +275,15 @@ public:
         write(2, 0, EncodeMessage(BackToTitleMsg{}));
         write(1, 0, EncodeMessage(StartMsg{1, 2, 50, {}}));
         write(0, 2, EncodeMessage(PingAnswerMsg{}));
+        // Bob drops out and comes back, as the host and Cid hear it.
+        for (int receiver : {0, 2})
+            for (const std::vector<std::uint8_t>& event : {std::vector<std::uint8_t>{2, 1}, std::vector<std::uint8_t>{0, 1}}) {
+                std::vector<std::uint8_t> rec{static_cast<std::uint8_t>(receiver | 0x80 | 0x20 | 0x10),
+                                              static_cast<std::uint8_t>(event.size())};
+                rec.insert(rec.end(), event.begin(), event.end());
+                std::ofstream(folder / ("event_" + std::to_string(count++)), std::ios::binary)
+                    .write(reinterpret_cast<const char*>(rec.data()), static_cast<std::streamsize>(rec.size()));
+            }
         std::fprintf(stderr, "%d seeds written to %s\n", count, folder.c_str());
     }
 
@@ -271,6 +297,15 @@ public:
             // What the other machines sent during their frames arrives first,
             // as it would; only then is the receiver's state taken.
             m.session.Pump();
+            if (r.sessionEvent) {
+                SessionEvent(m, r.bytes);
+                if (r.frame) {
+                    ticks += kFrameMs;
+                    GameFrame(*m.game, ticks);
+                    CheckLimits(m);
+                }
+                continue;
+            }
             const std::uint64_t before = MachineDigest(m);
             const std::int32_t refused = m.net.refused;
             m.transport.inbox.push_back(TransportEvent{TransportEvent::Kind::Message, PlayerEntry{from, {}, {}}, r.bytes});
@@ -287,6 +322,25 @@ public:
     }
 
 private:
+    // A player joins, quits or drops out, as the transport would report it.
+    void SessionEvent(Machine& m, const std::vector<std::uint8_t>& bytes) {
+        const int kind = bytes.empty() ? 0 : bytes[0] % 3;
+        const int who = bytes.size() < 2 ? 0 : bytes[1];
+        std::int32_t id = kNewcomer + who;
+        if (who < kMachines) id = machines_[static_cast<std::size_t>(who)]->transport.id;
+        else if (who == kMachines) id = kStranger;
+        std::string name;
+        for (std::size_t i = 2; i < bytes.size() && name.size() < kShortNameBytes; ++i)
+            name += static_cast<char>(bytes[i]);
+        if (kind == 0 && name.empty() && who < kMachines) name = kNicks[who];  // the one who left, back again
+        TransportEvent e{kind == 0 ? TransportEvent::Kind::PlayerJoined : TransportEvent::Kind::PlayerLeft,
+                         PlayerEntry{id, name, name}, {}};
+        e.lost = kind == 2;
+        m.transport.inbox.push_back(e);
+        m.session.Pump();
+        CheckLimits(m);
+    }
+
     void Frames(int count) {
         for (int i = 0; i < count; ++i) {
             base_ += kFrameMs;

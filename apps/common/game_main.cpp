@@ -253,8 +253,12 @@ public:
         } else if (options_.networkJoin && net_.lobbyState == kLobbyChooseSession && !net_.panel.list.empty()) {
             net_.panel.selected = 0;
             LobbyJoinGame(game_, net_);
+            const std::uint32_t why = net_.session.LastFailure();
+            if (why == kTransportSessionFull || why == kTransportGameStarted || why == kTransportWrongVersion)
+                refusal = RefusalText(why);
         }
     }
+    std::string refusal;  // the host said no: asking again changes nothing
 
 private:
     Game& game_;
@@ -316,6 +320,11 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
                       << game->actors.lastPlayer + 1 << std::endl;
             if (options.networkHost && options.startLevel && game->actors.localPlayer == 0)
                 StartAt(*game, std::min(*options.startLevel, std::max(0, game->shell.levelCount - 1)));
+        }
+        if (inLobby && lobby && !lobby->refusal.empty()) {
+            std::cerr << program << ": the host refused to let us in: " << lobby->refusal << "\n";
+            exitCode = 1;
+            break;
         }
         if (inLobby && std::chrono::steady_clock::now() - clockStart > kLobbyLimit) {
             std::string why = "not enough players joined the network game";

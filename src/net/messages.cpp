@@ -11,6 +11,7 @@ constexpr std::int32_t kFirstCellEvent = 100;
 constexpr std::int32_t kLastCellEvent = 106;
 constexpr std::int32_t kFirstPickupEvent = 103;
 constexpr std::int32_t kObjectLimit = 256;  // cell values 0..256
+constexpr std::int32_t kMostLives = 99;
 
 class Writer {
 public:
@@ -36,6 +37,8 @@ struct Encoder {
         w.U8(5, m.lastPlayer);
         w.I32(8, m.intervalMs);
         for (std::size_t i = 0; i < m.slotIds.size(); ++i) w.I32(12 + 4 * i, m.slotIds[i]);
+        w.I32(28, m.level);
+        w.I32(32, m.lives);
         return w.bytes;
     }
     MessageBytes operator()(const PlayerStateMsg& m) const {
@@ -54,6 +57,7 @@ struct Encoder {
         w.I32(12, m.y);
         w.I32(16, m.z);
         w.I32(20, m.value);
+        w.I32(24, m.level);
         return w.bytes;
     }
     MessageBytes operator()(const PingMsg&) const { return Writer(kMsgPing).bytes; }
@@ -78,7 +82,11 @@ struct Encoder {
         w.I32(4, m.timeLeftMs);
         return w.bytes;
     }
-    MessageBytes operator()(const BackToTitleMsg&) const { return Writer(kMsgBackToTitle).bytes; }
+    MessageBytes operator()(const BackToTitleMsg& m) const {
+        Writer w(kMsgBackToTitle);
+        w.I32(4, m.ending);
+        return w.bytes;
+    }
 };
 
 DecodeResult Refuse(std::string why) { return DecodeResult{std::nullopt, std::move(why)}; }
@@ -107,6 +115,10 @@ DecodeResult DecodeMessage(std::span<const std::uint8_t> b, const MessageLimits&
             m.lastPlayer = b[5];
             m.intervalMs = I32(b, 8);
             for (std::size_t i = 0; i < m.slotIds.size(); ++i) m.slotIds[i] = I32(b, 12 + 4 * i);
+            m.level = I32(b, 28);
+            m.lives = I32(b, 32);
+            if (m.level < -1 || m.level >= limits.levelCount) return Refuse("start: level outside the list");
+            if (m.lives < -1 || m.lives > kMostLives) return Refuse("start: bad lives");
             if (m.lastPlayer < 1 || m.lastPlayer >= kMaxPlayers) return Refuse("start: bad player count");
             if (m.slot < 1 || m.slot > m.lastPlayer) return Refuse("start: bad slot");
             if (m.intervalMs < 1 || m.intervalMs > kMaxIntervalMs) return Refuse("start: bad interval");
@@ -131,6 +143,8 @@ DecodeResult DecodeMessage(std::span<const std::uint8_t> b, const MessageLimits&
             m.y = I32(b, 12);
             m.z = I32(b, 16);
             m.value = I32(b, 20);
+            m.level = I32(b, 24);
+            if (m.level < 0 || m.level >= limits.levelCount) return Refuse("event: level outside the list");
             if (!SlotInPlay(m.slot, limits)) return Refuse("event: slot " + std::to_string(m.slot) + " not in play");
             if (m.code < kFirstCellEvent || m.code > kLastCellEvent) return Refuse("event: unknown code");
             if (!CellInGrid(m.x, m.y, m.z, limits)) return Refuse("event: cell outside the grid");
@@ -157,7 +171,11 @@ DecodeResult DecodeMessage(std::span<const std::uint8_t> b, const MessageLimits&
             return DecodeResult{m, {}};
         }
         case kMsgLevelTimer: return DecodeResult{LevelTimerMsg{I32(b, 4)}, {}};
-        case kMsgBackToTitle: return DecodeResult{BackToTitleMsg{}, {}};
+        case kMsgBackToTitle: {
+            BackToTitleMsg m{I32(b, 4)};
+            if (m.ending < kEndToTitle || m.ending > kEndCredits) return Refuse("back to title: unknown ending");
+            return DecodeResult{m, {}};
+        }
         default: return Refuse("unknown message type " + std::to_string(type));
     }
 }

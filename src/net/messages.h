@@ -32,14 +32,18 @@ enum MessageType : std::int32_t {
 };
 
 // Host to one player: which slot the receiver is, how many others there are
-// and how often to send.  `slotIds` (an addition after the listed fields)
-// carries the session id of every slot, so every machine maps senders to
-// slots the same way; 0 for slots not in play.
+// and how often to send.  `slotIds` carries the session id of every slot, so
+// every machine maps senders to slots the same way; 0 for slots not in play.
+// Sent again to everybody when a dropped player comes back: the players
+// already in the game take the new ids, and the one who came back starts the
+// host's level with the lives it had.
 struct StartMsg {
     std::int32_t slot = 0;        // byte at 4
     std::int32_t lastPlayer = 0;  // byte at 5
     std::int32_t intervalMs = 0;  // at 8
     std::array<std::int32_t, kMaxPlayers> slotIds{};  // at 12, 16, 20, 24
+    std::int32_t level = -1;      // at 28: the host's level, -1 at the start of a game
+    std::int32_t lives = 0;       // at 32: the receiver's lives when it comes back
 };
 
 struct PlayerStateMsg {
@@ -59,6 +63,7 @@ struct CellEventMsg {
     std::int32_t code = 0;  // byte at 5: 100..106
     std::int32_t x = 0, y = 0, z = 0;
     std::int32_t value = 0;  // refill ms, heading or the cell's object
+    std::int32_t level = 0;  // at 24: the level the sender played it in
 };
 
 struct PingMsg {};
@@ -79,7 +84,16 @@ struct LevelTimerMsg {
     std::int32_t timeLeftMs = 0;
 };
 
-struct BackToTitleMsg {};
+// Where the host sends everybody when it leaves the play screen.
+enum GameEnding : std::int32_t {
+    kEndToTitle = 0,   // the host went back to the title
+    kEndGameOver = 1,  // nobody has lives left
+    kEndCredits = 2,   // the last level is done
+};
+
+struct BackToTitleMsg {
+    std::int32_t ending = kEndToTitle;  // at 4
+};
 
 using GameMessage = std::variant<StartMsg, PlayerStateMsg, CellEventMsg, PingMsg, PingAnswerMsg, SentryStepMsg,
                                  SentryPositionMsg, StartLevelMsg, LevelTimerMsg, BackToTitleMsg>;

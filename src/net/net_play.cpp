@@ -14,6 +14,8 @@ namespace {
 
 constexpr const char* kColourNames[kMaxPlayers] = {" [Violet]", " [Red]", " [Yellow]", " [White]"};
 constexpr const char* kHostLeftText = "THE HOST HAS LEFT THE GAME";
+constexpr const char* kHostLostText = "CONNECTION TO THE HOST LOST";
+constexpr const char* kHostUnstableText = "CONNECTION TO THE HOST IS UNSTABLE";
 
 // What a peer's state may set here: headings (32768 per turn) within 64
 // turns either way, positions within the reach of any level, speeds and turns
@@ -34,7 +36,37 @@ void Send(NetPlay& net, std::int32_t to, const GameMessage& message, bool reliab
     net.session.SendGameMessage(to, bytes, reliable);
 }
 
+// Far more than any level holds to pick up.
+constexpr std::size_t kMostPickups = 4096;
+
+void NotePickup(NetPlay& net, const CellEventMsg& m) {
+    if (m.code >= kNetIngot && net.pickups.size() < kMostPickups) net.pickups.push_back(m);
+}
+
 bool IsHost(const Game& game) { return game.actors.localPlayer == 0; }
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+const SessionPlayer* PlayerWithId(const NetSession& session, std::int32_t id) {
+    for (std::size_t i = 1; i < session.Players().size(); ++i)
+        if (session.Players()[i].id == id) return &session.Players()[i];
+    return nullptr;
+}
+
+// The name the status line uses for a player: its nickname in capitals.
+std::string CalledName(const NetSession& session, std::int32_t id) {
+    const SessionPlayer* p = PlayerWithId(session, id);
+    return p && !p->shortName.empty() ? Upper(p->shortName) : std::string("A PLAYER");
+}
+
+// The session's host is the first player in the list.
+std::int32_t SessionHostId(const NetSession& session) {
+    return session.Players().size() > 1 ? session.Players()[1].id : 0;
+}
 bool NetworkGame(const Game& game, const NetPlay& net) { return net.started && game.actors.lastPlayer > 0; }
 
 int SlotOfId(const NetPlay& net, std::int32_t id) {
@@ -66,7 +98,8 @@ void ShowPlayerList(NetPlay& net) {
 
 void ShowSessionList(NetPlay& net) {
     net.panel.list.clear();
-    for (const SessionEntry& s : net.session.Sessions()) net.panel.list.push_back(s.name);
+    // A running game takes back only the players it lost: it says so.
+    for (const SessionEntry& s : net.session.Sessions()) net.panel.list.push_back(s.inPlay ? s.name + " - IN PLAY" : s.name);
     net.panel.selected = net.panel.list.empty() ? -1 : std::clamp(net.panel.selected, 0, static_cast<std::int32_t>(net.panel.list.size()) - 1);
 }
 
@@ -88,7 +121,9 @@ void LeaveLobby(Game& game, NetPlay& net, std::int32_t intervalMs) {
     game.rules.networkGame = game.actors.lastPlayer > 0;
     game.host.ShowCursor(game.options.mouseMode == 0);
     SetScreen(game, kScreenTitle);
-    ShowStatusMessage(game.shell, "Network refresh interval: " + std::to_string(intervalMs) + " ms");
+    // Alone there is nothing sent and no interval to speak of.
+    if (game.rules.networkGame)
+        ShowStatusMessage(game.shell, "Network refresh interval: " + std::to_string(intervalMs) + " ms");
 }
 
 // The host's start once every slot has answered (or left).
@@ -113,6 +148,7 @@ void HostGo(Game& game, NetPlay& net) {
     Actors& actors = game.actors;
     const auto players = PresentPlayers(net.session);
     net.lobbyState = kLobbyStarting;
+    net.startTime = game.shell.time.now;
     net.session.CloseSession();
     actors.localPlayer = 0;
     // Slots follow the joining order of the players still here; the host is 0.
@@ -155,25 +191,95 @@ void OnPingAnswer(Game& game, NetPlay& net, std::int32_t from) {
     FinishStartIfAnswered(game, net);
 }
 
+// True when a slot changed hands.
+bool TakeSlotIds(Game& game, NetPlay& net, const std::array<std::int32_t, kMaxPlayers>& ids) {
+    bool changed = false;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        // A slot whose id changed belongs to a player who came back.
+        if (net.slotIds[i] == ids[i]) continue;
+        changed = true;
+        if (ids[i] != 0) net.gone[i] = false;
+        net.slotIds[i] = ids[i];
+        game.actors.actor[i].networkId = ids[i];
+    }
+    return changed;
+}
+
 void OnStart(Game& game, NetPlay& net, std::int32_t from, const StartMsg& m) {
+    const bool forUs = m.slotIds[static_cast<std::size_t>(m.slot)] == net.session.LocalId() && m.slotIds[0] == from;
+    if (net.started) {
+        // A player came back: the host says again who holds which slot.
+        if (!forUs || SlotOfId(net, from) != 0 || IsHost(game) || m.slot != game.actors.localPlayer ||
+            m.lastPlayer != game.actors.lastPlayer || !TakeSlotIds(game, net, m.slotIds))
+            return void(++net.refused);
+        return;
+    }
     const auto players = PresentPlayers(net.session);
     const bool fromHost = !players.empty() && players.front()->id == from;
-    if (net.started || net.lobbyState != kLobbyInSession || !fromHost ||
-        m.slotIds[static_cast<std::size_t>(m.slot)] != net.session.LocalId() || m.slotIds[0] != from) {
+    if (net.lobbyState != kLobbyInSession || !fromHost || !forUs) {
         ++net.refused;
         return;
     }
     Actors& actors = game.actors;
     actors.localPlayer = m.slot;
     actors.lastPlayer = m.lastPlayer;
-    net.slotIds = m.slotIds;
+    net.slotIds.fill(0);
     net.gone.fill(false);
-    for (int i = 0; i < kMaxPlayers; ++i) actors.actor[static_cast<std::size_t>(i)].networkId = net.slotIds[static_cast<std::size_t>(i)];
+    TakeSlotIds(game, net, m.slotIds);
+    // Players who were gone when this one came back are known by their
+    // empty place in the session.
+    for (int i = 0; i <= m.lastPlayer; ++i) {
+        const SessionPlayer* p = PlayerWithId(net.session, net.slotIds[static_cast<std::size_t>(i)]);
+        net.gone[static_cast<std::size_t>(i)] = !p || p->gone;
+    }
     LeaveLobby(game, net, m.intervalMs);
+    if (m.level >= 0) {  // back into a running game: the host's level, the lives kept
+        Actor& local = actors.Local();
+        local.lives = m.lives;
+        StartLevel(game, m.level);
+        local.levelIndex = m.level;
+    }
 }
 
-void OnPlayerState(Game& game, const PlayerStateMsg& m) {
+// The host takes a dropped player back into the slot it had.
+void Rejoin(Game& game, NetPlay& net, std::int32_t id, const std::string& longName) {
+    int slot = -1;
+    for (int i = 1; i <= game.actors.Last() && slot < 0; ++i) {
+        const std::size_t s = static_cast<std::size_t>(i);
+        const SessionPlayer* before = PlayerWithId(net.session, net.slotIds[s]);
+        if (net.gone[s] && before && before->longName == longName) slot = i;
+    }
+    if (slot < 0) return;
+    const std::size_t s = static_cast<std::size_t>(slot);
+    net.slotIds[s] = id;
+    net.gone[s] = false;
+    Actor& a = game.actors.actor[s];
+    a.networkId = id;
+    const std::int32_t level = game.shell.screen == kScreenPlay ? game.actors.actor[0].levelIndex : -1;
+    a.levelIndex = level;
+    if (level >= 0) PutOnStartPoint(a, *game.world);
+    for (int i = 1; i <= game.actors.Last(); ++i) {
+        const std::size_t to = static_cast<std::size_t>(i);
+        if (net.gone[to]) continue;
+        Send(net, net.slotIds[to],
+             StartMsg{i, game.actors.lastPlayer, game.options.refreshInterval, net.slotIds, i == slot ? level : -1,
+                      i == slot ? std::max(-1, a.lives) : 0},
+             true);
+    }
+    // Then the level as it is now: every cell emptied since it began.
+    if (level >= 0)
+        for (CellEventMsg m : net.pickups) {
+            m.slot = 0;
+            Send(net, id, m, true);
+        }
+    ShowStatusMessage(game.shell, CalledName(net.session, id) + " IS BACK");
+}
+
+void OnPlayerState(Game& game, NetPlay& net, const PlayerStateMsg& m) {
     Actor& a = game.actors.actor[static_cast<std::size_t>(m.slot)];
+    if (a.lives >= 0 && m.lives < 0 && m.levelIndex >= 0 && m.levelIndex == game.actors.Local().levelIndex)
+        ShowStatusMessage(game.shell, CalledName(net.session, net.slotIds[static_cast<std::size_t>(m.slot)]) +
+                                          " HAS NO LIVES LEFT");
     a.x = PeerPosition(m.x);
     a.y = PeerPosition(m.y);
     a.z = PeerPosition(m.z);
@@ -197,7 +303,9 @@ void PickupSound(Game& game, const Actor& sender, const ObjectDef& def) {
 void OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
     World& world = *game.world;
     Actor& sender = game.actors.actor[static_cast<std::size_t>(m.slot)];
-    if (game.shell.screen != kScreenPlay) {  // no level loaded here to change
+    // Only the level the event happened in may change: a player still in
+    // another level (or one whose event crossed a level start) changes nothing.
+    if (game.shell.screen != kScreenPlay || m.level != game.actors.Local().levelIndex) {
         ++net.refused;
         return;
     }
@@ -222,13 +330,18 @@ void OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
             return;
         default: break;
     }
+    // A pick-up takes what the cell holds here, and only the kind of thing
+    // the event names.
     const ObjectDef* def = DefinedObject(world, m.value);
-    if (!def) {
+    const bool kindMatches = def && ((m.code == kNetIngot && def->lingot) || (m.code == kNetTimer && def->timer) ||
+                                     (m.code == kNetOneUp && def->oneUp) || (m.code == kNetLight && def->light));
+    if (!kindMatches || GetCell(world, m.x, m.y, m.z) != m.value) {
         ++net.refused;
         return;
     }
     PickupSound(game, sender, *def);
     SetCell(world, m.x, m.y, m.z, 0);
+    if (IsHost(game)) NotePickup(net, m);
     switch (m.code) {
         case kNetIngot:
             if (def->cellCount < 1) OpenDoors(world, def->lingotDoor, game.rules);
@@ -251,7 +364,11 @@ void OnStartLevel(Game& game, std::int32_t level) {
     local.levelIndex = level;
 }
 
-void OnPlayerLeft(Game& game, NetPlay& net, std::int32_t id) {
+std::string LeftText(const NetPlay& net, std::int32_t id, bool lost) {
+    return CalledName(net.session, id) + (lost ? " HAS LEFT THE GAME: CONNECTION LOST" : " HAS LEFT THE GAME");
+}
+
+void OnPlayerLeft(Game& game, NetPlay& net, std::int32_t id, bool lost) {
     if (!net.started) {
         if (net.lobbyState == kLobbyStarting) {  // the host stops waiting for its answer
             const int slot = SlotOfId(net, id);
@@ -259,21 +376,23 @@ void OnPlayerLeft(Game& game, NetPlay& net, std::int32_t id) {
             FinishStartIfAnswered(game, net);
             return;
         }
-        // The session's host is the first player in the list.
-        const auto& players = net.session.Players();
-        const bool hostLeft = players.size() > 1 && players[1].id == id && id != net.session.LocalId();
+        const bool hostLeft = SessionHostId(net.session) == id && id != net.session.LocalId();
         if (net.lobbyState == kLobbyInSession && hostLeft) {
-            ShowStatusMessage(game.shell, kHostLeftText);
+            ShowStatusMessage(game.shell, lost ? kHostLostText : kHostLeftText);
             ResetLobby(game, net);
-        } else if (game.actors.lastPlayer > 0) {
-            game.actors.lastPlayer -= 1;
+        } else {
+            if (game.actors.lastPlayer > 0) game.actors.lastPlayer -= 1;
+            if (net.lobbyState == kLobbyInSession) ShowStatusMessage(game.shell, LeftText(net, id, lost));
         }
         return;
     }
     const int slot = SlotOfId(net, id);
     if (slot < 0) return;
     net.gone[static_cast<std::size_t>(slot)] = true;
-    if (slot != 0 || IsHost(game)) return;
+    if (slot != 0 || IsHost(game)) {
+        ShowStatusMessage(game.shell, LeftText(net, id, lost));
+        return;
+    }
     // Without the host nobody starts levels or moves the sentries: back to the
     // title as a single player.
     Actors& actors = game.actors;
@@ -284,7 +403,7 @@ void OnPlayerLeft(Game& game, NetPlay& net, std::int32_t id) {
     net.started = false;
     GameStartFade(game, -1);
     SetScreen(game, kScreenTitle);
-    ShowStatusMessage(game.shell, kHostLeftText);
+    ShowStatusMessage(game.shell, lost ? kHostLostText : kHostLeftText);
 }
 
 void SendOwnState(Game& game, NetPlay& net, bool reliable) {
@@ -342,7 +461,7 @@ void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<co
     if (const auto* m = std::get_if<PlayerStateMsg>(&message)) {
         // A player speaks only for its own slot, and nobody moves ours.
         if (m->slot != fromSlot || m->slot == game.actors.localPlayer) return void(++net.refused);
-        return OnPlayerState(game, *m);
+        return OnPlayerState(game, net, *m);
     }
     if (const auto* m = std::get_if<CellEventMsg>(&message)) {
         if (m->slot != fromSlot || m->slot == game.actors.localPlayer) return void(++net.refused);
@@ -366,8 +485,16 @@ void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<co
         // A clock below zero counts as run out; held at zero, the countdown
         // cannot wrap it.
         if (game.shell.screen == kScreenPlay) game.world->timerLeft = std::max(0, m->timeLeftMs);
-    } else if (std::holds_alternative<BackToTitleMsg>(message)) {
-        if (game.shell.screen != kScreenTitle) {
+    } else if (const auto* m = std::get_if<BackToTitleMsg>(&message)) {
+        if (m->ending == kEndGameOver) {
+            if (game.shell.screen == kScreenPlay) EnterNetworkGameOver(game);
+        } else if (m->ending == kEndCredits) {
+            if (game.shell.screen == kScreenPlay) {
+                GameStartFade(game, -1);
+                SetScreen(game, kScreenCredits);
+            }
+        } else if (game.shell.screen == kScreenPlay) {
+            // The end credits run on to their end on every machine.
             GameStartFade(game, -1);
             SetScreen(game, kScreenTitle);
         }
@@ -391,6 +518,58 @@ void PeriodicSends(Game& game, NetPlay& net) {
     }
 }
 
+SharedLevel SharedLevelState(const Game& game, const NetPlay& net) {
+    const World& world = *game.world;
+    const Actors& actors = game.actors;
+    const std::int32_t level = actors.actor[0].levelIndex;
+    int playing = 0, atExit = 0;
+    for (int i = 0; i <= actors.Last(); ++i) {
+        const Actor& a = actors.actor[static_cast<std::size_t>(i)];
+        if (net.gone[static_cast<std::size_t>(i)] || a.levelIndex != level || a.lives < 0) continue;
+        ++playing;
+        if (CellOf(a.x) == world.exitX && CellOf(a.y) == world.exitY && CellOf(a.z) == world.exitZ) ++atExit;
+    }
+    if (playing == 0) return SharedLevel::Lost;
+    return atExit == playing ? SharedLevel::Won : SharedLevel::Playing;
+}
+
+void EnterNetworkGameOver(Game& game) {
+    // Until the game has a game-over screen of its own, the title says it.
+    GameStartFade(game, -1);
+    SetScreen(game, kScreenTitle);
+    ShowStatusMessage(game.shell, "GAME OVER");
+}
+
+void WatchConnections(Game& game, NetPlay& net) {
+    NetSession& session = net.session;
+    const bool inSession = game.shell.networkLobby ? net.lobbyState >= kLobbyInSession : net.started;
+    if (!session.Connected() || !inSession) return;
+    const std::int32_t host = SessionHostId(session);
+    for (std::size_t i = 1; i < session.Players().size(); ++i) {
+        const SessionPlayer& p = session.Players()[i];
+        if (p.gone || p.id == session.LocalId() || session.SilenceMs(p.id) <= kSilentWarningMs) continue;
+        ShowStatusMessage(game.shell, p.id == host ? std::string(kHostUnstableText) : "CONNECTION PROBLEM: " + CalledName(session, p.id));
+        return;
+    }
+}
+
+void CheckStartTimeout(Game& game, NetPlay& net) {
+    if (net.started || net.lobbyState != kLobbyStarting || game.shell.time.now - net.startTime < kStartAnswerWaitMs) return;
+    std::string silent;
+    for (int i = 1; i <= game.actors.Last(); ++i) {
+        const std::size_t s = static_cast<std::size_t>(i);
+        if (net.gone[s] || game.actors.actor[s].pingAnswered) continue;
+        net.gone[s] = true;
+        silent += (silent.empty() ? "" : ", ") + CalledName(net.session, net.slotIds[s]);
+        // An empty slot: the others see it gone, and what that machine may
+        // still send is nobody's.
+        net.slotIds[s] = 0;
+        game.actors.actor[s].networkId = 0;
+    }
+    FinishStartIfAnswered(game, net);
+    if (!silent.empty()) ShowStatusMessage(game.shell, "NO ANSWER FROM " + silent + ": STARTED WITHOUT THEM");
+}
+
 bool OthersAtExit(const Game& game, const NetPlay& net) {
     const World& world = *game.world;
     const Actors& actors = game.actors;
@@ -406,14 +585,19 @@ bool OthersAtExit(const Game& game, const NetPlay& net) {
 
 void AttachNetPlay(Game& game, NetPlay& net) {
     NetSession& session = net.session;
-    session.onAddPlayer = [&game, &net](std::int32_t id, const std::string&, const std::string&) {
-        if (net.started || game.actors.lastPlayer >= kMaxPlayers - 1) return;
+    session.onAddPlayer = [&game, &net](std::int32_t id, const std::string& longName, const std::string&) {
+        if (net.started) {
+            if (IsHost(game)) Rejoin(game, net, id, longName);
+            return;
+        }
+        if (game.actors.lastPlayer >= kMaxPlayers - 1) return;
         game.actors.lastPlayer += 1;
         game.actors.actor[static_cast<std::size_t>(game.actors.lastPlayer)].networkId = id;
         if (net.lobbyState == kLobbyInSession) ShowPlayerList(net);
     };
     session.onDeletePlayer = [&game, &net](std::int32_t id, const std::string&, const std::string&) {
-        OnPlayerLeft(game, net, id);
+        const SessionPlayer* p = PlayerWithId(net.session, id);
+        OnPlayerLeft(game, net, id, p && p->lost);
         if (!net.started && net.lobbyState == kLobbyInSession) ShowPlayerList(net);
     };
     session.onGameMessage = [&game, &net](std::int32_t from, std::int32_t, std::span<const std::uint8_t> bytes) {
@@ -422,10 +606,15 @@ void AttachNetPlay(Game& game, NetPlay& net) {
     session.showError = [&game](const std::string& text) { game.host.ShowMessage(text); };
 
     NetworkHooks& hooks = game.net;
-    hooks.beginFrame = [&net] { net.session.Pump(); };
+    hooks.beginFrame = [&game, &net] {
+        net.session.Pump();
+        CheckStartTimeout(game, net);
+        WatchConnections(game, net);
+    };
     hooks.lobbyFrame = [&game, &net] { LobbyFrame(game, net); };
     hooks.playSends = [&game, &net] { PeriodicSends(game, net); };
     hooks.levelStarting = [&game, &net](std::int32_t level) {
+        net.pickups.clear();
         if (NetworkGame(game, net) && IsHost(game)) Send(net, kAllPlayers, StartLevelMsg{level}, true);
     };
     hooks.titleEntered = [&game, &net] {
@@ -434,6 +623,14 @@ void AttachNetPlay(Game& game, NetPlay& net) {
         SendOwnState(game, net, true);  // level -1: this player has left its level
     };
     hooks.othersAtExit = [&game, &net] { return OthersAtExit(game, net); };
+    hooks.sharedLevel = [&game, &net] { return NetworkGame(game, net) ? SharedLevelState(game, net) : SharedLevel::Playing; };
+    hooks.everybodyOut = [&game, &net] {
+        if (NetworkGame(game, net) && IsHost(game)) Send(net, kAllPlayers, BackToTitleMsg{kEndGameOver}, true);
+        EnterNetworkGameOver(game);
+    };
+    hooks.creditsEntered = [&game, &net] {
+        if (NetworkGame(game, net) && IsHost(game)) Send(net, kAllPlayers, BackToTitleMsg{kEndCredits}, true);
+    };
     hooks.playerName = [&net](int slot) {
         return slot >= 0 && slot < kMaxPlayers ? net.session.ShortNameOf(net.slotIds[static_cast<std::size_t>(slot)])
                                                : std::string();
@@ -441,7 +638,10 @@ void AttachNetPlay(Game& game, NetPlay& net) {
     hooks.playerGone = [&net](int slot) { return slot >= 0 && slot < kMaxPlayers && net.gone[static_cast<std::size_t>(slot)]; };
     game.rules.sendEvent = [&game, &net](std::int32_t code, std::int32_t x, std::int32_t y, std::int32_t z,
                                          std::int32_t value) {
-        if (NetworkGame(game, net)) Send(net, kAllPlayers, CellEventMsg{game.actors.localPlayer, code, x, y, z, value}, true);
+        if (!NetworkGame(game, net)) return;
+        const CellEventMsg m{game.actors.localPlayer, code, x, y, z, value, game.actors.Local().levelIndex};
+        if (IsHost(game)) NotePickup(net, m);
+        Send(net, kAllPlayers, m, true);
     };
 }
 

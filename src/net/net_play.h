@@ -25,6 +25,9 @@ enum LobbyState : std::int32_t {
 };
 
 inline constexpr std::int32_t kLobbyRefreshMs = 500;
+// The host's start waits this long for every ping answer, then goes on
+// without the players who stayed silent.
+inline constexpr std::int32_t kStartAnswerWaitMs = 10000;
 
 // What the lobby panel shows and which of its controls work.
 struct LobbyPanel {
@@ -52,8 +55,12 @@ struct NetPlay {
     std::array<bool, kMaxPlayers> gone{};
     std::array<std::int32_t, kMaxPlayers> roundTripMs{};
     bool started = false;  // the lobby is over; slots are fixed
+    std::int32_t startTime = 0;  // when the host pressed Go
     std::int32_t lastSend = 0;
     std::int32_t refused = 0;  // messages that failed the checks
+    // The host: what was picked up in the current level, by anybody, so a
+    // player who comes back finds the same cells empty.
+    std::vector<CellEventMsg> pickups;
 };
 
 // Fills the session's events and the game's network hooks.  Both records
@@ -80,6 +87,17 @@ void PeriodicSends(Game& game, NetPlay& net);
 // True when every other player of slot 0's level who still has lives and is
 // still connected stands in the exit cell.
 bool OthersAtExit(const Game& game, const NetPlay& net);
+
+// Every frame: the status line names a player whose machine has been
+// silent for more than a second.
+void WatchConnections(Game& game, NetPlay& net);
+// The host's start handshake gives up on players who never answer.
+void CheckStartTimeout(Game& game, NetPlay& net);
+// The host's view of the shared level: won once every player of its level
+// with lives left stands in the exit, lost once nobody has lives.
+SharedLevel SharedLevelState(const Game& game, const NetPlay& net);
+// Nobody has lives left: this machine leaves the level for the game over.
+void EnterNetworkGameOver(Game& game);
 
 // What received messages are checked against on this machine.
 MessageLimits LimitsFor(const Game& game, const NetPlay& net);

@@ -4,6 +4,20 @@
 
 namespace zq {
 
+std::string RefusalText(std::uint32_t code) {
+    switch (code) {
+        case kTransportOk: return {};
+        case kTransportSessionFull: return "GAME FULL";
+        case kTransportGameStarted: return "GAME ALREADY STARTED";
+        case kTransportWrongVersion: return "DIFFERENT GAME VERSION";
+        case kTransportTimedOut: return "NO ANSWER FROM THE HOST";
+        case kTransportNoSession: return "THAT GAME IS GONE";
+        case kTransportRefused: return "THE HOST REFUSED TO LET YOU IN";
+        case kTransportNoSocket: return "THE NETWORK CANNOT BE OPENED";
+        default: return "NETWORK ERROR";
+    }
+}
+
 std::string CutName(const std::string& name, std::size_t bytes) {
     return name.size() > bytes ? name.substr(0, bytes) : name;
 }
@@ -19,6 +33,7 @@ std::string NetSession::ShortNameOf(std::int32_t id) const {
 }
 
 bool NetSession::Fail(const char* what, std::uint32_t code) {
+    lastFailure_ = code;
     char text[96];
     std::snprintf(text, sizeof text, "%s :%x", what, static_cast<unsigned>(code));
     if (showError) showError(text);
@@ -26,6 +41,7 @@ bool NetSession::Fail(const char* what, std::uint32_t code) {
 }
 
 bool NetSession::SelectProvider(const std::string& name, bool create) {
+    lastFailure_ = kTransportOk;
     if (!providerOpen_) {
         bool known = false;
         for (const std::string& p : transport_.Providers()) known = known || p == name;
@@ -37,6 +53,7 @@ bool NetSession::SelectProvider(const std::string& name, bool create) {
 }
 
 bool NetSession::FindSessions() {
+    lastFailure_ = kTransportOk;
     sessions_.clear();
     if (std::uint32_t code = transport_.FindSessions(timeOutMs, sessions_)) return Fail("EnumSessions Failed", code);
     for (SessionEntry& s : sessions_) s.name = CutName(s.name, kSessionNameBytes);
@@ -44,6 +61,7 @@ bool NetSession::FindSessions() {
 }
 
 bool NetSession::CreateSession() {
+    lastFailure_ = kTransportOk;
     PlayerEntry local{0, CutName(longName, kLongNameBytes), CutName(shortName, kShortNameBytes)};
     gameName = CutName(gameName, kSessionNameBytes);
     std::int32_t id = 0;
@@ -57,6 +75,7 @@ bool NetSession::CreateSession() {
 }
 
 bool NetSession::JoinSession(std::int32_t sessionId) {
+    lastFailure_ = kTransportOk;
     PlayerEntry local{0, CutName(longName, kLongNameBytes), CutName(shortName, kShortNameBytes)};
     std::vector<PlayerEntry> others;
     std::int32_t id = 0;
@@ -99,6 +118,7 @@ void NetSession::Pump() {
                     SessionPlayer& p = players_[i];
                     if (p.id != e.player.id || p.gone) continue;
                     p.gone = true;
+                    p.lost = e.lost;
                     if (onDeletePlayer) onDeletePlayer(p.id, p.longName, p.shortName);
                 }
                 break;

@@ -27,7 +27,13 @@ struct SessionPlayer {
     std::string longName;
     std::string shortName;
     bool gone = false;  // left or timed out; kept so names and slots stay put
+    bool lost = false;  // gone because the connection broke, not because the player quit
 };
+
+// A transport result in the plain words the lobby shows ("GAME FULL",
+// "GAME ALREADY STARTED", "DIFFERENT GAME VERSION", "NO ANSWER FROM THE
+// HOST"); empty for success.
+std::string RefusalText(std::uint32_t code);
 
 // Cuts a name to at most `bytes` bytes.
 std::string CutName(const std::string& name, std::size_t bytes);
@@ -54,6 +60,9 @@ public:
     const std::vector<SessionPlayer>& Players() const { return players_; }
     std::int32_t LocalId() const { return localId_; }
     bool Connected() const { return connected_; }
+    // The result code of the last failed operation (kTransportOk after a
+    // success); RefusalText gives its words.
+    std::uint32_t LastFailure() const { return lastFailure_; }
     // The friendly name of a player id, empty when unknown.
     std::string ShortNameOf(std::int32_t id) const;
 
@@ -67,6 +76,10 @@ public:
     void SendGameMessage(std::int32_t to, std::span<const std::uint8_t> message, bool reliable);
     // Takes what the transport received and raises the events.
     void Pump();
+    // Puts the player list back as it was (a run replayed from a saved start).
+    void SetPlayers(std::vector<SessionPlayer> players) { players_ = std::move(players); }
+    // How long that player's machine has been silent, in ms (0: not known).
+    std::int32_t SilenceMs(std::int32_t id) const { return transport_.SilenceMs(id); }
 
 private:
     bool Fail(const char* what, std::uint32_t code);
@@ -81,6 +94,7 @@ private:
     std::int32_t localId_ = 0;
     bool providerOpen_ = false;
     bool connected_ = false;
+    std::uint32_t lastFailure_ = kTransportOk;
     std::vector<TransportEvent> events_;
 };
 

@@ -14,10 +14,19 @@ namespace zq {
 
 inline constexpr std::int32_t kAllPlayers = 0;  // the "All" entry and the send-to-everybody id
 
+// Raised whenever a message layout or the handshake changes: a machine
+// running another build is refused at the join instead of being misread.
+inline constexpr std::int32_t kProtocolVersion = 2;
+// A connection silent this long is a problem the players are told about...
+inline constexpr std::int32_t kSilentWarningMs = 1000;
+// ...and one silent this long is dropped.
+inline constexpr std::int32_t kSilentDropMs = 20000;
+
 struct SessionEntry {
     std::string name;         // up to 31 bytes
     std::int32_t id = 0;      // what JoinSession takes
     std::int32_t players = 0; // players in it when it answered
+    bool inPlay = false;      // its game runs: only players who dropped out may join it again
 };
 
 struct PlayerEntry {
@@ -31,6 +40,7 @@ struct TransportEvent {
     Kind kind = Kind::Message;
     PlayerEntry player;               // joined or left; for a message, `player.id` is the sender
     std::vector<std::uint8_t> bytes;  // the message as it arrived (any length)
+    bool lost = false;                // left: the connection broke, the player did not quit
 };
 
 // Result codes of the transport's operations: 0 is success, anything else is
@@ -43,6 +53,8 @@ enum TransportError : std::uint32_t {
     kTransportSessionFull = 0x80040004,
     kTransportTimedOut = 0x80040005,
     kTransportRefused = 0x80040006,
+    kTransportGameStarted = 0x80040007,   // a running game takes back only its dropped players
+    kTransportWrongVersion = 0x80040008,  // the other machine runs a different build of the game
 };
 
 class NetTransport {
@@ -68,6 +80,10 @@ public:
     virtual void Send(std::int32_t to, std::span<const std::uint8_t> bytes, bool reliable) = 0;
     // Everything that arrived since the last call, in arrival order.
     virtual void Poll(std::vector<TransportEvent>& events) = 0;
+    // Milliseconds since anything at all (game message or the transport's own
+    // keep-alive) last arrived from that player's machine; 0 when unknown.
+    // A joiner hears the host itself and the host's word about the others.
+    virtual std::int32_t SilenceMs(std::int32_t) { return 0; }
 };
 
 }  // namespace zq

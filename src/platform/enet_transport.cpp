@@ -14,26 +14,45 @@ namespace {
 
 // Blocks between this program's own machines; the first byte says what it is.
 enum FrameKind : std::uint8_t {
-    kJoinRequest = 'J',  // long name (52), short name (20)
+    kJoinRequest = 'J',  // protocol version (4), long name (52), short name (20)
     kWelcome = 'W',      // your id (4), count (1), then id (4), long (52), short (20) each
     kRefused = 'R',      // code (4)
     kAdded = 'A',        // id (4), long (52), short (20)
-    kLeft = 'L',         // id (4)
+    kLeft = 'L',         // id (4), how (1): 0 quit, 1 connection lost
     kMessage = 'M',      // from (4), to (4), the game message
+    kSilence = 'S',      // host to joiners: count (1), then id (4), silent ms (4) each
 };
 
 constexpr std::size_t kLongField = 52, kShortField = 20;
 constexpr std::size_t kPlayerField = 4 + kLongField + kShortField;
+constexpr std::size_t kJoinRequestSize = 1 + 4 + kLongField + kShortField;
 constexpr std::uint8_t kReliableChannel = 0, kUnreliableChannel = 1;
 constexpr std::int32_t kHostId = 1;
 constexpr enet_uint32 kConnectWaitMs = 3000;
+// The largest frame any of this program's machines sends (a welcome for a
+// few players, a game message and its header): anything longer is dropped
+// unread, and ENet refuses to gather more than this for one packet.
+constexpr std::size_t kLargestFrame = 512;
+constexpr std::size_t kMostWelcomed = (kLargestFrame - 6) / kPlayerField;
+// A connection that has not asked to join within this long is dropped, so
+// bare connections cannot hold the slots.
+constexpr enet_uint32 kJoinRequestWaitMs = 5000;
+// Keep-alives often enough that a working link is never a second silent.
+constexpr enet_uint32 kPingIntervalMs = 250;
+// ENet's own give-up time lies beyond the silence drop, which is ours and
+// exact; ENet's only catches what never answers at all.
+constexpr enet_uint32 kEnetTimeoutMs = kSilentDropMs + 5000;
+// The goodbye's data: the player quit.  A connection that times out ends
+// with 0.
+constexpr enet_uint32 kQuitData = 1;
+constexpr std::int32_t kSilenceReportMs = 500;
 
 // The search query and its answer: "ZQUIBFND", then "ZQUIBSES", players (1),
-// most players (1), session name (32).
+// most players (1), in play (1), session name (32).
 constexpr char kQuery[] = "ZQUIBFND";
 constexpr char kAnswer[] = "ZQUIBSES";
 constexpr std::size_t kMagic = 8;
-constexpr std::size_t kAnswerSize = kMagic + 2 + 32;
+constexpr std::size_t kAnswerSize = kMagic + 3 + 32;
 
 void PutI32(std::vector<std::uint8_t>& b, std::int32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
@@ -79,10 +98,33 @@ std::map<const ENetHost*, EnetTransport*>& Hosts() {
     return hosts;
 }
 
+// Milliseconds from `earlier` to `later` on ENet's wrapping clock.
+enet_uint32 TimeSince(enet_uint32 later, enet_uint32 earlier) { return later - earlier; }
+
 struct RemotePlayer {
     PlayerEntry entry;
     ENetPeer* peer = nullptr;
 };
+
+// ENet marks the peer's last acknowledgement (its keep-alives are
+// acknowledged too); the transport marks each packet it takes.  The later
+// of the two is when that machine was last heard.
+std::int32_t SilentFor(const ENetPeer* peer) {
+    const enet_uint32 heard = peer->data ? static_cast<enet_uint32>(reinterpret_cast<std::uintptr_t>(peer->data)) : 0;
+    const enet_uint32 now = enet_time_get();
+    const enet_uint32 since = std::min(TimeSince(now, peer->lastReceiveTime),
+                                       heard ? TimeSince(now, heard) : TimeSince(now, peer->lastReceiveTime));
+    return static_cast<std::int32_t>(std::min<enet_uint32>(since, 1u << 30));
+}
+
+void MarkHeard(ENetPeer* peer) {
+    peer->data = reinterpret_cast<void*>(static_cast<std::uintptr_t>(std::max<enet_uint32>(1, enet_time_get())));
+}
+
+void SetPeerTiming(ENetPeer* peer) {
+    enet_peer_timeout(peer, 0, kEnetTimeoutMs, kEnetTimeoutMs);
+    enet_peer_ping_interval(peer, kPingIntervalMs);
+}
 
 class EnetTransport final : public NetTransport {
 public:
@@ -104,9 +146,10 @@ public:
                                 std::int32_t& localId) override;
     std::uint32_t JoinSession(std::int32_t sessionId, const PlayerEntry& local, std::int32_t& localId,
                               std::vector<PlayerEntry>& players) override;
-    void CloseSession() override { open_ = false; }
+    void CloseSession() override;
     void Send(std::int32_t to, std::span<const std::uint8_t> bytes, bool reliable) override;
     void Poll(std::vector<TransportEvent>& events) override;
+    std::int32_t SilenceMs(std::int32_t id) override;
 
     // The raw-packet hook: answers a search and keeps it away from ENet.
     int Intercept(ENetHost* host);
@@ -119,7 +162,10 @@ private:
                      std::vector<TransportEvent>& events);
     void JoinerReceive(const std::uint8_t* data, std::size_t size, std::vector<TransportEvent>& events);
     RemotePlayer* PlayerOf(ENetPeer* peer);
-    void DropPeer(ENetPeer* peer, std::vector<TransportEvent>& events);
+    void Refuse(ENetPeer* peer, std::uint32_t code);
+    void DropPeer(ENetPeer* peer, bool lost, std::vector<TransportEvent>& events);
+    void DropSilentPeers(std::vector<TransportEvent>& events);
+    void ReportSilence();
 
     NetworkSettings settings_;
     std::string provider_;
@@ -135,6 +181,14 @@ private:
     ENetPeer* hostPeer_ = nullptr;       // joined: the connection to the host
     std::vector<ENetAddress> found_;     // session id n is found_[n - 1]
     std::vector<TransportEvent> pending_;  // arrived while joining
+    // Hosting: connections that have not asked to join yet, and since when.
+    std::map<ENetPeer*, enet_uint32> unjoined_;
+    // Hosting a running game: the names of the players who had a place when
+    // it started, and of those among them who are gone and may come back.
+    std::vector<std::string> placed_, rejoinable_;
+    enet_uint32 lastSilenceReport_ = 0;
+    // Joined: what the host last said about the others' silence.
+    std::map<std::int32_t, std::int32_t> reportedSilence_;
 };
 
 int InterceptHook(ENetHost* host, ENetEvent*) {
@@ -144,10 +198,12 @@ int InterceptHook(ENetHost* host, ENetEvent*) {
 
 int EnetTransport::Intercept(ENetHost* host) {
     if (host->receivedDataLength != kMagic || std::memcmp(host->receivedData, kQuery, kMagic) != 0) return 0;
-    if (!open_) return 1;
+    // A running game still answers, marked as such: its dropped players
+    // find it again.
     std::vector<std::uint8_t> answer(kAnswer, kAnswer + kMagic);
     answer.push_back(static_cast<std::uint8_t>(1 + players_.size()));
     answer.push_back(static_cast<std::uint8_t>(maxPlayers_));
+    answer.push_back(open_ ? 0 : 1);
     PutText(answer, sessionName_, 32);
     ENetBuffer buffer{answer.data(), answer.size()};
     enet_socket_send(host->socket, &host->receivedAddress, &buffer, 1);
@@ -212,8 +268,8 @@ std::uint32_t EnetTransport::FindSessions(std::int32_t timeoutMs, std::vector<Se
                                       [&](const ENetAddress& a) { return a.host == from.host && a.port == from.port; });
         if (seen) continue;  // the same session heard by broadcast and by name
         found_.push_back(from);
-        sessions.push_back(SessionEntry{GetText(data + kMagic + 2, 32), static_cast<std::int32_t>(found_.size()),
-                                        data[kMagic]});
+        sessions.push_back(SessionEntry{GetText(data + kMagic + 3, 32), static_cast<std::int32_t>(found_.size()),
+                                        data[kMagic], data[kMagic + 2] != 0});
     }
     enet_socket_destroy(socket);
     return kTransportOk;
@@ -229,7 +285,11 @@ std::uint32_t EnetTransport::CreateSession(const std::string& name, std::int32_t
     address.port = static_cast<enet_uint16>(settings_.port);
     host_ = enet_host_create(&address, static_cast<std::size_t>(std::max(1, maxPlayers - 1)) + 2, 2, 0, 0);
     if (!host_) return kTransportNoSocket;
+    host_->maximumPacketSize = kLargestFrame;
     host_->intercept = InterceptHook;
+    placed_.clear();
+    rejoinable_.clear();
+    unjoined_.clear();
     Hosts()[host_] = this;
     hosting_ = true;
     open_ = true;
@@ -248,18 +308,22 @@ std::uint32_t EnetTransport::JoinSession(std::int32_t sessionId, const PlayerEnt
     if (sessionId < 1 || sessionId > static_cast<std::int32_t>(found_.size())) return kTransportNoSession;
     host_ = enet_host_create(nullptr, 1, 2, 0, 0);
     if (!host_) return kTransportNoSocket;
+    host_->maximumPacketSize = kLargestFrame;
+    reportedSilence_.clear();
     hostPeer_ = enet_host_connect(host_, &found_[static_cast<std::size_t>(sessionId - 1)], 2, 0);
     if (!hostPeer_) {
         Shutdown();
         return kTransportNoSocket;
     }
-    enet_peer_timeout(hostPeer_, 32, 2000, 6000);
+    SetPeerTiming(hostPeer_);
     ENetEvent event;
     if (enet_host_service(host_, &event, kConnectWaitMs) <= 0 || event.type != ENET_EVENT_TYPE_CONNECT) {
         Shutdown();
         return kTransportTimedOut;
     }
+    MarkHeard(hostPeer_);
     std::vector<std::uint8_t> request{kJoinRequest};
+    PutI32(request, kProtocolVersion);
     PutText(request, local.longName, kLongField);
     PutText(request, local.shortName, kShortField);
     SendFrame(hostPeer_, request, true);
@@ -277,7 +341,9 @@ std::uint32_t EnetTransport::JoinSession(std::int32_t sessionId, const PlayerEnt
         const std::size_t size = event.packet->dataLength;
         std::uint32_t refusal = kTransportOk;
         bool welcomed = false;
-        if (size >= 5 && data[0] == kRefused) {
+        if (size > kLargestFrame) {
+            // dropped unread
+        } else if (size >= 5 && data[0] == kRefused) {
             refusal = static_cast<std::uint32_t>(GetI32(data + 1));
         } else if (size >= 6 && data[0] == kWelcome) {
             const std::size_t count = data[5];
@@ -327,31 +393,108 @@ RemotePlayer* EnetTransport::PlayerOf(ENetPeer* peer) {
     return nullptr;
 }
 
-void EnetTransport::DropPeer(ENetPeer* peer, std::vector<TransportEvent>& events) {
+void EnetTransport::CloseSession() {
+    if (!open_) return;
+    open_ = false;
+    placed_.clear();
+    for (const RemotePlayer& p : players_) placed_.push_back(p.entry.longName);
+}
+
+void EnetTransport::Refuse(ENetPeer* peer, std::uint32_t code) {
+    std::vector<std::uint8_t> refusal{kRefused};
+    PutI32(refusal, static_cast<std::int32_t>(code));
+    SendFrame(peer, refusal, true);
+    enet_peer_disconnect_later(peer, 0);
+}
+
+void EnetTransport::DropPeer(ENetPeer* peer, bool lost, std::vector<TransportEvent>& events) {
+    unjoined_.erase(peer);
     auto it = std::find_if(players_.begin(), players_.end(), [&](const RemotePlayer& p) { return p.peer == peer; });
     if (it == players_.end()) return;
     const PlayerEntry gone = it->entry;
     players_.erase(it);
+    if (!open_ && std::find(placed_.begin(), placed_.end(), gone.longName) != placed_.end())
+        rejoinable_.push_back(gone.longName);
     std::vector<std::uint8_t> left{kLeft};
     PutI32(left, gone.id);
+    left.push_back(lost ? 1 : 0);
     for (RemotePlayer& p : players_) SendFrame(p.peer, left, true);
-    events.push_back(TransportEvent{TransportEvent::Kind::PlayerLeft, gone, {}});
+    TransportEvent event{TransportEvent::Kind::PlayerLeft, gone, {}};
+    event.lost = lost;
+    events.push_back(event);
+}
+
+std::int32_t EnetTransport::SilenceMs(std::int32_t id) {
+    if (!host_) return 0;
+    if (hosting_) {
+        for (const RemotePlayer& p : players_)
+            if (p.entry.id == id) return SilentFor(p.peer);
+        return 0;
+    }
+    if (!hostPeer_) return 0;
+    if (id == kHostId) return SilentFor(hostPeer_);
+    auto it = reportedSilence_.find(id);
+    return it == reportedSilence_.end() ? 0 : it->second;
+}
+
+// Joiners hear only the host: it tells them twice a second how long each
+// of the others has been silent.
+void EnetTransport::ReportSilence() {
+    const enet_uint32 now = enet_time_get();
+    if (players_.size() < 2 || TimeSince(now, lastSilenceReport_) < static_cast<enet_uint32>(kSilenceReportMs))
+        return;
+    lastSilenceReport_ = now;
+    std::vector<std::uint8_t> frame{kSilence, static_cast<std::uint8_t>(std::min<std::size_t>(players_.size(), 32))};
+    for (std::size_t i = 0; i < players_.size() && i < 32; ++i) {
+        PutI32(frame, players_[i].entry.id);
+        PutI32(frame, SilentFor(players_[i].peer));
+    }
+    for (RemotePlayer& p : players_) SendFrame(p.peer, frame, false);
+}
+
+void EnetTransport::DropSilentPeers(std::vector<TransportEvent>& events) {
+    const enet_uint32 now = enet_time_get();
+    if (hosting_) {
+        for (auto it = unjoined_.begin(); it != unjoined_.end();) {
+            if (TimeSince(now, it->second) < kJoinRequestWaitMs) {
+                ++it;
+                continue;
+            }
+            enet_peer_disconnect_now(it->first, 0);
+            it = unjoined_.erase(it);
+        }
+        std::vector<ENetPeer*> silent;
+        for (const RemotePlayer& p : players_)
+            if (SilentFor(p.peer) >= kSilentDropMs) silent.push_back(p.peer);
+        for (ENetPeer* peer : silent) {
+            enet_peer_disconnect_now(peer, 0);
+            DropPeer(peer, true, events);
+        }
+    } else if (hostPeer_ && hostPeer_->state == ENET_PEER_STATE_CONNECTED && SilentFor(hostPeer_) >= kSilentDropMs) {
+        enet_peer_reset(hostPeer_);
+        hostPeer_ = nullptr;
+        TransportEvent event{TransportEvent::Kind::PlayerLeft, PlayerEntry{kHostId, {}, {}}, {}};
+        event.lost = true;
+        events.push_back(event);
+    }
 }
 
 void EnetTransport::HostReceive(ENetPeer* peer, const std::uint8_t* data, std::size_t size, std::uint8_t channel,
                                 std::vector<TransportEvent>& events) {
-    if (size < 1) return;
+    if (size < 1 || size > kLargestFrame) return;
     RemotePlayer* sender = PlayerOf(peer);
-    if (data[0] == kJoinRequest && !sender && size >= 1 + kLongField + kShortField) {
-        const bool full = 1 + static_cast<std::int32_t>(players_.size()) >= maxPlayers_;
-        if (!open_ || full) {
-            std::vector<std::uint8_t> refusal{kRefused};
-            PutI32(refusal, static_cast<std::int32_t>(full ? kTransportSessionFull : kTransportRefused));
-            SendFrame(peer, refusal, true);
-            enet_peer_disconnect_later(peer, 0);
-            return;
-        }
-        PlayerEntry joined{nextId_++, GetText(data + 1, kLongField), GetText(data + 1 + kLongField, kShortField)};
+    if (data[0] == kJoinRequest && !sender) {
+        if (unjoined_.erase(peer) == 0) return;  // already refused
+        // Another build's request has another size or version.
+        if (size != kJoinRequestSize || GetI32(data + 1) != kProtocolVersion) return Refuse(peer, kTransportWrongVersion);
+        PlayerEntry joined{nextId_, GetText(data + 5, kLongField), GetText(data + 5 + kLongField, kShortField)};
+        // A running game takes back only a player who had a place in it.
+        auto again = std::find(rejoinable_.begin(), rejoinable_.end(), joined.longName);
+        if (!open_ && again == rejoinable_.end()) return Refuse(peer, kTransportGameStarted);
+        if (1 + players_.size() >= std::min<std::size_t>(static_cast<std::size_t>(std::max(1, maxPlayers_)), kMostWelcomed + 1))
+            return Refuse(peer, kTransportSessionFull);
+        if (!open_) rejoinable_.erase(again);
+        ++nextId_;
         std::vector<std::uint8_t> welcome{kWelcome};
         PutI32(welcome, joined.id);
         welcome.push_back(static_cast<std::uint8_t>(1 + players_.size()));
@@ -380,11 +523,17 @@ void EnetTransport::HostReceive(ENetPeer* peer, const std::uint8_t* data, std::s
 }
 
 void EnetTransport::JoinerReceive(const std::uint8_t* data, std::size_t size, std::vector<TransportEvent>& events) {
-    if (size < 1) return;
+    if (size < 1 || size > kLargestFrame) return;
     if (data[0] == kAdded && size >= 1 + kPlayerField) {
         events.push_back(TransportEvent{TransportEvent::Kind::PlayerJoined, GetPlayer(data + 1), {}});
     } else if (data[0] == kLeft && size >= 5) {
-        events.push_back(TransportEvent{TransportEvent::Kind::PlayerLeft, PlayerEntry{GetI32(data + 1), {}, {}}, {}});
+        TransportEvent left{TransportEvent::Kind::PlayerLeft, PlayerEntry{GetI32(data + 1), {}, {}}, {}};
+        left.lost = size >= 6 && data[5] != 0;
+        reportedSilence_.erase(left.player.id);
+        events.push_back(left);
+    } else if (data[0] == kSilence && size >= 2 && size >= 2 + data[1] * std::size_t{8}) {
+        for (std::size_t i = 0; i < data[1]; ++i)
+            reportedSilence_[GetI32(data + 2 + 8 * i)] = std::max(0, GetI32(data + 6 + 8 * i));
     } else if (data[0] == kMessage && size >= 9) {
         events.push_back(TransportEvent{TransportEvent::Kind::Message, PlayerEntry{GetI32(data + 1), {}, {}},
                                         std::vector<std::uint8_t>(data + 9, data + size)});
@@ -400,9 +549,14 @@ void EnetTransport::Poll(std::vector<TransportEvent>& events) {
     for (int n = 0; n < 4096 && enet_host_service(host_, &event, 0) > 0; ++n) {
         switch (event.type) {
             case ENET_EVENT_TYPE_CONNECT:
-                if (hosting_) enet_peer_timeout(event.peer, 32, 2000, 6000);
+                MarkHeard(event.peer);
+                if (hosting_) {
+                    SetPeerTiming(event.peer);
+                    unjoined_[event.peer] = enet_time_get();
+                }
                 break;
             case ENET_EVENT_TYPE_RECEIVE:
+                MarkHeard(event.peer);
                 if (hosting_)
                     HostReceive(event.peer, event.packet->data, event.packet->dataLength, event.channelID, events);
                 else
@@ -411,15 +565,23 @@ void EnetTransport::Poll(std::vector<TransportEvent>& events) {
                 break;
             case ENET_EVENT_TYPE_DISCONNECT:
                 if (hosting_) {
-                    DropPeer(event.peer, events);
+                    DropPeer(event.peer, event.data != kQuitData, events);
                 } else if (event.peer == hostPeer_) {
                     hostPeer_ = nullptr;
-                    events.push_back(TransportEvent{TransportEvent::Kind::PlayerLeft, PlayerEntry{kHostId, {}, {}}, {}});
+                    TransportEvent left{TransportEvent::Kind::PlayerLeft, PlayerEntry{kHostId, {}, {}}, {}};
+                    left.lost = event.data != kQuitData;
+                    events.push_back(left);
                 }
                 break;
             default: break;
         }
+        if (!hosting_ && !hostPeer_) break;
     }
+    if (hosting_) ReportSilence();
+    DropSilentPeers(events);
+    // Without its host a joined transport holds nothing: close it, so the
+    // player can create or join another game.
+    if (!hosting_ && !hostPeer_) Shutdown();
 }
 
 void EnetTransport::Shutdown() {
@@ -430,11 +592,11 @@ void EnetTransport::Shutdown() {
     // the message for the goodbye.  A short, bounded wait.
     int connected = 0;
     for (RemotePlayer& p : players_) {
-        enet_peer_disconnect_later(p.peer, 0);
+        enet_peer_disconnect_later(p.peer, kQuitData);
         ++connected;
     }
     if (hostPeer_) {
-        enet_peer_disconnect_later(hostPeer_, 0);
+        enet_peer_disconnect_later(hostPeer_, kQuitData);
         ++connected;
     }
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
@@ -451,6 +613,8 @@ void EnetTransport::Shutdown() {
     host_ = nullptr;
     hostPeer_ = nullptr;
     players_.clear();
+    unjoined_.clear();
+    reportedSilence_.clear();
     hosting_ = false;
     open_ = false;
 }

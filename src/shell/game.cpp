@@ -242,6 +242,7 @@ void SetScreen(Game& game, std::int32_t screen) {
         case kScreenCredits:
             shell.firstFrame = true;
             for (Actor& actor : game.actors.actor) actor.cameraHeading = 0;
+            if (game.net.creditsEntered) game.net.creditsEntered();
             break;
         default: break;
     }

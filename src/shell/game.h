@@ -90,6 +90,8 @@ struct ClipState {
     MeshRef blendMesh;  // working mesh for a cinematic's morphing objects
 };
 
+enum class SharedLevel { Playing, Won, Lost };
+
 // What network play adds to the frame routine.  Every hook is empty in a
 // single-player program; the network module fills them.
 struct NetworkHooks {
@@ -100,6 +102,12 @@ struct NetworkHooks {
     std::function<void()> titleEntered;
     // True when every other living player of this level stands in the exit cell.
     std::function<bool()> othersAtExit;
+    // The host's look at a shared level each play frame: won once every
+    // player with lives left stands in the exit, lost once nobody has lives.
+    std::function<SharedLevel()> sharedLevel;
+    // Nobody has lives left: every machine ends the game together.
+    std::function<void()> everybodyOut;
+    std::function<void()> creditsEntered;
     std::function<std::string(int slot)> playerName;
     std::function<bool(int slot)> playerGone;  // left the game or lost the connection
 };

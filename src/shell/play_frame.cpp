@@ -271,6 +271,8 @@ void DrawExitMarker(Game& game, const WorldCamera& camera) {
     if (std::abs(world.exitX - CellOf(camera.x)) >= 12 || std::abs(world.exitY - CellOf(camera.y)) >= 12 ||
         std::abs(world.exitZ - CellOf(camera.z)) >= 12)
         return;
+    // A player waiting in the exit would see nothing but the marker.
+    if (world.exitX == CellOf(camera.x) && world.exitY == CellOf(camera.y) && world.exitZ == CellOf(camera.z)) return;
     game.renderer.AddMesh(*game.bank->exitMesh, kCellSize * world.exitX + kCellSize / 2,
                           kCellSize * world.exitY + kCellSize / 2, kCellSize * world.exitZ + kCellSize / 2, -1, 0, 0, 0,
                           0, game.play.exitSpin);
@@ -430,14 +432,26 @@ void PlayFrame(Game& game) {
         if (!game.play.menuOpen) {
             SentryMove(world, rules);
             LevelTimerStep(world, local, rules);
-            if (CellOf(local.x) == world.exitX && CellOf(local.y) == world.exitY && CellOf(local.z) == world.exitZ &&
-                !shell.fade.active) {
-                if (actors.lastPlayer > 0 && game.net.othersAtExit && !game.net.othersAtExit()) {
+            const bool inExit =
+                CellOf(local.x) == world.exitX && CellOf(local.y) == world.exitY && CellOf(local.z) == world.exitZ;
+            if (actors.lastPlayer > 0 && game.net.sharedLevel) {
+                // Shared: whoever waits in the exit is told so; the host ends
+                // the level for everybody, whether or not it still plays.
+                if (inExit && local.lives >= 0 && game.net.othersAtExit && !game.net.othersAtExit())
                     ShowStatusMessage(shell, "Waiting for other players to finish");
-                } else if (actors.localPlayer == 0) {  // the others follow the host's level start
-                    shell.afterFade = kAfterFadeNextLevel;
-                    GameStartFade(game, +1);
+                if (actors.localPlayer == 0 && !shell.fade.active) {
+                    const SharedLevel state = game.net.sharedLevel();
+                    if (state == SharedLevel::Won) {
+                        shell.afterFade = kAfterFadeNextLevel;
+                        GameStartFade(game, +1);
+                    } else if (state == SharedLevel::Lost && game.net.everybodyOut) {
+                        game.net.everybodyOut();
+                        return;
+                    }
                 }
+            } else if (inExit && !shell.fade.active && actors.localPlayer == 0) {
+                shell.afterFade = kAfterFadeNextLevel;
+                GameStartFade(game, +1);
             }
             GravityAndLadders(world, local, rules);
             for (int i = 0; i <= actors.Last(); ++i) {

@@ -3,7 +3,10 @@
 // and leaves.  Every socket talks to 127.0.0.0/8 and every wait is bounded.
 #include "platform/enet_transport.h"
 
+#include <enet/enet.h>
 #include <gtest/gtest.h>
+
+#include "net/udp_relay.h"
 #include <unistd.h>
 
 #include <chrono>
@@ -126,7 +129,8 @@ TEST(NetEnetTransport, FoundByLoopbackBroadcastJoinedAndForwardedThroughTheHost)
     EXPECT_EQ(bobEvents[0].bytes, one);
     EXPECT_EQ(hostEvents.size(), 1u) << "a block for Bob only reached the host";
 
-    // Once closed, the session is not found and a fourth player is refused.
+    // Once closed, the session is found marked as in play and a new player
+    // is refused as coming too late.
     host->CloseSession();
     auto dee = MakeEnetTransport(direct);
     ASSERT_EQ(dee->OpenProvider(kUdpProvider), kTransportOk);
@@ -139,7 +143,18 @@ TEST(NetEnetTransport, FoundByLoopbackBroadcastJoinedAndForwardedThroughTheHost)
     });
     EXPECT_EQ(dee->FindSessions(200, sessions), kTransportOk);
     answer3.join();
-    EXPECT_TRUE(sessions.empty());
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_TRUE(sessions[0].inPlay);
+    std::thread answer4([&] {
+        for (int i = 0; i < 200; ++i) {
+            host->Poll(hostEvents);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    std::int32_t deeId = 0;
+    std::vector<PlayerEntry> deeSees;
+    EXPECT_EQ(dee->JoinSession(sessions[0].id, PlayerEntry{0, "Dee", "Dee"}, deeId, deeSees), kTransportGameStarted);
+    answer4.join();
 
     // Cid leaves: the host and Bob hear of it.
     hostEvents.clear();
@@ -151,6 +166,212 @@ TEST(NetEnetTransport, FoundByLoopbackBroadcastJoinedAndForwardedThroughTheHost)
     EXPECT_EQ(hostEvents[0].player.id, cidId);
     EXPECT_EQ(bobEvents[0].kind, TransportEvent::Kind::PlayerLeft);
     EXPECT_EQ(bobEvents[0].player.id, cidId);
+}
+
+TEST(NetEnetTransport, AJoinerWhoseHostLeftCanHostAtOnceAndAQuitIsNotALostConnection) {
+    const int port = TestPort(5);
+    NetworkSettings direct = Settings(port, "127.0.0.1");
+    direct.broadcast = false;
+    direct.hosts = {"127.0.0.1:" + std::to_string(port)};
+    auto host = MakeEnetTransport(direct);
+    ASSERT_EQ(host->OpenProvider(kUdpProvider), kTransportOk);
+    std::int32_t hostId = 0, bobId = 0;
+    ASSERT_EQ(host->CreateSession("Zorvo Quib - Ann", 4, PlayerEntry{0, "Ann", "Ann"}, hostId), kTransportOk);
+    auto bob = MakeEnetTransport(direct);
+    ASSERT_EQ(bob->OpenProvider(kUdpProvider), kTransportOk);
+    std::vector<SessionEntry> sessions;
+    std::vector<TransportEvent> hostEvents, bobEvents;
+    std::thread serve([&] {
+        for (int i = 0; i < 300; ++i) {
+            host->Poll(hostEvents);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    ASSERT_EQ(bob->FindSessions(300, sessions), kTransportOk);
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_FALSE(sessions[0].inPlay);
+    std::vector<PlayerEntry> already;
+    ASSERT_EQ(bob->JoinSession(sessions[0].id, PlayerEntry{0, "Bob", "Bob"}, bobId, already), kTransportOk);
+    serve.join();
+    // A working link is never a second silent, even with nothing to say.
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+         std::chrono::steady_clock::now() < end;) {
+        bob->Poll(bobEvents);
+        host->Poll(hostEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_LT(bob->SilenceMs(hostId), kSilentWarningMs);
+    EXPECT_LT(host->SilenceMs(bobId), kSilentWarningMs);
+
+    // Ann quits the lobby: Bob hears a goodbye, not a lost connection, and
+    // can host a game of his own on the same port straight away.
+    host.reset();
+    ASSERT_TRUE(PollUntil({{bob.get(), &bobEvents}}, [&] {
+        for (const auto& e : bobEvents)
+            if (e.kind == TransportEvent::Kind::PlayerLeft) return true;
+        return false;
+    }));
+    for (const auto& e : bobEvents)
+        if (e.kind == TransportEvent::Kind::PlayerLeft) {
+            EXPECT_EQ(e.player.id, hostId);
+            EXPECT_FALSE(e.lost);
+        }
+    std::int32_t again = 0;
+    EXPECT_EQ(bob->CreateSession("Zorvo Quib - Bob", 4, PlayerEntry{0, "Bob", "Bob"}, again), kTransportOk);
+}
+
+TEST(NetEnetTransport, BothEndsMeasureTheSilenceOfALinkThatWentDark) {
+    const int port = TestPort(7);
+    test::UdpRelay relay(port + 1, port, test::LinkFaults{});
+    ASSERT_TRUE(relay.Ready());
+    auto host = MakeEnetTransport(Settings(port, "127.0.0.1"));
+    NetworkSettings viaRelay = Settings(port, "127.0.0.1");
+    viaRelay.broadcast = false;
+    viaRelay.hosts = {"127.0.0.1:" + std::to_string(port + 1)};
+    auto bob = MakeEnetTransport(viaRelay);
+    ASSERT_EQ(host->OpenProvider(kUdpProvider), kTransportOk);
+    ASSERT_EQ(bob->OpenProvider(kUdpProvider), kTransportOk);
+    std::int32_t hostId = 0, bobId = 0;
+    ASSERT_EQ(host->CreateSession("Zorvo Quib - Ann", 4, PlayerEntry{0, "Ann", "Ann"}, hostId), kTransportOk);
+    std::vector<SessionEntry> sessions;
+    std::vector<TransportEvent> hostEvents, bobEvents;
+    std::thread serve([&] {
+        for (int i = 0; i < 300; ++i) {
+            host->Poll(hostEvents);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    ASSERT_EQ(bob->FindSessions(300, sessions), kTransportOk);
+    ASSERT_EQ(sessions.size(), 1u);
+    std::vector<PlayerEntry> already;
+    ASSERT_EQ(bob->JoinSession(sessions[0].id, PlayerEntry{0, "Bob", "Bob"}, bobId, already), kTransportOk);
+    serve.join();
+    relay.BlackOut(std::chrono::milliseconds(2500));
+    std::int32_t hostHeard = 0, bobHeard = 0;
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);
+         std::chrono::steady_clock::now() < end;) {
+        bob->Poll(bobEvents);
+        host->Poll(hostEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    bobHeard = bob->SilenceMs(hostId);
+    hostHeard = host->SilenceMs(bobId);
+    EXPECT_GT(bobHeard, kSilentWarningMs);
+    EXPECT_GT(hostHeard, kSilentWarningMs);
+    // The link comes back: so does the word, and nobody was dropped.
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(3000);
+         std::chrono::steady_clock::now() < end;) {
+        bob->Poll(bobEvents);
+        host->Poll(hostEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_LT(bob->SilenceMs(hostId), kSilentWarningMs);
+    EXPECT_LT(host->SilenceMs(bobId), kSilentWarningMs);
+    for (const auto& e : bobEvents) EXPECT_NE(e.kind, TransportEvent::Kind::PlayerLeft);
+}
+
+// A bare ENet connection, as a stranger's program would make, to poke at the
+// host's end without this program's joining rules.
+class RawPeer {
+public:
+    explicit RawPeer(int port) {
+        host_ = enet_host_create(nullptr, 1, 2, 0, 0);
+        ENetAddress to{};
+        enet_address_set_host_ip(&to, "127.0.0.1");
+        to.port = static_cast<enet_uint16>(port);
+        if (host_) peer_ = enet_host_connect(host_, &to, 2, 0);
+    }
+    ~RawPeer() {
+        if (host_) enet_host_destroy(host_);
+    }
+    void Send(const std::vector<std::uint8_t>& frame) {
+        enet_peer_send(peer_, 0, enet_packet_create(frame.data(), frame.size(), ENET_PACKET_FLAG_RELIABLE));
+        enet_host_flush(host_);
+    }
+    // Services the connection once; the kind of what happened, and the bytes received.
+    ENetEventType Service(std::vector<std::uint8_t>& received) {
+        ENetEvent event;
+        if (!host_ || enet_host_service(host_, &event, 0) <= 0) return ENET_EVENT_TYPE_NONE;
+        if (event.type == ENET_EVENT_TYPE_RECEIVE) {
+            received.assign(event.packet->data, event.packet->data + event.packet->dataLength);
+            enet_packet_destroy(event.packet);
+        }
+        return event.type;
+    }
+
+private:
+    ENetHost* host_ = nullptr;
+    ENetPeer* peer_ = nullptr;
+};
+
+std::vector<std::uint8_t> JoinRequest(std::int32_t version, const std::string& nick, bool withVersion) {
+    std::vector<std::uint8_t> frame{'J'};
+    if (withVersion)
+        for (int i = 0; i < 4; ++i) frame.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(version) >> (8 * i)));
+    for (std::size_t i = 0; i < 52; ++i) frame.push_back(i < nick.size() ? static_cast<std::uint8_t>(nick[i]) : 0);
+    for (std::size_t i = 0; i < 20; ++i) frame.push_back(i < nick.size() ? static_cast<std::uint8_t>(nick[i]) : 0);
+    return frame;
+}
+
+TEST(NetEnetTransport, StrangersOtherBuildsAndOversizedFramesAreTurnedAway) {
+    const int port = TestPort(3);
+    auto host = MakeEnetTransport(Settings(port, "127.0.0.1"));
+    ASSERT_EQ(host->OpenProvider(kUdpProvider), kTransportOk);
+    std::int32_t hostId = 0;
+    ASSERT_EQ(host->CreateSession("Zorvo Quib - Ann", 4, PlayerEntry{0, "Ann", "Ann"}, hostId), kTransportOk);
+    std::vector<TransportEvent> hostEvents;
+
+    RawPeer older(port), newer(port), silent(port), mallory(port);
+    std::vector<std::uint8_t> got;
+    auto serve = [&](RawPeer& peer, ENetEventType want, std::chrono::milliseconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            host->Poll(hostEvents);
+            if (peer.Service(got) == want) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    };
+    for (RawPeer* p : {&older, &newer, &silent, &mallory})
+        ASSERT_TRUE(serve(*p, ENET_EVENT_TYPE_CONNECT, std::chrono::seconds(3)));
+
+    // A build from before the version field, and one with another version.
+    older.Send(JoinRequest(0, "Old", false));
+    ASSERT_TRUE(serve(older, ENET_EVENT_TYPE_RECEIVE, std::chrono::seconds(3)));
+    ASSERT_EQ(got.size(), 5u);
+    EXPECT_EQ(got[0], 'R');
+    EXPECT_EQ(got[1] | got[2] << 8 | got[3] << 16 | static_cast<std::uint32_t>(got[4]) << 24, kTransportWrongVersion);
+    newer.Send(JoinRequest(kProtocolVersion + 1, "New", true));
+    ASSERT_TRUE(serve(newer, ENET_EVENT_TYPE_RECEIVE, std::chrono::seconds(3)));
+    EXPECT_EQ(got[0], 'R');
+    EXPECT_EQ(got[1], kTransportWrongVersion & 0xff);
+
+    // Mallory joins properly, then sends a block of the ordinary size and
+    // one far beyond any message: the host hands on only the first.
+    mallory.Send(JoinRequest(kProtocolVersion, "Mallory", true));
+    ASSERT_TRUE(serve(mallory, ENET_EVENT_TYPE_RECEIVE, std::chrono::seconds(3)));
+    EXPECT_EQ(got[0], 'W');
+    std::vector<std::uint8_t> huge(64 * 1024, 0), fair(9 + 260, 3);
+    huge[0] = fair[0] = 'M';
+    for (auto* frame : {&huge, &fair}) std::fill(frame->begin() + 1, frame->begin() + 9, 0);
+    mallory.Send(fair);
+    mallory.Send(huge);
+    EXPECT_FALSE(PollUntil({{host.get(), &hostEvents}}, [&] {
+        int n = 0;
+        for (const auto& e : hostEvents) n += e.kind == TransportEvent::Kind::Message ? 1 : 0;
+        return n > 1;
+    }));
+    int messages = 0;
+    for (const auto& e : hostEvents)
+        if (e.kind == TransportEvent::Kind::Message) {
+            ++messages;
+            EXPECT_EQ(e.bytes.size(), 260u);
+        }
+    EXPECT_EQ(messages, 1);
+
+    // The one that never asks to join is let go after five seconds.
+    EXPECT_TRUE(serve(silent, ENET_EVENT_TYPE_DISCONNECT, std::chrono::seconds(9)));
+    for (const auto& e : hostEvents) EXPECT_NE(e.player.longName, "Old");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
 #include "net/transport.h"
@@ -30,6 +31,8 @@ public:
     PlayerEntry entry;
     std::vector<TransportEvent> inbox;
     int sent = 0;
+    bool deaf = false;                          // hears nothing (a machine that stopped answering)
+    std::map<std::int32_t, std::int32_t> silence;  // what SilenceMs reports, by player id
 
     std::vector<std::string> Providers() override { return {"Fake"}; }
     std::uint32_t OpenProvider(const std::string&) override { return openError; }
@@ -66,15 +69,22 @@ public:
                                                   std::vector<std::uint8_t>(bytes.begin(), bytes.end())});
     }
     void Poll(std::vector<TransportEvent>& events) override {
-        events.insert(events.end(), inbox.begin(), inbox.end());
+        if (!deaf) events.insert(events.end(), inbox.begin(), inbox.end());
         inbox.clear();
     }
-    // The connection ends: everybody else sees this player leave.
-    void Leave() {
+    std::int32_t SilenceMs(std::int32_t player) override {
+        auto it = silence.find(player);
+        return it == silence.end() ? 0 : it->second;
+    }
+    // The connection ends (the player quit, or `lost`: it broke): everybody
+    // else sees this player leave.
+    void Leave(bool lost = false) {
         auto it = std::find(hub_.members.begin(), hub_.members.end(), this);
         if (it == hub_.members.end()) return;
         hub_.members.erase(it);
-        for (FakeTransport* m : hub_.members) m->inbox.push_back(TransportEvent{TransportEvent::Kind::PlayerLeft, entry, {}});
+        TransportEvent left{TransportEvent::Kind::PlayerLeft, entry, {}};
+        left.lost = lost;
+        for (FakeTransport* m : hub_.members) m->inbox.push_back(left);
     }
 
 private:

@@ -154,6 +154,7 @@ TEST_F(NetPlayTest, GoAloneIsASinglePlayerGameThatSendsNothing) {
     host.keys.down[static_cast<std::size_t>(Key::Space)] = true;
     Frames(1);
     host.keys.down.fill(false);
+    EXPECT_FALSE(host.game->shell.status.shown) << "alone there is no refresh interval to report";
     Frames(60);
     EXPECT_EQ(host.game->shell.screen, kScreenPlay);
     EXPECT_EQ(host.transport.sent, 0);
@@ -448,6 +449,130 @@ TEST_F(NetPlayTest, PlayersWhoLeaveAreGoneAndTheHostLeavingEndsTheGame) {
     EXPECT_EQ(bob.game->shell.status.text, "THE HOST HAS LEFT THE GAME");
     EXPECT_EQ(bob.game->actors.lastPlayer, 0);
     EXPECT_EQ(bob.game->actors.localPlayer, 0);
+}
+
+TEST_F(NetPlayTest, SilentAndLostConnectionsAreNamedOnEveryMachine) {
+    StartGame(2);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    Machine& bob = *machines[1];
+    Machine& cid = *machines[2];
+    // A second without a word is a problem the players hear of at once.
+    host.transport.silence[bob.transport.id] = 1500;
+    bob.transport.silence[host.transport.id] = 1500;
+    cid.transport.silence[bob.transport.id] = 400;  // not yet
+    Frames(1);
+    EXPECT_EQ(host.game->shell.status.text, "CONNECTION PROBLEM: BOB");
+    EXPECT_EQ(bob.game->shell.status.text, "CONNECTION TO THE HOST IS UNSTABLE");
+    EXPECT_NE(cid.game->shell.status.text, "CONNECTION PROBLEM: BOB");
+    host.transport.silence.clear();
+    bob.transport.silence.clear();
+
+    // Bob's connection breaks: everybody is told who and why.
+    bob.transport.Leave(true);
+    Frames(1);
+    EXPECT_EQ(host.game->shell.status.text, "BOB HAS LEFT THE GAME: CONNECTION LOST");
+    EXPECT_EQ(cid.game->shell.status.text, "BOB HAS LEFT THE GAME: CONNECTION LOST");
+    EXPECT_EQ(cid.game->shell.screen, kScreenPlay);
+    // The host's breaks: not the same as the host quitting.
+    host.transport.Leave(true);
+    Frames(1);
+    EXPECT_EQ(cid.game->shell.screen, kScreenTitle);
+    EXPECT_EQ(cid.game->shell.status.text, "CONNECTION TO THE HOST LOST");
+}
+
+TEST_F(NetPlayTest, TheStartGoesOnWithoutAPlayerWhoNeverAnswers) {
+    Machine& host = Add("Ann");
+    LobbyNewGame(*host.game, host.net);
+    for (const char* nick : {"Bob", "Cid"}) {
+        Machine& m = Add(nick);
+        LobbyJoinGame(*m.game, m.net);
+        LobbyJoinGame(*m.game, m.net);
+    }
+    Frames(1);
+    machines[2]->transport.deaf = true;  // Cid's machine hangs: the ping is never answered
+    LobbyNewGame(*host.game, host.net);
+    Frames(10);
+    EXPECT_EQ(host.net.lobbyState, kLobbyStarting);
+    Frames(kStartAnswerWaitMs / 30 + 2);
+    EXPECT_FALSE(host.game->shell.networkLobby);
+    EXPECT_EQ(host.game->shell.status.text, "NO ANSWER FROM CID: STARTED WITHOUT THEM");
+    EXPECT_TRUE(host.net.gone[2]);
+    EXPECT_FALSE(machines[1]->game->shell.networkLobby) << "Bob starts all the same";
+    EXPECT_TRUE(machines[1]->net.gone[2]);
+}
+
+TEST_F(NetPlayTest, CellEventsChangeOnlyTheirOwnLevelAndOnlyWhatTheCellHolds) {
+    StartGame(1);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    Machine& bob = *machines[1];
+    World& w = bob.world();
+    const std::int32_t from = host.transport.id;
+    SetCell(w, 1, 1, 1, kIngotType);
+    SetCell(w, 2, 1, 1, 21);  // the ingot door
+    const std::int32_t ingots = w.objectDefs[kIngotType].cellCount;
+    struct Refused {
+        const char* what;
+        CellEventMsg event;
+    };
+    const std::vector<Refused> refused = {
+        {"an ingot taken in another level", CellEventMsg{0, kNetIngot, 1, 1, 1, kIngotType, 1}},
+        {"an ingot where this world has none", CellEventMsg{0, kNetIngot, 3, 1, 1, kIngotType, 0}},
+        {"the door claimed as an ingot", CellEventMsg{0, kNetIngot, 2, 1, 1, 21, 0}},
+        {"a timer taken from an ingot's cell", CellEventMsg{0, kNetTimer, 1, 1, 1, kIngotType, 0}},
+        {"a dig in another level", CellEventMsg{0, kNetDig, 1, 1, 1, 5000, 1}},
+    };
+    for (const Refused& r : refused) {
+        const std::int32_t before = bob.net.refused;
+        HandleGameMessage(*bob.game, bob.net, from, EncodeMessage(r.event));
+        EXPECT_EQ(bob.net.refused, before + 1) << r.what;
+    }
+    EXPECT_EQ(GetCell(w, 1, 1, 1), kIngotType);
+    EXPECT_EQ(GetCell(w, 2, 1, 1), 21);
+    EXPECT_EQ(w.objectDefs[kIngotType].cellCount, ingots);
+    EXPECT_FALSE(w.timerRunning);
+    // The same ingot taken in this level goes.
+    HandleGameMessage(*bob.game, bob.net, from, EncodeMessage(CellEventMsg{0, kNetIngot, 1, 1, 1, kIngotType, 0}));
+    EXPECT_EQ(GetCell(w, 1, 1, 1), 0);
+    EXPECT_EQ(w.objectDefs[kIngotType].cellCount, ingots - 1);
+}
+
+TEST_F(NetPlayTest, TheLevelEndsWhenTheLivingStandInTheExitAndEndsTogetherWhenNobodyHasLives) {
+    StartGame(1);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    Machine& bob = *machines[1];
+    const World& w = host.world();
+    // The host has no lives left; Bob alone reaches the exit: the level ends
+    // for both.
+    host.Local().lives = -1;
+    host.Local().x += 4096;
+    bob.Local().x = static_cast<float>(kCellSize * w.exitX + 256);
+    bob.Local().y = static_cast<float>(kCellSize * w.exitY + 256);
+    bob.Local().z = static_cast<float>(kCellSize * w.exitZ + 256);
+    Frames(100);
+    for (auto& m : machines) {
+        EXPECT_EQ(m->game->shell.screen, kScreenPlay);
+        EXPECT_EQ(m->Local().levelIndex, 1) << "level end not shared";
+    }
+    // Bob loses his last life too: every machine ends the game together.
+    bob.Local().lives = -1;
+    Frames(10);
+    for (auto& m : machines) {
+        EXPECT_EQ(m->game->shell.screen, kScreenTitle);
+        EXPECT_EQ(m->game->shell.status.text, "GAME OVER");
+    }
+}
+
+TEST_F(NetPlayTest, AfterTheLastLevelEveryPlayerGoesToTheCredits) {
+    StartGame(1);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    host.Local().levelIndex = host.game->shell.levelCount - 1;
+    NextLevel(*host.game);
+    Frames(2);
+    for (auto& m : machines) EXPECT_EQ(m->game->shell.screen, kScreenCredits);
 }
 
 }  // namespace
