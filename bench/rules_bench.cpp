@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "rules/actor.h"
+#include "rules/behaviours.h"
 #include "rules/hero.h"
 #include "rules/mechanisms.h"
 #include "rules/move_box.h"
@@ -219,6 +220,46 @@ void BM_RulesFrameChapter2(benchmark::State& state) {
     state.SetLabel(play.scene.level);
 }
 BENCHMARK(BM_RulesFrameChapter2)->Unit(benchmark::kMicrosecond);
+
+// The worst a script can ask of one frame: the largest grid (1024 x 64 x
+// 1024) and all 256 event markers sweeping all of it, PUTOBJECT and MAKEFALL
+// in turn.  The area commands' per-frame ceiling (kAreaCellsPerFrame) is what
+// this measures; each iteration is one frame further into the sweeps.
+void BM_RulesFrameLargestGridScripts(benchmark::State& state) {
+    auto world = std::make_unique<World>();
+    AllocateGrid(*world, kMaxLevelAxis, 64, kMaxLevelAxis);
+    for (Cell t : {kFloor, kWall}) {
+        ObjectDef& d = world->objectDefs[t];
+        d.undefined = false;
+        d.cube = true;
+        d.bounds = {0, 511, 0, 0, 511, 511, 511, 511, 511};
+    }
+    Behaviour& sweep = world->behaviours[0];
+    sweep.name = "sweep";
+    sweep.steps[0].command = static_cast<std::int32_t>(Command::PutObject);
+    sweep.steps[0].args = {0, 1, 0, kMaxLevelAxis - 1, 63, kMaxLevelAxis - 1, kWall};
+    sweep.steps[1].command = static_cast<std::int32_t>(Command::MakeFall);
+    sweep.steps[1].args = {0, 1, 0, kMaxLevelAxis - 1, 63, kMaxLevelAxis - 1, 0};
+    sweep.steps[2].command = static_cast<std::int32_t>(Command::Goto);
+    for (EventMarker& m : world->eventMarkers) {
+        m = EventMarker{};
+        m.x = m.y = m.z = 0;
+    }
+    Random random;
+    RulesContext context{random};
+    Actors actors;
+    ResetActorsForLevel(actors, *world);
+    context.time = {100000, 30};
+    std::int64_t cells = 0;
+    for (auto _ : state) {
+        context.time.now += 30;
+        MechanismsStep(*world, actors, context);
+        cells += world->objectDefs[kWall].cellCount;
+    }
+    benchmark::DoNotOptimize(cells);
+    state.counters["cellsPerFrame"] = static_cast<double>(kAreaCellsPerFrame);
+}
+BENCHMARK(BM_RulesFrameLargestGridScripts)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace zq

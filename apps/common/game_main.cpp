@@ -179,7 +179,8 @@ void WriteScreenshot(const std::string& program, Game& game, const std::string& 
 void DumpState(const std::string& program, const Game& game, const NetPlay* net, long long frames,
                const std::string& path) {
     const nlohmann::json state = GameStateJson(game, net, frames);
-    if (!WriteFileAtomic(path, state.dump(2) + "\n")) std::cerr << program << ": cannot write " << path << "\n";
+    if (WriteResult written = WriteFileSafe(path, state.dump(2) + "\n"); !written)
+        std::cerr << program << ": " << written.reason << "\n";
 }
 
 // Skips the title: the local player starts level `index` with three lives.
@@ -190,10 +191,13 @@ void StartAt(Game& game, int index) {
     StartLevel(game, index);
 }
 
-void StartFirstScreen(Game& game, const GameOptions& options) {
+// False when --level or --start-level named a level that was refused (its
+// message has been shown): the run has nothing to play.
+bool StartFirstScreen(Game& game, const GameOptions& options) {
     if (options.level) StartAt(game, 0);
     else if (options.startLevel) StartAt(game, std::min(*options.startLevel, std::max(0, game.shell.levelCount - 1)));
     else SetScreen(game, kScreenTitle);
+    return !(options.level || options.startLevel) || game.shell.screen == kScreenPlay;
 }
 
 // The network pieces of one program: the transport, the session over it and
@@ -296,8 +300,8 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
         SettingsFile file = options.settings ? SettingsFile::Load(*options.settings).value_or(SettingsFile{}) : SettingsFile{};
         network = OpenNetwork(*game, options, file);
         if (options.networkHost || options.networkJoin) lobby.emplace(*game, network->play, options);
-    } else {
-        StartFirstScreen(*game, options);
+    } else if (!StartFirstScreen(*game, options)) {
+        host.quit = true;  // a refused level ends a headless run with 1
     }
 
     // The other machines run in real time, so a networked run does too: each
@@ -308,7 +312,7 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     // --network run counts its frames from the start.
     bool inLobby = lobby.has_value();
     bool played = false;
-    int exitCode = 0;
+    int exitCode = host.quit ? 1 : 0;
     std::uint32_t ticks = 0;
     long long frame = 0;
     const int defaultMs = options.frameMs.value_or(30);
@@ -415,8 +419,12 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     InitGame(*game);
     ResetFrameClock(game->shell, SDL_GetTicks());
     std::unique_ptr<Network> network;
+    // A refused --level has shown its message box; the program then ends with 1.
+    bool refused = false;
     if (WantsNetwork(options)) network = OpenNetwork(*game, options, savedFile.value_or(SettingsFile{}));
-    else StartFirstScreen(*game, options);
+    else refused = !StartFirstScreen(*game, options);
+    if (refused) host.quit = true;
+    if (auto note = TakeUnsavedSettingsNote(UserConfigDir())) ShowStatusMessage(game->shell, *note);
 
     InputRecorder recorder;
     ScreenshotKey screenshotKey;
@@ -452,18 +460,26 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     for (const auto& [path, at] : options.screenshots)
         if (at < 0) WriteScreenshot(program, *game, path);
     if (options.dumpState) DumpState(program, *game, network ? &network->play : nullptr, frame, *options.dumpState);
-    if (options.record && !WriteFileAtomic(*options.record, recorder.Text()))
-        std::cerr << program << ": cannot write " << *options.record << "\n";
+    if (options.record) {
+        if (WriteResult written = WriteFileSafe(*options.record, recorder.Text()); !written)
+            std::cerr << program << ": " << written.reason << "\n";
+    }
     game->settings.left = windowed.left;
     game->settings.top = windowed.top;
     game->settings.width = windowed.width;
     game->settings.height = windowed.height;
-    ShutdownGame(*game);
+    const SettingsExit settingsExit = ShutdownGame(*game);
+    if (settingsExit.leftAlone) {
+        if (options.verbose) std::cerr << program << ": " << settingsExit.written.reason << "\n";
+    } else if (!settingsExit.written) {
+        std::cerr << program << ": settings not saved: " << settingsExit.written.reason << "\n";
+        RememberUnsavedSettings(UserConfigDir(), settingsExit.written);
+    }
     game.reset();
     network.reset();
     backEnd.Close();
     SDL_Quit();
-    return 0;
+    return refused ? 1 : 0;
 }
 
 // A number option's value, or why it is refused.

@@ -123,7 +123,7 @@ json LevelNew(const Args& args) {
     }
     auto world = std::make_unique<World>();
     if (!InitNewLevel(*world, size[0], size[1], size[2], seed)) throw ToolError("cannot make a level of that size");
-    if (!SaveLevelFile(*world, out)) throw ToolError("cannot write " + out);
+    if (WriteResult written = SaveLevelFile(*world, out); !written) throw ToolError(written.reason);
     return {{"written", out}, {"size", {size[0], size[1], size[2]}}, {"randomSeed", seed}};
 }
 

@@ -92,9 +92,9 @@ WaveData ReadWave(const std::uint8_t* data, std::size_t size) {
 }
 
 WaveData ReadWaveFile(const std::filesystem::path& path) {
-    const std::optional<Bytes> bytes = ReadFileBytes(path);
-    if (!bytes) Refuse(kWaveOpenFailed);
-    return ReadWave(*bytes);
+    const BoundedRead read = ReadRegularFile(path, kMaxMediaFileBytes);
+    if (!read.bytes) Refuse(kWaveOpenFailed);
+    return ReadWave(*read.bytes);
 }
 
 Bytes WriteWave(const WaveData& wave) {

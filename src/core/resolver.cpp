@@ -3,6 +3,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/file_io.h"
 #include "core/text.h"
 
 namespace zq {
@@ -62,6 +63,19 @@ std::optional<fs::path> Resolve(const fs::path& root, std::string_view name) {
     return current;
 }
 
+// True when `path`, its links resolved, lies inside `root` (its links resolved too).
+bool StaysInside(const fs::path& root, const fs::path& path) {
+    std::error_code ec;
+    const fs::path realRoot = fs::canonical(root, ec);
+    if (ec) return false;
+    const fs::path real = fs::weakly_canonical(path, ec);
+    if (ec) return false;
+    auto r = realRoot.begin(), p = real.begin();
+    for (; r != realRoot.end(); ++r, ++p)
+        if (p == real.end() || *p != *r) return false;
+    return true;
+}
+
 }  // namespace
 
 bool IsConfinedName(std::string_view name) {
@@ -73,7 +87,9 @@ bool IsConfinedName(std::string_view name) {
 
 std::optional<fs::path> DataResolver::Find(std::string_view name) const {
     if (!IsConfinedName(name)) return std::nullopt;
-    return Resolve(root_, name);
+    auto found = Resolve(root_, name);
+    if (found && !StaysInside(root_, *found)) return std::nullopt;
+    return found;
 }
 
 std::optional<fs::path> DataResolver::FindGiven(std::string_view path) const { return Resolve(root_, path); }
@@ -92,6 +108,10 @@ std::optional<fs::path> DataResolver::ForWrite(std::string_view name) const {
         }
         current /= part;
     }
+    // A link in the file's place is written through (WriteFileSafe), so the
+    // file it finally names must be inside too, even when it does not exist yet.
+    const auto target = FinalWriteTarget(current);
+    if (!target || !StaysInside(root_, current) || !StaysInside(root_, *target)) return std::nullopt;
     return current;
 }
 

@@ -5,7 +5,10 @@
 //
 // A name read from a data file is confined to the data folder: an absolute
 // name or one with a ".." part means no file at all, so a downloaded level or
-// bank cannot make the game read or write elsewhere.  Paths the player gives
+// bank cannot make the game read or write elsewhere.  Symbolic links inside
+// the data folder are followed only while they stay inside it: a name whose
+// link (or linked folder) leads out of the folder counts as missing, for
+// reading and for writing alike.  Paths the player gives
 // (the command line, a file dialog) go through FindGiven, which takes them as
 // they are.
 #pragma once
@@ -26,8 +29,8 @@ public:
     const std::filesystem::path& Root() const { return root_; }
 
     // The existing file or folder inside the data folder that the data-file
-    // name `name` means, or nothing when there is none or when the name is
-    // absolute or climbs out with "..".  An exact match wins over a match that
+    // name `name` means, or nothing when there is none, when the name is
+    // absolute or climbs out with "..", or when a link takes it outside.  An exact match wins over a match that
     // differs only in case.
     std::optional<std::filesystem::path> Find(std::string_view name) const;
 
@@ -37,7 +40,8 @@ public:
 
     // Where to write the data-file name `name`: every part that exists is
     // matched as by Find, the rest is kept as written (with "/" separators).
-    // Nothing for a name that Find would refuse.
+    // Nothing for a name that Find would refuse, or whose existing part (a
+    // linked folder, a link in the file's place) leads out of the data folder.
     std::optional<std::filesystem::path> ForWrite(std::string_view name) const;
 
 private:

@@ -164,6 +164,6 @@ std::string SettingsFile::ToText() const {
     return out;
 }
 
-bool SettingsFile::Save(const std::filesystem::path& path) const { return WriteFileAtomic(path, ToText()); }
+WriteResult SettingsFile::Save(const std::filesystem::path& path) const { return WriteFileSafe(path, ToText()); }
 
 }  // namespace zq

@@ -17,6 +17,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/file_io.h"
+
 namespace zq {
 
 class SettingsFile {
@@ -44,8 +46,8 @@ public:
     // The file as text, lines ended as the original file ended them (CR LF
     // when it had none).
     std::string ToText() const;
-    // Writes atomically; false when the file could not be written.
-    bool Save(const std::filesystem::path& path) const;
+    // Writes through WriteFileSafe; the result says why when it could not.
+    WriteResult Save(const std::filesystem::path& path) const;
 
 private:
     struct Line {

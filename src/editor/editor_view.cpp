@@ -149,7 +149,8 @@ void DrawEditorView(EditorState& s, Renderer& renderer, EditorViewParts& parts) 
     // The start arrow is modelled pointing along -Z; a half turn less the
     // heading points it the way the hero will face (as the hero mesh is turned).
     if (win.Contains(w.startX, w.startY, w.startZ))
-        AddAt(renderer, mk.start, {w.startX, w.startY, w.startZ}, 16384 - w.startHeading);
+        AddAt(renderer, mk.start, {w.startX, w.startY, w.startZ},
+              static_cast<int>(16384 - std::clamp<std::int64_t>(w.startHeading, -(1 << 24), 1 << 24)));
     if (win.Contains(w.exitX, w.exitY, w.exitZ)) AddAt(renderer, mk.exit, {w.exitX, w.exitY, w.exitZ});
     for (const CellPos& p : {s.pointA, s.pointB})
         if (p.x != kUnsetPoint && win.Contains(p.x, p.y, p.z)) AddAt(renderer, mk.point, p);

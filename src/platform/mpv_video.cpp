@@ -3,6 +3,10 @@
 // pictures through the software render API.
 #include "platform/mpv_video.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <mpv/client.h>
 #include <mpv/render.h>
 
@@ -48,9 +52,19 @@ public:
             broken_ = true;
             return VideoStart::kNoPlayer;
         }
-        const std::string name = file.string();
+        // mpv gets an open descriptor, never a name: a regular file we have
+        // checked ourselves, whose first bytes are those of a video
+        // container.  Text formats that point at other files or addresses
+        // (EDL, playlists, ffconcat, HLS) never reach it.
+        const int fd = OpenVideoFile(file);
+        if (fd < 0) {
+            Stop();
+            return VideoStart::kUnplayable;
+        }
+        const std::string name = "fdclose://" + std::to_string(fd);  // mpv closes it when done
         const char* load[] = {"loadfile", name.c_str(), nullptr};
-        if (mpv_command(mpv_, load) < 0 || !WaitForLoad()) {
+        if (mpv_command(mpv_, load) < 0) ::close(fd);
+        if (!WaitForLoad()) {
             Stop();
             return VideoStart::kUnplayable;
         }
@@ -133,6 +147,22 @@ public:
     }
 
 private:
+    // The video file opened for reading, or -1 when it is not a regular file
+    // that starts like a video container.
+    static int OpenVideoFile(const std::filesystem::path& file) {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return -1;
+        struct stat st {};
+        std::uint8_t head[kVideoHeadBytes] = {};
+        ssize_t got = -1;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) got = ::pread(fd, head, sizeof head, 0);
+        if (got < 0 || !IsVideoContainer(head, static_cast<std::size_t>(got))) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
     static void OnUpdate(void* self) { static_cast<MpvVideo*>(self)->update_.store(true); }
 
     bool Create() {
@@ -157,6 +187,16 @@ private:
         set("load-osd-console", "no");
         set("load-auto-profiles", "no");
         set("ytdl", "no");
+        // Only the one file: nothing it refers to (ordered chapters, linked
+        // segments, nested streams) and nothing found beside it is opened.
+        set("access-references", "no");
+        set("ordered-chapters", "no");
+        set("load-unsafe-playlists", "no");
+        set("audio-file-auto", "no");
+        set("cover-art-auto", "no");
+        set("resume-playback", "no");
+        set("save-position-on-quit", "no");
+        set("demuxer-lavf-o", "protocol_whitelist=[fd,file],enable_drefs=0");
         set("audio-client-name", "Zorvo Quib");
         set("image-display-duration", "1");  // kStillSeconds
         if (stepped_) {

@@ -6,6 +6,7 @@
 #include <SDL_mixer.h>
 
 #include <array>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 
 #include "assets/wave.h"
 #include "core/errors.h"
+#include "core/file_io.h"
 
 namespace zq {
 
@@ -27,9 +29,9 @@ constexpr const char* kSoundFontPath = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 
 // Reads a wave file through our own checked reader and gives back a clean
 // copy for SDL, so the library never parses a damaged file itself.
-std::optional<Bytes> CheckedWave(const std::filesystem::path& path, const std::string& name) {
+std::optional<Bytes> CheckedWave(const Bytes& file, const std::string& name) {
     try {
-        const WaveData wave = ReadWaveFile(path);
+        const WaveData wave = ReadWave(file);
         if (wave.empty || wave.samples.empty()) return std::nullopt;
         return WriteWave(wave);
     } catch (const LoadError& e) {
@@ -91,11 +93,20 @@ bool OpenMixerQuietly() {
 
 // Wave music goes through our own reader; anything else (modules, MIDI,
 // Ogg Vorbis and FLAC tracks) is left to the library's decoders.
-bool IsRiffFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    char head[4] = {};
-    in.read(head, sizeof head);
-    return in.gcount() == 4 && std::string_view(head, 4) == "RIFF";
+bool IsRiff(const Bytes& bytes) {
+    return bytes.size() >= 4 && std::string_view(reinterpret_cast<const char*>(bytes.data()), 4) == "RIFF";
+}
+
+// The decoder a music file's extension asks for, as SDL_mixer itself would
+// choose it from a name; anything else is told by its first bytes.
+Mix_MusicType MusicTypeOfName(const std::filesystem::path& path) {
+    std::string ext = path.extension().string();
+    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (ext == ".MOD" || ext == ".XM" || ext == ".S3M" || ext == ".IT") return MUS_MOD;
+    if (ext == ".MID" || ext == ".MIDI") return MUS_MID;
+    if (ext == ".OGG") return MUS_OGG;
+    if (ext == ".FLAC") return MUS_FLAC;
+    return MUS_NONE;
 }
 
 class SdlSoundBackend final : public SoundBackend {
@@ -135,7 +146,12 @@ public:
         chunk = nullptr;
         const std::optional<std::filesystem::path> path = data_.Find(fileName);
         if (!path) return false;
-        const std::optional<Bytes> bytes = CheckedWave(*path, fileName);
+        const BoundedRead read = ReadRegularFile(*path, kMaxMediaFileBytes);
+        if (!read.bytes) {
+            std::cerr << "sound: " << fileName << ": " << read.why << ": silence\n";
+            return false;
+        }
+        const std::optional<Bytes> bytes = CheckedWave(*read.bytes, fileName);
         if (!bytes) return false;
         chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes->data(), static_cast<int>(bytes->size())), 1);
         return chunk != nullptr;
@@ -165,14 +181,23 @@ public:
         StopMusic();
         const std::optional<std::filesystem::path> path = data_.Find(fileName);
         if (!path) return false;
-        if (IsRiffFile(*path)) {
+        // The library only ever sees our bounded copy in memory: a FIFO, a
+        // folder or an endless device is refused here, as missing.
+        BoundedRead read = ReadRegularFile(*path, kMaxMediaFileBytes);
+        if (!read.bytes) {
+            std::cerr << "music: " << fileName << ": " << read.why << ": silence\n";
+            return false;
+        }
+        if (IsRiff(*read.bytes)) {
             // Wave music streams from our checked copy, kept while it plays.
-            std::optional<Bytes> bytes = CheckedWave(*path, fileName);
+            std::optional<Bytes> bytes = CheckedWave(*read.bytes, fileName);
             if (!bytes) return false;
             musicBytes_ = std::move(*bytes);
             music_ = Mix_LoadMUS_RW(SDL_RWFromConstMem(musicBytes_.data(), static_cast<int>(musicBytes_.size())), 1);
         } else {
-            music_ = Mix_LoadMUS(path->string().c_str());
+            musicBytes_ = std::move(*read.bytes);
+            music_ = Mix_LoadMUSType_RW(SDL_RWFromConstMem(musicBytes_.data(), static_cast<int>(musicBytes_.size())),
+                                        MusicTypeOfName(*path), 1);
         }
         if (!music_) {
             std::cerr << "music: " << fileName << ": " << Mix_GetError() << "\n";

@@ -1,24 +1,23 @@
 // Paletted PNG output through libpng.
 #include "render/png_writer.h"
 
-#include <cstdio>
-#include <memory>
-
 #include <png.h>
 
+#include "core/file_io.h"
 #include "render/soft/soft_frame.h"
 
 namespace zq {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
+// libpng writes into memory; the finished picture then goes to disk through
+// the safe writer in one piece.
+void AppendToBytes(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
 
-}  // namespace
-
-namespace {
+void FlushNothing(png_structp) {}
 
 // One 8-bit picture, paletted (one byte a pixel, `palette` set), RGB (three)
 // or RGBA (four, `alpha` set).
@@ -28,11 +27,7 @@ bool WritePng(const std::string& path, const std::uint8_t* pixels, int width, in
         why = "empty picture";
         return false;
     }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        why = "cannot create " + path;
-        return false;
-    }
+    Bytes encoded;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info) {
@@ -51,10 +46,10 @@ bool WritePng(const std::string& path, const std::uint8_t* pixels, int width, in
     // between here and the end of the writing.
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        why = "cannot write " + path;
+        why = "cannot encode " + path;
         return false;
     }
-    png_init_io(png, file.get());
+    png_set_write_fn(png, &encoded, AppendToBytes, FlushNothing);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  palette ? PNG_COLOR_TYPE_PALETTE : (alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB),
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
@@ -64,7 +59,9 @@ bool WritePng(const std::string& path, const std::uint8_t* pixels, int width, in
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    return true;
+    WriteResult written = WriteFileSafe(path, encoded);
+    if (!written) why = written.reason;
+    return written.ok;
 }
 
 }  // namespace

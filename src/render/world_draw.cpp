@@ -11,7 +11,12 @@ namespace {
 // Neighbour offsets of cube sides A..F: z-1, x+1, z+1, x-1, y+1, y-1.
 constexpr std::array<std::array<int, 3>, 6> kSideOffset{{{0, 0, -1}, {1, 0, 0}, {0, 0, 1}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}}};
 
-int Round(float v) { return static_cast<int>(std::nearbyint(v)); }
+// Nearest whole unit, saturating (a camera or block far out must not overflow).
+int Round(float v) {
+    const double r = std::nearbyint(static_cast<double>(v));
+    if (!(r == r)) return 0;
+    return static_cast<int>(std::clamp(r, -2147483648.0, 2147483647.0));
+}
 
 const ObjectDef* DefinedType(const World& world, int value) {
     if (!IsObjectIndex(value) || value == 0) return nullptr;

@@ -9,10 +9,12 @@
 namespace zq {
 namespace {
 
-// The area commands visit each cell of their box once, so the box is clamped
-// to the grid first: a script asking for a billion cells costs nothing.
+// The area commands visit each cell of their box once; the box is clamped to
+// the grid first, and the cells within it are rationed per frame
+// (kAreaCellsPerFrame).
 struct Span {
     int from, to, dir;
+    std::int64_t Count() const { return dir > 0 ? (from > to ? 0 : to - from + 1) : from - to + 1; }
 };
 
 Span AxisSpan(int a, int b, int size) {
@@ -22,28 +24,46 @@ Span AxisSpan(int a, int b, int size) {
     return dir > 0 ? Span{lo, hi, 1} : Span{hi, lo, -1};
 }
 
+// Works on the marker's area box, X outermost, then Y, then Z, each towards
+// the second corner: visits the cells from m.areaDone on, at most `budget` of
+// them, and takes what it used from `budget`.  True when the box is finished
+// (m.areaDone is then back at 0).
 template <typename Visit>
-void ForEachCell(const World& world, const EventMarker& m, const Step& step, Visit visit) {
+bool VisitArea(const World& world, EventMarker& m, const Step& step, std::int64_t& budget, Visit visit) {
     const auto& a = step.args;
     auto at = [](std::int64_t base, std::int64_t off) {
         return static_cast<int>(std::clamp<std::int64_t>(base + off, -1, kMaxLevelAxis + 1));
     };
-    Span sx = AxisSpan(at(m.x, a[0]), at(m.x, a[3]), world.sizeX);
-    Span sy = AxisSpan(at(m.y, a[1]), at(m.y, a[4]), world.sizeY);
-    Span sz = AxisSpan(at(m.z, a[2]), at(m.z, a[5]), world.sizeZ);
-    if (sx.from > sx.to && sx.dir > 0) return;
-    if (sy.from > sy.to && sy.dir > 0) return;
-    if (sz.from > sz.to && sz.dir > 0) return;
-    for (int x = sx.from;; x += sx.dir) {
-        for (int y = sy.from;; y += sy.dir) {
-            for (int z = sz.from;; z += sz.dir) {
-                visit(x, y, z);
-                if (z == sz.to) break;
-            }
-            if (y == sy.to) break;
-        }
-        if (x == sx.to) break;
+    const Span sx = AxisSpan(at(m.x, a[0]), at(m.x, a[3]), world.sizeX);
+    const Span sy = AxisSpan(at(m.y, a[1]), at(m.y, a[4]), world.sizeY);
+    const Span sz = AxisSpan(at(m.z, a[2]), at(m.z, a[5]), world.sizeZ);
+    const std::int64_t ny = sy.Count(), nz = sz.Count();
+    const std::int64_t total = sx.Count() * ny * nz;
+    const std::int64_t first = std::clamp<std::int64_t>(m.areaDone, 0, total);
+    const std::int64_t count = std::min(total - first, std::max<std::int64_t>(budget, 0));
+    // The box position of cell number `first`, then counted on like an odometer.
+    std::int64_t ix = 0, iy = 0, iz = 0;
+    if (count > 0) {
+        ix = first / (ny * nz);
+        iy = first / nz % ny;
+        iz = first % nz;
     }
+    for (std::int64_t i = 0; i < count; ++i) {
+        visit(static_cast<int>(sx.from + sx.dir * ix), static_cast<int>(sy.from + sy.dir * iy),
+              static_cast<int>(sz.from + sz.dir * iz));
+        if (++iz == nz) {
+            iz = 0;
+            if (++iy == ny) {
+                iy = 0;
+                ++ix;
+            }
+        }
+    }
+    budget -= count;
+    m.areaDone = first + count;
+    if (m.areaDone < total) return false;
+    m.areaDone = 0;
+    return true;
 }
 
 // |s|/2 >= |c - m - s/2|: the actor's cell lies between m and m + s, bounds included.
@@ -73,8 +93,9 @@ std::int32_t Offset(std::int32_t base, std::int32_t delta) {
 
 }  // namespace
 
-void RunBehaviours(World& world, const Actors& actors, RulesContext& context) {
+std::int64_t RunBehaviours(World& world, const Actors& actors, RulesContext& context) {
     const std::int32_t now = context.time.now;
+    std::int64_t budget = kAreaCellsPerFrame;
     for (EventMarker& m : world.eventMarkers) {
         // Free slots have x = -666; a step past 255 (or below 0) means the behaviour has ended.
         if (m.x < 0 || m.x > world.sizeX || m.y < 0 || m.z < 0 || m.z > world.sizeZ) continue;
@@ -90,15 +111,15 @@ void RunBehaviours(World& world, const Actors& actors, RulesContext& context) {
                 if (PlayerInArea(actors, m, step)) ++m.step;
                 break;
             case Command::MakeFall:
-                ForEachCell(world, m, step, [&](int x, int y, int z) {
-                    StartFallingBlock(world, x, y, z, 0, kMakeFallSpeed, 0, context);
-                });
-                ++m.step;
+                if (VisitArea(world, m, step, budget, [&](int x, int y, int z) {
+                        StartFallingBlock(world, x, y, z, 0, kMakeFallSpeed, 0, context);
+                    }))
+                    ++m.step;
                 break;
             case Command::PutObject: {
                 const Cell type = static_cast<Cell>(a[6] & 0xFFFF);
-                ForEachCell(world, m, step, [&](int x, int y, int z) { SetCell(world, x, y, z, type); });
-                ++m.step;
+                if (VisitArea(world, m, step, budget, [&](int x, int y, int z) { SetCell(world, x, y, z, type); }))
+                    ++m.step;
                 break;
             }
             case Command::Goto:
@@ -133,8 +154,12 @@ void RunBehaviours(World& world, const Actors& actors, RulesContext& context) {
             default:
                 break;  // an unknown command holds the marker where it is
         }
-        if (m.step != oldStep) m.stepStart = now;
+        if (m.step != oldStep) {
+            m.stepStart = now;
+            m.areaDone = 0;  // a step changed by GOTO or a load never inherits a half-done box
+        }
     }
+    return kAreaCellsPerFrame - budget;
 }
 
 void CheckClipMarkers(World& world, const Actor& hero, RulesContext& context) {

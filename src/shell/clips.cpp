@@ -30,7 +30,15 @@ bool MusicStartsVideo(const Game& game, const std::string& music) {
     }
 }
 
-float Lerp(std::int32_t a, std::int32_t b, float t) { return static_cast<float>(a) + static_cast<float>(b - a) * t; }
+// The farthest a cinematic camera goes from the origin, world units: the
+// farthest cell a level may name (kMaxCellCoordinate) and then some.
+constexpr float kCinematicReach = static_cast<float>(kMaxCellCoordinate) * 2.0f * kCellSize;
+
+// In double: the two ends come from the bank file and may lie the whole
+// 32-bit range apart.
+float Lerp(std::int32_t a, std::int32_t b, float t) {
+    return static_cast<float>(static_cast<double>(a) + (static_cast<double>(b) - static_cast<double>(a)) * t);
+}
 
 }  // namespace
 
@@ -90,12 +98,15 @@ void CinematicFrame(Game& game) {
     const float t = frame.duration > 0 ? std::clamp(static_cast<float>(elapsed) / static_cast<float>(frame.duration), 0.0f, 1.0f) : 0.0f;
 
     WorldDrawParams params;
-    params.camera.x = Lerp(frame.cameraA[0], frame.cameraB[0], t);
-    params.camera.y = Lerp(frame.cameraA[1], frame.cameraB[1], t);
-    params.camera.z = Lerp(frame.cameraA[2], frame.cameraB[2], t);
-    params.camera.yaw = static_cast<int>(Lerp(frame.cameraA[3], frame.cameraB[3], t));
-    params.camera.pitch = static_cast<int>(Lerp(frame.cameraA[4], frame.cameraB[4], t));
-    params.camera.roll = static_cast<int>(Lerp(frame.cameraA[5], frame.cameraB[5], t));
+    // A shot's camera stays within the reach of any level (a bank file may ask
+    // for more), so the drawing's integer arithmetic never overflows.
+    auto reach = [](float v) { return std::clamp(v, -kCinematicReach, kCinematicReach); };
+    params.camera.x = reach(Lerp(frame.cameraA[0], frame.cameraB[0], t));
+    params.camera.y = reach(Lerp(frame.cameraA[1], frame.cameraB[1], t));
+    params.camera.z = reach(Lerp(frame.cameraA[2], frame.cameraB[2], t));
+    params.camera.yaw = TruncToInt(Lerp(frame.cameraA[3], frame.cameraB[3], t));
+    params.camera.pitch = TruncToInt(Lerp(frame.cameraA[4], frame.cameraB[4], t));
+    params.camera.roll = TruncToInt(Lerp(frame.cameraA[5], frame.cameraB[5], t));
     const float percent = Lerp(frame.ambientPercentA, frame.ambientPercentB, t);
     params.lampRadius = static_cast<float>(CinematicLampRadius(percent));
     params.texturesOn = game.bank->textured;
@@ -113,8 +124,9 @@ void CinematicFrame(Game& game) {
         if (!state.blendMesh) continue;
         std::array<float, 6> place{};
         for (std::size_t i = 0; i < 6; ++i) place[i] = Lerp(m.placeA[i], m.placeB[i], t);
-        game.renderer.AddMesh(*state.blendMesh, TruncToInt(place[0]), TruncToInt(place[1]), TruncToInt(place[2]), -1, 0,
-                              0, TruncToInt(place[5]), TruncToInt(place[4]), 16384 - TruncToInt(place[3]));
+        game.renderer.AddMesh(*state.blendMesh, TruncToInt(reach(place[0])), TruncToInt(reach(place[1])),
+                              TruncToInt(reach(place[2])), -1, 0,
+                              0, TruncToInt(place[5]), TruncToInt(place[4]), TruncToInt(16384.0 - place[3]));
     }
     game.renderer.EndFrame();
 

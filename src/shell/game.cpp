@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 
 #include "assets/colour_tables.h"
 #include "assets/texture_bank.h"
@@ -198,11 +199,22 @@ void InitGame(Game& game) {
     game.initialised = true;
 }
 
-void ShutdownGame(Game& game) {
+void GameHost::Log(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
+
+SettingsExit ShutdownGame(Game& game) {
     CloseVideo(game);
     StopMusic(game);
-    if (!game.config.writeSettings) return;
+    SettingsExit outcome;
+    outcome.written.ok = true;
+    if (!game.config.writeSettings) return outcome;
     auto path = SettingsFilePath(game);
+    if (SettingsFileReadOnly(path)) {
+        outcome.leftAlone = true;
+        outcome.written.ok = false;
+        outcome.written.code = "READ-ONLY";
+        outcome.written.reason = path.string() + " is read-only: it was read, and the settings of this run were not saved";
+        return outcome;
+    }
     SettingsFile file = SettingsFile::Load(path).value_or(SettingsFile{});
     game.settings.mouseMode = game.options.mouseMode;
     game.settings.music = game.options.musicOn;
@@ -210,9 +222,8 @@ void ShutdownGame(Game& game) {
     game.settings.fullscreen = game.host.Fullscreen();
     WriteSettings(file, game.settings, game.renderSize.height);
     WriteKeyBindings(file, game.keys);
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    file.Save(path);
+    outcome.written = WriteSettingsFile(file, path);
+    return outcome;
 }
 
 void MechanismsStepForDraw(Game& game, World& world) { MechanismsStep(world, game.actors, game.rules); }

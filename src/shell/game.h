@@ -48,6 +48,8 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
     // Asks the program to end after this frame.
     virtual void Quit() = 0;
+    // One line for the player's terminal (a save that failed, and why).
+    virtual void Log(const std::string& line);
 };
 
 struct PlayState {
@@ -116,7 +118,7 @@ struct GameConfig {
     std::filesystem::path dataDir;
     std::filesystem::path startDir;          // where "quib.ini" is looked for
     std::optional<std::filesystem::path> settingsFile;  // headless: read this file only
-    bool writeSettings = true;               // headless runs never write
+    bool writeSettings = true;               // at exit; headless runs never write (Save Game with --settings does)
     bool seedFromClock = true;               // headless runs seed with 0
     std::optional<std::string> singleLevel;  // --level: play this file as the only level
     // A first start (no settings file yet): the resolution index that suits the desktop.
@@ -171,8 +173,13 @@ struct Game {
 void InitGame(Game& game);
 // One frame at the clock value `ticks` (ms).
 void GameFrame(Game& game, std::uint32_t ticks);
+// What became of the settings at exit.
+struct SettingsExit {
+    bool leftAlone = false;  // the file is read-only: it was read and is not written
+    WriteResult written;     // ok when saved, or when this run keeps no settings
+};
 // Saves the settings (unless headless) before the program ends.
-void ShutdownGame(Game& game);
+SettingsExit ShutdownGame(Game& game);
 
 void SetScreen(Game& game, std::int32_t screen);
 void StartLevel(Game& game, std::int32_t index);

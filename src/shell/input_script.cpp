@@ -27,8 +27,13 @@ std::vector<std::string> Words(std::string_view line) {
     return words;
 }
 
+// What a refusal echoes of the script is cut to this many bytes: a line can
+// be megabytes long.
+constexpr std::size_t kMaxEchoBytes = 200;
+
 [[noreturn]] void Fail(int line, const std::string& why) {
-    throw LoadError("input script line " + std::to_string(line) + ": " + why);
+    std::string shown = why.size() > kMaxEchoBytes ? why.substr(0, kMaxEchoBytes) + "..." : why;
+    throw LoadError("input script line " + std::to_string(line) + ": " + shown);
 }
 
 std::int32_t Number(const std::string& text, int line, const char* what, std::int32_t min) {

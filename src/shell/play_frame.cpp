@@ -69,16 +69,18 @@ void RunMenuEntry(Game& game) {
         }
         case 2: {
             play.menuOpen = false;
+            // "GAME SAVED" only once the file is on disk; otherwise the line says why not.
+            WriteResult written;
+            written.code = "NO SETTINGS FILE";  // a headless run without --settings keeps nothing
             if (game.config.writeSettings || game.config.settingsFile) {
                 auto path = game.config.settingsFile ? *game.config.settingsFile
                                                      : SettingsPath(game.config.startDir, UserConfigDir());
                 SettingsFile file = SettingsFile::Load(path).value_or(SettingsFile{});
                 SaveGame(file, local.levelIndex, local.lives);
-                std::error_code ec;
-                std::filesystem::create_directories(path.parent_path(), ec);
-                file.Save(path);
+                written = WriteSettingsFile(file, path);
+                if (!written) game.host.Log(written.reason);
             }
-            ShowStatusMessage(game.shell, "GAME SAVED");
+            ShowStatusMessage(game.shell, SaveGameStatus(written));
             break;
         }
         case 3: {

@@ -55,11 +55,55 @@ std::filesystem::path SettingsPath(const std::filesystem::path& startDir, const 
     namespace fs = std::filesystem;
     fs::path local = startDir / kSettingsFileName;
     std::error_code ec;
-    auto status = fs::status(local, ec);
-    bool writable = !ec && fs::is_regular_file(status) &&
-                    (status.permissions() & fs::perms::owner_write) != fs::perms::none;
-    if (writable && std::ifstream(local, std::ios::binary)) return local;
+    if (fs::is_regular_file(local, ec) && std::ifstream(local, std::ios::binary)) return local;
     return userConfigDir / "zorvoquib" / kSettingsFileName;
+}
+
+bool SettingsFileReadOnly(const std::filesystem::path& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    auto status = fs::status(path, ec);
+    if (ec || !fs::is_regular_file(status)) return false;
+    constexpr fs::perms kAnyWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    return (status.permissions() & kAnyWrite) == fs::perms::none;
+}
+
+WriteResult WriteSettingsFile(const SettingsFile& file, const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!path.parent_path().empty()) std::filesystem::create_directories(path.parent_path(), ec);
+    return file.Save(path);
+}
+
+namespace {
+constexpr const char* kUnsavedNoteName = "settings-not-saved";
+constexpr std::size_t kMaxNoteCode = 40;
+}  // namespace
+
+void RememberUnsavedSettings(const std::filesystem::path& userConfigDir, const WriteResult& result) {
+    const std::filesystem::path folder = userConfigDir / "zorvoquib";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    WriteFileSafe(folder / kUnsavedNoteName, result.code + "\n");  // best effort: stderr already said it
+}
+
+std::optional<std::string> TakeUnsavedSettingsNote(const std::filesystem::path& userConfigDir) {
+    const std::filesystem::path note = userConfigDir / "zorvoquib" / kUnsavedNoteName;
+    auto bytes = ReadFileBytes(note);
+    if (!bytes) return std::nullopt;
+    std::error_code ec;
+    std::filesystem::remove(note, ec);
+    std::string code;
+    for (std::uint8_t c : *bytes) {
+        if (c == '\n' || code.size() >= kMaxNoteCode) break;
+        // Only what our own codes are made of reaches the status line.
+        if ((c >= 'A' && c <= 'Z') || c == ' ' || c == '-') code += static_cast<char>(c);
+    }
+    if (code.empty()) code = "CANNOT WRITE";
+    return "SETTINGS NOT SAVED: " + code;
+}
+
+std::string SaveGameStatus(const WriteResult& result) {
+    return result ? "GAME SAVED" : "GAME NOT SAVED: " + result.code;
 }
 
 GameSettings ReadSettings(const SettingsFile& file) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "core/file_io.h"
 #include "core/settings_file.h"
 
 namespace zq {
@@ -42,9 +43,23 @@ int ResolutionIndexForHeight(int height);
 // on a desktop of that size: 800 x 600 on 1920 x 1080.  Never below 320 x 240.
 int FirstStartResolution(int desktopWidth, int desktopHeight);
 
-// "quib.ini" in the start folder, unless it is missing or read-only; then the
-// per-user file "zorvoquib/quib.ini" in `userConfigDir`.
+// "quib.ini" in the start folder when it exists and can be read (even when it
+// is read-only: then it is read and left alone); else the per-user file
+// "zorvoquib/quib.ini" in `userConfigDir`.
 std::filesystem::path SettingsPath(const std::filesystem::path& startDir, const std::filesystem::path& userConfigDir);
+// A settings file that exists without any write bit: its settings are used,
+// but neither the settings nor a saved game are written into it.
+bool SettingsFileReadOnly(const std::filesystem::path& path);
+// Makes the file's folder and writes it through the safe writer; a read-only
+// file is refused as "READ-ONLY" without touching it.
+WriteResult WriteSettingsFile(const SettingsFile& file, const std::filesystem::path& path);
+// When the settings could not be saved at exit, a short note in the per-user
+// folder carries the reason to the next start, which shows it on the status
+// line ("SETTINGS NOT SAVED: DISK FULL") and removes the note.
+void RememberUnsavedSettings(const std::filesystem::path& userConfigDir, const WriteResult& result);
+std::optional<std::string> TakeUnsavedSettingsNote(const std::filesystem::path& userConfigDir);
+// The status line for a Save Game: "GAME SAVED", or why it was not.
+std::string SaveGameStatus(const WriteResult& result);
 // $XDG_CONFIG_HOME, else ~/.config (the folder the per-user settings live in).
 std::filesystem::path UserConfigDir();
 

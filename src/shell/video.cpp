@@ -1,9 +1,28 @@
 // Starting, showing and ending a clip's video.
 #include "shell/video.h"
 
+#include <cstring>
+#include <string>
+
 #include "shell/game.h"
 
 namespace zq {
+
+bool IsVideoContainer(const std::uint8_t* head, std::size_t size) {
+    auto starts = [&](const char* magic, std::size_t at = 0) {
+        const std::size_t n = std::char_traits<char>::length(magic);
+        return size >= at + n && std::memcmp(head + at, magic, n) == 0;
+    };
+    if (starts("YUV4MPEG2 ")) return true;
+    if (starts("\x1A\x45\xDF\xA3")) return true;  // Matroska, WebM
+    if (starts("ftyp", 4)) return true;             // MP4, QuickTime, 3GP
+    if (starts("OggS")) return true;
+    if (starts("RIFF") && starts("AVI ", 8)) return true;
+    if (size >= 4 && head[0] == 0 && head[1] == 0 && head[2] == 1 && (head[3] == 0xBA || head[3] == 0xB3)) return true;
+    if (size >= 1 && head[0] == 0x47) return true;  // MPEG transport stream sync byte
+    if (starts("FLV\x01")) return true;
+    return false;
+}
 
 void PlayVideo(Game& game, const std::string& fileName) {
     VideoState& video = game.video;

@@ -41,6 +41,17 @@ struct VideoState {
     RgbPicture picture;             // the last picture, kept for frames without a new one
 };
 
+// The first bytes a video file needs before the player may open it.
+inline constexpr std::size_t kVideoHeadBytes = 16;
+
+// True when the file's first bytes are those of a video container the game
+// plays: YUV4MPEG2, Matroska/WebM, MP4/QuickTime ("ftyp"), Ogg, AVI, MPEG
+// program or elementary streams, MPEG transport streams (their first sync
+// byte), FLV.  Text formats that name other files or addresses (mpv's EDL,
+// M3U and HLS playlists, ffconcat, PLS) are refused here, before any player
+// sees them, as is anything else.
+bool IsVideoContainer(const std::uint8_t* head, std::size_t size);
+
 // Starts the video of a clip (a data-folder name).  A missing file, or no
 // player, is skipped silently and the clip's music plays on.
 void PlayVideo(Game& game, const std::string& fileName);

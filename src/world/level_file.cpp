@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -76,6 +77,10 @@ bool ParseLevel(const Bytes& bytes, LevelData& level) {
     level.exitZ = in.I32(292);
     for (std::int32_t v : {level.startX, level.startY, level.startZ, level.exitX, level.exitY, level.exitZ})
         if (!PlausibleCell(v)) return false;
+    // The start heading obeys the sentries' limit: ±512 turns leaves room for
+    // every sum the hero, the camera and the editor's arrow make with it.
+    if (std::abs(static_cast<std::int64_t>(level.startHeading)) > static_cast<std::int64_t>(kMaxSentryHeading))
+        return false;
 
     level.cells.resize(n);
     for (std::size_t i = 0; i < n; ++i) level.cells[i] = in.U16(296 + 2 * i);
@@ -293,7 +298,7 @@ Bytes SerializeLevel(const World& world) {
     return std::move(out.Buffer());
 }
 
-bool SaveLevelFile(const World& world, const std::string& path) { return WriteFileAtomic(path, SerializeLevel(world)); }
+WriteResult SaveLevelFile(const World& world, const std::string& path) { return WriteFileSafe(path, SerializeLevel(world)); }
 
 bool InitNewLevel(World& world, int sizeX, int sizeY, int sizeZ, std::int32_t randomSeed) {
     if (!AllocateGrid(world, sizeX, sizeY, sizeZ)) return false;

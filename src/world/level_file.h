@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/bytes.h"
+#include "core/file_io.h"
 #include "core/random.h"
 #include "core/resolver.h"
 #include "world/world.h"
@@ -50,8 +51,9 @@ void LoadLevelFile(World& world, LevelLoadContext& context, const std::string& p
 
 // The bytes of a level file for the World (the bank name is always "STANDARD.BNK").
 Bytes SerializeLevel(const World& world);
-// Writes the World to `path` atomically; false when it cannot be written.
-bool SaveLevelFile(const World& world, const std::string& path);
+// Writes the World to `path` through WriteFileSafe; the result says why when it
+// could not (a read-only file, a full disk).
+WriteResult SaveLevelFile(const World& world, const std::string& path);
 
 // Seeds the generator with randomSeed and puts every sentry into its start state.
 void ResetSentries(World& world, Random& random, std::int32_t now);

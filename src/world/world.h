@@ -165,6 +165,7 @@ struct EventMarker {
     std::int32_t stepStart = 0;  // run time: ms when it began
     std::uint8_t moving = 0;     // run time flag
     std::array<std::uint8_t, 3> padding{};  // stored in the file; kept for byte-exact saves
+    std::int64_t areaDone = 0;   // run time, not stored: cells of the current area step already visited
 };
 
 struct ClipMarker {

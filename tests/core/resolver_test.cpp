@@ -45,6 +45,37 @@ TEST(DataResolver, NamesFromDataFilesStayInsideTheDataFolder) {
     EXPECT_EQ(data.FindGiven("../Outside.txt"), dir / "data/../outside.txt");
 }
 
+// Links are followed while they stay inside the data folder; one that leads
+// out (a file, a folder, a link in the place of a file to be written) counts
+// as missing.
+TEST(DataResolver, LinksCountOnlyWhileTheyStayInside) {
+    namespace fs = std::filesystem;
+    test::TempDir dir;
+    dir.Write("outside/secret.txt", "secret");
+    dir.Write("data/TEXTURES/real.pcx", "x");
+    const fs::path root = dir / "data";
+    fs::create_symlink("real.pcx", root / "TEXTURES/alias.pcx");
+    fs::create_symlink("TEXTURES", root / "PICS");
+    fs::create_symlink(dir / "outside/secret.txt", root / "TEXTURES/leak.pcx");
+    fs::create_symlink(dir / "outside", root / "LEAKDIR");
+    fs::create_symlink(dir / "outside/new.POT", root / "STANDARD.POT");
+    DataResolver data(root);
+    EXPECT_EQ(data.Find("TEXTURES\\ALIAS.PCX"), root / "TEXTURES/alias.pcx");
+    EXPECT_EQ(data.Find("PICS/real.pcx"), root / "PICS/real.pcx");
+    EXPECT_FALSE(data.Find("TEXTURES/leak.pcx"));
+    EXPECT_FALSE(data.Find("LEAKDIR/secret.txt"));
+    EXPECT_FALSE(data.Find("LEAKDIR"));
+    // Writing: inside links are fine, outside ones are refused, whether the
+    // file there exists yet or not.
+    EXPECT_EQ(data.ForWrite("PICS/cache.pot"), root / "PICS/cache.pot");
+    EXPECT_FALSE(data.ForWrite("LEAKDIR/cache.pot"));
+    EXPECT_FALSE(data.ForWrite("STANDARD.POT"));
+    EXPECT_FALSE(data.ForWrite("TEXTURES/leak.pcx"));
+    // A data folder that is itself a link is followed as the player chose it.
+    fs::create_symlink(root, dir / "linked-data");
+    EXPECT_EQ(DataResolver(dir / "linked-data").Find("textures/real.pcx"), dir / "linked-data/TEXTURES/real.pcx");
+}
+
 TEST(DataResolver, PrefersTheExactNameAndWritesBesideExistingFolders) {
     test::TempDir dir;
     dir.Write("Level/A.lev", "upper");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "rules_fixture.h"
 
 namespace zq {
@@ -118,6 +120,64 @@ TEST(BehaviourAreas, HugeAreasAreClampedToTheGrid) {
     f.Frame();
     EXPECT_EQ(f.world.lastMovingBlock, 5 * 10 - 1);  // x 0..9 at layer 1, z 5..9
     f.Frame();
+}
+
+// The area commands share kAreaCellsPerFrame cells a frame: a box beyond it
+// goes on in the next frames, in the same order, and its marker advances only
+// when it is done; markers after it wait their turn.  (Ingots, because the
+// World counts them.)
+TEST(BehaviourAreas, ABoxBeyondTheFramesCeilingGoesOnInTheNextFrames) {
+    auto f = std::make_unique<RulesFixture>(256, 32, 256);  // 2 Mi cells: two frames' worth
+    f->world.behaviours[0].steps[0] = MakeStep(Command::PutObject, {0, 0, 0, 255, 31, 255, kIngot});
+    f->world.behaviours[0].steps[1] = MakeStep(Command::TransformTo, {kFloor});
+    f->world.behaviours[1].steps[0] = MakeStep(Command::PutObject, {0, 0, 0, 0, 0, 0, kCrate});
+    for (int slot : {0, 1}) {
+        EventMarker& m = f->world.eventMarkers[static_cast<std::size_t>(slot)];
+        m = EventMarker{};
+        m.behaviour = slot;
+        m.x = m.y = 0;
+        m.z = slot;
+    }
+    const EventMarker& first = f->world.eventMarkers[0];
+    const EventMarker& second = f->world.eventMarkers[1];
+    EXPECT_EQ(RunBehaviours(f->world, f->actors, f->context), kAreaCellsPerFrame);
+    EXPECT_EQ(first.step, 0);
+    EXPECT_EQ(second.step, 0);  // nothing left of this frame for it
+    // Half the box: x 0..127 filled, x 128 not yet.
+    EXPECT_EQ(GetCell(f->world, 127, 31, 255), kIngot);
+    EXPECT_EQ(GetCell(f->world, 128, 0, 0), 0);
+    EXPECT_EQ(f->world.objectDefs[kIngot].cellCount, kAreaCellsPerFrame);
+
+    EXPECT_EQ(RunBehaviours(f->world, f->actors, f->context), kAreaCellsPerFrame);
+    EXPECT_EQ(first.step, 1);
+    EXPECT_EQ(first.areaDone, 0);
+    EXPECT_EQ(f->world.objectDefs[kIngot].cellCount, 2 * kAreaCellsPerFrame);
+
+    EXPECT_EQ(RunBehaviours(f->world, f->actors, f->context), 1);  // the second marker's one cell
+    EXPECT_EQ(first.step, 2);
+    EXPECT_EQ(GetCell(f->world, 0, 0, 0), kFloor);
+    EXPECT_EQ(GetCell(f->world, 0, 0, 1), kCrate);
+    EXPECT_EQ(second.step, 1);
+}
+
+// The largest grid with all 256 markers filling all of it: every frame stays
+// at the ceiling, and the sweep carries on where the last frame stopped.
+TEST(BehaviourAreas, TheLargestGridFullOfSweepingMarkersStaysUnderTheCeiling) {
+    auto f = std::make_unique<RulesFixture>(kMaxLevelAxis, 64, kMaxLevelAxis);
+    f->world.behaviours[0].steps[0] =
+        MakeStep(Command::PutObject, {0, 1, 0, kMaxLevelAxis - 1, 63, kMaxLevelAxis - 1, kIngot});
+    for (EventMarker& m : f->world.eventMarkers) {
+        m = EventMarker{};
+        m.x = m.y = m.z = 0;
+    }
+    for (int frame = 1; frame <= 3; ++frame)
+        ASSERT_EQ(RunBehaviours(f->world, f->actors, f->context), kAreaCellsPerFrame) << frame;
+    EXPECT_EQ(f->world.eventMarkers[0].areaDone, 3 * kAreaCellsPerFrame);
+    EXPECT_EQ(f->world.eventMarkers[1].areaDone, 0);
+    // X outermost, then Y from 1, then Z: cell number 3 Mi - 1 is (48, 48, 1023).
+    EXPECT_EQ(GetCell(f->world, 48, 48, kMaxLevelAxis - 1), kIngot);
+    EXPECT_EQ(GetCell(f->world, 48, 49, 0), 0);
+    EXPECT_EQ(f->world.objectDefs[kIngot].cellCount, 3 * kAreaCellsPerFrame);
 }
 
 TEST(BehaviourMoves, MoveToCarriesTheBlockAndTheMarkerFollows) {

@@ -2,6 +2,11 @@
 // in-game menu, deaths, game over and the saved game.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
+#include <fstream>
+#include <limits>
+
 #include "core/scramble.h"
 #include "render/soft/soft_renderer.h"
 #include "rules/hero.h"
@@ -132,6 +137,49 @@ TEST_F(GameFlow, SaveAndLoadThroughTheMenuWithClamps) {
     EXPECT_EQ(game->shell.status.text, "GAME LOADED");
     EXPECT_EQ(Local().lives, 99);
     EXPECT_EQ(Local().levelIndex, game->shell.levelCount - 1);
+}
+
+// "GAME SAVED" only when the file is on disk; otherwise the status line says
+// why, and a read-only file keeps its bytes.
+TEST_F(GameFlow, SaveGameSaysWhyNothingWasSaved) {
+    Press({Key::Space});
+    auto save = [&] {
+        Press({Key::Escape}, 10);
+        Press({Key::Down}, 8);
+        Press({Key::Down}, 8);
+        Press({Key::Space}, 8);
+        return game->shell.status.text;
+    };
+    std::filesystem::create_directories(dir / "folder.ini");
+    game->config.settingsFile = dir / "folder.ini";
+    EXPECT_EQ(save(), "GAME NOT SAVED: IS A FOLDER");
+
+    const auto readOnly = dir.Write("locked.ini", "[General]\nTop=5\n");
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
+    game->config.settingsFile = readOnly;
+    EXPECT_EQ(save(), "GAME NOT SAVED: READ-ONLY");
+    EXPECT_EQ(test::ReadText(readOnly), "[General]\nTop=5\n");
+
+    game->config.settingsFile.reset();  // a headless run without --settings keeps nothing
+    EXPECT_EQ(save(), "GAME NOT SAVED: NO SETTINGS FILE");
+
+    // A full disk: a small tmpfs filled to the brim (mounting needs root).
+    std::filesystem::create_directories(dir / "small");
+    if (::mount("tmpfs", (dir / "small").c_str(), "tmpfs", 0, "size=16k") != 0) {
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root): the full-disk save is not tried";
+    }
+    {
+        std::ofstream filler(dir / "small/filler", std::ios::binary);
+        const std::string block(1024, 'x');
+        for (int i = 0; i < 64 && filler; ++i) filler << block << std::flush;
+    }
+    game->config.settingsFile = dir / "small/quib.ini";
+    EXPECT_EQ(save(), "GAME NOT SAVED: DISK FULL");
+    EXPECT_FALSE(std::filesystem::exists(dir / "small/quib.ini"));
+    ::umount((dir / "small").c_str());
+
+    game->config.settingsFile = dir / "quib.ini";
+    EXPECT_EQ(save(), "GAME SAVED");
 }
 
 TEST_F(GameFlow, DeathCostsALifeAndRestartsTheLevelThenGameOver) {
@@ -301,6 +349,29 @@ TEST_F(GameFlow, CinematicClearsToTheFogColour) {
     ASSERT_TRUE(game->overlay.GrabFrame(picture));
     ASSERT_TRUE(picture.paletted);
     EXPECT_EQ(picture.pixels[static_cast<std::size_t>(picture.height / 2 * picture.width + picture.width / 2)], fog);
+}
+
+// Shots whose two ends lie the whole 32-bit range apart (a bank file may say
+// so) are drawn without overflow; the sanitizer build checks every step.
+TEST_F(GameFlow, CinematicShotsAcrossTheWholeIntegerRangeDraw) {
+    Press({Key::Space}, 80);
+    ClipDef& clip = game->world->clips[42];
+    clip = ClipDef{};
+    clip.hasFrames = true;
+    constexpr std::int32_t kLow = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t kHigh = std::numeric_limits<std::int32_t>::max();
+    clip.frames[0].duration = 200;
+    clip.frames[0].cameraA = {kLow, kLow, kLow, kLow, kLow, kLow};
+    clip.frames[0].cameraB = {kHigh, kHigh, kHigh, kHigh, kHigh, kHigh};
+    clip.frames[0].ambientPercentA = kLow;
+    clip.frames[0].ambientPercentB = kHigh;
+    clip.frames[1].duration = 200;
+    clip.frames[1].cameraA = {kHigh, 0, kLow, kHigh, kHigh, kLow};
+    clip.frames[1].cameraB = clip.frames[1].cameraA;
+    StartClip(*game, 42);
+    ASSERT_TRUE(game->shell.cinematicPlaying);
+    Frames(16);
+    EXPECT_FALSE(game->shell.cinematicPlaying);
 }
 
 TEST(Cinematic, LampAndTextPlacement) {

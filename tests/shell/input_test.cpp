@@ -37,6 +37,17 @@ TEST(InputScript, MalformedLinesNameTheLine) {
     }
 }
 
+TEST(InputScript, AHugeBadLineIsEchoedOnlyInPart) {
+    for (const std::string& bad : {std::string(5000000, '7') + "x 30 up", "30 up," + std::string(5000000, 'q')}) {
+        try {
+            ParseInputScript(bad);
+            ADD_FAILURE() << "accepted";
+        } catch (const LoadError& e) {
+            EXPECT_LT(std::string(e.what()).size(), 260u);
+        }
+    }
+}
+
 TEST(ScriptedInput, PlaysFramesAndMapsNamesToTheDefaultKeys) {
     ScriptedInput input(ParseInputScript("2x 30 up,look\n1 skip,f4,rear mouse 3 -1\n"));
     ASSERT_TRUE(input.Advance());

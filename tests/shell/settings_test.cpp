@@ -84,14 +84,33 @@ TEST(FirstStartResolution, PicksTheLargestWindowThatLeavesRoomOnTheDesktop) {
         EXPECT_EQ(FirstStartResolution(c.width, c.height), c.index) << c.width << " x " << c.height;
 }
 
-TEST(SettingsPath, UsesTheStartFolderUnlessMissingOrReadOnly) {
+TEST(SettingsPath, UsesTheStartFolderWhenItHasOneReadOnlyOrNot) {
     test::TempDir start, user;
     auto fallback = user / "zorvoquib/quib.ini";
     EXPECT_EQ(SettingsPath(start.Path(), user.Path()), fallback);
     auto local = start.Write("quib.ini", "[General]\n");
     EXPECT_EQ(SettingsPath(start.Path(), user.Path()), local);
+    EXPECT_FALSE(SettingsFileReadOnly(local));
+    // A read-only file is read, and left alone.
     std::filesystem::permissions(local, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
-    EXPECT_EQ(SettingsPath(start.Path(), user.Path()), fallback);
+    EXPECT_EQ(SettingsPath(start.Path(), user.Path()), local);
+    EXPECT_TRUE(SettingsFileReadOnly(local));
+    SettingsFile file;
+    file.SetInt("General", "Top", 7);
+    WriteResult written = WriteSettingsFile(file, local);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(written.code, "READ-ONLY");
+    EXPECT_EQ(test::ReadText(local), "[General]\n");
+}
+
+TEST(SettingsPath, AnExitThatCouldNotSaveIsToldAtTheNextStartOnce) {
+    test::TempDir user;
+    EXPECT_FALSE(TakeUnsavedSettingsNote(user.Path()));
+    WriteResult failed;
+    failed.code = "DISK FULL";
+    RememberUnsavedSettings(user.Path(), failed);
+    EXPECT_EQ(TakeUnsavedSettingsNote(user.Path()), "SETTINGS NOT SAVED: DISK FULL");
+    EXPECT_FALSE(TakeUnsavedSettingsNote(user.Path()));
 }
 
 }  // namespace

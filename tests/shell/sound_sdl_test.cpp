@@ -6,10 +6,15 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+
+#include <sys/stat.h>
 
 #include "assets/wave.h"
 #include "core/file_io.h"
 #include "platform/sdl_audio.h"
+#include "shell/sound_mixer.h"
+#include "test_util.h"
 
 namespace zq {
 namespace {
@@ -135,6 +140,41 @@ TEST(SdlAudio, PlaysGeneratedSoundsAndModuleOnTheDummyDriver) {
         EXPECT_FALSE(mixer.Music().started);
         EXPECT_FALSE(raw->MusicPlaying());
     }
+}
+
+// Special files in the place of music or a CD track are silence, at once: a
+// FIFO is not waited on, a folder not decoded, an endless device not read,
+// a file above the ceiling not loaded.
+TEST(SdlAudio, SpecialAndHugeMusicFilesAreSilence) {
+    AudioDriverScope driver("dummy");
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "MUSIC/FOLDER.MOD");
+    ASSERT_EQ(::mkfifo((dir / "MUSIC/FIFO.MOD").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((dir / "FIFO.WAV").c_str(), 0600), 0);
+    std::filesystem::create_directories(dir / "CDAUDIO");
+    ASSERT_EQ(::mkfifo((dir / "CDAUDIO/TRACK03.ogg").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir / "MUSIC/ZERO.MOD");
+    // A sparse file just above the ceiling: no disk space, but too large.
+    {
+        std::ofstream(dir / "MUSIC/HUGE.MOD");
+        std::filesystem::resize_file(dir / "MUSIC/HUGE.MOD", kMaxMediaFileBytes + 1);
+    }
+    std::unique_ptr<SoundBackend> backend = OpenSdlSoundBackend(DataResolver(dir.Path()));
+    if (!backend) GTEST_SKIP() << "the dummy audio driver cannot be opened";
+    SoundBackend* raw = backend.get();
+    SoundMixer mixer(std::move(backend));
+    for (const char* name : {"MUSIC\\FIFO.MOD", "MUSIC\\FOLDER.MOD", "MUSIC\\ZERO.MOD", "MUSIC\\HUGE.MOD", "CDAUDIO_03"}) {
+        mixer.PlayMusic(name, true);
+        EXPECT_FALSE(mixer.Music().started) << name;
+        EXPECT_FALSE(raw->MusicPlaying()) << name;
+    }
+    mixer.LoadSound(kClickSoundSlot, "FIFO.WAV");
+    EXPECT_FALSE(raw->HasSound(kClickSoundSlot));
+    // The bounded reader says why.
+    EXPECT_EQ(ReadRegularFile(dir / "MUSIC/FIFO.MOD", kMaxMediaFileBytes).why, "not a regular file");
+    EXPECT_EQ(ReadRegularFile("/dev/zero", kMaxMediaFileBytes).why, "not a regular file");
+    EXPECT_EQ(ReadRegularFile(dir / "MUSIC/HUGE.MOD", kMaxMediaFileBytes).why, "larger than 64 MB");
+    EXPECT_FALSE(ReadRegularFile(dir / "MUSIC/FOLDER.MOD", kMaxMediaFileBytes).bytes);
 }
 
 TEST(SdlAudio, PlaysAHandMadeMidiTrack) {

@@ -250,6 +250,33 @@ TEST_F(VideoClips, TheButtonThatEndsACinematicIsNotAlsoAJump) {
     EXPECT_GT(hero.y, y);  // pressed again: a jump
 }
 
+TEST(VideoContainer, OnlyVideoContainersPassNotFilesThatNameOthers) {
+    const struct {
+        std::string head;
+        bool video;
+    } cases[] = {
+        {"YUV4MPEG2 W16 H16", true},
+        {std::string("\x1A\x45\xDF\xA3\x01", 5), true},
+        {std::string("\0\0\0\x20" "ftypisom", 12), true},
+        {"OggS\0\x02", true},
+        {std::string("RIFF\x10\0\0\0AVI LIST", 16), true},
+        {std::string("\0\0\x01\xBA\x44", 5), true},
+        {"\x47\x40\x00\x10", true},
+        {"# mpv EDL v0\n/etc/passwd", false},
+        {"edl://a.mkv", false},
+        {"#EXTM3U\n#EXT-X-TARGETDURATION:1", false},
+        {"/tmp/outside.y4m\n", false},
+        {"ffconcat version 1.0\n", false},
+        {"[playlist]\nFile1=x", false},
+        {"YUV4MPEG", false},  // cut short
+        {"RIFFxxxxWAVEfmt ", false},
+        {"", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsVideoContainer(reinterpret_cast<const std::uint8_t*>(c.head.data()), c.head.size()), c.video)
+            << c.head;
+}
+
 TEST(SoftPicture, ASmallerPictureIsCentredOnBlackAndALargerOneCut) {
     SoftBackEnd back;
     back.renderer.SetProjection(8, 6);

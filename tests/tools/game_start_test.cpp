@@ -62,6 +62,26 @@ TEST(GameStart, HelpVersionAndUnknownArguments) {
     }
 }
 
+// A refused --level ends a headless run at once with its message and exit
+// code 1, instead of running its frames on no screen.
+TEST(GameStart, ARefusedLevelEndsAHeadlessRunWithOne) {
+    TempDir work;
+    work.Write("broken.lev", "not a level");
+    for (const char* name : {"game_soft", "game_gl"}) {
+        if (!fs::exists(kBuild / name)) continue;
+        SCOPED_TRACE(name);
+        ToolRun run = RunShell((kBuild / name).string() + " --data " + Data() +
+                                   " --headless --frames 100000 --level broken.lev --dump-state state.json",
+                               work);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.err.find("broken.lev"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("missing or invalid"), std::string::npos) << run.err;
+        const auto state = nlohmann::json::parse(test::ReadText(work / "state.json"), nullptr, false);
+        ASSERT_FALSE(state.is_discarded());
+        EXPECT_EQ(state.value("frames", -1), 0);
+    }
+}
+
 TEST(GameStart, EditorOpensOneLevelFileAtMost) {
     if (!fs::exists(kBuild / "leveleditor")) GTEST_SKIP() << "the editor is not built here";
     TempDir work;

@@ -176,6 +176,9 @@ TEST_F(LevelFileTest, RefusedFilesLeaveTheWorldUntouched) {
     cases.emplace_back("start beyond reach", patch(valid, 268, kMaxCellCoordinate + 1));
     cases.emplace_back("exit beyond reach", patch(valid, 292, -kMaxCellCoordinate - 1));
     cases.emplace_back("far start y", patch(valid, 272, 0x7fffffff));
+    cases.emplace_back("start heading INT_MAX", patch(valid, 280, 0x7fffffff));
+    cases.emplace_back("start heading INT_MIN", patch(valid, 280, -0x7fffffff - 1));
+    cases.emplace_back("start heading past 512 turns", patch(valid, 280, 16777217));
     const std::size_t sentry = 4913 + 4 * n;
     auto patchFloat = [&](std::size_t at, float v) {
         std::uint32_t bits;
