@@ -400,10 +400,10 @@ std::uint8_t Plaster(int x, int y) {
         return RampAt(kWood, grain);
     }
     float flake = Noise(x, y, 16, 302, 3);
-    if (flake > 0.72f) return BrickPixel(x, y, false);
-    if (flake > 0.68f) return RampAt(kStone, 0.45f);
-    float tone = 0.82f + 0.08f * (Noise(x, y, 32, 303) - 0.5f) + 0.04f * (Hash01(x, y, 304) - 0.5f);
-    return RampAt(kLemon, tone * 0.7f + 0.12f);
+    if (flake > 0.8f) return BrickPixel(x, y, false);
+    if (flake > 0.77f) return RampAt(kStone, 0.45f);
+    float tone = 0.8f + 0.08f * (Noise(x, y, 32, 303) - 0.5f) + 0.04f * (Hash01(x, y, 304) - 0.5f);
+    return RampAt(kStone, tone);
 }
 
 std::uint8_t Cobbles(int x, int y) {
@@ -424,11 +424,13 @@ std::uint8_t Sandstone(int x, int y) {
     // the soft horizontal bedding lines the stone is cut along.
     Block b = y < 48 ? Courses(x, y, 64, 48, 32) : Courses(x, y - 48, 64, 80, 24);
     if (y >= 48) b.id += 1000;
-    float bedding = std::sin(static_cast<float>(y) * 0.9f + 3 * Noise(x, y, 32, 321));
-    float tone = 0.6f + 0.14f * (Hash01(b.id, 322) - 0.5f) + 0.1f * (Noise(x, y, 16, 323) - 0.5f) + 0.04f * bedding;
-    if (b.edge < 2) return RampAt(kEarth, 0.25f);
+    float bedding = std::sin(static_cast<float>(y) * 0.5f + 6 * Noise(x, y, 32, 321));
+    float tone = 0.72f + 0.14f * (Hash01(b.id, 322) - 0.5f) + 0.14f * (Noise(x, y, 16, 323) - 0.5f) + 0.02f * bedding;
+    if (b.edge < 2) return RampAt(kEarth, 0.3f);
     if (b.edge < 4) tone += b.top ? 0.08f : -0.1f;
-    return RampAt(kLemon, tone * 0.55f + 0.05f);
+    // A sandy grain: some grains are the grey of the stone, the rest its warm tan.
+    if (Hash01(x, y, 324) > 0.6f) return RampAt(kStone, tone);
+    return RampAt(kEarth, tone + 0.1f);
 }
 
 std::uint8_t Beams(int x, int y) {
