@@ -148,7 +148,8 @@ std::vector<Section> Objects() {
     v.push_back(Cube(kObjSlate, "Slate paving", kTexBasalt, kTexSlate, kTexSlate, RampColour(kViolet, 5)).Set("StepSound", stoneStep));
     v.push_back(Cube(kObjBasalt, "Basalt", kTexBasalt, kTexSlate, kTexSlate, RampColour(kMetal, 4)).Set("StepSound", stoneStep));
     v.push_back(Cube(kObjMossBrick, "Mossy brick", kTexMossBrick, kTexStoneFloor, kTexMossBrick, RampColour(kBrick, 7)).Set("StepSound", stoneStep));
-    v.push_back(Cube(kObjTiles, "Tiled floor", kTexMarble, kTexTiles, kTexTiles, RampColour(kCrimson, 8)).Set("StepSound", stoneStep));
+    // Seen from below a tiled floor is the dark stone it is laid on, not more tiles.
+    v.push_back(Cube(kObjTiles, "Tiled floor", kTexSandstone, kTexTiles, kTexDarkStone, RampColour(kEarth, 9)).Set("StepSound", stoneStep));
     v.push_back(Cube(kObjCopper, "Copper plate", kTexCopper, kTexCopper, kTexCopper, RampColour(kWood, 10)).Set("StepSound", metalStep));
     v.push_back(Cube(kObjRuneStone, "Rune stone", kTexRunes, kTexDarkStone, kTexDarkStone, RampColour(kStone, 5)).Set("StepSound", stoneStep));
     // Decorations that stand in the way as a column, like the lever, so the
@@ -156,6 +157,10 @@ std::vector<Section> Objects() {
     v.push_back(Column(MeshObject(kObjBrazier, "Brazier", "BRAZIER", 4), 170)
                     .Flag("Morph").Set("Speed", 40).Set("LoopSound", Sound("TORCH")).Set("LoopDuration", 1500).Set("LoopVolume", 120));
     v.push_back(Column(MeshObject(kObjTree, "Tree", "TREE", 0), 120).Set("StepSound", woodStep));
+    v.push_back(Cube(kObjPlaster, "Timber-framed plaster", kTexPlaster, kTexWood, kTexBeams, RampColour(kLemon, 10)).Set("StepSound", woodStep));
+    v.push_back(Cube(kObjCobbles, "Cobbles", kTexStoneWall, kTexCobbles, kTexDarkStone, RampColour(kStone, 7)).Set("StepSound", stoneStep));
+    v.push_back(Cube(kObjSandstone, "Sandstone", kTexSandstone, kTexTiles, kTexSandstone, RampColour(kLemon, 8)).Set("StepSound", stoneStep));
+    v.push_back(Cube(kObjCeiling, "Beamed ceiling", kTexDarkStone, kTexDarkStone, kTexBeams, RampColour(kWood, 4)).Set("StepSound", stoneStep));
     return v;
 }
 

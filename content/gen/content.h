@@ -47,6 +47,10 @@ enum TextureSlot : int {
     kTexTiles,
     kTexCopper,
     kTexRunes,
+    kTexPlaster,    // timber-framed plaster wall
+    kTexCobbles,    // cobbled floor
+    kTexSandstone,  // sandstone blocks
+    kTexBeams,      // beamed ceiling, seen from below
     kTexWater,   // animated slot
     kTexLava,    // animated slot
     kTexGlow,    // animated slot
@@ -112,7 +116,11 @@ enum ObjectType : int {
     kObjRuneStone = 49,     // carved frieze, decoration
     kObjBrazier = 50,       // burning bowl on a plinth, lights the cells around it
     kObjTree = 51,
-    kObjectTypeTotal = 51
+    kObjPlaster = 52,       // chapter one's other wall and floor sets
+    kObjCobbles = 53,
+    kObjSandstone = 54,
+    kObjCeiling = 55,       // dark stone with beams underneath, for roofs over rooms
+    kObjectTypeTotal = 55
 };
 
 // Clips of the bank file.

@@ -87,6 +87,10 @@ const std::map<char, int>& DefaultLegend() {
         {'r', kObjRuneStone},
         {'U', kObjBrazier},
         {'Y', kObjTree},
+        {'P', kObjPlaster},
+        {'O', kObjCobbles},
+        {'A', kObjSandstone},
+        {'V', kObjCeiling},
     };
     return legend;
 }

@@ -372,14 +372,80 @@ std::uint8_t MossBrick(int x, int y) {
 }
 
 std::uint8_t Tiles(int x, int y) {
-    // A chequer of light and dark tiles inside a border, every tile slightly worn.
-    int tx = x / 32, ty = y / 32;
+    // Sandstone flags laid in a basket weave: pairs of long slabs that turn a
+    // quarter from one square to the next, joints dark, edges a little worn.
+    int sx = x / 32, sy = y / 32;
     int lx = x % 32, ly = y % 32;
-    int edge = std::min(std::min(lx, 31 - lx), std::min(ly, 31 - ly));
-    if (edge < 1) return RampAt(kStone, 0.2f);
-    float wear = 0.08f * (Noise(x, y, 16, 281) - 0.5f) + 0.04f * (Hash01(x, y, 282) - 0.5f);
-    if ((tx + ty) % 2) return RampAt(kCrimson, 0.38f + wear + (edge < 3 ? 0.08f : 0.0f));
-    return RampAt(kStone, 0.82f + wear - (edge < 3 ? 0.06f : 0.0f));
+    bool across = (sx + sy) % 2 == 0;
+    int along = across ? ly : lx;           // which of the two slabs
+    int slab = along / 16;
+    int u = across ? lx : ly, v = along % 16;
+    int edge = std::min(std::min(u, 31 - u), std::min(v, 15 - v));
+    std::uint32_t id = static_cast<std::uint32_t>((sy * 4 + sx) * 2 + slab);
+    if (edge < 1) return RampAt(kEarth, 0.18f);
+    float tone = 0.62f + 0.12f * (Hash01(id, 281) - 0.5f) + 0.12f * (Noise(x, y, 16, 282) - 0.5f) +
+                 0.05f * (Hash01(x, y, 283) - 0.5f);
+    if (edge < 3) tone += (across ? v : u) < 8 ? 0.06f : -0.08f;
+    return RampAt(kEarth, tone);
+}
+
+std::uint8_t Plaster(int x, int y) {
+    // A timber-framed wall: dark oak posts and a rail round pale lime plaster
+    // that has flaked here and there to show the brick behind it.
+    int post = x % 64;
+    bool timber = post < 8 || (y >= 58 && y < 68);
+    if (timber) {
+        float grain = 0.3f + 0.12f * std::sin(static_cast<float>(post < 8 ? y : x) * 0.5f + 4 * Noise(x, y, 16, 301));
+        if (post == 0 || post == 7 || y == 58 || y == 67) return RampAt(kWood, 0.12f);
+        return RampAt(kWood, grain);
+    }
+    float flake = Noise(x, y, 16, 302, 3);
+    if (flake > 0.8f) return BrickPixel(x, y, false);
+    if (flake > 0.77f) return RampAt(kStone, 0.45f);
+    float tone = 0.8f + 0.08f * (Noise(x, y, 32, 303) - 0.5f) + 0.04f * (Hash01(x, y, 304) - 0.5f);
+    return RampAt(kStone, tone);
+}
+
+std::uint8_t Cobbles(int x, int y) {
+    // Rounded cobbles in offset rows, each domed (lit from above) and set in dark sand.
+    int row = y / 16;
+    int xs = (x + (row % 2) * 8 + static_cast<int>(4 * Hash01(row, 311))) % kSize;
+    int col = xs / 16;
+    float cx = static_cast<float>(xs % 16) - 7.5f, cy = static_cast<float>(y % 16) - 7.5f;
+    float r = std::sqrt(cx * cx * 1.1f + cy * cy);
+    std::uint32_t id = static_cast<std::uint32_t>(row * 16 + col);
+    if (r > 7.0f + 1.2f * (Noise(x, y, 8, 312, 2) - 0.5f)) return RampAt(kEarth, 0.18f + 0.1f * Hash01(x, y, 313));
+    float tone = 0.45f + 0.2f * Hash01(id, 314) - 0.03f * cy - 0.02f * r + 0.08f * (Noise(x, y, 8, 315) - 0.5f);
+    return RampAt(kStone, tone);
+}
+
+std::uint8_t Sandstone(int x, int y) {
+    // Large ashlar blocks of warm sandstone in courses of two heights, with
+    // the soft horizontal bedding lines the stone is cut along.
+    Block b = y < 48 ? Courses(x, y, 64, 48, 32) : Courses(x, y - 48, 64, 80, 24);
+    if (y >= 48) b.id += 1000;
+    float bedding = std::sin(static_cast<float>(y) * 0.5f + 6 * Noise(x, y, 32, 321));
+    float tone = 0.72f + 0.14f * (Hash01(b.id, 322) - 0.5f) + 0.14f * (Noise(x, y, 16, 323) - 0.5f) + 0.02f * bedding;
+    if (b.edge < 2) return RampAt(kEarth, 0.3f);
+    if (b.edge < 4) tone += b.top ? 0.08f : -0.1f;
+    // A sandy grain: some grains are the grey of the stone, the rest its warm tan.
+    if (Hash01(x, y, 324) > 0.6f) return RampAt(kStone, tone);
+    return RampAt(kEarth, tone + 0.1f);
+}
+
+std::uint8_t Beams(int x, int y) {
+    // A ceiling seen from below: heavy beams across dark boards, iron straps at the joints.
+    int beam = y % 64;
+    if (beam < 14) {
+        if (beam == 0 || beam == 13) return RampAt(kWood, 0.08f);
+        if (x % 64 < 6) return RampAt(kMetal, 0.3f + (beam < 7 ? 0.15f : 0.0f));
+        return RampAt(kWood, 0.32f + 0.1f * std::sin(static_cast<float>(x) * 0.4f + 3 * Noise(x, y, 16, 331)) +
+                                 (beam < 4 ? 0.08f : 0.0f));
+    }
+    int board = x / 16;
+    if (x % 16 == 0) return RampAt(kWood, 0.05f);
+    float grain = 0.16f + 0.08f * Hash01(board, 332) + 0.05f * std::sin(static_cast<float>(y) * 0.6f + 5 * Noise(x, y, 16, 333));
+    return RampAt(kWood, grain);
 }
 
 std::uint8_t Copper(int x, int y) {
@@ -493,6 +559,10 @@ std::vector<Recipe> Recipes() {
         {kTexTiles, "TILES", Tiles},
         {kTexCopper, "COPPER", Copper},
         {kTexRunes, "RUNES", Runes},
+        {kTexPlaster, "PLASTER", Plaster},
+        {kTexCobbles, "COBBLES", Cobbles},
+        {kTexSandstone, "SANDSTON", Sandstone},
+        {kTexBeams, "BEAMS", Beams},
     };
 }
 

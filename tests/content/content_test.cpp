@@ -612,6 +612,61 @@ TEST(GeneratedContent, LooseRoofShutsThePassageBehindTheLever) {
     EXPECT_GE(cellX, 13) << "walked back through the passage";
 }
 
+// The cell of the hero in a state dump, on one axis.
+int HeroCell(const nlohmann::json& dump, const char* axis) {
+    return static_cast<int>(dump["hero"][axis].get<double>()) / 512;
+}
+
+// The moat's lever pulled from its south side, before the mine: the stones
+// must drop so the hero stands on the far bank, and the lift must still take
+// him down to the mine and back up with its gold.
+TEST(GeneratedContent, MoatLeverFirstStillLeavesTheMineOpen) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "19_lever_first.txt";
+    const std::string level = "LEVEL/19_THE_MOAT.LEV";
+    nlohmann::json across = PlayScript(script, level, 417);
+    ASSERT_FALSE(across.is_null());
+    EXPECT_EQ(across["dead"], false);
+    EXPECT_EQ(HeroCell(across, "x"), 12) << "not on the far bank of the moat";
+    EXPECT_EQ(HeroCell(across, "y"), 4);
+
+    nlohmann::json after = PlayScript(script, level, 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["dead"], false);
+    EXPECT_EQ(after["lives"], across["lives"]) << "died on the way";
+    EXPECT_EQ(after["ingots"], 4) << "the mine's three ingots were not all taken";
+    EXPECT_EQ(HeroCell(after, "y"), 4) << "not back up from the mine";
+}
+
+// The crown's wall-walk played in the wrong order: without the lever the iron
+// door keeps the hero off the timber walk; turning back onto the fallen timber
+// kills him instead of shutting him in; and from the courtyard a ladder leads
+// back up to the walls.
+TEST(GeneratedContent, CrownWallWalkHasNoTrap) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path checks = kLevelSources.parent_path() / "replays" / "checks";
+    const std::string level = "LEVEL/25_THE_CROWN_OF_THE_MOUNTAIN.LEV";
+
+    nlohmann::json door = PlayScript(checks / "25_door_without_lever.txt", level, 0);
+    ASSERT_FALSE(door.is_null());
+    EXPECT_EQ(door["dead"], false);
+    EXPECT_EQ(HeroCell(door, "y"), 4) << "fell off the wall-walk";
+    EXPECT_EQ(HeroCell(door, "z"), 29);
+    EXPECT_GE(HeroCell(door, "x"), 26) << "got past the iron door without the lever";
+
+    nlohmann::json timber = PlayScript(checks / "25_back_onto_fallen_timber.txt", level, 0);
+    ASSERT_FALSE(timber.is_null());
+    EXPECT_EQ(timber["lives"], door["lives"].get<int>() - 1) << "not killed below the fallen timber";
+    EXPECT_EQ(timber["levelIndex"], 0);
+
+    nlohmann::json ladder = PlayScript(checks / "25_courtyard_ladder.txt", level, 0);
+    ASSERT_FALSE(ladder.is_null());
+    EXPECT_EQ(ladder["dead"], false);
+    EXPECT_EQ(ladder["lives"], door["lives"]);
+    EXPECT_EQ(HeroCell(ladder, "y"), 4) << "not back up on the walls";
+    EXPECT_GE(HeroCell(ladder, "x"), 26);
+}
+
 // Recorded inputs that finish campaign levels, played by the real game
 // headless: a change of the levels or of the rules that makes one of them
 // unfinishable shows up here.  One test per replay, so that each has its own
