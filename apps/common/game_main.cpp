@@ -212,6 +212,8 @@ void DumpState(const std::string& program, const Game& game, const NetPlay* net,
         players.push_back(p);
     }
     state["players"] = players;
+    if (net && game.shell.networkLobby)
+        state["lobby"] = {{"state", net->lobbyState}, {"hint", LobbyHint(game, *net)}, {"list", net->panel.list}};
     if (!WriteFileAtomic(path, state.dump(2) + "\n")) std::cerr << program << ": cannot write " << path << "\n";
 }
 
@@ -251,6 +253,7 @@ std::unique_ptr<Network> OpenNetwork(Game& game, const GameOptions& options, con
         settings.broadcast = false;
     }
     auto network = std::make_unique<Network>(settings);
+    network->play.port = settings.port;
     AttachNetPlay(game, network->play);
     OpenLobby(game, network->play);
     return network;
