@@ -153,24 +153,22 @@ void LanSearch::Receive() {
         if (static_cast<std::size_t>(got) != kSearchAnswerSize || std::memcmp(data, kSearchAnswer, kSearchMagic) != 0)
             continue;
         const auto now = Clock::now();
-        SessionEntry entry;
-        entry.name = CleanName(data + kSearchMagic + 2, 32);
-        entry.players = data[kSearchMagic];
-        entry.address = LabelOf(from);
         // The same session heard by broadcast and by name is one session.
         auto it = std::find_if(found_.begin(), found_.end(), [&](const Found& f) { return SameAddress(f.address, from); });
         if (it == found_.end() && found_.size() < kMaxFound) {
-            found_.push_back(Found{});
+            found_.emplace_back();
             it = found_.end() - 1;
         } else if (it == found_.end()) {
             it = std::min_element(found_.begin(), found_.end(),
                                   [](const Found& a, const Found& b) { return a.heard < b.heard; });
             if (now - it->heard < kForget) continue;  // every slot holds a live session
         }
-        entry.id = static_cast<std::int32_t>(it - found_.begin()) + 1;
         it->address = from;
-        it->entry = entry;
         it->heard = now;
+        it->entry.id = static_cast<std::int32_t>(it - found_.begin()) + 1;
+        it->entry.name = CleanName(data + kSearchMagic + 2, 32);
+        it->entry.players = data[kSearchMagic];
+        it->entry.address = LabelOf(from);
     }
 }
 
