@@ -44,6 +44,14 @@ bool Pressed(Game& game, LobbyPanel& panel, Key key) {
     return press;
 }
 
+// A screen that types text starts afresh: keys pressed while another screen
+// had no use for them (the digits of an address) are not typed into it.
+void ForgetPendingKeys(Game& game, LobbyPanel& panel) {
+    for (int k = static_cast<int>(Key::None) + 1; k < kKeyCount; ++k)
+        panel.keyWasDown[static_cast<std::size_t>(k)] = game.input.KeyDown(static_cast<Key>(k));
+    game.input.TakeText();
+}
+
 bool Inside(const CursorPosition& c, float x, float y, float w, float h) {
     return c.x >= x && c.x < x + w && c.y >= y && c.y < y + h;
 }
@@ -217,6 +225,7 @@ void LobbyBack(Game& game, NetPlay& net) {
         case kLobbyChooseProvider:
             panel.askingNickname = true;
             panel.nickname = game.settings.nickName;
+            ForgetPendingKeys(game, panel);
             return;
         case kLobbyChooseSession:
         case kLobbyInSession:

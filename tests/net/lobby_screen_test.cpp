@@ -119,6 +119,21 @@ TEST_F(LobbyScreen, EachEscapeTapGoesBackOneStepAndNeverQuits) {
     EXPECT_TRUE(bob.host.quit);
 }
 
+TEST_F(LobbyScreen, AnAddressTypedInTheSearchDoesNotEndUpInTheNickname) {
+    LobbyMachine& bob = Add("Bob");
+    LobbyJoinGame(*bob.game, bob.net);
+    bob.keys.text = "10.0.0.5";  // the platform reports the digit keys too
+    for (Key k : {Key::Num1, Key::Num0, Key::Num5}) bob.keys.Tap(k);
+    bob.Frame();
+    EXPECT_EQ(bob.net.panel.address, "10.0.0.5");
+    bob.keys.Tap(Key::Escape);
+    bob.Frames(2);
+    bob.keys.Tap(Key::Escape);
+    bob.Frames(2);
+    ASSERT_TRUE(bob.net.panel.askingNickname);
+    EXPECT_EQ(bob.net.panel.nickname, "Bob");
+}
+
 TEST_F(LobbyScreen, ArrowTapsBetweenFramesMoveTheSelection) {
     LobbyMachine& ann = Add("Ann");
     ASSERT_EQ(ann.net.panel.list.size(), 1u);  // the fake transport's one way to play
