@@ -222,6 +222,7 @@ std::unique_ptr<Network> OpenNetwork(Game& game, const GameOptions& options, con
         settings.broadcast = false;
     }
     auto network = std::make_unique<Network>(settings);
+    network->play.port = settings.port;
     AttachNetPlay(game, network->play);
     OpenLobby(game, network->play);
     return network;

@@ -44,6 +44,8 @@ nlohmann::json GameStateJson(const Game& game, const NetPlay* net, long long fra
         players.push_back(p);
     }
     state["players"] = players;
+    if (net && game.shell.networkLobby)
+        state["lobby"] = {{"state", net->lobbyState}, {"hint", LobbyHint(game, *net)}, {"list", net->panel.list}};
     return state;
 }
 

@@ -2,6 +2,7 @@
 // prompt, the list box and the two buttons, worked with the keyboard (arrows,
 // Enter or C for the left button, J for the right one) and the mouse.
 #include <algorithm>
+#include <cctype>
 
 #include "net/net_play.h"
 #include "render/overlay.h"
@@ -19,12 +20,36 @@ constexpr float kRowH = 16 / 240.0f;
 constexpr float kNewX = 8 / 320.0f, kJoinX = 229 / 320.0f, kButtonY = 159 / 240.0f;
 constexpr float kNewW = 81 / 320.0f, kJoinW = 86 / 320.0f, kButtonH = 25 / 240.0f;
 
-bool Pressed(LobbyPanel& panel, InputDevice& input, Key key) {
-    const bool down = input.KeyDown(key);
+constexpr std::size_t kAddressMax = 64;
+// How long a search or an asked address goes unanswered before the lobby says so.
+constexpr std::int32_t kNoAnswerMs = 5000;
+
+// The frame's input routine asks the bound keys before the lobby does, and a
+// tap shorter than a frame is reported to the first asker only: the command
+// flags it set tell whether it saw one, so no tap is lost to the lobby.
+bool SeenByPoll(const Game& game, Key key) {
+    const Commands& c = game.actors.Local().commands;
+    const auto& bound = game.keys.command;
+    const bool flags[] = {c.forward, c.back, c.left, c.right, c.jump, c.look, c.action, c.menu};
+    bool seen = key == Key::MouseLeft && game.mouse.left;
+    for (std::size_t i = 0; i < bound.size(); ++i) seen = seen || (bound[i] == key && flags[i]);
+    return seen;
+}
+
+bool Pressed(Game& game, LobbyPanel& panel, Key key) {
+    const bool down = game.input.KeyDown(key) || SeenByPoll(game, key);
     bool& was = panel.keyWasDown[static_cast<std::size_t>(key)];
     const bool press = down && !was;
     was = down;
     return press;
+}
+
+// A screen that types text starts afresh: keys pressed while another screen
+// had no use for them (the digits of an address) are not typed into it.
+void ForgetPendingKeys(Game& game, LobbyPanel& panel) {
+    for (int k = static_cast<int>(Key::None) + 1; k < kKeyCount; ++k)
+        panel.keyWasDown[static_cast<std::size_t>(k)] = game.input.KeyDown(static_cast<Key>(k));
+    game.input.TakeText();
 }
 
 bool Inside(const CursorPosition& c, float x, float y, float w, float h) {
@@ -33,36 +58,46 @@ bool Inside(const CursorPosition& c, float x, float y, float w, float h) {
 
 void TypeNickname(Game& game, NetPlay& net) {
     LobbyPanel& panel = net.panel;
-    InputDevice& input = game.input;
-    const bool shift = input.KeyDown(Key::Shift);
+    const bool shift = game.input.KeyDown(Key::Shift);
     for (int k = static_cast<int>(Key::A); k <= static_cast<int>(Key::Z); ++k)
-        if (Pressed(panel, input, static_cast<Key>(k)) && panel.nickname.size() < kNicknameMax)
+        if (Pressed(game, panel, static_cast<Key>(k)) && panel.nickname.size() < kNicknameMax)
             panel.nickname += static_cast<char>((shift ? 'A' : 'a') + (k - static_cast<int>(Key::A)));
     for (int k = static_cast<int>(Key::Num0); k <= static_cast<int>(Key::Num9); ++k)
-        if (Pressed(panel, input, static_cast<Key>(k)) && panel.nickname.size() < kNicknameMax)
+        if (Pressed(game, panel, static_cast<Key>(k)) && panel.nickname.size() < kNicknameMax)
             panel.nickname += static_cast<char>('0' + (k - static_cast<int>(Key::Num0)));
-    if (Pressed(panel, input, Key::Space) && panel.nickname.size() < kNicknameMax) panel.nickname += ' ';
-    if (Pressed(panel, input, Key::Backspace) && !panel.nickname.empty()) panel.nickname.pop_back();
-    // Cancel keeps the text the prompt opened with.
-    if (Pressed(panel, input, Key::Escape)) SubmitNickname(game, net, game.settings.nickName);
-    else if (Pressed(panel, input, Key::Enter)) SubmitNickname(game, net, panel.nickname);
+    if (Pressed(game, panel, Key::Space) && panel.nickname.size() < kNicknameMax) panel.nickname += ' ';
+    if (Pressed(game, panel, Key::Backspace) && !panel.nickname.empty()) panel.nickname.pop_back();
+    if (Pressed(game, panel, Key::Escape)) LobbyBack(game, net);
+    else if (Pressed(game, panel, Key::Enter)) SubmitNickname(game, net, panel.nickname);
+}
+
+// The search screen's address field: letters, digits, dots, colons and
+// dashes from the keyboard's text; Backspace takes the last one back.
+void TypeAddress(Game& game, LobbyPanel& panel) {
+    for (char ch : game.input.TakeText()) {
+        const bool fits = std::isalnum(static_cast<unsigned char>(ch)) || ch == '.' || ch == ':' || ch == '-';
+        if (fits && panel.address.size() < kAddressMax) panel.address += ch;
+    }
+    if (Pressed(game, panel, Key::Backspace) && !panel.address.empty()) panel.address.pop_back();
 }
 
 void WorkPanel(Game& game, NetPlay& net) {
     LobbyPanel& panel = net.panel;
-    InputDevice& input = game.input;
     const int count = static_cast<int>(panel.list.size());
-    if (Pressed(panel, input, Key::Up) && count > 0) panel.selected = std::max(0, panel.selected - 1);
-    if (Pressed(panel, input, Key::Down) && count > 0) panel.selected = std::min(count - 1, panel.selected + 1);
+    const bool searching = net.lobbyState == kLobbyChooseSession;
+    if (searching) TypeAddress(game, panel);
+    if (Pressed(game, panel, Key::Up) && count > 0) panel.selected = std::max(0, panel.selected - 1);
+    if (Pressed(game, panel, Key::Down) && count > 0) panel.selected = std::min(count - 1, panel.selected + 1);
     if (panel.selected < 0 && count > 0 && net.lobbyState != kLobbyInSession) panel.selected = 0;
-    // Both keys are asked every frame so each keeps its own pressed edge.
-    const bool enterKey = Pressed(panel, input, Key::Enter);
-    const bool cKey = Pressed(panel, input, Key::C);
-    const bool newKey = enterKey || cKey;
-    const bool joinKey = Pressed(panel, input, Key::J);
+    // Every key is asked every frame so each keeps its own pressed edge.
+    const bool enterKey = Pressed(game, panel, Key::Enter);
+    // While an address can be typed, C and J are letters of it.
+    const bool cKey = Pressed(game, panel, Key::C) && !searching;
+    const bool joinKey = Pressed(game, panel, Key::J) && !searching;
+    const bool escape = Pressed(game, panel, Key::Escape);
     bool newClick = false, joinClick = false;
-    if (Pressed(panel, input, Key::MouseLeft)) {
-        if (auto cursor = input.Cursor()) {
+    if (Pressed(game, panel, Key::MouseLeft)) {
+        if (auto cursor = game.input.Cursor()) {
             if (Inside(*cursor, kListX, kListY, kListW, kListH)) {
                 const int row = static_cast<int>((cursor->y - kListY) / kRowH);
                 if (row < count) panel.selected = row;
@@ -71,9 +106,15 @@ void WorkPanel(Game& game, NetPlay& net) {
             joinClick = Inside(*cursor, kJoinX, kButtonY, kJoinW, kButtonH);
         }
     }
-    if ((newKey || newClick) && panel.newEnabled) LobbyNewGame(game, net);
+    if (escape) return LobbyBack(game, net);
+    if (searching && enterKey) {
+        // Enter asks the typed address, or joins the game picked in the list.
+        if (!panel.address.empty()) LobbyAskAddress(game, net, panel.address);
+        else LobbyJoinGame(game, net);
+        return;
+    }
+    if ((enterKey || cKey || newClick) && panel.newEnabled) LobbyNewGame(game, net);
     else if ((joinKey || joinClick) && panel.joinEnabled) LobbyJoinGame(game, net);
-    if (Pressed(panel, input, Key::Escape)) game.host.Quit();
 }
 
 void DrawBackground(Game& game) {
@@ -103,7 +144,7 @@ void DrawPanel(Game& game, const NetPlay& net) {
         DrawOverlayText(game, "Please enter your Nickname:", false, 0.38f, 0.15f);
         const bool caret = (game.shell.time.now / 400) % 2 == 0;
         DrawOverlayText(game, panel.nickname + (caret ? "_" : ""), true, 0.45f, 0.15f);
-        DrawOverlayText(game, "ENTER: OK   ESC: CANCEL", false, 0.6f, 0.15f);
+        DrawOverlayText(game, "ENTER: OK   ESC: BACK TO THE TITLE", false, 0.6f, 0.15f);
         return;
     }
     DrawBox(game, kListX, kListY, kListW, kListH);
@@ -114,19 +155,101 @@ void DrawPanel(Game& game, const NetPlay& net) {
         const float y = kListY + 0.01f + static_cast<float>(row) * kRowH;
         DrawOverlayText(game, (i == panel.selected ? "> " : "  ") + line, true, y, kListX + 0.01f);
     }
-    const char* hint = net.lobbyState == kLobbyChooseProvider  ? "CHOOSE HOW TO PLAY"
-                       : net.lobbyState == kLobbyChooseSession ? (panel.list.empty() ? "SEARCHING FOR GAMES" : "CHOOSE A GAME")
-                       : net.lobbyState == kLobbyInSession     ? (panel.newEnabled && panel.newCaption == "Go"
-                                                                      ? "PRESS GO WHEN EVERYBODY IS HERE"
-                                                                      : "WAITING FOR THE HOST")
-                                                               : "STARTING";
-    DrawOverlayText(game, hint, false, 0.57f, (1 - TextWidth(hint, false)) / 2);
+    const std::string hint = LobbyHint(game, net);
+    DrawOverlayText(game, hint, false, 0.57f, std::max(0.01f, (1 - TextWidth(hint, false)) / 2));
     DrawButton(game, panel.newCaption, panel.newEnabled, kNewX, kNewW);
     DrawButton(game, panel.joinCaption, panel.joinEnabled, kJoinX, kJoinW);
-    DrawOverlayText(game, "ARROWS SELECT   ENTER/C: LEFT   J: RIGHT", false, 0.82f, 0.05f);
+    if (net.lobbyState == kLobbyChooseSession) {
+        const bool caret = (game.shell.time.now / 400) % 2 == 0;
+        DrawOverlayText(game, "OR JOIN BY ADDRESS: " + panel.address + (caret ? "_" : ""), false, 0.80f, 0.05f);
+        DrawOverlayText(game, "TYPE HOST[:PORT] OR PICK A GAME   ENTER: JOIN   ESC: BACK", false, 0.86f, 0.05f);
+        return;
+    }
+    DrawOverlayText(game, "ARROWS SELECT   ENTER/C: LEFT   J: RIGHT   ESC: BACK", false, 0.82f, 0.05f);
+    // The host tells the others where to find the game.
+    for (std::size_t i = 0; i < panel.hostAddresses.size() && i < 2; ++i)
+        DrawOverlayText(game, (i == 0 ? "YOUR GAME: " : "           ") + panel.hostAddresses[i], false,
+                        0.88f + 0.04f * static_cast<float>(i), 0.05f);
+}
+
+// Leaves the lobby for the title screen of a game for one.
+void LeaveToTitle(Game& game, NetPlay& net) {
+    net.session.LeaveSession();
+    game.shell.networkLobby = false;
+    game.actors.localPlayer = 0;
+    game.actors.lastPlayer = 0;
+    game.rules.networkGame = false;
+    game.host.ShowCursor(game.options.mouseMode == 0);
+    // The Escape that left is not also the title's Escape, which ends the game.
+    game.shell.buttonsHeld = true;
+    SetScreen(game, kScreenTitle);
 }
 
 }  // namespace
+
+std::string LobbyFailureText(std::uint32_t code, bool creating, const std::string& where) {
+    if (creating && code == kTransportNoSocket) return "COULD NOT OPEN PORT " + where;
+    if (creating && code == kTransportRefused) return "ALREADY IN A GAME";
+    if (code == kTransportTimedOut && !where.empty()) return "NO ANSWER FROM " + where;
+    return RefusalText(code);
+}
+
+void LobbyFailure(Game& game, NetPlay& net, std::uint32_t code, bool creating, const std::string& where) {
+    net.panel.notice = LobbyFailureText(code, creating, where);
+    ShowStatusMessage(game.shell, net.panel.notice);
+}
+
+std::string LobbyHint(const Game& game, const NetPlay& net) {
+    const LobbyPanel& panel = net.panel;
+    const std::int32_t now = game.shell.time.now;
+    switch (net.lobbyState) {
+        case kLobbyChooseProvider: return panel.notice.empty() ? "CHOOSE HOW TO PLAY" : panel.notice;
+        case kLobbyChooseSession:
+            if (!panel.notice.empty()) return panel.notice;
+            if (!panel.asked.empty())
+                return now - panel.askedTime > kNoAnswerMs ? "NO ANSWER FROM " + panel.asked + " - STILL ASKING"
+                                                           : "ASKING " + panel.asked;
+            if (!panel.list.empty()) return "CHOOSE A GAME";
+            return now - panel.searchStart > kNoAnswerMs ? "NO GAMES FOUND YET - STILL SEARCHING" : "SEARCHING FOR GAMES";
+        case kLobbyInSession:
+            return panel.newEnabled && panel.newCaption == "Go" ? "PRESS GO WHEN EVERYBODY IS HERE" : "WAITING FOR THE HOST";
+        default: return "STARTING";
+    }
+}
+
+void LobbyBack(Game& game, NetPlay& net) {
+    LobbyPanel& panel = net.panel;
+    panel.notice.clear();
+    if (panel.askingNickname) return LeaveToTitle(game, net);
+    switch (net.lobbyState) {
+        case kLobbyChooseProvider:
+            panel.askingNickname = true;
+            panel.nickname = game.settings.nickName;
+            ForgetPendingKeys(game, panel);
+            return;
+        case kLobbyChooseSession:
+        case kLobbyInSession:
+            // Out of the search or the session; a host's session ends with it.
+            net.session.LeaveSession();
+            SubmitNickname(game, net, game.settings.nickName);
+            return;
+        default: return;  // the start is under way
+    }
+}
+
+void LobbyAskAddress(Game& game, NetPlay& net, const std::string& address) {
+    LobbyPanel& panel = net.panel;
+    std::string host;
+    int port = 0;
+    panel.notice.clear();
+    if (!SplitHostPort(address, net.port, host, port) || !net.session.AskHost(address)) {
+        panel.notice = "NOT AN ADDRESS: " + address;
+        return;
+    }
+    panel.asked = host + ":" + std::to_string(port);
+    panel.askedTime = game.shell.time.now;
+    panel.address.clear();
+}
 
 void LobbyFrame(Game& game, NetPlay& net) {
     if (net.panel.askingNickname) TypeNickname(game, net);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iostream>
 
 #include "render/overlay.h"
 #include "rules/mechanisms.h"
@@ -96,10 +97,21 @@ void ShowPlayerList(NetPlay& net) {
     panel.selected = std::min(panel.selected, static_cast<std::int32_t>(panel.list.size()) - 1);
 }
 
+// The sessions found; the selection stays on the same session while the
+// list changes under it.
 void ShowSessionList(NetPlay& net) {
+    const auto& sessions = net.session.Sessions();
+    std::int32_t selectedId = 0;
+    if (net.panel.selected >= 0 && net.panel.selected < static_cast<std::int32_t>(net.panel.sessionIds.size()))
+        selectedId = net.panel.sessionIds[static_cast<std::size_t>(net.panel.selected)];
     net.panel.list.clear();
+    net.panel.sessionIds.clear();
     // A running game takes back only the players it lost: it says so.
-    for (const SessionEntry& s : net.session.Sessions()) net.panel.list.push_back(s.inPlay ? s.name + " - IN PLAY" : s.name);
+    for (const SessionEntry& s : sessions) {
+        if (s.id == selectedId) net.panel.selected = static_cast<std::int32_t>(net.panel.list.size());
+        net.panel.list.push_back(s.inPlay ? s.name + " - IN PLAY" : s.name);
+        net.panel.sessionIds.push_back(s.id);
+    }
     net.panel.selected = net.panel.list.empty() ? -1 : std::clamp(net.panel.selected, 0, static_cast<std::int32_t>(net.panel.list.size()) - 1);
 }
 
@@ -111,6 +123,10 @@ void ResetLobby(Game& game, NetPlay& net) {
     net.panel.newCaption = "Create Game";
     net.panel.joinCaption = "Join Game";
     net.panel.newEnabled = net.panel.joinEnabled = true;
+    net.panel.address.clear();
+    net.panel.asked.clear();
+    net.panel.sessionIds.clear();
+    net.panel.hostAddresses.clear();
     game.actors.lastPlayer = 0;
 }
 
@@ -378,8 +394,12 @@ void OnPlayerLeft(Game& game, NetPlay& net, std::int32_t id, bool lost) {
         }
         const bool hostLeft = SessionHostId(net.session) == id && id != net.session.LocalId();
         if (net.lobbyState == kLobbyInSession && hostLeft) {
-            ShowStatusMessage(game.shell, lost ? kHostLostText : kHostLeftText);
+            const char* text = lost ? kHostLostText : kHostLeftText;
+            ShowStatusMessage(game.shell, text);
+            // Out of the ended session, so that another can be created or joined.
+            net.session.LeaveSession();
             ResetLobby(game, net);
+            net.panel.notice = text;
         } else {
             if (game.actors.lastPlayer > 0) game.actors.lastPlayer -= 1;
             if (net.lobbyState == kLobbyInSession) ShowStatusMessage(game.shell, LeftText(net, id, lost));
@@ -603,7 +623,8 @@ void AttachNetPlay(Game& game, NetPlay& net) {
     session.onGameMessage = [&game, &net](std::int32_t from, std::int32_t, std::span<const std::uint8_t> bytes) {
         HandleGameMessage(game, net, from, bytes);
     };
-    session.showError = [&game](const std::string& text) { game.host.ShowMessage(text); };
+    // The lobby says what failed in words (LobbyFailure); the code goes to the log.
+    session.showError = [](const std::string& text) { std::cerr << "network: " << text << "\n"; };
 
     NetworkHooks& hooks = game.net;
     hooks.beginFrame = [&game, &net] {
@@ -669,7 +690,10 @@ void LobbyNewGame(Game& game, NetPlay& net) {
     if (net.lobbyState == kLobbyChooseProvider) {
         if (panel.selected < 0 || panel.selected >= static_cast<std::int32_t>(panel.list.size())) return;
         net.session.gameName = kGameNamePrefix + net.session.longName;
-        if (!net.session.SelectProvider(panel.list[static_cast<std::size_t>(panel.selected)], true)) return;
+        panel.notice.clear();
+        if (!net.session.SelectProvider(panel.list[static_cast<std::size_t>(panel.selected)], true))
+            return LobbyFailure(game, net, net.session.LastFailure(), true, std::to_string(net.port));
+        panel.hostAddresses = net.session.HostAddresses();
         panel.newCaption = "Go";
         panel.joinEnabled = false;
         net.lobbyState = kLobbyInSession;
@@ -687,16 +711,27 @@ void LobbyJoinGame(Game& game, NetPlay& net) {
         return;
     if (net.lobbyState == kLobbyChooseProvider) {
         net.provider = panel.list[static_cast<std::size_t>(panel.selected)];
-        if (!net.session.SelectProvider(net.provider, false)) return;
+        panel.notice.clear();
+        if (!net.session.SelectProvider(net.provider, false))
+            return LobbyFailure(game, net, net.session.LastFailure(), false, {});
         net.lobbyState = kLobbyChooseSession;
         panel.selected = 0;
+        panel.sessionIds.clear();
+        panel.searchStart = game.shell.time.now;
+        game.input.TakeText();  // what was typed before is no address
         ShowSessionList(net);
         panel.newEnabled = false;
         panel.joinCaption = "Select Game";
     } else if (net.lobbyState == kLobbyChooseSession) {
         const auto& sessions = net.session.Sessions();
         if (panel.selected >= static_cast<std::int32_t>(sessions.size())) return;
-        if (!net.session.JoinSession(sessions[static_cast<std::size_t>(panel.selected)].id)) return;
+        const SessionEntry chosen = sessions[static_cast<std::size_t>(panel.selected)];
+        panel.notice.clear();
+        if (!net.session.JoinSession(chosen.id)) {
+            // The search goes on: the player may pick again.
+            panel.asked.clear();
+            return LobbyFailure(game, net, net.session.LastFailure(), false, chosen.address);
+        }
         net.lobbyState = kLobbyInSession;
         panel.joinEnabled = false;
         // Everyone already in the session holds a slot before this player.
@@ -711,9 +746,20 @@ void LobbyRefresh(Game& game, NetPlay& net) {
     net.refreshTime = now;
     if (net.lobbyState == kLobbyInSession) {
         ShowPlayerList(net);
-    } else if (net.lobbyState == kLobbyChooseSession && net.panel.list.empty()) {
-        if (net.session.SelectProvider(net.provider, false)) ShowSessionList(net);
-        ResetFrameClock(game.shell, static_cast<std::uint32_t>(game.shell.time.now));
+    } else if (net.lobbyState == kLobbyChooseSession) {
+        // The search runs on without waiting: this takes the answers so far.
+        if (!net.session.SelectProvider(net.provider, false))
+            return LobbyFailure(game, net, net.session.LastFailure(), false, {});
+        ShowSessionList(net);
+        if (net.panel.asked.empty()) return;
+        // The address the player typed answered: join it.
+        const auto& ids = net.panel.sessionIds;
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            if (net.session.Sessions()[i].address != net.panel.asked) continue;
+            net.panel.selected = static_cast<std::int32_t>(i);
+            LobbyJoinGame(game, net);
+            return;
+        }
     }
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "net/messages.h"
+#include "net/net_settings.h"
 #include "net/session.h"
 #include "shell/game.h"
 #include "shell/input.h"
@@ -34,12 +35,19 @@ struct LobbyPanel {
     bool askingNickname = false;  // the "Network game" prompt is up
     std::string nickname;         // the prompt's text
     std::vector<std::string> list;
+    std::vector<std::int32_t> sessionIds;  // the search screen: the session of each line
     std::int32_t selected = -1;   // -1: nothing selected
     std::string newCaption = "Create Game";
     std::string joinCaption = "Join Game";
     bool newEnabled = true;
     bool joinEnabled = true;
     std::array<bool, kKeyCount> keyWasDown{};  // typing and buttons act on presses
+    std::string address;          // the search screen's typed "HOST[:PORT]"
+    std::string asked;            // the address asked directly, as "host:port"; empty when none
+    std::int32_t askedTime = 0;   // when it was asked
+    std::int32_t searchStart = 0; // when the search began
+    std::string notice;           // the last refusal or failure in words, until the next step
+    std::vector<std::string> hostAddresses;  // where others reach the game this machine hosts
 };
 
 struct NetPlay {
@@ -49,6 +57,7 @@ struct NetPlay {
     std::int32_t lobbyState = kLobbyChooseProvider;
     std::int32_t refreshTime = 0;
     std::string provider;  // remembered for the re-search while joining
+    int port = kDefaultGamePort;  // the port a hosted game takes, for the player's messages
     LobbyPanel panel;
     // The session id of each slot once the game has started; 0 when unused.
     std::array<std::int32_t, kMaxPlayers> slotIds{};
@@ -79,6 +88,19 @@ void LobbyJoinGame(Game& game, NetPlay& net);
 void LobbyRefresh(Game& game, NetPlay& net);
 // One lobby frame: keys and mouse, the refresh, and the panel drawn.
 void LobbyFrame(Game& game, NetPlay& net);
+// Escape: one step back (the search or a session to the choice of provider,
+// that choice to the nickname, the nickname to the title screen).
+void LobbyBack(Game& game, NetPlay& net);
+// The search screen's Enter on a typed address: that host is asked directly,
+// and joined as soon as it answers.
+void LobbyAskAddress(Game& game, NetPlay& net, const std::string& address);
+// A failed lobby step said in words on the panel and the status line.
+void LobbyFailure(Game& game, NetPlay& net, std::uint32_t code, bool creating, const std::string& where);
+// What a failed step means to the player: the refusal's words, with the
+// address that did not answer or the port that could not be opened (`where`).
+std::string LobbyFailureText(std::uint32_t code, bool creating, const std::string& where);
+// The line under the list: what the lobby is doing or why it stopped.
+std::string LobbyHint(const Game& game, const NetPlay& net);
 
 // A received game message: checked, then applied.  Refused ones are counted.
 void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<const std::uint8_t> bytes);

@@ -42,22 +42,36 @@ bool NetSession::Fail(const char* what, std::uint32_t code) {
 
 bool NetSession::SelectProvider(const std::string& name, bool create) {
     lastFailure_ = kTransportOk;
-    if (!providerOpen_) {
+    if (provider_ != name) {
         bool known = false;
         for (const std::string& p : transport_.Providers()) known = known || p == name;
         if (!known) return Fail("Enum Servers Failed", kTransportNoProvider);
         if (std::uint32_t code = transport_.OpenProvider(name)) return Fail("DirectPlay Create Failed", code);
-        providerOpen_ = true;
+        provider_ = name;
     }
     return create ? CreateSession() : FindSessions();
 }
 
-bool NetSession::FindSessions() {
+bool NetSession::FindSessions(std::int32_t waitMs) {
     lastFailure_ = kTransportOk;
     sessions_.clear();
-    if (std::uint32_t code = transport_.FindSessions(timeOutMs, sessions_)) return Fail("EnumSessions Failed", code);
+    if (std::uint32_t code = transport_.FindSessions(waitMs, sessions_)) return Fail("EnumSessions Failed", code);
     for (SessionEntry& s : sessions_) s.name = CutName(s.name, kSessionNameBytes);
     return true;
+}
+
+bool NetSession::AskHost(const std::string& address) {
+    lastFailure_ = kTransportOk;
+    if (std::uint32_t code = transport_.AskHost(address)) return Fail("Ask Host Failed", code);
+    return true;
+}
+
+void NetSession::LeaveSession() {
+    transport_.LeaveSession();
+    players_.resize(1);
+    sessions_.clear();
+    localId_ = 0;
+    connected_ = false;
 }
 
 bool NetSession::CreateSession() {

@@ -44,14 +44,14 @@ public:
 
     std::string gameName = "Zorvo Quib";
     std::int32_t maxPlayers = 4;
-    std::int32_t timeOutMs = 1000;
     std::string longName;   // the local player's, set from the nickname
     std::string shortName;
 
     std::function<void(std::int32_t id, const std::string& longName, const std::string& shortName)> onAddPlayer;
     std::function<void(std::int32_t id, const std::string& longName, const std::string& shortName)> onDeletePlayer;
     std::function<void(std::int32_t from, std::int32_t type, std::span<const std::uint8_t> message)> onGameMessage;
-    // A failure the player must see ("Open Failed :80040003").
+    // A failure, as the operation and its code ("Open Failed :80040003"), for
+    // the log; the lobby words it for the player from LastError.
     std::function<void(const std::string& text)> showError;
 
     const std::vector<std::string>& Providers() const { return providers_; }
@@ -66,9 +66,16 @@ public:
     // The friendly name of a player id, empty when unknown.
     std::string ShortNameOf(std::int32_t id) const;
 
-    // Opens the provider, then creates a session (create) or searches for them.
+    // Opens the provider, then creates a session (create) or starts the search.
     bool SelectProvider(const std::string& name, bool create);
-    bool FindSessions();
+    // Takes the answers the search has had so far, waiting at most `waitMs`.
+    bool FindSessions(std::int32_t waitMs = 0);
+    // Asks "HOST[:PORT]" directly in the search.
+    bool AskHost(const std::string& address);
+    // Where others reach the session this machine hosts.
+    std::vector<std::string> HostAddresses() { return transport_.HostAddresses(); }
+    // Out of the session again, before the game starts: only "All" is listed.
+    void LeaveSession();
     bool CreateSession();
     bool JoinSession(std::int32_t sessionId);
     // No new players once the game has started.
@@ -92,7 +99,7 @@ private:
     std::vector<SessionEntry> sessions_;
     std::vector<SessionPlayer> players_;
     std::int32_t localId_ = 0;
-    bool providerOpen_ = false;
+    std::string provider_;  // the one opened, empty before
     bool connected_ = false;
     std::uint32_t lastFailure_ = kTransportOk;
     std::vector<TransportEvent> events_;

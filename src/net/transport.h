@@ -27,6 +27,7 @@ struct SessionEntry {
     std::int32_t id = 0;      // what JoinSession takes
     std::int32_t players = 0; // players in it when it answered
     bool inPlay = false;      // its game runs: only players who dropped out may join it again
+    std::string address;      // where it answered from, "10.0.0.5:28416" (or the name the player typed)
 };
 
 struct PlayerEntry {
@@ -61,10 +62,23 @@ class NetTransport {
 public:
     virtual ~NetTransport() = default;
     virtual std::vector<std::string> Providers() = 0;
-    // Makes the provider current; later calls with another name keep the first.
+    // Makes the provider current.  Another name replaces it only while no
+    // session is open.
     virtual std::uint32_t OpenProvider(const std::string& name) = 0;
-    // Looks for open sessions for up to `timeoutMs`.
+    // Looks for open sessions: asks again when due and lists the sessions that
+    // answered lately, waiting up to `timeoutMs` for answers (0: not at all,
+    // as the lobby calls it every frame).  A session keeps its id while the
+    // search runs.
     virtual std::uint32_t FindSessions(std::int32_t timeoutMs, std::vector<SessionEntry>& sessions) = 0;
+    // Asks "HOST[:PORT]" directly in the searches from now on, whatever the
+    // broadcast reaches.  kTransportNoSession for text that is no address.
+    virtual std::uint32_t AskHost(const std::string&) { return kTransportNoSession; }
+    // Where others can reach the session this machine hosts ("10.0.0.5:28416").
+    virtual std::vector<std::string> HostAddresses() { return {}; }
+    // Leaves the session before the game starts (the others see this player
+    // go; a host's session ends), and stops searching, so that another
+    // provider or session can be chosen.
+    virtual void LeaveSession() {}
     // Hosts a new session with this machine's player in it.
     virtual std::uint32_t CreateSession(const std::string& name, std::int32_t maxPlayers, const PlayerEntry& local,
                                         std::int32_t& localId) = 0;

@@ -1,5 +1,7 @@
 #include "platform/enet_transport.h"
 
+#include "platform/lan_discovery.h"
+
 #include <enet/enet.h>
 
 #include <algorithm>
@@ -46,13 +48,6 @@ constexpr enet_uint32 kEnetTimeoutMs = kSilentDropMs + 5000;
 // with 0.
 constexpr enet_uint32 kQuitData = 1;
 constexpr std::int32_t kSilenceReportMs = 500;
-
-// The search query and its answer: "ZQUIBFND", then "ZQUIBSES", players (1),
-// most players (1), in play (1), session name (32).
-constexpr char kQuery[] = "ZQUIBFND";
-constexpr char kAnswer[] = "ZQUIBSES";
-constexpr std::size_t kMagic = 8;
-constexpr std::size_t kAnswerSize = kMagic + 3 + 32;
 
 void PutI32(std::vector<std::uint8_t>& b, std::int32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
@@ -135,8 +130,10 @@ public:
 
     std::uint32_t OpenProvider(const std::string& name) override {
         if (!LibraryReady()) return kTransportNoSocket;
-        if (!provider_.empty()) return kTransportOk;
+        if (name == provider_) return kTransportOk;
+        if (!provider_.empty() && host_) return kTransportOk;  // a session is open: keep its provider
         if (name != kUdpProvider && name != kLoopbackProvider) return kTransportNoProvider;
+        search_.Stop();
         provider_ = name;
         return kTransportOk;
     }
@@ -146,6 +143,12 @@ public:
                                 std::int32_t& localId) override;
     std::uint32_t JoinSession(std::int32_t sessionId, const PlayerEntry& local, std::int32_t& localId,
                               std::vector<PlayerEntry>& players) override;
+    std::uint32_t AskHost(const std::string& address) override;
+    std::vector<std::string> HostAddresses() override;
+    void LeaveSession() override {
+        Shutdown();
+        search_.Stop();
+    }
     void CloseSession() override;
     void Send(std::int32_t to, std::span<const std::uint8_t> bytes, bool reliable) override;
     void Poll(std::vector<TransportEvent>& events) override;
@@ -179,7 +182,7 @@ private:
     std::int32_t nextId_ = kHostId + 1;
     std::vector<RemotePlayer> players_;  // hosting: the others, in joining order
     ENetPeer* hostPeer_ = nullptr;       // joined: the connection to the host
-    std::vector<ENetAddress> found_;     // session id n is found_[n - 1]
+    LanSearch search_;                   // session ids are the search's
     std::vector<TransportEvent> pending_;  // arrived while joining
     // Hosting: connections that have not asked to join yet, and since when.
     std::map<ENetPeer*, enet_uint32> unjoined_;
@@ -197,10 +200,11 @@ int InterceptHook(ENetHost* host, ENetEvent*) {
 }
 
 int EnetTransport::Intercept(ENetHost* host) {
-    if (host->receivedDataLength != kMagic || std::memcmp(host->receivedData, kQuery, kMagic) != 0) return 0;
+    if (host->receivedDataLength != kSearchMagic || std::memcmp(host->receivedData, kSearchQuery, kSearchMagic) != 0)
+        return 0;
     // A running game still answers, marked as such: its dropped players
     // find it again.
-    std::vector<std::uint8_t> answer(kAnswer, kAnswer + kMagic);
+    std::vector<std::uint8_t> answer(kSearchAnswer, kSearchAnswer + kSearchMagic);
     answer.push_back(static_cast<std::uint8_t>(1 + players_.size()));
     answer.push_back(static_cast<std::uint8_t>(maxPlayers_));
     answer.push_back(open_ ? 0 : 1);
@@ -210,69 +214,38 @@ int EnetTransport::Intercept(ENetHost* host) {
     return 1;
 }
 
+// The search runs on while the lobby keeps asking: each call only reads what
+// has arrived (and waits only when a caller asks it to).
 std::uint32_t EnetTransport::FindSessions(std::int32_t timeoutMs, std::vector<SessionEntry>& sessions) {
     if (provider_.empty()) return kTransportNoProvider;
-    ENetSocket socket = enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
-    if (socket == ENET_SOCKET_NULL) return kTransportNoSocket;
-    ENetAddress local{};
-    local.host = ENET_HOST_ANY;
-    if (Loopback()) enet_address_set_host_ip(&local, "127.0.0.1");
-    local.port = 0;
-    if (enet_socket_bind(socket, &local) < 0) {
-        enet_socket_destroy(socket);
-        return kTransportNoSocket;
+    if (!search_.IsOpen()) {
+        if (!search_.Open(Loopback() ? "127.0.0.1" : "")) return kTransportNoSocket;
+        if (Loopback()) {
+            search_.Ask("127.0.0.1", settings_.port, true);
+        } else {
+            if (settings_.broadcast) search_.Ask(settings_.broadcastAddress, settings_.port, true);
+            for (const std::string& h : settings_.hosts) search_.Ask(h, settings_.port, false);
+        }
     }
-    enet_socket_set_option(socket, ENET_SOCKOPT_NONBLOCK, 1);
-    enet_socket_set_option(socket, ENET_SOCKOPT_BROADCAST, 1);
-
-    std::vector<ENetAddress> targets;
-    auto addTarget = [&](const std::string& text, bool numeric) {
-        std::string name;
-        int port = 0;
-        if (!SplitHostPort(text, settings_.port, name, port)) return;
-        ENetAddress a{};
-        // A numeric address is taken as it is: only real names go to the resolver.
-        if (enet_address_set_host_ip(&a, name.c_str()) != 0 &&
-            (numeric || enet_address_set_host(&a, name.c_str()) != 0))
-            return;
-        a.port = static_cast<enet_uint16>(port);
-        targets.push_back(a);
-    };
-    if (Loopback()) {
-        addTarget("127.0.0.1", true);
-    } else {
-        if (settings_.broadcast) addTarget(settings_.broadcastAddress, true);
-        for (const std::string& h : settings_.hosts) addTarget(h, false);
-    }
-    for (const ENetAddress& a : targets) {
-        ENetBuffer buffer{const_cast<char*>(kQuery), kMagic};
-        enet_socket_send(socket, &a, &buffer, 1);
-    }
-
-    found_.clear();
-    sessions.clear();
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
-    while (true) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
-        if (left <= 0) break;
-        enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
-        if (enet_socket_wait(socket, &condition, static_cast<enet_uint32>(left)) < 0) break;
-        if (!(condition & ENET_SOCKET_WAIT_RECEIVE)) continue;
-        std::uint8_t data[128];
-        ENetBuffer buffer{data, sizeof data};
-        ENetAddress from{};
-        const int got = enet_socket_receive(socket, &from, &buffer, 1);
-        if (got <= 0) continue;
-        if (static_cast<std::size_t>(got) != kAnswerSize || std::memcmp(data, kAnswer, kMagic) != 0) continue;
-        const bool seen = std::any_of(found_.begin(), found_.end(),
-                                      [&](const ENetAddress& a) { return a.host == from.host && a.port == from.port; });
-        if (seen) continue;  // the same session heard by broadcast and by name
-        found_.push_back(from);
-        sessions.push_back(SessionEntry{GetText(data + kMagic + 3, 32), static_cast<std::int32_t>(found_.size()),
-                                        data[kMagic], data[kMagic + 2] != 0});
-    }
-    enet_socket_destroy(socket);
+    search_.Poll(timeoutMs, sessions);
     return kTransportOk;
+}
+
+std::uint32_t EnetTransport::AskHost(const std::string& address) {
+    if (provider_.empty()) return kTransportNoProvider;
+    if (!search_.IsOpen() && !search_.Open(Loopback() ? "127.0.0.1" : "")) return kTransportNoSocket;
+    return search_.Ask(address, settings_.port, false) ? kTransportOk : kTransportNoSession;
+}
+
+std::vector<std::string> EnetTransport::HostAddresses() {
+    std::vector<std::string> out;
+    if (!hosting_ || !host_) return out;
+    const std::string port = ":" + std::to_string(host_->address.port);
+    const std::string bind = Loopback() ? "127.0.0.1" : settings_.bindAddress;
+    if (bind != "0.0.0.0") return {bind + port};
+    for (const std::string& ip : LocalIpv4Addresses()) out.push_back(ip + port);
+    if (out.empty()) out.push_back("127.0.0.1" + port);
+    return out;
 }
 
 std::uint32_t EnetTransport::CreateSession(const std::string& name, std::int32_t maxPlayers, const PlayerEntry& local,
@@ -305,12 +278,13 @@ std::uint32_t EnetTransport::JoinSession(std::int32_t sessionId, const PlayerEnt
                                          std::vector<PlayerEntry>& players) {
     if (provider_.empty()) return kTransportNoProvider;
     if (host_) return kTransportRefused;
-    if (sessionId < 1 || sessionId > static_cast<std::int32_t>(found_.size())) return kTransportNoSession;
+    const ENetAddress* address = search_.AddressOf(sessionId);
+    if (!address) return kTransportNoSession;
     host_ = enet_host_create(nullptr, 1, 2, 0, 0);
     if (!host_) return kTransportNoSocket;
     host_->maximumPacketSize = kLargestFrame;
     reportedSilence_.clear();
-    hostPeer_ = enet_host_connect(host_, &found_[static_cast<std::size_t>(sessionId - 1)], 2, 0);
+    hostPeer_ = enet_host_connect(host_, address, 2, 0);
     if (!hostPeer_) {
         Shutdown();
         return kTransportNoSocket;

@@ -91,6 +91,11 @@ bool SdlInput::HandleEvent(const SDL_Event& event) {
             if (down) pressedSinceQuery_[Index(key)] = true;
             break;
         }
+        case SDL_TEXTINPUT:
+            // Held for the next TakeText; a game screen that takes no text
+            // never asks, so only a bounded amount is kept.
+            if (typed_.size() < 256) typed_ += event.text.text;
+            break;
         case SDL_MOUSEMOTION:
             // Centre minus cursor: moving right or down gives negative values.
             mouseDX_ -= event.motion.xrel;
@@ -109,6 +114,12 @@ bool SdlInput::HandleEvent(const SDL_Event& event) {
         default: break;
     }
     return true;
+}
+
+std::string SdlInput::TakeText() {
+    std::string out;
+    out.swap(typed_);
+    return out;
 }
 
 bool SdlInput::Counts() const {

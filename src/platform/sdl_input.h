@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <cstdint>
 
 #include "shell/input.h"
@@ -33,6 +34,7 @@ public:
     MouseMotion TakeMouseMotion(bool capture) override;
     JoystickState Joystick() override;
     std::optional<CursorPosition> Cursor() override;
+    std::string TakeText() override;
 
 private:
     void OpenController(int deviceIndex);
@@ -43,6 +45,7 @@ private:
     std::array<bool, kKeyCount> held_{};
     std::array<bool, kKeyCount> pressedSinceQuery_{};
     std::int32_t mouseDX_ = 0, mouseDY_ = 0;
+    std::string typed_;  // text since the last TakeText
     bool captured_ = false;
     _SDL_GameController* controller_ = nullptr;
     _SDL_Joystick* joystick_ = nullptr;

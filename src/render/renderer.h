@@ -29,6 +29,13 @@ public:
                          int pitch, int roll, int yaw) = 0;
     // A generous visibility test for culling whole cells.
     virtual bool IsPointVisible(int radius, int x, int y, int z) const = 0;
+    // Where a world point falls in the frame of the last EndFrame, as
+    // fractions of the view from its top left (so 2-D text can follow it);
+    // false when the point is behind the eye or the back end cannot say.
+    virtual bool ScreenPoint(int x, int y, int z, float& fx, float& fy) const {
+        (void)x, (void)y, (void)z, (void)fx, (void)fy;
+        return false;
+    }
     // Lights, sorts and draws the triangles added since BeginFrame.
     virtual void EndFrame() = 0;
     // Hands the finished frame to the display.

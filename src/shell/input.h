@@ -62,6 +62,9 @@ public:
     virtual JoystickState Joystick() = 0;
     // The cursor over the picture; nothing without a pointer (scripts, tests).
     virtual std::optional<CursorPosition> Cursor() { return std::nullopt; }
+    // The characters typed since the previous call (UTF-8, as the keyboard
+    // layout makes them), for text fields; nothing from scripts.
+    virtual std::string TakeText() { return {}; }
 };
 
 // The key of each command flag: forward, back, left, right, Button 1..4.

@@ -13,6 +13,7 @@
 #include "rules/rules_math.h"
 #include "rules/sentries.h"
 #include "shell/game.h"
+#include "shell/name_tags.h"
 #include "world/level_file.h"
 
 namespace zq {
@@ -344,6 +345,7 @@ void PlayDrawStep(Game& game) {
         }
     }
     renderer.EndFrame();
+    DrawPlayerNameTags(game);
 
     DrawIntro(game);
     if (world.sentryCount > 0 || actors.lastPlayer > 0) {

@@ -37,8 +37,13 @@ public:
     std::vector<std::string> Providers() override { return {"Fake"}; }
     std::uint32_t OpenProvider(const std::string&) override { return openError; }
     std::uint32_t FindSessions(std::int32_t, std::vector<SessionEntry>& sessions) override {
-        if (hub_.open && !hub_.closed)
-            sessions.push_back(SessionEntry{hub_.name, 1, static_cast<std::int32_t>(hub_.members.size())});
+        if (hub_.open && !hub_.closed) {
+            SessionEntry entry;
+            entry.name = hub_.name;
+            entry.id = 1;
+            entry.players = static_cast<std::int32_t>(hub_.members.size());
+            sessions.push_back(entry);
+        }
         return kTransportOk;
     }
     std::uint32_t CreateSession(const std::string& name, std::int32_t maxPlayers, const PlayerEntry& local,
@@ -52,7 +57,8 @@ public:
     }
     std::uint32_t JoinSession(std::int32_t sessionId, const PlayerEntry& local, std::int32_t& localId,
                               std::vector<PlayerEntry>& players) override {
-        if (!hub_.open || hub_.closed || sessionId != 1) return kTransportNoSession;
+        if (!hub_.open || sessionId != 1) return kTransportNoSession;
+        if (hub_.closed) return kTransportGameStarted;
         if (static_cast<std::int32_t>(hub_.members.size()) >= hub_.maxPlayers) return kTransportSessionFull;
         for (FakeTransport* m : hub_.members) players.push_back(m->entry);
         Enter(local, localId);
@@ -61,6 +67,12 @@ public:
         return kTransportOk;
     }
     void CloseSession() override { hub_.closed = true; }
+    // Out again before the start; the host's leaving ends the session.
+    void LeaveSession() override {
+        const bool host = !hub_.members.empty() && hub_.members.front() == this;
+        Leave();
+        if (host) hub_.open = hub_.closed = false;
+    }
     void Send(std::int32_t to, std::span<const std::uint8_t> bytes, bool) override {
         ++sent;
         for (FakeTransport* m : hub_.members)

@@ -160,7 +160,7 @@ TEST_F(NetPlayTest, GoAloneIsASinglePlayerGameThatSendsNothing) {
     EXPECT_EQ(host.transport.sent, 0);
 }
 
-TEST_F(NetPlayTest, JoinerSearchesAgainUntilASessionAppearsAndFailuresShowTheirCode) {
+TEST_F(NetPlayTest, JoinerSearchesAgainUntilASessionAppearsAndFailuresShowInWords) {
     Machine& bob = Add("Bob");
     LobbyJoinGame(*bob.game, bob.net);
     EXPECT_TRUE(bob.net.panel.list.empty());
@@ -175,7 +175,8 @@ TEST_F(NetPlayTest, JoinerSearchesAgainUntilASessionAppearsAndFailuresShowTheirC
     cid.transport.openError = 0x80040002;
     LobbyNewGame(*cid.game, cid.net);
     EXPECT_EQ(cid.net.lobbyState, kLobbyChooseProvider);
-    EXPECT_EQ(cid.host.messages, std::vector<std::string>{"DirectPlay Create Failed :80040002"});
+    EXPECT_TRUE(cid.host.messages.empty());
+    EXPECT_EQ(LobbyHint(*cid.game, cid.net), "COULD NOT OPEN PORT 28416");
 }
 
 TEST_F(NetPlayTest, NamesAreCutToTheirFields) {

@@ -165,6 +165,18 @@ TEST_F(GlRender, ThingsToTheRightOfTheCameraShowOnTheRight) {
     EXPECT_TRUE(Near(Pixel(13, kH / 2), {0, 0, 160}));
 }
 
+// Names over heads follow what is drawn: the point lands on the square's
+// columns, and a point behind the eye lands nowhere.
+TEST_F(GlRender, ScreenPointFallsWhereThePointIsDrawn) {
+    renderer->AddMesh(Square(40, 200, kFaceFlat, 64), 150, 0, 0, -1, 0, 256, 0, 0, 0);
+    renderer->EndFrame();
+    float fx = 0, fy = 0;
+    ASSERT_TRUE(renderer->ScreenPoint(150, 0, 200, fx, fy));
+    EXPECT_NEAR(fx * kW, 51, 3);  // columns 46..55
+    EXPECT_NEAR(fy * kH, kH / 2, 1);
+    EXPECT_FALSE(renderer->ScreenPoint(0, 0, -200, fx, fy));
+}
+
 // The aspect is 1.4 at every size: a shorter frame keeps the width of things
 // and squeezes their height.
 TEST_F(GlRender, AspectStaysAtOnePointFourWhateverTheFrameShape) {

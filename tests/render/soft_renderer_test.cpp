@@ -328,6 +328,33 @@ TEST(SoftProjection, TinyFramesDoNotDivideByZero) {
     SUCCEED();
 }
 
+// Names over heads follow what is drawn: the point lands inside the quad's
+// columns and rows, and a point behind the eye lands nowhere.
+TEST(SoftProjection, ScreenPointFallsWhereThePointIsDrawn) {
+    SoftFixture fx(64, 48);
+    fx.SetImage(1, [](int, int) { return 5; });
+    fx.renderer.BeginFrame(0, 0, 0, 0, 0, 0);
+    fx.renderer.AddMesh(FacingQuad(20, 0, 1, 0), 150, 0, 200, -1, 0, 0, 0, 0, 0);
+    fx.renderer.EndFrame();
+    const SoftFrame& f = fx.renderer.Frame();
+    int left = f.width, right = -1, top = f.height, bottom = -1;
+    for (int y = 0; y < f.height; ++y)
+        for (int x = 0; x < f.width; ++x)
+            if (f.pixels[static_cast<std::size_t>(y * f.width + x)] != 0) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    ASSERT_GE(right, left);
+    float sx = 0, sy = 0;
+    ASSERT_TRUE(fx.renderer.ScreenPoint(150, 0, 200, sx, sy));
+    EXPECT_GE(sx * 64, left);
+    EXPECT_LE(sx * 64, right + 1);
+    EXPECT_GE(sy * 48, top);
+    EXPECT_LE(sy * 48, bottom + 1);
+    EXPECT_GT(left, 32);  // on the right, as in the GL back end
+    EXPECT_FALSE(fx.renderer.ScreenPoint(0, 0, -200, sx, sy));
+}
+
 // A checkered quad seen at an angle: perspective texturing, clipping at the
 // screen edges and the span rules together.  Regenerate only for an
 // intended change of the rasterizer's arithmetic.

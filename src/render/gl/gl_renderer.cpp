@@ -253,6 +253,20 @@ bool GlRenderer::IsPointVisible(int radius, int x, int y, int z) const {
     return list_.IsPointVisible(radius, x, y, z);
 }
 
+// Through the matrices EndFrame read back, which take points relative to the
+// camera as the triangle list holds them.
+bool GlRenderer::ScreenPoint(int x, int y, int z, float& fx, float& fy) const {
+    const Vec3i& c = list_.Camera();
+    const double v[4] = {static_cast<double>(x) - c.x, static_cast<double>(y) - c.y, static_cast<double>(z) - c.z, 1};
+    double clip[4] = {};
+    for (int row = 0; row < 4; ++row)
+        for (int k = 0; k < 4; ++k) clip[row] += projection_[k * 4 + row] * v[k];
+    if (!(clip[3] > kGlNearPlane)) return false;
+    fx = static_cast<float>((clip[0] / clip[3] + 1) / 2);
+    fy = static_cast<float>((1 - clip[1] / clip[3]) / 2);
+    return true;
+}
+
 unsigned GlRenderer::BankTexture(int image) {
     if (!graphics_ || image < 0 || image >= kImageNumberCount ||
         static_cast<std::size_t>(image) >= graphics_->bankImages.size())

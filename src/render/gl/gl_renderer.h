@@ -61,6 +61,7 @@ public:
     void AddMesh(const Mesh& mesh, int x, int y, int z, int id, int transparency, int ambient, int pitch, int roll,
                  int yaw) override;
     bool IsPointVisible(int radius, int x, int y, int z) const override;
+    bool ScreenPoint(int x, int y, int z, float& fx, float& fy) const override;
     void EndFrame() override;
     void Present() override;
     // Shows a finished picture centred in the window, outside the 3-D frame

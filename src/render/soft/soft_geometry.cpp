@@ -69,6 +69,16 @@ bool SoftRenderer::IsPointVisible(int radius, int x, int y, int z) const {
     return sx > -cx_ && sx < xMax_ + cx_ && sy > -cx_ && sy < yMax_ + cx_;
 }
 
+bool SoftRenderer::ScreenPoint(int x, int y, int z, float& fx, float& fy) const {
+    const Vec3i eye = ToEye(x, y, z);
+    if (eye.z <= kNearPlane) return false;
+    std::int32_t sx = 0, sy = 0;
+    Project(eye, sx, sy);
+    fx = static_cast<float>(sx) / static_cast<float>(std::max(1, frame_.width));
+    fy = static_cast<float>(sy) / static_cast<float>(std::max(1, frame_.height));
+    return true;
+}
+
 void SoftRenderer::AddMesh(const Mesh& mesh, int x, int y, int z, int id, int transparency, int ambient, int pitch,
                            int roll, int yaw) {
     const std::size_t count = RotateMeshVertices(mesh, pitch, roll, yaw, local_);

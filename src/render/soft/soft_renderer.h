@@ -70,6 +70,7 @@ public:
     void AddMesh(const Mesh& mesh, int x, int y, int z, int id, int transparency, int ambient,
                  int pitch, int roll, int yaw) override;
     bool IsPointVisible(int radius, int x, int y, int z) const override;
+    bool ScreenPoint(int x, int y, int z, float& fx, float& fy) const override;
     void EndFrame() override;
     void Present() override;
     void StereoOn(StereoMode mode) override;

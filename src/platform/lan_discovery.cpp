@@ -1,0 +1,200 @@
+#include "platform/lan_discovery.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "net/net_settings.h"
+
+namespace zq {
+
+namespace {
+
+// A session that has not answered for this long drops off the list (its host
+// left or started the game).
+constexpr auto kForget = std::chrono::milliseconds(3500);
+constexpr auto kQueryEvery = std::chrono::milliseconds(1000);
+// Sessions and asked hosts a search keeps at most; a flood of answers from
+// made-up addresses reuses the slots of sessions long silent.
+constexpr std::size_t kMaxFound = 64;
+constexpr std::size_t kMaxTargets = 16;
+
+bool SameAddress(const ENetAddress& a, const ENetAddress& b) { return a.host == b.host && a.port == b.port; }
+
+std::string CleanName(const std::uint8_t* p, std::size_t field) {
+    std::string out;
+    for (std::size_t i = 0; i < field && p[i] != 0; ++i) out += static_cast<char>(p[i]);
+    return out;
+}
+
+}  // namespace
+
+std::string AddressText(const ENetAddress& address) {
+    char ip[64] = {};
+    if (enet_address_get_host_ip(&address, ip, sizeof ip) != 0) std::strcpy(ip, "?");
+    return std::string(ip) + ":" + std::to_string(address.port);
+}
+
+std::vector<std::string> LocalIpv4Addresses() {
+    std::vector<std::string> out;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return out;
+    for (ifaddrs* i = list; i; i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET) continue;
+        const auto* in = reinterpret_cast<const sockaddr_in*>(i->ifa_addr);
+        if ((ntohl(in->sin_addr.s_addr) >> 24) == 127) continue;
+        char text[INET_ADDRSTRLEN] = {};
+        if (!inet_ntop(AF_INET, &in->sin_addr, text, sizeof text)) continue;
+        if (std::find(out.begin(), out.end(), text) == out.end()) out.emplace_back(text);
+    }
+    freeifaddrs(list);
+    return out;
+}
+
+bool LanSearch::Open(const std::string& bindHost) {
+    if (IsOpen()) return true;
+    socket_ = enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
+    if (socket_ == ENET_SOCKET_NULL) return false;
+    ENetAddress local{};
+    local.host = ENET_HOST_ANY;
+    if (!bindHost.empty()) enet_address_set_host_ip(&local, bindHost.c_str());
+    local.port = 0;
+    if (enet_socket_bind(socket_, &local) < 0) {
+        Stop();
+        return false;
+    }
+    enet_socket_set_option(socket_, ENET_SOCKOPT_NONBLOCK, 1);
+    enet_socket_set_option(socket_, ENET_SOCKOPT_BROADCAST, 1);
+    queried_ = false;
+    return true;
+}
+
+void LanSearch::Stop() {
+    if (socket_ != ENET_SOCKET_NULL) enet_socket_destroy(socket_);
+    socket_ = ENET_SOCKET_NULL;
+    targets_.clear();
+    found_.clear();
+    queried_ = false;
+}
+
+bool LanSearch::Ask(const std::string& text, int defaultPort, bool numericOnly) {
+    std::string name;
+    int port = 0;
+    if (!SplitHostPort(text, defaultPort, name, port)) return false;
+    const std::string label = name + ":" + std::to_string(port);
+    for (const Target& t : targets_)
+        if (t.label == label) return true;
+    if (targets_.size() >= kMaxTargets) targets_.erase(targets_.begin());
+    Target target;
+    target.label = label;
+    target.port = port;
+    target.address.port = static_cast<enet_uint16>(port);
+    // A numeric address is taken as it is; only real names go to the resolver,
+    // on a thread of their own, since a name server may take seconds to answer.
+    if (enet_address_set_host_ip(&target.address, name.c_str()) == 0) {
+        target.resolved = true;
+    } else {
+        if (numericOnly) return false;
+        auto promise = std::make_shared<std::promise<std::uint32_t>>();
+        target.lookup = promise->get_future();
+        std::thread([promise, name] {
+            ENetAddress a{};
+            promise->set_value(enet_address_set_host(&a, name.c_str()) == 0 ? a.host : 0u);
+        }).detach();
+    }
+    targets_.push_back(std::move(target));
+    queried_ = false;  // ask the new host at once
+    return true;
+}
+
+void LanSearch::TakeLookups() {
+    for (Target& t : targets_) {
+        if (t.resolved || !t.lookup.valid()) continue;
+        if (t.lookup.wait_for(std::chrono::seconds(0)) != std::future_status::ready) continue;
+        const std::uint32_t host = t.lookup.get();
+        if (host == 0) continue;  // an unknown name stays unanswered
+        t.address.host = host;
+        t.resolved = true;
+        queried_ = false;
+    }
+}
+
+void LanSearch::SendQueries() {
+    const auto now = Clock::now();
+    if (queried_ && now - lastQuery_ < kQueryEvery) return;
+    queried_ = true;
+    lastQuery_ = now;
+    for (const Target& t : targets_) {
+        if (!t.resolved) continue;
+        ENetBuffer buffer{const_cast<char*>(kSearchQuery), kSearchMagic};
+        enet_socket_send(socket_, &t.address, &buffer, 1);
+    }
+}
+
+std::string LanSearch::LabelOf(const ENetAddress& from) const {
+    for (const Target& t : targets_)
+        if (t.resolved && SameAddress(t.address, from)) return t.label;
+    return AddressText(from);
+}
+
+void LanSearch::Receive() {
+    // Bounded, so a flood of datagrams cannot hold the frame.
+    for (int n = 0; n < 256; ++n) {
+        std::uint8_t data[128];
+        ENetBuffer buffer{data, sizeof data};
+        ENetAddress from{};
+        const int got = enet_socket_receive(socket_, &from, &buffer, 1);
+        if (got <= 0) return;
+        if (static_cast<std::size_t>(got) != kSearchAnswerSize || std::memcmp(data, kSearchAnswer, kSearchMagic) != 0)
+            continue;
+        const auto now = Clock::now();
+        // The same session heard by broadcast and by name is one session.
+        auto it = std::find_if(found_.begin(), found_.end(), [&](const Found& f) { return SameAddress(f.address, from); });
+        if (it == found_.end() && found_.size() < kMaxFound) {
+            found_.emplace_back();
+            it = found_.end() - 1;
+        } else if (it == found_.end()) {
+            it = std::min_element(found_.begin(), found_.end(),
+                                  [](const Found& a, const Found& b) { return a.heard < b.heard; });
+            if (now - it->heard < kForget) continue;  // every slot holds a live session
+        }
+        it->address = from;
+        it->heard = now;
+        it->entry.id = static_cast<std::int32_t>(it - found_.begin()) + 1;
+        it->entry.name = CleanName(data + kSearchMagic + 3, 32);
+        it->entry.players = data[kSearchMagic];
+        it->entry.inPlay = data[kSearchMagic + 2] != 0;
+        it->entry.address = LabelOf(from);
+    }
+}
+
+void LanSearch::Poll(std::int32_t waitMs, std::vector<SessionEntry>& sessions) {
+    sessions.clear();
+    if (!IsOpen()) return;
+    TakeLookups();
+    SendQueries();
+    Receive();
+    const auto end = Clock::now() + std::chrono::milliseconds(std::max(0, waitMs));
+    while (waitMs > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0) break;
+        enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
+        if (enet_socket_wait(socket_, &condition, static_cast<enet_uint32>(left)) < 0) break;
+        if (condition & ENET_SOCKET_WAIT_RECEIVE) Receive();
+    }
+    const auto now = Clock::now();
+    for (const Found& f : found_)
+        if (now - f.heard < kForget) sessions.push_back(f.entry);
+}
+
+const ENetAddress* LanSearch::AddressOf(std::int32_t sessionId) const {
+    if (sessionId < 1 || sessionId > static_cast<std::int32_t>(found_.size())) return nullptr;
+    return &found_[static_cast<std::size_t>(sessionId - 1)].address;
+}
+
+}  // namespace zq

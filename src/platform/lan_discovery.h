@@ -1,0 +1,88 @@
+// Finding hosted sessions without holding up the frame: the query goes out
+// over one UDP socket to the broadcast address and to every host asked by
+// name, again each second, and the answers are read as they arrive whenever
+// the lobby looks.  Only the frame thread touches a search; a host name is
+// looked up on a helper thread whose one result is taken on the frame thread.
+#pragma once
+
+#include <enet/enet.h>
+
+#include <chrono>
+#include <cstdint>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "net/transport.h"
+
+namespace zq {
+
+// The search query and its answer: "ZQUIBFND", then "ZQUIBSES", players (1),
+// most players (1), in play (1), session name (32).
+inline constexpr char kSearchQuery[] = "ZQUIBFND";
+inline constexpr char kSearchAnswer[] = "ZQUIBSES";
+inline constexpr std::size_t kSearchMagic = 8;
+inline constexpr std::size_t kSearchAnswerSize = kSearchMagic + 3 + 32;
+
+// "10.0.0.5:28416".
+std::string AddressText(const ENetAddress& address);
+// This machine's IPv4 addresses other than loopback, as dotted text.
+std::vector<std::string> LocalIpv4Addresses();
+
+class LanSearch {
+public:
+    LanSearch() = default;
+    LanSearch(const LanSearch&) = delete;
+    LanSearch& operator=(const LanSearch&) = delete;
+    ~LanSearch() { Stop(); }
+
+    // Opens the socket on `bindHost` (any port) unless it is open already.
+    // False when no socket can be had.
+    bool Open(const std::string& bindHost);
+    // Closes the socket and forgets every target and session.
+    void Stop();
+    bool IsOpen() const { return socket_ != ENET_SOCKET_NULL; }
+
+    // Asks `text` ("host" or "host:port", the port `defaultPort` when none is
+    // given) directly from now on; its sessions are labelled "host:port" as
+    // typed.  `numericOnly` refuses names that would need the resolver.  False
+    // for text that is no address at all.
+    bool Ask(const std::string& text, int defaultPort, bool numericOnly);
+
+    // Reads the answers that arrived, sends the query again when a second has
+    // passed, and waits up to `waitMs` for more (0: not at all).  `sessions`
+    // becomes the sessions heard in the last few seconds; each keeps its id
+    // for as long as the search runs.
+    void Poll(std::int32_t waitMs, std::vector<SessionEntry>& sessions);
+
+    // The address of a listed session, or nullptr for an unknown id.
+    const ENetAddress* AddressOf(std::int32_t sessionId) const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Target {
+        std::string label;  // "host:port" as the player typed it
+        int port = 0;
+        ENetAddress address{};
+        bool resolved = false;
+        std::future<std::uint32_t> lookup;  // the host's IPv4 address in network order, 0 when unknown
+    };
+    struct Found {
+        ENetAddress address{};
+        SessionEntry entry;
+        Clock::time_point heard;
+    };
+
+    void SendQueries();
+    void TakeLookups();
+    void Receive();
+    std::string LabelOf(const ENetAddress& from) const;
+
+    ENetSocket socket_ = ENET_SOCKET_NULL;
+    std::vector<Target> targets_;
+    std::vector<Found> found_;  // session id n is found_[n - 1]
+    Clock::time_point lastQuery_{};
+    bool queried_ = false;
+};
+
+}  // namespace zq
