@@ -26,6 +26,7 @@
 #include "platform/sdl_input.h"
 #include "platform/sdl_window_util.h"
 #include "shell/game.h"
+#include "shell/game_over.h"
 #include "shell/input_script.h"
 
 namespace zq {
@@ -181,6 +182,7 @@ void DumpState(const std::string& program, const Game& game, const NetPlay* net,
     const World& world = *game.world;
     nlohmann::json state;
     state["screen"] = game.shell.screen;
+    state["screenText"] = ScreenCaption(game);
     state["levelIndex"] = hero.levelIndex;
     state["levelCount"] = game.shell.levelCount;
     state["lives"] = hero.lives;

@@ -13,6 +13,7 @@
 #include "rules/move_box.h"
 #include "rules/rules_math.h"
 #include "shell/credits.h"
+#include "shell/game_over.h"
 #include "world/level_file.h"
 
 namespace zq {
@@ -23,6 +24,13 @@ namespace {
 // scene's hero walks in from 10240 units, lit all the way.
 constexpr int kAttractViewDistance = 16000;
 constexpr int kCreditsViewDistance = 10000;
+
+// The band behind the credits text: the big font's blank glyph (all palette
+// index 0, black) drawn without its colour key is a black rectangle.
+constexpr float kCreditsBandMargin = 0.015f;
+constexpr int kCreditsBandTransparency = 30;
+constexpr float kBigGlyphHeight = 15.0f / 240.0f;
+constexpr float kSmallGlyphHeight = 7.0f / 240.0f;
 
 // Title-screen credit lines, kept scrambled like the saved game.
 const std::array<std::string, 5> kTitleCredits = {
@@ -103,6 +111,10 @@ void LoadLevel(Game& game, const std::string& path) {
     game.play.introShown = true;
     game.play.introOffset = 0.7f;
     game.play.introStart = game.shell.time.now;
+    ResetStuckWatch(game.play.stuck);
+    // A restart after a death or from the menu replaces this with its own message.
+    const std::string hint = LevelHint(game.levelHints, path);
+    if (!hint.empty()) ShowStatusMessage(game.shell, hint);
     ResetFrameClock(game.shell);
 }
 
@@ -186,6 +198,7 @@ void InitGame(Game& game) {
         game.levels = ListLevels(game.data);
     game.shell.levelCount = static_cast<std::int32_t>(game.levels.size());
     game.credits = LoadCredits(game.data);
+    game.levelHints = LoadLevelHints(game.data);
 
     game.shell.fps.shown = false;
     game.shell.coordsShown = false;
@@ -213,6 +226,18 @@ void ShutdownGame(Game& game) {
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     file.Save(path);
+}
+
+std::optional<SavedGame> ReadSavedGame(const Game& game) {
+    if (!game.config.settingsFile && !game.config.writeSettings) return std::nullopt;
+    const SettingsFile file = ReadSettingsFile(game);
+    if (!file.Find("Save", "Index")) return std::nullopt;
+    return LoadGame(file, game.shell.levelCount);
+}
+
+std::string ContinueText(const SavedGame& saved) {
+    return "ENTER - CONTINUE LEVEL " + std::to_string(saved.level + 1) + ", " + std::to_string(saved.lives) +
+           (saved.lives == 1 ? " LIFE" : " LIVES");
 }
 
 void MechanismsStepForDraw(Game& game, World& world) { MechanismsStep(world, game.actors, game.rules); }
@@ -357,6 +382,7 @@ void GameFrame(Game& game, std::uint32_t ticks) {
                 case kScreenTitle: TitleFrame(game); break;
                 case kScreenPlay: PlayFrame(game); break;
                 case kScreenCredits: CreditsFrame(game); break;
+                case kScreenGameOver: GameOverFrame(game); break;
                 default: break;
             }
         }
@@ -395,12 +421,21 @@ void TitleFrame(Game& game) {
         title.page = 0;
         StartClip(game, 0);
         title.scrollX = title.scrollY = 0;
+        title.saved = ReadSavedGame(game);
+        title.continuing = false;
     }
     const Commands& c = local.commands;
     // In a network game only the host starts the game; the others follow it.
     const bool mayStart = game.actors.lastPlayer == 0 || game.actors.localPlayer == 0;
     if (mayStart && (c.jump || c.look || c.action)) {
         if (!shell.fade.active) game.audio.PlaySound(kChoiceSoundSlot, false);
+        GameStartFade(game, +1);
+    }
+    // Enter continues the saved game: one key instead of a new game, then
+    // Escape and LOAD GAME in the level-1 menu.
+    if (mayStart && title.saved && !shell.fade.active && game.input.KeyDown(Key::Enter)) {
+        game.audio.PlaySound(kChoiceSoundSlot, false);
+        title.continuing = true;
         GameStartFade(game, +1);
     }
     if (c.menu) {
@@ -436,6 +471,10 @@ void TitleFrame(Game& game) {
                 const char* fire = "PRESS FIRE TO START";
                 DrawOverlayText(game, fire, true, 0.62f, (1 - TextWidth(fire, true)) / 2);
             }
+            if (title.saved) {
+                const std::string text = ContinueText(*title.saved);
+                DrawOverlayText(game, text, false, 0.72f, (1 - TextWidth(text, false)) / 2);
+            }
             // Pair 0 is the first credit line and the version; pairs 1 and 2 the other four lines.
             const int pair = std::clamp(title.creditPair, 0, 2);
             std::string first = Scramble(kTitleCredits[static_cast<std::size_t>(pair == 0 ? 0 : pair * 2 - 1)]);
@@ -464,9 +503,11 @@ void TitleFrame(Game& game) {
     }
 
     if (shell.fade.done) {
-        local.levelIndex = 0;
-        local.lives = 3;
-        StartLevel(game, 0);
+        const bool continuing = title.continuing && title.saved;
+        local.levelIndex = continuing ? title.saved->level : 0;
+        local.lives = continuing ? title.saved->lives : 3;
+        StartLevel(game, local.levelIndex);
+        if (continuing) ShowStatusMessage(shell, "GAME LOADED");
     }
 }
 
@@ -541,11 +582,32 @@ void CreditsFrame(Game& game) {
     }
     game.renderer.EndFrame();
 
+    // Two passes over the lines: where the visible ones lie, then a dark band
+    // there and the text over it, so the pale letters stay readable over the
+    // podium and the falling sparks.
+    const auto visible = [](const CreditLine& line, float y) {
+        return !line.empty && y > -0.03f && y < 1.07f && !line.text.empty();
+    };
+    float top = 2, bottom = -1, width = 0;
     float y = credits.top;
     for (const std::string& stored : game.credits) {
-        CreditLine line = DecodeCreditLine(stored);
-        if (!line.empty && y > -0.03f && y < 1.07f && !line.text.empty())
-            DrawOverlayText(game, line.text, line.heading, y, (1 - TextWidth(line.text, line.heading)) / 2);
+        const CreditLine line = DecodeCreditLine(stored);
+        if (visible(line, y)) {
+            top = std::min(top, y);
+            bottom = std::max(bottom, y + (line.heading ? kBigGlyphHeight : kSmallGlyphHeight));
+            width = std::max(width, TextWidth(line.text, line.heading));
+        }
+        y += CreditLineAdvance(line);
+    }
+    top = std::max(0.0f, top - kCreditsBandMargin);
+    bottom = std::min(1.0f, bottom + kCreditsBandMargin);
+    width = std::min(1.0f, width + 4 * kCreditsBandMargin);
+    if (bottom > top)
+        DrawOverlayImage(game, kBigFontBase, false, kCreditsBandTransparency, bottom - top, width, top, (1 - width) / 2);
+    y = credits.top;
+    for (const std::string& stored : game.credits) {
+        const CreditLine line = DecodeCreditLine(stored);
+        if (visible(line, y)) DrawOverlayText(game, line.text, line.heading, y, (1 - TextWidth(line.text, line.heading)) / 2);
         y += CreditLineAdvance(line);
     }
     credits.top -= FrameScale(time, 0.005f);

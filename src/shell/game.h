@@ -22,6 +22,7 @@
 #include "rules/actor.h"
 #include "rules/rules_context.h"
 #include "shell/audio.h"
+#include "shell/hints.h"
 #include "shell/input.h"
 #include "shell/option_keys.h"
 #include "shell/settings.h"
@@ -57,6 +58,9 @@ struct PlayState {
     float introOffset = 0.7f;
     std::int32_t introStart = 0;
     std::int32_t exitSpin = 0;  // 0..32767
+    StuckWatch stuck;           // offers the restart to a player who makes no progress
+    WorldCamera eye;            // where the last frame was seen from
+    bool heroHidden = false;    // the last frame left the local hero out (the eye was in him)
 };
 
 struct TitleState {
@@ -66,6 +70,8 @@ struct TitleState {
     std::int32_t page = 0;
     float scrollX = 0, scrollY = 0;
     float walkAccumulator = 0;
+    std::optional<SavedGame> saved;  // read on entering the title: what Continue loads
+    bool continuing = false;         // Continue was chosen; the fade-out then loads it
 };
 
 struct CreditParticle {
@@ -143,6 +149,7 @@ struct Game {
     KeyBindings keys;
     std::vector<std::string> levels;
     std::vector<std::string> credits;
+    SettingsFile levelHints;  // "LEVEL/HINTS.INI"
     RenderSize renderSize;
     WorldDrawState drawState;
     WorldDrawHooks drawHooks;  // mechanisms, loop sounds and cube shapes for every world drawing
@@ -155,6 +162,7 @@ struct Game {
     MouseInput mouse;
     Listener soundListener;  // the camera the positional sounds are heard from
     std::string bankMode = "High";  // texture mode of the last bank load
+    std::int32_t gameOverLevel = -1;  // the level the game-over screen names
     bool initialised = false;
 };
 
@@ -167,6 +175,11 @@ void GameFrame(Game& game, std::uint32_t ticks);
 void ShutdownGame(Game& game);
 
 void SetScreen(Game& game, std::int32_t screen);
+// The game saved in the settings file, or nothing when none was saved (or
+// headless runs without a settings file).
+std::optional<SavedGame> ReadSavedGame(const Game& game);
+// The title's Continue line for a saved game ("ENTER - CONTINUE LEVEL 7, 2 LIVES").
+std::string ContinueText(const SavedGame& saved);
 void StartLevel(Game& game, std::int32_t index);
 void NextLevel(Game& game);
 void GameStartFade(Game& game, int dir);
