@@ -63,6 +63,7 @@ EyePlacement ClearEye(const World& world, const WorldCamera& wanted, float heroX
 
     // Too near (a wall right behind him): go up over his head, as far as the
     // ceiling lets the eye.
+    float rise = 0;
     if (Distance(eye, hero) < kEyeMinDistance) {
         const float dx = eye.x - heroX, dz = eye.z - heroZ;
         const float flat = std::min(kEyeMinDistance, std::sqrt(dx * dx + dz * dz));
@@ -70,7 +71,9 @@ EyePlacement ClearEye(const World& world, const WorldCamera& wanted, float heroX
         if (wantY > eye.y) {
             const Point raised = ClearAlong(world, eye, {eye.x, wantY, eye.z});
             // The view line from his head to the raised eye must be clear as well.
+            const float before = eye.y;
             eye = ClearAlong(world, head, raised);
+            rise = std::max(0.0f, eye.y - before);
         }
     }
 
@@ -79,7 +82,12 @@ EyePlacement ClearEye(const World& world, const WorldCamera& wanted, float heroX
         out.eye.x = static_cast<float>(RoundToInt(eye.x));
         out.eye.y = eye.y;
         out.eye.z = static_cast<float>(RoundToInt(eye.z));
-        const double dx = heroX - out.eye.x, dy = heroY - out.eye.y, dz = heroZ - out.eye.z;
+        // Beyond him, on the line from the eye over his head.
+        const double awayX = heroX - out.eye.x, awayZ = heroZ - out.eye.z;
+        const double flat = std::sqrt(awayX * awayX + awayZ * awayZ);
+        const double ahead = flat < 1 ? 0 : kEyeLookAhead * std::min(1.0f, rise / kEyeMinDistance) / flat;
+        const double lookX = heroX + awayX * ahead, lookZ = heroZ + awayZ * ahead;
+        const double dx = lookX - out.eye.x, dy = heroY - out.eye.y, dz = lookZ - out.eye.z;
         out.eye.yaw = TruncToInt(DirectionToHeading(dx, dz));
         double pitch = DirectionToPitch(dy, std::sqrt(dx * dx + dz * dz));
         if (pitch > 16384) pitch -= 32768;

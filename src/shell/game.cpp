@@ -235,8 +235,8 @@ std::optional<SavedGame> ReadSavedGame(const Game& game) {
     return LoadGame(file, game.shell.levelCount);
 }
 
-std::string ContinueText(const SavedGame& saved) {
-    return "ENTER - CONTINUE LEVEL " + std::to_string(saved.level + 1) + ", " + std::to_string(saved.lives) +
+std::string ContinueText(const SavedGame& saved, std::int32_t level) {
+    return "ENTER - CONTINUE LEVEL " + std::to_string(level + 1) + ", " + std::to_string(saved.lives) +
            (saved.lives == 1 ? " LIFE" : " LIVES");
 }
 
@@ -422,6 +422,8 @@ void TitleFrame(Game& game) {
         StartClip(game, 0);
         title.scrollX = title.scrollY = 0;
         title.saved = ReadSavedGame(game);
+        title.continueLevel = title.saved ? title.saved->level : 0;
+        title.chooseTime = time.now - 1000;
         title.continuing = false;
     }
     const Commands& c = local.commands;
@@ -437,6 +439,13 @@ void TitleFrame(Game& game) {
         game.audio.PlaySound(kChoiceSoundSlot, false);
         title.continuing = true;
         GameStartFade(game, +1);
+    }
+    // Left and Right pick any level up to the saved one (all of them were reached).
+    if (title.saved && !shell.fade.active && (c.left || c.right) && time.now - title.chooseTime > 200) {
+        title.chooseTime = time.now;
+        const std::int32_t picked = std::clamp(title.continueLevel + (c.right ? 1 : -1), 0, title.saved->level);
+        if (picked != title.continueLevel) game.audio.PlaySound(kClickSoundSlot, false);
+        title.continueLevel = picked;
     }
     if (c.menu) {
         game.host.Quit();
@@ -472,8 +481,17 @@ void TitleFrame(Game& game) {
                 DrawOverlayText(game, fire, true, 0.62f, (1 - TextWidth(fire, true)) / 2);
             }
             if (title.saved) {
-                const std::string text = ContinueText(*title.saved);
+                const std::string text = ContinueText(*title.saved, title.continueLevel);
+                // A dark band (see the credits) keeps the small letters readable over the mosaic.
+                const float band = TextWidth(text, false) + 4 * kCreditsBandMargin;
+                const float lines = title.saved->level > 0 ? 0.04f + kSmallGlyphHeight : kSmallGlyphHeight;
+                DrawOverlayImage(game, kBigFontBase, false, kCreditsBandTransparency, lines + 2 * kCreditsBandMargin,
+                                 band, 0.72f - kCreditsBandMargin, (1 - band) / 2);
                 DrawOverlayText(game, text, false, 0.72f, (1 - TextWidth(text, false)) / 2);
+                if (title.saved->level > 0) {
+                    const char* pick = "LEFT/RIGHT - AN EARLIER LEVEL";
+                    DrawOverlayText(game, pick, false, 0.76f, (1 - TextWidth(pick, false)) / 2);
+                }
             }
             // Pair 0 is the first credit line and the version; pairs 1 and 2 the other four lines.
             const int pair = std::clamp(title.creditPair, 0, 2);
@@ -504,7 +522,7 @@ void TitleFrame(Game& game) {
 
     if (shell.fade.done) {
         const bool continuing = title.continuing && title.saved;
-        local.levelIndex = continuing ? title.saved->level : 0;
+        local.levelIndex = continuing ? std::clamp(title.continueLevel, 0, title.saved->level) : 0;
         local.lives = continuing ? title.saved->lives : 3;
         StartLevel(game, local.levelIndex);
         if (continuing) ShowStatusMessage(shell, "GAME LOADED");

@@ -71,6 +71,8 @@ struct TitleState {
     float scrollX = 0, scrollY = 0;
     float walkAccumulator = 0;
     std::optional<SavedGame> saved;  // read on entering the title: what Continue loads
+    std::int32_t continueLevel = 0;  // 0..saved->level: Left and Right pick any level reached
+    std::int32_t chooseTime = 0;     // ms clock of the last pick (picks repeat every 200 ms)
     bool continuing = false;         // Continue was chosen; the fade-out then loads it
 };
 
@@ -178,8 +180,9 @@ void SetScreen(Game& game, std::int32_t screen);
 // The game saved in the settings file, or nothing when none was saved (or
 // headless runs without a settings file).
 std::optional<SavedGame> ReadSavedGame(const Game& game);
-// The title's Continue line for a saved game ("ENTER - CONTINUE LEVEL 7, 2 LIVES").
-std::string ContinueText(const SavedGame& saved);
+// The title's Continue line for a saved game at the level picked
+// ("ENTER - CONTINUE LEVEL 7, 2 LIVES").
+std::string ContinueText(const SavedGame& saved, std::int32_t level);
 void StartLevel(Game& game, std::int32_t index);
 void NextLevel(Game& game);
 void GameStartFade(Game& game, int dir);

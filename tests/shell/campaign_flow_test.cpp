@@ -110,7 +110,7 @@ TEST_F(Campaign, ContinueOnTheTitleLoadsTheSavedLevelAndLives) {
     Start();
     Frames(3);
     ASSERT_TRUE(game->title.saved);
-    EXPECT_EQ(ContinueText(*game->title.saved), "ENTER - CONTINUE LEVEL 7, 2 LIVES");
+    EXPECT_EQ(ContinueText(*game->title.saved, game->title.continueLevel), "ENTER - CONTINUE LEVEL 7, 2 LIVES");
     Press({Key::Enter});
     EXPECT_EQ(game->shell.screen, kScreenPlay);
     EXPECT_EQ(Local().levelIndex, 6);
@@ -123,6 +123,23 @@ TEST_F(Campaign, ContinueOnTheTitleLoadsTheSavedLevelAndLives) {
     Frames(3);
     Press({Key::Space});
     EXPECT_EQ(Local().levelIndex, 0);
+    EXPECT_EQ(Local().lives, 3);
+}
+
+TEST_F(Campaign, LeftAndRightPickAnyLevelUpToTheSavedOne) {
+    SettingsFile file;
+    SaveGame(file, 2, 3);
+    ASSERT_TRUE(file.Save(dir / "quib.ini"));
+    Start();
+    Frames(3);
+    Press({Key::Right}, 8);  // not past the saved level
+    EXPECT_EQ(game->title.continueLevel, 2);
+    for (int i = 0; i < 4; ++i) Press({Key::Left}, 8);  // not below the first
+    EXPECT_EQ(game->title.continueLevel, 0);
+    Press({Key::Right}, 8);
+    Press({Key::Enter});
+    EXPECT_EQ(game->shell.screen, kScreenPlay);
+    EXPECT_EQ(Local().levelIndex, 1);
     EXPECT_EQ(Local().lives, 3);
 }
 
