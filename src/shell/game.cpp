@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "assets/colour_tables.h"
+#include "assets/image_slots.h"
 #include "assets/texture_bank.h"
 #include "core/errors.h"
 #include "core/scramble.h"
@@ -25,10 +26,13 @@ namespace {
 constexpr int kAttractViewDistance = 16000;
 constexpr int kCreditsViewDistance = 10000;
 
-// The band behind the credits text: the big font's blank glyph (all palette
-// index 0, black) drawn without its colour key is a black rectangle.
+// The band behind the credits text: a plain dark square in an image slot of
+// its own, loaded with every bank.  An older data folder without it simply
+// shows no band.
+constexpr int kShadeImage = 14;
+constexpr const char* kShadeFile = "INTERF/SHADE.PCX";
 constexpr float kCreditsBandMargin = 0.015f;
-constexpr int kCreditsBandTransparency = 30;
+constexpr int kCreditsBandTransparency = 25;
 constexpr float kBigGlyphHeight = 15.0f / 240.0f;
 constexpr float kSmallGlyphHeight = 7.0f / 240.0f;
 
@@ -70,6 +74,11 @@ void LoadBank(Game& game, const std::string& name, const std::string& mode) {
     BankLoadContext context{game.data, *game.graphics, *game.bank, game.audio, game.shell.time.now, nullptr, {}};
     context.afterLoad = [&game] {
         GiveHeroAssets(game);
+        try {
+            LoadImageSlot(*game.graphics, game.data, kShadeImage, kShadeFile);
+        } catch (const FatalError&) {
+            // no band behind the credits, nothing worse
+        }
         game.overlay.BindGraphics(*game.graphics);
     };
     LoadObjectDefinitions(*game.world, context, name, mode);
@@ -485,7 +494,7 @@ void TitleFrame(Game& game) {
                 // A dark band (see the credits) keeps the small letters readable over the mosaic.
                 const float band = TextWidth(text, false) + 4 * kCreditsBandMargin;
                 const float lines = title.saved->level > 0 ? 0.04f + kSmallGlyphHeight : kSmallGlyphHeight;
-                DrawOverlayImage(game, kBigFontBase, false, kCreditsBandTransparency, lines + 2 * kCreditsBandMargin,
+                DrawOverlayImage(game, kShadeImage, false, kCreditsBandTransparency, lines + 2 * kCreditsBandMargin,
                                  band, 0.72f - kCreditsBandMargin, (1 - band) / 2);
                 DrawOverlayText(game, text, false, 0.72f, (1 - TextWidth(text, false)) / 2);
                 if (title.saved->level > 0) {
@@ -621,7 +630,7 @@ void CreditsFrame(Game& game) {
     bottom = std::min(1.0f, bottom + kCreditsBandMargin);
     width = std::min(1.0f, width + 4 * kCreditsBandMargin);
     if (bottom > top)
-        DrawOverlayImage(game, kBigFontBase, false, kCreditsBandTransparency, bottom - top, width, top, (1 - width) / 2);
+        DrawOverlayImage(game, kShadeImage, false, kCreditsBandTransparency, bottom - top, width, top, (1 - width) / 2);
     y = credits.top;
     for (const std::string& stored : game.credits) {
         const CreditLine line = DecodeCreditLine(stored);
