@@ -27,6 +27,7 @@
 #include "platform/sdl_input.h"
 #include "platform/sdl_window_util.h"
 #include "shell/game.h"
+#include "shell/game_over.h"
 #include "shell/input_script.h"
 
 namespace zq {

@@ -5,6 +5,7 @@
 #include "core/text.h"
 #include "net/net_play.h"
 #include "shell/game.h"
+#include "shell/game_over.h"
 
 namespace zq {
 
@@ -13,6 +14,7 @@ nlohmann::json GameStateJson(const Game& game, const NetPlay* net, long long fra
     const World& world = *game.world;
     nlohmann::json state;
     state["screen"] = game.shell.screen;
+    state["screenText"] = ScreenCaption(game);
     state["levelIndex"] = hero.levelIndex;
     state["levelCount"] = game.shell.levelCount;
     state["lives"] = hero.lives;

@@ -154,8 +154,17 @@ void MakeMusic(Output& out);
 void MakeIntroVideo(Output& out, const Palette& palette);
 // Writes "CDAUDIO/TRACK02.WAV", a tune rendered to PCM for the CD-audio music.
 void MakeCdTracks(Output& out);
-// Writes "game.dat"; throws when a line cannot be stored.
-void MakeCredits(Output& out);
+// One level of the campaign as the credits and the hints know it.
+struct LevelEntry {
+    std::string stem;         // file name without extension, upper case ("01_FIRST_STEPS")
+    std::string description;  // the level's intro text
+};
+// Writes "game.dat" with a line for every level of `levels`; throws when a
+// line cannot be stored.
+void MakeCredits(Output& out, const std::vector<LevelEntry>& levels);
+// Writes "LEVEL/HINTS.INI", the start-of-level hints; throws when a hint
+// names a level that is not in `levels`.
+void MakeHints(Output& out, const std::vector<LevelEntry>& levels);
 // The scrambled form of one credit line; throws when a scrambled byte would
 // be a CR or LF.
 std::string ScrambleCreditLine(const std::string& line);
@@ -164,7 +173,7 @@ inline constexpr const char* kIconName = "org.zorvoquib.game";
 // Writes the window icon "INTERF/ICON.PCX" and, when `iconDir` is given, the
 // desktop icon as PNG at the usual sizes under iconDir/hicolor/.
 void MakeIcons(Output& out, const Palette& palette, const std::filesystem::path& iconDir);
-// Compiles every level source of `levelDir` into "LEVEL/".
-void MakeLevels(Output& out, const std::filesystem::path& levelDir);
+// Compiles every level source of `levelDir` into "LEVEL/", in play order.
+std::vector<LevelEntry> MakeLevels(Output& out, const std::filesystem::path& levelDir);
 
 }  // namespace zq::gen

@@ -16,7 +16,8 @@ namespace {
 
 constexpr std::size_t kMaxCreditLines = 1001;  // the reader's table, the dropped last line included
 
-const std::vector<std::string> kCredits = {
+// The lines before the level list...
+const std::vector<std::string> kCreditsHead = {
     "&ZORVO QUIB",
     " ",
     " A GAME OF GOLD, DOORS",
@@ -44,21 +45,10 @@ const std::vector<std::string> kCredits = {
     " TUNES COMPOSED BY A",
     " SEEDED GENERATOR",
     " ",
-    "&LEVELS",
-    " FIRST STEPS",
-    " UP AND OVER",
-    " DIG DEEP",
-    " PULL THE LEVER",
-    " HEAVY LIFTING",
-    " KEY TO THE DOOR",
-    " SPRING TIME",
-    " AGAINST THE CLOCK",
-    " LIGHTS OUT",
-    " WATCHERS",
-    " MOVING PARTS",
-    " OPEN SKY",
-    " THE VAULT",
-    " ",
+};
+
+// ... and after it.
+const std::vector<std::string> kCreditsTail = {
     "&TESTING",
     " MANY HEROES WHO FELL",
     " INTO MANY HOLES",
@@ -72,6 +62,22 @@ const std::vector<std::string> kCredits = {
     " ",
     " PRESS FIRE",
 };
+
+constexpr std::size_t kMaxLevelNameLength = 32;  // keeps a line within the small font's room
+
+// " 07  SPRING TIME": the level's number and its intro text (or its file
+// name when it has none).  Characters that would scramble into a line
+// break become blanks, so no level name can stop the build.
+std::string LevelLine(int number, const LevelEntry& level) {
+    std::string name = level.description.empty() ? level.stem : level.description;
+    if (name.size() > kMaxLevelNameLength) name.resize(kMaxLevelNameLength);
+    std::string line = (number < 10 ? " 0" : " ") + std::to_string(number) + "  " + name;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char scrambled = static_cast<char>(line[i] ^ static_cast<char>(i + 1));
+        if (line[i] == '\r' || line[i] == '\n' || scrambled == '\r' || scrambled == '\n') line[i] = ' ';
+    }
+    return line;
+}
 
 }  // namespace
 
@@ -87,10 +93,15 @@ std::string ScrambleCreditLine(const std::string& line) {
     return scrambled;
 }
 
-void MakeCredits(Output& out) {
-    if (kCredits.size() + 1 > kMaxCreditLines) throw std::runtime_error("zqgen: too many credit lines");
+void MakeCredits(Output& out, const std::vector<LevelEntry>& levels) {
+    std::vector<std::string> lines = kCreditsHead;
+    lines.push_back("&LEVELS");
+    for (std::size_t i = 0; i < levels.size(); ++i) lines.push_back(LevelLine(static_cast<int>(i + 1), levels[i]));
+    lines.push_back(" ");
+    lines.insert(lines.end(), kCreditsTail.begin(), kCreditsTail.end());
+    if (lines.size() + 1 > kMaxCreditLines) throw std::runtime_error("zqgen: too many credit lines");
     std::string text;
-    for (const std::string& line : kCredits) text += ScrambleCreditLine(line) + "\r\n";
+    for (const std::string& line : lines) text += ScrambleCreditLine(line) + "\r\n";
     text += ScrambleCreditLine(" ") + "\r\n";  // the last line, which the reader drops
     out.WriteText("game.dat", text);
 }

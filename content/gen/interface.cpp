@@ -251,6 +251,10 @@ Image Mosaic() {
     return img;
 }
 
+// A plain dark square: stretched and drawn part see-through, it darkens what
+// lies behind text (the end credits, the title's Continue lines).
+Image Shade() { return Image(8, 8, RampColour(kStone, 0)); }
+
 // Font pictures: glyph i of codes 32..131 in cell (i % perRow, i / perRow).
 // With cells 4 x 8 and a 64-pixel-wide picture the cutter takes 16 glyphs
 // a row; with cells 9 x 16 and 90 pixels it takes 10.
@@ -296,6 +300,7 @@ void MakeInterface(Output& out, const Palette& palette) {
     save("RADARP2", Dot(RampColour(kLemon, 14), RampColour(kGold, 6)));     // a wandering sentry
     save("RADARP3", Dot(RampColour(kSky, 14), RampColour(kWater, 6)));      // another player
     save("MOSAIC", Mosaic());
+    save("SHADE", Shade());
     save("SMALFONT", SmallFont());
     save("BIGFONT", BigFont());
 }

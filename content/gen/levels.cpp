@@ -402,7 +402,7 @@ CompiledLevel CompileLevel(const std::string& source, const std::string& name) {
     return out;
 }
 
-void MakeLevels(Output& out, const std::filesystem::path& levelDir) {
+std::vector<LevelEntry> MakeLevels(Output& out, const std::filesystem::path& levelDir) {
     namespace fs = std::filesystem;
     std::vector<fs::path> sources;
     std::error_code ec;
@@ -411,6 +411,7 @@ void MakeLevels(Output& out, const std::filesystem::path& levelDir) {
     if (ec) throw std::runtime_error("zqgen: cannot read " + levelDir.string());
     if (sources.empty()) throw std::runtime_error("zqgen: no level sources in " + levelDir.string());
     std::sort(sources.begin(), sources.end());
+    std::vector<LevelEntry> entries;
     for (const fs::path& path : sources) {
         std::ifstream file(path, std::ios::binary);
         std::ostringstream text;
@@ -419,7 +420,9 @@ void MakeLevels(Output& out, const std::filesystem::path& levelDir) {
         std::string stem = ToUpper(path.stem().string());
         out.Write("LEVEL/" + stem + ".LEV", level.lev);
         if (!level.scp.empty()) out.WriteText("LEVEL/" + stem + ".SCP", level.scp);
+        entries.push_back({stem, level.world->description});
     }
+    return entries;
 }
 
 }  // namespace zq::gen

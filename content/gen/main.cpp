@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     auto started = std::chrono::steady_clock::now();
     try {
         zq::gen::Output out{outDir, {}};
+        const std::vector<zq::gen::LevelEntry> levels = zq::gen::MakeLevels(out, levelDir);
         if (!levelsOnly) {
             const zq::gen::Palette palette = zq::gen::MakeMainPalette();
             zq::gen::MakeTextures(out, palette);
@@ -41,10 +42,10 @@ int main(int argc, char** argv) {
             zq::gen::MakeMusic(out);
             zq::gen::MakeCdTracks(out);
             zq::gen::MakeIntroVideo(out, palette);
-            zq::gen::MakeCredits(out);
+            zq::gen::MakeCredits(out, levels);
+            zq::gen::MakeHints(out, levels);
             zq::gen::MakeIcons(out, palette, iconDir);
         }
-        zq::gen::MakeLevels(out, levelDir);
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
         std::printf("zqgen: %zu files in %s (%lld ms)\n", out.written.size(), outDir.c_str(), static_cast<long long>(ms));
     } catch (const std::exception& e) {

@@ -229,9 +229,8 @@ std::vector<Pattern> ComposeSong(const Song& song) {
     return patterns;
 }
 
-Bytes WriteMod(const Song& song) {
+Bytes WriteMod(const std::string& title, const std::vector<Pattern>& patterns, const std::vector<int>& order) {
     std::vector<Sample> samples = Instruments();
-    const std::vector<Pattern> patterns = ComposeSong(song);
 
     ByteWriter w;
     auto big16 = [&w](int v) {
@@ -241,7 +240,7 @@ Bytes WriteMod(const Song& song) {
     auto text = [&w](const std::string& s, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) w.U8(i < s.size() ? static_cast<std::uint8_t>(s[i]) : 0);
     };
-    text(song.title, 20);
+    text(title, 20);
     for (int i = 0; i < 31; ++i) {
         if (i < static_cast<int>(samples.size())) {
             const Sample& s = samples[static_cast<std::size_t>(i)];
@@ -260,9 +259,9 @@ Bytes WriteMod(const Song& song) {
             big16(1);
         }
     }
-    w.U8(static_cast<std::uint8_t>(song.order.size()));
+    w.U8(static_cast<std::uint8_t>(order.size()));
     w.U8(127);
-    for (int i = 0; i < 128; ++i) w.U8(i < static_cast<int>(song.order.size()) ? static_cast<std::uint8_t>(song.order[static_cast<std::size_t>(i)]) : 0);
+    for (int i = 0; i < 128; ++i) w.U8(i < static_cast<int>(order.size()) ? static_cast<std::uint8_t>(order[static_cast<std::size_t>(i)]) : 0);
     w.Raw("M.K.", 4);
     for (const Pattern& p : patterns)
         for (int row = 0; row < kRows; ++row)
@@ -276,6 +275,33 @@ Bytes WriteMod(const Song& song) {
             }
     for (const Sample& s : samples) w.Raw(s.data.data(), s.data.size());
     return w.Buffer();
+}
+
+Bytes WriteMod(const Song& song) { return WriteMod(song.title, ComposeSong(song), song.order); }
+
+// The game-over tune, written by hand rather than composed: a falling
+// G, F#, F, E over a falling bass, a snare roll, then a low A minor chord
+// that rings out.  One pattern cut short by a pattern break after row 40
+// (about six seconds); the game plays it once.
+Pattern GameOverPattern() {
+    Pattern p{};
+    const int melody[4] = {31, 30, 29, 28};  // G-3 F#3 F-3 E-3
+    const int bass[4] = {7, 6, 5, 4};        // G-1 F#1 F-1 E-1
+    for (int k = 0; k < 4; ++k) {
+        p[static_cast<std::size_t>(k * 6)][3] = {melody[k], kInsLead};
+        p[static_cast<std::size_t>(k * 6)][1] = {bass[k], kInsBass};
+        p[static_cast<std::size_t>(k * 6)][0] = {12, kInsKick};
+    }
+    for (int row = 19; row < 24; ++row) p[static_cast<std::size_t>(row)][0] = {14, kInsSnare};
+    p[24][0] = {12, kInsKick};
+    p[24][1] = {9, kInsBass};
+    p[24][2] = {21, kInsPad, 0, 0x37};          // A minor, arpeggiated
+    for (int row = 25; row < 40; ++row) p[static_cast<std::size_t>(row)][2] = {-1, 0, 0, 0x37};
+    p[24][3] = {21, kInsBell};
+    p[0][0].effect = 0xF, p[0][0].param = 6;    // speed: ticks per row
+    p[1][0].effect = 0xF, p[1][0].param = 100;  // tempo
+    p[40][0].effect = 0xD, p[40][0].param = 0;  // the end
+    return p;
 }
 
 // Chord roots as semitones above C; `minor` marks which roots take a minor third.
@@ -392,6 +418,7 @@ Bytes EncodePcm(const std::vector<float>& samples, int rate) {
 
 void MakeMusic(Output& out) {
     for (const Song& s : Songs()) out.Write("MUSIC/" + s.file, WriteMod(s));
+    out.Write("MUSIC/GAMEOVER.MOD", WriteMod("Game over", {GameOverPattern()}, {0}));
 }
 
 void MakeCdTracks(Output& out) {

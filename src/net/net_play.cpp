@@ -8,6 +8,7 @@
 #include "rules/mechanisms.h"
 #include "rules/rules_math.h"
 #include "rules/sentries.h"
+#include "shell/game_over.h"
 
 namespace zq {
 
@@ -554,10 +555,8 @@ SharedLevel SharedLevelState(const Game& game, const NetPlay& net) {
 }
 
 void EnterNetworkGameOver(Game& game) {
-    // Until the game has a game-over screen of its own, the title says it.
-    GameStartFade(game, -1);
-    SetScreen(game, kScreenTitle);
-    ShowStatusMessage(game.shell, "GAME OVER");
+    // The same screen as a single player's last life, then the title.
+    EnterGameOver(game);
 }
 
 void WatchConnections(Game& game, NetPlay& net) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "assets/colour_tables.h"
+#include "assets/image_slots.h"
 #include "assets/texture_bank.h"
 #include "core/errors.h"
 #include "core/scramble.h"
@@ -14,6 +15,7 @@
 #include "rules/move_box.h"
 #include "rules/rules_math.h"
 #include "shell/credits.h"
+#include "shell/game_over.h"
 #include "world/level_file.h"
 
 namespace zq {
@@ -24,6 +26,16 @@ namespace {
 // scene's hero walks in from 10240 units, lit all the way.
 constexpr int kAttractViewDistance = 16000;
 constexpr int kCreditsViewDistance = 10000;
+
+// The band behind the credits text: a plain dark square in an image slot of
+// its own, loaded with every bank.  An older data folder without it simply
+// shows no band.
+constexpr int kShadeImage = 14;
+constexpr const char* kShadeFile = "INTERF/SHADE.PCX";
+constexpr float kCreditsBandMargin = 0.015f;
+constexpr int kCreditsBandTransparency = 25;
+constexpr float kBigGlyphHeight = 15.0f / 240.0f;
+constexpr float kSmallGlyphHeight = 7.0f / 240.0f;
 
 // Title-screen credit lines, kept scrambled like the saved game.
 const std::array<std::string, 5> kTitleCredits = {
@@ -63,6 +75,11 @@ void LoadBank(Game& game, const std::string& name, const std::string& mode) {
     BankLoadContext context{game.data, *game.graphics, *game.bank, game.audio, game.shell.time.now, nullptr, {}};
     context.afterLoad = [&game] {
         GiveHeroAssets(game);
+        try {
+            LoadImageSlot(*game.graphics, game.data, kShadeImage, kShadeFile);
+        } catch (const FatalError&) {
+            // no band behind the credits, nothing worse
+        }
         game.overlay.BindGraphics(*game.graphics);
     };
     LoadObjectDefinitions(*game.world, context, name, mode);
@@ -104,6 +121,10 @@ void LoadLevel(Game& game, const std::string& path) {
     game.play.introShown = true;
     game.play.introOffset = 0.7f;
     game.play.introStart = game.shell.time.now;
+    ResetStuckWatch(game.play.stuck);
+    // A restart after a death or from the menu replaces this with its own message.
+    const std::string hint = LevelHint(game.levelHints, path);
+    if (!hint.empty()) ShowStatusMessage(game.shell, hint);
     ResetFrameClock(game.shell);
 }
 
@@ -187,6 +208,7 @@ void InitGame(Game& game) {
         game.levels = ListLevels(game.data);
     game.shell.levelCount = static_cast<std::int32_t>(game.levels.size());
     game.credits = LoadCredits(game.data);
+    game.levelHints = LoadLevelHints(game.data);
 
     game.shell.fps.shown = false;
     game.shell.coordsShown = false;
@@ -224,6 +246,18 @@ SettingsExit ShutdownGame(Game& game) {
     WriteKeyBindings(file, game.keys);
     outcome.written = WriteSettingsFile(file, path);
     return outcome;
+}
+
+std::optional<SavedGame> ReadSavedGame(const Game& game) {
+    if (!game.config.settingsFile && !game.config.writeSettings) return std::nullopt;
+    const SettingsFile file = ReadSettingsFile(game);
+    if (!file.Find("Save", "Index")) return std::nullopt;
+    return LoadGame(file, game.shell.levelCount);
+}
+
+std::string ContinueText(const SavedGame& saved, std::int32_t level) {
+    return "ENTER - CONTINUE LEVEL " + std::to_string(level + 1) + ", " + std::to_string(saved.lives) +
+           (saved.lives == 1 ? " LIFE" : " LIVES");
 }
 
 void MechanismsStepForDraw(Game& game, World& world) { MechanismsStep(world, game.actors, game.rules); }
@@ -369,6 +403,7 @@ void GameFrame(Game& game, std::uint32_t ticks) {
                 case kScreenTitle: TitleFrame(game); break;
                 case kScreenPlay: PlayFrame(game); break;
                 case kScreenCredits: CreditsFrame(game); break;
+                case kScreenGameOver: GameOverFrame(game); break;
                 default: break;
             }
         }
@@ -407,6 +442,10 @@ void TitleFrame(Game& game) {
         title.page = 0;
         StartClip(game, 0);
         title.scrollX = title.scrollY = 0;
+        title.saved = ReadSavedGame(game);
+        title.continueLevel = title.saved ? title.saved->level : 0;
+        title.chooseTime = time.now - 1000;
+        title.continuing = false;
     }
     const Commands& c = local.commands;
     // In a network game only the host starts the game; the others follow it.
@@ -414,6 +453,20 @@ void TitleFrame(Game& game) {
     if (mayStart && (c.jump || c.look || c.action)) {
         if (!shell.fade.active) game.audio.PlaySound(kChoiceSoundSlot, false);
         GameStartFade(game, +1);
+    }
+    // Enter continues the saved game: one key instead of a new game, then
+    // Escape and LOAD GAME in the level-1 menu.
+    if (mayStart && title.saved && !shell.fade.active && game.input.KeyDown(Key::Enter)) {
+        game.audio.PlaySound(kChoiceSoundSlot, false);
+        title.continuing = true;
+        GameStartFade(game, +1);
+    }
+    // Left and Right pick any level up to the saved one (all of them were reached).
+    if (title.saved && !shell.fade.active && (c.left || c.right) && time.now - title.chooseTime > 200) {
+        title.chooseTime = time.now;
+        const std::int32_t picked = std::clamp(title.continueLevel + (c.right ? 1 : -1), 0, title.saved->level);
+        if (picked != title.continueLevel) game.audio.PlaySound(kClickSoundSlot, false);
+        title.continueLevel = picked;
     }
     if (c.menu) {
         game.host.Quit();
@@ -448,6 +501,19 @@ void TitleFrame(Game& game) {
                 const char* fire = "PRESS FIRE TO START";
                 DrawOverlayText(game, fire, true, 0.62f, (1 - TextWidth(fire, true)) / 2);
             }
+            if (title.saved) {
+                const std::string text = ContinueText(*title.saved, title.continueLevel);
+                // A dark band (see the credits) keeps the small letters readable over the mosaic.
+                const float band = TextWidth(text, false) + 4 * kCreditsBandMargin;
+                const float lines = title.saved->level > 0 ? 0.04f + kSmallGlyphHeight : kSmallGlyphHeight;
+                DrawOverlayImage(game, kShadeImage, false, kCreditsBandTransparency, lines + 2 * kCreditsBandMargin,
+                                 band, 0.72f - kCreditsBandMargin, (1 - band) / 2);
+                DrawOverlayText(game, text, false, 0.72f, (1 - TextWidth(text, false)) / 2);
+                if (title.saved->level > 0) {
+                    const char* pick = "LEFT/RIGHT - AN EARLIER LEVEL";
+                    DrawOverlayText(game, pick, false, 0.76f, (1 - TextWidth(pick, false)) / 2);
+                }
+            }
             // Pair 0 is the first credit line and the version; pairs 1 and 2 the other four lines.
             const int pair = std::clamp(title.creditPair, 0, 2);
             std::string first = Scramble(kTitleCredits[static_cast<std::size_t>(pair == 0 ? 0 : pair * 2 - 1)]);
@@ -476,9 +542,11 @@ void TitleFrame(Game& game) {
     }
 
     if (shell.fade.done) {
-        local.levelIndex = 0;
-        local.lives = 3;
-        StartLevel(game, 0);
+        const bool continuing = title.continuing && title.saved;
+        local.levelIndex = continuing ? std::clamp(title.continueLevel, 0, title.saved->level) : 0;
+        local.lives = continuing ? title.saved->lives : 3;
+        StartLevel(game, local.levelIndex);
+        if (continuing) ShowStatusMessage(shell, "GAME LOADED");
     }
 }
 
@@ -553,11 +621,32 @@ void CreditsFrame(Game& game) {
     }
     game.renderer.EndFrame();
 
+    // Two passes over the lines: where the visible ones lie, then a dark band
+    // there and the text over it, so the pale letters stay readable over the
+    // podium and the falling sparks.
+    const auto visible = [](const CreditLine& line, float y) {
+        return !line.empty && y > -0.03f && y < 1.07f && !line.text.empty();
+    };
+    float top = 2, bottom = -1, width = 0;
     float y = credits.top;
     for (const std::string& stored : game.credits) {
-        CreditLine line = DecodeCreditLine(stored);
-        if (!line.empty && y > -0.03f && y < 1.07f && !line.text.empty())
-            DrawOverlayText(game, line.text, line.heading, y, (1 - TextWidth(line.text, line.heading)) / 2);
+        const CreditLine line = DecodeCreditLine(stored);
+        if (visible(line, y)) {
+            top = std::min(top, y);
+            bottom = std::max(bottom, y + (line.heading ? kBigGlyphHeight : kSmallGlyphHeight));
+            width = std::max(width, TextWidth(line.text, line.heading));
+        }
+        y += CreditLineAdvance(line);
+    }
+    top = std::max(0.0f, top - kCreditsBandMargin);
+    bottom = std::min(1.0f, bottom + kCreditsBandMargin);
+    width = std::min(1.0f, width + 4 * kCreditsBandMargin);
+    if (bottom > top)
+        DrawOverlayImage(game, kShadeImage, false, kCreditsBandTransparency, bottom - top, width, top, (1 - width) / 2);
+    y = credits.top;
+    for (const std::string& stored : game.credits) {
+        const CreditLine line = DecodeCreditLine(stored);
+        if (visible(line, y)) DrawOverlayText(game, line.text, line.heading, y, (1 - TextWidth(line.text, line.heading)) / 2);
         y += CreditLineAdvance(line);
     }
     credits.top -= FrameScale(time, 0.005f);

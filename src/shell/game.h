@@ -22,6 +22,7 @@
 #include "rules/actor.h"
 #include "rules/rules_context.h"
 #include "shell/audio.h"
+#include "shell/hints.h"
 #include "shell/input.h"
 #include "shell/option_keys.h"
 #include "shell/settings.h"
@@ -59,6 +60,9 @@ struct PlayState {
     float introOffset = 0.7f;
     std::int32_t introStart = 0;
     std::int32_t exitSpin = 0;  // 0..32767
+    StuckWatch stuck;           // offers the restart to a player who makes no progress
+    WorldCamera eye;            // where the last frame was seen from
+    bool heroHidden = false;    // the last frame left the local hero out (the eye was in him)
 };
 
 struct TitleState {
@@ -68,6 +72,10 @@ struct TitleState {
     std::int32_t page = 0;
     float scrollX = 0, scrollY = 0;
     float walkAccumulator = 0;
+    std::optional<SavedGame> saved;  // read on entering the title: what Continue loads
+    std::int32_t continueLevel = 0;  // 0..saved->level: Left and Right pick any level reached
+    std::int32_t chooseTime = 0;     // ms clock of the last pick (picks repeat every 200 ms)
+    bool continuing = false;         // Continue was chosen; the fade-out then loads it
 };
 
 struct CreditParticle {
@@ -153,6 +161,7 @@ struct Game {
     KeyBindings keys;
     std::vector<std::string> levels;
     std::vector<std::string> credits;
+    SettingsFile levelHints;  // "LEVEL/HINTS.INI"
     RenderSize renderSize;
     WorldDrawState drawState;
     WorldDrawHooks drawHooks;  // mechanisms, loop sounds and cube shapes for every world drawing
@@ -165,6 +174,7 @@ struct Game {
     MouseInput mouse;
     Listener soundListener;  // the camera the positional sounds are heard from
     std::string bankMode = "High";  // texture mode of the last bank load
+    std::int32_t gameOverLevel = -1;  // the level the game-over screen names
     bool initialised = false;
 };
 
@@ -182,6 +192,12 @@ struct SettingsExit {
 SettingsExit ShutdownGame(Game& game);
 
 void SetScreen(Game& game, std::int32_t screen);
+// The game saved in the settings file, or nothing when none was saved (or
+// headless runs without a settings file).
+std::optional<SavedGame> ReadSavedGame(const Game& game);
+// The title's Continue line for a saved game at the level picked
+// ("ENTER - CONTINUE LEVEL 7, 2 LIVES").
+std::string ContinueText(const SavedGame& saved, std::int32_t level);
 void StartLevel(Game& game, std::int32_t index);
 void NextLevel(Game& game);
 void GameStartFade(Game& game, int dir);

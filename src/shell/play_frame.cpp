@@ -12,7 +12,9 @@
 #include "rules/move_box.h"
 #include "rules/rules_math.h"
 #include "rules/sentries.h"
+#include "shell/camera_view.h"
 #include "shell/game.h"
+#include "shell/game_over.h"
 #include "shell/name_tags.h"
 #include "world/level_file.h"
 
@@ -308,6 +310,14 @@ void PlayDrawStep(Game& game) {
 
     WorldDrawParams params;
     params.camera = EyeCamera(local);
+    EyePlacement placement;
+    if (local.cameraDistance > 0) {
+        placement = ClearEye(world, params.camera, local.x, local.y, local.z, static_cast<float>(local.width) / 2,
+                             static_cast<float>(local.height) / 2);
+        params.camera = placement.eye;
+    }
+    game.play.eye = params.camera;
+    game.play.heroHidden = placement.heroHidden;
     params.lampRadius = local.lightRange;
     params.digCell = {local.targetX, local.targetY, local.targetZ};
     params.texturesOn = game.bank->textured;
@@ -327,10 +337,12 @@ void PlayDrawStep(Game& game) {
         if (a.levelIndex != local.levelIndex) continue;
         const int heading = a.onLadder ? a.ladderHeading : TruncToInt(a.heading);
         const double dx = a.x - params.camera.x, dy = a.y - params.camera.y, dz = a.z - params.camera.z;
-        const bool firstPerson = i == actors.localPlayer && a.cameraDistance <= 0.3f * static_cast<float>(a.width);
-        if (a.mesh && !firstPerson && std::sqrt(dx * dx + dy * dy + dz * dz) < 6144)
-            renderer.AddMesh(*a.mesh, TruncToInt(a.x), TruncToInt(a.y), TruncToInt(a.z), -1, 0, ambient, 0, 0,
-                             16384 - heading);
+        const bool isLocal = i == actors.localPlayer;
+        const bool firstPerson = isLocal && a.cameraDistance <= 0.3f * static_cast<float>(a.width);
+        const bool hidden = isLocal && placement.heroHidden;
+        if (a.mesh && !firstPerson && !hidden && std::sqrt(dx * dx + dy * dy + dz * dz) < 6144)
+            renderer.AddMesh(*a.mesh, TruncToInt(a.x), TruncToInt(a.y), TruncToInt(a.z), -1,
+                             isLocal ? placement.heroTransparency : 0, ambient, 0, 0, 16384 - heading);
         if (a.shadowMesh) AddShadow(renderer, world, *a.shadowMesh, a.x, a.y, a.z, -heading - 8192);
     }
     if (game.bank->sentryMesh) {
@@ -425,6 +437,8 @@ void PlayFrame(Game& game) {
             SetScreen(game, kScreenTitle);
         } else if (after == kAfterFadeNextLevel) {
             NextLevel(game);
+        } else if (after == kAfterFadeGameOver) {
+            EnterGameOver(game);
         }
         return;
     }
@@ -436,6 +450,10 @@ void PlayFrame(Game& game) {
         if (!game.play.menuOpen) {
             SentryMove(world, rules);
             LevelTimerStep(world, local, rules);
+            // A network game has no restart of its own: only a single player is told.
+            if (actors.lastPlayer == 0 && !local.dead && local.stunMs < 1 &&
+                StepStuckWatch(game.play.stuck, world.objectDefs[kIngotType].cellCount, shell.time.frameDelta))
+                ShowStatusMessage(shell, kStuckText);
             const bool inExit =
                 CellOf(local.x) == world.exitX && CellOf(local.y) == world.exitY && CellOf(local.z) == world.exitZ;
             if (actors.lastPlayer > 0 && game.net.sharedLevel) {
@@ -468,11 +486,11 @@ void PlayFrame(Game& game) {
         DrawHeadsUp(game);
     }
     // The last life of a single-player game is gone (whatever killed the hero):
-    // fade back to the title.  A death during a fade-in waits for it to end,
-    // so the game-over fade is never lost.
+    // fade out to the game-over screen.  A death during a fade-in waits for it
+    // to end, so the game-over fade is never lost.
     if (rules.gameOver && !shell.fade.active) {
         rules.gameOver = false;
-        shell.afterFade = kAfterFadeTitle;
+        shell.afterFade = kAfterFadeGameOver;
         GameStartFade(game, +1);
     }
 }

@@ -17,6 +17,7 @@ enum Screen : std::int32_t {
     kScreenPlay = 1,
     kScreenLobby = 5,
     kScreenCredits = 10,
+    kScreenGameOver = 11,  // "GAME OVER" for a few seconds, then the title
 };
 
 inline constexpr int kFadeSteps = 16;          // transition faces; level 0 draws nothing
@@ -24,7 +25,7 @@ inline constexpr std::int32_t kFadeStepMs = 40;
 inline constexpr int kFadeMaxStepsPerFrame = 3;
 inline constexpr std::int32_t kStatusShowMs = 10000;
 
-enum AfterFade : std::int32_t { kAfterFadeNone = 0, kAfterFadeTitle = 1, kAfterFadeNextLevel = 2 };
+enum AfterFade : std::int32_t { kAfterFadeNone = 0, kAfterFadeTitle = 1, kAfterFadeNextLevel = 2, kAfterFadeGameOver = 3 };
 
 struct Fade {
     bool active = false;

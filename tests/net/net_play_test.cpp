@@ -2,6 +2,7 @@
 // hub: the lobby, the start, the messages each machine applies, and what
 // happens when players die, finish or leave.
 #include "net/net_play.h"
+#include "shell/game_over.h"
 
 #include <gtest/gtest.h>
 
@@ -561,8 +562,8 @@ TEST_F(NetPlayTest, TheLevelEndsWhenTheLivingStandInTheExitAndEndsTogetherWhenNo
     bob.Local().lives = -1;
     Frames(10);
     for (auto& m : machines) {
-        EXPECT_EQ(m->game->shell.screen, kScreenTitle);
-        EXPECT_EQ(m->game->shell.status.text, "GAME OVER");
+        EXPECT_EQ(m->game->shell.screen, kScreenGameOver);
+        EXPECT_EQ(ScreenCaption(*m->game), "GAME OVER");
     }
 }
 

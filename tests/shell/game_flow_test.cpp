@@ -194,7 +194,9 @@ TEST_F(GameFlow, DeathCostsALifeAndRestartsTheLevelThenGameOver) {
     EXPECT_EQ(game->shell.screen, kScreenPlay);
 
     KillHero(Local(), game->rules);  // no life left: the game ends at once
-    Frames(120);
+    Frames(60);
+    EXPECT_EQ(game->shell.screen, kScreenGameOver);
+    Frames(240);
     EXPECT_EQ(game->shell.screen, kScreenTitle);
 }
 

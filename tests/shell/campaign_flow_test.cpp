@@ -1,0 +1,213 @@
+// The campaign as a player meets it, on the generated data folder: the game
+// over, Continue on the title, the hints on the status line and the camera
+// at every level's start.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "render/mesh_geometry.h"
+#include "rules/hero.h"
+#include "rules/rules_math.h"
+#include "shell/camera_view.h"
+#include "shell/game.h"
+#include "shell/game_over.h"
+#include "shell/settings.h"
+#include "held_keys.h"
+#include "test_game.h"
+#include "test_util.h"
+
+namespace zq {
+namespace {
+
+// Silent, but keeps the music the game asked for.
+struct MusicLog : Audio {
+    std::vector<std::string> music;
+    void LoadSound(std::int32_t, const std::string&) override {}
+    void PlaySound(SoundRef, bool) override {}
+    void PlaySoundAt(SoundRef, std::int32_t, std::int32_t, std::int32_t, std::int32_t) override {}
+    void UpdatePositionalSounds(const Listener&) override {}
+    void StopAllSounds() override {}
+    void PlayMusic(const std::string& name, bool) override { music.push_back(name); }
+    void StopMusic() override {}
+    void SetMusicVolume(int) override {}
+};
+
+class Campaign : public ::testing::Test {
+protected:
+    void Start() {
+        game = std::make_unique<Game>(test::HeadlessConfig(std::filesystem::path(ZQ_BUILD_DIR) / "data", dir.Path()), keys,
+                                      audio, host);
+        InitGame(*game);
+        ResetFrameClock(game->shell, 0);
+        SetScreen(*game, kScreenTitle);
+    }
+    void Frames(int count, std::initializer_list<Key> held = {}, std::uint32_t ms = 30) {
+        keys.down.fill(false);
+        for (Key k : held) keys.down[static_cast<std::size_t>(k)] = true;
+        for (int i = 0; i < count && !host.quit; ++i) {
+            ticks += ms;
+            GameFrame(*game, ticks);
+        }
+    }
+    void Press(std::initializer_list<Key> held, int idle = 40) {
+        Frames(1, held);
+        Frames(idle);
+    }
+    void PlayLevel(int index) {
+        Local().levelIndex = index;
+        Local().lives = 3;
+        StartLevel(*game, index);
+        Frames(20);  // the fade-in
+    }
+    Actor& Local() { return game->actors.Local(); }
+
+    test::TempDir dir;
+    test::HeldKeys keys;
+    MusicLog audio;
+    test::RecordingHost host;
+    std::unique_ptr<Game> game;
+    std::uint32_t ticks = 0;
+};
+
+TEST_F(Campaign, LastLifeShowsGameOverWithItsTuneThenTheTitle) {
+    Start();
+    Press({Key::Space});
+    ASSERT_EQ(game->shell.screen, kScreenPlay);
+    Frames(40);  // the level's fade-in ends
+    Local().lives = 0;
+    KillHero(Local(), game->rules);
+    Frames(40);  // the fade-out
+    ASSERT_EQ(game->shell.screen, kScreenGameOver);
+    EXPECT_EQ(ScreenCaption(*game), "GAME OVER");
+    EXPECT_FALSE(game->shell.status.shown);  // no "LIVES LEFT" over the screen or the title after it
+    ASSERT_FALSE(audio.music.empty());
+    EXPECT_EQ(audio.music.back(), kGameOverMusic);
+
+    // A button held from the last moments of play does not skip it at once.
+    Frames(5, {Key::Space});
+    EXPECT_EQ(game->shell.screen, kScreenGameOver);
+    Frames(kGameOverShowMs / 30 + 40);
+    EXPECT_EQ(game->shell.screen, kScreenTitle);
+    EXPECT_EQ(ScreenCaption(*game), "");
+    EXPECT_FALSE(game->shell.status.shown);
+}
+
+TEST_F(Campaign, AButtonLeavesGameOverEarlyAndANetworkGameCanEnterIt) {
+    Start();
+    Press({Key::Space});
+    EnterGameOver(*game);  // what network play calls when its game is over
+    EXPECT_EQ(game->shell.screen, kScreenGameOver);
+    Frames(kGameOverSkipMs / 30 + 40);
+    ASSERT_EQ(game->shell.screen, kScreenGameOver);
+    Press({Key::Shift}, 50);
+    EXPECT_EQ(game->shell.screen, kScreenTitle);
+}
+
+TEST_F(Campaign, ContinueOnTheTitleLoadsTheSavedLevelAndLives) {
+    SettingsFile file;
+    SaveGame(file, 6, 2);
+    ASSERT_TRUE(file.Save(dir / "quib.ini"));
+    Start();
+    Frames(3);
+    ASSERT_TRUE(game->title.saved);
+    EXPECT_EQ(ContinueText(*game->title.saved, game->title.continueLevel), "ENTER - CONTINUE LEVEL 7, 2 LIVES");
+    Press({Key::Enter});
+    EXPECT_EQ(game->shell.screen, kScreenPlay);
+    EXPECT_EQ(Local().levelIndex, 6);
+    EXPECT_EQ(Local().lives, 2);
+    EXPECT_EQ(game->shell.status.text, "GAME LOADED");
+
+    // Fire still starts a new game from level 1.
+    Frames(40);
+    SetScreen(*game, kScreenTitle);
+    Frames(3);
+    Press({Key::Space});
+    EXPECT_EQ(Local().levelIndex, 0);
+    EXPECT_EQ(Local().lives, 3);
+}
+
+TEST_F(Campaign, LeftAndRightPickAnyLevelUpToTheSavedOne) {
+    SettingsFile file;
+    SaveGame(file, 2, 3);
+    ASSERT_TRUE(file.Save(dir / "quib.ini"));
+    Start();
+    Frames(3);
+    Press({Key::Right}, 8);  // not past the saved level
+    EXPECT_EQ(game->title.continueLevel, 2);
+    for (int i = 0; i < 4; ++i) Press({Key::Left}, 8);  // not below the first
+    EXPECT_EQ(game->title.continueLevel, 0);
+    Press({Key::Right}, 8);
+    Press({Key::Enter});
+    EXPECT_EQ(game->shell.screen, kScreenPlay);
+    EXPECT_EQ(Local().levelIndex, 1);
+    EXPECT_EQ(Local().lives, 3);
+}
+
+TEST_F(Campaign, WithoutASavedGameEnterDoesNothing) {
+    Start();
+    Frames(3);
+    EXPECT_FALSE(game->title.saved);
+    Press({Key::Enter});
+    EXPECT_EQ(game->shell.screen, kScreenTitle);
+}
+
+TEST_F(Campaign, FirstLevelStartsWithItsHintAndAStandingHeroIsToldOnceHowToGetOut) {
+    Start();
+    Press({Key::Space});
+    ASSERT_EQ(Local().levelIndex, 0);
+    EXPECT_EQ(game->shell.status.text, "F1 - HELP");
+
+    // Standing still: no ingot taken.  The menu's time does not count.
+    // Long frames (250 ms) keep the minutes short.
+    const int quietFrames = kStuckQuietMs / 250;
+    Press({Key::Escape}, 10);
+    ASSERT_TRUE(game->play.menuOpen);
+    Frames(quietFrames, {}, 250);
+    EXPECT_NE(game->shell.status.text, kStuckText);
+    Press({Key::Escape}, 10);
+    ASSERT_FALSE(game->play.menuOpen);
+    Frames(quietFrames - 20, {}, 250);  // with the seconds before the menu, still short of 90
+    EXPECT_NE(game->shell.status.text, kStuckText);
+    Frames(20, {}, 250);
+    EXPECT_EQ(game->shell.status.text, kStuckText);
+    EXPECT_TRUE(game->shell.status.shown);
+    Frames(kStatusShowMs / 250 + quietFrames + 4, {}, 250);  // once per attempt
+    EXPECT_FALSE(game->shell.status.shown);
+
+    // Restarting is a new attempt with its own 90 seconds.
+    StartLevel(*game, 0);
+    Frames(quietFrames + 4, {}, 250);
+    EXPECT_EQ(game->shell.status.text, kStuckText);
+}
+
+// At every level's start, in each third-person view: the eye is outside
+// every solid cell and either keeps its distance from the hero with him in
+// view, or (cramped starts) leaves him out of the picture rather than show
+// his inside.
+TEST_F(Campaign, CameraKeepsOutOfWallsAndOutOfTheHeroAtEveryStart) {
+    Start();
+    ASSERT_GE(game->shell.levelCount, 1);
+    for (int level = 0; level < game->shell.levelCount; ++level) {
+        PlayLevel(level);
+        if (game->shell.cinematicPlaying) Press({Key::Space}, 5);  // an opening cinematic is skipped
+        for (float distance : {512.0f, 1024.0f, 1536.0f}) {
+            Local().cameraDistance = distance;
+            Frames(45);  // the camera settles behind the standing hero
+            const WorldCamera& eye = game->play.eye;
+            const World& world = *game->world;
+            EXPECT_FALSE(PointInSolidCell(world, eye.x, eye.y, eye.z)) << "level " << level + 1 << " view " << distance;
+            const double dx = Local().x - eye.x, dy = Local().y - eye.y, dz = Local().z - eye.z;
+            const double away = std::sqrt(dx * dx + dy * dy + dz * dz);
+            if (game->play.heroHidden) continue;
+            EXPECT_GT(away, Local().width / 2.0) << "level " << level + 1 << " view " << distance;
+            Matrix3 turn = RotationMatrix(eye.yaw, eye.pitch, eye.roll);
+            Vec3i seen = Rotate(turn, Local().x - eye.x, Local().y - eye.y, Local().z - eye.z);
+            ASSERT_GT(seen.z, 0) << "level " << level + 1 << " view " << distance;
+            EXPECT_LT(std::abs(seen.x), seen.z) << "level " << level + 1 << " view " << distance;
+            EXPECT_LT(std::abs(seen.y), seen.z) << "level " << level + 1 << " view " << distance;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zq
