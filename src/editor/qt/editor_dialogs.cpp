@@ -32,9 +32,20 @@ public:
     void ShowMessage(QWidget* parent, const std::string& text) override {
         QMessageBox::information(parent, "Level editor", QString::fromStdString(text));
     }
-    bool AskDiscard(QWidget* parent) override {
-        return QMessageBox::question(parent, "Level editor", "The level has unsaved changes. Discard them?",
-                                     QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Discard;
+    void ShowWarning(QWidget* parent, const std::string& text) override {
+        QMessageBox::warning(parent, "Level editor", QString::fromStdString(text));
+    }
+    bool AskYesNo(QWidget* parent, const std::string& question) override {
+        return QMessageBox::question(parent, "Level editor", QString::fromStdString(question),
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    }
+    SaveChoice AskSaveChanges(QWidget* parent) override {
+        const auto answer = QMessageBox::warning(parent, "Level editor", "The level has unsaved changes. Save them?",
+                                                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                                 QMessageBox::Save);
+        return answer == QMessageBox::Save ? SaveChoice::Save
+               : answer == QMessageBox::Discard ? SaveChoice::Discard
+                                                : SaveChoice::Cancel;
     }
     std::string OpenFile(QWidget* parent, const std::string& folder) override {
         return QFileDialog::getOpenFileName(parent, "Load level", QString::fromStdString(folder), "Level file (*.lev)")
@@ -83,9 +94,13 @@ std::string TScreenForm::AskString(const std::string& title, const std::string& 
 bool TScreenForm::ConfirmDiscard() {
     if (!state_.modified) return true;
     state_.dialogOpen = true;
-    const bool yes = dialogs_->AskDiscard(this);
+    const EditorDialogs::SaveChoice choice = dialogs_->AskSaveChanges(this);
     state_.dialogOpen = false;
-    return yes;
+    ReleaseAllKeys();
+    if (choice == EditorDialogs::SaveChoice::Cancel) return false;
+    if (choice == EditorDialogs::SaveChoice::Discard) return true;
+    SaveCommand();
+    return !state_.modified;  // a save that failed or was cancelled keeps the level open
 }
 
 void TScreenForm::BoostDisplay() {

@@ -2,6 +2,7 @@
 #include "editor/qt/editor_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -28,6 +29,9 @@ void TScreenForm::BuildMenus() {
     QMenu* file = bar->addMenu("&File");
     AddAction(file, "&New", "New1", [this] { NewLevelCommand(); });
     AddAction(file, "&Load", "Load1", [this] { LoadCommand(); });
+    recentMenu_ = file->addMenu("&Recent files");
+    recentMenu_->setObjectName("RecentFiles1");
+    RebuildRecentMenu();
     AddAction(file, "&Save", "Save1", [this] { SaveCommand(); }, QKeySequence("Ctrl+S"));
     AddAction(file, "Save as ...", "SaveAs1", [this] { SaveAsCommand(); });
     file->addSeparator();
@@ -37,6 +41,8 @@ void TScreenForm::BuildMenus() {
 
     QMenu* edit = bar->addMenu("&Edit");
     AddAction(edit, "&Undo", "Undo1", [this] { Undo(state_); }, QKeySequence("Ctrl+Z"));
+    QAction* redo = AddAction(edit, "&Redo", "Redo1", [this] { Redo(state_); }, QKeySequence("Ctrl+Y"));
+    redo->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
 
     QMenu* opts = bar->addMenu("&Options");
     AddAction(opts, "Level &Description ...", "Description1", [this] {
@@ -76,8 +82,14 @@ void TScreenForm::BuildMenus() {
     });
     QMenu* editor = opts->addMenu("&Editor");
     QMenu* texturing = editor->addMenu("&Texturing");
-    AddAction(texturing, "&Enabled", "Enabled1", [this] { LoadBank(true); });
-    AddAction(texturing, "&Disabled", "Disabled1", [this] { LoadBank(false); });
+    // The active mode is the checked one.
+    auto* modes = new QActionGroup(this);
+    for (QAction* a : {AddAction(texturing, "&Enabled", "Enabled1", [this] { LoadBank(true); }),
+                       AddAction(texturing, "&Disabled", "Disabled1", [this] { LoadBank(false); })}) {
+        a->setCheckable(true);
+        modes->addAction(a);
+    }
+    Action("Enabled1")->setChecked(true);
     AddAction(editor, "&Boost display", "Boost1", [this] { BoostDisplay(); });
     QAction* stretch = AddAction(editor, "&Stretching", "Stretching1", [this] {
         stretching_ = Action("Stretching1")->isChecked();

@@ -130,6 +130,8 @@ void TScreenForm::BuildWindow() {
     zLabel_ = label("ZPosLabel", "Z Coordinate");
     luminosityLabel_ = label("LuminosityLabel", "Luminosity factor");
 
+    auto* clipCaption = new QLabel("Clip (on a clip marker)", infoBox_);
+    info->addWidget(clipCaption);
     musicBox_ = new QListWidget(infoBox_);
     musicBox_->setObjectName("MusicBox");
     musicBox_->setMaximumHeight(70);
@@ -151,7 +153,11 @@ void TScreenForm::BuildWindow() {
             const int clip = HighestNamed(ClipNames(*state_.working), item->text().toStdString());
             if (clip < 0) return;
             const ClipDef& def = state_.working->clips[static_cast<std::size_t>(clip)];
-            if (!def.music.empty()) audio_.PlayMusic(def.music, def.musicLoop);
+            if (def.music.empty()) return Say(state_, "The clip \"" + def.name + "\" has no music.");
+            audio_.PlayMusic(def.music, def.musicLoop);
+            // A module starts silent; the games bring it up to their music volume.
+            audio_.SetMusicVolume(100);
+            Say(state_, "Playing " + def.music + ".");
         });
     });
     connect(stop_, &QPushButton::clicked, this, [this] {
@@ -177,6 +183,8 @@ void TScreenForm::BuildWindow() {
     connect(setNmePos_, &QPushButton::clicked, this, [this] { Command([this] { PlaceSentry(state_, state_.selectedSentry); }); });
     info->addWidget(setNmePos_);
 
+    auto* eventCaption = new QLabel("Behaviour (on an event marker)", infoBox_);
+    info->addWidget(eventCaption);
     eventBox_ = new QListWidget(infoBox_);
     eventBox_->setObjectName("EventBox");
     eventBox_->setMaximumHeight(70);
@@ -226,10 +234,12 @@ void TScreenForm::RefreshPanel() {
     set(zLabel_, AxisLabel('Z', c.z, w.sizeZ));
     set(luminosityLabel_, LuminosityLabel(GetLight(w, c.x, c.y, c.z)));
 
+    ShowStatus();
+    // The lists stay where they are and are only enabled on a marker, so the
+    // panel never jumps as the cursor passes one.
     const int clip = ClipMarkerAt(w, c);
-    musicBox_->setVisible(clip >= 0);
-    play_->setVisible(clip >= 0);
-    stop_->setVisible(clip >= 0);
+    musicBox_->setEnabled(clip >= 0);
+    play_->setEnabled(clip >= 0);
     if (clip >= 0) {
         const std::string& name = w.clips[static_cast<std::size_t>(std::clamp(w.clipMarkers[static_cast<std::size_t>(clip)].clip, 0, kClipCount - 1))].name;
         const auto found = musicBox_->findItems(QString::fromStdString(name), Qt::MatchExactly);
@@ -240,7 +250,7 @@ void TScreenForm::RefreshPanel() {
         }
     }
     const int event = EventMarkerAt(w, c);
-    eventBox_->setVisible(event >= 0);
+    eventBox_->setEnabled(event >= 0);
     if (event >= 0) {
         const int b = std::clamp(w.eventMarkers[static_cast<std::size_t>(event)].behaviour, 0, kBehaviourCount - 1);
         const auto found = eventBox_->findItems(QString::fromStdString(w.behaviours[static_cast<std::size_t>(b)].name), Qt::MatchExactly);

@@ -6,6 +6,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDockWidget>
+#include <QListWidget>
+#include <QStatusBar>
+#include <QStyle>
 #include <QLabel>
 #include <QTimer>
 
@@ -17,6 +21,7 @@
 #include "core/settings_file.h"
 #include "editor/editing.h"
 #include "editor/editor_commands.h"
+#include "editor/level_problems.h"
 #include "editor/qt/gl_view.h"
 #include "editor/qt/help_window.h"
 #include "editor/qt/window_layout.h"
@@ -47,6 +52,20 @@ TScreenForm::TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<Ed
     hooks_.shapeCube = [this](const World& world, int x, int y, int z) { ShapeCubeFaces(world, x, y, z, draw_.cubeFaces); };
     BuildWindow();
     BuildMenus();
+    statusText_ = new QLabel(this);
+    statusText_->setObjectName("StatusText");
+    statusBar()->addWidget(statusText_, 1);
+    // The problem list: beside the level, never in the way of a save.
+    auto* dock = new QDockWidget("Problems", this);
+    dock->setObjectName("ProblemDock");
+    dock->setFeatures(QDockWidget::DockWidgetClosable);
+    problemList_ = new QListWidget(dock);
+    problemList_->setObjectName("ProblemList");
+    problemList_->setFocusPolicy(Qt::NoFocus);
+    dock->setWidget(problemList_);
+    addDockWidget(Qt::BottomDockWidgetArea, dock);
+    dock->hide();
+    problemDock_ = dock;
     help_ = new THelp(this);
     connect(&timer_, &QTimer::timeout, this, [this] {
         const int elapsed = static_cast<int>(clock_.restart());
@@ -60,6 +79,10 @@ TScreenForm::~TScreenForm() {
     timer_.stop();
     delete levelView_;
     delete currentView_;
+    if (!testFolder_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(testFolder_, ec);
+    }
 }
 QAction* TScreenForm::Action(const QString& objectName) const { return findChild<QAction*>(objectName); }
 
@@ -70,6 +93,8 @@ QString TScreenForm::LevelLabel(char axis) const {
 void TScreenForm::Command(std::function<void()> run) {
     if (!started_) return;
     run();
+    // Every command is one undo step (none when it changed nothing).
+    CommitAction(state_);
     RefreshPanel();
     levelView_->update();
     currentView_->update();
@@ -90,6 +115,7 @@ void TScreenForm::StartUp() {
     const std::uint32_t seed = state_.random.seed;
     InitEditor(state_);
     state_.random.seed = seed;
+    state_.seeds.seed = seed ^ 0x5eed5eedu;
     started_ = true;
     if (auto* loading = levelView_->findChild<QLabel*>("LoadingText")) loading->hide();
     RebuildLists();
@@ -170,7 +196,8 @@ void TScreenForm::Frame(int elapsedMs) {
     keys_.anyDown = !held_.isEmpty();
     keys_.ctrl = held_.contains(Qt::Key_Control);
     keys_.alt = held_.contains(Qt::Key_Alt);
-    EditorFrame(state_, keys_, previousKeys_, elapsedMs);
+    EditorFrame(state_, keys_, keyMemory_, elapsedMs);
+    keys_.presses = {};
     RefreshPanel();
     levelView_->update();
     currentView_->update();
@@ -193,6 +220,26 @@ void TScreenForm::LayOut() {
                           std::max(50, selectObjectBox_->y() - 2 * kMargin));
     if (lowResolution_) levelView_->SetPictureSize(kLowWidth, kLowHeight);
     else levelView_->SetPictureSize(0, 0);
+}
+
+void TScreenForm::ShowStatus() {
+    const QString text = QString::fromStdString(state_.status);
+    if (statusText_->text() != text) statusText_->setText(text);
+}
+
+QString TScreenForm::StatusText() const { return statusText_->text(); }
+
+void TScreenForm::ShowProblems() {
+    problemList_->clear();
+    for (const std::string& p : LevelProblems(*state_.working))
+        problemList_->addItem(new QListWidgetItem(style()->standardIcon(QStyle::SP_MessageBoxWarning), QString::fromStdString(p)));
+    problemDock_->setVisible(problemList_->count() > 0);
+}
+
+QStringList TScreenForm::ProblemTexts() const {
+    QStringList list;
+    for (int i = 0; i < problemList_->count(); ++i) list << problemList_->item(i)->text();
+    return list;
 }
 
 void TScreenForm::closeEvent(QCloseEvent* event) {

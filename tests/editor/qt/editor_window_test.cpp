@@ -41,8 +41,19 @@ public:
         answers.pop_front();
         return a;
     }
+    std::vector<std::string> warnings, questions;
+    bool yes = true;
+    SaveChoice unsaved = SaveChoice::Discard;
     void ShowMessage(QWidget*, const std::string& text) override { messages.push_back(text); }
-    bool AskDiscard(QWidget*) override { return true; }
+    void ShowWarning(QWidget*, const std::string& text) override {
+        messages.push_back(text);
+        warnings.push_back(text);
+    }
+    bool AskYesNo(QWidget*, const std::string& question) override {
+        questions.push_back(question);
+        return yes;
+    }
+    SaveChoice AskSaveChanges(QWidget*) override { return unsaved; }
     std::string OpenFile(QWidget*, const std::string&) override { return {}; }
     std::string SaveFile(QWidget*, const std::string&) override { return saveAs; }
     std::optional<QColor> PickColour(QWidget*, const QColor&) override { return QColor(0, 0, 64); }
@@ -145,23 +156,34 @@ TEST_F(EditorWindowTest, BuildsALevelThatTheToolReadsBack) {
 
     // Loaded back, it is the same level.
     ASSERT_TRUE(window->LoadFile(saved));
-    EXPECT_EQ(SerializeLevel(*s.working), SerializeLevel(*s.undo));
+    EXPECT_EQ(SerializeLevel(*s.working), SerializeLevel(*s.baseline));
     EXPECT_EQ(GetCell(*s.working, 3, 0, 3), s.paintObject);
 }
 
-TEST_F(EditorWindowTest, AHeldKeyMovesEveryFrameAndMenuShortcutsDoNotEdit) {
+TEST_F(EditorWindowTest, KeysStepExactlyAndMenuShortcutsDoNotEdit) {
     EditorState& s = window->State();
-    const CellPos start = TargetCell(s);
+    JumpCursor(s, {50, 1, 0});
+    // A 30 ms tap over two frames moves one cell.
     Key(Qt::Key_Up, true);
-    Frames(1);
-    EXPECT_EQ(TargetCell(s).z, start.z + 1);
-    Frames(1);
-    EXPECT_EQ(TargetCell(s).z, start.z + 2);
-    Frames(200);
+    window->Frame(15);
+    window->Frame(15);
     Key(Qt::Key_Up, false);
-    EXPECT_EQ(TargetCell(s).z, s.working->sizeZ - 1);
-    Frames(2);
-    EXPECT_EQ(TargetCell(s).z, s.working->sizeZ - 1);
+    window->Frame(15);
+    EXPECT_EQ(TargetCell(s).z, 1);
+    // Ten quick taps that each fall between two frames move ten cells.
+    for (int i = 0; i < 10; ++i) {
+        Key(Qt::Key_Up, true);
+        Key(Qt::Key_Up, false);
+        window->Frame(12);
+    }
+    EXPECT_EQ(TargetCell(s).z, 11);
+    // A one-second hold moves a bounded count, the same at any frame rate.
+    Key(Qt::Key_Up, true);
+    for (int t = 0; t < 1000; t += 15) window->Frame(15);
+    Key(Qt::Key_Up, false);
+    window->Frame(15);
+    EXPECT_GE(TargetCell(s).z, 11 + 5);
+    EXPECT_LE(TargetCell(s).z, 11 + 8);
 
     // Ctrl held: S does not place a clip marker.
     Key(Qt::Key_Control, true);
