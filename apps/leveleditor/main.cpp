@@ -16,6 +16,7 @@
 #include "core/errors.h"
 #include "editor/qt/editor_window.h"
 #include "editor/qt/gl_view.h"
+#include "platform/mpv_video.h"
 #include "platform/sdl_audio.h"
 
 #include <fcntl.h>
@@ -110,6 +111,7 @@ int main(int argc, char** argv) {
     const bool stopSignalsCaught = CatchStopSignals();
     try {
         zq::TScreenForm window(options, *audio, zq::MakeQtDialogs());
+        window.SetVideoPlayer(zq::OpenMpvVideo(false));
         window.show();
         window.StartUp();
         std::unique_ptr<QSocketNotifier> stop;

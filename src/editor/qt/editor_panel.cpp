@@ -3,6 +3,8 @@
 #include "editor/qt/editor_window.h"
 
 #include <QComboBox>
+#include <QImage>
+#include <QPixmap>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,6 +15,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "editor/editing.h"
 #include "editor/editor_commands.h"
@@ -146,26 +150,8 @@ void TScreenForm::BuildWindow() {
     stop_ = new QPushButton("Stop", infoBox_);
     stop_->setObjectName("Stop");
     stop_->setToolTip("Stop music");
-    connect(play_, &QPushButton::clicked, this, [this] {
-        Command([this] {
-            const QListWidgetItem* item = musicBox_->currentItem();
-            if (!item) return;
-            const int clip = HighestNamed(ClipNames(*state_.working), item->text().toStdString());
-            if (clip < 0) return;
-            const ClipDef& def = state_.working->clips[static_cast<std::size_t>(clip)];
-            if (def.music.empty()) return Say(state_, "The clip \"" + def.name + "\" has no music.");
-            audio_.PlayMusic(def.music, def.musicLoop);
-            // A module starts silent; the games bring it up to their music volume.
-            audio_.SetMusicVolume(100);
-            Say(state_, "Playing " + def.music + ".");
-        });
-    });
-    connect(stop_, &QPushButton::clicked, this, [this] {
-        Command([this] {
-            audio_.StopMusic();
-            audio_.StopAllSounds();
-        });
-    });
+    connect(play_, &QPushButton::clicked, this, [this] { Command([this] { PlayClip(); }); });
+    connect(stop_, &QPushButton::clicked, this, [this] { Command([this] { StopClip(); }); });
     musicButtons->addWidget(play_);
     musicButtons->addWidget(stop_);
     info->addLayout(musicButtons);
@@ -299,5 +285,61 @@ void TScreenForm::ChooseObject(const QString& name) {
     });
 }
 
+
+void TScreenForm::PlayClip() {
+    const QListWidgetItem* item = musicBox_->currentItem();
+    if (!item) return Say(state_, "Choose a clip in the list first.");
+    const int clip = HighestNamed(ClipNames(*state_.working), item->text().toStdString());
+    if (clip < 0) return;
+    const ClipDef& def = state_.working->clips[static_cast<std::size_t>(clip)];
+    StopClip();
+    std::string playing;
+    if (!def.music.empty()) {
+        audio_.PlayMusic(def.music, def.musicLoop);
+        // A module starts silent; the games bring it up to their music volume.
+        audio_.SetMusicVolume(100);
+        playing = def.music;
+    }
+    if (!def.video.empty() && video_) {
+        const auto path = data_.Find(def.video);
+        std::error_code ec;
+        if (path && std::filesystem::is_regular_file(*path, ec) && video_->Play(*path) == VideoStart::kPlaying) {
+            if (!videoWindow_) {
+                videoWindow_ = new QLabel(this, Qt::Window);
+                videoWindow_->setObjectName("ClipVideo");
+                videoWindow_->setAlignment(Qt::AlignCenter);
+                videoWindow_->setStyleSheet("background: black;");
+                videoWindow_->resize(640, 400);
+            }
+            videoWindow_->setWindowTitle(QString::fromStdString("Clip video - " + def.video));
+            videoWindow_->show();
+            videoClock_.start();
+            playing += (playing.empty() ? "" : " and ") + def.video;
+        }
+    }
+    Say(state_, playing.empty() ? "The clip \"" + def.name + "\" has no music or video to play." : "Playing " + playing + ".");
+}
+
+void TScreenForm::StopClip() {
+    audio_.StopMusic();
+    audio_.StopAllSounds();
+    if (video_) video_->Stop();
+    if (videoWindow_) videoWindow_->hide();
+}
+
+bool TScreenForm::VideoShowing() const { return videoWindow_ && videoWindow_->isVisible(); }
+
+void TScreenForm::VideoFrame() {
+    if (!VideoShowing() || !video_) return;
+    if (!video_->Advance(static_cast<std::int32_t>(videoClock_.elapsed()))) {
+        video_->Stop();
+        videoWindow_->hide();
+        return;
+    }
+    RgbPicture picture;
+    if (!video_->Render(videoWindow_->width(), videoWindow_->height(), picture) || !picture.Valid()) return;
+    const QImage image(picture.rgb.data(), picture.width, picture.height, picture.width * 3, QImage::Format_RGB888);
+    videoWindow_->setPixmap(QPixmap::fromImage(image.copy()));
+}
 
 }  // namespace zq

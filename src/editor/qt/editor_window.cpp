@@ -77,6 +77,7 @@ TScreenForm::TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<Ed
 TScreenForm::~TScreenForm() {
     // The views draw from this window's state: they go before it does.
     timer_.stop();
+    if (video_) video_->Stop();
     delete levelView_;
     delete currentView_;
     if (!testFolder_.empty()) {
@@ -198,6 +199,7 @@ void TScreenForm::Frame(int elapsedMs) {
     keys_.alt = held_.contains(Qt::Key_Alt);
     EditorFrame(state_, keys_, keyMemory_, elapsedMs);
     keys_.presses = {};
+    VideoFrame();
     RefreshPanel();
     levelView_->update();
     currentView_->update();
@@ -247,8 +249,7 @@ void TScreenForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    audio_.StopMusic();
-    audio_.StopAllSounds();
+    StopClip();
     timer_.stop();
     help_->hide();
     event->accept();

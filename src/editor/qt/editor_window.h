@@ -22,6 +22,7 @@
 #include "editor/editor_state.h"
 #include "editor/editor_view.h"
 #include "shell/audio.h"
+#include "shell/video.h"
 #include "world/object_defs.h"
 
 class QAction;
@@ -109,6 +110,9 @@ public:
     void SetSentryPosition(int k);
     void ChooseObject(const QString& name);
     void TestLevel();
+    // The player Play shows a clip's video with (the games' player); none: videos are skipped.
+    void SetVideoPlayer(std::unique_ptr<VideoPlayer> player) { video_ = std::move(player); }
+    bool VideoShowing() const;
 
     // The status line and the problem list as shown.
     QString StatusText() const;
@@ -154,6 +158,9 @@ private:
     void RebuildRecentMenu();
     void ShowProblems();
     void ShowStatus();
+    void PlayClip();
+    void StopClip();
+    void VideoFrame();
     void RememberFolder(const std::string& file);
     std::string LastFolder() const;
     void BoostDisplay();
@@ -202,6 +209,9 @@ private:
     QPoint viewDragFrom_;        // right or middle drag in the level view
     QPoint panRest_;             // pixels of a pan not yet a whole cell
     QLabel* statusText_ = nullptr;
+    std::unique_ptr<VideoPlayer> video_;
+    QLabel* videoWindow_ = nullptr;  // a window of its own while a clip's video plays
+    QElapsedTimer videoClock_;
     QListWidget* problemList_ = nullptr;
     QWidget* problemDock_ = nullptr;
     QMenu* recentMenu_ = nullptr;
