@@ -134,7 +134,7 @@ void TScreenForm::BuildWindow() {
     zLabel_ = label("ZPosLabel", "Z Coordinate");
     luminosityLabel_ = label("LuminosityLabel", "Luminosity factor");
 
-    auto* clipCaption = new QLabel("Clip (on a clip marker)", infoBox_);
+    auto* clipCaption = new QLabel("Clip (on its marker)", infoBox_);
     info->addWidget(clipCaption);
     musicBox_ = new QListWidget(infoBox_);
     musicBox_->setObjectName("MusicBox");
@@ -169,7 +169,7 @@ void TScreenForm::BuildWindow() {
     connect(setNmePos_, &QPushButton::clicked, this, [this] { Command([this] { PlaceSentry(state_, state_.selectedSentry); }); });
     info->addWidget(setNmePos_);
 
-    auto* eventCaption = new QLabel("Behaviour (on an event marker)", infoBox_);
+    auto* eventCaption = new QLabel("Behaviour (on its marker)", infoBox_);
     info->addWidget(eventCaption);
     eventBox_ = new QListWidget(infoBox_);
     eventBox_->setObjectName("EventBox");

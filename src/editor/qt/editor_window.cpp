@@ -62,6 +62,8 @@ TScreenForm::TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<Ed
     problemList_ = new QListWidget(dock);
     problemList_->setObjectName("ProblemList");
     problemList_->setFocusPolicy(Qt::NoFocus);
+    // A few lines: the view and the panel keep their room.
+    problemList_->setMaximumHeight(3 * problemList_->fontMetrics().height() + 12);
     dock->setWidget(problemList_);
     addDockWidget(Qt::BottomDockWidgetArea, dock);
     dock->hide();

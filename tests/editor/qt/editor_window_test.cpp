@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -527,6 +528,24 @@ TEST_F(EditorWindowTest, TestLevelWritesTheLevelAndFindsAGame) {
 
 namespace zq {
 namespace {
+
+// The desktop's unsaved-changes guard: Save, Discard and Cancel.
+TEST(EditorDialogsTest, TheUnsavedGuardOffersSaveDiscardAndCancel) {
+    auto dialogs = MakeQtDialogs();
+    QWidget parent;
+    parent.resize(400, 300);
+    parent.show();
+    int buttons = 0;
+    QTimer::singleShot(300, [&buttons] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            buttons = static_cast<int>(box->buttons().size());
+            box->grab().save(QString(ZQ_BUILD_DIR) + "/editor_unsaved_guard.png");
+            box->button(QMessageBox::Cancel)->click();
+        }
+    });
+    EXPECT_EQ(dialogs->AskSaveChanges(&parent), EditorDialogs::SaveChoice::Cancel);
+    EXPECT_EQ(buttons, 3);
+}
 
 // Play through SDL's disk driver: the clip's module is heard, Stop silences it.
 TEST(EditorPlayTest, PlayIsHeardAndStopStopsIt) {
