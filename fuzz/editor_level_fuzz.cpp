@@ -1,8 +1,8 @@
 // A level and its behaviour script opened the way the level editor opens
 // them: into a fresh World beside the open one, then the cursor jump, the
 // name lists of the side panel, the level view with its markers and event
-// areas (drawn by the software renderer, no window needed), one edit and
-// Undo, and Save.  A refused file leaves the open level, its name and the
+// areas (drawn by the software renderer, no window needed), a few key edits
+// undone and redone, and Save.  A refused file leaves the open level, its name and the
 // cursor alone; an accepted one keeps the cursor inside the grid and saves
 // back byte for byte after a reload.
 //
@@ -12,6 +12,7 @@
 
 #include "core/errors.h"
 #include "editor/editing.h"
+#include "editor/editor_keys.h"
 #include "editor/editor_commands.h"
 #include "editor/editor_view.h"
 #include "fuzz_util.h"
@@ -84,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     EditorState& s = editor.state;
     // Every input starts from the editor's own empty level.
     *s.working = *editor.fresh;
-    TakeSnapshot(s);
+    ResetHistory(s);
     s.fileName = "before.lev";
     s.modified = true;
     JumpCursor(s, {4, 1, 4});
@@ -121,12 +122,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     EditorViewParts parts{editor.markers, editor.bank, editor.draw, editor.hooks, editor.back.FogClearColour()};
     DrawEditorView(s, editor.back.renderer, parts);
 
-    // An edit and its Undo bring the loaded level back.
+    // Edits through the keyboard, each its own undo step: undone they bring
+    // the loaded level back, redone the edited one.
     const Bytes loaded = SerializeLevel(*s.working);
     s.paintObject = 1;
-    PutBlock(s);
-    Undo(s);
+    EditorKeyMemory memory;
+    for (EditorKey key : {EditorKey::Space, EditorKey::Up, EditorKey::E, EditorKey::D, EditorKey::Delete, EditorKey::S}) {
+        EditorKeyboard press;
+        press.presses[static_cast<std::size_t>(key)] = 1;
+        EditorFrame(s, press, memory, 16);
+    }
+    EditorFrame(s, EditorKeyboard{}, memory, 16);
+    const Bytes edited = SerializeLevel(*s.working);
+    while (Undo(s)) {}
     fuzz::Check(SerializeLevel(*s.working) == loaded, "Undo restores the loaded level");
+    while (Redo(s)) {}
+    fuzz::Check(SerializeLevel(*s.working) == edited, "Redo brings every edit back");
+    while (Undo(s)) {}
 
     const std::string copy = (fuzz::ScratchFolder() / "LEVEL/F.LEV").string();
     fuzz::Check(SaveLevel(s, copy), "the scratch folder takes the save");

@@ -1,9 +1,13 @@
 // leveleditor: the Qt level editor.  leveleditor [--data DIR] [FILE.lev]
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,7 +16,11 @@
 #include "core/errors.h"
 #include "editor/qt/editor_window.h"
 #include "editor/qt/gl_view.h"
+#include "platform/mpv_video.h"
 #include "platform/sdl_audio.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -44,6 +52,34 @@ zq::CommandLineRules EditorCommandLine(EditorArgs& out) {
     return rules;
 }
 
+// SIGTERM and Ctrl+C reach the Qt loop through a pipe: the handler only
+// writes the signal's number, and the loop saves the unsaved work and quits.
+int gSignalPipe[2] = {-1, -1};
+
+void OnStopSignal(int signal) {
+    const unsigned char number = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &number, 1);
+}
+
+bool CatchStopSignals() {
+    if (::pipe(gSignalPipe) != 0) return false;
+    for (int fd : gSignalPipe) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+// Qt ends the program with an abort when it finds no display; say so in one line first.
+bool DisplayAvailable() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform) return true;
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (wayland && *wayland);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,6 +88,10 @@ int main(int argc, char** argv) {
     const zq::CommandLineResult parsed = zq::ParseCommandLine(rules, zq::ArgumentList(argc, argv));
     if (const int code = zq::ReportCommandLine(rules, parsed); code >= 0) return code;
     const zq::DataDirSearch search = zq::FindDataDir(args.dataArg, zq::ProgramPath(argc > 0 ? argv[0] : nullptr));
+    if (!DisplayAvailable()) {
+        std::fprintf(stderr, "leveleditor: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); the editor needs a desktop session\n");
+        return 1;
+    }
     zq::UseCompatibilityGl();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Level editor");
@@ -65,11 +105,28 @@ int main(int argc, char** argv) {
     options.file = args.file;
     options.settingsFile = zq::EditorSettingsPath(std::filesystem::current_path());
     options.programDir = QCoreApplication::applicationDirPath().toStdString();
+    // SDL would otherwise take SIGTERM and SIGINT for itself once sound is open.
+    ::setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
     auto audio = zq::OpenAudio(zq::DataResolver(options.dataDir));
+    const bool stopSignalsCaught = CatchStopSignals();
     try {
         zq::TScreenForm window(options, *audio, zq::MakeQtDialogs());
+        window.SetVideoPlayer(zq::OpenMpvVideo(false));
         window.show();
         window.StartUp();
+        std::unique_ptr<QSocketNotifier> stop;
+        if (stopSignalsCaught) {
+            stop = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
+            QObject::connect(stop.get(), &QSocketNotifier::activated, [&window] {
+                unsigned char number = 0;
+                if (::read(gSignalPipe[0], &number, 1) != 1) return;
+                if (window.WriteRecovery())
+                    std::fprintf(stderr, "leveleditor: stopped; unsaved work kept in %s\n",
+                                 window.State().fileName.empty() ? "untitled.lev.recover in the settings folder"
+                                                                 : (window.State().fileName + ".recover").c_str());
+                QApplication::exit(128 + number);
+            });
+        }
         return app.exec();
     } catch (const zq::FatalError& e) {
         QMessageBox::critical(nullptr, "Level editor", QString::fromStdString(e.what()));

@@ -4,27 +4,25 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <utility>
 
 namespace zq {
 
 namespace {
 
-// Copies the level from one World to the other while `to` keeps its object
-// table, clips and sky: those come from the bank load, and a texturing switch
-// between snapshot and undo must not bring back the other detail's tables.
-void CopyLevel(const World& from, World& to) {
-    auto defs = std::move(to.objectDefs);
-    auto clips = std::move(to.clips);
-    MeshRef sky = std::move(to.skyMesh);
-    to = from;  // vectors keep their storage when it is large enough
-    to.objectDefs = std::move(defs);
-    to.clips = std::move(clips);
-    to.skyMesh = std::move(sky);
-    CountLingots(to);
+bool PointsSet(const EditorState& s) { return s.pointA.x != kUnsetPoint && s.pointB.x != kUnsetPoint; }
+
+// The box commands need both points; the status line says which one is missing.
+bool NeedPoints(EditorState& s) {
+    if (s.pointA.x == kUnsetPoint) Say(s, "Set point A first (Ctrl+1, or Shift+click).");
+    else if (s.pointB.x == kUnsetPoint) Say(s, "Set point B first (Ctrl+2, or Ctrl+click).");
+    return PointsSet(s);
 }
 
-bool PointsSet(const EditorState& s) { return s.pointA.x != kUnsetPoint && s.pointB.x != kUnsetPoint; }
+std::string CellText(const CellPos& c) {
+    return "(" + std::to_string(c.x) + ", " + std::to_string(c.y) + ", " + std::to_string(c.z) + ")";
+}
 
 // Steps from a toward b inclusive, in either direction.
 template <typename F>
@@ -57,7 +55,10 @@ int HighestFree(const std::array<Marker, kMarkerCount>& markers) {
     return -1;
 }
 
-void Changed(EditorState& s) { s.modified = true; }
+void Changed(EditorState& s) {
+    s.modified = true;
+    s.pending = true;
+}
 
 int WrapHeading(float heading) {
     const int h = static_cast<int>(heading) % 32768;
@@ -66,22 +67,51 @@ int WrapHeading(float heading) {
 
 }  // namespace
 
-void TakeSnapshot(EditorState& s) { CopyLevel(*s.working, *s.undo); }
+void ResetHistory(EditorState& s) {
+    s.history.Reset(*s.working, *s.baseline);
+    s.pending = false;
+}
 
-void Undo(EditorState& s) {
-    CopyLevel(*s.undo, *s.working);
-    Changed(s);
+void CommitAction(EditorState& s) {
+    s.pending = false;
+    if (s.history.Commit(*s.working, *s.baseline) == UndoHistory::Recorded::TooLarge)
+        Say(s, "That change was too large to keep for undo: the undo history was cleared.");
+}
+
+bool Undo(EditorState& s) {
+    CommitAction(s);
+    if (!s.history.Undo(*s.working, *s.baseline)) {
+        Say(s, "Nothing to undo.");
+        return false;
+    }
+    s.modified = true;
+    Say(s, "Undone (" + std::to_string(s.history.UndoCount()) + " more to undo).");
+    return true;
+}
+
+bool Redo(EditorState& s) {
+    CommitAction(s);
+    if (!s.history.Redo(*s.working, *s.baseline)) {
+        Say(s, "Nothing to redo.");
+        return false;
+    }
+    s.modified = true;
+    Say(s, "Redone (" + std::to_string(s.history.RedoCount()) + " more to redo).");
+    return true;
 }
 
 void PutBlock(EditorState& s) {
-    TakeSnapshot(s);
+    if (s.faceClicked && EditCell(s) == s.clickedCell) {
+        // Built on the clicked face: the new block is where the cursor goes.
+        s.faceClicked = false;
+        JumpCursor(s, s.clickedFront);
+    }
     const CellPos c = EditCell(s);
     SetCell(*s.working, c.x, c.y, c.z, s.paintObject);
     Changed(s);
 }
 
 void DeleteCell(EditorState& s) {
-    TakeSnapshot(s);
     World& w = *s.working;
     const CellPos c = EditCell(s);
     SetCell(w, c.x, c.y, c.z, 0);
@@ -97,7 +127,6 @@ void DeleteCell(EditorState& s) {
 }
 
 void Darken(EditorState& s) {
-    TakeSnapshot(s);
     const CellPos c = EditCell(s);
     const int light = GetLight(*s.working, c.x, c.y, c.z);
     SetLight(*s.working, c.x, c.y, c.z, static_cast<std::uint8_t>(light > 1 ? light - kLightStep : 0));
@@ -105,7 +134,6 @@ void Darken(EditorState& s) {
 }
 
 void Brighten(EditorState& s) {
-    TakeSnapshot(s);
     const CellPos c = EditCell(s);
     const int light = GetLight(*s.working, c.x, c.y, c.z);
     SetLight(*s.working, c.x, c.y, c.z, static_cast<std::uint8_t>(light < 254 ? light + kLightStep : 255));
@@ -113,7 +141,6 @@ void Brighten(EditorState& s) {
 }
 
 void StretchDown(EditorState& s) {
-    TakeSnapshot(s);
     const CellPos c = EditCell(s);
     const int v = GetStretch(*s.working, c.x, c.y, c.z);
     SetStretch(*s.working, c.x, c.y, c.z, static_cast<std::uint8_t>(v < 96 ? v + kStretchStep : kMaxStretch));
@@ -121,7 +148,6 @@ void StretchDown(EditorState& s) {
 }
 
 void StretchUp(EditorState& s) {
-    TakeSnapshot(s);
     const CellPos c = EditCell(s);
     const int v = GetStretch(*s.working, c.x, c.y, c.z);
     SetStretch(*s.working, c.x, c.y, c.z, static_cast<std::uint8_t>(v > 4 ? v - kStretchStep : 0));
@@ -129,55 +155,56 @@ void StretchUp(EditorState& s) {
 }
 
 void PlaceStart(EditorState& s) {
-    TakeSnapshot(s);
     World& w = *s.working;
     const CellPos c = TargetCell(s);
     w.startX = c.x;
     w.startY = c.y;
     w.startZ = c.z;
     w.startHeading = WrapHeading(s.cursorHeading);
+    Say(s, "Start point at " + CellText(c) + ".");
     Changed(s);
 }
 
 void PlaceExit(EditorState& s) {
-    TakeSnapshot(s);
     World& w = *s.working;
     const CellPos c = TargetCell(s);
     w.exitX = c.x;
     w.exitY = c.y;
     w.exitZ = c.z;
+    Say(s, "Exit point at " + CellText(c) + ".");
     Changed(s);
 }
 
 void PlaceClipMarker(EditorState& s) {
-    TakeSnapshot(s);
     World& w = *s.working;
     const CellPos c = TargetCell(s);
-    if (MarkerAt(w.clipMarkers, c) >= 0) return;
+    if (MarkerAt(w.clipMarkers, c) >= 0) return Say(s, "A clip marker is already on this cell.");
     const int slot = HighestFree(w.clipMarkers);
-    if (slot < 0) return;
+    if (slot < 0) return Say(s, "Every clip marker is in use.");
     w.clipMarkers[static_cast<std::size_t>(slot)] = ClipMarker{c.x, c.y, c.z, 0};
+    Say(s, "Clip marker at " + CellText(c) + ".");
     Changed(s);
 }
 
 void PlaceEventMarker(EditorState& s) {
-    TakeSnapshot(s);
     World& w = *s.working;
     const CellPos c = TargetCell(s);
-    if (MarkerAt(w.eventMarkers, c) >= 0) return;
+    if (MarkerAt(w.eventMarkers, c) >= 0) return Say(s, "An event marker is already on this cell.");
     const int slot = HighestFree(w.eventMarkers);
-    if (slot < 0) return;
+    if (slot < 0) return Say(s, "Every event marker is in use.");
     EventMarker& m = w.eventMarkers[static_cast<std::size_t>(slot)];
     m.x = c.x;
     m.y = c.y;
     m.z = c.z;
     m.behaviour = 0;
+    Say(s, "Event marker at " + CellText(c) + ".");
     Changed(s);
 }
 
 void PlaceSentry(EditorState& s, int k) {
     World& w = *s.working;
-    if (k < 1 || k > std::min(w.sentryCount, kMaxSentries)) return;
+    if (k < 1 || k > std::min(w.sentryCount, kMaxSentries))
+        return Say(s, w.sentryCount > 0 ? "Choose a sentry in the list first." : "The level has no sentries (Options > Number of Sentries).");
     SentryState& sentry = w.sentries[static_cast<std::size_t>(k - 1)];
     const CellPos c = TargetCell(s);
     const CursorPos centre = CellCentre(c);
@@ -188,14 +215,20 @@ void PlaceSentry(EditorState& s, int k) {
     sentry.cellX = c.x;
     sentry.cellY = c.y;
     sentry.cellZ = c.z;
+    Say(s, "Sentry " + std::to_string(k) + " at " + CellText(c) + ".");
     Changed(s);
 }
 
-void SetPointA(EditorState& s) { s.pointA = EditCell(s); }
-void SetPointB(EditorState& s) { s.pointB = EditCell(s); }
+void SetPointA(EditorState& s) {
+    s.pointA = EditCell(s);
+    Say(s, "Point A at " + CellText(s.pointA) + ".");
+}
+void SetPointB(EditorState& s) {
+    s.pointB = EditCell(s);
+    Say(s, "Point B at " + CellText(s.pointB) + ".");
+}
 
 void FillPlane(EditorState& s, Axis axis, Cell value) {
-    TakeSnapshot(s);
     World& w = *s.working;
     const CellPos c = EditCell(s);
     for (int z = 0; z < w.sizeZ; ++z)
@@ -209,16 +242,14 @@ void FillPlane(EditorState& s, Axis axis, Cell value) {
 }
 
 void FillBox(EditorState& s, Cell value) {
-    TakeSnapshot(s);
-    if (!PointsSet(s)) return;
+    if (!NeedPoints(s)) return;
     World& w = *s.working;
     ForBox(s.pointA, s.pointB, [&](int x, int y, int z) { SetCell(w, x, y, z, value); });
     Changed(s);
 }
 
 void FillHollowBox(EditorState& s, Cell value) {
-    TakeSnapshot(s);
-    if (!PointsSet(s)) return;
+    if (!NeedPoints(s)) return;
     World& w = *s.working;
     const CellPos a = s.pointA, b = s.pointB;
     ForBox(a, b, [&](int x, int y, int z) {
@@ -250,15 +281,13 @@ std::vector<CellPos> LineCells(const CellPos& a, const CellPos& b) {
 }
 
 void FillLine(EditorState& s, Cell value) {
-    TakeSnapshot(s);
-    if (!PointsSet(s)) return;
+    if (!NeedPoints(s)) return;
     for (const CellPos& c : LineCells(s.pointA, s.pointB)) SetCell(*s.working, c.x, c.y, c.z, value);
     Changed(s);
 }
 
 void LightBox(EditorState& s, int factor) {
-    TakeSnapshot(s);
-    if (!PointsSet(s)) return;
+    if (!NeedPoints(s)) return;
     World& w = *s.working;
     ForBox(s.pointA, s.pointB, [&](int x, int y, int z) {
         const std::int64_t v = std::int64_t{GetLight(w, x, y, z)} + factor;

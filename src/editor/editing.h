@@ -1,5 +1,5 @@
 // The editing operations: cells, light, stretch, start and exit, markers,
-// sentries, planes, boxes, lines, light over a box, and the one-step undo.
+// sentries, planes, boxes, lines, light over a box, undo and redo.
 // Every write goes through SetCell / SetLight / SetStretch, so anything that
 // reaches outside the grid changes only the cells inside it.
 #pragma once
@@ -15,11 +15,16 @@ inline constexpr int kLightStep = 2;
 inline constexpr int kStretchStep = 5;
 inline constexpr int kMaxStretch = 100;
 
-// Copies the working level into the undo World (the loaded object table and
-// clips stay where they are: they belong to the bank, not to the level).
-void TakeSnapshot(EditorState& s);
-// The working level becomes the snapshot again; the snapshot stays.
-void Undo(EditorState& s);
+// Forgets the undo history: the open level is where it starts (after New and Load).
+void ResetHistory(EditorState& s);
+// Closes the current action: what changed since the last one becomes one
+// undo step.  Called when an editing key goes down and after each command,
+// so a held key's edits are one step and a command that changed nothing
+// leaves the history alone.
+void CommitAction(EditorState& s);
+// Take back / bring back one action; false (with a status line) when there is none.
+bool Undo(EditorState& s);
+bool Redo(EditorState& s);
 
 void PutBlock(EditorState& s);
 // Empties the cell, sets its light back to 128 and frees every clip and event
@@ -43,7 +48,8 @@ void SetPointB(EditorState& s);
 enum class Axis { X, Y, Z };
 // Every cell whose coordinate on `axis` equals the cursor cell's.
 void FillPlane(EditorState& s, Axis axis, Cell value);
-// The box, its shell and the line from A to B; nothing while A or B is unset.
+// The box, its shell and the line from A to B; nothing while A or B is
+// unset but the status line asking for it.
 void FillBox(EditorState& s, Cell value);
 void FillHollowBox(EditorState& s, Cell value);
 void FillLine(EditorState& s, Cell value);

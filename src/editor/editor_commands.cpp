@@ -4,8 +4,13 @@
 #include <cctype>
 #include <climits>
 #include <cstdint>
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
 
 #include "core/errors.h"
+#include "core/file_io.h"
 #include "editor/editing.h"
 
 namespace zq {
@@ -31,10 +36,15 @@ PromptNumber ParsePromptNumber(const std::string& text) {
 
 int DimensionAnswer(int value) { return value == 0 ? 1 : value; }
 
+std::string AxisSizeError(int size) {
+    if (size < 1 || size > kMaxLevelAxis)
+        return "Each dimension must be between 1 and " + std::to_string(kMaxLevelAxis) + " cells.";
+    return {};
+}
+
 std::string NewLevelSizeError(int sizeX, int sizeY, int sizeZ) {
     for (int v : {sizeX, sizeY, sizeZ})
-        if (v < 1 || v > kMaxLevelAxis)
-            return "Each dimension must be between 1 and " + std::to_string(kMaxLevelAxis) + " cells.";
+        if (std::string why = AxisSizeError(v); !why.empty()) return why;
     if (std::int64_t{sizeX} * sizeY * sizeZ > kMaxLevelCells)
         return "A level may hold at most " + std::to_string(kMaxLevelCells) + " cells.";
     return {};
@@ -50,18 +60,20 @@ std::string NewLevel(EditorState& s, int sizeX, int sizeY, int sizeZ) {
     if (std::string why = NewLevelSizeError(sizeX, sizeY, sizeZ); !why.empty()) return why;
     // The snapshot World is only a copy, so it is grown first: if the working
     // World then cannot be had, the snapshot is simply taken again.
-    if (!AllocateGrid(*s.undo, sizeX, sizeY, sizeZ)) {
-        TakeSnapshot(s);
+    if (!AllocateGrid(*s.baseline, sizeX, sizeY, sizeZ)) {
+        ResetHistory(s);
         return kNotEnoughMemory;
     }
-    if (!InitNewLevel(*s.working, sizeX, sizeY, sizeZ, s.working->randomSeed)) {
-        TakeSnapshot(s);
+    // A new level gets a seed of its own rather than the last level's.
+    const int seed = static_cast<int>(s.seeds.Next(32768));
+    if (!InitNewLevel(*s.working, sizeX, sizeY, sizeZ, seed)) {
+        ResetHistory(s);
         return kNotEnoughMemory;
     }
     // A new level has no script yet: its behaviour list starts empty.
     for (Behaviour& b : s.working->behaviours) b = Behaviour{};
     JumpCursor(s, {sizeX / 2, 1, sizeZ / 2});
-    TakeSnapshot(s);
+    ResetHistory(s);
     s.fileName.clear();
     s.modified = false;
     return {};
@@ -78,13 +90,45 @@ void LoadLevel(EditorState& s, const DataResolver& data, const std::string& path
     LevelLoadContext context{data, s.random, 0, hooks};
     LoadLevelFile(*fresh, context, path, s.textured ? "High" : "Low");
     s.working = std::move(fresh);
-    TakeSnapshot(s);
+    ResetHistory(s);
     s.fileName = path;
     s.modified = false;
     const World& w = *s.working;
     JumpCursor(s, {w.startX, w.startY, w.startZ});
     s.cursorHeading = s.shownHeading = static_cast<float>(w.startHeading);
     s.selectedSentry = 0;
+}
+
+std::string SaveRefusal(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path file(path);
+    if (fs::exists(file, ec)) {
+        if (!fs::is_regular_file(file, ec)) return "The path " + path + " is not a file.";
+        // The mode bits count as well as access(): an administrator may write
+        // anything, yet a file marked read-only is still not to be replaced.
+        const auto perms = fs::status(file, ec).permissions();
+        const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+        if (::access(file.c_str(), W_OK) != 0 || (perms & write) == fs::perms::none)
+            return "The file " + path + " is read-only; it was left as it was.";
+        return {};
+    }
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    if (!fs::is_directory(folder, ec)) return "The folder " + folder.string() + " does not exist.";
+    if (::access(folder.c_str(), W_OK) != 0) return "The folder " + folder.string() + " cannot be written to.";
+    return {};
+}
+
+std::string LevelFileProblem(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::exists(path, ec)) return "the file does not exist.";
+    if (fs::is_directory(path, ec)) return "it is a folder, not a file.";
+    const auto bytes = ReadFileBytes(path);
+    if (!bytes) return "the file cannot be read (check its permissions).";
+    if (bytes->empty()) return "the file is empty.";
+    return "the file is not a level the game can read: it is shorter than its header says, or its header is "
+           "damaged (" + std::to_string(bytes->size()) + " bytes).";
 }
 
 bool SaveLevel(EditorState& s, const std::string& path) {
@@ -96,7 +140,20 @@ bool SaveLevel(EditorState& s, const std::string& path) {
 
 void SetSentryCount(EditorState& s, int count) {
     World& w = *s.working;
+    const int before = std::clamp(w.sentryCount, 0, kMaxSentries);
     w.sentryCount = SentryCountAnswer(count);
+    // New sentries start at the cursor, facing the view, where the designer
+    // can see them, rather than at the world's origin inside the floor.
+    const CursorPos at = CellCentre(TargetCell(s));
+    for (int k = before; k < w.sentryCount; ++k) {
+        SentryState& sentry = w.sentries[static_cast<std::size_t>(k)];
+        sentry = SentryState{};
+        sentry.x = at.x;
+        sentry.y = at.y;
+        sentry.z = at.z;
+        const int heading = static_cast<int>(s.cursorHeading) % 32768;
+        sentry.heading = static_cast<float>(-(heading < 0 ? heading + 32768 : heading));
+    }
     ResetSentries(w, s.random, 0);
     if (s.selectedSentry > w.sentryCount) s.selectedSentry = 0;
     s.modified = true;

@@ -26,6 +26,8 @@ PromptNumber ParsePromptNumber(const std::string& text);
 
 // A dimension answer: 0 becomes 1.
 int DimensionAnswer(int value);
+// Why one axis of a new level cannot have this size ("" when it can).
+std::string AxisSizeError(int size);
 // Why a new level of these sizes cannot be made ("" when it can): the same
 // limits the level loader holds files to.
 std::string NewLevelSizeError(int sizeX, int sizeY, int sizeZ);
@@ -36,7 +38,8 @@ int GotoAnswer(int value, int size);
 // Description and author are short strings of at most 255 bytes.
 std::string ShortStringAnswer(const std::string& text);
 
-// New: both Worlds get the new grid, the level its new-level state, the cursor
+// New: both Worlds get the new grid, the level its new-level state with a
+// fresh random seed (drawn from s.seeds), the cursor
 // the middle of the floor, and the snapshot the fresh level.  The file name is
 // cleared so that Save cannot overwrite the level that was open before.
 // Returns the message to show ("" on success); on failure nothing changed.
@@ -48,11 +51,20 @@ std::string NewLevel(EditorState& s, int sizeX, int sizeY, int sizeZ);
 // editor unchanged when the file cannot be used.
 void LoadLevel(EditorState& s, const DataResolver& data, const std::string& path, const LevelLoadHooks& hooks);
 
+// Why a save to `path` must be refused ("" when it may go ahead): a file that
+// exists but is read-only for us is never replaced, even where its folder
+// would let a rename through.
+std::string SaveRefusal(const std::string& path);
+// Why a level file that the loader refused cannot be used, in plain words:
+// missing, unreadable, empty, or not a level (a short file or a bad header).
+std::string LevelFileProblem(const std::string& path);
+
 // Save: writes the working World to `path`; on success the file name becomes
 // `path` and the level counts as saved.
 bool SaveLevel(EditorState& s, const std::string& path);
 
-// Number of sentries: stores the count and puts every sentry in its start state.
+// Number of sentries: stores the count, puts the added ones at the cursor
+// facing the view, and every sentry in its start state.
 void SetSentryCount(EditorState& s, int count);
 void SetRandomSeed(EditorState& s, int seed);
 

@@ -1,8 +1,52 @@
 #include "editor/editor_keys.h"
 
+#include <algorithm>
+
 #include "editor/editing.h"
 
 namespace zq {
+
+namespace {
+
+bool PaintKey(EditorKey k) {
+    switch (k) {
+        case EditorKey::Space: case EditorKey::Backspace: case EditorKey::Delete: case EditorKey::D:
+        case EditorKey::X: case EditorKey::S: case EditorKey::P:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The key's effect, once.
+bool Act(EditorState& s, EditorKey k, bool ctrl) {
+    switch (k) {
+        case EditorKey::Up: MoveCursor(s, CursorMove::Forward); return false;
+        case EditorKey::Down: MoveCursor(s, CursorMove::Back); return false;
+        case EditorKey::Right: MoveCursor(s, ctrl ? CursorMove::Right : CursorMove::TurnRight); return false;
+        case EditorKey::Left: MoveCursor(s, ctrl ? CursorMove::Left : CursorMove::TurnLeft); return false;
+        case EditorKey::B: MoveCursor(s, CursorMove::Down); return false;
+        case EditorKey::H: MoveCursor(s, CursorMove::Up); return false;
+        case EditorKey::PageUp: MoveCursor(s, CursorMove::LookUp); return false;
+        case EditorKey::PageDown: MoveCursor(s, CursorMove::LookDown); return false;
+        case EditorKey::Plus: MoveCursor(s, CursorMove::ZoomIn); return false;
+        case EditorKey::Minus: MoveCursor(s, CursorMove::ZoomOut); return false;
+        case EditorKey::Space: PutBlock(s); return true;
+        case EditorKey::Backspace: case EditorKey::Delete: DeleteCell(s); return true;
+        case EditorKey::D: PlaceStart(s); return true;
+        case EditorKey::X: PlaceExit(s); return true;
+        case EditorKey::S: PlaceClipMarker(s); return true;
+        case EditorKey::P: PlaceEventMarker(s); return true;
+        case EditorKey::A: Darken(s); return true;
+        case EditorKey::E: Brighten(s); return true;
+        case EditorKey::End: StretchDown(s); return true;
+        case EditorKey::Home: StretchUp(s); return true;
+        case EditorKey::Count: break;
+    }
+    return false;
+}
+
+}  // namespace
 
 bool SnapshotKey(EditorKey k) {
     switch (k) {
@@ -15,68 +59,51 @@ bool SnapshotKey(EditorKey k) {
     }
 }
 
-bool PollEditorKeys(EditorState& s, const EditorKeyboard& now, EditorKeyboard& previous) {
-    if (s.dialogOpen) {
-        previous = now;
+bool PollEditorKeys(EditorState& s, const EditorKeyboard& now, EditorKeyMemory& memory, int elapsedMs) {
+    auto quiet = [&] {
+        for (KeyRepeatState& r : memory.repeat) r = KeyRepeatState{};
+        memory.previous = now;
         return false;
-    }
+    };
+    if (s.dialogOpen) return quiet();
     if (s.waitForKeysUp) {
-        if (now.anyDown) {
-            previous = now;
-            return false;
-        }
+        if (now.anyDown) return quiet();
         s.waitForKeysUp = false;
     }
-    bool changed = false;
     const bool plain = !now.ctrl && !now.alt;
-    if (plain) {
-        for (std::size_t i = 0; i < kEditorKeyCount; ++i) {
-            const auto k = static_cast<EditorKey>(i);
-            if (SnapshotKey(k) && now.down[i] && !previous.down[i]) TakeSnapshot(s);
+    bool changed = false, editHeld = false, commitDone = false;
+    for (std::size_t i = 0; i < kEditorKeyCount; ++i) {
+        const auto k = static_cast<EditorKey>(i);
+        const bool sideways = (k == EditorKey::Left || k == EditorKey::Right) && now.ctrl && !now.alt;
+        const int presses = std::max(now.presses[i], now.down[i] && !memory.previous.down[i] ? 1 : 0);
+        if (!plain && !sideways) {
+            // Held under a modifier (a menu shortcut or mnemonic): quiet
+            // until pressed again without one.
+            memory.repeat[i] = KeyRepeatState{};
+            continue;
         }
-    }
-    auto held = [&](EditorKey k) { return now.Down(k); };
-
-    // Ctrl with Left and Right moves sideways; every other key needs no modifier.
-    if (plain || (now.ctrl && !now.alt)) {
-        if (held(EditorKey::Right)) MoveCursor(s, now.ctrl ? CursorMove::Right : CursorMove::TurnRight);
-        if (held(EditorKey::Left)) MoveCursor(s, now.ctrl ? CursorMove::Left : CursorMove::TurnLeft);
-    }
-    if (plain) {
-        if (held(EditorKey::Up)) MoveCursor(s, CursorMove::Forward);
-        if (held(EditorKey::Down)) MoveCursor(s, CursorMove::Back);
-        if (held(EditorKey::B)) MoveCursor(s, CursorMove::Down);
-        if (held(EditorKey::H)) MoveCursor(s, CursorMove::Up);
-        if (held(EditorKey::PageUp)) MoveCursor(s, CursorMove::LookUp);
-        if (held(EditorKey::PageDown)) MoveCursor(s, CursorMove::LookDown);
-        if (held(EditorKey::Plus)) MoveCursor(s, CursorMove::ZoomIn);
-        if (held(EditorKey::Minus)) MoveCursor(s, CursorMove::ZoomOut);
-        auto act = [&](EditorKey k, void (*op)(EditorState&)) {
-            if (held(k)) {
-                op(s);
-                changed = true;
+        int steps = KeyRepeatSteps(memory.repeat[i], now.down[i], presses, elapsedMs, memory.timing);
+        if (PaintKey(k) && memory.repeat[i].held) steps = std::max(steps, 1);  // paints on every frame while held
+        if (SnapshotKey(k)) {
+            if (presses > 0 && !commitDone) {
+                // A new editing key closes the action before it.
+                CommitAction(s);
+                commitDone = true;
             }
-        };
-        act(EditorKey::Space, PutBlock);
-        if (held(EditorKey::Backspace) || held(EditorKey::Delete)) {
-            DeleteCell(s);
-            changed = true;
+            if (memory.repeat[i].held) editHeld = true;
+            // A paint key acts once however many times it was tapped in one frame.
+            if (PaintKey(k)) steps = std::min(steps, 1);
         }
-        act(EditorKey::D, PlaceStart);
-        act(EditorKey::X, PlaceExit);
-        act(EditorKey::S, PlaceClipMarker);
-        act(EditorKey::P, PlaceEventMarker);
-        act(EditorKey::A, Darken);
-        act(EditorKey::E, Brighten);
-        act(EditorKey::End, StretchDown);
-        act(EditorKey::Home, StretchUp);
+        for (int n = 0; n < steps; ++n) changed |= Act(s, k, sideways);
     }
-    previous = now;
+    // Once no editing key is held, what they did is one finished action.
+    if (!editHeld && s.pending) CommitAction(s);
+    memory.previous = now;
     return changed;
 }
 
-bool EditorFrame(EditorState& s, const EditorKeyboard& now, EditorKeyboard& previous, int elapsedMs) {
-    const bool changed = PollEditorKeys(s, now, previous);
+bool EditorFrame(EditorState& s, const EditorKeyboard& now, EditorKeyMemory& memory, int elapsedMs) {
+    const bool changed = PollEditorKeys(s, now, memory, elapsedMs);
     ClampCursor(s);
     FollowCursor(s, elapsedMs);
     return changed;

@@ -36,6 +36,7 @@ void JumpCursor(EditorState& s, const CellPos& cell) {
 }
 
 void MoveCursor(EditorState& s, CursorMove move) {
+    s.faceClicked = false;
     const double sn = HeadingSin(s.cursorHeading), cs = HeadingCos(s.cursorHeading);
     CursorPos& t = s.cursorTarget;
     auto shift = [&t](double dx, double dy, double dz) {
@@ -86,8 +87,25 @@ void FollowCursor(EditorState& s, int elapsedMs) {
 }
 
 WorldCamera EditorCamera(const EditorState& s) {
-    const double h = s.shownHeading, p = s.shownPitch, d = s.shownDistance;
+    const double h = s.shownHeading, p = s.shownPitch;
+    double d = s.shownDistance;
     const double cp = AngleCos(p);
+    // From the cursor back along the line to the eye: the eye stops short of
+    // the first filled cell on the way (the cursor's own cell aside), so the
+    // view never looks out from inside a wall.
+    const double back[3] = {-AngleSin(h) * cp, -AngleSin(p), -AngleCos(h) * cp};
+    const CellPos own = CursorCell(s.cursorShown);
+    constexpr double kStep = 32, kClearance = 64;
+    for (double t = kStep; t <= d; t += kStep) {
+        const double lift = kEditorEyeLift * t / std::max(d, 1.0);
+        const CursorPos at{static_cast<float>(s.cursorShown.x + back[0] * t),
+                           static_cast<float>(s.cursorShown.y + back[1] * t + lift),
+                           static_cast<float>(s.cursorShown.z + back[2] * t)};
+        const CellPos c = CursorCell(at);
+        if (c == own || GetCell(*s.working, c.x, c.y, c.z) == 0) continue;
+        d = std::max(t - kClearance, 0.0);
+        break;
+    }
     WorldCamera eye;
     eye.x = static_cast<float>(s.cursorShown.x - d * AngleSin(h) * cp);
     eye.y = static_cast<float>(s.cursorShown.y - d * AngleSin(p) + kEditorEyeLift);
@@ -103,7 +121,7 @@ void InitEditor(EditorState& s) {
     w.sentryCount = 0;
     InitNewLevel(w, kEditorStartSide, kEditorStartSide, kEditorStartSide, 0);
     ResetSentries(w, s.random, 0);
-    TakeSnapshot(s);
+    ResetHistory(s);
     JumpCursor(s, {kEditorStartSide / 2, 1, kEditorStartSide / 2});
     s.cursorHeading = s.shownHeading = 0;
     s.viewPitch = s.shownPitch = 0;

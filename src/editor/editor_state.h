@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "core/random.h"
+#include "editor/undo_history.h"
 #include "render/world_draw.h"
 #include "world/world.h"
 
@@ -38,7 +40,12 @@ struct CursorPos {
 
 struct EditorState {
     std::unique_ptr<World> working = std::make_unique<World>();
-    std::unique_ptr<World> undo = std::make_unique<World>();  // the single snapshot
+    // The level as it stood after the last recorded action; the undo history
+    // finds each action's changes by comparing the working level with it.
+    std::unique_ptr<World> baseline = std::make_unique<World>();
+    UndoHistory history;
+    bool pending = false;     // the working level changed since the last recorded action
+    std::string status;       // what the last action did, or why it did nothing
 
     CursorPos cursorTarget;
     CursorPos cursorShown;
@@ -60,7 +67,12 @@ struct EditorState {
     bool modified = false;    // the working level differs from the file
     int selectedSentry = 0;   // 1..sentryCount in the sentry list, 0 for none
 
+    // The face last clicked: Space on the clicked cell builds in front of it.
+    bool faceClicked = false;
+    CellPos clickedCell, clickedFront;
+
     Random random;
+    Random seeds;  // draws the random seeds of new levels; seeded from the clock at start-up
 };
 
 // The cell of a cursor position, and the centre of a cell.
@@ -88,6 +100,9 @@ void FollowCursor(EditorState& s, int elapsedMs);
 // The level view's eye: behind the shown cursor at the shown distance, lifted
 // by the pitch, looking at it.
 WorldCamera EditorCamera(const EditorState& s);
+
+// Sets the status line.
+inline void Say(EditorState& s, std::string text) { s.status = std::move(text); }
 
 // Start-up: a 100-cell new level in both Worlds, no sentries, seed 0, the
 // cursor over the middle of the floor.

@@ -204,8 +204,8 @@ void DrawObjectPreview(const World& w, Cell type, int yaw, int pitch, bool textu
     renderer.EndFrame();
 }
 
-std::optional<CellPos> PickCell(const World& w, const WorldCamera& eye, float ndcX, float ndcY, float fovYDegrees,
-                                float aspect) {
+std::optional<CellPick> PickFace(const World& w, const WorldCamera& eye, float ndcX, float ndcY, float fovYDegrees,
+                                 float aspect) {
     const double h = eye.yaw, p = eye.pitch;
     const double sh = AngleSin(h), ch = AngleCos(h), sp = AngleSin(p), cp = AngleCos(p);
     // The view's axes: forward, screen right and screen up.
@@ -220,20 +220,35 @@ std::optional<CellPos> PickCell(const World& w, const WorldCamera& eye, float nd
         length += dir[a] * dir[a];
     }
     length = std::sqrt(length);
-    if (length <= 0) return std::nullopt;
+    if (!(length > 0)) return std::nullopt;
     // Small steps rather than an exact cell walk: a click needs no more.
     constexpr double kStep = 16;
     const double reach = (kViewCells + 1) * kCellSize * 1.8;
     const double origin[3] = {eye.x, eye.y, eye.z};
+    // Filled cells around the eye itself are looked through: the click means
+    // what the designer sees, not the wall the eye happens to sit in.
+    bool leftEyeCells = false;
+    std::optional<CellPos> front;  // the last empty cell inside the grid on the way
     for (double t = 0; t < reach; t += kStep) {
         double at[3];
         for (int a = 0; a < 3; ++a) at[a] = origin[a] + dir[a] / length * t;
-        if (at[0] < 0 || at[1] < 0 || at[2] < 0) continue;
+        const bool inside = at[0] >= 0 && at[1] >= 0 && at[2] >= 0;
         const CellPos c{static_cast<int>(at[0] / kCellSize), static_cast<int>(at[1] / kCellSize),
                         static_cast<int>(at[2] / kCellSize)};
-        if (!w.InGrid(c.x, c.y, c.z)) continue;
-        if (GetCell(w, c.x, c.y, c.z) != 0) return c;
+        if (!inside || !w.InGrid(c.x, c.y, c.z) || GetCell(w, c.x, c.y, c.z) == 0) {
+            leftEyeCells = true;
+            if (inside && w.InGrid(c.x, c.y, c.z)) front = c;
+            continue;
+        }
+        if (!leftEyeCells) continue;
+        return CellPick{c, front.value_or(c)};
     }
+    return std::nullopt;
+}
+
+std::optional<CellPos> PickCell(const World& w, const WorldCamera& eye, float ndcX, float ndcY, float fovYDegrees,
+                                float aspect) {
+    if (auto pick = PickFace(w, eye, ndcX, ndcY, fovYDegrees, aspect)) return pick->cell;
     return std::nullopt;
 }
 

@@ -65,10 +65,20 @@ void DrawEditorView(EditorState& s, Renderer& renderer, EditorViewParts& parts);
 void DrawObjectPreview(const World& w, Cell type, int yaw, int pitch, bool textured, Renderer& renderer,
                        WorldDrawState& preview);
 
+// A click's cell: the filled cell hit and the empty cell in front of the
+// face the ray went in by (the cell itself when the ray starts in it).
+struct CellPick {
+    CellPos cell;
+    CellPos front;
+};
+std::optional<CellPick> PickFace(const World& w, const WorldCamera& eye, float ndcX, float ndcY, float fovYDegrees,
+                                 float aspect);
+
 // The first filled cell along the view ray through a point of the picture
 // (ndcX, ndcY in -1..1, +y up) of a perspective with the vertical field of
 // view `fovYDegrees` and the width/height `aspect`; nothing when the ray
-// leaves the grid or goes farther than the drawn cells.
+// leaves the grid or goes farther than the drawn cells.  Filled cells the
+// ray starts in are looked through.
 std::optional<CellPos> PickCell(const World& w, const WorldCamera& eye, float ndcX, float ndcY, float fovYDegrees,
                                 float aspect);
 

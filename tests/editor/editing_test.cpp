@@ -12,7 +12,7 @@ struct EditorFixture : ::testing::Test {
     EditorState s;
     void SetUp() override {
         ASSERT_TRUE(InitNewLevel(*s.working, 6, 4, 6, 0));
-        TakeSnapshot(s);
+        ResetHistory(s);
         At({2, 1, 2});
     }
     void At(CellPos c) { JumpCursor(s, c); }
@@ -192,26 +192,44 @@ TEST_F(EditorOperationsTest, StartExitAndSentriesUseTheTargetCell) {
     EXPECT_FLOAT_EQ(w().sentries[2].x, 0);
 }
 
-TEST_F(EditorOperationsTest, UndoRestoresTheLastSnapshotAsOftenAsAsked) {
+TEST_F(EditorOperationsTest, EachActionUndoesAndRedoesOnItsOwnAndBoxesAskForTheirPoints) {
     s.paintObject = 4;
     PutBlock(s);
-    PutBlock(s);  // the snapshot now already holds the block
+    CommitAction(s);
     At({3, 1, 2});
     PutBlock(s);
-    Undo(s);
+    PlaceStart(s);
+    CommitAction(s);
+    CommitAction(s);  // nothing changed: no step
+    EXPECT_EQ(s.history.UndoCount(), 2u);
+    ASSERT_TRUE(Undo(s));
     EXPECT_EQ(GetCell(w(), 3, 1, 2), 0);
+    EXPECT_EQ(w().startZ, 3);  // the new level's start again
     EXPECT_EQ(GetCell(w(), 2, 1, 2), 4);
-    SetCell(w(), 0, 3, 0, 9);
-    Undo(s);
-    EXPECT_EQ(GetCell(w(), 0, 3, 0), 0);
-    EXPECT_EQ(GetCell(w(), 2, 1, 2), 4);
+    ASSERT_TRUE(Undo(s));
+    EXPECT_EQ(GetCell(w(), 2, 1, 2), 0);
+    EXPECT_FALSE(Undo(s));
+    EXPECT_EQ(s.status, "Nothing to undo.");
+    ASSERT_TRUE(Redo(s));
+    ASSERT_TRUE(Redo(s));
+    EXPECT_EQ(GetCell(w(), 3, 1, 2), 4);
+    EXPECT_EQ(w().startZ, 2);
+    // A box without its points says which one is missing and changes nothing.
+    FillBox(s, 4);
+    EXPECT_EQ(s.status.rfind("Set point A first", 0), 0u) << s.status;
+    SetPointA(s);
+    FillLine(s, 4);
+    EXPECT_EQ(s.status.rfind("Set point B first", 0), 0u) << s.status;
+    CommitAction(s);
+    EXPECT_EQ(s.history.UndoCount(), 2u);
+    EXPECT_EQ(s.history.RedoCount(), 0u);
 }
 
 TEST_F(EditorOperationsTest, UndoKeepsTheLoadedObjectTableAndRecountsIngots) {
     w().objectDefs[20].lingot = true;
     w().objectDefs[20].name = "High";
     SetCell(w(), 1, 1, 1, 20);
-    TakeSnapshot(s);
+    ResetHistory(s);
     SetCell(w(), 2, 1, 1, 20);
     w().objectDefs[20].name = "Low";  // the bank was loaded again at another detail
     Undo(s);

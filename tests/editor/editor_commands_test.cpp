@@ -53,7 +53,7 @@ TEST(EditorLevelTest, NewLevelRefusesWhatTheLoaderRefusesAndKeepsTheOldOne) {
     s.fileName = "old.lev";
     EXPECT_FALSE(NewLevel(s, 2000, 5, 5).empty());
     EXPECT_EQ(s.working->sizeX, kEditorStartSide);
-    EXPECT_EQ(s.undo->sizeX, kEditorStartSide);
+    EXPECT_EQ(s.baseline->sizeX, kEditorStartSide);
     EXPECT_EQ(s.fileName, "old.lev");
 
     EXPECT_EQ(NewLevel(s, 10, 5, DimensionAnswer(0)), "");

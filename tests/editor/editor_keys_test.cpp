@@ -10,10 +10,10 @@ namespace {
 
 struct EditorKeysFixture : ::testing::Test {
     EditorState s;
-    EditorKeyboard previous;
+    EditorKeyMemory memory;
     void SetUp() override {
         ASSERT_TRUE(InitNewLevel(*s.working, 5, 3, 5, 0));
-        TakeSnapshot(s);
+        ResetHistory(s);
         JumpCursor(s, {2, 1, 2});
     }
     static EditorKeyboard Holding(std::initializer_list<EditorKey> keys, bool ctrl = false, bool alt = false) {
@@ -24,32 +24,76 @@ struct EditorKeysFixture : ::testing::Test {
         k.anyDown = keys.size() > 0 || ctrl || alt;
         return k;
     }
-    void Frame(const EditorKeyboard& k, int ms = 30) { EditorFrame(s, k, previous, ms); }
+    void Frame(const EditorKeyboard& k, int ms = 30) { EditorFrame(s, k, memory, ms); }
+    // Key-downs and releases between two frames, then the frame.
+    void Taps(EditorKey key, int count, int ms = 30) {
+        EditorKeyboard k;
+        k.presses[static_cast<std::size_t>(key)] = count;
+        Frame(k, ms);
+    }
 };
 
 using EditorKeysTest = EditorKeysFixture;
 
-TEST_F(EditorKeysTest, AHeldKeyMovesEveryFrameAndNeverLeavesTheGrid) {
+TEST_F(EditorKeysTest, APressStepsOnceAndAHoldRepeatsInTimeNotFrames) {
     const auto up = Holding({EditorKey::Up});
     Frame(up);
     EXPECT_EQ(TargetCell(s), (CellPos{2, 1, 3}));
-    Frame(up);
-    EXPECT_EQ(TargetCell(s), (CellPos{2, 1, 4}));
-    for (int i = 0; i < 50; ++i) {
-        Frame(up);
-        EXPECT_LE(s.cursorTarget.z, 5 * 512 - 256);
+    Frame(up);  // still within the repeat delay
+    EXPECT_EQ(TargetCell(s), (CellPos{2, 1, 3}));
+    Frame({});
+    // Taps that come and go between two frames each step once; none is lost.
+    JumpCursor(s, {0, 1, 0});
+    Taps(EditorKey::Up, 1);
+    EXPECT_EQ(TargetCell(s).z, 1);
+    Taps(EditorKey::Up, 3);
+    EXPECT_EQ(TargetCell(s).z, 4);
+    // Held for a second, the count is the same at 10 ms or 50 ms frames.
+    for (const int ms : {10, 50}) {
+        EditorState t;
+        EditorKeyMemory m;
+        ASSERT_TRUE(InitNewLevel(*t.working, 3, 3, 200, 0));
+        ResetHistory(t);
+        JumpCursor(t, {1, 1, 0});
+        for (int elapsed = 0; elapsed < 1000; elapsed += ms) EditorFrame(t, up, m, ms);
+        EditorFrame(t, {}, m, ms);
+        const KeyRepeatTiming timing;
+        EXPECT_EQ(TargetCell(t).z, 2 + (1000 - ms - timing.delayMs) / timing.intervalMs) << ms << " ms frames";
     }
+    // The grid holds the cursor however long the key is held.
+    JumpCursor(s, {2, 1, 2});
+    for (int i = 0; i < 200; ++i) Frame(up, 100);
     EXPECT_EQ(TargetCell(s), (CellPos{2, 1, 4}));
-    // The shown cursor follows and settles on the target.
-    for (int i = 0; i < 100; ++i) Frame({});
-    EXPECT_NEAR(s.cursorShown.z, s.cursorTarget.z, 1);
     // Turned a quarter right, Up moves along +X; a long stall never overshoots.
+    Frame({});
     Frame(Holding({EditorKey::Right}));
     Frame({}, 1000);
     EXPECT_FLOAT_EQ(s.shownHeading, 8192);
     Frame(up);
     EXPECT_EQ(TargetCell(s), (CellPos{3, 1, 4}));
     EXPECT_FLOAT_EQ(s.cursorTarget.z, 4 * 512 + 256);  // held at the cell centre
+}
+
+TEST_F(EditorKeysTest, LightStepsExactlyAndAHeldEditIsOneUndoStep) {
+    Taps(EditorKey::E, 1);
+    EXPECT_EQ(GetLight(*s.working, 2, 1, 2), 128 + kLightStep);
+    // Delete held over many frames, then released: one undo step brings the cell back.
+    SetCell(*s.working, 2, 1, 2, 5);
+    Frame({});
+    CommitAction(s);
+    const auto del = Holding({EditorKey::Delete});
+    for (int i = 0; i < 20; ++i) Frame(del, 16);
+    Frame({});
+    EXPECT_EQ(GetCell(*s.working, 2, 1, 2), 0);
+    ASSERT_TRUE(Undo(s));
+    EXPECT_EQ(GetCell(*s.working, 2, 1, 2), 5);
+    // A key held when Ctrl goes down stays quiet after Ctrl is let go.
+    Frame(del);
+    Frame(Holding({EditorKey::Delete}, true));
+    Undo(s);
+    EXPECT_EQ(GetCell(*s.working, 2, 1, 2), 5);
+    Frame(del);
+    EXPECT_EQ(GetCell(*s.working, 2, 1, 2), 5);
 }
 
 TEST_F(EditorKeysTest, ModifiersStopThePolledKeysExceptCtrlSideways) {
@@ -73,7 +117,7 @@ TEST_F(EditorKeysTest, EditingKeysSnapshotAndNavigationKeysDoNot) {
         JumpCursor(s, {2, 1, 2});
         SetCell(*s.working, 4, 2, 4, static_cast<Cell>(10 + i));
         Frame(Holding({key}));
-        EXPECT_EQ(GetCell(*s.undo, 4, 2, 4) == 10 + i, SnapshotKey(key)) << "key " << i;
+        EXPECT_EQ(GetCell(*s.baseline, 4, 2, 4) == 10 + i, SnapshotKey(key)) << "key " << i;
     }
     // Holding Space keeps painting but takes no snapshot of its own between
     // frames beyond the one each put takes first.
@@ -81,7 +125,7 @@ TEST_F(EditorKeysTest, EditingKeysSnapshotAndNavigationKeysDoNot) {
     s.paintObject = 3;
     Frame(Holding({EditorKey::Space}));
     SetCell(*s.working, 0, 2, 0, 9);
-    EXPECT_EQ(GetCell(*s.undo, 0, 2, 0), 0);
+    EXPECT_EQ(GetCell(*s.baseline, 0, 2, 0), 0);
     EXPECT_EQ(GetCell(*s.working, 2, 1, 2), 3);
 }
 
@@ -102,10 +146,16 @@ TEST_F(EditorKeysTest, NothingActsDuringAPromptNorUntilEveryKeyIsUpAfterIt) {
 }
 
 TEST_F(EditorKeysTest, ViewLimits) {
-    for (int i = 0; i < 4; ++i) Frame(Holding({EditorKey::PageUp, EditorKey::Plus}));
+    for (int i = 0; i < 4; ++i) {
+        Frame(Holding({EditorKey::PageUp, EditorKey::Plus}));
+        Frame({});
+    }
     EXPECT_FLOAT_EQ(s.viewPitch, -8192);
     EXPECT_FLOAT_EQ(s.viewDistance, 0);
-    for (int i = 0; i < 8; ++i) Frame(Holding({EditorKey::PageDown, EditorKey::Minus}));
+    for (int i = 0; i < 8; ++i) {
+        Frame(Holding({EditorKey::PageDown, EditorKey::Minus}));
+        Frame({});
+    }
     EXPECT_FLOAT_EQ(s.viewPitch, 8192);
     EXPECT_FLOAT_EQ(s.viewDistance, 2048);
 }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "assets/graphics.h"
 #include "core/resolver.h"
@@ -21,12 +22,14 @@
 #include "editor/editor_state.h"
 #include "editor/editor_view.h"
 #include "shell/audio.h"
+#include "shell/video.h"
 #include "world/object_defs.h"
 
 class QAction;
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QToolButton;
 
@@ -45,7 +48,12 @@ public:
     virtual std::string AskText(QWidget* parent, const std::string& title, const std::string& prompt,
                                 const std::string& fallback) = 0;
     virtual void ShowMessage(QWidget* parent, const std::string& text) = 0;
-    virtual bool AskDiscard(QWidget* parent) = 0;  // unsaved changes: go on anyway?
+    // Something went wrong (a file not read or not written): the reason, with the warning icon.
+    virtual void ShowWarning(QWidget* parent, const std::string& text) = 0;
+    virtual bool AskYesNo(QWidget* parent, const std::string& question) = 0;
+    // Unsaved changes: save them, drop them, or stay.
+    enum class SaveChoice { Save, Discard, Cancel };
+    virtual SaveChoice AskSaveChanges(QWidget* parent) = 0;
     virtual std::string OpenFile(QWidget* parent, const std::string& folder) = 0;
     virtual std::string SaveFile(QWidget* parent, const std::string& proposed) = 0;
     virtual std::optional<QColor> PickColour(QWidget* parent, const QColor& current) = 0;
@@ -58,7 +66,7 @@ struct EditorOptions {
     std::filesystem::path dataDir;
     std::string file;                        // opened at start-up, as Load does
     std::filesystem::path settingsFile;      // the editor's own settings
-    std::filesystem::path programDir;        // where game_gl / game_soft are looked for
+    std::filesystem::path programDir;        // where the game is looked for first (then the PATH)
     bool timer = true;                       // false: tests run frames themselves
 };
 
@@ -101,6 +109,20 @@ public:
     void SentryCountCommand();
     void SetSentryPosition(int k);
     void ChooseObject(const QString& name);
+    void TestLevel();
+    // The player Play shows a clip's video with (the games' player); none: videos are skipped.
+    void SetVideoPlayer(std::unique_ptr<VideoPlayer> player) { video_ = std::move(player); }
+    bool VideoShowing() const;
+
+    // The status line and the problem list as shown.
+    QString StatusText() const;
+    QStringList ProblemTexts() const;
+    std::vector<std::string> RecentFiles() const;
+    // Writes unsaved work to NAME.lev.recover beside the level (or to
+    // untitled.lev.recover in the settings folder), replacing the old one
+    // in one step; false when there was nothing to write or it failed.
+    bool WriteRecovery();
+    static std::filesystem::path RecoveryPath(const std::string& levelFile, const std::filesystem::path& settingsFile);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -131,13 +153,21 @@ private:
                                  const char* rejection);
     std::string AskString(const std::string& title, const std::string& prompt, const std::string& fallback);
     bool ConfirmDiscard();
+    bool SaveTo(const std::string& path);
+    void RememberRecent(const std::string& file);
+    void RebuildRecentMenu();
+    void ShowProblems();
+    void ShowStatus();
+    void PlayClip();
+    void StopClip();
+    void VideoFrame();
     void RememberFolder(const std::string& file);
     std::string LastFolder() const;
-    void TestLevel();
     void BoostDisplay();
     void KeyEvent(QKeyEvent* event, bool down);
     void ReleaseAllKeys();
-    void PickAt(const QPoint& point);
+    void PickAt(const QPoint& point, Qt::KeyboardModifiers modifiers);
+    bool ViewMouse(QEvent* event);
 
     EditorOptions options_;
     DataResolver data_;
@@ -149,7 +179,8 @@ private:
     EditorMarkers markers_;
     WorldDrawState draw_, previewDraw_;
     WorldDrawHooks hooks_;
-    EditorKeyboard keys_, previousKeys_;
+    EditorKeyboard keys_;
+    EditorKeyMemory keyMemory_;
     QSet<int> held_;  // every key held now, ours or not
     bool started_ = false;
     bool fileNameEverSet_ = false;
@@ -175,6 +206,17 @@ private:
     QComboBox* objectCombo_ = nullptr;
     THelp* help_ = nullptr;
     QPoint dragFrom_;
+    QPoint viewDragFrom_;        // right or middle drag in the level view
+    QPoint panRest_;             // pixels of a pan not yet a whole cell
+    QLabel* statusText_ = nullptr;
+    std::unique_ptr<VideoPlayer> video_;
+    QLabel* videoWindow_ = nullptr;  // a window of its own while a clip's video plays
+    QElapsedTimer videoClock_;
+    QListWidget* problemList_ = nullptr;
+    QWidget* problemDock_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    std::filesystem::path testFolder_;     // F9's folder for this session, removed at exit
+    std::vector<std::string> acceptedProblems_;  // problems the designer chose to test with
     bool lowResolution_ = false;
     bool stretching_ = false;
 };

@@ -50,7 +50,9 @@ QList<Page> HelpPages() {
              Icon("I_LookUp") + Icon("I_LookDown") +
              " tilt it towards a top view (Page Up and Page Down). A left click in the view puts the cursor on "
              "the clicked cell.</p>"
-             "<p>Edit &gt; Undo (Ctrl+Z) goes back one step. There is a single undo step and no redo.</p>"},
+             "<p>Edit &gt; Undo (Ctrl+Z) takes back the last action, again and again; Edit &gt; Redo (Ctrl+Y or "
+             "Ctrl+Shift+Z) brings it back. A held key's edits are one action. The status bar says what "
+             "each action did, or why it did nothing.</p>"},
         {"Building",
          "<p>Choose an object in the building objects list, then " + Icon("I_PutBlock") +
              " puts it in the cursor cell (Space) and " + Icon("I_DelBlock") +
@@ -68,8 +70,10 @@ QList<Page> HelpPages() {
              " (D) puts the start point on the cursor cell; the hero starts there, facing the way the view "
              "faces. " +
              Icon("I_Exit") +
-             " (X) puts the exit point. The exit only opens once every gold ingot of the level is taken, so a "
-             "level needs at least one way to reach each ingot.</p>"
+             " (X) puts the exit point: reaching it ends the level. Gold ingots open ingot doors: once the "
+             "last ingot is taken, the ingot doors open, so a door in front of the exit makes the ingots "
+             "the way out. File &gt; Save and F9 list what is missing (no start, an exit outside the grid, "
+             "an ingot door without ingots) in the problem list.</p>"
              "<p>Tools &gt; Goto jumps the cursor to the start or exit point.</p>"},
         {"Adding some music",
          "<p>" + Icon("I_SFX") +

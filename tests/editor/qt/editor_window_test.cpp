@@ -7,18 +7,23 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
 
+#include <cstdlib>
 #include <deque>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "editor/editing.h"
+#include "platform/sdl_audio.h"
 #include "editor/editor_commands.h"
 #include "world/level_file.h"
 #include "editor/qt/gl_view.h"
@@ -41,8 +46,19 @@ public:
         answers.pop_front();
         return a;
     }
+    std::vector<std::string> warnings, questions;
+    bool yes = true;
+    SaveChoice unsaved = SaveChoice::Discard;
     void ShowMessage(QWidget*, const std::string& text) override { messages.push_back(text); }
-    bool AskDiscard(QWidget*) override { return true; }
+    void ShowWarning(QWidget*, const std::string& text) override {
+        messages.push_back(text);
+        warnings.push_back(text);
+    }
+    bool AskYesNo(QWidget*, const std::string& question) override {
+        questions.push_back(question);
+        return yes;
+    }
+    SaveChoice AskSaveChanges(QWidget*) override { return unsaved; }
     std::string OpenFile(QWidget*, const std::string&) override { return {}; }
     std::string SaveFile(QWidget*, const std::string&) override { return saveAs; }
     std::optional<QColor> PickColour(QWidget*, const QColor&) override { return QColor(0, 0, 64); }
@@ -145,23 +161,34 @@ TEST_F(EditorWindowTest, BuildsALevelThatTheToolReadsBack) {
 
     // Loaded back, it is the same level.
     ASSERT_TRUE(window->LoadFile(saved));
-    EXPECT_EQ(SerializeLevel(*s.working), SerializeLevel(*s.undo));
+    EXPECT_EQ(SerializeLevel(*s.working), SerializeLevel(*s.baseline));
     EXPECT_EQ(GetCell(*s.working, 3, 0, 3), s.paintObject);
 }
 
-TEST_F(EditorWindowTest, AHeldKeyMovesEveryFrameAndMenuShortcutsDoNotEdit) {
+TEST_F(EditorWindowTest, KeysStepExactlyAndMenuShortcutsDoNotEdit) {
     EditorState& s = window->State();
-    const CellPos start = TargetCell(s);
+    JumpCursor(s, {50, 1, 0});
+    // A 30 ms tap over two frames moves one cell.
     Key(Qt::Key_Up, true);
-    Frames(1);
-    EXPECT_EQ(TargetCell(s).z, start.z + 1);
-    Frames(1);
-    EXPECT_EQ(TargetCell(s).z, start.z + 2);
-    Frames(200);
+    window->Frame(15);
+    window->Frame(15);
     Key(Qt::Key_Up, false);
-    EXPECT_EQ(TargetCell(s).z, s.working->sizeZ - 1);
-    Frames(2);
-    EXPECT_EQ(TargetCell(s).z, s.working->sizeZ - 1);
+    window->Frame(15);
+    EXPECT_EQ(TargetCell(s).z, 1);
+    // Ten quick taps that each fall between two frames move ten cells.
+    for (int i = 0; i < 10; ++i) {
+        Key(Qt::Key_Up, true);
+        Key(Qt::Key_Up, false);
+        window->Frame(12);
+    }
+    EXPECT_EQ(TargetCell(s).z, 11);
+    // A one-second hold moves a bounded count, the same at any frame rate.
+    Key(Qt::Key_Up, true);
+    for (int t = 0; t < 1000; t += 15) window->Frame(15);
+    Key(Qt::Key_Up, false);
+    window->Frame(15);
+    EXPECT_GE(TargetCell(s).z, 11 + 5);
+    EXPECT_LE(TargetCell(s).z, 11 + 8);
 
     // Ctrl held: S does not place a clip marker.
     Key(Qt::Key_Control, true);
@@ -242,6 +269,128 @@ TEST_F(EditorWindowTest, AClickPutsTheCursorOnTheClickedCell) {
     QApplication::sendEvent(view, &click);
     EXPECT_EQ(TargetCell(s), (CellPos{50, 1, 54}));
     EXPECT_EQ(window->focusWidget(), view);  // the view keeps the keyboard
+    // Space builds on the clicked face: in front of the block, not over it.
+    s.paintObject = 3;
+    Key(Qt::Key_Space, true);
+    window->Frame(15);
+    Key(Qt::Key_Space, false);
+    window->Frame(15);
+    EXPECT_EQ(GetCell(*s.working, 50, 1, 53), 3);
+    EXPECT_EQ(GetCell(*s.working, 50, 1, 54), 2);
+    // Shift-click sets point A on the clicked cell.
+    QMouseEvent shift(QEvent::MouseButtonPress, centre, view->mapToGlobal(centre), Qt::LeftButton, Qt::LeftButton,
+                      Qt::ShiftModifier);
+    QApplication::sendEvent(view, &shift);
+    EXPECT_EQ(s.pointA, TargetCell(s));
+    // With a wall behind the cursor the eye stays in front of it.
+    JumpCursor(s, {20, 1, 20});
+    for (int y = 1; y < 4; ++y) SetCell(*s.working, 20, y, 19, 2);
+    const WorldCamera eye = EditorCamera(s);
+    EXPECT_EQ(GetCell(*s.working, CellOf(eye.x), CellOf(eye.y), CellOf(eye.z)), 0);
+    Frames(2);
+    Screenshot(window.get(), "editor_status_bar.png");
+}
+
+TEST_F(EditorWindowTest, AHeldDeleteIsOneUndoStepAndTwentyUndosAndRedosGiveTheSameBytes) {
+    EditorState& s = window->State();
+    ASSERT_EQ(window->Action("Undo1")->shortcut(), QKeySequence("Ctrl+Z"));
+    const auto redo = window->Action("Redo1")->shortcuts();
+    EXPECT_TRUE(redo.contains(QKeySequence("Ctrl+Y")) && redo.contains(QKeySequence("Ctrl+Shift+Z")));
+
+    SetCell(*s.working, 50, 1, 50, 2);
+    CommitAction(s);
+    Key(Qt::Key_Delete, true);
+    for (int i = 0; i < 8; ++i) window->Frame(15);
+    Key(Qt::Key_Delete, false);
+    window->Frame(15);
+    ASSERT_EQ(GetCell(*s.working, 50, 1, 50), 0);
+    Trigger("Undo1");
+    EXPECT_EQ(GetCell(*s.working, 50, 1, 50), 2);
+    EXPECT_NE(window->StatusText().toStdString().find("Undone"), std::string::npos);
+
+    // Twenty blocks put with taps of Space, each its own step.
+    s.paintObject = 2;
+    const Bytes start = SerializeLevel(*s.working);
+    for (int i = 0; i < 20; ++i) {
+        JumpCursor(s, {40 + i, 1 + i % 3, 40});
+        Key(Qt::Key_Space, true);
+        window->Frame(15);
+        Key(Qt::Key_Space, false);
+        window->Frame(15);
+    }
+    const Bytes end = SerializeLevel(*s.working);
+    ASSERT_NE(start, end);
+    for (int i = 0; i < 20; ++i) Trigger("Undo1");
+    EXPECT_EQ(SerializeLevel(*s.working), start);
+    for (int i = 0; i < 20; ++i) Trigger("Redo1");
+    EXPECT_EQ(SerializeLevel(*s.working), end);
+    Trigger("Redo1");
+    EXPECT_EQ(window->StatusText(), "Nothing to redo.");
+}
+
+TEST_F(EditorWindowTest, ABoxCommandWithoutItsPointsSaysSoAndSaveListsTheProblems) {
+    EditorState& s = window->State();
+    dialogs->answers = {"10", "2000", "5", "10"};  // the bad height is asked again at once
+    Trigger("New1");
+    ASSERT_EQ(s.working->sizeY, 5);
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    const std::size_t steps = s.history.UndoCount();
+    Trigger("GenerateCube");
+    EXPECT_EQ(window->StatusText().toStdString().rfind("Set point A first", 0), 0u);
+    EXPECT_EQ(s.history.UndoCount(), steps);
+    dialogs->saveAs = (dir / "plain.lev").string();
+    Trigger("SaveAs1");
+    const QStringList problems = window->ProblemTexts();
+    ASSERT_EQ(problems.size(), 2);
+    EXPECT_TRUE(problems[0].startsWith("No exit point"));
+    EXPECT_TRUE(window->findChild<QWidget*>("ProblemDock")->isVisible());
+    Frames(2);
+    Screenshot(window.get(), "editor_problem_list.png");
+    // F9 asks once before testing a level with problems (here: no).
+    dialogs->yes = false;
+    Trigger("TestLevel1");
+    EXPECT_EQ(dialogs->questions.size(), 1u);
+    EXPECT_NE(window->StatusText().toStdString().find("Test cancelled"), std::string::npos);
+
+    // A read-only file is never replaced.
+    const auto readOnly = dir.Write("locked.lev", "keep me");
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
+    dialogs->saveAs = readOnly.string();
+    Trigger("SaveAs1");
+    EXPECT_EQ(test::ReadText(readOnly), "keep me");
+    ASSERT_FALSE(dialogs->warnings.empty());
+    EXPECT_NE(dialogs->warnings.back().find("read-only"), std::string::npos);
+    EXPECT_EQ(s.fileName, (dir / "plain.lev").string());
+    EXPECT_EQ(window->RecentFiles().front(), (dir / "plain.lev").string());
+}
+
+TEST_F(EditorWindowTest, SaveAsTakesTheScriptAlongAndABadFileSaysWhy) {
+    EditorState& s = window->State();
+    const std::string level = std::string(ZQ_BUILD_DIR) + "/data/LEVEL/11_MOVING_PARTS.LEV";
+    ASSERT_TRUE(window->LoadFile(level));
+    dialogs->saveAs = (dir / "moving.lev").string();
+    Trigger("SaveAs1");
+    ASSERT_EQ(s.fileName, (dir / "moving.lev").string());
+    EXPECT_EQ(test::ReadText(dir / "moving.scp"), test::ReadText(std::string(ZQ_BUILD_DIR) + "/data/LEVEL/11_MOVING_PARTS.SCP"));
+
+    // A level cut short names what is wrong, with the warning icon.
+    const std::string bytes = test::ReadText(dir / "moving.lev");
+    const std::string cut = dir.Write("cut.lev", bytes.substr(0, bytes.size() / 2)).string();
+    EXPECT_FALSE(window->LoadFile(cut));
+    ASSERT_FALSE(dialogs->warnings.empty());
+    EXPECT_NE(dialogs->warnings.back().find("shorter than its header says"), std::string::npos) << dialogs->warnings.back();
+    EXPECT_EQ(s.fileName, (dir / "moving.lev").string());
+
+    // Unsaved work written on a stop signal is offered when the level opens again.
+    SetCell(*s.working, 1, 1, 1, 3);
+    s.modified = true;
+    ASSERT_TRUE(window->WriteRecovery());
+    ASSERT_TRUE(std::filesystem::exists(dir / "moving.lev.recover"));
+    ASSERT_TRUE(window->LoadFile((dir / "moving.lev").string()));
+    EXPECT_EQ(GetCell(*s.working, 1, 1, 1), 3);
+    EXPECT_TRUE(s.modified);
+    EXPECT_FALSE(std::filesystem::exists(dir / "moving.lev.recover"));
+    EXPECT_GE(window->findChild<QListWidget*>("EventBox")->count(), 5);  // its behaviours stay
 }
 
 TEST_F(EditorWindowTest, HelpWindowHasNinePages) {
@@ -371,6 +520,81 @@ TEST_F(EditorWindowTest, TestLevelWritesTheLevelAndFindsAGame) {
     EXPECT_EQ(run->arguments.at(2).toStdString(), "--level");
     const test::ToolRun r = test::RunTool("level-info " + run->level.string(), dir);
     EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+}  // namespace
+}  // namespace zq
+
+
+namespace zq {
+namespace {
+
+// The desktop's unsaved-changes guard: Save, Discard and Cancel.
+TEST(EditorDialogsTest, TheUnsavedGuardOffersSaveDiscardAndCancel) {
+    auto dialogs = MakeQtDialogs();
+    QWidget parent;
+    parent.resize(400, 300);
+    parent.show();
+    int buttons = 0;
+    QTimer::singleShot(300, [&buttons] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            buttons = static_cast<int>(box->buttons().size());
+            box->grab().save(QString(ZQ_BUILD_DIR) + "/editor_unsaved_guard.png");
+            box->button(QMessageBox::Cancel)->click();
+        }
+    });
+    EXPECT_EQ(dialogs->AskSaveChanges(&parent), EditorDialogs::SaveChoice::Cancel);
+    EXPECT_EQ(buttons, 3);
+}
+
+// Play through SDL's disk driver: the clip's module is heard, Stop silences it.
+TEST(EditorPlayTest, PlayIsHeardAndStopStopsIt) {
+    test::TempDir dir;
+    const std::filesystem::path raw = dir / "out.raw";
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    EditorOptions options;
+    options.dataDir = std::filesystem::path(ZQ_BUILD_DIR) / "data";
+    options.settingsFile = dir / "leveleditor.ini";
+    options.timer = false;
+    auto audio = OpenAudio(DataResolver(options.dataDir));
+    auto window = std::make_unique<TScreenForm>(options, *audio, MakeQtDialogs());
+    window->show();
+    window->StartUp();
+    EditorState& s = window->State();
+    PlaceClipMarker(s);
+    window->Frame(15);
+    auto* clips = window->findChild<QListWidget*>("MusicBox");
+    ASSERT_GT(clips->count(), 0);
+    clips->setCurrentRow(0);  // the first clip: a module
+    // The loudest 16-bit sample in at most 1 MB of the recording from `from`.
+    auto peakFrom = [&](std::uintmax_t from) {
+        std::ifstream in(raw, std::ios::binary);
+        in.seekg(static_cast<std::streamoff>(from & ~std::uintmax_t{1}));
+        std::string bytes(std::size_t{1} << 20, '\0');
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<std::size_t>(in.gcount()));
+        int peak = 0;
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            const auto v = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[i]) | (static_cast<std::uint8_t>(bytes[i + 1]) << 8));
+            peak = std::max(peak, std::abs(static_cast<int>(v)));
+        }
+        return peak;
+    };
+    auto wait = [](int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    };
+    window->findChild<QPushButton*>("Play")->click();
+    wait(1500);
+    window->findChild<QPushButton*>("Stop")->click();
+    const std::uintmax_t stoppedAt = std::filesystem::file_size(raw);
+    EXPECT_GT(peakFrom(0), 2000);
+    wait(600);
+    ASSERT_GT(std::filesystem::file_size(raw), stoppedAt + 8192);
+    EXPECT_LT(peakFrom(stoppedAt + 8192), 100);  // a buffer or two after Stop, silence
+    window.reset();
 }
 
 }  // namespace

@@ -1,0 +1,55 @@
+#include "editor/level_problems.h"
+
+#include <array>
+#include <cstdint>
+
+namespace zq {
+
+namespace {
+
+std::string CellText(int x, int y, int z) {
+    return "(" + std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(z) + ")";
+}
+
+}  // namespace
+
+std::vector<std::string> LevelProblems(const World& w) {
+    std::vector<std::string> problems;
+    const bool startInside = w.InGrid(w.startX, w.startY, w.startZ);
+    if (!startInside)
+        problems.push_back("No start point: the start " + CellText(w.startX, w.startY, w.startZ) + " lies outside the grid.");
+    else if (GetCell(w, w.startX, w.startY, w.startZ) != 0)
+        problems.push_back("The start point " + CellText(w.startX, w.startY, w.startZ) + " is inside a filled cell.");
+    if (!w.InGrid(w.exitX, w.exitY, w.exitZ))
+        problems.push_back("No exit point: the exit " + CellText(w.exitX, w.exitY, w.exitZ) + " lies outside the grid.");
+
+    // How many cells of each type the grid holds, in one pass.
+    std::array<std::int64_t, kObjectTypeCount> count{};
+    for (Cell c : w.cells)
+        if (IsObjectIndex(c)) ++count[c];
+    std::array<bool, kObjectTypeCount> doorHasIngots{};
+    std::int64_t ingots = 0;
+    for (int t = 0; t < kObjectTypeCount; ++t) {
+        const ObjectDef& def = w.objectDefs[static_cast<std::size_t>(t)];
+        if (!def.lingot) continue;
+        ingots += count[static_cast<std::size_t>(t)];
+        if (count[static_cast<std::size_t>(t)] > 0 && def.lingotDoor > 0 && IsObjectIndex(def.lingotDoor))
+            doorHasIngots[static_cast<std::size_t>(def.lingotDoor)] = true;
+    }
+    if (ingots == 0) problems.push_back("The level has no gold ingots.");
+    // A door that ingots open, placed in the level, with none of its ingots left to take.
+    for (int t = 0; t < kObjectTypeCount; ++t) {
+        const ObjectDef& def = w.objectDefs[static_cast<std::size_t>(t)];
+        if (!def.lingot || def.lingotDoor <= 0 || !IsObjectIndex(def.lingotDoor)) continue;
+        const auto door = static_cast<std::size_t>(def.lingotDoor);
+        if (count[door] > 0 && !doorHasIngots[door]) {
+            const std::string& name = w.objectDefs[door].name;
+            problems.push_back("The ingot door" + (name.empty() ? std::string() : " \"" + name + "\"") +
+                               " has no ingots to open it.");
+            doorHasIngots[door] = true;  // said once per door type
+        }
+    }
+    return problems;
+}
+
+}  // namespace zq

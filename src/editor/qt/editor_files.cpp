@@ -1,0 +1,344 @@
+// The level file commands: New, Load, Save, Save As, recent files, recovery
+// of unsaved work, the remembered folder and the test run in the game.
+#include "editor/qt/editor_window.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QListWidget>
+#include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cstdlib>
+#include <system_error>
+
+#include "core/errors.h"
+#include "core/settings_file.h"
+#include "editor/editing.h"
+#include "editor/editor_commands.h"
+#include "editor/level_problems.h"
+#include "shell/settings.h"
+#include "world/level_file.h"
+
+namespace zq {
+
+namespace {
+
+constexpr int kRecentFiles = 8;
+
+std::string CompanionScript(const std::string& levelPath) {
+    return levelPath.size() >= 3 ? levelPath.substr(0, levelPath.size() - 3) + "scp" : std::string();
+}
+
+// The game's programs: beside the editor in a build folder, then under the
+// installed names, beside it and on the PATH.
+constexpr const char* kGameNames[] = {"game_gl", "game_soft", "zorvoquib-gl", "zorvoquib"};
+
+}  // namespace
+
+void TScreenForm::NewLevelCommand() {
+    if (!ConfirmDiscard()) return;
+    const char* prompts[3] = {"Please enter the width (X) in cells of the new map",
+                              "Please enter the Height (Y) in cells of the new map",
+                              "Please enter the Depth (Z) in cells of the new map"};
+    int size[3];
+    for (int a = 0; a < 3; ++a) {
+        // An axis out of range is refused at its own prompt, which asks again.
+        for (;;) {
+            auto n = AskNumber("Level dimensions", prompts[a], "", kNotANumber);
+            if (!n) return;
+            size[a] = DimensionAnswer(*n);
+            const std::string why = AxisSizeError(size[a]);
+            if (why.empty()) break;
+            dialogs_->ShowMessage(this, why);
+        }
+    }
+    const std::string error = NewLevel(state_, size[0], size[1], size[2]);
+    if (!error.empty()) {
+        dialogs_->ShowMessage(this, error);
+        return;
+    }
+    fileNameEverSet_ = true;
+    acceptedProblems_.clear();
+    Say(state_, "New level of " + std::to_string(size[0]) + " x " + std::to_string(size[1]) + " x " +
+                    std::to_string(size[2]) + " cells.");
+    RebuildLists();
+}
+
+void TScreenForm::LoadCommand() {
+    if (!ConfirmDiscard()) return;
+    state_.dialogOpen = true;
+    const std::string path = dialogs_->OpenFile(this, LastFolder());
+    state_.dialogOpen = false;
+    if (!path.empty()) LoadFile(path);
+}
+
+bool TScreenForm::LoadFile(const std::string& path) {
+    const std::string full = std::filesystem::absolute(path).lexically_normal().string();
+    std::string bankFailure;
+    LevelLoadHooks hooks;
+    hooks.setFogColour = [this](std::uint8_t r, std::uint8_t g, std::uint8_t b) { SetFog(r, g, b); };
+    hooks.loadObjectDefinitions = [this, &bankFailure](World& world, const std::string& name, const std::string& mode) {
+        try {
+            LoadBankOrRestore(world, name, mode);
+        } catch (const std::exception& e) {
+            bankFailure = "The level's object definitions \"" + name + "\" could not be loaded: " + e.what();
+            throw;
+        }
+    };
+    try {
+        LoadLevel(state_, data_, full, hooks);
+    } catch (const std::exception& e) {
+        const std::string why = !bankFailure.empty() ? bankFailure
+                                : dynamic_cast<const LoadError*>(&e) ? "The level " + full + " could not be opened: " + LevelFileProblem(full)
+                                                                     : std::string(e.what());
+        dialogs_->ShowWarning(this, why);
+        Say(state_, "Not opened: " + full);
+        return false;
+    }
+    // Unsaved work from a session that was stopped: offered once, then gone
+    // either way (kept as the open level's unsaved changes when taken).
+    const std::filesystem::path recovery = RecoveryPath(full, options_.settingsFile);
+    std::error_code ec;
+    if (std::filesystem::exists(recovery, ec)) {
+        state_.dialogOpen = true;
+        const bool take = dialogs_->AskYesNo(this, "Unsaved changes to this level were kept when the editor was stopped (" +
+                                                       recovery.string() + "). Recover them?");
+        state_.dialogOpen = false;
+        if (take) {
+            const auto behaviours = state_.working->behaviours;
+            try {
+                LoadLevel(state_, data_, recovery.string(), hooks);
+                state_.working->behaviours = behaviours;  // the script stays the level's own
+                state_.fileName = full;
+                state_.modified = true;
+            } catch (const std::exception&) {
+                dialogs_->ShowWarning(this, "The recovery file " + recovery.string() + " could not be read.");
+            }
+        }
+        std::filesystem::remove(recovery, ec);
+    }
+    SetFog(state_.working->fogRed, state_.working->fogGreen, state_.working->fogBlue);
+    fileNameEverSet_ = true;
+    acceptedProblems_.clear();
+    RememberFolder(full);
+    RememberRecent(full);
+    Say(state_, "Opened " + full);
+    RebuildLists();
+    RefreshPanel();
+    return true;
+}
+
+bool TScreenForm::SaveTo(const std::string& path) {
+    if (const std::string why = SaveRefusal(path); !why.empty()) {
+        dialogs_->ShowWarning(this, "Not saved. " + why);
+        Say(state_, "Not saved: " + why);
+        return false;
+    }
+    if (!SaveLevel(state_, path)) {
+        dialogs_->ShowWarning(this, "The file " + path + " could not be written.");
+        Say(state_, "Not saved: " + path + " could not be written.");
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::remove(RecoveryPath(path, options_.settingsFile), ec);
+    ShowProblems();
+    RememberRecent(path);
+    Say(state_, "Saved " + path + (problemList_->count() > 0 ? " (see the problem list)." : "."));
+    return true;
+}
+
+void TScreenForm::SaveCommand() {
+    if (state_.fileName.empty()) {
+        SaveAsCommand();
+        return;
+    }
+    SaveTo(state_.fileName);
+}
+
+void TScreenForm::SaveAsCommand() {
+    state_.dialogOpen = true;
+    const std::string proposed = state_.fileName.empty() ? LastFolder() : state_.fileName;
+    std::string path = dialogs_->SaveFile(this, proposed);
+    state_.dialogOpen = false;
+    if (path.empty()) return;
+    if (std::filesystem::path(path).extension().empty()) path += ".lev";
+    const std::string before = state_.fileName;
+    if (!SaveTo(path)) return;
+    // The behaviours go with the level: its script is copied beside the new file.
+    if (!before.empty() && before != path) {
+        if (auto own = data_.FindGiven(CompanionScript(before))) {
+            std::error_code ec;
+            std::filesystem::copy_file(*own, CompanionScript(path), std::filesystem::copy_options::overwrite_existing, ec);
+            if (ec) dialogs_->ShowWarning(this, "The level was saved, but its script could not be copied to " +
+                                                    CompanionScript(path) + ": " + ec.message());
+        }
+    }
+    fileNameEverSet_ = true;
+    RememberFolder(path);
+}
+
+std::string TScreenForm::LastFolder() const {
+    if (auto file = SettingsFile::Load(options_.settingsFile)) {
+        const std::string folder = file->GetString("Editor", "LastFolder");
+        std::error_code ec;
+        if (!folder.empty() && std::filesystem::is_directory(folder, ec)) return folder;
+    }
+    return (options_.dataDir / "LEVEL").string();
+}
+
+void TScreenForm::RememberFolder(const std::string& file) {
+    if (options_.settingsFile.empty()) return;
+    SettingsFile settings = SettingsFile::Load(options_.settingsFile).value_or(SettingsFile{});
+    settings.SetString("Editor", "LastFolder", std::filesystem::path(file).parent_path().string());
+    std::error_code ec;
+    std::filesystem::create_directories(options_.settingsFile.parent_path(), ec);
+    settings.Save(options_.settingsFile);  // a folder we cannot write to only loses the convenience
+}
+
+std::vector<std::string> TScreenForm::RecentFiles() const {
+    std::vector<std::string> files;
+    if (auto settings = SettingsFile::Load(options_.settingsFile))
+        for (int i = 1; i <= kRecentFiles; ++i) {
+            const std::string f = settings->GetString("Editor", "Recent" + std::to_string(i));
+            if (!f.empty()) files.push_back(f);
+        }
+    return files;
+}
+
+void TScreenForm::RememberRecent(const std::string& file) {
+    if (options_.settingsFile.empty()) return;
+    std::vector<std::string> files = RecentFiles();
+    files.erase(std::remove(files.begin(), files.end(), file), files.end());
+    files.insert(files.begin(), file);
+    if (files.size() > kRecentFiles) files.resize(kRecentFiles);
+    SettingsFile settings = SettingsFile::Load(options_.settingsFile).value_or(SettingsFile{});
+    for (int i = 1; i <= kRecentFiles; ++i)
+        settings.SetString("Editor", "Recent" + std::to_string(i),
+                           i <= static_cast<int>(files.size()) ? files[static_cast<std::size_t>(i - 1)] : std::string());
+    std::error_code ec;
+    std::filesystem::create_directories(options_.settingsFile.parent_path(), ec);
+    settings.Save(options_.settingsFile);
+    RebuildRecentMenu();
+}
+
+void TScreenForm::RebuildRecentMenu() {
+    if (!recentMenu_) return;
+    recentMenu_->clear();
+    int i = 0;
+    for (const std::string& file : RecentFiles()) {
+        QAction* a = recentMenu_->addAction(QString("&%1 %2").arg(++i).arg(QString::fromStdString(file)));
+        a->setObjectName(QString("Recent%1").arg(i));
+        connect(a, &QAction::triggered, this, [this, file] {
+            Command([this, file] {
+                if (ConfirmDiscard()) LoadFile(file);
+            });
+        });
+    }
+    recentMenu_->setEnabled(i > 0);
+}
+
+std::filesystem::path TScreenForm::RecoveryPath(const std::string& levelFile, const std::filesystem::path& settingsFile) {
+    if (!levelFile.empty()) return levelFile + ".recover";
+    return (settingsFile.empty() ? UserConfigDir() / "zorvoquib" : settingsFile.parent_path()) / "untitled.lev.recover";
+}
+
+bool TScreenForm::WriteRecovery() {
+    if (!started_ || !state_.modified) return false;
+    const std::filesystem::path path = RecoveryPath(state_.fileName, options_.settingsFile);
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    return SaveLevelFile(*state_.working, path.string());  // written beside, then renamed over
+}
+
+std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (testFolder_.empty()) {
+        // One private folder per session, made safely (no name another user
+        // could have made first), removed when the editor ends.
+        std::string pattern = (fs::temp_directory_path(ec) / "zorvoquib-test-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) {
+            why = "No temporary folder could be made for the test level.";
+            return std::nullopt;
+        }
+        testFolder_ = pattern;
+    }
+    const fs::path level = testFolder_ / "TEST.lev";
+    if (!SaveLevelFile(*state_.working, level.string())) {
+        why = "The file " + level.string() + " could not be written.";
+        return std::nullopt;
+    }
+    // The loaded level's behaviours come with it.
+    const fs::path script = testFolder_ / "TEST.scp";
+    fs::remove(script, ec);
+    if (!state_.fileName.empty()) {
+        // The script's name differs from the level's in its extension only,
+        // in any letter case ("A.LEV" goes with "A.SCP").
+        if (auto own = data_.FindGiven(CompanionScript(state_.fileName)))
+            fs::copy_file(*own, script, fs::copy_options::overwrite_existing, ec);
+    }
+    TestRun run;
+    run.level = level;
+    for (const char* name : kGameNames) {
+        const fs::path program = options_.programDir / name;
+        if (fs::exists(program, ec)) {
+            run.program = program;
+            break;
+        }
+    }
+    if (run.program.empty())
+        for (const char* name : {"zorvoquib-gl", "zorvoquib"}) {
+            const QString found = QStandardPaths::findExecutable(name);
+            QStringList extra{"/usr/games", "/usr/local/games"};
+            const QString where = found.isEmpty() ? QStandardPaths::findExecutable(name, extra) : found;
+            if (!where.isEmpty()) {
+                run.program = where.toStdString();
+                break;
+            }
+        }
+    if (run.program.empty()) {
+        why = "No game program (game_gl, game_soft, zorvoquib-gl or zorvoquib) was found beside the editor or on the PATH.";
+        return std::nullopt;
+    }
+    run.arguments << "--data" << QString::fromStdString(fs::absolute(options_.dataDir).string()) << "--level"
+                  << QString::fromStdString(level.string());
+    return run;
+}
+
+void TScreenForm::TestLevel() {
+    ShowProblems();
+    std::vector<std::string> problems;
+    for (const QString& p : ProblemTexts()) problems.push_back(p.toStdString());
+    // Asked once for a given set of problems: a designer who tests on
+    // purpose is not asked again until the problems change.
+    if (!problems.empty() && problems != acceptedProblems_) {
+        std::string question = "The level has problems:\n";
+        for (const std::string& p : problems) question += "  - " + p + "\n";
+        question += "Test it anyway?";
+        state_.dialogOpen = true;
+        const bool go = dialogs_->AskYesNo(this, question);
+        state_.dialogOpen = false;
+        ReleaseAllKeys();
+        state_.waitForKeysUp = true;
+        if (!go) {
+            Say(state_, "Test cancelled: the level has problems (see the problem list).");
+            return;
+        }
+        acceptedProblems_ = problems;
+    }
+    std::string why;
+    auto run = PrepareTestRun(why);
+    if (!run) {
+        dialogs_->ShowWarning(this, why);
+        return;
+    }
+    if (!QProcess::startDetached(QString::fromStdString(run->program.string()), run->arguments)) {
+        dialogs_->ShowWarning(this, "The game " + run->program.string() + " could not be started.");
+        return;
+    }
+    Say(state_, "Testing with " + run->program.filename().string() + ".");
+}
+
+}  // namespace zq
