@@ -429,6 +429,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     backEnd.OpenWindow("Zorvo Quib", WindowPlacement{settings.left, settings.top, settings.width, settings.height});
     SetIconFromData(backEnd.Window(), options.dataDir);
     input.SetWindow(backEnd.Window(), false);
+    input.SetPictureArea([&backEnd] { return backEnd.Picture(); });
     backEnd.ShowLoadingNotice();
 
     std::unique_ptr<VideoPlayer> video = OpenMpvVideo(false);
