@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Debug tree (warnings are errors, with
 # AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test, then
-# runs every fuzz target briefly over its seeds (skipped without clang).
+# runs every fuzz target briefly over its seeds (skipped without clang), then
+# builds the .deb from a Release tree and checks it with lintian.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/install-deps.sh
+scripts/install-deps.sh --test
 cmake -S . -B build/debug -DCMAKE_BUILD_TYPE=Debug -DZQ_WERROR=ON -DZQ_SANITIZE=ON -DZQ_BENCH=OFF >/dev/null
 cmake --build build/debug -j"$(nproc)"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
@@ -13,3 +14,4 @@ cd build/debug
 ctest --output-on-failure -j"$(nproc)"
 cd ../..
 scripts/fuzz.sh --short
+scripts/package-check.sh

@@ -151,5 +151,24 @@ TEST(GameStart, ScreenshotKeyWritesOnePngIntoThePicturesFolder) {
     EXPECT_EQ(state["statusText"].get<std::string>().rfind("SCREENSHOT ZORVOQUIB-", 0), 0u) << state.dump();
 }
 
+// --data naming a folder without the game's data (empty, or not there at all)
+// ends at once with that folder named, not with a file missing inside it.
+TEST(GameStart, DataFolderWithoutGameDataIsNamed) {
+    TempDir work;
+    fs::create_directories(work / "empty");
+    for (const fs::path& program : Programs()) {
+        if (program.filename() == "zqtool") continue;
+        for (const std::string dir : {"empty", "absent"}) {
+            ToolRun run = RunShell((program.string() + " --data " + (work / dir).string() + " --headless --frames 1"),
+                                   work);
+            if (program.filename() == "leveleditor")
+                run = RunShell("QT_QPA_PLATFORM=offscreen " + program.string() + " --data " + (work / dir).string(), work);
+            EXPECT_EQ(run.exitCode, 1) << program;
+            EXPECT_NE(run.err.find("data folder " + (work / dir).string()), std::string::npos) << program << run.err;
+            EXPECT_EQ(run.err.find("Standard.bnk is missing"), std::string::npos) << run.err;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zq
