@@ -96,16 +96,16 @@ set(CPACK_PACKAGE_NAME zorvoquib)
 set(CPACK_PACKAGE_VENDOR "The Zorvo Quib team")
 set(CPACK_PACKAGE_CONTACT "The Zorvo Quib team <team@zorvoquib.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "3D action-puzzle game in levels of cubic cells, with its level editor")
+# The extended description; cpack puts the summary above it and indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "3D action-puzzle game in levels of cubic cells, with its level editor
- Steer a hero through a grid of cubes: collect gold ingots, dig holes that
- refill, climb ladders, pull levers, push blocks, ride springs and dodge the
- flying sentries, then reach the exit once the ingot door opens.
- .
- The game comes drawn two ways (zorvoquib by its own software renderer,
- zorvoquib-gl through OpenGL), with up to four players over the local
- network, a level editor (zorvoquib-editor) and a command-line tool for the
- data files (zorvoquib-tool).")
+    "Steer a hero through a grid of cubes: collect gold ingots, dig holes that
+refill, climb ladders, pull levers, push blocks, ride springs and dodge the
+flying sentries, then reach the exit once the ingot door opens.
+
+The game comes drawn two ways (zorvoquib by its own software renderer,
+zorvoquib-gl through OpenGL), with up to four players over the local
+network, a level editor (zorvoquib-editor) and a command-line tool for the
+data files (zorvoquib-tool).")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -147,7 +147,12 @@ TEST(DesktopInstall, ManualPagesAgreeWithHelp) {
         ToolRun help = RunShell(program.string() + " --help", work);
         ToolRun man = RunShell("gzip -dc " + page.string(), work);
         ASSERT_EQ(man.exitCode, 0);
-        EXPECT_EQ(man.out.rfind(".TH " + installed + " 6", 0), 0u) << man.out.substr(0, 80);
+        const auto roff = [](const std::string& word) {
+            std::string out;
+            for (char c : word) out += c == '-' ? std::string("\\-") : std::string(1, c);
+            return out;
+        };
+        EXPECT_EQ(man.out.rfind(".TH " + roff(installed) + " 6", 0), 0u) << man.out.substr(0, 80);
         // Options and verbs: the first word of each indented line of --help.
         std::istringstream lines(help.out);
         int found = 0;
@@ -158,9 +163,7 @@ TEST(DesktopInstall, ManualPagesAgreeWithHelp) {
             words >> word;
             if (word == built) words >> word;  // zqtool's "  zqtool VERB ARGS" lines
             if (word.empty() || word == "--help") continue;
-            std::string roff;
-            for (char c : word) roff += c == '-' ? std::string("\\-") : std::string(1, c);
-            EXPECT_NE(man.out.find(roff), std::string::npos) << installed << " lacks " << word;
+            EXPECT_NE(man.out.find(roff(word)), std::string::npos) << installed << " lacks " << word;
             ++found;
         }
         EXPECT_GT(found, 0) << help.out;
