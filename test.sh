@@ -2,10 +2,11 @@
 # Installs what is missing, builds the Debug tree (warnings are errors, with
 # AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test, then
 # runs every fuzz target briefly over its seeds (skipped without clang), then
-# builds the browser version and plays it in headless Chromium.
+# builds the browser version and plays it in headless Chromium, then builds the
+# .deb from a Release tree and checks it with lintian.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/install-deps.sh
+scripts/install-deps.sh --test
 cmake -S . -B build/debug -DCMAKE_BUILD_TYPE=Debug -DZQ_WERROR=ON -DZQ_SANITIZE=ON -DZQ_BENCH=OFF >/dev/null
 cmake --build build/debug -j"$(nproc)"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
@@ -16,3 +17,4 @@ cd ../..
 scripts/fuzz.sh --short
 # The browser version: built with emscripten and played in headless Chromium.
 scripts/web-test.sh
+scripts/package-check.sh

@@ -1,19 +1,29 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the programs need,
-# only those that are missing.  Safe to run again and again.
+# Installs the Debian packages the game needs, only those that are missing.
+# Without arguments: what building and playing take (./run.sh).  With --test:
+# also the tools of ./test.sh (GoogleTest, Google Benchmark, a virtual X
+# server, the desktop-file and AppStream validators, clang for fuzzing,
+# lintian and a small window manager).  Safe to run again and again.
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config git
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  build-essential cmake pkg-config
   nlohmann-json3-dev libpng-dev
   libsdl2-dev libsdl2-mixer-dev timgm6mb-soundfont
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0
   libenet-dev libmpv-dev qt6-base-dev libqt6opengl6-dev
-  xvfb xauth
-  desktop-file-utils appstream
-  clang libclang-rt-14-dev
 )
+if [[ "${1:-}" == "--test" ]]; then
+  packages+=(
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    xvfb xauth openbox
+    desktop-file-utils appstream lintian
+    clang libclang-rt-14-dev
+  )
+elif [[ $# -gt 0 ]]; then
+  echo "usage: scripts/install-deps.sh [--test]" >&2
+  exit 2
+fi
 
 missing=()
 for p in "${packages[@]}"; do

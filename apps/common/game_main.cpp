@@ -411,6 +411,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     backEnd.OpenWindow("Zorvo Quib", WindowPlacement{settings.left, settings.top, settings.width, settings.height});
     SetIconFromData(backEnd.Window(), options.dataDir);
     input.SetWindow(backEnd.Window(), false);
+    input.SetPictureArea([&backEnd] { return backEnd.Picture(); });
     backEnd.ShowLoadingNotice();
 
     std::unique_ptr<VideoPlayer> video = OpenMpvVideo(false);
@@ -590,6 +591,7 @@ GameOptions ParseGameOptions(const std::string& program, int argc, char** argv) 
     rules.program = program;
     rules.summary = program + ": Zorvo Quib, the 3D action-puzzle game" +
                    (program == "game_gl" ? " (drawn through OpenGL)" : " (drawn by its software renderer)");
+    rules.installedName = program == "game_gl" ? "zorvoquib-gl" : "zorvoquib";
     rules.options = GameOptionTable(o);
     rules.positional = [&o](const std::string& arg, int index) -> std::optional<std::string> {
         if (index == 0 && EqualsNoCase(arg, "/NETWORK")) {
@@ -613,6 +615,9 @@ GameOptions ParseGameOptions(const std::string& program, int argc, char** argv) 
     const DataDirSearch search = FindDataDir(o.dataArg, ProgramPath(argc > 0 ? argv[0] : nullptr));
     if (search.found) o.dataDir = search.found->string();
     else o.dataError = search.NotFoundMessage();
+    // A folder given by hand is taken as it is; one without the bank is named
+    // rather than leaving the player with a missing file deep inside it.
+    if (search.found && !IsDataDir(*search.found)) o.dataError = NoGameDataMessage(*search.found);
     return o;
 }
 

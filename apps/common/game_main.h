@@ -9,6 +9,7 @@
 
 #include "core/command_line.h"
 #include "platform/sdl_display.h"
+#include "platform/sdl_input.h"
 #include "render/frame_overlay.h"
 #include "render/renderer.h"
 
@@ -59,6 +60,8 @@ public:
     virtual void SetFullscreen(bool on, int renderWidth, int renderHeight) = 0;
     virtual void SetClientSize(int width, int height) = 0;
     virtual WindowPlacement Placement() const = 0;
+    // Where the picture is drawn in the window, in window coordinates.
+    virtual PictureArea Picture() const = 0;
     // Shows the loading notice in the whole client area (before the data loads).
     virtual void ShowLoadingNotice() = 0;
 };

@@ -47,6 +47,17 @@ public:
     void SetFullscreen(bool on, int w, int h) override { window_.SetFullscreen(on, w, h); }
     void SetClientSize(int w, int h) override { window_.SetClientSize(w, h); }
     WindowPlacement Placement() const override { return window_.Placement(); }
+    PictureArea Picture() const override {
+        PictureArea a;
+        if (!renderer_ || !window_.Window()) return a;
+        int drawW = 0, drawH = 0, winW = 0, winH = 0;
+        window_.ClientSize(drawW, drawH);
+        SDL_GetWindowSize(window_.Window(), &winW, &winH);
+        renderer_->PictureRect(a.x, a.y, a.width, a.height);
+        if (drawW <= 0 || drawH <= 0 || a.width <= 0) return PictureArea{0, 0, winW, winH};
+        // Drawable pixels to window coordinates (they differ on scaled desktops).
+        return PictureArea{a.x * winW / drawW, a.y * winH / drawH, a.width * winW / drawW, a.height * winH / drawH};
+    }
     void ShowLoadingNotice() override {
         int w = 0, h = 0;
         window_.ClientSize(w, h);
@@ -59,7 +70,8 @@ private:
         GlSurface surface;
         surface.clientSize = [this](int& w, int& h) { window_.ClientSize(w, h); };
         surface.swap = [this] { window_.Swap(); };
-        surface.readFront = !hidden;
+        surface.scaleToFit = [this] { return window_.Fullscreen(); };
+        surface.keepShownFrame = !hidden;
         renderer_ = std::make_unique<GlRenderer>(std::move(surface));
     }
 

@@ -37,6 +37,11 @@ public:
     void SetFullscreen(bool on, int w, int h) override { display_.SetFullscreen(on, w, h); }
     void SetClientSize(int w, int h) override { display_.SetClientSize(w, h); }
     WindowPlacement Placement() const override { return display_.Placement(); }
+    PictureArea Picture() const override {
+        PictureArea a;
+        display_.PictureRect(a.x, a.y, a.width, a.height);
+        return a;
+    }
     void ShowLoadingNotice() override {
         const WindowPlacement p = display_.Placement();
         display_.Present(LoadingNoticeFrame(p.width, p.height));

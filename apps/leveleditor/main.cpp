@@ -1,5 +1,6 @@
 // leveleditor: the Qt level editor.  leveleditor [--data DIR] [FILE.lev]
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QSocketNotifier>
 
@@ -24,6 +25,8 @@
 
 namespace {
 
+constexpr const char* kDesktopId = "org.zorvoquib.editor";
+
 struct EditorArgs {
     std::optional<std::string> dataArg;
     std::string file;
@@ -35,6 +38,7 @@ struct EditorArgs {
 zq::CommandLineRules EditorCommandLine(EditorArgs& out) {
     zq::CommandLineRules rules;
     rules.program = "leveleditor";
+    rules.installedName = "zorvoquib-editor";
     rules.summary = "The Zorvo Quib level editor.";
     rules.positionalUsage = "[FILE.lev]";
     rules.options.push_back({"--data", "DIR", "the data folder", [&out](const std::string& v) -> std::optional<std::string> {
@@ -80,6 +84,20 @@ bool DisplayAvailable() {
     return (x && *x) || (wayland && *wayland);
 }
 
+// The editor's icon from the desktop theme, else from the icons the build
+// generated beside the data folder (build tree and installed share alike).
+QIcon EditorIcon(const std::filesystem::path& dataDir) {
+    QIcon icon = QIcon::fromTheme(kDesktopId);
+    if (!icon.isNull()) return icon;
+    for (const char* size : {"16x16", "32x32", "48x48", "64x64", "128x128", "256x256"}) {
+        const std::filesystem::path file =
+            (dataDir / "..").lexically_normal() / "icons/hicolor" / size / "apps" / (std::string(kDesktopId) + ".png");
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(file, ec)) icon.addFile(QString::fromStdString(file.string()));
+    }
+    return icon;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,15 +111,22 @@ int main(int argc, char** argv) {
         return 1;
     }
     zq::UseCompatibilityGl();
+    // The desktop matches the window to its menu entry by WM_CLASS: Qt takes
+    // the instance part from RESOURCE_NAME and the class from the application name.
+    setenv("RESOURCE_NAME", kDesktopId, 0);
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Level editor");
+    QApplication::setApplicationName(kDesktopId);
+    QApplication::setApplicationDisplayName("Level editor");
+    QGuiApplication::setDesktopFileName(kDesktopId);
     zq::EditorOptions options;
-    if (!search.found) {
-        std::fprintf(stderr, "leveleditor: %s\n", search.NotFoundMessage().c_str());
-        QMessageBox::critical(nullptr, "Level editor", QString::fromStdString(search.NotFoundMessage()));
+    if (!search.found || !zq::IsDataDir(*search.found)) {
+        const std::string why = search.found ? zq::NoGameDataMessage(*search.found) : search.NotFoundMessage();
+        std::fprintf(stderr, "leveleditor: %s\n", why.c_str());
+        QMessageBox::critical(nullptr, "Level editor", QString::fromStdString(why));
         return 1;
     }
     options.dataDir = search.found->string();
+    QApplication::setWindowIcon(EditorIcon(*search.found));
     options.file = args.file;
     options.settingsFile = zq::EditorSettingsPath(std::filesystem::current_path());
     options.programDir = QCoreApplication::applicationDirPath().toStdString();

@@ -82,14 +82,16 @@ void Print(const nlohmann::json& value) { std::cout << value.dump(2) << "\n"; }
 
 namespace {
 
+constexpr const char* kUsageNotes =
+    "Without --data, verbs that need the data folder use $ZQ_DATA, else \"data\" beside\n"
+    "the program, else ../share/zorvoquib from the program's folder; bank-info reads\n"
+    "the folder its bank file is in.\n";
+
 void Usage(std::ostream& out) {
     out << "zqtool: inspect, check and render Zorvo Quib data files (JSON on stdout)\n\n"
         << "usage: zqtool VERB ARGS...\n";
     for (const auto& verb : zq::tool::Verbs()) out << "  zqtool " << verb.name << " " << verb.usage << "\n";
-    out << "  zqtool --help | --version\n"
-        << "\nWithout --data, verbs that need the data folder use $ZQ_DATA, else \"data\" beside\n"
-        << "the program, else ../share/zorvoquib from the program's folder; bank-info reads\n"
-        << "the folder its bank file is in.\n";
+    out << "  zqtool --help | --version\n\n" << kUsageNotes;
 }
 
 }  // namespace
@@ -119,6 +121,20 @@ int main(int argc, char** argv) {
     }
     if (name == "help" || name == "--help" || name == "-h") {
         Usage(std::cout);
+        return 0;
+    }
+    if (name == "--man-page") {
+        // The same verbs and words as --help, as a manual page.
+        std::vector<std::pair<std::string, std::string>> entries;
+        for (const auto& verb : zq::tool::Verbs())
+            entries.emplace_back(verb.name, "zorvoquib-tool " + verb.name + " " + verb.usage);
+        entries.emplace_back("--help", "show this help and exit");
+        entries.emplace_back("--version", "show the version and exit");
+        std::cout << zq::ManPageFromParts(
+            "zorvoquib-tool", "inspect, check and render Zorvo Quib data files", "zorvoquib-tool VERB ARGS...",
+            "Reads the game's levels, scripts, meshes, pictures and banks and answers in JSON on standard "
+            "output.\nIn a build tree this program is called zqtool.",
+            entries, "VERBS", kUsageNotes);
         return 0;
     }
     if (name == "--version") {

@@ -170,6 +170,7 @@ void MakeHints(Output& out, const std::vector<LevelEntry>& levels);
 std::string ScrambleCreditLine(const std::string& line);
 // The desktop icon's name (the file name without ".png" under hicolor/SIZE/apps/).
 inline constexpr const char* kIconName = "org.zorvoquib.game";
+inline constexpr const char* kEditorIconName = "org.zorvoquib.editor";  // the same tile with a trowel
 // Writes the window icon "INTERF/ICON.PCX" and, when `iconDir` is given, the
 // desktop icon as PNG at the usual sizes under iconDir/hicolor/.
 void MakeIcons(Output& out, const Palette& palette, const std::filesystem::path& iconDir);

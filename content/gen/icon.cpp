@@ -1,6 +1,8 @@
 // The program icon: a stack of gold ingots with a sparkle on a deep blue
 // rounded tile with a gold rim.  Drawn from shapes at any size (4 x 4 samples
-// a pixel), so the small sizes are not blurred copies of the big one.
+// a pixel), so the small sizes are not blurred copies of the big one.  The
+// level editor's icon is the same tile in green, a builder's trowel in place
+// of the sparkle, so the two sit apart in a menu yet read as one family.
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -60,7 +62,25 @@ bool Ingot(Point p, double cx, double base, double w, Rgba& out) {
     return false;
 }
 
-Rgba Sample(double u, double v) {
+// A builder's trowel leaning over the stack: a steel blade and a wooden handle.
+bool Trowel(Point p, Rgba& out) {
+    const Point tip{0.58, 0.40}, left{0.64, 0.22}, right{0.80, 0.34}, heel{0.73, 0.29};
+    if (InQuad(p, tip, left, heel, right)) {
+        const bool lit = (p.x - tip.x) * 0.6 + (tip.y - p.y) > 0.12;
+        out = lit ? Rgba{225, 232, 240, 1} : Rgba{150, 160, 175, 1};
+        return true;
+    }
+    // The handle runs up and right from the heel of the blade.
+    const double hx = p.x - 0.73, hy = p.y - 0.29;
+    const double along = hx * 0.6 - hy * 0.8, across = hx * 0.8 + hy * 0.6;
+    if (along > 0.02 && along < 0.2 && std::fabs(across) < 0.028) {
+        out = {150, 90, 40, 1};
+        return true;
+    }
+    return false;
+}
+
+Rgba Sample(double u, double v, bool editor) {
     // The rounded tile: signed distance to a box with round corners.
     const double margin = 0.03, radius = 0.2;
     const double qx = std::fabs(u - 0.5) - (0.5 - margin - radius), qy = std::fabs(v - 0.5) - (0.5 - margin - radius);
@@ -78,17 +98,23 @@ Rgba Sample(double u, double v) {
     if (Ingot(p, 0.31, 0.8, 0.36, colour)) return colour;
     if (Ingot(p, 0.69, 0.8, 0.36, colour)) return colour;
 
+    const float t = static_cast<float>(v);
+    if (editor) {
+        if (Trowel(p, colour)) return colour;
+        // Workshop green, lighter at the top.
+        return {24 - 12 * t, 84 - 36 * t, 56 - 24 * t, 1};
+    }
+
     // A four-pointed sparkle above the stack.
     const double sx = std::fabs(u - 0.76), sy = std::fabs(v - 0.24);
     if (std::sqrt(sx) + std::sqrt(sy) < std::sqrt(0.085)) return {255, 250, 220, 1};
 
     // Night-blue background, lighter at the top, like torch light from above.
-    const float t = static_cast<float>(v);
     return {28 - 14 * t, 40 - 18 * t, 100 - 48 * t, 1};
 }
 
 // RGBA bytes of the icon at `size` x `size` pixels.
-std::vector<std::uint8_t> DrawIcon(int size) {
+std::vector<std::uint8_t> DrawIcon(int size, bool editor = false) {
     constexpr int kSamples = 4;
     std::vector<std::uint8_t> rgba(static_cast<std::size_t>(size) * size * 4);
     for (int y = 0; y < size; ++y)
@@ -96,7 +122,8 @@ std::vector<std::uint8_t> DrawIcon(int size) {
             float r = 0, g = 0, b = 0, a = 0;
             for (int sy = 0; sy < kSamples; ++sy)
                 for (int sx = 0; sx < kSamples; ++sx) {
-                    const Rgba s = Sample((x + (sx + 0.5) / kSamples) / size, (y + (sy + 0.5) / kSamples) / size);
+                    const Rgba s =
+                        Sample((x + (sx + 0.5) / kSamples) / size, (y + (sy + 0.5) / kSamples) / size, editor);
                     r += s.r * s.a;
                     g += s.g * s.a;
                     b += s.b * s.a;
@@ -129,11 +156,14 @@ void MakeIcons(Output& out, const Palette& palette, const std::filesystem::path&
     if (iconDir.empty()) return;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         const std::string folder = std::to_string(size) + "x" + std::to_string(size);
-        const std::filesystem::path path = iconDir / "hicolor" / folder / "apps" / (std::string(kIconName) + ".png");
-        std::filesystem::create_directories(path.parent_path());
-        std::string why;
-        if (!WriteRgbaPng(path.string(), DrawIcon(size).data(), size, size, why))
-            throw std::runtime_error("zqgen: " + why);
+        for (const bool editor : {false, true}) {
+            const std::string name = editor ? kEditorIconName : kIconName;
+            const std::filesystem::path path = iconDir / "hicolor" / folder / "apps" / (name + ".png");
+            std::filesystem::create_directories(path.parent_path());
+            std::string why;
+            if (!WriteRgbaPng(path.string(), DrawIcon(size, editor).data(), size, size, why))
+                throw std::runtime_error("zqgen: " + why);
+        }
     }
 }
 

@@ -43,6 +43,7 @@ CommandLineResult ParseCommandLine(const CommandLineRules& rules, const std::vec
         }
         if (arg == "--help" || arg == "-h") return {CommandLineAction::Help, {}};
         if (arg == "--version") return {CommandLineAction::Version, {}};
+        if (arg == "--man-page") return {CommandLineAction::ManPage, {}};
         std::string name = arg;
         std::optional<std::string> inlineValue;
         if (const auto eq = arg.find('='); arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
@@ -65,16 +66,67 @@ CommandLineResult ParseCommandLine(const CommandLineRules& rules, const std::vec
     return {};
 }
 
-std::string UsageText(const CommandLineRules& rules) {
-    std::string text = rules.summary.empty() ? std::string() : rules.summary + "\n\n";
-    text += "usage: " + rules.program + " [OPTION]...";
-    if (!rules.positionalUsage.empty()) text += " " + rules.positionalUsage;
-    text += "\n\noptions:\n";
+namespace {
+
+// Text made safe for roff: backslashes doubled, hyphens of option names kept
+// as real minus signs, and no line starting with a control character.
+std::string Roff(const std::string& text) {
+    std::string out;
+    bool lineStart = true;
+    for (char c : text) {
+        if (lineStart && (c == '.' || c == '\'')) out += "\\&";
+        if (c == '\\') out += "\\e";
+        else if (c == '-') out += "\\-";
+        else out += c;
+        lineStart = c == '\n';
+    }
+    return out;
+}
+
+// The lines of --help for the options, "--data DIR" and what it does.
+std::vector<std::pair<std::string, std::string>> OptionLines(const CommandLineRules& rules) {
     std::vector<std::pair<std::string, std::string>> lines;
     for (const CommandOption& o : rules.options)
         lines.emplace_back(o.name + (o.valueName.empty() ? "" : " " + o.valueName), o.help);
     lines.emplace_back("--help", "show this help and exit");
     lines.emplace_back("--version", "show the version and exit");
+    return lines;
+}
+
+}  // namespace
+
+std::string ManPageFromParts(const std::string& name, const std::string& summary, const std::string& synopsis,
+                             const std::string& description,
+                             const std::vector<std::pair<std::string, std::string>>& entries,
+                             const std::string& entriesTitle, const std::string& notes) {
+    std::string page = ".TH " + Roff(name) + " 6 \"\" \"Zorvo Quib " + GameVersion() + "\" \"Games\"\n";
+    page += ".SH NAME\n" + Roff(name) + " \\- " + Roff(summary) + "\n";
+    page += ".SH SYNOPSIS\n" + Roff(synopsis) + "\n";
+    page += ".SH DESCRIPTION\n" + Roff(description) + "\n";
+    page += ".SH " + Roff(entriesTitle) + "\n";
+    for (const auto& [term, text] : entries) page += ".TP\n.B " + Roff(term) + "\n" + Roff(text) + "\n";
+    if (!notes.empty()) page += ".SH NOTES\n" + Roff(notes) + (notes.back() == '\n' ? "" : "\n");
+    return page;
+}
+
+std::string ManPageText(const CommandLineRules& rules, const std::string& description) {
+    const std::string name = rules.installedName.empty() ? rules.program : rules.installedName;
+    std::string summary = rules.summary;
+    if (const auto colon = summary.find(": "); colon != std::string::npos) summary = summary.substr(colon + 2);
+    while (!summary.empty() && summary.back() == '.') summary.pop_back();
+    std::string synopsis = name + " [OPTION]...";
+    if (!rules.positionalUsage.empty()) synopsis += " " + rules.positionalUsage;
+    std::string about = description.empty() ? summary + "." : description;
+    if (name != rules.program) about += "\nIn a build tree this program is called " + rules.program + ".";
+    return ManPageFromParts(name, summary, synopsis, about, OptionLines(rules), "OPTIONS", rules.footer);
+}
+
+std::string UsageText(const CommandLineRules& rules) {
+    std::string text = rules.summary.empty() ? std::string() : rules.summary + "\n\n";
+    text += "usage: " + rules.program + " [OPTION]...";
+    if (!rules.positionalUsage.empty()) text += " " + rules.positionalUsage;
+    text += "\n\noptions:\n";
+    const std::vector<std::pair<std::string, std::string>> lines = OptionLines(rules);
     std::size_t width = 0;
     for (const auto& line : lines) width = std::max(width, line.first.size());
     for (const auto& [left, help] : lines) text += "  " + left + std::string(width - left.size() + 2, ' ') + help + "\n";
@@ -91,6 +143,7 @@ int ReportCommandLine(const CommandLineRules& rules, const CommandLineResult& re
         case CommandLineAction::Run: return -1;
         case CommandLineAction::Help: std::cout << UsageText(rules); return 0;
         case CommandLineAction::Version: std::cout << VersionText(rules.program) << "\n"; return 0;
+        case CommandLineAction::ManPage: std::cout << ManPageText(rules, ""); return 0;
         case CommandLineAction::Error:
             std::cerr << rules.program << ": " << result.error << "\n" << UsageText(rules);
             return 2;

@@ -30,9 +30,12 @@ struct CommandLineRules {
     // from 0); returns why it is refused.  Without it, such arguments are refused.
     std::function<std::optional<std::string>(const std::string& arg, int index)> positional;
     std::string footer;          // extra lines at the end of --help
+    std::string installedName;   // "zorvoquib": the name in a package, for the manual page
 };
 
-enum class CommandLineAction { Run, Help, Version, Error };
+// --man-page prints the manual page (roff, section 6) made from the same
+// table as --help; the build installs it beside the program.
+enum class CommandLineAction { Run, Help, Version, ManPage, Error };
 
 struct CommandLineResult {
     CommandLineAction action = CommandLineAction::Run;
@@ -46,6 +49,16 @@ std::vector<std::string> ArgumentList(int argc, char** argv);
 
 // The --help text: summary, usage line, one line per option.
 std::string UsageText(const CommandLineRules& rules);
+// The manual page: name, synopsis, description, one entry per option (the
+// lines of --help), and the footer as notes.  `description` is a paragraph
+// (the summary when empty).
+std::string ManPageText(const CommandLineRules& rules, const std::string& description);
+// A manual page from already formatted parts, for programs without an option
+// table (zqtool's verbs): `entries` are (term, explanation) pairs.
+std::string ManPageFromParts(const std::string& name, const std::string& summary, const std::string& synopsis,
+                             const std::string& description,
+                             const std::vector<std::pair<std::string, std::string>>& entries,
+                             const std::string& entriesTitle, const std::string& notes);
 // "game_soft (Zorvo Quib) 1.0"
 std::string VersionText(const std::string& program);
 std::string GameVersion();

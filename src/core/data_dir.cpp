@@ -17,6 +17,12 @@ std::string DataDirSearch::NotFoundMessage() const {
     return text + "); give one with --data DIR or ZQ_DATA";
 }
 
+std::string NoGameDataMessage(const fs::path& dir) {
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) return "the data folder " + dir.string() + " does not exist";
+    return "the data folder " + dir.string() + " holds no game data (no Standard.bnk)";
+}
+
 bool IsDataDir(const fs::path& dir) {
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) return false;

@@ -20,6 +20,9 @@ struct DataDirSearch {
     std::string NotFoundMessage() const;
 };
 
+// For a folder given with --data that holds no game data: one line naming it.
+std::string NoGameDataMessage(const std::filesystem::path& dir);
+
 // True when `dir` looks like a data folder: it holds "Standard.bnk" (any case).
 bool IsDataDir(const std::filesystem::path& dir);
 

@@ -134,7 +134,12 @@ void SettingsFile::SetString(std::string_view section, std::string_view key, std
         if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back(PlainLine("", lines_.back().section));
         sections_.push_back({std::string(section), lines_.size()});
         s = static_cast<int>(sections_.size()) - 1;
-        lines_.push_back(PlainLine("[" + std::string(section) + "]", s));
+        // Appended piece by piece: GCC 12 misreads "[" + std::string as an
+        // overlapping copy (-Wrestrict) in optimised builds.
+        std::string header = "[";
+        header += section;
+        header += ']';
+        lines_.push_back(PlainLine(header, s));
         added.section = s;
         lines_.push_back(std::move(added));
         Reindex();

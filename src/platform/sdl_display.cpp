@@ -50,29 +50,30 @@ void SdlDisplay::Present(const SoftFrame& frame) {
     int outW = 0, outH = 0;
     SDL_GetRendererOutputSize(renderer_, &outW, &outH);
     SDL_Rect dest{(outW - frame.width) / 2, (outH - frame.height) / 2, frame.width, frame.height};
-    if (fullscreen_ && (frame.width > outW || frame.height > outH || (outW >= 2 * frame.width && outH >= 2 * frame.height))) {
-        // The desktop kept its own mode: scale the view to fit, keeping its shape.
+    if (fullscreen_ && outW > 0 && outH > 0) {
+        // Full screen keeps the desktop's mode: scale the view to fit, keeping its shape.
         double scale = std::min(static_cast<double>(outW) / frame.width, static_cast<double>(outH) / frame.height);
         dest.w = static_cast<int>(frame.width * scale);
         dest.h = static_cast<int>(frame.height * scale);
         dest.x = (outW - dest.w) / 2;
         dest.y = (outH - dest.h) / 2;
     }
+    destX_ = dest.x;
+    destY_ = dest.y;
+    destW_ = dest.w;
+    destH_ = dest.h;
+    outW_ = outW;
+    outH_ = outH;
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, texture_, nullptr, &dest);
     SDL_RenderPresent(renderer_);
 }
 
-bool SdlDisplay::SetFullscreen(bool on, int renderWidth, int renderHeight) {
-    if (!window_) return false;
-    if (!on) {
-        if (SDL_SetWindowFullscreen(window_, 0) != 0) return false;
-        fullscreen_ = false;
-        return true;
-    }
-    if (!EnterFullscreen(window_, renderWidth, renderHeight)) return false;
-    fullscreen_ = true;
+bool SdlDisplay::SetFullscreen(bool on, int, int) {
+    if (!window_ || on == fullscreen_) return window_ != nullptr;
+    if (on ? !EnterFullscreen(window_, windowed_) : !LeaveFullscreen(window_, windowed_)) return false;
+    fullscreen_ = on;
     return true;
 }
 
@@ -82,6 +83,22 @@ void SdlDisplay::SetClientSize(int width, int height) {
 
 WindowPlacement SdlDisplay::Placement() const {
     return PlacementOf(window_);
+}
+
+void SdlDisplay::PictureRect(int& x, int& y, int& width, int& height) const {
+    x = y = width = height = 0;
+    int w = 0, h = 0;
+    if (window_) SDL_GetWindowSize(window_, &w, &h);
+    if (outW_ <= 0 || outH_ <= 0) {
+        width = w;
+        height = h;
+        return;
+    }
+    // Output pixels to window coordinates (they differ on scaled desktops).
+    x = destX_ * w / outW_;
+    y = destY_ * h / outH_;
+    width = destW_ * w / outW_;
+    height = destH_ * h / outH_;
 }
 
 bool SdlDisplay::HasFocus() const {

@@ -30,16 +30,18 @@ public:
     void Open(const std::string& title, const WindowPlacement& placement);
     void Close();
 
-    // Converts the frame through its palette and shows it centred; a full-screen
-    // view that does not fit the desktop mode is scaled to fit, keeping its shape.
+    // Converts the frame through its palette and shows it centred; in full
+    // screen it is scaled to fill the desktop, keeping its shape.
     void Present(const SoftFrame& frame);
 
     bool Fullscreen() const { return fullscreen_; }
-    // Switches to full screen at the render size where the desktop allows
-    // (else the desktop's own mode with the view scaled); false on failure.
+    // Switches to full screen in the desktop's own mode, the view scaled to
+    // fit; back in a window, the window is where it was.  False on failure.
     bool SetFullscreen(bool on, int renderWidth, int renderHeight);
     void SetClientSize(int width, int height);
     WindowPlacement Placement() const;
+    // Where the last frame was drawn, in window coordinates.
+    void PictureRect(int& x, int& y, int& width, int& height) const;
     bool HasFocus() const;
     SDL_Window* Window() const { return window_; }
 
@@ -48,7 +50,10 @@ private:
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
     int textureWidth_ = 0, textureHeight_ = 0;
+    int destX_ = 0, destY_ = 0, destW_ = 0, destH_ = 0;  // output pixels
+    int outW_ = 0, outH_ = 0;
     bool fullscreen_ = false;
+    WindowPlacement windowed_;  // the client area before full screen
     std::vector<std::uint32_t> rgba_;  // the converted frame, reused every frame
 };
 

@@ -74,18 +74,10 @@ void SdlGlWindow::ClientSize(int& width, int& height) const {
     if (window_) SDL_GL_GetDrawableSize(window_, &width, &height);
 }
 
-bool SdlGlWindow::SetFullscreen(bool on, int renderWidth, int renderHeight) {
-    if (!window_) return false;
-    if (!on) {
-        if (SDL_SetWindowFullscreen(window_, 0) != 0) return false;
-        fullscreen_ = false;
-        SDL_SetWindowPosition(window_, 0, 0);
-        return true;
-    }
-    // The display switches to the render size where it has that mode; the
-    // picture is never stretched, so otherwise it sits centred on the desktop.
-    if (!EnterFullscreen(window_, renderWidth, renderHeight)) return false;
-    fullscreen_ = true;
+bool SdlGlWindow::SetFullscreen(bool on, int, int) {
+    if (!window_ || on == fullscreen_) return window_ != nullptr;
+    if (on ? !EnterFullscreen(window_, windowed_) : !LeaveFullscreen(window_, windowed_)) return false;
+    fullscreen_ = on;
     return true;
 }
 

@@ -44,6 +44,7 @@ private:
     SDL_Window* window_ = nullptr;
     void* context_ = nullptr;  // SDL_GLContext
     bool fullscreen_ = false;
+    WindowPlacement windowed_;  // the client area before full screen
     int depthBits_ = 0;
 };
 

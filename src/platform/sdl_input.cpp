@@ -54,18 +54,29 @@ std::size_t Index(Key key) { return static_cast<std::size_t>(key); }
 
 SdlInput::SdlInput() {
     SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_JOYSTICK);
-    for (int i = 0; i < SDL_NumJoysticks() && !controller_ && !joystick_; ++i) OpenController(i);
+    OpenFirstController();
 }
 
-SdlInput::~SdlInput() {
-    if (controller_) SDL_GameControllerClose(controller_);
-    if (joystick_) SDL_JoystickClose(joystick_);
+SdlInput::~SdlInput() { CloseController(); }
+
+void SdlInput::OpenFirstController() {
+    for (int i = 0; i < SDL_NumJoysticks() && !controller_ && !joystick_; ++i) OpenController(i);
 }
 
 void SdlInput::OpenController(int deviceIndex) {
     // The platform's controller mapping where one exists, raw axes and buttons otherwise.
     if (SDL_IsGameController(deviceIndex)) controller_ = SDL_GameControllerOpen(deviceIndex);
     if (!controller_) joystick_ = SDL_JoystickOpen(deviceIndex);
+    SDL_Joystick* opened = controller_ ? SDL_GameControllerGetJoystick(controller_) : joystick_;
+    deviceId_ = opened ? SDL_JoystickInstanceID(opened) : -1;
+}
+
+void SdlInput::CloseController() {
+    if (controller_) SDL_GameControllerClose(controller_);
+    if (joystick_) SDL_JoystickClose(joystick_);
+    controller_ = nullptr;
+    joystick_ = nullptr;
+    deviceId_ = -1;
 }
 
 bool SdlInput::HandleEvent(const SDL_Event& event) {
@@ -103,7 +114,16 @@ bool SdlInput::HandleEvent(const SDL_Event& event) {
             break;
         case SDL_CONTROLLERDEVICEADDED:
         case SDL_JOYDEVICEADDED:
-            if (!controller_ && !joystick_) OpenController(event.cdevice.which);
+            if (!controller_ && !joystick_) OpenController(event.jdevice.which);
+            break;
+        case SDL_CONTROLLERDEVICEREMOVED:
+        case SDL_JOYDEVICEREMOVED:
+            // The pad in use was unplugged: let go of it, so that it (or
+            // another one still plugged in) is taken up again.
+            if (event.jdevice.which == deviceId_) {
+                CloseController();
+                OpenFirstController();
+            }
             break;
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
@@ -177,11 +197,14 @@ JoystickState SdlInput::Joystick() {
 
 std::optional<CursorPosition> SdlInput::Cursor() {
     if (!window_) return std::nullopt;
-    int w = 0, h = 0, x = 0, y = 0;
-    SDL_GetWindowSize(window_, &w, &h);
-    if (w <= 0 || h <= 0) return std::nullopt;
+    PictureArea area;
+    SDL_GetWindowSize(window_, &area.width, &area.height);
+    if (pictureArea_) area = pictureArea_();
+    if (area.width <= 0 || area.height <= 0) return std::nullopt;
+    int x = 0, y = 0;
     SDL_GetMouseState(&x, &y);
-    return CursorPosition{static_cast<float>(x) / static_cast<float>(w), static_cast<float>(y) / static_cast<float>(h)};
+    return CursorPosition{static_cast<float>(x - area.x) / static_cast<float>(area.width),
+                          static_cast<float>(y - area.y) / static_cast<float>(area.height)};
 }
 
 }  // namespace zq

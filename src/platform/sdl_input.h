@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 #include <cstdint>
+#include <functional>
 
 #include "shell/input.h"
 
@@ -13,6 +14,10 @@ struct _SDL_GameController;
 struct _SDL_Joystick;
 
 namespace zq {
+
+struct PictureArea {
+    int x = 0, y = 0, width = 0, height = 0;
+};
 
 class SdlInput : public InputDevice {
 public:
@@ -27,6 +32,10 @@ public:
         window_ = window;
         fullscreen_ = fullscreen;
     }
+    // Where the picture lies in the window (window coordinates): the cursor
+    // is given as a share of that rectangle, wherever the picture is drawn.
+    // Without it the whole window is the picture.
+    void SetPictureArea(std::function<PictureArea()> area) { pictureArea_ = std::move(area); }
     // Feeds one event; returns false when it asks the program to close.
     bool HandleEvent(const SDL_Event& event);
 
@@ -38,6 +47,8 @@ public:
 
 private:
     void OpenController(int deviceIndex);
+    void OpenFirstController();
+    void CloseController();
     bool Counts() const;
 
     SDL_Window* window_ = nullptr;
@@ -49,6 +60,8 @@ private:
     bool captured_ = false;
     _SDL_GameController* controller_ = nullptr;
     _SDL_Joystick* joystick_ = nullptr;
+    std::int32_t deviceId_ = -1;  // the open device's instance id
+    std::function<PictureArea()> pictureArea_;
 };
 
 }  // namespace zq

@@ -2,22 +2,35 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace zq {
 
-bool EnterFullscreen(SDL_Window* window, int renderWidth, int renderHeight) {
-    SDL_DisplayMode wanted{SDL_PIXELFORMAT_UNKNOWN, renderWidth, renderHeight, 0, nullptr}, closest{};
-    const int display = SDL_GetWindowDisplayIndex(window);
-    const bool exact = SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &wanted, &closest) &&
-                       closest.w == renderWidth && closest.h == renderHeight;
-    int result = -1;
-    if (exact) {
-        SDL_SetWindowDisplayMode(window, &closest);
-        result = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
+bool EnterFullscreen(SDL_Window* window, WindowPlacement& windowed) {
+    SDL_GetWindowPosition(window, &windowed.left, &windowed.top);
+    SDL_GetWindowSize(window, &windowed.width, &windowed.height);
+    // Full screen keeps the desktop's own mode: today's flat panels look
+    // their best only there, and the picture is scaled to fit instead.
+    // Without a window manager nobody honours the full-screen request, so
+    // the window is first laid over the whole desktop by hand.
+    const int display = std::max(SDL_GetWindowDisplayIndex(window), 0);
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(display, &bounds) == 0 && bounds.w > 0 && bounds.h > 0) {
+        SDL_SetWindowPosition(window, bounds.x, bounds.y);
+        SDL_SetWindowSize(window, bounds.w, bounds.h);
     }
-    if (result != 0) result = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
-    return result == 0;
+    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0) return true;
+    LeaveFullscreen(window, windowed);
+    return false;
+}
+
+bool LeaveFullscreen(SDL_Window* window, const WindowPlacement& windowed) {
+    if (SDL_SetWindowFullscreen(window, 0) != 0) return false;
+    // Back to where the window was, not wherever the desktop puts it.
+    SDL_SetWindowSize(window, windowed.width, windowed.height);
+    SDL_SetWindowPosition(window, windowed.left, windowed.top);
+    return true;
 }
 
 void SetWindowIcon(SDL_Window* window, const Picture& picture) {
@@ -42,6 +55,14 @@ WindowPlacement PlacementOf(SDL_Window* window) {
     if (!window) return p;
     SDL_GetWindowPosition(window, &p.left, &p.top);
     SDL_GetWindowSize(window, &p.width, &p.height);
+    // SDL reports where the client area is, but a new window is placed by its
+    // frame: without taking off the window manager's borders, every start
+    // would move the window down by a title bar.
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0) {
+        p.left -= left;
+        p.top -= top;
+    }
     return p;
 }
 

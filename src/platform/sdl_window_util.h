@@ -9,11 +9,14 @@ struct SDL_Window;
 
 namespace zq {
 
-// Switches `window` to full screen: the display mode of the render size where
-// the display has it, else the desktop's own mode.  False when neither works.
-bool EnterFullscreen(SDL_Window* window, int renderWidth, int renderHeight);
+// Switches `window` to full screen over the whole desktop in its own mode,
+// remembering the client area's position and size in `windowed`.  False (and
+// still windowed) when the display refuses.
+bool EnterFullscreen(SDL_Window* window, WindowPlacement& windowed);
+// Back to a window with the client area where `windowed` says.
+bool LeaveFullscreen(SDL_Window* window, const WindowPlacement& windowed);
 
-// The window's outer position and client size.
+// The window's outer position (frame included) and client size.
 WindowPlacement PlacementOf(SDL_Window* window);
 
 // Gives `window` the picture as its icon; palette index 0 is transparent.

@@ -1,4 +1,4 @@
-// SDL keyboard events as the game sees them.
+// SDL keyboard and game controller events as the game sees them.
 #include "platform/sdl_input.h"
 
 #include <SDL.h>
@@ -33,6 +33,60 @@ TEST(SdlInput, RearViewKeysIncludeTheNumericPadDelete) {
         }
     }
     SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_JOYSTICK);  // the input opened them
+}
+
+// Feeds every pending SDL event to the input.
+void Pump(SdlInput& input) {
+    SDL_JoystickUpdate();
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) input.HandleEvent(e);
+}
+
+// Plugs in a virtual pad; its instance id (device indices shift as pads go).
+SDL_JoystickID Plug() {
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 4, 0);
+    return index < 0 ? -1 : SDL_JoystickGetDeviceInstanceID(index);
+}
+
+void Unplug(SDL_JoystickID id) {
+    for (int i = 0; i < SDL_NumJoysticks(); ++i)
+        if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
+}
+
+// A pad unplugged and plugged back in works again, as does a second pad that
+// was already plugged in when the first one went.
+TEST(SdlInput, ControllersCanBeUnpluggedAndPluggedBack) {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+    {
+        SdlInput input;
+        EXPECT_FALSE(input.Joystick().present);
+        const SDL_JoystickID first = Plug();
+        ASSERT_GE(first, 0) << SDL_GetError();
+        Pump(input);
+        EXPECT_TRUE(input.Joystick().present);
+
+        Unplug(first);
+        Pump(input);
+        EXPECT_FALSE(input.Joystick().present);
+
+        const SDL_JoystickID again = Plug();
+        ASSERT_GE(again, 0) << SDL_GetError();
+        Pump(input);
+        ASSERT_TRUE(input.Joystick().present);
+        SDL_JoystickSetVirtualButton(SDL_JoystickFromInstanceID(again), 0, SDL_PRESSED);
+        Pump(input);
+        EXPECT_TRUE(input.Joystick().buttons[0]);  // the pad answers, not just listed
+
+        const SDL_JoystickID second = Plug();
+        Pump(input);
+        Unplug(again);
+        Pump(input);
+        EXPECT_TRUE(input.Joystick().present);  // the second pad took over
+        Unplug(second);
+        Pump(input);
+        EXPECT_FALSE(input.Joystick().present);
+    }
+    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_JOYSTICK | SDL_INIT_EVENTS);
 }
 
 }  // namespace

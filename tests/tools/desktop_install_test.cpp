@@ -1,9 +1,13 @@
-// `cmake --install` into a temporary prefix: the installed programs find their
-// data from their own path (also after the prefix is moved), and the desktop
-// entries, icons and metainfo pass the freedesktop validators.
+// `cmake --install` into a temporary prefix: the installed programs (under
+// their package names in PREFIX/games) find their data from their own path
+// (also after the prefix is moved) and write nothing into it, each has a
+// manual page that lists what its --help lists, and the desktop entries,
+// icons, metainfo and level file type pass the freedesktop validators.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
+#include <sstream>
 
 #include "test_util.h"
 
@@ -26,7 +30,7 @@ bool HaveCommand(const std::string& name) { return std::system(("command -v " + 
 
 // The game run headless from `work`, with nothing in the environment pointing at data.
 ToolRun RunInstalledGame(const fs::path& prefix, const TempDir& work) {
-    return RunShell("env -u ZQ_DATA " + (prefix / "bin/game_soft").string() +
+    return RunShell("env -u ZQ_DATA " + (prefix / "games/zorvoquib").string() +
                         " --headless --frames 30",
                     work);
 }
@@ -36,22 +40,29 @@ TEST(DesktopInstall, InstalledGameFindsItsDataAlsoWhenMoved) {
     TempDir root, work;
     const fs::path prefix = root / "usr";
     ASSERT_TRUE(Install(prefix, work));
-    for (const char* program : {"bin/game_soft", "bin/zqtool", "share/zorvoquib/Standard.bnk",
-                                "share/zorvoquib/INTERF/ICON.PCX"})
+    for (const char* program : {"games/zorvoquib", "games/zorvoquib-tool", "share/zorvoquib/Standard.bnk",
+                                "share/zorvoquib/INTERF/ICON.PCX", "share/man/man6/zorvoquib.6.gz"})
         EXPECT_TRUE(fs::exists(prefix / program)) << program;
-    // The cache the software game writes beside the bank is the player's, never installed.
-    for (const auto& entry : fs::recursive_directory_iterator(prefix / "share/zorvoquib"))
-        EXPECT_NE(entry.path().extension(), ".POT") << entry.path();
+    EXPECT_FALSE(fs::exists(prefix / "bin")) << "programs under generic names";
+    // The blend cache comes built with the data, so the game never writes there.
+    auto installedFiles = [&prefix] {
+        std::set<std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(prefix)) files.insert(entry.path().string());
+        return files;
+    };
+    const std::set<std::string> before = installedFiles();
+    EXPECT_TRUE(fs::exists(prefix / "share/zorvoquib/TEXTURES.POT"));
 
     ToolRun run = RunInstalledGame(prefix, work);
     EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(installedFiles(), before);
 
     const fs::path moved = root / "opt/zorvoquib";
     fs::create_directories(moved.parent_path());
     fs::rename(prefix, moved);
     run = RunInstalledGame(moved, work);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    run = RunShell("env -u ZQ_DATA " + (moved / "bin/zqtool").string() + " bank-check", work);
+    run = RunShell("env -u ZQ_DATA " + (moved / "games/zorvoquib-tool").string() + " bank-check", work);
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
 
     // Without its share folder the game names every place it looked in, none of them the build tree.
@@ -59,7 +70,7 @@ TEST(DesktopInstall, InstalledGameFindsItsDataAlsoWhenMoved) {
     run = RunInstalledGame(moved, work);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find((moved / "share/zorvoquib").string()), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find((moved / "bin/data").string()), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find((moved / "games/data").string()), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find(ZQ_BUILD_DIR), std::string::npos) << run.err;
 }
 
@@ -83,12 +94,30 @@ TEST(DesktopInstall, DesktopEntriesIconsAndMetainfoValidate) {
     EXPECT_NE(game.find("Categories=Game;ArcadeGame;"), std::string::npos) << game;
     EXPECT_NE(game.find("Icon=org.zorvoquib.game"), std::string::npos) << game;
 
-    ToolRun run = RunShell("appstreamcli validate --no-net " + (prefix / "share/metainfo/org.zorvoquib.game.metainfo.xml").string(), work);
-    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    std::vector<fs::path> metainfo = {fs::path(ZQ_SOURCE_DIR) / "dist/org.zorvoquib.editor.metainfo.xml"};
+    for (const auto& entry : fs::directory_iterator(prefix / "share/metainfo")) metainfo.push_back(entry.path());
+    for (const fs::path& file : metainfo) {
+        ToolRun run = RunShell("appstreamcli validate --no-net --pedantic " + file.string(), work);
+        EXPECT_EQ(run.exitCode, 0) << file << "\n" << run.out << run.err;
+        EXPECT_NE(test::ReadText(file).find("<project_license>GPL-3.0-or-later</project_license>"), std::string::npos)
+            << file;
+    }
+    // The editor's entry opens level files, which the shared type database knows by their name.
+    const std::string editor = test::ReadText(fs::path(ZQ_SOURCE_DIR) / "dist/org.zorvoquib.editor.desktop");
+    EXPECT_NE(editor.find("MimeType=application/x-zorvoquib-level;"), std::string::npos) << editor;
+    EXPECT_NE(editor.find("StartupWMClass=org.zorvoquib.editor"), std::string::npos) << editor;
+    if (HaveCommand("update-mime-database")) {
+        fs::create_directories(root / "mime/packages");
+        fs::copy_file(fs::path(ZQ_SOURCE_DIR) / "dist/zorvoquib-level.xml", root / "mime/packages/zorvoquib.xml");
+        ToolRun run = RunShell("update-mime-database " + (root / "mime").string(), work);
+        EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+        EXPECT_NE(test::ReadText(root / "mime/globs2").find("application/x-zorvoquib-level:*.lev"), std::string::npos);
+    }
 
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         const std::string side = std::to_string(size);
-        const fs::path icon = prefix / "share/icons/hicolor" / (side + "x" + side) / "apps/org.zorvoquib.game.png";
+        for (const char* name : {"org.zorvoquib.game", "org.zorvoquib.editor"}) {
+        const fs::path icon = prefix / "share/icons/hicolor" / (side + "x" + side) / "apps" / (std::string(name) + ".png");
         ASSERT_TRUE(fs::exists(icon)) << icon;
         // The PNG header states the size the folder promises.
         const std::string bytes = test::ReadText(icon);
@@ -99,6 +128,45 @@ TEST(DesktopInstall, DesktopEntriesIconsAndMetainfoValidate) {
         };
         EXPECT_EQ(be32(16), size);
         EXPECT_EQ(be32(20), size);
+        }
+    }
+}
+
+// Every option and verb --help names is in the manual page, and the page
+// carries the installed name.
+TEST(DesktopInstall, ManualPagesAgreeWithHelp) {
+    TempDir work;
+    const std::vector<std::pair<std::string, std::string>> programs = {
+        {"game_soft", "zorvoquib"}, {"game_gl", "zorvoquib-gl"}, {"leveleditor", "zorvoquib-editor"},
+        {"zqtool", "zorvoquib-tool"}};
+    for (const auto& [built, installed] : programs) {
+        const fs::path program = fs::path(ZQ_BUILD_DIR) / built;
+        if (!fs::exists(program)) continue;
+        const fs::path page = fs::path(ZQ_BUILD_DIR) / "man" / (installed + ".6.gz");
+        ASSERT_TRUE(fs::exists(page)) << page;
+        ToolRun help = RunShell(program.string() + " --help", work);
+        ToolRun man = RunShell("gzip -dc " + page.string(), work);
+        ASSERT_EQ(man.exitCode, 0);
+        const auto roff = [](const std::string& word) {
+            std::string out;
+            for (char c : word) out += c == '-' ? std::string("\\-") : std::string(1, c);
+            return out;
+        };
+        EXPECT_EQ(man.out.rfind(".TH " + roff(installed) + " 6", 0), 0u) << man.out.substr(0, 80);
+        // Options and verbs: the first word of each indented line of --help.
+        std::istringstream lines(help.out);
+        int found = 0;
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("  ", 0) != 0) continue;
+            std::istringstream words(line);
+            std::string word;
+            words >> word;
+            if (word == built) words >> word;  // zqtool's "  zqtool VERB ARGS" lines
+            if (word.empty() || word == "--help") continue;
+            EXPECT_NE(man.out.find(roff(word)), std::string::npos) << installed << " lacks " << word;
+            ++found;
+        }
+        EXPECT_GT(found, 0) << help.out;
     }
 }
 

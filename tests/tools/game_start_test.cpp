@@ -171,5 +171,23 @@ TEST(GameStart, ScreenshotKeyWritesOnePngIntoThePicturesFolder) {
     EXPECT_EQ(state["statusText"].get<std::string>().rfind("SCREENSHOT ZORVOQUIB-", 0), 0u) << state.dump();
 }
 
+// --data naming a folder without the game's data (empty, or not there at all)
+// ends at once with that folder named, not with a file missing inside it.
+TEST(GameStart, DataFolderWithoutGameDataIsNamed) {
+    TempDir work;
+    fs::create_directories(work / "empty");
+    // The editor says it in a message box that waits for the user, so only the games here.
+    for (const fs::path& program : Programs()) {
+        if (program.filename() != "game_soft" && program.filename() != "game_gl") continue;
+        for (const std::string dir : {"empty", "absent"}) {
+            ToolRun run = RunShell((program.string() + " --data " + (work / dir).string() + " --headless --frames 1"),
+                                   work);
+            EXPECT_EQ(run.exitCode, 1) << program;
+            EXPECT_NE(run.err.find("data folder " + (work / dir).string()), std::string::npos) << program << run.err;
+            EXPECT_EQ(run.err.find("Standard.bnk is missing"), std::string::npos) << run.err;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zq

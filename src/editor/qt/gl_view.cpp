@@ -47,7 +47,7 @@ void GlView::initializeGL() {
     };
     // QOpenGLWidget presents the frame itself; reads come from its framebuffer.
     surface.swap = [] {};
-    surface.readFront = false;
+    surface.keepShownFrame = false;
     renderer_ = std::make_unique<GlRenderer>(std::move(surface));
     if (ready) ready(*renderer_);
 }

@@ -108,7 +108,13 @@ GlRenderer::GlRenderer(GlSurface surface)
       plan_(kMaxGlTriangles),
       arrayVertices_(std::size_t{6} * kMaxGlTriangles) {}
 
-GlRenderer::~GlRenderer() { ReleaseTextures(); }
+GlRenderer::~GlRenderer() {
+    ReleaseTextures();
+    if (shownTexture_ != 0) {
+        const GLuint n = shownTexture_;
+        glDeleteTextures(1, &n);
+    }
+}
 
 void GlRenderer::ReleaseTextures() {
     for (auto* names : {&bankTextures_, &slotTextures_}) {
@@ -163,12 +169,20 @@ void GlRenderer::SetUpState() {
 void GlRenderer::PlaceViewport() {
     int cw = width_, ch = height_;
     if (surface_.clientSize) surface_.clientSize(cw, ch);
+    viewW_ = width_;
+    viewH_ = height_;
+    if (surface_.scaleToFit && surface_.scaleToFit() && cw > 0 && ch > 0) {
+        const double scale = std::min(static_cast<double>(cw) / width_, static_cast<double>(ch) / height_);
+        viewW_ = std::max(1, static_cast<int>(width_ * scale));
+        viewH_ = std::max(1, static_cast<int>(height_ * scale));
+    }
     // Centred, never stretched; GL counts rows from the bottom.
-    const int left = (cw - width_) / 2, top = (ch - height_) / 2;
+    const int left = (cw - viewW_) / 2, top = (ch - viewH_) / 2;
     viewX_ = left;
-    viewY_ = ch - top - height_;
-    glViewport(viewX_, viewY_, width_, height_);
-    glScissor(viewX_, viewY_, width_, height_);
+    viewTop_ = top;
+    viewY_ = ch - top - viewH_;
+    glViewport(viewX_, viewY_, viewW_, viewH_);
+    glScissor(viewX_, viewY_, viewW_, viewH_);
 }
 
 void GlRenderer::SetProjection(int width, int height) {
@@ -195,14 +209,14 @@ void GlRenderer::ClearFrame(int colour) {
     if (stereo_) glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     int cw = width_, ch = height_;
     if (surface_.clientSize) surface_.clientSize(cw, ch);
-    if (cw != width_ || ch != height_) {
+    PlaceViewport();
+    if (cw != viewW_ || ch != viewH_) {
         // The border around a smaller picture stays black.
         glDisable(GL_SCISSOR_TEST);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         glEnable(GL_SCISSOR_TEST);
     }
-    PlaceViewport();
     const std::size_t i = static_cast<std::size_t>(colour) & 0xFFu;
     float r = 0, g = 0, b = 0;
     if (graphics_) {
@@ -381,7 +395,7 @@ void GlRenderer::DrawOneByOne(float dx, float dz) {
 }
 
 int GlRenderer::PlanRounds(float dx, float dz) {
-    rounds_.Begin(projection_, width_, height_);
+    rounds_.Begin(projection_, viewW_, viewH_);
     int planned = 0;
     for (int n = 0; n < list_.Count(); ++n) {
         const GlTriangle& t = list_.Sorted(n);
@@ -559,7 +573,66 @@ void GlRenderer::EndFrame() {
 void GlRenderer::Present() {
     if (!stateSet_) return;
     PlaceViewport();
+    if (surface_.keepShownFrame) KeepShownFrame();
     if (surface_.swap) surface_.swap();
+}
+
+namespace {
+
+int PowerOfTwoAtLeast(int n) {
+    int p = 1;
+    while (p < n && p < (1 << 16)) p *= 2;
+    return p;
+}
+
+}  // namespace
+
+void GlRenderer::KeepShownFrame() {
+    // A copy inside GL costs no round trip to the CPU, so it can run every frame.
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    const int texW = PowerOfTwoAtLeast(viewW_), texH = PowerOfTwoAtLeast(viewH_);
+    if (shownTexture_ == 0 || texW > shownTextureWidth_ || texH > shownTextureHeight_) {
+        GLint most = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &most);
+        shownWidth_ = shownHeight_ = 0;
+        if (texW > most || texH > most) return;
+        if (shownTexture_ == 0) {
+            GLuint name = 0;
+            glGenTextures(1, &name);
+            shownTexture_ = name;
+        }
+        glBindTexture(GL_TEXTURE_2D, shownTexture_);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, texW, texH, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+        shownTextureWidth_ = texW;
+        shownTextureHeight_ = texH;
+    }
+    glBindTexture(GL_TEXTURE_2D, shownTexture_);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, viewX_, viewY_, viewW_, viewH_);
+    const bool copied = glGetError() == GL_NO_ERROR;
+    shownWidth_ = copied ? viewW_ : 0;
+    shownHeight_ = copied ? viewH_ : 0;
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+}
+
+bool GlRenderer::ReadShownFrame(std::vector<std::uint8_t>& bottomUp) {
+    if (shownTexture_ == 0 || shownWidth_ != viewW_ || shownHeight_ != viewH_) return false;
+    const std::size_t texRow = static_cast<std::size_t>(shownTextureWidth_) * 3;
+    std::vector<std::uint8_t> whole(texRow * static_cast<std::size_t>(shownTextureHeight_));
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glBindTexture(GL_TEXTURE_2D, shownTexture_);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, whole.data());
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    const std::size_t row = static_cast<std::size_t>(viewW_) * 3;
+    for (int y = 0; y < viewH_; ++y)
+        std::copy_n(whole.data() + static_cast<std::size_t>(y) * texRow, row,
+                    bottomUp.data() + static_cast<std::size_t>(y) * row);
+    return true;
 }
 
 void GlRenderer::ShowFrame(const SoftFrame& frame) {
@@ -662,7 +735,8 @@ void GlRenderer::DrawRgbPicture(const RgbPicture& picture) {
     // Rows come top first: start at the top-left corner and draw downwards.
     glRasterPos2f(2.0f * static_cast<float>(toX) / static_cast<float>(width_) - 1.0f,
                   1.0f - 2.0f * static_cast<float>(toY) / static_cast<float>(height_));
-    glPixelZoom(1, -1);
+    glPixelZoom(static_cast<float>(viewW_) / static_cast<float>(width_),
+                -static_cast<float>(viewH_) / static_cast<float>(height_));
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, picture.width);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, (picture.width - w) / 2);
@@ -678,22 +752,27 @@ void GlRenderer::DrawRgbPicture(const RgbPicture& picture) {
 }
 
 bool GlRenderer::GrabFrame(FramePicture& out) {
-    if (!stateSet_ || width_ <= 0 || height_ <= 0) return false;
-    const std::size_t row = static_cast<std::size_t>(width_) * 3;
-    std::vector<std::uint8_t> bottomUp(row * static_cast<std::size_t>(height_));
+    // The picture as shown: at the size it fills on the screen.
+    if (!stateSet_ || viewW_ <= 0 || viewH_ <= 0) return false;
+    const int width = viewW_, height = viewH_;
+    const std::size_t row = static_cast<std::size_t>(width) * 3;
+    std::vector<std::uint8_t> bottomUp(row * static_cast<std::size_t>(height));
     while (glGetError() != GL_NO_ERROR) {
     }
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    if (surface_.readFront) glReadBuffer(GL_FRONT);
-    glReadPixels(viewX_, viewY_, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-    if (surface_.readFront) glReadBuffer(GL_BACK);
+    if (surface_.keepShownFrame) {
+        // The picture last shown, not the back buffer the swap left undefined.
+        if (!ReadShownFrame(bottomUp)) return false;
+    } else {
+        glReadPixels(viewX_, viewY_, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    }
     if (glGetError() != GL_NO_ERROR) return false;
-    out.width = width_;
-    out.height = height_;
+    out.width = width;
+    out.height = height;
     out.paletted = false;
     out.pixels.resize(bottomUp.size());
-    for (int y = 0; y < height_; ++y)
-        std::copy_n(bottomUp.data() + static_cast<std::size_t>(height_ - 1 - y) * row, row,
+    for (int y = 0; y < height; ++y)
+        std::copy_n(bottomUp.data() + static_cast<std::size_t>(height - 1 - y) * row, row,
                     out.pixels.data() + static_cast<std::size_t>(y) * row);
     return true;
 }

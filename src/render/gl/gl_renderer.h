@@ -21,13 +21,18 @@ inline constexpr float kGlFieldOfView = 85;  // vertical, degrees
 inline constexpr float kGlAspect = 1.4f;     // at every resolution
 inline constexpr float kGlStereoOffset = 30; // world units between the eyes
 
-// Where the frame goes: the drawable's size and the buffer swap.  When
-// `readFront` is set the finished frame is read back from the front buffer
-// (a real double-buffered window); otherwise from the one drawn into.
+// Where the frame goes: the drawable's size and the buffer swap.  A window
+// on a display sets `keepShownFrame`: what its back buffer holds after a swap
+// is undefined, so each finished frame is copied into a texture just before
+// the swap and screenshots read that copy.  Without it (an offscreen surface)
+// screenshots read the buffer drawn into.  While `scaleToFit` answers true
+// (full screen) the picture is scaled up to fill the drawable, keeping its
+// shape; otherwise it sits centred at its own size.
 struct GlSurface {
     std::function<void(int& width, int& height)> clientSize;
     std::function<void()> swap;
-    bool readFront = false;
+    std::function<bool()> scaleToFit;
+    bool keepShownFrame = false;
 };
 
 // Which colour channels a stereo pass writes.
@@ -90,6 +95,14 @@ public:
 
     const GlTriangleList& Triangles() const { return list_; }
     const GlStats& Stats() const { return stats_; }
+    // Where the picture lies in the drawable: left, top (rows counted from
+    // the top), width and height in pixels.
+    void PictureRect(int& x, int& y, int& width, int& height) const {
+        x = viewX_;
+        y = viewTop_;
+        width = viewW_;
+        height = viewH_;
+    }
     int Width() const { return width_; }
     int Height() const { return height_; }
 
@@ -102,6 +115,9 @@ private:
     void DrawBatched(float dx, float dz);
     int PlanRounds(float dx, float dz);
     void ReleaseTextures();
+    // Copies the finished picture into shownTexture_ (before the swap).
+    void KeepShownFrame();
+    bool ReadShownFrame(std::vector<std::uint8_t>& bottomUp);
     // After a bank load: frees the textures of image numbers the new bank
     // does not have, which nothing will draw again.
     void SweepBankTextures();
@@ -129,6 +145,8 @@ private:
     GlStats stats_;
     int width_ = 0, height_ = 0;
     int viewX_ = 0, viewY_ = 0;  // bottom-left of the picture in the drawable
+    int viewW_ = 0, viewH_ = 0;  // its size there (larger when scaled to fit)
+    int viewTop_ = 0;            // its top row counted from the top
     bool stateSet_ = false;
 
     bool stereo_ = false;
@@ -147,6 +165,11 @@ private:
     std::vector<Planned> plan_;               // kMaxGlTriangles entries
     std::vector<ArrayVertex> arrayVertices_;  // both passes of every triangle
     GlRoundPlanner rounds_;
+
+    // The last presented picture, kept for screenshots (keepShownFrame only).
+    unsigned shownTexture_ = 0;
+    int shownTextureWidth_ = 0, shownTextureHeight_ = 0;  // powers of two
+    int shownWidth_ = 0, shownHeight_ = 0;                // 0: nothing presented yet
 };
 
 }  // namespace zq

@@ -1,0 +1,122 @@
+// The games in a real window on a virtual X server: screenshots show the
+// picture the player saw, and the window comes back where it was left, with a
+// window manager drawing its frame and without one.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdlib>
+
+#include "test_util.h"
+
+namespace zq {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RunShell;
+using test::TempDir;
+using test::ToolRun;
+
+const fs::path kBuild = ZQ_BUILD_DIR;
+
+bool HaveCommand(const std::string& name) { return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0; }
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+
+bool ReadPng(const fs::path& path, Picture& out) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    out.width = static_cast<int>(image.width);
+    out.height = static_cast<int>(image.height);
+    out.rgb.resize(PNG_IMAGE_SIZE(image));
+    return png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr) != 0;
+}
+
+// Share of pixels that are not black.
+double LitShare(const Picture& p) {
+    std::size_t lit = 0;
+    for (std::size_t i = 0; i + 2 < p.rgb.size(); i += 3)
+        if (p.rgb[i] > 8 || p.rgb[i + 1] > 8 || p.rgb[i + 2] > 8) ++lit;
+    return p.rgb.empty() ? 0 : static_cast<double>(lit) / static_cast<double>(p.rgb.size() / 3);
+}
+
+// The environment of a windowed run: no sound, settings and pictures in `work`.
+std::string WindowEnv(const TempDir& work) {
+    return "env -u SDL_VIDEODRIVER -u XDG_CONFIG_HOME SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 HOME=" +
+           work.Path().string() + " ";
+}
+
+std::string Game(const std::string& name) {
+    return (kBuild / name).string() + " --data " + (kBuild / "data").string();
+}
+
+// A windowed screenshot of either game is the picture, not the black buffer a
+// swap leaves behind, and has the size of the same game's headless one.
+TEST(GameWindow, WindowedScreenshotsShowThePicture) {
+    if (!HaveCommand("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
+    for (const char* program : {"game_soft", "game_gl"}) {
+        SCOPED_TRACE(program);
+        if (!fs::exists(kBuild / program)) continue;
+        TempDir work;
+        work.Write("quib.ini", "[General]\nResolution=3\nWidth=512\nHeight=384\n");
+        ToolRun windowed = RunShell(WindowEnv(work) + "xvfb-run -a -s '-screen 0 1280x1024x24' " + Game(program) +
+                                        " --settings quib.ini --frames 40 --screenshot window.png",
+                                    work);
+        ASSERT_EQ(windowed.exitCode, 0) << windowed.err;
+        ToolRun headless = RunShell(WindowEnv(work) + Game(program) +
+                                        " --settings quib.ini --headless --frames 40 --screenshot headless.png",
+                                    work);
+        ASSERT_EQ(headless.exitCode, 0) << headless.err;
+        Picture shown, expected;
+        ASSERT_TRUE(ReadPng(work / "window.png", shown));
+        ASSERT_TRUE(ReadPng(work / "headless.png", expected));
+        EXPECT_EQ(shown.width, expected.width);
+        EXPECT_EQ(shown.height, expected.height);
+        EXPECT_GT(LitShare(shown), 0.5);
+        EXPECT_GT(LitShare(expected), 0.5);
+    }
+}
+
+int IniValue(const std::string& text, const std::string& key) {
+    const std::size_t at = text.find("\n" + key + "=");
+    if (at == std::string::npos) return -1;
+    return std::atoi(text.c_str() + at + key.size() + 2);
+}
+
+// Three starts in a row from the settings the one before saved: the window
+// keeps its place.  With `wm` the X server runs openbox, whose frame puts the
+// client area below a title bar.
+void ExpectPlacementKept(const std::string& program, bool wm) {
+    TempDir work;
+    work.Write("quib.ini", "[General]\nLeft=301\nTop=220\nWidth=320\nHeight=240\nResolution=2\n");
+    std::string script = "set -e\n";
+    if (wm) script += "openbox --sm-disable & wm=$!\nsleep 1\n";
+    for (int i = 0; i < 3; ++i)
+        script += Game(program) + " --settings quib.ini --frames 15\ncp quib.ini run" + std::to_string(i) + ".ini\n";
+    if (wm) script += "kill $wm\n";
+    work.Write("starts.sh", script);
+    ToolRun run = RunShell(WindowEnv(work) + "timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' sh starts.sh", work);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (int i = 0; i < 3; ++i) {
+        const std::string saved = test::ReadText(work / ("run" + std::to_string(i) + ".ini"));
+        EXPECT_EQ(IniValue(saved, "Left"), 301) << "start " << i << "\n" << saved;
+        EXPECT_EQ(IniValue(saved, "Top"), 220) << "start " << i << "\n" << saved;
+    }
+}
+
+TEST(GameWindow, PlacementSurvivesRestarts) {
+    if (!HaveCommand("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
+    for (const char* program : {"game_soft", "game_gl"}) {
+        SCOPED_TRACE(program);
+        if (!fs::exists(kBuild / program)) continue;
+        ExpectPlacementKept(program, false);
+        if (HaveCommand("openbox")) ExpectPlacementKept(program, true);
+    }
+}
+
+}  // namespace
+}  // namespace zq
