@@ -21,7 +21,7 @@ fi
 
 TARGETS=$(cd fuzz && ls *_fuzz.cpp | sed 's/_fuzz\.cpp$//')
 BUILD=build/fuzz
-LIMITS=(-rss_limit_mb=2048 -malloc_limit_mb=512 -timeout=10)
+LIMITS=(-rss_limit_mb=2048 -malloc_limit_mb=512 -timeout=30)
 
 build() {
     local launcher=()
