@@ -249,7 +249,7 @@ bool TScreenForm::WriteRecovery() {
     const std::filesystem::path path = RecoveryPath(state_.fileName, options_.settingsFile);
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
-    return SaveLevelFile(*state_.working, path.string());  // written beside, then renamed over
+    return SaveLevelFile(*state_.working, path.string()).ok;  // written beside, then renamed over
 }
 
 std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why) {
