@@ -467,16 +467,14 @@ TEST_F(EditorWindowTest, DisplayOptionsAndTheRememberedFolder) {
     EXPECT_NE(test::ReadText(dir / "leveleditor.ini").find("LastFolder=" + (dir / "sub").string()), std::string::npos);
 }
 
-// A data folder that links to the generated one and adds a bank that
-// fails part way: its texture bank swaps two pictures, then an object names
-// a mesh that is not there.
+// A copy of the generated data folder (links leaving a data folder are not
+// followed) with a bank that fails part way: its texture bank swaps two
+// pictures, then an object names a mesh that is not there.
 struct BrokenBankTest : EditorWindowTest {
     BrokenBankTest() {
         const std::filesystem::path real = dataDir;
         dataDir = dir / "data";
-        std::filesystem::create_directories(dataDir);
-        for (const auto& entry : std::filesystem::directory_iterator(real))
-            std::filesystem::create_symlink(entry.path(), dataDir / entry.path().filename());
+        std::filesystem::copy(real, dataDir, std::filesystem::copy_options::recursive);
         std::string tex = test::ReadText(real / "TEXTURES.TEX");
         const auto floor = tex.find("TEXTURES/FLOOR.PCX"), stone = tex.find("TEXTURES/STONE.PCX");
         EXPECT_NE(floor, std::string::npos);
