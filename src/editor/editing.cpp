@@ -20,10 +20,6 @@ bool NeedPoints(EditorState& s) {
     return PointsSet(s);
 }
 
-std::string CellText(const CellPos& c) {
-    return "(" + std::to_string(c.x) + ", " + std::to_string(c.y) + ", " + std::to_string(c.z) + ")";
-}
-
 // Steps from a toward b inclusive, in either direction.
 template <typename F>
 void Range(int a, int b, F f) {
@@ -66,6 +62,21 @@ int WrapHeading(float heading) {
 }
 
 }  // namespace
+
+std::string CellText(int x, int y, int z) {
+    // Appended piece by piece: GCC 12 at -O2 warns (-Wrestrict) about a chain
+    // of "(" + to_string(...) + ....
+    std::string text(1, '(');
+    text += std::to_string(x);
+    text += ", ";
+    text += std::to_string(y);
+    text += ", ";
+    text += std::to_string(z);
+    text += ')';
+    return text;
+}
+
+std::string CellText(const CellPos& c) { return CellText(c.x, c.y, c.z); }
 
 void ResetHistory(EditorState& s) {
     s.history.Reset(*s.working, *s.baseline);

@@ -58,6 +58,9 @@ void LightBox(EditorState& s, int factor);
 
 // The cells a line from a to b sets, in order (empty when a == b).
 std::vector<CellPos> LineCells(const CellPos& a, const CellPos& b);
+// "(x, y, z)", as the status bar and the problem list name a cell.
+std::string CellText(int x, int y, int z);
+std::string CellText(const CellPos& c);
 
 // Index of the marker on a cell, or -1.
 int ClipMarkerAt(const World& w, const CellPos& c);

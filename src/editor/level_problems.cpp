@@ -3,15 +3,9 @@
 #include <array>
 #include <cstdint>
 
+#include "editor/editing.h"
+
 namespace zq {
-
-namespace {
-
-std::string CellText(int x, int y, int z) {
-    return "(" + std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(z) + ")";
-}
-
-}  // namespace
 
 std::vector<std::string> LevelProblems(const World& w) {
     std::vector<std::string> problems;

@@ -240,7 +240,9 @@ std::uint32_t EnetTransport::AskHost(const std::string& address) {
 std::vector<std::string> EnetTransport::HostAddresses() {
     std::vector<std::string> out;
     if (!hosting_ || !host_) return out;
-    const std::string port = ":" + std::to_string(host_->address.port);
+    // Built by appending: GCC 12 warns (-Wrestrict) about "..." + to_string at -O2.
+    std::string port(1, ':');
+    port += std::to_string(host_->address.port);
     const std::string bind = Loopback() ? "127.0.0.1" : settings_.bindAddress;
     if (bind != "0.0.0.0") return {bind + port};
     for (const std::string& ip : LocalIpv4Addresses()) out.push_back(ip + port);

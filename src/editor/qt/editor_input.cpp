@@ -196,8 +196,7 @@ void TScreenForm::PickAt(const QPoint& point, Qt::KeyboardModifiers modifiers) {
     state_.faceClicked = true;
     state_.clickedCell = pick->cell;
     state_.clickedFront = pick->front;
-    const std::string where = "(" + std::to_string(pick->cell.x) + ", " + std::to_string(pick->cell.y) + ", " +
-                              std::to_string(pick->cell.z) + ")";
+    const std::string where = CellText(pick->cell);
     if (modifiers & Qt::ShiftModifier) {
         state_.pointA = pick->cell;
         Say(state_, "Point A at " + where + ".");
