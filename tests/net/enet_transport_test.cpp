@@ -41,6 +41,58 @@ bool PollUntil(std::initializer_list<std::pair<NetTransport*, std::vector<Transp
 
 std::vector<std::uint8_t> Block(std::uint8_t fill) { return std::vector<std::uint8_t>(260, fill); }
 
+// Polls every transport for the whole of `span`, as the games' frame loops
+// would while nothing is asked of them.
+void PollFor(std::initializer_list<std::pair<NetTransport*, std::vector<TransportEvent>*>> ends,
+             std::chrono::milliseconds span) {
+    for (const auto end = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < end;) {
+        for (auto& [t, events] : ends) t->Poll(*events);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+// Runs `call` (a search or a join, both of which wait for the host's answer)
+// while a second thread keeps the other ends polling for `rounds` of 5 ms.
+template <class Call>
+auto WhileServing(std::initializer_list<std::pair<NetTransport*, std::vector<TransportEvent>*>> ends, int rounds,
+                  Call call) {
+    std::thread serve([&] {
+        for (int i = 0; i < rounds; ++i) {
+            for (auto& [t, events] : ends) t->Poll(*events);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    auto result = call();
+    serve.join();
+    return result;
+}
+
+// Ann hosts a lobby; Bob finds it by the address his settings name and joins.
+struct AnnAndBob {
+    std::unique_ptr<NetTransport> host, bob;
+    std::int32_t hostId = 0, bobId = 0;
+    std::vector<TransportEvent> hostEvents, bobEvents;
+
+    void Start(const NetworkSettings& annSettings, const NetworkSettings& bobSettings) {
+        host = MakeEnetTransport(annSettings);
+        bob = MakeEnetTransport(bobSettings);
+        ASSERT_EQ(host->OpenProvider(kUdpProvider), kTransportOk);
+        ASSERT_EQ(bob->OpenProvider(kUdpProvider), kTransportOk);
+        ASSERT_EQ(host->CreateSession("Zorvo Quib - Ann", 4, PlayerEntry{0, "Ann", "Ann"}, hostId), kTransportOk);
+        std::vector<SessionEntry> sessions;
+        std::vector<PlayerEntry> already;
+        ASSERT_EQ(WhileServing({{host.get(), &hostEvents}}, 300,
+                               [&] {
+                                   if (bob->FindSessions(300, sessions) != kTransportOk || sessions.size() != 1)
+                                       return std::uint32_t{kTransportNoSession};
+                                   EXPECT_FALSE(sessions[0].inPlay);
+                                   return bob->JoinSession(sessions[0].id, PlayerEntry{0, "Bob", "Bob"}, bobId,
+                                                           already);
+                               }),
+                  kTransportOk);
+    }
+};
+
 TEST(NetEnetTransport, FoundByLoopbackBroadcastJoinedAndForwardedThroughTheHost) {
     const int port = TestPort(0);
     // A socket bound to 127.0.0.1 never hears a broadcast: the host listens on
@@ -55,14 +107,8 @@ TEST(NetEnetTransport, FoundByLoopbackBroadcastJoinedAndForwardedThroughTheHost)
     std::vector<SessionEntry> sessions;
     std::vector<TransportEvent> hostEvents, bobEvents, cidEvents;
     // The host answers the search from its own frame loop.
-    std::thread answer([&] {
-        for (int i = 0; i < 100; ++i) {
-            host->Poll(hostEvents);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    ASSERT_EQ(bob->FindSessions(400, sessions), kTransportOk);
-    answer.join();
+    ASSERT_EQ(WhileServing({{host.get(), &hostEvents}}, 100, [&] { return bob->FindSessions(400, sessions); }),
+              kTransportOk);
     ASSERT_EQ(sessions.size(), 1u);
     EXPECT_EQ(sessions[0].name, "Zorvo Quib - Ann");
     EXPECT_EQ(sessions[0].players, 1);
@@ -93,19 +139,15 @@ TEST(NetEnetTransport, FoundByLoopbackBroadcastJoinedAndForwardedThroughTheHost)
     auto cid = MakeEnetTransport(direct);
     ASSERT_EQ(cid->OpenProvider(kUdpProvider), kTransportOk);
     sessions.clear();
-    std::thread answer2([&] {
-        for (int i = 0; i < 300; ++i) {
-            host->Poll(hostEvents);
-            bob->Poll(bobEvents);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    ASSERT_EQ(cid->FindSessions(300, sessions), kTransportOk);
-    ASSERT_EQ(sessions.size(), 1u);
     std::int32_t cidId = 0;
     already.clear();
-    EXPECT_EQ(cid->JoinSession(sessions[0].id, PlayerEntry{0, "Cid", "Cid"}, cidId, already), kTransportOk);
-    answer2.join();
+    EXPECT_EQ(WhileServing({{host.get(), &hostEvents}, {bob.get(), &bobEvents}}, 300,
+                           [&] {
+                               if (cid->FindSessions(300, sessions) != kTransportOk || sessions.size() != 1)
+                                   return std::uint32_t{kTransportNoSession};
+                               return cid->JoinSession(sessions[0].id, PlayerEntry{0, "Cid", "Cid"}, cidId, already);
+                           }),
+              kTransportOk);
     EXPECT_EQ(already.size(), 2u);
     ASSERT_TRUE(PollUntil({{bob.get(), &bobEvents}}, [&] { return !bobEvents.empty(); }));
     EXPECT_EQ(bobEvents[0].kind, TransportEvent::Kind::PlayerJoined);
@@ -135,26 +177,15 @@ TEST(NetEnetTransport, FoundByLoopbackBroadcastJoinedAndForwardedThroughTheHost)
     auto dee = MakeEnetTransport(direct);
     ASSERT_EQ(dee->OpenProvider(kUdpProvider), kTransportOk);
     sessions.clear();
-    std::thread answer3([&] {
-        for (int i = 0; i < 60; ++i) {
-            host->Poll(hostEvents);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    EXPECT_EQ(dee->FindSessions(200, sessions), kTransportOk);
-    answer3.join();
+    EXPECT_EQ(WhileServing({{host.get(), &hostEvents}}, 60, [&] { return dee->FindSessions(200, sessions); }),
+              kTransportOk);
     ASSERT_EQ(sessions.size(), 1u);
     EXPECT_TRUE(sessions[0].inPlay);
-    std::thread answer4([&] {
-        for (int i = 0; i < 200; ++i) {
-            host->Poll(hostEvents);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
     std::int32_t deeId = 0;
     std::vector<PlayerEntry> deeSees;
-    EXPECT_EQ(dee->JoinSession(sessions[0].id, PlayerEntry{0, "Dee", "Dee"}, deeId, deeSees), kTransportGameStarted);
-    answer4.join();
+    EXPECT_EQ(WhileServing({{host.get(), &hostEvents}}, 200,
+                           [&] { return dee->JoinSession(sessions[0].id, PlayerEntry{0, "Dee", "Dee"}, deeId, deeSees); }),
+              kTransportGameStarted);
 
     // Cid leaves: the host and Bob hear of it.
     hostEvents.clear();
@@ -173,33 +204,11 @@ TEST(NetEnetTransport, AJoinerWhoseHostLeftCanHostAtOnceAndAQuitIsNotALostConnec
     NetworkSettings direct = Settings(port, "127.0.0.1");
     direct.broadcast = false;
     direct.hosts = {"127.0.0.1:" + std::to_string(port)};
-    auto host = MakeEnetTransport(direct);
-    ASSERT_EQ(host->OpenProvider(kUdpProvider), kTransportOk);
-    std::int32_t hostId = 0, bobId = 0;
-    ASSERT_EQ(host->CreateSession("Zorvo Quib - Ann", 4, PlayerEntry{0, "Ann", "Ann"}, hostId), kTransportOk);
-    auto bob = MakeEnetTransport(direct);
-    ASSERT_EQ(bob->OpenProvider(kUdpProvider), kTransportOk);
-    std::vector<SessionEntry> sessions;
-    std::vector<TransportEvent> hostEvents, bobEvents;
-    std::thread serve([&] {
-        for (int i = 0; i < 300; ++i) {
-            host->Poll(hostEvents);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    ASSERT_EQ(bob->FindSessions(300, sessions), kTransportOk);
-    ASSERT_EQ(sessions.size(), 1u);
-    EXPECT_FALSE(sessions[0].inPlay);
-    std::vector<PlayerEntry> already;
-    ASSERT_EQ(bob->JoinSession(sessions[0].id, PlayerEntry{0, "Bob", "Bob"}, bobId, already), kTransportOk);
-    serve.join();
+    AnnAndBob game;
+    ASSERT_NO_FATAL_FAILURE(game.Start(direct, direct));
+    auto& [host, bob, hostId, bobId, hostEvents, bobEvents] = game;
     // A working link is never a second silent, even with nothing to say.
-    for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
-         std::chrono::steady_clock::now() < end;) {
-        bob->Poll(bobEvents);
-        host->Poll(hostEvents);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    PollFor({{bob.get(), &bobEvents}, {host.get(), &hostEvents}}, std::chrono::milliseconds(1500));
     EXPECT_LT(bob->SilenceMs(hostId), kSilentWarningMs);
     EXPECT_LT(host->SilenceMs(bobId), kSilentWarningMs);
 
@@ -224,47 +233,20 @@ TEST(NetEnetTransport, BothEndsMeasureTheSilenceOfALinkThatWentDark) {
     const int port = TestPort(7);
     test::UdpRelay relay(port + 1, port, test::LinkFaults{});
     ASSERT_TRUE(relay.Ready());
-    auto host = MakeEnetTransport(Settings(port, "127.0.0.1"));
     NetworkSettings viaRelay = Settings(port, "127.0.0.1");
     viaRelay.broadcast = false;
     viaRelay.hosts = {"127.0.0.1:" + std::to_string(port + 1)};
-    auto bob = MakeEnetTransport(viaRelay);
-    ASSERT_EQ(host->OpenProvider(kUdpProvider), kTransportOk);
-    ASSERT_EQ(bob->OpenProvider(kUdpProvider), kTransportOk);
-    std::int32_t hostId = 0, bobId = 0;
-    ASSERT_EQ(host->CreateSession("Zorvo Quib - Ann", 4, PlayerEntry{0, "Ann", "Ann"}, hostId), kTransportOk);
-    std::vector<SessionEntry> sessions;
-    std::vector<TransportEvent> hostEvents, bobEvents;
-    std::thread serve([&] {
-        for (int i = 0; i < 300; ++i) {
-            host->Poll(hostEvents);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    ASSERT_EQ(bob->FindSessions(300, sessions), kTransportOk);
-    ASSERT_EQ(sessions.size(), 1u);
-    std::vector<PlayerEntry> already;
-    ASSERT_EQ(bob->JoinSession(sessions[0].id, PlayerEntry{0, "Bob", "Bob"}, bobId, already), kTransportOk);
-    serve.join();
+    AnnAndBob game;
+    ASSERT_NO_FATAL_FAILURE(game.Start(Settings(port, "127.0.0.1"), viaRelay));
+    auto& [host, bob, hostId, bobId, hostEvents, bobEvents] = game;
     relay.BlackOut(std::chrono::milliseconds(2500));
-    std::int32_t hostHeard = 0, bobHeard = 0;
-    for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);
-         std::chrono::steady_clock::now() < end;) {
-        bob->Poll(bobEvents);
-        host->Poll(hostEvents);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    bobHeard = bob->SilenceMs(hostId);
-    hostHeard = host->SilenceMs(bobId);
+    PollFor({{bob.get(), &bobEvents}, {host.get(), &hostEvents}}, std::chrono::milliseconds(2000));
+    const std::int32_t bobHeard = bob->SilenceMs(hostId);
+    const std::int32_t hostHeard = host->SilenceMs(bobId);
     EXPECT_GT(bobHeard, kSilentWarningMs);
     EXPECT_GT(hostHeard, kSilentWarningMs);
     // The link comes back: so does the word, and nobody was dropped.
-    for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(3000);
-         std::chrono::steady_clock::now() < end;) {
-        bob->Poll(bobEvents);
-        host->Poll(hostEvents);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    PollFor({{bob.get(), &bobEvents}, {host.get(), &hostEvents}}, std::chrono::milliseconds(3000));
     EXPECT_LT(bob->SilenceMs(hostId), kSilentWarningMs);
     EXPECT_LT(host->SilenceMs(bobId), kSilentWarningMs);
     for (const auto& e : bobEvents) EXPECT_NE(e.kind, TransportEvent::Kind::PlayerLeft);
