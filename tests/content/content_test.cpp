@@ -598,6 +598,19 @@ TEST(GeneratedContent, HeroWhoDropsIntoTheSunkenVaultGetsOut) {
     EXPECT_EQ(after["hero"]["onGround"], true);
 }
 
+// The sunken vault's key pushed north before the soil under its path is dug:
+// it must stop on the soil where it can still be pushed off sideways, not
+// slide on to the north wall for good, so the level can still be finished.
+TEST(GeneratedContent, SunkenVaultKeyPushedBeforeTheDigComesBack) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "14_key_before_dig.txt";
+    nlohmann::json after = PlayScript(script, "LEVEL/14_THE_SUNKEN_VAULT.LEV", 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["levelIndex"], 1) << "the level was not finished: " << after.dump();
+    EXPECT_EQ(after["ingots"], 0);
+    EXPECT_EQ(after["dead"], false);
+}
+
 // The loose roof's idea: once the hero has stood at the lever, the rock
 // that fell into the passage keeps him from walking back to the gallery.
 TEST(GeneratedContent, LooseRoofShutsThePassageBehindTheLever) {
