@@ -651,6 +651,30 @@ TEST(GeneratedContent, MoatLeverFirstStillLeavesTheMineOpen) {
     EXPECT_EQ(HeroCell(after, "y"), 4) << "not back up from the mine";
 }
 
+// The dark foundry's pit walked into before both keys lie on their plates:
+// the sensor door is still shut, so the ladder on the pit's east wall must
+// take the hero back up to the gallery, from where he finishes the level.
+TEST(GeneratedContent, DarkFoundryPitHasAWayBackOut) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "24_off_the_rim.txt";
+    const std::string level = "LEVEL/24_THE_DARK_FOUNDRY.LEV";
+    nlohmann::json pit = PlayScript(script, level, 800);
+    ASSERT_FALSE(pit.is_null());
+    EXPECT_EQ(HeroCell(pit, "y"), 1) << "did not walk off the rim into the pit";
+    EXPECT_EQ(pit["dead"], false);
+
+    nlohmann::json out = PlayScript(script, level, 992);
+    ASSERT_FALSE(out.is_null());
+    EXPECT_EQ(HeroCell(out, "y"), 4) << "not back up on the gallery";
+    EXPECT_GE(HeroCell(out, "x"), 24);
+
+    nlohmann::json after = PlayScript(script, level, 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["levelIndex"], 1) << "the level was not finished: " << after.dump();
+    EXPECT_EQ(after["ingots"], 0);
+    EXPECT_EQ(after["lives"], pit["lives"]) << "died on the way";
+}
+
 // The crown's wall-walk played in the wrong order: without the lever the iron
 // door keeps the hero off the timber walk; turning back onto the fallen timber
 // kills him instead of shutting him in; and from the courtyard a ladder leads
