@@ -631,8 +631,9 @@ int HeroCell(const nlohmann::json& dump, const char* axis) {
 }
 
 // The moat's lever pulled from its south side, before the mine: the stones
-// must drop so the hero stands on the far bank, and the lift must still take
-// him down to the mine and back up with its gold.
+// must drop so the hero stands on the far bank, the lift must still take
+// him down to the mine and back up with its gold, and the level must still
+// be finished with all seven ingots.
 TEST(GeneratedContent, MoatLeverFirstStillLeavesTheMineOpen) {
     if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
     const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "19_lever_first.txt";
@@ -643,12 +644,18 @@ TEST(GeneratedContent, MoatLeverFirstStillLeavesTheMineOpen) {
     EXPECT_EQ(HeroCell(across, "x"), 12) << "not on the far bank of the moat";
     EXPECT_EQ(HeroCell(across, "y"), 4);
 
+    nlohmann::json mine = PlayScript(script, level, 1264);
+    ASSERT_FALSE(mine.is_null());
+    EXPECT_EQ(mine["dead"], false);
+    EXPECT_EQ(mine["lives"], across["lives"]) << "died on the way";
+    EXPECT_EQ(mine["ingots"], 4) << "the mine's three ingots were not all taken";
+    EXPECT_EQ(HeroCell(mine, "y"), 4) << "not back up from the mine";
+
     nlohmann::json after = PlayScript(script, level, 0);
     ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["levelIndex"], 1) << "the level was not finished: " << after.dump();
+    EXPECT_EQ(after["ingots"], 0);
     EXPECT_EQ(after["dead"], false);
-    EXPECT_EQ(after["lives"], across["lives"]) << "died on the way";
-    EXPECT_EQ(after["ingots"], 4) << "the mine's three ingots were not all taken";
-    EXPECT_EQ(HeroCell(after, "y"), 4) << "not back up from the mine";
 }
 
 // The dark foundry's pit walked into before both keys lie on their plates:
