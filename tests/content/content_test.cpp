@@ -598,6 +598,19 @@ TEST(GeneratedContent, HeroWhoDropsIntoTheSunkenVaultGetsOut) {
     EXPECT_EQ(after["hero"]["onGround"], true);
 }
 
+// The sunken vault's key pushed north before the soil under its path is dug:
+// it must stop on the soil where it can still be pushed off sideways, not
+// slide on to the north wall for good, so the level can still be finished.
+TEST(GeneratedContent, SunkenVaultKeyPushedBeforeTheDigComesBack) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "14_key_before_dig.txt";
+    nlohmann::json after = PlayScript(script, "LEVEL/14_THE_SUNKEN_VAULT.LEV", 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["levelIndex"], 1) << "the level was not finished: " << after.dump();
+    EXPECT_EQ(after["ingots"], 0);
+    EXPECT_EQ(after["dead"], false);
+}
+
 // The loose roof's idea: once the hero has stood at the lever, the rock
 // that fell into the passage keeps him from walking back to the gallery.
 TEST(GeneratedContent, LooseRoofShutsThePassageBehindTheLever) {
@@ -618,8 +631,9 @@ int HeroCell(const nlohmann::json& dump, const char* axis) {
 }
 
 // The moat's lever pulled from its south side, before the mine: the stones
-// must drop so the hero stands on the far bank, and the lift must still take
-// him down to the mine and back up with its gold.
+// must drop so the hero stands on the far bank, the lift must still take
+// him down to the mine and back up with its gold, and the level must still
+// be finished with all seven ingots.
 TEST(GeneratedContent, MoatLeverFirstStillLeavesTheMineOpen) {
     if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
     const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "19_lever_first.txt";
@@ -630,12 +644,56 @@ TEST(GeneratedContent, MoatLeverFirstStillLeavesTheMineOpen) {
     EXPECT_EQ(HeroCell(across, "x"), 12) << "not on the far bank of the moat";
     EXPECT_EQ(HeroCell(across, "y"), 4);
 
+    nlohmann::json mine = PlayScript(script, level, 1264);
+    ASSERT_FALSE(mine.is_null());
+    EXPECT_EQ(mine["dead"], false);
+    EXPECT_EQ(mine["lives"], across["lives"]) << "died on the way";
+    EXPECT_EQ(mine["ingots"], 4) << "the mine's three ingots were not all taken";
+    EXPECT_EQ(HeroCell(mine, "y"), 4) << "not back up from the mine";
+
     nlohmann::json after = PlayScript(script, level, 0);
     ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["levelIndex"], 1) << "the level was not finished: " << after.dump();
+    EXPECT_EQ(after["ingots"], 0);
     EXPECT_EQ(after["dead"], false);
-    EXPECT_EQ(after["lives"], across["lives"]) << "died on the way";
-    EXPECT_EQ(after["ingots"], 4) << "the mine's three ingots were not all taken";
-    EXPECT_EQ(HeroCell(after, "y"), 4) << "not back up from the mine";
+}
+
+// The dark foundry's pit walked into before both keys lie on their plates:
+// the sensor door is still shut, so the ladder on the pit's east wall must
+// take the hero back up to the gallery, from where he finishes the level.
+TEST(GeneratedContent, DarkFoundryPitHasAWayBackOut) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "24_off_the_rim.txt";
+    const std::string level = "LEVEL/24_THE_DARK_FOUNDRY.LEV";
+    nlohmann::json pit = PlayScript(script, level, 800);
+    ASSERT_FALSE(pit.is_null());
+    EXPECT_EQ(HeroCell(pit, "y"), 1) << "did not walk off the rim into the pit";
+    EXPECT_EQ(pit["dead"], false);
+
+    nlohmann::json out = PlayScript(script, level, 992);
+    ASSERT_FALSE(out.is_null());
+    EXPECT_EQ(HeroCell(out, "y"), 4) << "not back up on the gallery";
+    EXPECT_GE(HeroCell(out, "x"), 24);
+
+    nlohmann::json after = PlayScript(script, level, 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["levelIndex"], 1) << "the level was not finished: " << after.dump();
+    EXPECT_EQ(after["ingots"], 0);
+    EXPECT_EQ(after["lives"], pit["lives"]) << "died on the way";
+}
+
+// The dark foundry's first key pushed into the pit one cell west of its
+// plate: from the pit floor the hero can still push it along the wall onto
+// the plate, so it is not lost.
+TEST(GeneratedContent, DarkFoundryKeyOffTheWrongEdgeReachesItsPlate) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "24_key_off_wrong_edge.txt";
+    nlohmann::json after = PlayScript(script, "LEVEL/24_THE_DARK_FOUNDRY.LEV", 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["dead"], false);
+    EXPECT_EQ(HeroCell(after, "y"), 1) << "not on the pit floor";
+    EXPECT_EQ(HeroCell(after, "z"), 8);
+    EXPECT_EQ(HeroCell(after, "x"), 11) << "the key is not on its plate east of the hero";
 }
 
 // The crown's wall-walk played in the wrong order: without the lever the iron
