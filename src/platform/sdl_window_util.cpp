@@ -33,6 +33,27 @@ bool LeaveFullscreen(SDL_Window* window, const WindowPlacement& windowed) {
     return true;
 }
 
+ScreenRoom ScreenRoomOf(SDL_Window* window) {
+    ScreenRoom room;
+    const int display = window ? std::max(SDL_GetWindowDisplayIndex(window), 0) : 0;
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(display, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+        room.width = mode.w;
+        room.height = mode.h;
+    }
+    SDL_Rect usable{};
+    if (SDL_GetDisplayUsableBounds(display, &usable) == 0 && usable.w > 0 && usable.h > 0) {
+        room.usableWidth = usable.w;
+        room.usableHeight = usable.h;
+    }
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (window && SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0) {
+        room.frameWidth = left + right;
+        room.frameHeight = top + bottom;
+    }
+    return room;
+}
+
 void SetWindowIcon(SDL_Window* window, const Picture& picture) {
     const std::size_t count = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
     if (!window || count == 0 || picture.pixels.size() < count) return;
