@@ -8,8 +8,9 @@
 namespace zq {
 
 bool EnterFullscreen(SDL_Window* window, WindowPlacement& windowed) {
-    SDL_GetWindowPosition(window, &windowed.left, &windowed.top);
-    SDL_GetWindowSize(window, &windowed.width, &windowed.height);
+    // The frame's position: that is where a window manager puts a window
+    // that is moved, so the client origin would come back a title bar lower.
+    windowed = PlacementOf(window);
     // Full screen keeps the desktop's own mode: today's flat panels look
     // their best only there, and the picture is scaled to fit instead.
     // Without a window manager nobody honours the full-screen request, so
