@@ -160,6 +160,7 @@ public:
         input_.SetWindow(backEnd_.Window(), backEnd_.Fullscreen());
     }
     void SetClientSize(int w, int h) override { backEnd_.SetClientSize(w, h); }
+    ScreenRoom Screen() override { return ScreenRoomOf(backEnd_.Window()); }
     void ShowCursor(bool shown) override { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
     void ShowMessage(const std::string& text) override { ShowMessageBox("Zorvo Quib", text); }
     void Quit() override { quit = true; }
@@ -409,6 +410,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
         }
     }
     backEnd.OpenWindow("Zorvo Quib", WindowPlacement{settings.left, settings.top, settings.width, settings.height});
+    backEnd.SetExactPixels(settings.exactPixels);
     SetIconFromData(backEnd.Window(), options.dataDir);
     input.SetWindow(backEnd.Window(), false);
     input.SetPictureArea([&backEnd] { return backEnd.Picture(); });

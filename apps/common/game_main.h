@@ -59,6 +59,9 @@ public:
     virtual bool Fullscreen() const = 0;
     virtual void SetFullscreen(bool on, int renderWidth, int renderHeight) = 0;
     virtual void SetClientSize(int width, int height) = 0;
+    // Full screen by whole multiples of the picture (bars around it) instead
+    // of scaled to fill.
+    virtual void SetExactPixels(bool on) = 0;
     virtual WindowPlacement Placement() const = 0;
     // Where the picture is drawn in the window, in window coordinates.
     virtual PictureArea Picture() const = 0;

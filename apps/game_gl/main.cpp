@@ -16,8 +16,8 @@ namespace {
 using namespace zq;
 
 // Headless frames are drawn centred in a window that holds the largest view.
-constexpr int kHeadlessWidth = 1600;
-constexpr int kHeadlessHeight = 1200;
+constexpr int kHeadlessWidth = 2560;
+constexpr int kHeadlessHeight = 1440;
 
 class GlProgram final : public GameBackEnd {
 public:
@@ -46,6 +46,7 @@ public:
     bool Fullscreen() const override { return window_.Fullscreen(); }
     void SetFullscreen(bool on, int w, int h) override { window_.SetFullscreen(on, w, h); }
     void SetClientSize(int w, int h) override { window_.SetClientSize(w, h); }
+    void SetExactPixels(bool on) override { exactPixels_ = on; }
     WindowPlacement Placement() const override { return window_.Placement(); }
     PictureArea Picture() const override {
         PictureArea a;
@@ -56,7 +57,7 @@ public:
         renderer_->PictureRect(a.x, a.y, a.width, a.height);
         if (drawW <= 0 || drawH <= 0 || a.width <= 0) return PictureArea{0, 0, winW, winH};
         // Drawable pixels to window coordinates (they differ on scaled desktops).
-        return PictureArea{a.x * winW / drawW, a.y * winH / drawH, a.width * winW / drawW, a.height * winH / drawH};
+        return ScaleArea(a, drawW, drawH, winW, winH);
     }
     void ShowLoadingNotice() override {
         int w = 0, h = 0;
@@ -70,13 +71,14 @@ private:
         GlSurface surface;
         surface.clientSize = [this](int& w, int& h) { window_.ClientSize(w, h); };
         surface.swap = [this] { window_.Swap(); };
-        surface.scaleToFit = [this] { return window_.Fullscreen(); };
+        surface.fit = [this] { return FullscreenFit(window_.Fullscreen(), exactPixels_); };
         surface.keepShownFrame = !hidden;
         renderer_ = std::make_unique<GlRenderer>(std::move(surface));
     }
 
     SdlGlWindow window_;
     std::unique_ptr<GlRenderer> renderer_;
+    bool exactPixels_ = false;
 };
 
 }  // namespace

@@ -36,6 +36,7 @@ public:
     bool Fullscreen() const override { return display_.Fullscreen(); }
     void SetFullscreen(bool on, int w, int h) override { display_.SetFullscreen(on, w, h); }
     void SetClientSize(int w, int h) override { display_.SetClientSize(w, h); }
+    void SetExactPixels(bool on) override { display_.SetExactPixels(on); }
     WindowPlacement Placement() const override { return display_.Placement(); }
     PictureArea Picture() const override {
         PictureArea a;

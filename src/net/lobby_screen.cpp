@@ -98,6 +98,8 @@ void WorkPanel(Game& game, NetPlay& net) {
     bool newClick = false, joinClick = false;
     if (Pressed(game, panel, Key::MouseLeft)) {
         if (auto cursor = game.input.Cursor()) {
+            // The panel sits in the 4:3 middle of a wide frame.
+            cursor->x = InterfaceX(cursor->x, OverlayScale(game), Anchor::Centre);
             if (Inside(*cursor, kListX, kListY, kListW, kListH)) {
                 const int row = static_cast<int>((cursor->y - kListY) / kRowH);
                 if (row < count) panel.selected = row;
@@ -119,7 +121,8 @@ void WorkPanel(Game& game, NetPlay& net) {
 
 void DrawBackground(Game& game) {
     game.renderer.ClearFrame(0);
-    for (int i = 0; i <= 10; ++i)
+    const int extra = OverlayExtraColumns(game, 0.1f);
+    for (int i = -extra; i <= 10 + extra; ++i)
         for (int j = 0; j <= 8; ++j)
             DrawOverlayImage(game, 13, false, 75, 0.135f, 0.102f, static_cast<float>(j) * 0.1333f, static_cast<float>(i) * 0.1f);
 }

@@ -7,6 +7,7 @@
 
 #include "core/errors.h"
 #include "platform/sdl_window_util.h"
+#include "render/picture_fit.h"
 
 namespace zq {
 
@@ -49,15 +50,9 @@ void SdlDisplay::Present(const SoftFrame& frame) {
 
     int outW = 0, outH = 0;
     SDL_GetRendererOutputSize(renderer_, &outW, &outH);
-    SDL_Rect dest{(outW - frame.width) / 2, (outH - frame.height) / 2, frame.width, frame.height};
-    if (fullscreen_ && outW > 0 && outH > 0) {
-        // Full screen keeps the desktop's mode: scale the view to fit, keeping its shape.
-        double scale = std::min(static_cast<double>(outW) / frame.width, static_cast<double>(outH) / frame.height);
-        dest.w = static_cast<int>(frame.width * scale);
-        dest.h = static_cast<int>(frame.height * scale);
-        dest.x = (outW - dest.w) / 2;
-        dest.y = (outH - dest.h) / 2;
-    }
+    // Full screen keeps the desktop's mode: scale the view to fit, keeping its shape.
+    const PictureArea area = FitPicture(outW, outH, frame.width, frame.height, FullscreenFit(fullscreen_, exactPixels_));
+    const SDL_Rect dest{area.x, area.y, area.width, area.height};
     destX_ = dest.x;
     destY_ = dest.y;
     destW_ = dest.w;
@@ -95,10 +90,11 @@ void SdlDisplay::PictureRect(int& x, int& y, int& width, int& height) const {
         return;
     }
     // Output pixels to window coordinates (they differ on scaled desktops).
-    x = destX_ * w / outW_;
-    y = destY_ * h / outH_;
-    width = destW_ * w / outW_;
-    height = destH_ * h / outH_;
+    const PictureArea a = ScaleArea({destX_, destY_, destW_, destH_}, outW_, outH_, w, h);
+    x = a.x;
+    y = a.y;
+    width = a.width;
+    height = a.height;
 }
 
 bool SdlDisplay::HasFocus() const {

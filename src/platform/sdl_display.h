@@ -39,6 +39,8 @@ public:
     // fit; back in a window, the window is where it was.  False on failure.
     bool SetFullscreen(bool on, int renderWidth, int renderHeight);
     void SetClientSize(int width, int height);
+    // Full screen by whole multiples of the frame rather than scaled to fill.
+    void SetExactPixels(bool on) { exactPixels_ = on; }
     WindowPlacement Placement() const;
     // Where the last frame was drawn, in window coordinates.
     void PictureRect(int& x, int& y, int& width, int& height) const;
@@ -53,7 +55,8 @@ private:
     int destX_ = 0, destY_ = 0, destW_ = 0, destH_ = 0;  // output pixels
     int outW_ = 0, outH_ = 0;
     bool fullscreen_ = false;
-    WindowPlacement windowed_;  // the client area before full screen
+    bool exactPixels_ = false;
+    WindowPlacement windowed_;  // the window before full screen (frame position, client size)
     std::vector<std::uint32_t> rgba_;  // the converted frame, reused every frame
 };
 

@@ -44,7 +44,7 @@ private:
     SDL_Window* window_ = nullptr;
     void* context_ = nullptr;  // SDL_GLContext
     bool fullscreen_ = false;
-    WindowPlacement windowed_;  // the client area before full screen
+    WindowPlacement windowed_;  // the window before full screen (frame position, client size)
     int depthBits_ = 0;
 };
 

@@ -200,11 +200,11 @@ std::optional<CursorPosition> SdlInput::Cursor() {
     PictureArea area;
     SDL_GetWindowSize(window_, &area.width, &area.height);
     if (pictureArea_) area = pictureArea_();
-    if (area.width <= 0 || area.height <= 0) return std::nullopt;
     int x = 0, y = 0;
     SDL_GetMouseState(&x, &y);
-    return CursorPosition{static_cast<float>(x - area.x) / static_cast<float>(area.width),
-                          static_cast<float>(y - area.y) / static_cast<float>(area.height)};
+    CursorPosition at;
+    if (!PictureShare(x, y, area, at.x, at.y)) return std::nullopt;
+    return at;
 }
 
 }  // namespace zq

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "render/picture_fit.h"
 #include "shell/input.h"
 
 struct SDL_Window;
@@ -14,10 +15,6 @@ struct _SDL_GameController;
 struct _SDL_Joystick;
 
 namespace zq {
-
-struct PictureArea {
-    int x = 0, y = 0, width = 0, height = 0;
-};
 
 class SdlInput : public InputDevice {
 public:

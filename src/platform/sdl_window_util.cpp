@@ -8,8 +8,9 @@
 namespace zq {
 
 bool EnterFullscreen(SDL_Window* window, WindowPlacement& windowed) {
-    SDL_GetWindowPosition(window, &windowed.left, &windowed.top);
-    SDL_GetWindowSize(window, &windowed.width, &windowed.height);
+    // The frame's position: that is where a window manager puts a window
+    // that is moved, so the client origin would come back a title bar lower.
+    windowed = PlacementOf(window);
     // Full screen keeps the desktop's own mode: today's flat panels look
     // their best only there, and the picture is scaled to fit instead.
     // Without a window manager nobody honours the full-screen request, so
@@ -31,6 +32,27 @@ bool LeaveFullscreen(SDL_Window* window, const WindowPlacement& windowed) {
     SDL_SetWindowSize(window, windowed.width, windowed.height);
     SDL_SetWindowPosition(window, windowed.left, windowed.top);
     return true;
+}
+
+ScreenRoom ScreenRoomOf(SDL_Window* window) {
+    ScreenRoom room;
+    const int display = window ? std::max(SDL_GetWindowDisplayIndex(window), 0) : 0;
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(display, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+        room.width = mode.w;
+        room.height = mode.h;
+    }
+    SDL_Rect usable{};
+    if (SDL_GetDisplayUsableBounds(display, &usable) == 0 && usable.w > 0 && usable.h > 0) {
+        room.usableWidth = usable.w;
+        room.usableHeight = usable.h;
+    }
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (window && SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0) {
+        room.frameWidth = left + right;
+        room.frameHeight = top + bottom;
+    }
+    return room;
 }
 
 void SetWindowIcon(SDL_Window* window, const Picture& picture) {

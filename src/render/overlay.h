@@ -39,8 +39,11 @@ float TextWidth(std::string_view text, bool big);
 using ImageDrawer = std::function<void(int slot, bool colourKeyed, int transparency, float height, float width,
                                        float y, float x)>;
 // Where each glyph of `text` goes, for any back end: one `draw` per glyph.
-// A frame 200 rows high keeps the glyphs' pixel size.
-void LayOutText(std::string_view text, bool big, int frameHeight, float y, float x, const ImageDrawer& draw);
+// A frame 200 rows high keeps the glyphs' pixel size.  `widthScale` narrows
+// glyphs and their advance on wide frames (InterfaceScale), so they keep
+// their shape.
+void LayOutText(std::string_view text, bool big, int frameHeight, float y, float x, const ImageDrawer& draw,
+                float widthScale = 1);
 
 // Where glyph i of a font picture sits: its top-left pixel and size.
 struct GlyphRect {

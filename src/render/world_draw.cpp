@@ -196,7 +196,7 @@ void AddShadow(Renderer& renderer, const World& world, const Mesh& shadow, float
     renderer.AddMesh(shadow, Round(x), Round(*floor + 5), Round(z), -1, 0, 0, 0, 0, heading);
 }
 
-void DrawTransition(Renderer& renderer, WorldDrawState& state, const Mesh& mesh, int faces) {
+void DrawTransition(Renderer& renderer, WorldDrawState& state, const Mesh& mesh, int faces, bool wide) {
     Mesh& partial = state.partial;
     partial.x = mesh.x;
     partial.y = mesh.y;
@@ -206,6 +206,14 @@ void DrawTransition(Renderer& renderer, WorldDrawState& state, const Mesh& mesh,
     renderer.BeginFrame(0, 0, 0, 0, 0, 0);
     renderer.AddLight(0, 0, 0, 10000);
     renderer.AddMesh(partial, 0, 0, 170, -1, 0, 0, 0, 0, 0);
+    if (wide && !mesh.x.empty()) {
+        // The transitions are made to cover a 4:3 view: a wide one gets a
+        // copy on each side, so the sides close with the middle.
+        const auto [least, most] = std::minmax_element(mesh.x.begin(), mesh.x.end());
+        const int across = *most - *least;
+        renderer.AddMesh(partial, -across, 0, 170, -1, 0, 0, 0, 0, 0);
+        renderer.AddMesh(partial, across, 0, 170, -1, 0, 0, 0, 0, 0);
+    }
     renderer.EndFrame();
 }
 

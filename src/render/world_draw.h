@@ -81,6 +81,7 @@ void AddShadow(Renderer& renderer, const World& world, const Mesh& shadow, float
 
 // A transition mesh showing only its first `faces` faces, 170 units in front
 // of a camera at the origin.  Draws a whole frame (BeginFrame..EndFrame).
-void DrawTransition(Renderer& renderer, WorldDrawState& state, const Mesh& mesh, int faces);
+// `wide`: the frame is wider than 4:3 (copies of the mesh close its sides).
+void DrawTransition(Renderer& renderer, WorldDrawState& state, const Mesh& mesh, int faces, bool wide = false);
 
 }  // namespace zq

@@ -134,7 +134,8 @@ void DrawFade(Game& game) {
     if (fade.level <= 0) return;
     const MeshRef& mesh = game.bank->transitionMeshes[static_cast<std::size_t>(std::clamp(fade.style, 0, 2))];
     if (!mesh) return;
-    DrawTransition(game.renderer, game.drawState, *mesh, std::min(fade.level, kFadeSteps));
+    DrawTransition(game.renderer, game.drawState, *mesh, std::min(fade.level, kFadeSteps),
+                   IsWideFrame(game.renderSize.width, game.renderSize.height));
 }
 
 }  // namespace
@@ -152,13 +153,44 @@ Game::Game(GameConfig cfg, InputDevice& in, Audio& au, GameHost& h, Renderer& r,
     InitWorldDrawState(drawState);
 }
 
-void DrawOverlayImage(Game& game, int slot, bool colourKeyed, int transparency, float height, float width, float y,
-                      float x) {
-    game.overlay.DrawImage(slot, colourKeyed, transparency, height, width, y, x);
+float OverlayScale(const Game& game) { return InterfaceScale(game.renderSize.width, game.renderSize.height); }
+
+int OverlayExtraColumns(const Game& game, float columnWidth) {
+    float left = 0, right = 1;
+    InterfaceSpan(OverlayScale(game), left, right);
+    return static_cast<int>(std::ceil(-left / columnWidth));
 }
 
-void DrawOverlayText(Game& game, std::string_view text, bool big, float y, float x) {
-    game.overlay.DrawText(text, big, y, x);
+void DrawOverlayImage(Game& game, int slot, bool colourKeyed, int transparency, float height, float width, float y,
+                      float x, Anchor anchor) {
+    const float scale = OverlayScale(game);
+    game.overlay.DrawImage(slot, colourKeyed, transparency, height, width * scale, y, PlaceX(x, scale, anchor));
+}
+
+void DrawOverlayText(Game& game, std::string_view text, bool big, float y, float x, Anchor anchor) {
+    const float scale = OverlayScale(game);
+    if (scale == 1) {
+        game.overlay.DrawText(text, big, y, x);
+        return;
+    }
+    LayOutText(
+        text, big, game.overlay.FrameHeight(), y, PlaceX(x, scale, anchor),
+        [&game](int slot, bool keyed, int transparency, float h, float w, float iy, float ix) {
+            game.overlay.DrawImage(slot, keyed, transparency, h, w, iy, ix);
+        },
+        scale);
+}
+
+void DrawOverlayRadar(Game& game, const RadarInput& radar) {
+    const float scale = OverlayScale(game);
+    if (scale == 1) {
+        game.overlay.DrawRadar(radar);
+        return;
+    }
+    // Every dot moves with the radar's picture: one affine map for all of them.
+    LayOutRadar(radar, [&game, scale](int slot, bool keyed, int transparency, float h, float w, float y, float x) {
+        game.overlay.DrawImage(slot, keyed, transparency, h, w * scale, y, PlaceX(x, scale, Anchor::Right));
+    });
 }
 
 void InitGame(Game& game) {
@@ -196,11 +228,20 @@ void InitGame(Game& game) {
     game.options.mouseMode = game.settings.mouseMode;
     game.options.musicOn = game.settings.music;
     game.options.highDetail = game.settings.texture;
-    game.renderSize = ResolutionSize(game.settings.resolution);
+    game.renderSize = SettingsRenderSize(game.settings);
+    // A window saved on a larger desktop would not fit this one.
+    const bool fullscreen = game.settings.fullscreen && FullscreenAllowed(game.renderSize);
+    const ScreenRoom room = game.host.Screen();
+    if (!fullscreen && !FitsWindowed(game.renderSize, room)) {
+        game.renderSize = LargestWindowedSize(room);
+        game.host.SetClientSize(game.renderSize.width, game.renderSize.height);
+        game.settings.width = game.renderSize.width;
+        game.settings.height = game.renderSize.height;
+    }
     game.renderer.SetProjection(game.renderSize.width, game.renderSize.height);
     LoadBank(game, "Standard.bnk", game.settings.texture ? "High" : "Low");
     SetFog(game, 0, 0, 0);
-    if (game.settings.fullscreen && FullscreenAllowed(game.renderSize)) game.host.SetFullscreen(true, game.renderSize);
+    if (fullscreen) game.host.SetFullscreen(true, game.renderSize);
 
     if (game.config.singleLevel)
         game.levels = {*game.config.singleLevel};
@@ -242,7 +283,7 @@ SettingsExit ShutdownGame(Game& game) {
     game.settings.music = game.options.musicOn;
     game.settings.texture = game.options.highDetail;
     game.settings.fullscreen = game.host.Fullscreen();
-    WriteSettings(file, game.settings, game.renderSize.height);
+    WriteSettings(file, game.settings, game.renderSize);
     WriteKeyBindings(file, game.keys);
     outcome.written = WriteSettingsFile(file, path);
     return outcome;
@@ -345,6 +386,7 @@ public:
     RenderSize CurrentRenderSize() override { return game_.renderSize; }
     void SetRenderSize(RenderSize size) override { zq::SetRenderSize(game_, size); }
     bool Fullscreen() override { return game_.host.Fullscreen(); }
+    ScreenRoom Screen() override { return game_.host.Screen(); }
     void SetFullscreen(bool on) override { game_.host.SetFullscreen(on, game_.renderSize); }
     void ReloadBank(bool high) override { zq::ReloadBank(game_, high); }
     void CloseVideoClip() override {
@@ -418,10 +460,10 @@ void GameFrame(Game& game, std::uint32_t ticks) {
     }
     if (shell.status.shown) {
         StepStatusLine(shell);
-        DrawOverlayText(game, shell.status.text, false, 0.01f, 0.01f);
+        DrawOverlayText(game, shell.status.text, false, 0.01f, 0.01f, Anchor::Left);
     }
     StepFps(shell);
-    if (shell.fps.shown) DrawOverlayText(game, "FPS:" + std::to_string(shell.fps.value), false, 0.04f, 0.01f);
+    if (shell.fps.shown) DrawOverlayText(game, "FPS:" + std::to_string(shell.fps.value), false, 0.04f, 0.01f, Anchor::Left);
     game.renderer.Present();
 }
 
@@ -487,7 +529,8 @@ void TitleFrame(Game& game) {
         title.scrollY -= FrameScale(time, 0.01f);
         if (title.scrollX < -0.1f) title.scrollX += 0.1f;
         if (title.scrollY < -0.1333f) title.scrollY += 0.1333f;
-        for (int i = -1; i <= 10; ++i)
+        const int extra = OverlayExtraColumns(game, 0.1f);
+        for (int i = -1 - extra; i <= 10 + extra; ++i)
             for (int j = -1; j <= 9; ++j)
                 DrawOverlayImage(game, 13, false, 0, 0.135f, 0.102f, static_cast<float>(j) * 0.1333f + title.scrollY,
                                  static_cast<float>(i) * 0.1f + title.scrollX);

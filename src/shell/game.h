@@ -17,6 +17,7 @@
 #include "core/settings_file.h"
 #include "render/frame_overlay.h"
 #include "render/renderer.h"
+#include "render/view_shape.h"
 #include "render/soft/soft_back_end.h"
 #include "render/world_draw.h"
 #include "rules/actor.h"
@@ -44,6 +45,8 @@ public:
     virtual bool Fullscreen() = 0;
     virtual void SetFullscreen(bool on, RenderSize size) = 0;
     virtual void SetClientSize(int width, int height) = 0;
+    // The screen the window is on; unknown (zeros) when there is none.
+    virtual ScreenRoom Screen() { return {}; }
     virtual void ShowCursor(bool shown) = 0;
     // A message box that does not end the program (a missing level file).
     virtual void ShowMessage(const std::string& text) = 0;
@@ -225,9 +228,18 @@ void MechanismsStepForDraw(Game& game, World& world);
 // The play screen's frame.
 void PlayFrame(Game& game);
 
-// The interface pictures' overlay drawing over the finished 3-D frame.
+// The interface pictures' overlay drawing over the finished 3-D frame.  The
+// x and width are fractions of the 4:3 interface area, which on a wide frame
+// sits where `anchor` says (see view_shape.h); y and height of the frame.
 void DrawOverlayImage(Game& game, int slot, bool colourKeyed, int transparency, float height, float width, float y,
-                      float x);
-void DrawOverlayText(Game& game, std::string_view text, bool big, float y, float x);
+                      float x, Anchor anchor = Anchor::Centre);
+void DrawOverlayText(Game& game, std::string_view text, bool big, float y, float x, Anchor anchor = Anchor::Centre);
+// The radar, kept against the frame's right edge.
+void DrawOverlayRadar(Game& game, const RadarInput& radar);
+// Width of the 4:3 interface area as a fraction of the current frame.
+float OverlayScale(const Game& game);
+// How many more columns `columnWidth` wide (in interface fractions) a
+// background mosaic needs on each side to reach the edges of a wide frame.
+int OverlayExtraColumns(const Game& game, float columnWidth);
 
 }  // namespace zq

@@ -63,7 +63,8 @@ void GameOverFrame(Game& game) {
 
     game.renderer.ClearFrame(0);
     // The title's mosaic, mostly hidden, so the screen is dark but not empty.
-    for (int i = -1; i <= 10; ++i)
+    const int extra = OverlayExtraColumns(game, 0.1f);
+    for (int i = -1 - extra; i <= 10 + extra; ++i)
         for (int j = -1; j <= 9; ++j)
             DrawOverlayImage(game, 13, false, 80, 0.135f, 0.102f, static_cast<float>(j) * 0.1333f,
                              static_cast<float>(i) * 0.1f);

@@ -31,7 +31,7 @@ int PlayerNameTags(const Game& game, std::array<NameTag, kActorCount>& tags) {
         float fx = 0, fy = 0;
         const float top = a.y + static_cast<float>(a.height) / 2 + kAboveHead;
         if (!game.renderer.ScreenPoint(TruncToInt(a.x), TruncToInt(top), TruncToInt(a.z), fx, fy)) continue;
-        const float width = TextWidth(name, false);
+        const float width = TextWidth(name, false) * OverlayScale(game);
         NameTag tag{name, fx - width / 2, fy - kTextHeight};
         if (tag.x + width < 0 || tag.x > 1 || tag.y + kTextHeight < 0 || tag.y > 1) continue;
         tags[static_cast<std::size_t>(count++)] = tag;
@@ -44,7 +44,7 @@ void DrawPlayerNameTags(Game& game) {
     const int count = PlayerNameTags(game, tags);
     for (int i = 0; i < count; ++i) {
         const NameTag& t = tags[static_cast<std::size_t>(i)];
-        DrawOverlayText(game, t.text, false, t.y, t.x);
+        DrawOverlayText(game, t.text, false, t.y, t.x, Anchor::Frame);
     }
 }
 

@@ -4,13 +4,14 @@
 
 namespace zq {
 
-RenderSize NextResolution(RenderSize current) {
-    for (int i = 0; i < kResolutionCount; ++i) {
-        RenderSize size = ResolutionSize(i);
-        if (size.width == current.width && size.height == current.height) return ResolutionSize((i + 1) % kResolutionCount);
-    }
-    return ResolutionSize(0);
+RenderSize NextRenderSize(RenderSize current, const std::vector<RenderSize>& offered) {
+    if (offered.empty()) return ResolutionSize(0);
+    for (std::size_t i = 0; i < offered.size(); ++i)
+        if (offered[i] == current) return offered[(i + 1) % offered.size()];
+    return offered.front();
 }
+
+RenderSize NextResolution(RenderSize current) { return NextRenderSize(current, OfferedSizes({}, false)); }
 
 void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& input, const OptionContext& context,
                       OptionActions& actions) {
@@ -83,8 +84,8 @@ void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& inpu
     if (input.KeyDown(Key::F4)) {
         options.optionKeyTime = now + kResolutionKeyExtraMs;
         actions.PlayChoiceSound();
-        RenderSize next = NextResolution(actions.CurrentRenderSize());
         bool wasFullscreen = actions.Fullscreen();
+        RenderSize next = NextRenderSize(actions.CurrentRenderSize(), OfferedSizes(actions.Screen(), wasFullscreen));
         if (wasFullscreen) actions.SetFullscreen(false);
         actions.SetRenderSize(next);
         if (wasFullscreen && FullscreenAllowed(next)) actions.SetFullscreen(true);
@@ -102,6 +103,10 @@ void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& inpu
         actions.PlayChoiceSound();
         const bool on = !actions.Fullscreen();
         if (!on || FullscreenAllowed(actions.CurrentRenderSize())) actions.SetFullscreen(on);
+        // A size only full screen offers becomes the largest one that fits a window.
+        const ScreenRoom room = actions.Screen();
+        if (!actions.Fullscreen() && !FitsWindowed(actions.CurrentRenderSize(), room))
+            actions.SetRenderSize(LargestWindowedSize(room));
         ResetFrameClock(shell);
         ShowStatusMessage(shell, actions.Fullscreen() ? "FULLSCREEN MODE" : "WINDOW MODE");
     }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "shell/input.h"
 #include "shell/settings.h"
@@ -37,6 +38,8 @@ public:
     virtual void SetRenderSize(RenderSize size) = 0;    // the frame and the window's client area
     virtual bool Fullscreen() = 0;
     virtual void SetFullscreen(bool on) = 0;
+    // The screen the window is on, for the sizes F4 offers; unknown by default.
+    virtual ScreenRoom Screen() { return {}; }
     virtual void ReloadBank(bool highDetail) = 0;
     virtual void CloseVideoClip() = 0;
     virtual void StopCinematic() = 0;
@@ -48,7 +51,10 @@ struct OptionContext {
     std::int32_t localPlayer = 0;
 };
 
-// The resolution after `current` in the F4 cycle; sizes not in the list go to 160 x 120.
+// The size after `current` in `offered` (OfferedSizes), wrapping after the
+// last; a size not in the list goes to the first.
+RenderSize NextRenderSize(RenderSize current, const std::vector<RenderSize>& offered);
+// The F4 cycle when nothing is known of the screen: every size.
 RenderSize NextResolution(RenderSize current);
 
 // Runs once per frame after input polling.

@@ -294,7 +294,7 @@ void DrawNetworkInfo(Game& game) {
         const bool gone = game.net.playerGone && game.net.playerGone(i);
         text += gone || a.lives < 0 ? std::string("GAME OVER") : std::to_string(a.lives) + " LIVES";
     }
-    DrawOverlayText(game, text, false, 0.7f, 0.01f);
+    DrawOverlayText(game, text, false, 0.7f, 0.01f, Anchor::Left);
 }
 
 void PlayDrawStep(Game& game) {
@@ -375,7 +375,7 @@ void PlayDrawStep(Game& game) {
             if (i != actors.localPlayer && a.levelIndex == local.levelIndex && a.lives >= 0) others[otherCount++] = {a.x, a.z};
         }
         radar.others = std::span<const std::array<float, 2>>(others.data(), otherCount);
-        game.overlay.DrawRadar(radar);
+        DrawOverlayRadar(game, radar);
     }
     if (game.play.menuOpen) {
         DrawOverlayImage(game, 4, true, 30, 0.8f, 0.8f, 0.1f, 0.1f);
@@ -391,7 +391,7 @@ void DrawHeadsUp(Game& game) {
         char text[160];
         std::snprintf(text, sizeof text, "COORDINATES:(%d,%d,%d),(%d,%d,%d)", RoundToInt(local.x), RoundToInt(local.y),
                       RoundToInt(local.z), RoundToInt(local.heading), RoundToInt(local.pitch), RoundToInt(local.roll));
-        DrawOverlayText(game, text, false, 0.08f, 0.01f);
+        DrawOverlayText(game, text, false, 0.08f, 0.01f, Anchor::Left);
     }
     if (world.timerRunning) {
         const std::int32_t left = world.timerLeft;

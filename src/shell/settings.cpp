@@ -35,6 +35,54 @@ int ResolutionIndexForHeight(int height) {
     }
 }
 
+namespace {
+// Today's common widescreen sizes, offered beside the classic table.
+constexpr RenderSize kWideSizes[] = {{1280, 720}, {1366, 768}, {1920, 1080}, {2560, 1440}};
+}  // namespace
+
+bool FitsWindowed(RenderSize size, const ScreenRoom& room) {
+    // The usable area, and never taller or wider than the screen itself.
+    const int roomW = room.usableWidth > 0 ? room.usableWidth : room.width;
+    const int roomH = room.usableHeight > 0 ? room.usableHeight : room.height;
+    if (roomW > 0 && size.width + room.frameWidth > roomW) return false;
+    if (roomH > 0 && size.height + room.frameHeight > roomH) return false;
+    if (room.width > 0 && size.width > room.width) return false;
+    if (room.height > 0 && size.height > room.height) return false;
+    return true;
+}
+
+std::vector<RenderSize> OfferedSizes(const ScreenRoom& room, bool fullscreen) {
+    std::vector<RenderSize> all(std::begin(kResolutions), std::end(kResolutions));
+    all.insert(all.end(), std::begin(kWideSizes), std::end(kWideSizes));
+    if (room.width >= 320 && room.height >= 200 && room.width <= kMaxRenderSide && room.height <= kMaxRenderSide)
+        all.push_back({room.width, room.height});
+    std::sort(all.begin(), all.end(), [](RenderSize a, RenderSize b) {
+        return a.height != b.height ? a.height < b.height : a.width < b.width;
+    });
+    all.erase(std::unique(all.begin(), all.end()), all.end());
+    std::vector<RenderSize> offered;
+    for (const RenderSize size : all) {
+        const bool smallest = size == kResolutions[0];
+        const bool fits = fullscreen ? (room.width <= 0 || size.width <= room.width) &&
+                                           (room.height <= 0 || size.height <= room.height)
+                                     : FitsWindowed(size, room);
+        if (smallest || fits) offered.push_back(size);
+    }
+    return offered;
+}
+
+RenderSize LargestWindowedSize(const ScreenRoom& room) { return OfferedSizes(room, false).back(); }
+
+RenderSize SettingsRenderSize(const GameSettings& settings) {
+    const RenderSize fromIndex = ResolutionSize(settings.resolution);
+    const int w = settings.renderWidth, h = settings.renderHeight;
+    if (w < 160 || h < 120 || w > kMaxRenderSide || h > kMaxRenderSide) return fromIndex;
+    // A file edited by an older game keeps "RenderWidth" but may have a new
+    // index: the pair counts only while it still agrees with the index.
+    if (ResolutionIndexForHeight(h) != settings.resolution) return fromIndex;
+    return {w, h};
+}
+
 int FirstStartResolution(int desktopWidth, int desktopHeight) {
     int best = kDefaultResolution;
     for (int index = kDefaultResolution + 1; index < kResolutionCount; ++index) {
@@ -118,21 +166,27 @@ GameSettings ReadSettings(const SettingsFile& file) {
     s.mouseMode = static_cast<std::uint8_t>(file.GetInt("General", "MouseMode", 0));
     s.music = ToUpper(file.GetString("General", "Music", "true")) == "TRUE";
     s.texture = ToUpper(file.GetString("General", "Texture", "true")) == "TRUE";
+    s.exactPixels = ToUpper(file.GetString("General", "ExactPixels", "false")) == "TRUE";
+    s.renderWidth = file.GetInt("General", "RenderWidth", 0);
+    s.renderHeight = file.GetInt("General", "RenderHeight", 0);
     s.nickName = file.GetString("Network", "NickName", "");
     return s;
 }
 
-void WriteSettings(SettingsFile& file, const GameSettings& s, int renderHeight) {
+void WriteSettings(SettingsFile& file, const GameSettings& s, RenderSize render) {
     auto flag = [](bool on) { return on ? "True" : "False"; };
     file.SetInt("General", "Top", s.top);
     file.SetInt("General", "Left", s.left);
     file.SetInt("General", "Width", s.width);
     file.SetInt("General", "Height", s.height);
-    file.SetInt("General", "Resolution", ResolutionIndexForHeight(renderHeight));
+    file.SetInt("General", "Resolution", ResolutionIndexForHeight(render.height));
     file.SetString("General", "Fullscreen", flag(s.fullscreen));
     file.SetInt("General", "MouseMode", s.mouseMode);
     file.SetString("General", "Music", flag(s.music));
     file.SetString("General", "Texture", flag(s.texture));
+    file.SetInt("General", "RenderWidth", render.width);
+    file.SetInt("General", "RenderHeight", render.height);
+    file.SetString("General", "ExactPixels", flag(s.exactPixels));
     file.SetString("Network", "NickName", s.nickName);
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/file_io.h"
 #include "core/settings_file.h"
@@ -24,15 +25,45 @@ struct GameSettings {
     int top = 100, left = 100;        // window position, screen pixels
     int width = 320, height = 240;    // window client size
     int resolution = kDefaultResolution;
+    // The render size itself, for sizes the index table does not have (the
+    // widescreen ones, the desktop's own); 0 when the file has none.
+    int renderWidth = 0, renderHeight = 0;
     bool fullscreen = false;
     std::uint8_t mouseMode = 0;       // 0 off, 1 on, 2 on with the vertical axis inverted
     bool music = true;
     bool texture = true;              // high texture detail
+    bool exactPixels = false;         // full screen by whole multiples, bars around
     std::string nickName;
 };
 
 // Full screen is only for render widths of 320 or more; 160 x 120 stays in the window.
 inline bool FullscreenAllowed(RenderSize size) { return size.width >= 320; }
+
+inline bool operator==(RenderSize a, RenderSize b) { return a.width == b.width && a.height == b.height; }
+
+inline constexpr int kMaxRenderSide = 8192;  // larger saved sizes are not used
+
+// The screen the game's window is on, for choosing sizes; zeros where unknown
+// (headless runs, or a display that does not say).
+struct ScreenRoom {
+    int width = 0, height = 0;              // the desktop's own mode
+    int usableWidth = 0, usableHeight = 0;  // what panels and docks leave of it
+    int frameWidth = 0, frameHeight = 0;    // the window manager's borders, both sides together
+};
+
+// The sizes F4 cycles through, smallest first (by height, then width): the
+// classic 4:3 table, 1280 x 720, 1366 x 768, 1920 x 1080, 2560 x 1440 and the
+// desktop's own size.  In a window, only sizes whose framed window fits the
+// usable area; in full screen (scaled to the desktop) only sizes no larger
+// than the desktop.  160 x 120 is always offered.
+std::vector<RenderSize> OfferedSizes(const ScreenRoom& room, bool fullscreen);
+// Whether a window with that client size and its frame fits the usable area.
+bool FitsWindowed(RenderSize size, const ScreenRoom& room);
+// The largest offered windowed size.
+RenderSize LargestWindowedSize(const ScreenRoom& room);
+// The render size the settings ask for: the saved width and height when they
+// are sane, else the size of the resolution index.
+RenderSize SettingsRenderSize(const GameSettings& settings);
 
 // The render size of a resolution index; indices not in the table give 320 x 240.
 RenderSize ResolutionSize(int index);
@@ -65,8 +96,9 @@ std::filesystem::path UserConfigDir();
 
 GameSettings ReadSettings(const SettingsFile& file);
 // Writes every key in the file's documented order; the resolution index comes
-// from the render height actually in use.
-void WriteSettings(SettingsFile& file, const GameSettings& settings, int renderHeight);
+// from the render height actually in use, and "RenderWidth"/"RenderHeight"
+// keep the exact size (an older game reads only the index).
+void WriteSettings(SettingsFile& file, const GameSettings& settings, RenderSize render);
 
 struct SavedGame {
     int level = 0;

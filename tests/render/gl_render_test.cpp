@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -177,9 +178,9 @@ TEST_F(GlRender, ScreenPointFallsWhereThePointIsDrawn) {
     EXPECT_FALSE(renderer->ScreenPoint(0, 0, -200, fx, fy));
 }
 
-// The aspect is 1.4 at every size: a shorter frame keeps the width of things
-// and squeezes their height.
-TEST_F(GlRender, AspectStaysAtOnePointFourWhateverTheFrameShape) {
+// Up to 4:3 the aspect is 1.4: a frame of another shape keeps the width of
+// things and squeezes or stretches their height.
+TEST_F(GlRender, AspectStaysAtOnePointFourUpToFourByThree) {
     auto measure = [&](int height, int& across, int& down) {
         renderer->SetProjection(kW, height);
         renderer->ClearFrame(5);
@@ -193,13 +194,35 @@ TEST_F(GlRender, AspectStaysAtOnePointFourWhateverTheFrameShape) {
         for (int x = 0; x < kW; ++x) across += picture.pixels[static_cast<std::size_t>(((height / 2) * kW + x) * 3 + 1)] > 150;
         for (int y = 0; y < height; ++y) down += picture.pixels[static_cast<std::size_t>((y * kW + kW / 2) * 3 + 1)] > 150;
     };
-    int across48 = 0, down48 = 0, across40 = 0, down40 = 0;
+    int across48 = 0, down48 = 0, across56 = 0, down56 = 0;
     measure(48, across48, down48);
-    measure(40, across40, down40);
+    measure(56, across56, down56);
     EXPECT_NEAR(across48, 15, 1);  // 64 * 60 / (2 * 200 * tan(42.5 degrees) * 1.4)
-    EXPECT_EQ(across40, across48);
+    EXPECT_EQ(across56, across48);
     EXPECT_NEAR(down48, 16, 1);
-    EXPECT_NEAR(down40 * 48, down48 * 40, 48);
+    EXPECT_NEAR(down56 * 48, down48 * 56, 56);
+}
+
+// A frame wider than 4:3 keeps the vertical view and square pixels: it shows
+// more to the sides, and what it shows is not stretched.
+TEST_F(GlRender, WideFramesWidenTheViewInsteadOfStretching) {
+    auto offsets = [&](int width, int height, float& side, float& up) {
+        renderer->SetProjection(width, height);
+        renderer->ClearFrame(5);
+        renderer->BeginFrame(0, 0, 0, 0, 0, 0);
+        renderer->EndFrame();
+        float sx = 0, sy = 0, ux = 0, uy = 0;
+        ASSERT_TRUE(renderer->ScreenPoint(300, 0, 1000, sx, sy));
+        ASSERT_TRUE(renderer->ScreenPoint(0, 300, 1000, ux, uy));
+        side = std::abs(sx - 0.5f) * static_cast<float>(width);
+        up = (0.5f - uy) * static_cast<float>(height);
+    };
+    float classicSide = 0, classicUp = 0, wideSide = 0, wideUp = 0;
+    offsets(48, 36, classicSide, classicUp);
+    offsets(64, 36, wideSide, wideUp);
+    EXPECT_NEAR(wideUp, classicUp, 0.05f);
+    EXPECT_NEAR(wideSide, wideUp, 0.05f);
+    EXPECT_LT(classicSide, classicUp);  // 4:3 squeezes sideways by 4/3 over 1.4
 }
 
 TEST_F(GlRender, ColourKeyedTexelsLeaveWhatIsBehind) {

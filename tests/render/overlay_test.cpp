@@ -56,6 +56,21 @@ TEST(OverlayImage, ClippedAtTheEdgesAndNeverOnTheLastColumnOrRow) {
     EXPECT_EQ(fx.renderer.Frame().pixels, before);
 }
 
+// A 320-column status picture drawn 1440 columns wide (a 16:9 1080-line
+// frame) still ends with its own last column, not 5 columns short of it.
+TEST(OverlayImage, WideStretchesReachThePicturesLastColumn) {
+    test::SoftFixture fx(1441, 4);
+    Images images;
+    images.Set(6, 320, 1, 1);
+    images.pixels[6][319] = 7;
+    fx.renderer.ClearFrame(0);
+    DrawImage(fx.renderer.Frame(), images.Lookup(), 6, false, 0, 1, 1440 / 1441.0f, 0, 0);
+    const std::vector<int> last = DrawnColumns(fx, 0, 7);
+    ASSERT_FALSE(last.empty());
+    EXPECT_EQ(last.back(), 1439);
+    EXPECT_GE(last.front(), 1434);
+}
+
 TEST(OverlayImage, ScalesNearestAndHonoursKeyAndTransparency) {
     test::SoftFixture fx(64, 48);
     Images images;

@@ -70,6 +70,8 @@ struct RecordingActions : OptionActions {
     std::vector<std::string> log;
     RenderSize size{320, 240};
     bool fullscreen = false;
+    ScreenRoom room;
+    ScreenRoom Screen() override { return room; }
     void PlayChoiceSound() override { log.push_back("choice"); }
     void SetStereo(int mode) override { log.push_back("stereo " + std::to_string(mode)); }
     void SetMouseCursorShown(bool shown) override { log.push_back(shown ? "cursor on" : "cursor off"); }
@@ -136,6 +138,7 @@ TEST_F(OptionKeysTest, StereoMouseAndDetailCycleWithTheirMessages) {
 TEST_F(OptionKeysTest, ResolutionCycleWrapsWindowedAndWaitsLonger) {
     actions.size = {1600, 1200};
     actions.fullscreen = true;
+    actions.room = {1600, 1200, 1600, 1200, 0, 0};  // the largest size full screen offers there
     keys.Hold(Key::F4);
     Frame(1000);
     EXPECT_EQ(actions.size.width, 160);
@@ -147,6 +150,26 @@ TEST_F(OptionKeysTest, ResolutionCycleWrapsWindowedAndWaitsLonger) {
     EXPECT_EQ(actions.size.width, 320);
     EXPECT_EQ(actions.size.height, 200);
     EXPECT_EQ(NextResolution({333, 333}).width, 160);
+}
+
+// On a 1920 x 1080 desktop F4 in a window stops below what would not fit
+// (frames and the panel included), and leaving full screen at the desktop's
+// own size brings the window down to the largest size that fits.
+TEST_F(OptionKeysTest, WindowSizesFitTheDesktop) {
+    actions.room = {1920, 1080, 1920, 1040, 10, 30};
+    actions.size = {1366, 768};
+    keys.Hold(Key::F4);
+    Frame(1000);
+    EXPECT_EQ(shell.status.text, "RESOLUTION 160x120");  // 1280 x 1024 and up do not fit
+    keys.Hold(Key::F4, false);
+
+    actions.size = {1920, 1080};
+    actions.fullscreen = true;
+    keys.Hold(Key::F6);
+    Frame(2000);
+    EXPECT_FALSE(actions.fullscreen);
+    EXPECT_EQ(actions.size.width, 1366);
+    EXPECT_EQ(actions.size.height, 768);
 }
 
 TEST_F(OptionKeysTest, SmallestSizeNeverGoesFullScreen) {

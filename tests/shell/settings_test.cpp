@@ -30,12 +30,12 @@ TEST(GameSettings, DefaultsAndValueForms) {
 
     SettingsFile out = SettingsFile::FromText("[Custom]\nKeep=1\n");
     s.fullscreen = true;
-    WriteSettings(out, s, 250);  // an unlisted height is written as index 2
+    WriteSettings(out, s, {320, 250});  // an unlisted height is written as index 2
     EXPECT_EQ(out.GetString("General", "Fullscreen"), "True");
     EXPECT_EQ(out.GetString("General", "Music"), "False");
     EXPECT_EQ(out.GetInt("General", "Resolution", -1), 2);
     EXPECT_EQ(out.GetString("Custom", "Keep"), "1");
-    WriteSettings(out, s, 768);
+    WriteSettings(out, s, {1024, 768});
     EXPECT_EQ(out.GetInt("General", "Resolution", -1), 6);
     GameSettings back = ReadSettings(out);
     EXPECT_EQ(back.resolution, 6);
@@ -111,6 +111,61 @@ TEST(SettingsPath, AnExitThatCouldNotSaveIsToldAtTheNextStartOnce) {
     RememberUnsavedSettings(user.Path(), failed);
     EXPECT_EQ(TakeUnsavedSettingsNote(user.Path()), "SETTINGS NOT SAVED: DISK FULL");
     EXPECT_FALSE(TakeUnsavedSettingsNote(user.Path()));
+}
+
+}  // namespace
+}  // namespace zq
+
+namespace zq {
+namespace {
+
+std::string SizeList(const std::vector<RenderSize>& sizes) {
+    std::string text;
+    for (const RenderSize s : sizes) text += std::to_string(s.width) + "x" + std::to_string(s.height) + " ";
+    return text;
+}
+
+TEST(OfferedSizes, ClassicWidescreenAndTheDesktopsOwnThatFit) {
+    EXPECT_EQ(SizeList(OfferedSizes({}, false)),
+              "160x120 320x200 320x240 512x384 640x480 800x600 1280x720 1024x768 1366x768 1280x1024 1920x1080 "
+              "1600x1200 2560x1440 ");
+    // A 1920 x 1080 screen with a 40-line panel and a 30-line title bar.
+    const ScreenRoom hd{1920, 1080, 1920, 1040, 10, 30};
+    EXPECT_EQ(SizeList(OfferedSizes(hd, false)),
+              "160x120 320x200 320x240 512x384 640x480 800x600 1280x720 1024x768 1366x768 ");
+    EXPECT_EQ(SizeList(OfferedSizes(hd, true)),
+              "160x120 320x200 320x240 512x384 640x480 800x600 1280x720 1024x768 1366x768 1280x1024 1920x1080 ");
+    EXPECT_EQ(LargestWindowedSize(hd), (RenderSize{1366, 768}));
+    // An odd desktop adds its own size, once; a tiny one still has 160 x 120.
+    EXPECT_EQ(SizeList(OfferedSizes({1680, 1050, 0, 0, 0, 0}, true)),
+              "160x120 320x200 320x240 512x384 640x480 800x600 1280x720 1024x768 1366x768 1280x1024 1680x1050 ");
+    EXPECT_EQ(SizeList(OfferedSizes({1366, 768, 0, 0, 0, 0}, true)).find("1366x768 1366x768"), std::string::npos);
+    EXPECT_EQ(SizeList(OfferedSizes({200, 150, 0, 0, 0, 0}, false)), "160x120 ");
+}
+
+TEST(SettingsRenderSize, WideSizesRoundTripAndOldFilesStillLoad) {
+    // A file from before the wide sizes has only the index.
+    GameSettings old = ReadSettings(SettingsFile::FromText("[General]\nResolution=6\n"));
+    EXPECT_EQ(SettingsRenderSize(old), (RenderSize{1024, 768}));
+
+    for (const RenderSize size : {RenderSize{1366, 768}, RenderSize{1920, 1080}, RenderSize{1024, 768}}) {
+        SettingsFile file;
+        WriteSettings(file, GameSettings{}, size);
+        EXPECT_EQ(SettingsRenderSize(ReadSettings(file)), size) << size.width << "x" << size.height;
+    }
+    SettingsFile file;
+    WriteSettings(file, GameSettings{}, {1366, 768});
+    EXPECT_EQ(file.GetInt("General", "Resolution", -1), 6);  // what an older game reads
+
+    // An index changed since (by hand or an older game) wins over the pair;
+    // nonsense sizes fall back to the index.
+    const char* const kTexts[] = {
+        "[General]\nResolution=4\nRenderWidth=1280\nRenderHeight=720\n",
+        "[General]\nResolution=4\nRenderWidth=-5\nRenderHeight=480\n",
+        "[General]\nResolution=4\nRenderWidth=99999\nRenderHeight=480\n",
+    };
+    for (const char* text : kTexts)
+        EXPECT_EQ(SettingsRenderSize(ReadSettings(SettingsFile::FromText(text))), (RenderSize{640, 480})) << text;
 }
 
 }  // namespace

@@ -118,5 +118,42 @@ TEST(GameWindow, PlacementSurvivesRestarts) {
     }
 }
 
+// F6 into full screen and out again under openbox: the window comes back
+// where it was, frame and all, and that is the place saved at exit.  The keys
+// come from xdotool; SIGTERM ends the game the way closing the window does.
+TEST(GameWindow, LeavingFullScreenReturnsToThePlace) {
+    if (!HaveCommand("xvfb-run") || !HaveCommand("openbox") || !HaveCommand("xdotool"))
+        GTEST_SKIP() << "needs xvfb-run, openbox and xdotool";
+    for (const char* program : {"game_gl", "game_soft"}) {
+        SCOPED_TRACE(program);
+        if (!fs::exists(kBuild / program)) continue;
+        TempDir work;
+        work.Write("quib.ini", "[General]\nLeft=301\nTop=220\nWidth=320\nHeight=240\nResolution=2\n");
+        const std::string script =
+            "openbox --sm-disable & wm=$!\nsleep 1\n" + Game(program) +
+            " --settings quib.ini --start-level 0 & g=$!\n"
+            "w=$(timeout 60 xdotool search --sync --class org.zorvoquib.game | head -1)\n"
+            "xdotool windowactivate --sync $w\nsleep 1\nxdotool getwindowgeometry $w > before.txt\n"
+            // A loaded machine may take a while to start the level: F6 again each second until it takes.
+            "i=0\nuntil xdotool getwindowgeometry $w | grep -q 'Geometry: 1280x1024' || [ $i -gt 40 ]; do\n"
+            "  xdotool key F6\n  sleep 1\n  i=$((i+1))\ndone\nxdotool getwindowgeometry $w > full.txt\n"
+            "xdotool key F6\ni=0\n"
+            "while xdotool getwindowgeometry $w | grep -q 'Geometry: 1280x1024' && [ $i -le 40 ]; do sleep 1; i=$((i+1)); done\n"
+            "sleep 1\nxdotool getwindowgeometry $w > after.txt\n"
+            "kill -TERM $g\nwait $g\nkill $wm\n";
+        work.Write("fullscreen.sh", script);
+        ToolRun run =
+            RunShell(WindowEnv(work) + "timeout 180 xvfb-run -a -s '-screen 0 1280x1024x24' sh fullscreen.sh", work);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::string before = test::ReadText(work / "before.txt"), full = test::ReadText(work / "full.txt"),
+                          after = test::ReadText(work / "after.txt");
+        EXPECT_NE(full.find("Geometry: 1280x1024"), std::string::npos) << full;
+        EXPECT_EQ(after, before);
+        const std::string saved = test::ReadText(work / "quib.ini");
+        EXPECT_EQ(IniValue(saved, "Left"), 301) << saved;
+        EXPECT_EQ(IniValue(saved, "Top"), 220) << saved;
+    }
+}
+
 }  // namespace
 }  // namespace zq

@@ -14,6 +14,7 @@
 #include "editor/editing.h"
 #include "editor/qt/gl_view.h"
 #include "editor/qt/window_layout.h"
+#include "render/view_shape.h"
 
 namespace zq {
 
@@ -184,7 +185,11 @@ void TScreenForm::PickAt(const QPoint& point, Qt::KeyboardModifiers modifiers) {
     const float nx = 2.0f * (static_cast<float>(point.x() - left) + 0.5f) / static_cast<float>(w) - 1.0f;
     const float ny = 1.0f - 2.0f * (static_cast<float>(point.y() - top) + 0.5f) / static_cast<float>(h);
     if (nx < -1 || nx > 1 || ny < -1 || ny > 1) return;
-    const auto pick = PickFace(*state_.working, EditorCamera(state_), nx, ny, kGlFieldOfView, kGlAspect);
+    // The picture's own shape: a wide level view shows more to the sides.
+    const int pictureW = lowResolution_ ? kLowWidth : levelView_->width();
+    const int pictureH = lowResolution_ ? kLowHeight : levelView_->height();
+    const auto pick = PickFace(*state_.working, EditorCamera(state_), nx, ny, kGlFieldOfView,
+                               ViewAspect(pictureW, pictureH, kGlAspect));
     if (!pick) {
         Say(state_, "Nothing there to pick: click on a block.");
         RefreshPanel();

@@ -77,7 +77,7 @@ bool WebSession::PersistSettings() {
     game_.settings.music = game_.options.musicOn;
     game_.settings.texture = game_.options.highDetail;
     game_.settings.fullscreen = false;
-    WriteSettings(file, game_.settings, game_.renderSize.height);
+    WriteSettings(file, game_.settings, game_.renderSize);
     WriteKeyBindings(file, game_.keys);
     std::error_code ec;
     std::filesystem::create_directories(settingsPath_.parent_path(), ec);

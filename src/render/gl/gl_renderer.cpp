@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/picture_fit.h"
+#include "render/view_shape.h"
+
 namespace zq {
 
 namespace {
@@ -169,18 +172,12 @@ void GlRenderer::SetUpState() {
 void GlRenderer::PlaceViewport() {
     int cw = width_, ch = height_;
     if (surface_.clientSize) surface_.clientSize(cw, ch);
-    viewW_ = width_;
-    viewH_ = height_;
-    if (surface_.scaleToFit && surface_.scaleToFit() && cw > 0 && ch > 0) {
-        const double scale = std::min(static_cast<double>(cw) / width_, static_cast<double>(ch) / height_);
-        viewW_ = std::max(1, static_cast<int>(width_ * scale));
-        viewH_ = std::max(1, static_cast<int>(height_ * scale));
-    }
-    // Centred, never stretched; GL counts rows from the bottom.
-    const int left = (cw - viewW_) / 2, top = (ch - viewH_) / 2;
-    viewX_ = left;
-    viewTop_ = top;
-    viewY_ = ch - top - viewH_;
+    const PictureArea area = FitPicture(cw, ch, width_, height_, surface_.fit ? surface_.fit() : PictureFit::Centred);
+    viewW_ = area.width;
+    viewH_ = area.height;
+    viewX_ = area.x;
+    viewTop_ = area.y;
+    viewY_ = ch - area.y - viewH_;  // GL counts rows from the bottom
     glViewport(viewX_, viewY_, viewW_, viewH_);
     glScissor(viewX_, viewY_, viewW_, viewH_);
 }
@@ -239,7 +236,7 @@ void GlRenderer::BeginFrame(int x, int y, int z, int roll, int pitch, int yaw) {
     // The world is left-handed: mirror x.
     const GLfloat mirror[16] = {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     glMultMatrixf(mirror);
-    gluPerspective(kGlFieldOfView, kGlAspect, kGlNearPlane, kGlFarPlane);
+    gluPerspective(kGlFieldOfView, ViewAspect(width_, height_, kGlAspect), kGlNearPlane, kGlFarPlane);
     glRotatef(static_cast<float>(-roll) * 180.0f / 16384.0f, 0, 0, 1);
     const double p = AngleToRadians(pitch), w = AngleToRadians(yaw);
     // Looking straight up or down has no up vector; lean it a hair.

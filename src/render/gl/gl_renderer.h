@@ -13,25 +13,25 @@
 #include "render/frame_overlay.h"
 #include "render/gl/gl_rounds.h"
 #include "render/gl/gl_triangles.h"
+#include "render/picture_fit.h"
 #include "render/renderer.h"
 
 namespace zq {
 
 inline constexpr float kGlFieldOfView = 85;  // vertical, degrees
-inline constexpr float kGlAspect = 1.4f;     // at every resolution
+inline constexpr float kGlAspect = 1.4f;     // up to 4:3; wider frames use their own (ViewAspect)
 inline constexpr float kGlStereoOffset = 30; // world units between the eyes
 
 // Where the frame goes: the drawable's size and the buffer swap.  A window
 // on a display sets `keepShownFrame`: what its back buffer holds after a swap
 // is undefined, so each finished frame is copied into a texture just before
 // the swap and screenshots read that copy.  Without it (an offscreen surface)
-// screenshots read the buffer drawn into.  While `scaleToFit` answers true
-// (full screen) the picture is scaled up to fill the drawable, keeping its
-// shape; otherwise it sits centred at its own size.
+// screenshots read the buffer drawn into.  `fit` says how the picture goes
+// into the drawable (full screen scales it; empty: centred at its own size).
 struct GlSurface {
     std::function<void(int& width, int& height)> clientSize;
     std::function<void()> swap;
-    std::function<bool()> scaleToFit;
+    std::function<PictureFit()> fit;
     bool keepShownFrame = false;
 };
 

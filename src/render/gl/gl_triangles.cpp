@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+#include "render/view_shape.h"
+
 namespace zq {
 
 namespace {
@@ -40,8 +42,8 @@ void GlTriangleList::SetProjection(int width, int height) {
     height_ = height;
     cx_ = width / 2;
     cy_ = height / 2;
-    fx_ = width * 128 / 320;
     fy_ = height * 128 / 240;
+    fx_ = IsWideFrame(width, height) ? fy_ : width * 128 / 320;  // as the software back end
 }
 
 void GlTriangleList::Begin(int x, int y, int z, int roll, int pitch, int yaw) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/view_shape.h"
+
 namespace zq {
 
 SoftRenderer::SoftRenderer() {
@@ -21,8 +23,10 @@ void SoftRenderer::SetProjection(int width, int height) {
     frame_.second.assign(frame_.pixels.size(), 0);
     cx_ = width / 2;
     cy_ = height / 2;
-    fx_ = std::max(1, width * 128 / 320);
     fy_ = std::max(1, height * 128 / 240);
+    // A frame wider than 4:3 keeps the vertical view and square pixels, so it
+    // shows more to the sides; narrower frames squeeze a 4:3 view into them.
+    fx_ = IsWideFrame(width, height) ? fy_ : std::max(1, width * 128 / 320);
     // Perspective is exact at the ends of each W/8-pixel piece of a span and
     // linear in between: eight divisions per screen-wide span at any size.
     subSpan_ = std::max(1, width / 8);
