@@ -129,17 +129,22 @@ TEST(GameWindow, LeavingFullScreenReturnsToThePlace) {
         if (!fs::exists(kBuild / program)) continue;
         TempDir work;
         work.Write("quib.ini", "[General]\nLeft=301\nTop=220\nWidth=320\nHeight=240\nResolution=2\n");
+        // The window is looked up by the game's pid each time, so a window of
+        // another test on a shared display or a re-made window is never used.
         const std::string script =
             "openbox --sm-disable & wm=$!\nsleep 1\n" + Game(program) +
             " --settings quib.ini --start-level 0 & g=$!\n"
-            "w=$(timeout 60 xdotool search --sync --class org.zorvoquib.game | head -1)\n"
-            "xdotool windowactivate --sync $w\nsleep 1\nxdotool getwindowgeometry $w > before.txt\n"
-            // A loaded machine may take a while to start the level: F6 again each second until it takes.
-            "i=0\nuntil xdotool getwindowgeometry $w | grep -q 'Geometry: 1280x1024' || [ $i -gt 40 ]; do\n"
-            "  xdotool key F6\n  sleep 1\n  i=$((i+1))\ndone\nxdotool getwindowgeometry $w > full.txt\n"
+            "win() { xdotool search --onlyvisible --pid $g 2>/dev/null | tail -1; }\n"
+            "geom() { xdotool getwindowgeometry \"$(win)\" 2>>xdotool.err; }\n"
+            "i=0\nuntil [ -n \"$(win)\" ] || [ $i -gt 60 ]; do sleep 1; i=$((i+1)); done\n"
+            "xdotool windowactivate --sync \"$(win)\"\nsleep 1\ngeom > before.txt\n"
+            // A loaded machine may take a while to start the level or to switch:
+            // F6 again only when five seconds have passed without full screen.
+            "i=0\nuntil geom | grep -q 'Geometry: 1280x1024' || [ $i -gt 40 ]; do\n"
+            "  [ $((i % 5)) -eq 0 ] && xdotool key F6\n  sleep 1\n  i=$((i+1))\ndone\ngeom > full.txt\n"
             "xdotool key F6\ni=0\n"
-            "while xdotool getwindowgeometry $w | grep -q 'Geometry: 1280x1024' && [ $i -le 40 ]; do sleep 1; i=$((i+1)); done\n"
-            "sleep 1\nxdotool getwindowgeometry $w > after.txt\n"
+            "while geom | grep -q 'Geometry: 1280x1024' && [ $i -le 40 ]; do sleep 1; i=$((i+1)); done\n"
+            "sleep 1\ngeom > after.txt\n"
             "kill -TERM $g\nwait $g\nkill $wm\n";
         work.Write("fullscreen.sh", script);
         ToolRun run =
@@ -147,7 +152,8 @@ TEST(GameWindow, LeavingFullScreenReturnsToThePlace) {
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const std::string before = test::ReadText(work / "before.txt"), full = test::ReadText(work / "full.txt"),
                           after = test::ReadText(work / "after.txt");
-        EXPECT_NE(full.find("Geometry: 1280x1024"), std::string::npos) << full;
+        EXPECT_NE(full.find("Geometry: 1280x1024"), std::string::npos)
+            << full << test::ReadText(work / "xdotool.err") << run.err;
         EXPECT_EQ(after, before);
         const std::string saved = test::ReadText(work / "quib.ini");
         EXPECT_EQ(IniValue(saved, "Left"), 301) << saved;
