@@ -362,6 +362,7 @@ TEST_F(EditorWindowTest, ABoxCommandWithoutItsPointsSaysSoAndSaveListsTheProblem
     EXPECT_NE(dialogs->warnings.back().find("READ-ONLY"), std::string::npos) << dialogs->warnings.back();
     EXPECT_NE(dialogs->warnings.back().find("the file is read-only"), std::string::npos) << dialogs->warnings.back();
     EXPECT_NE(window->StatusText().toStdString().find("READ-ONLY"), std::string::npos);
+    Screenshot(window.get(), "editor_save_refused.png");
     EXPECT_EQ(s.fileName, (dir / "plain.lev").string());
     EXPECT_EQ(window->RecentFiles().front(), (dir / "plain.lev").string());
 }
