@@ -3,6 +3,8 @@
 // Data folder of the finale: $ZQ_DATA, else "data" beside the program.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 
 #include "rules/actor.h"
@@ -120,6 +122,7 @@ struct BusyLevel {
         world.sentries = sentries;
         random.seed = seed;
         context.time = {100000, 30};
+        IndexCells(world);  // the cells were copied back by hand
     }
 
     void Frame() {
@@ -260,6 +263,71 @@ void BM_RulesFrameLargestGridScripts(benchmark::State& state) {
     state.counters["cellsPerFrame"] = static_cast<double>(kAreaCellsPerFrame);
 }
 BENCHMARK(BM_RulesFrameLargestGridScripts)->Unit(benchmark::kMillisecond);
+
+// The worst the mechanisms can ask of a frame: the largest grid with a
+// sensor plate under every cell of the floor, a key on each, and doors in
+// every cell above them (62 million), doors that open into themselves, so
+// every opening sweeps them all again.  A key is dropped onto its plate
+// whenever the sweeps have run dry, and a lever for the same doors is pulled
+// every frame.  The sweeps' per-frame ceiling (kSweepCellsPerFrame) is what
+// this measures; worstFrameMs is the slowest single frame of the run.
+void BM_RulesFrameLargestGridMechanisms(benchmark::State& state) {
+    constexpr Cell kSensor = 5, kKey = 6, kDoor = 7, kLever = 8;
+    auto world = std::make_unique<World>();
+    AllocateGrid(*world, kMaxLevelAxis, 64, kMaxLevelAxis);
+    for (Cell t : {kFloor, kSensor, kKey, kDoor, kLever}) {
+        ObjectDef& d = world->objectDefs[t];
+        d.undefined = false;
+        d.cube = true;
+        d.bounds = {0, 511, 0, 0, 511, 511, 511, 511, 511};
+    }
+    world->objectDefs[kSensor].blockSensor = true;
+    world->objectDefs[kSensor].blockSensorDoor = kDoor;
+    world->objectDefs[kKey].blockKey = true;
+    world->objectDefs[kKey].blockKeySensor = kSensor;
+    world->objectDefs[kDoor].door = true;
+    world->objectDefs[kDoor].doorOpen = kDoor;
+    world->objectDefs[kDoor].animDoor = kAnim;
+    world->objectDefs[kLever].lever = true;
+    world->objectDefs[kLever].leverOpen = kLever;
+    world->objectDefs[kLever].leverAnim = kAnim;
+    world->objectDefs[kLever].leverDoor = kDoor;
+    ObjectDef& anim = world->objectDefs[kAnim];
+    anim.undefined = false;
+    anim.animFrameCount = 2;
+    anim.animSpeed = 0.5f;
+    for (int z = 0; z < kMaxLevelAxis; ++z)
+        for (int x = 0; x < kMaxLevelAxis; ++x) {
+            SetCell(*world, x, 0, z, kSensor);
+            SetCell(*world, x, 1, z, kKey);
+            for (int y = 2; y < 64; ++y) SetCell(*world, x, y, z, kDoor);
+        }
+    SetCell(*world, kMaxLevelAxis - 1, 63, kMaxLevelAxis - 1, kLever);
+    Random random;
+    RulesContext context{random};
+    Actors actors;
+    ResetActorsForLevel(actors, *world);
+    context.time = {100000, 30};
+    double worst = 0;
+    std::int64_t drops = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        context.time.now += 30;
+        MechanismsStep(*world, actors, context);
+        if (world->sweepCount == 0 && world->lastMovingBlock < 0) {
+            // The key lifts off its plate and falls back: the check and the doors follow when it lands.
+            StartFallingBlock(*world, 512, 1, 512, 0, -20, 0, context);
+            ++drops;
+        }
+        PullLever(*world, kMaxLevelAxis - 1, 63, kMaxLevelAxis - 1, context);
+        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+        worst = std::max(worst, took.count());
+    }
+    state.counters["worstFrameMs"] = worst;
+    state.counters["keyDrops"] = static_cast<double>(drops);
+    state.counters["cellsPerFrame"] = static_cast<double>(kSweepCellsPerFrame);
+}
+BENCHMARK(BM_RulesFrameLargestGridMechanisms)->Unit(benchmark::kMillisecond)->Iterations(300);
 
 }  // namespace
 }  // namespace zq

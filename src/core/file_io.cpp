@@ -3,7 +3,10 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <new>
+#include <random>
+#include <set>
 #include <system_error>
 
 #include <dirent.h>
@@ -120,16 +123,27 @@ long TempOwner(const std::string& entry, const std::string& name) {
     return pid;
 }
 
+// The temporary files this process is writing at the moment.  A file that
+// carries our pid but is not among them was left by an earlier process that
+// had the same pid, and is as dead as any other leftover.
+std::mutex gOwnTempsMutex;
+std::set<std::string> gOwnTemps;
+
 // Removes the temporary files of `name` in `folder` whose process is gone
 // (a save killed part way).  Files of running processes are left alone.
+// Called with gOwnTempsMutex held.
 void RemoveDeadTemps(const fs::path& folder, const std::string& name) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return;
     long self = static_cast<long>(::getpid());
     while (dirent* entry = ::readdir(dir)) {
         long pid = TempOwner(entry->d_name, name);
-        if (pid < 0 || pid == self) continue;
-        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        if (pid < 0) continue;
+        if (pid == self) {
+            if (gOwnTemps.count((folder / entry->d_name).string()) != 0) continue;
+        } else if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) {
+            continue;
+        }
         ::unlinkat(::dirfd(dir), entry->d_name, 0);  // a planted link goes, never what it names
     }
     ::closedir(dir);
@@ -184,17 +198,30 @@ WriteResult WriteFileSafe(const fs::path& path, const void* data, std::size_t si
         if (::access(target->c_str(), W_OK) != 0) return Failure(path, errno);
     }
 
-    RemoveDeadTemps(folder, name);
-
     std::string stem = (folder / name).string() + ".tmp" + std::to_string(::getpid());
     fs::path temp;
     int fd = -1;
-    for (int attempt = 0; attempt < kTempNameTries && fd < 0; ++attempt) {
-        temp = attempt == 0 ? stem : stem + "." + std::to_string(attempt);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return Failure(path, errno);
+    {
+        std::lock_guard<std::mutex> lock(gOwnTempsMutex);
+        RemoveDeadTemps(folder, name);
+        // A name already taken (planted, or another thread's) is passed over
+        // for one with a number nobody can guess.
+        std::random_device random;
+        for (int attempt = 0; attempt < kTempNameTries && fd < 0; ++attempt) {
+            temp = attempt == 0 ? stem : stem + "." + std::to_string(random() % 1000000000u);
+            fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            if (fd < 0 && errno != EEXIST) return Failure(path, errno);
+        }
+        if (fd < 0) return Failure(path, "CANNOT WRITE", "every temporary name is taken");
+        gOwnTemps.insert(temp.string());
     }
-    if (fd < 0) return Failure(path, "CANNOT WRITE", "every temporary name is taken");
+    struct Release {
+        std::string name;
+        ~Release() {
+            std::lock_guard<std::mutex> lock(gOwnTempsMutex);
+            gOwnTemps.erase(name);
+        }
+    } release{temp.string()};
 
     int error = 0;
     bool ok = true;

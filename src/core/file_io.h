@@ -49,7 +49,9 @@ struct WriteResult {
 //  - an existing target keeps its permission bits; one without any write bit
 //    (0444) is refused as "READ-ONLY" even for root, as is a read-only mount;
 //  - temporary files of this target left by processes that no longer run are
-//    removed first.
+//    removed first, those carrying our own pid included when this process is
+//    not writing them (an earlier process had the pid); a name that is taken
+//    all the same is passed over for another.
 // On failure the target is untouched and no temporary file is left.
 WriteResult WriteFileSafe(const std::filesystem::path& path, const void* data, std::size_t size);
 inline WriteResult WriteFileSafe(const std::filesystem::path& path, const Bytes& bytes) {

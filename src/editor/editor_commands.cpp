@@ -99,26 +99,6 @@ void LoadLevel(EditorState& s, const DataResolver& data, const std::string& path
     s.selectedSentry = 0;
 }
 
-std::string SaveRefusal(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path file(path);
-    if (fs::exists(file, ec)) {
-        if (!fs::is_regular_file(file, ec)) return "The path " + path + " is not a file.";
-        // The mode bits count as well as access(): an administrator may write
-        // anything, yet a file marked read-only is still not to be replaced.
-        const auto perms = fs::status(file, ec).permissions();
-        const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-        if (::access(file.c_str(), W_OK) != 0 || (perms & write) == fs::perms::none)
-            return "The file " + path + " is read-only; it was left as it was.";
-        return {};
-    }
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    if (!fs::is_directory(folder, ec)) return "The folder " + folder.string() + " does not exist.";
-    if (::access(folder.c_str(), W_OK) != 0) return "The folder " + folder.string() + " cannot be written to.";
-    return {};
-}
-
 std::string LevelFileProblem(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -131,11 +111,17 @@ std::string LevelFileProblem(const std::string& path) {
            "damaged (" + std::to_string(bytes->size()) + " bytes).";
 }
 
-bool SaveLevel(EditorState& s, const std::string& path) {
-    if (!SaveLevelFile(*s.working, path)) return false;
+WriteResult SaveLevel(EditorState& s, const std::string& path) {
+    WriteResult written = SaveLevelFile(*s.working, path);
+    if (!written) return written;
     s.fileName = path;
     s.modified = false;
-    return true;
+    return written;
+}
+
+std::string SaveFailureText(const WriteResult& result) {
+    const std::string code = result.code.empty() ? "CANNOT WRITE" : result.code;
+    return "Not saved (" + code + "): " + result.reason + ". The file on disk was left as it was.";
 }
 
 void SetSentryCount(EditorState& s, int count) {

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "core/file_io.h"
+
 #include "core/resolver.h"
 #include "editor/editor_state.h"
 #include "world/level_file.h"
@@ -51,17 +53,18 @@ std::string NewLevel(EditorState& s, int sizeX, int sizeY, int sizeZ);
 // editor unchanged when the file cannot be used.
 void LoadLevel(EditorState& s, const DataResolver& data, const std::string& path, const LevelLoadHooks& hooks);
 
-// Why a save to `path` must be refused ("" when it may go ahead): a file that
-// exists but is read-only for us is never replaced, even where its folder
-// would let a rename through.
-std::string SaveRefusal(const std::string& path);
 // Why a level file that the loader refused cannot be used, in plain words:
 // missing, unreadable, empty, or not a level (a short file or a bad header).
 std::string LevelFileProblem(const std::string& path);
 
 // Save: writes the working World to `path`; on success the file name becomes
-// `path` and the level counts as saved.
-bool SaveLevel(EditorState& s, const std::string& path);
+// `path` and the level counts as saved.  A save that fails (a read-only
+// file is refused, not replaced) leaves the file on disk and the editor as
+// they were.
+WriteResult SaveLevel(EditorState& s, const std::string& path);
+// What a failed save tells the designer: the writer's code ("READ-ONLY",
+// "DISK FULL", ...), its one-line reason, and that nothing on disk changed.
+std::string SaveFailureText(const WriteResult& result);
 
 // Number of sentries: stores the count, puts the added ones at the cursor
 // facing the view, and every sentry in its start state.

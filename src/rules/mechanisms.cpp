@@ -56,15 +56,86 @@ void RemoveHole(World& world, int n) {
     --world.lastHole;
 }
 
-bool AllSensorsCarryKeys(const World& world, Cell sensor) {
-    for (int x = 0; x < world.sizeX; ++x)
-        for (int y = 0; y < world.sizeY; ++y)
-            for (int z = 0; z < world.sizeZ; ++z) {
-                if (world.cells[world.Index(x, y, z)] != sensor) continue;
+// One sweep as far as the frame's allowance goes: X slabs that hold none of
+// the type cost one cell each; within a slab the cells are visited Y, then Z,
+// and a slab entered from its start is left once all its cells of the type
+// have been seen.  True when the sweep has reached the end of the grid.
+bool AdvanceSweep(World& world, CellSweep& s, RulesContext& context) {
+    const std::int64_t plane = std::int64_t{world.sizeY} * world.sizeZ;
+    const std::int64_t total = plane * world.sizeX;
+    std::int64_t& left = world.sweepCellsLeft;
+    // Each cell that animates takes one free slot; once none is left the
+    // cells take their final value at once, as StartCellAnimation would do
+    // after looking through every slot for each of them.
+    int freeSlots = 0;
+    if (s.kind == CellSweep::kAnimate && IsObjectIndex(s.anim))
+        for (const CellAnimation& a : world.cellAnimations) freeSlots += a.inUse ? 0 : 1;
+    const Cell final = IsObjectIndex(s.finalValue) ? static_cast<Cell>(s.finalValue) : Cell{0};
+    while (s.next < total && left > 0) {
+        const int x = static_cast<int>(s.next / plane);
+        std::int64_t within = s.next % plane;
+        const bool fromStart = within == 0;
+        std::int32_t need = SlabTypeCount(world, x, s.type);
+        --left;
+        if (need <= 0) {
+            s.next = (x + 1) * plane;
+            continue;
+        }
+        while (within < plane && left > 0) {
+            const int y = static_cast<int>(within / world.sizeZ), z = static_cast<int>(within % world.sizeZ);
+            ++within;
+            --left;
+            if (world.cells[world.Index(x, y, z)] != s.type) continue;
+            if (s.kind == CellSweep::kCheckSensors) {
                 const ObjectDef* key = DefinedObject(world, GetCell(world, x, y + 1, z));
-                if (!key || !key->blockKey || key->blockKeySensor != sensor) return false;
+                if (!key || !key->blockKey || key->blockKeySensor != s.type) {
+                    s.keyMissing = true;
+                    s.next = total;
+                    return true;
+                }
+            } else if (freeSlots > 0) {
+                StartCellAnimation(world, x, y, z, s.finalValue, s.anim, context);
+                --freeSlots;
+            } else {
+                SetCell(world, x, y, z, final);
             }
-    return true;
+            if (fromStart && --need == 0) within = plane;  // the rest of the slab holds none
+        }
+        s.next = x * plane + within;
+    }
+    return s.next >= total;
+}
+
+// Works through the waiting sweeps, oldest first, within the frame's
+// allowance.  A sensor check that finds every plate keyed queues its door.
+void RunSweeps(World& world, RulesContext& context) {
+    if (world.sweeping) return;  // the running loop picks up what was queued
+    if (world.sweepFrameTime != context.time.now) {
+        world.sweepFrameTime = context.time.now;
+        world.sweepCellsLeft = kSweepCellsPerFrame;
+    }
+    world.sweeping = true;
+    world.sweepCount = std::clamp(world.sweepCount, 0, kMaxCellSweeps);
+    while (world.sweepCount > 0 && AdvanceSweep(world, world.sweeps[0], context)) {
+        const CellSweep done = world.sweeps[0];
+        std::copy(world.sweeps.begin() + 1, world.sweeps.begin() + world.sweepCount, world.sweeps.begin());
+        --world.sweepCount;
+        if (done.kind == CellSweep::kCheckSensors && !done.keyMissing) OpenDoors(world, done.finalValue, context);
+    }
+    world.sweeping = false;
+}
+
+void QueueSweep(World& world, const CellSweep& sweep, RulesContext& context) {
+    for (int i = 0; i < world.sweepCount; ++i) {
+        const CellSweep& w = world.sweeps[static_cast<std::size_t>(i)];
+        // The same sweep waiting and not yet begun will see every cell this one would.
+        if (w.next == 0 && w.kind == sweep.kind && w.type == sweep.type && w.finalValue == sweep.finalValue &&
+            w.anim == sweep.anim)
+            return;
+    }
+    if (world.sweepCount >= kMaxCellSweeps) return;
+    world.sweeps[static_cast<std::size_t>(world.sweepCount++)] = sweep;
+    RunSweeps(world, context);
 }
 
 void SettleBlock(World& world, const MovingBlock& block, RulesContext& context) {
@@ -76,7 +147,12 @@ void SettleBlock(World& world, const MovingBlock& block, RulesContext& context) 
     if (GetCell(world, cx, cy - 1, cz) != sensor) return;
     const ObjectDef* sensorDef = DefinedObject(world, sensor);
     PlayObjectSound(context, sensorDef, block.x, block.y, block.z);
-    if (sensorDef && AllSensorsCarryKeys(world, sensor)) OpenDoors(world, sensorDef->blockSensorDoor, context);
+    if (!sensorDef) return;
+    CellSweep check;
+    check.kind = CellSweep::kCheckSensors;
+    check.type = sensor;
+    check.finalValue = sensorDef->blockSensorDoor;
+    QueueSweep(world, check, context);
 }
 
 bool StartBlock(World& world, int x, int y, int z, RulesContext& context, MovingBlock& out) {
@@ -143,23 +219,23 @@ void HeroPickups(World& world, Actor& hero, RulesContext& context) {
 void OpenDoors(World& world, std::int64_t doorType, RulesContext& context) {
     const ObjectDef* def = DefinedObject(world, doorType);
     if (!def || !def->door) return;
-    const Cell door = static_cast<Cell>(doorType);
-    const std::int32_t open = def->doorOpen, anim = def->animDoor;
-    for (int x = 0; x < world.sizeX; ++x)
-        for (int y = 0; y < world.sizeY; ++y)
-            for (int z = 0; z < world.sizeZ; ++z)
-                if (world.cells[world.Index(x, y, z)] == door) StartCellAnimation(world, x, y, z, open, anim, context);
+    CellSweep sweep;
+    sweep.type = static_cast<Cell>(doorType);
+    sweep.finalValue = def->doorOpen;
+    sweep.anim = def->animDoor;
+    QueueSweep(world, sweep, context);
 }
 
 void PullLever(World& world, int x, int y, int z, RulesContext& context) {
     const Cell lever = GetCell(world, x, y, z);
     const ObjectDef* def = DefinedObject(world, lever);
     if (!def || !def->lever) return;
-    const std::int32_t open = def->leverOpen, anim = def->leverAnim, door = def->leverDoor;
-    for (int i = 0; i < world.sizeX; ++i)
-        for (int j = 0; j < world.sizeY; ++j)
-            for (int k = 0; k < world.sizeZ; ++k)
-                if (world.cells[world.Index(i, j, k)] == lever) StartCellAnimation(world, i, j, k, open, anim, context);
+    CellSweep sweep;
+    sweep.type = lever;
+    sweep.finalValue = def->leverOpen;
+    sweep.anim = def->leverAnim;
+    const std::int32_t door = def->leverDoor;
+    QueueSweep(world, sweep, context);
     OpenDoors(world, door, context);
 }
 
@@ -403,6 +479,7 @@ void MechanismsStep(World& world, Actors& actors, RulesContext& context) {
     }
     world.lastMovingBlock = std::clamp(world.lastMovingBlock, -1, kMaxMovingBlocks - 1);
     world.lastHole = std::clamp(world.lastHole, -1, kMaxHoles - 1);
+    RunSweeps(world, context);  // what earlier frames could not finish goes on first
     StepObjectAnimations(world, context);
     StepMovingBlocks(world, context);
     StepHoles(world, context);

@@ -23,6 +23,21 @@ inline constexpr std::int32_t kBlockStep = 51, kBlockHeight = 509, kBlockWidth =
 // extra lives, light switches.
 void HeroPickups(World& world, Actor& hero, RulesContext& context);
 
+// Opening doors, switching levers and checking sensor plates each sweep the
+// whole grid for one object type, in the order X, then Y, then Z (the order
+// decides which cells get the free animation slots).  The sweeps of one frame
+// visit at most this many cells between them; X slabs without the type cost
+// one each.  A sweep that does not finish in its frame goes on from where it
+// stopped at the start of the next frames' MechanismsStep, and later sweeps
+// wait behind it, so their order is kept.  Half of what a script's area
+// commands may use (kAreaCellsPerFrame), so both at their worst in one frame
+// stay well inside a frame's time.  Every level of the campaign opens its
+// doors within the frame that asks; opening the doors that fill a whole
+// 1024 x 64 x 1024 grid takes 128 frames.  At most kMaxCellSweeps wait at
+// once; a request past that, or one the same as a waiting sweep not yet
+// begun, is dropped.
+inline constexpr std::int64_t kSweepCellsPerFrame = std::int64_t{1} << 19;
+
 // Every cell of door type `doorType` starts its opening animation.
 void OpenDoors(World& world, std::int64_t doorType, RulesContext& context);
 // A timer bonus (here or from another player): the clock runs and gains `ms`,

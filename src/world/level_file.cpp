@@ -222,6 +222,7 @@ void LoadLevelFile(World& world, LevelLoadContext& context, const std::string& p
 
     if (context.hooks.resetActors) context.hooks.resetActors(world);
     CountLingots(world);
+    IndexCells(world);
     ClearRunTimeTables(world);
     ResetSentries(world, context.random, context.now);
     if (context.hooks.loadObjectDefinitions) context.hooks.loadObjectDefinitions(world, world.bankName, textureMode);
@@ -231,6 +232,8 @@ void ClearRunTimeTables(World& world) {
     world.lastMovingBlock = -1;
     world.lastHole = -1;
     for (CellAnimation& a : world.cellAnimations) a.inUse = false;
+    world.sweepCount = 0;
+    world.sweeping = false;
     world.timerRunning = 0;
     world.timerLeft = 0;
     world.timerLastSecond = 0;

@@ -23,6 +23,7 @@ inline constexpr int kStepCount = 256;         // commands per behaviour
 inline constexpr int kMaxHoles = 257;
 inline constexpr int kMaxMovingBlocks = 257;
 inline constexpr int kCellAnimationCount = 257;
+inline constexpr int kMaxCellSweeps = 64;       // whole-grid sweeps of the mechanisms waiting at once
 inline constexpr int kFreeMarker = -666;       // x of a free marker slot, stored in files as is
 inline constexpr int kSpentMarker = -1000;     // x of a clip marker that played its single-shot clip
 
@@ -220,6 +221,19 @@ struct CellAnimation {
     bool inUse = false;
 };
 
+// A mechanism's pass over every cell of one type (opening doors, switching
+// levers, checking that every sensor plate carries its key).  Large grids are
+// worked through over several frames; see SweepCells in rules/mechanisms.h.
+struct CellSweep {
+    enum Kind : std::uint8_t { kAnimate, kCheckSensors };
+    Kind kind = kAnimate;
+    Cell type = 0;               // the cells the sweep looks for
+    std::int64_t finalValue = 0;  // kAnimate: what the cells become; kCheckSensors: the door type to open
+    std::int64_t anim = 0;       // kAnimate: the animation object
+    std::int64_t next = 0;       // grid position (X, then Y, then Z) the sweep goes on from
+    bool keyMissing = false;     // kCheckSensors: a plate without its key has been seen
+};
+
 struct World {
     std::array<ObjectDef, kObjectTypeCount> objectDefs{};
 
@@ -227,6 +241,11 @@ struct World {
     std::vector<Cell> cells;
     std::vector<std::uint8_t> lightMap;    // 128 neutral
     std::vector<std::uint8_t> stretchMap;  // 0..100, lowers cube corners
+    // Run time, not stored: the number of cells of each object type in every
+    // X slab of the grid (index x * kObjectTypeCount + type), kept by SetCell,
+    // so a sweep for doors or levers skips the slabs that hold none.  Values
+    // of kObjectTypeCount and above are not counted.
+    std::vector<std::int32_t> slabTypeCounts;
 
     std::uint8_t fogRed = 0, fogGreen = 0, fogBlue = 0;
     std::uint8_t outsideLevel = 0;
@@ -243,6 +262,11 @@ struct World {
     std::array<MovingBlock, kMaxMovingBlocks> movingBlocks{};
     std::int32_t lastMovingBlock = -1;
     std::array<CellAnimation, kCellAnimationCount> cellAnimations{};
+    std::array<CellSweep, kMaxCellSweeps> sweeps{};  // waiting sweeps, oldest first
+    std::int32_t sweepCount = 0;
+    std::int64_t sweepCellsLeft = 0;   // what is left of this frame's allowance
+    std::int32_t sweepFrameTime = -1;  // the frame (clock ms) the allowance belongs to
+    bool sweeping = false;             // a sweep is running: new ones only queue
 
     std::array<ClipDef, kClipCount> clips{};
     MeshRef skyMesh;
@@ -287,6 +311,10 @@ bool AllocateGrid(World& world, int sizeX, int sizeY, int sizeZ);
 
 // Recounts cellCount of every counted type from the grid.
 void CountLingots(World& world);
+// Rebuilds slabTypeCounts from the grid, for code that filled `cells` by hand.
+void IndexCells(World& world);
+// Cells of `type` in the X slab x (0 outside the grid or the counted types).
+std::int32_t SlabTypeCount(const World& world, int x, std::int64_t type);
 
 // The cell of a world position: position / 512 truncated toward zero.  A
 // position past kFarCell cells (or NaN) gives a cell at +-kFarCell, far outside

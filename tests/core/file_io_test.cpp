@@ -109,8 +109,22 @@ TEST(WriteFileSafe, PlantedTemporaryLinksAreNeverWrittenThrough) {
     EXPECT_EQ(test::ReadText(victim), "victim");
     EXPECT_EQ(test::ReadText(dir / "TEST.lev"), "level");
     EXPECT_FALSE(fs::is_symlink(dir / "TEST.lev"));
-    // The links of a live process (ours) stay where they are.
-    EXPECT_TRUE(fs::is_symlink(dir / own));
+    // Names with our pid that we are not writing were planted, or left by an
+    // earlier process with the same pid: they go, the file they name stays.
+    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"TEST.lev", "victim.txt"}));
+}
+
+// A killed save of an earlier process whose pid is ours again: its half file
+// neither stops the write nor receives it, and is gone afterwards.
+TEST(WriteFileSafe, LeftoversCarryingOurOwnPidAreAnEarlierProcesses) {
+    test::TempDir dir;
+    const std::string own = "quib.ini.tmp" + std::to_string(::getpid());
+    dir.Write(own, std::string(5000, 'x'));
+    dir.Write(own + ".1", "half");
+    auto written = WriteFileSafe(dir / "quib.ini", std::string("new"));
+    ASSERT_TRUE(written) << written.reason;
+    EXPECT_EQ(test::ReadText(dir / "quib.ini"), "new");
+    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"quib.ini"}));
 }
 
 TEST(WriteFileSafe, LeftoversOfDeadProcessesGoOnTheNextWrite) {

@@ -107,6 +107,32 @@ TEST(EditorLevelTest, ALevelThatCannotBeLoadedChangesNothing) {
     EXPECT_TRUE(s.fileName.empty());
 }
 
+// A save the writer refuses keeps the designer's work: the file on disk, the
+// editor's file name and its unsaved mark stay, and the text says why.
+TEST(EditorLevelTest, ASaveOntoAReadOnlyFileSaysWhyAndLosesNothing) {
+    test::TempDir dir;
+    EditorState s;
+    InitEditor(s);
+    ASSERT_TRUE(SaveLevel(s, (dir / "mine.lev").string()));
+    SetCell(*s.working, 2, 2, 2, 4);
+    s.modified = true;
+    const auto locked = dir.Write("locked.lev", "keep me");
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_read);
+    const WriteResult written = SaveLevel(s, locked.string());
+    EXPECT_FALSE(written);
+    EXPECT_EQ(written.code, "READ-ONLY");
+    EXPECT_EQ(test::ReadText(locked), "keep me");
+    EXPECT_EQ(s.fileName, (dir / "mine.lev").string());
+    EXPECT_TRUE(s.modified);
+    EXPECT_EQ(GetCell(*s.working, 2, 2, 2), 4);
+    const std::string text = SaveFailureText(written);
+    EXPECT_NE(text.find("READ-ONLY"), std::string::npos) << text;
+    EXPECT_NE(text.find(locked.string()), std::string::npos) << text;
+    EXPECT_NE(text.find("read-only"), std::string::npos) << text;
+    // A folder that is not there is named as such.
+    EXPECT_EQ(SaveLevel(s, (dir / "gone" / "x.lev").string()).code, "NO FOLDER");
+}
+
 TEST(EditorLevelTest, SentryCountsAreHeldToWhatAFileCanStore) {
     test::TempDir dir;
     EditorState s;

@@ -234,6 +234,90 @@ TEST(Levers, AllLeversOfATypeSwitchAndOpenTheirDoor) {
     EXPECT_EQ(GetCell(f.world, 4, 1, 4), 0);
 }
 
+// The slab counts the sweeps rely on must follow every way the rules change a
+// cell: digging and refilling, pushing, falling, animations ending.
+TEST(CellSweeps, SlabCountsStayExactWhileBlocksMoveAndHolesRefill) {
+    RulesFixture f;
+    f.Floor();
+    SetCell(f.world, 2, 0, 2, kDirt);
+    SetCell(f.world, 3, 0, 5, kRock);
+    SetCell(f.world, 4, 1, 4, kCrate);
+    SetCell(f.world, 6, 4, 1, kKey);
+    SetCell(f.world, 1, 1, 6, kDoor);
+    DigHole(f.world, 2, 0, 2, 300, f.context);
+    DigHole(f.world, 3, 0, 5, 300, f.context);
+    PushBlock(f.world, 4, 1, 4, 1.5708f, f.context);
+    StartFallingBlock(f.world, 6, 4, 1, 0, -20, 0, f.context);
+    OpenDoors(f.world, kDoor, f.context);
+    for (int i = 0; i < 60; ++i) {
+        f.Steps(1);
+        World fresh;
+        fresh.sizeX = f.world.sizeX;
+        fresh.sizeY = f.world.sizeY;
+        fresh.sizeZ = f.world.sizeZ;
+        fresh.cells = f.world.cells;
+        IndexCells(fresh);
+        ASSERT_EQ(f.world.slabTypeCounts, fresh.slabTypeCounts) << "frame " << i;
+    }
+    EXPECT_EQ(GetCell(f.world, 2, 0, 2), kDirt);  // refilled
+    EXPECT_EQ(GetCell(f.world, 6, 1, 1), kKey);   // landed
+    EXPECT_EQ(GetCell(f.world, 4, 1, 4), 0);      // slid away
+}
+
+// On a large grid a door sweep costs one cell per slab without doors, plus
+// the cells of the slab up to its last door.
+TEST(CellSweeps, EmptySlabsAreSkipped) {
+    RulesFixture f(1024, 32, 32);
+    SetCell(f.world, 1000, 1, 3, kDoor);
+    OpenDoors(f.world, kDoor, f.context);
+    EXPECT_EQ(f.world.sweepCount, 0);
+    EXPECT_EQ(LiveAnimations(f.world), 1);
+    const std::int64_t visited = kSweepCellsPerFrame - f.world.sweepCellsLeft;
+    EXPECT_EQ(visited, 1024 + 32 + 4);
+}
+
+// Doors filling most of a grid open over several frames, never visiting more
+// than the allowance in one; a lever pulled meanwhile waits its turn, and the
+// same door sweep asked for again is not queued twice.
+TEST(CellSweeps, HugeSweepsSpreadOverFramesInOrder) {
+    RulesFixture f(1024, 4, 512);
+    for (int x = 0; x < 1024; ++x)
+        for (int z = 0; z < 512; ++z) {
+            SetCell(f.world, x, 1, z, kDoor);
+            SetCell(f.world, x, 3, z, kDoor);
+        }
+    SetCell(f.world, 1023, 2, 511, kLever);
+    OpenDoors(f.world, kDoor, f.context);
+    EXPECT_EQ(f.world.sweepCellsLeft, 0);
+    ASSERT_EQ(f.world.sweepCount, 1);
+    EXPECT_EQ(GetCell(f.world, 0, 1, 0), 0);
+    EXPECT_EQ(GetCell(f.world, 1023, 3, 511), kDoor);
+    PullLever(f.world, 1023, 2, 511, f.context);
+    EXPECT_EQ(f.world.sweepCount, 3);  // the doors, the lever, the doors again
+    OpenDoors(f.world, kDoor, f.context);
+    EXPECT_EQ(f.world.sweepCount, 3);
+    EXPECT_EQ(GetCell(f.world, 1023, 2, 511), kLever);
+    int frames = 0;
+    while (f.world.sweepCount > 0 && frames < 10) {
+        f.Steps(1);
+        ++frames;
+        EXPECT_GE(f.world.sweepCellsLeft, 0);
+    }
+    // 1024 slabs of 2049 cells (the slab itself, then up to its last door):
+    // one allowance in the frame that asked, the rest (and the lever, and
+    // the doors again, all in slabs now empty) in the frames after.
+    const std::int64_t doorCells = 1024 * 2049;
+    EXPECT_EQ(frames, (doorCells - 1) / kSweepCellsPerFrame);
+    f.Steps(20);
+    EXPECT_EQ(LiveAnimations(f.world), 0);
+    EXPECT_EQ(GetCell(f.world, 1023, 2, 511), kLeverOpen);
+    for (int x = 0; x < 1024; x += 93) {
+        EXPECT_EQ(GetCell(f.world, x, 1, 300), 0);
+        EXPECT_EQ(GetCell(f.world, x, 3, 511), 0);
+    }
+    EXPECT_EQ(SlabTypeCount(f.world, 500, kDoor), 0);
+}
+
 TEST(TravellingBlocks, ArriveOnTimeAndZeroDurationsSettleAtOnce) {
     RulesFixture f;
     SetCell(f.world, 1, 1, 1, kCrate);

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "core/errors.h"
+#include "core/file_io.h"
 #include "core/settings_file.h"
 #include "editor/editing.h"
 #include "editor/editor_commands.h"
@@ -26,9 +27,25 @@ namespace zq {
 namespace {
 
 constexpr int kRecentFiles = 8;
+// 256 behaviours of 256 steps written out are a few megabytes.
+constexpr std::uintmax_t kMaxScriptBytes = 64u << 20;
 
 std::string CompanionScript(const std::string& levelPath) {
     return levelPath.size() >= 3 ? levelPath.substr(0, levelPath.size() - 3) + "scp" : std::string();
+}
+
+// A level's script copied beside another level (Save As) or into the test
+// folder: read whole and written through the safe writer like every other
+// file the editor writes.
+WriteResult CopyScript(const std::filesystem::path& from, const std::filesystem::path& to) {
+    const BoundedRead read = ReadRegularFile(from, kMaxScriptBytes);
+    if (!read.bytes) {
+        WriteResult failed;
+        failed.code = "CANNOT READ";
+        failed.reason = "cannot read " + from.string() + ": " + read.why;
+        return failed;
+    }
+    return WriteFileSafe(to, *read.bytes);
 }
 
 // The game's programs: beside the editor in a build folder, then under the
@@ -131,14 +148,9 @@ bool TScreenForm::LoadFile(const std::string& path) {
 }
 
 bool TScreenForm::SaveTo(const std::string& path) {
-    if (const std::string why = SaveRefusal(path); !why.empty()) {
-        dialogs_->ShowWarning(this, "Not saved. " + why);
-        Say(state_, "Not saved: " + why);
-        return false;
-    }
-    if (!SaveLevel(state_, path)) {
-        dialogs_->ShowWarning(this, "The file " + path + " could not be written.");
-        Say(state_, "Not saved: " + path + " could not be written.");
+    if (const WriteResult written = SaveLevel(state_, path); !written) {
+        dialogs_->ShowWarning(this, SaveFailureText(written));
+        Say(state_, "Not saved (" + written.code + "): " + written.reason);
         return false;
     }
     std::error_code ec;
@@ -169,10 +181,9 @@ void TScreenForm::SaveAsCommand() {
     // The behaviours go with the level: its script is copied beside the new file.
     if (!before.empty() && before != path) {
         if (auto own = data_.FindGiven(CompanionScript(before))) {
-            std::error_code ec;
-            std::filesystem::copy_file(*own, CompanionScript(path), std::filesystem::copy_options::overwrite_existing, ec);
-            if (ec) dialogs_->ShowWarning(this, "The level was saved, but its script could not be copied to " +
-                                                    CompanionScript(path) + ": " + ec.message());
+            if (const WriteResult copied = CopyScript(*own, CompanionScript(path)); !copied)
+                dialogs_->ShowWarning(this, "The level was saved, but its script could not be copied (" + copied.code +
+                                                "): " + copied.reason);
         }
     }
     fileNameEverSet_ = true;
@@ -255,6 +266,8 @@ bool TScreenForm::WriteRecovery() {
 std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why) {
     namespace fs = std::filesystem;
     std::error_code ec;
+    // A folder cleared away meanwhile (or no longer a plain folder) is made anew.
+    if (!testFolder_.empty() && fs::symlink_status(testFolder_, ec).type() != fs::file_type::directory) testFolder_.clear();
     if (testFolder_.empty()) {
         // One private folder per session, made safely (no name another user
         // could have made first), removed when the editor ends.
@@ -266,8 +279,8 @@ std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why
         testFolder_ = pattern;
     }
     const fs::path level = testFolder_ / "TEST.lev";
-    if (!SaveLevelFile(*state_.working, level.string())) {
-        why = "The file " + level.string() + " could not be written.";
+    if (const WriteResult written = SaveLevelFile(*state_.working, level.string()); !written) {
+        why = "The test level could not be written (" + written.code + "): " + written.reason;
         return std::nullopt;
     }
     // The loaded level's behaviours come with it.
@@ -276,8 +289,12 @@ std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why
     if (!state_.fileName.empty()) {
         // The script's name differs from the level's in its extension only,
         // in any letter case ("A.LEV" goes with "A.SCP").
-        if (auto own = data_.FindGiven(CompanionScript(state_.fileName)))
-            fs::copy_file(*own, script, fs::copy_options::overwrite_existing, ec);
+        if (auto own = data_.FindGiven(CompanionScript(state_.fileName))) {
+            if (const WriteResult copied = CopyScript(*own, script); !copied) {
+                why = "The level's script could not go with the test level (" + copied.code + "): " + copied.reason;
+                return std::nullopt;
+            }
+        }
     }
     TestRun run;
     run.level = level;

@@ -359,7 +359,10 @@ TEST_F(EditorWindowTest, ABoxCommandWithoutItsPointsSaysSoAndSaveListsTheProblem
     Trigger("SaveAs1");
     EXPECT_EQ(test::ReadText(readOnly), "keep me");
     ASSERT_FALSE(dialogs->warnings.empty());
-    EXPECT_NE(dialogs->warnings.back().find("read-only"), std::string::npos);
+    EXPECT_NE(dialogs->warnings.back().find("READ-ONLY"), std::string::npos) << dialogs->warnings.back();
+    EXPECT_NE(dialogs->warnings.back().find("the file is read-only"), std::string::npos) << dialogs->warnings.back();
+    EXPECT_NE(window->StatusText().toStdString().find("READ-ONLY"), std::string::npos);
+    Screenshot(window.get(), "editor_save_refused.png");
     EXPECT_EQ(s.fileName, (dir / "plain.lev").string());
     EXPECT_EQ(window->RecentFiles().front(), (dir / "plain.lev").string());
 }
@@ -518,6 +521,14 @@ TEST_F(EditorWindowTest, TestLevelWritesTheLevelAndFindsAGame) {
     EXPECT_EQ(run->arguments.at(2).toStdString(), "--level");
     const test::ToolRun r = test::RunTool("level-info " + run->level.string(), dir);
     EXPECT_EQ(r.exitCode, 0) << r.err;
+    // The folder is the session's own, and goes with the editor.
+    const std::filesystem::path folder = run->level.parent_path();
+    EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
+    auto again = window->PrepareTestRun(why);
+    ASSERT_TRUE(again) << why;
+    EXPECT_EQ(again->level.parent_path(), folder);
+    window.reset();
+    EXPECT_FALSE(std::filesystem::exists(folder));
 }
 
 }  // namespace
