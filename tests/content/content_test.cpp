@@ -725,6 +725,28 @@ TEST(GeneratedContent, CrownWallWalkHasNoTrap) {
     EXPECT_GE(HeroCell(ladder, "x"), 26);
 }
 
+// The keep roof's trapdoor dug while the roof's other gold is still out: the
+// hero lands one cell down on the shut golden door and must be able to jump
+// back out before the cracked brick grows back, not be shut in or killed.
+TEST(GeneratedContent, CrownTrapdoorDugEarlyLetsTheHeroOut) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "25_trapdoor_before_the_last_gold.txt";
+    const std::string level = "LEVEL/25_THE_CROWN_OF_THE_MOUNTAIN.LEV";
+    nlohmann::json inHole = PlayScript(script, level, 2301);
+    ASSERT_FALSE(inHole.is_null());
+    EXPECT_EQ(inHole["dead"], false);
+    EXPECT_EQ(HeroCell(inHole, "y"), 6) << "not down in the trapdoor's hole";
+    EXPECT_EQ(inHole["ingots"], 1);
+
+    nlohmann::json after = PlayScript(script, level, 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["dead"], false);
+    EXPECT_EQ(after["lives"], inHole["lives"]) << "died getting out";
+    EXPECT_EQ(after["levelIndex"], 0);
+    EXPECT_EQ(HeroCell(after, "y"), 7) << "not back up on the keep roof";
+    EXPECT_EQ(after["ingots"], 1);
+}
+
 // Recorded inputs that finish campaign levels, played by the real game
 // headless: a change of the levels or of the rules that makes one of them
 // unfinishable shows up here.  One test per replay, so that each has its own
