@@ -31,6 +31,8 @@ constexpr std::size_t kJoinRequestSize = 1 + 4 + kLongField + kShortField;
 constexpr std::uint8_t kReliableChannel = 0, kUnreliableChannel = 1;
 constexpr std::int32_t kHostId = 1;
 constexpr enet_uint32 kConnectWaitMs = 3000;
+// How long a leaving player keeps resending its goodbye until every other end has it.
+constexpr int kGoodbyeWaitMs = 2000;
 // The largest frame any of this program's machines sends (a welcome for a
 // few players, a game message and its header): anything longer is dropped
 // unread, and ENet refuses to gather more than this for one packet.
@@ -565,7 +567,10 @@ void EnetTransport::Shutdown() {
     // Say goodbye, so the others see this player leave at once rather than
     // after the connection times out.  The goodbye waits until what was sent
     // last has been received: a receiver that got both at once would drop
-    // the message for the goodbye.  A short, bounded wait.
+    // the message for the goodbye.  A bounded wait, long enough for a few
+    // resends: on a link that loses datagrams a goodbye sent once is easily
+    // lost, and the others would then wait out the silence and report a lost
+    // connection instead of a player who quit.
     int connected = 0;
     for (RemotePlayer& p : players_) {
         enet_peer_disconnect_later(p.peer, kQuitData);
@@ -575,7 +580,7 @@ void EnetTransport::Shutdown() {
         enet_peer_disconnect_later(hostPeer_, kQuitData);
         ++connected;
     }
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGoodbyeWaitMs);
     ENetEvent event;
     while (connected > 0 && std::chrono::steady_clock::now() < end) {
         const int got = enet_host_service(host_, &event, 10);
