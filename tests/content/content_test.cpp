@@ -747,6 +747,28 @@ TEST(GeneratedContent, CrownTrapdoorDugEarlyLetsTheHeroOut) {
     EXPECT_EQ(after["ingots"], 1);
 }
 
+// The downs' spiked ha-ha crossed before the meadow's gold is taken: the
+// hero must be able to jump back from the east bank to the west half of the
+// terrace, where the key and the spring are, without losing a life.
+TEST(GeneratedContent, DownsHaHaJumpsBackBothWays) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "21_ha_ha_both_ways.txt";
+    const std::string level = "LEVEL/21_THE_ROLLING_DOWNS.LEV";
+    nlohmann::json across = PlayScript(script, level, 258);
+    ASSERT_FALSE(across.is_null());
+    EXPECT_EQ(across["dead"], false);
+    EXPECT_GE(HeroCell(across, "x"), 14) << "not on the ha-ha's east bank";
+    EXPECT_EQ(HeroCell(across, "y"), 3);
+
+    nlohmann::json back = PlayScript(script, level, 0);
+    ASSERT_FALSE(back.is_null());
+    EXPECT_EQ(back["dead"], false);
+    EXPECT_EQ(back["lives"], 3) << "died jumping back";
+    EXPECT_LE(HeroCell(back, "x"), 11) << "not back on the ha-ha's west bank";
+    EXPECT_EQ(HeroCell(back, "y"), 3);
+    EXPECT_EQ(back["ingots"], 6);
+}
+
 // Recorded inputs that finish campaign levels, played by the real game
 // headless: a change of the levels or of the rules that makes one of them
 // unfinishable shows up here.  One test per replay, so that each has its own
