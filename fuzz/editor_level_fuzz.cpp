@@ -141,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     while (Undo(s)) {}
 
     const std::string copy = (fuzz::ScratchFolder() / "LEVEL/F.LEV").string();
-    fuzz::Check(SaveLevel(s, copy), "the scratch folder takes the save");
+    fuzz::Check(SaveLevel(s, copy).ok, "the scratch folder takes the save");
     EditorState again;
     again.working->objectDefs = editor.fresh->objectDefs;
     LoadLevel(again, editor.data, copy, LevelLoadHooks{});
