@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         auto again = LoadGame(SettingsFile::FromText(file.ToText()), kLevels);
         fuzz::Check(again && again->level == saved->level && again->lives == saved->lives, "a saved game loads back");
     }
-    WriteSettings(file, settings, ResolutionSize(settings.resolution).height);
+    WriteSettings(file, settings, ResolutionSize(settings.resolution));
     const std::string written = file.ToText();
     fuzz::Check(Same(ReadSettings(SettingsFile::FromText(written)), settings), "settings written back read the same");
     fuzz::Check(SettingsFile::FromText(written).ToText() == written, "written settings are stable");
