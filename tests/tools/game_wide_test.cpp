@@ -1,10 +1,10 @@
 // Both games at widescreen sizes, headless: the picture has the size asked
 // for and the camera view with the hero is drawn over the whole of it.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdlib>
 
+#include "png_picture.h"
 #include "test_util.h"
 
 namespace zq {
@@ -17,21 +17,8 @@ using test::ToolRun;
 
 const fs::path kBuild = ZQ_BUILD_DIR;
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> rgb;
-};
-
-bool ReadPng(const fs::path& path, Picture& out) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGB;
-    out.width = static_cast<int>(image.width);
-    out.height = static_cast<int>(image.height);
-    out.rgb.resize(PNG_IMAGE_SIZE(image));
-    return png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr) != 0;
-}
+using test::Picture;
+using test::ReadPng;
 
 // Share of the pixels of columns [x0, x1) that are not black.
 double LitShare(const Picture& p, int x0, int x1) {

@@ -2,10 +2,10 @@
 // picture the player saw, and the window comes back where it was left, with a
 // window manager drawing its frame and without one.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdlib>
 
+#include "png_picture.h"
 #include "test_util.h"
 
 namespace zq {
@@ -20,21 +20,8 @@ const fs::path kBuild = ZQ_BUILD_DIR;
 
 bool HaveCommand(const std::string& name) { return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0; }
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> rgb;
-};
-
-bool ReadPng(const fs::path& path, Picture& out) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGB;
-    out.width = static_cast<int>(image.width);
-    out.height = static_cast<int>(image.height);
-    out.rgb.resize(PNG_IMAGE_SIZE(image));
-    return png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr) != 0;
-}
+using test::Picture;
+using test::ReadPng;
 
 // Share of pixels that are not black.
 double LitShare(const Picture& p) {
