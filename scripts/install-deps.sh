@@ -18,7 +18,7 @@ if [[ "${1:-}" == "--test" ]]; then
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth openbox
     desktop-file-utils appstream lintian
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev ccache
   )
 elif [[ $# -gt 0 ]]; then
   echo "usage: scripts/install-deps.sh [--test]" >&2
