@@ -2,7 +2,7 @@
 # Fuzzes one reader:  scripts/fuzz.sh TARGET [SECONDS]
 #   TARGET   a reader of fuzz/ (level_file, behaviour_script, mesh, pcx,
 #            texture_bank, object_defs, settings, wave, input_script,
-#            net_message, editor_level)
+#            net_message, editor_level, snapshot)
 #   SECONDS  how long to run (default 600)
 # Builds the clang tree build/fuzz first.  New inputs go to
 # build/fuzz/corpus/TARGET; the seeds in fuzz/corpus/TARGET are only read.

@@ -29,6 +29,7 @@
 #include "shell/game.h"
 #include "shell/game_over.h"
 #include "shell/input_script.h"
+#include "shell/snapshot.h"
 
 namespace zq {
 
@@ -185,6 +186,21 @@ void DumpState(const std::string& program, const Game& game, const NetPlay* net,
         std::cerr << program << ": " << written.reason << "\n";
 }
 
+// The game's whole state into `path`; false (and a line on stderr) when it
+// cannot be: no level is being played, or the file cannot be written.
+bool WriteSnapshotFile(const std::string& program, const Game& game, std::uint32_t ticks, const std::string& path) {
+    if (game.shell.screen != kScreenPlay) {
+        std::cerr << program << ": snapshot not written: no level is being played\n";
+        return false;
+    }
+    const Bytes bytes = SaveSnapshot(game, ticks);
+    if (WriteResult written = WriteFileSafe(path, bytes); !written) {
+        std::cerr << program << ": " << written.reason << "\n";
+        return false;
+    }
+    return true;
+}
+
 // Skips the title: the local player starts level `index` with three lives.
 void StartAt(Game& game, int index) {
     Actor& local = game.actors.Local();
@@ -292,6 +308,7 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     config.writeSettings = false;
     config.seedFromClock = false;
     config.singleLevel = options.level;
+    config.drawFrames = !options.noDraw;
     std::unique_ptr<VideoPlayer> video = OpenMpvVideo(true);
     auto game = std::make_unique<Game>(config, *scripted, *audio, host, backEnd.GameRenderer(), backEnd.Overlay());
     game->video.player = video.get();
@@ -306,6 +323,21 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     } else if (!StartFirstScreen(*game, options)) {
         host.quit = true;  // a refused level ends a headless run with 1
     }
+    std::uint32_t ticks = 0;
+    if (options.snapshotIn && !host.quit) {
+        // The level is loaded as for any start; the state then replaces what the load made.
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(*options.snapshotIn, ec);
+        std::optional<Bytes> bytes;
+        if (!ec && size <= kMaxSnapshotBytes) bytes = ReadFileBytes(*options.snapshotIn);
+        SnapshotRestore restored{false, ec ? "cannot read the file" : "the file is larger than any snapshot", 0};
+        if (bytes) restored = RestoreSnapshot(*game, *bytes);
+        if (!restored.ok) {
+            std::cerr << program << ": snapshot " << *options.snapshotIn << " refused: " << restored.why << "\n";
+            host.quit = true;
+        }
+        ticks = restored.clockTicks;  // the run goes on from the snapshot's clock
+    }
 
     // The other machines run in real time, so a networked run does too: each
     // frame lasts its frame time on the clock.
@@ -316,8 +348,8 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     bool inLobby = lobby.has_value();
     bool played = false;
     int exitCode = host.quit ? 1 : 0;
-    std::uint32_t ticks = 0;
     long long frame = 0;
+    long long firstFailedFrame = 0;
     const int defaultMs = options.frameMs.value_or(30);
     ScreenshotKey screenshotKey;
     while (!host.quit) {
@@ -358,7 +390,12 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
         } catch (const FatalError&) {
             throw;
         } catch (const std::exception& e) {
+            // The game goes on with the next frame, as a windowed game does; the run's status says it failed.
             std::cerr << program << ": frame " << frame << ": " << e.what() << "\n";
+            if (firstFailedFrame == 0) firstFailedFrame = std::max(1LL, frame);
+        }
+        if (options.snapshotOut && frame == *options.snapshotFrame && !inLobby) {
+            if (!WriteSnapshotFile(program, *game, ticks, *options.snapshotOut)) exitCode = 1;
         }
         screenshotKey.Check(program, *game, *scripted);
         for (const auto& [path, at] : options.screenshots)
@@ -369,6 +406,14 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     for (const auto& [path, at] : options.screenshots)
         if (at < 0) WriteScreenshot(program, *game, path);
     if (options.dumpState) DumpState(program, *game, network ? &network->play : nullptr, frame, *options.dumpState);
+    if (options.snapshotOut && frame < *options.snapshotFrame) {
+        std::cerr << program << ": snapshot not written: the run ended after frame " << frame << "\n";
+        exitCode = 1;
+    }
+    if (firstFailedFrame > 0) {
+        std::cerr << program << ": a frame failed (first at frame " << firstFailedFrame << ")\n";
+        exitCode = 1;
+    }
     ShutdownGame(*game);
     game.reset();
     network.reset();
@@ -554,6 +599,12 @@ std::vector<CommandOption> GameOptionTable(GameOptions& o) {
          }},
         {"--dump-state", "FILE.json", "write the game's state as JSON when the run ends", text(o.dumpState)},
         {"--until-title", "", "headless: end the run when play gives way to the title screen", flag(o.untilTitle)},
+        {"--snapshot-out", "FILE", "headless: write the whole game state after frame --snapshot-frame", text(o.snapshotOut)},
+        {"--snapshot-frame", "N", "the frame after which --snapshot-out writes (counted as --input counts)",
+         number("--snapshot-frame", 1, [&o](long long n) { o.snapshotFrame = n; })},
+        {"--snapshot-in", "FILE", "headless: start from a written state of the level named by --level or --start-level",
+         text(o.snapshotIn)},
+        {"--no-draw", "", "headless: run the rules without drawing the play screen", flag(o.noDraw)},
         {"--network", "", "open the network lobby (as /NETWORK does)", flag(o.network)},
         {"--network-host", "NICK", "host a network game on the UDP provider", text(o.networkHost)},
         {"--network-players", "N", "the host presses Go once N players (1 to 4) are in",
@@ -612,6 +663,14 @@ GameOptions ParseGameOptions(const std::string& program, int argc, char** argv) 
         result = {CommandLineAction::Error, "--headless needs --frames or --input"};
     if (result.action == CommandLineAction::Run && o.networkHost && o.networkJoin)
         result = {CommandLineAction::Error, "--network-host and --network-join exclude each other"};
+    if (result.action == CommandLineAction::Run && (o.snapshotOut || o.snapshotIn || o.noDraw) && !o.headless)
+        result = {CommandLineAction::Error, "--snapshot-out, --snapshot-in and --no-draw are for --headless runs"};
+    if (result.action == CommandLineAction::Run && o.snapshotOut.has_value() != o.snapshotFrame.has_value())
+        result = {CommandLineAction::Error, "--snapshot-out and --snapshot-frame go together"};
+    if (result.action == CommandLineAction::Run && o.snapshotIn && !o.level && !o.startLevel)
+        result = {CommandLineAction::Error, "--snapshot-in needs the level it was taken in (--level or --start-level)"};
+    if (result.action == CommandLineAction::Run && o.snapshotIn && WantsNetwork(o))
+        result = {CommandLineAction::Error, "--snapshot-in starts a game of one player"};
     if (const int code = ReportCommandLine(rules, result); code >= 0) std::exit(code);
 
     const DataDirSearch search = FindDataDir(o.dataArg, ProgramPath(argc > 0 ? argv[0] : nullptr));

@@ -39,6 +39,14 @@ struct GameOptions {
     std::optional<int> networkPort;
     std::optional<std::string> networkJoin;   // NICK@HOST[:PORT]
     bool untilTitle = false;                  // headless: end when play gives way to the title
+    // Headless: the whole state written after frame `snapshotFrame`, or the
+    // run started from a state written so.
+    std::optional<std::string> snapshotOut;
+    std::optional<long long> snapshotFrame;
+    std::optional<std::string> snapshotIn;
+    // Headless: step the rules without drawing the play screen (much faster;
+    // screenshots then show no level).
+    bool noDraw = false;
 };
 
 // A game program's back end and the window it draws into.

@@ -42,10 +42,6 @@ void PrepareFace(WorldDrawState& state, const ObjectDef& def, int side, bool tex
     }
 }
 
-void PulseSound(const WorldDrawHooks& hooks, const ObjectDef& def, float x, float y, float z) {
-    if (def.loopPulse && def.loopSound != kNoSound && hooks.playLoopSound) hooks.playLoopSound(def.loopSound, def.loopVolume, x, y, z);
-}
-
 }  // namespace
 
 void InitWorldDrawState(WorldDrawState& state) { InitWorldDrawState(state, BuildCubeFaceMeshes()); }
@@ -76,9 +72,8 @@ bool CubeFaceHidden(const World& world, int x, int y, int z, int side) {
     return IsCubeType(world, GetCell(world, x + o[0], y + o[1], z + o[2]));
 }
 
-void DrawWorld(World& world, Renderer& renderer, WorldDrawState& state, const WorldDrawParams& params,
+void DrawWorld(const World& world, Renderer& renderer, WorldDrawState& state, const WorldDrawParams& params,
                const WorldDrawHooks& hooks) {
-    if (hooks.mechanismsStep) hooks.mechanismsStep(world);
     if (!state.cubeFaces[0]) InitWorldDrawState(state);
     for (std::size_t i = 0; i < state.cubeFaces.size(); ++i) {
         Mesh& face = *state.cubeFaces[i];
@@ -113,7 +108,6 @@ void DrawWorld(World& world, Renderer& renderer, WorldDrawState& state, const Wo
         const ObjectDef* def = DefinedType(world, anim.object);
         const int transparency = def ? def->transparency : 0;
         renderer.AddMesh(*anim.mesh, Round(anim.x), Round(anim.y), Round(anim.z), -1, transparency, 0, 0, 0, 0);
-        if (def) PulseSound(hooks, *def, anim.x, anim.y, anim.z);
     }
 
     const int lastBlock = std::min(world.lastMovingBlock, kMaxMovingBlocks - 1);
@@ -121,7 +115,6 @@ void DrawWorld(World& world, Renderer& renderer, WorldDrawState& state, const Wo
         const MovingBlock& block = world.movingBlocks[static_cast<std::size_t>(i)];
         const ObjectDef* def = DefinedType(world, block.value);
         if (!def) continue;
-        PulseSound(hooks, *def, block.x, block.y, block.z);
         const int bx = Round(block.x), by = Round(block.y), bz = Round(block.z);
         if (def->cube) {
             for (int side = 0; side < 6; ++side) {
@@ -144,8 +137,6 @@ void DrawWorld(World& world, Renderer& renderer, WorldDrawState& state, const Wo
                     ambient = kDigAmbient;
                 const int cxw = x * kCellSize + kCellSize / 2, cyw = y * kCellSize + kCellSize / 2,
                           czw = z * kCellSize + kCellSize / 2;
-                // Heard even when hidden: the pulse comes before the view test.
-                if (!def.undefined) PulseSound(hooks, def, static_cast<float>(cxw), static_cast<float>(cyw), static_cast<float>(czw));
                 if (def.undefined || !renderer.IsPointVisible(kCellCullRadius, cxw, cyw, czw)) continue;
                 if (!def.cube) {
                     if (const Mesh* mesh = TypeMesh(def)) renderer.AddMesh(*mesh, cxw, cyw, czw, -1, def.transparency, ambient, 0, 0, 0);

@@ -19,11 +19,9 @@ inline constexpr int kDigAmbient = -80;      // the cell being dug looks darker
 inline constexpr int kTransitionFaces = 16;  // faces of a transition mesh
 
 // What the drawing calls in the layers above it.  Empty functions are skipped.
+// Drawing never changes the World: the frame's rules (mechanisms, behaviours,
+// loop sounds) run before it, in the simulation step.
 struct WorldDrawHooks {
-    // Advances mechanisms and behaviours once per drawn frame (before drawing).
-    std::function<void(World&)> mechanismsStep;
-    // A loop sound pulse of a cell, animation or moving block at a position.
-    std::function<void(SoundRef sound, int volume, float x, float y, float z)> playLoopSound;
     // Gives the cube-face meshes the shape of the cube cell (x, y, z) (its
     // stretched corners) just before that cell's faces are drawn; it must set
     // every vertex it changes from the cell's own values.
@@ -66,9 +64,9 @@ CellWindow CameraWindow(const World& world, float x, float y, float z);
 // neighbour and is never submitted.
 bool CubeFaceHidden(const World& world, int x, int y, int z, int side);
 
-// Runs the mechanisms hook, then submits the whole frame.  Leaves the frame
-// open: the caller adds heroes, sentries and shadows, then calls EndFrame.
-void DrawWorld(World& world, Renderer& renderer, WorldDrawState& state, const WorldDrawParams& params,
+// Submits the whole frame.  Leaves the frame open: the caller adds heroes,
+// sentries and shadows, then calls EndFrame.
+void DrawWorld(const World& world, Renderer& renderer, WorldDrawState& state, const WorldDrawParams& params,
                const WorldDrawHooks& hooks);
 
 // The floor height under a point, searching down from its cell: the top of the

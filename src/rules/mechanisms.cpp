@@ -3,6 +3,7 @@
 #include "rules/mechanisms.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -465,6 +466,43 @@ void StepCellAnimations(World& world, RulesContext& context) {
     }
 }
 
+void RebuildAnimationMeshes(World& world) {
+    // A frame number from a position, or -1 (no frame) for anything outside the frames.
+    auto frameOf = [](float position) { return position >= 0 && position < kMaxMeshFrames ? static_cast<int>(position) : -1; };
+    for (ObjectDef& def : world.objectDefs) {
+        const int count = def.undefined ? 0 : std::min(def.animFrameCount, kMaxMeshFrames);
+        if (count <= 0) continue;
+        const int b = std::max(0, frameOf(def.animPosition)) % count;
+        const int a = std::max(0, frameOf(def.previousAnimPosition)) % count;
+        if (def.morph) {
+            const Mesh* from = Frame(def, a);
+            const Mesh* to = Frame(def, b);
+            if (from && to) {
+                OwnMesh(def.firstMeshCopy, def, *from);
+                BlendMeshes(def.meshes[static_cast<std::size_t>(a)], def.meshes[static_cast<std::size_t>(b)],
+                            def.firstMeshCopy, std::clamp(def.animPosition - static_cast<float>(b), 0.0f, 1.0f));
+                def.workingMesh = def.firstMeshCopy;
+            }
+        } else {
+            def.workingMesh = def.meshes[static_cast<std::size_t>(b)];
+        }
+    }
+    for (CellAnimation& slot : world.cellAnimations) {
+        if (!slot.inUse) continue;
+        const ObjectDef& anim = world.objectDefs[slot.object < kObjectTypeCount ? slot.object : 0];
+        const int a = frameOf(slot.previousPosition), b = frameOf(slot.position);
+        const Mesh* from = Frame(anim, a);
+        const Mesh* to = Frame(anim, b);
+        if (from && to) {
+            OwnMesh(slot.mesh, anim, *from);
+            BlendMeshes(anim.meshes[static_cast<std::size_t>(a)], anim.meshes[static_cast<std::size_t>(b)], slot.mesh,
+                        slot.position - std::trunc(slot.position));
+        } else {
+            slot.mesh = anim.undefined ? nullptr : anim.meshes[0];
+        }
+    }
+}
+
 void MechanismsStep(World& world, Actors& actors, RulesContext& context) {
     const FrameTime& t = context.time;
     if (t.now - context.lastSoundUpdate > kSoundUpdateMs) {
@@ -485,6 +523,46 @@ void MechanismsStep(World& world, Actors& actors, RulesContext& context) {
     StepHoles(world, context);
     StepCellAnimations(world, context);
     RunBehaviours(world, actors, context);
+}
+
+void PulseLoopSounds(const World& world, float x, float y, float z, RulesContext& context) {
+    // Most frames pulse nothing: one look at the types saves the walk.
+    bool any = false;
+    for (const ObjectDef& def : world.objectDefs) any = any || (!def.undefined && def.loopPulse && def.loopSound != kNoSound);
+    if (!any || !context.playSound) return;
+    auto pulsing = [&world](std::int64_t value) -> const ObjectDef* {
+        if (value == 0) return nullptr;
+        const ObjectDef* def = DefinedObject(world, value);
+        return def && def->loopPulse && def->loopSound != kNoSound ? def : nullptr;
+    };
+    auto play = [&context](const ObjectDef& def, float px, float py, float pz) {
+        PlaySoundAt(context, def.loopSound, RoundToInt(px), RoundToInt(py), RoundToInt(pz), def.loopVolume);
+    };
+    const std::array<int, 3> camera{CellOf(x), CellOf(y), CellOf(z)};
+    for (const CellAnimation& anim : world.cellAnimations) {
+        if (!anim.inUse || !anim.mesh) continue;
+        const std::array<float, 3> pos{anim.x, anim.y, anim.z};
+        bool far = false;
+        for (std::size_t a = 0; a < 3; ++a) far = far || std::fabs(pos[a] / kCellSize - camera[a]) >= kHearCells;
+        if (far) continue;
+        if (const ObjectDef* def = pulsing(anim.object)) play(*def, anim.x, anim.y, anim.z);
+    }
+    const int lastBlock = std::min(world.lastMovingBlock, kMaxMovingBlocks - 1);
+    for (int i = 0; i <= lastBlock; ++i) {
+        const MovingBlock& block = world.movingBlocks[static_cast<std::size_t>(i)];
+        if (const ObjectDef* def = pulsing(block.value)) play(*def, block.x, block.y, block.z);
+    }
+    const std::array<int, 3> size{world.sizeX, world.sizeY, world.sizeZ};
+    std::array<int, 3> from{}, to{};
+    for (std::size_t a = 0; a < 3; ++a) {
+        from[a] = std::max(0, camera[a] - kHearCells);
+        to[a] = std::min(size[a] - 1, camera[a] + kHearCells);
+    }
+    for (int cx = from[0]; cx <= to[0]; ++cx)
+        for (int cy = from[1]; cy <= to[1]; ++cy)
+            for (int cz = from[2]; cz <= to[2]; ++cz)
+                if (const ObjectDef* def = pulsing(GetCell(world, cx, cy, cz)))
+                    play(*def, CellCentre(cx), CellCentre(cy), CellCentre(cz));
 }
 
 void LevelTimerStep(World& world, Actor& hero, RulesContext& context) {

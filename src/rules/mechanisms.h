@@ -65,8 +65,20 @@ void StartTravellingBlock(World& world, int x, int y, int z, std::int32_t durati
 // cell animations, then the behaviours.
 void MechanismsStep(World& world, Actors& actors, RulesContext& context);
 
+// The loop-sound pulses of this frame, heard from a camera at (x, y, z): the
+// cell animations within kHearCells of its cell, every moving block, and the
+// cells of the 25-cell cube around it (the cube the drawing shows; hidden
+// cells are heard too).  Runs after MechanismsStep has set the pulses.
+inline constexpr int kHearCells = 12;
+void PulseLoopSounds(const World& world, float x, float y, float z, RulesContext& context);
+
 // The level countdown; kills the hero when it runs out.
 void LevelTimerStep(World& world, Actor& hero, RulesContext& context);
+
+// Rebuilds the meshes the animations show (each type's working mesh, each
+// busy animation slot's mesh) from their frame positions, after those were
+// put back from a saved state.  Advances nothing.
+void RebuildAnimationMeshes(World& world);
 
 // The parts of MechanismsStep, for callers that need them alone.
 void StepObjectAnimations(World& world, RulesContext& context);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "render/overlay.h"
+#include "rules/mechanisms.h"
 #include "rules/rules_math.h"
 #include "shell/game.h"
 #include "shell/sound_mixer.h"
@@ -40,6 +41,21 @@ float Lerp(std::int32_t a, std::int32_t b, float t) {
     return static_cast<float>(static_cast<double>(a) + (static_cast<double>(b) - static_cast<double>(a)) * t);
 }
 
+// A shot's camera stays within the reach of any level (a bank file may ask
+// for more), so the drawing's integer arithmetic never overflows.
+float Reach(float v) { return std::clamp(v, -kCinematicReach, kCinematicReach); }
+
+WorldCamera ShotCamera(const ClipFrame& frame, float t) {
+    WorldCamera camera;
+    camera.x = Reach(Lerp(frame.cameraA[0], frame.cameraB[0], t));
+    camera.y = Reach(Lerp(frame.cameraA[1], frame.cameraB[1], t));
+    camera.z = Reach(Lerp(frame.cameraA[2], frame.cameraB[2], t));
+    camera.yaw = TruncToInt(Lerp(frame.cameraA[3], frame.cameraB[3], t));
+    camera.pitch = TruncToInt(Lerp(frame.cameraA[4], frame.cameraB[4], t));
+    camera.roll = TruncToInt(Lerp(frame.cameraA[5], frame.cameraB[5], t));
+    return camera;
+}
+
 }  // namespace
 
 void StopMusic(Game& game) {
@@ -72,16 +88,22 @@ void StartClip(Game& game, std::int32_t index) {
     ResetFrameClock(game.shell);
 }
 
-void CinematicFrame(Game& game) {
+bool CinematicStep(Game& game) {
     ClipState& state = game.clips;
+    state.shownShot = -1;
     if (!ValidClip(state.currentClip) || state.frame < 0 || state.frame > 1) {
         game.shell.cinematicPlaying = false;
-        return;
+        return false;
     }
     const ClipDef& clip = game.world->clips[static_cast<std::size_t>(state.currentClip)];
     const ClipFrame& frame = clip.frames[static_cast<std::size_t>(state.frame)];
     const std::int32_t now = game.shell.time.now;
     const std::int32_t elapsed = now - state.frameStart;
+    // This frame is still drawn from the shot it started with.
+    state.shownClip = state.currentClip;
+    state.shownShot = state.frame;
+    state.shownProgress =
+        frame.duration > 0 ? std::clamp(static_cast<float>(elapsed) / static_cast<float>(frame.duration), 0.0f, 1.0f) : 0.0f;
 
     if (elapsed > frame.duration) {
         int next = state.frame + 1;
@@ -94,38 +116,41 @@ void CinematicFrame(Game& game) {
             game.shell.cinematicPlaying = false;
         }
     }
-    // This frame is still drawn from the shot it started with.
-    const float t = frame.duration > 0 ? std::clamp(static_cast<float>(elapsed) / static_cast<float>(frame.duration), 0.0f, 1.0f) : 0.0f;
+    const WorldCamera camera = ShotCamera(frame, state.shownProgress);
+    // The world's machinery goes on under the shot, heard from its camera.
+    game.soundListener = ListenerAt(camera);
+    MechanismsStep(*game.world, game.actors, game.rules);
+    PulseLoopSounds(*game.world, camera.x, camera.y, camera.z, game.rules);
+    return true;
+}
+
+void CinematicDraw(Game& game) {
+    const ClipState& state = game.clips;
+    if (!ValidClip(state.shownClip) || state.shownShot < 0 || state.shownShot > 1) return;
+    const ClipDef& clip = game.world->clips[static_cast<std::size_t>(state.shownClip)];
+    const ClipFrame& frame = clip.frames[static_cast<std::size_t>(state.shownShot)];
+    const float t = state.shownProgress;
 
     WorldDrawParams params;
-    // A shot's camera stays within the reach of any level (a bank file may ask
-    // for more), so the drawing's integer arithmetic never overflows.
-    auto reach = [](float v) { return std::clamp(v, -kCinematicReach, kCinematicReach); };
-    params.camera.x = reach(Lerp(frame.cameraA[0], frame.cameraB[0], t));
-    params.camera.y = reach(Lerp(frame.cameraA[1], frame.cameraB[1], t));
-    params.camera.z = reach(Lerp(frame.cameraA[2], frame.cameraB[2], t));
-    params.camera.yaw = TruncToInt(Lerp(frame.cameraA[3], frame.cameraB[3], t));
-    params.camera.pitch = TruncToInt(Lerp(frame.cameraA[4], frame.cameraB[4], t));
-    params.camera.roll = TruncToInt(Lerp(frame.cameraA[5], frame.cameraB[5], t));
+    params.camera = ShotCamera(frame, t);
     const float percent = Lerp(frame.ambientPercentA, frame.ambientPercentB, t);
     params.lampRadius = static_cast<float>(CinematicLampRadius(percent));
     params.texturesOn = game.bank->textured;
     params.clearColour = game.overlay.FogClearColour();
-    // The mechanisms step inside the drawing updates the sounds from the shot's camera.
-    game.soundListener = ListenerAt(params.camera);
     DrawWorld(*game.world, game.renderer, game.drawState, params, game.drawHooks);
 
+    MeshRef& blendMesh = game.clips.blendMesh;
     for (const ClipMesh& m : frame.meshes) {
         if (m.indexA < 0 || m.indexA > 1) continue;
         const MeshRef& from = clip.objects[static_cast<std::size_t>(m.indexA)];
         const MeshRef& to = (m.indexB >= 0 && m.indexB <= 1) ? clip.objects[static_cast<std::size_t>(m.indexB)] : from;
         if (!from) continue;
-        BlendMeshes(from, to ? to : from, state.blendMesh, t);
-        if (!state.blendMesh) continue;
+        BlendMeshes(from, to ? to : from, blendMesh, t);
+        if (!blendMesh) continue;
         std::array<float, 6> place{};
         for (std::size_t i = 0; i < 6; ++i) place[i] = Lerp(m.placeA[i], m.placeB[i], t);
-        game.renderer.AddMesh(*state.blendMesh, TruncToInt(reach(place[0])), TruncToInt(reach(place[1])),
-                              TruncToInt(reach(place[2])), -1, 0,
+        game.renderer.AddMesh(*blendMesh, TruncToInt(Reach(place[0])), TruncToInt(Reach(place[1])),
+                              TruncToInt(Reach(place[2])), -1, 0,
                               0, TruncToInt(place[5]), TruncToInt(place[4]), TruncToInt(16384.0 - place[3]));
     }
     game.renderer.EndFrame();
@@ -139,6 +164,10 @@ void CinematicFrame(Game& game) {
     }
 
     for (const auto& [line, y] : CinematicTextLines(frame.text)) DrawOverlayText(game, line, true, y, 0);
+}
+
+void CinematicFrame(Game& game) {
+    if (CinematicStep(game) && game.config.drawFrames) CinematicDraw(game);
 }
 
 int CinematicLampRadius(float percent) { return RoundToInt(percent * 6144.0f) / 100; }

@@ -208,10 +208,6 @@ void InitGame(Game& game) {
     game.rules.startClip = [&game](std::int32_t clip) { StartClip(game, clip); };
     game.rules.gameTick = [&game] { StepTextureAnimation(*game.graphics); };
     game.rules.updateSounds = [&game] { game.audio.UpdatePositionalSounds(game.soundListener); };
-    game.drawHooks.mechanismsStep = [&game](World& world) { MechanismsStepForDraw(game, world); };
-    game.drawHooks.playLoopSound = [&game](SoundRef s, int volume, float x, float y, float z) {
-        game.audio.PlaySoundAt(s, RoundToInt(x), RoundToInt(y), RoundToInt(z), volume);
-    };
     game.drawHooks.shapeCube = [&game](const World& world, int x, int y, int z) {
         ShapeCubeFaces(world, x, y, z, game.drawState.cubeFaces);
     };
@@ -300,8 +296,6 @@ std::string ContinueText(const SavedGame& saved, std::int32_t level) {
     return "ENTER - CONTINUE LEVEL " + std::to_string(level + 1) + ", " + std::to_string(saved.lives) +
            (saved.lives == 1 ? " LIFE" : " LIVES");
 }
-
-void MechanismsStepForDraw(Game& game, World& world) { MechanismsStep(world, game.actors, game.rules); }
 
 void GameStartFade(Game& game, int dir) {
     if (StartFade(game.shell, dir, game.random)) ResetFrameClock(game.shell);

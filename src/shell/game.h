@@ -66,6 +66,9 @@ struct PlayState {
     StuckWatch stuck;           // offers the restart to a player who makes no progress
     WorldCamera eye;            // where the last frame was seen from
     bool heroHidden = false;    // the last frame left the local hero out (the eye was in him)
+    int heroTransparency = 0;   // percent: the eye is so near that the hero is drawn see-through
+    bool introDrawn = false;    // the intro as this frame's step found it, for the drawing
+    float introDrawnOffset = 0.7f;
 };
 
 struct TitleState {
@@ -100,6 +103,9 @@ struct ClipState {
     std::int32_t nextClip = -1;
     std::int32_t frame = 0;
     std::int32_t frameStart = 0;
+    std::int32_t shownClip = -1;  // the clip and shot this frame is drawn from (the shot it started with)
+    std::int32_t shownShot = -1;
+    float shownProgress = 0;      // 0..1 through that shot
     MeshRef blendMesh;  // working mesh for a cinematic's morphing objects
 };
 
@@ -134,6 +140,9 @@ struct GameConfig {
     std::optional<std::string> singleLevel;  // --level: play this file as the only level
     // A first start (no settings file yet): the resolution index that suits the desktop.
     std::optional<int> firstStartResolution;
+    // False: the play screen and cinematics run their rules but draw nothing
+    // (tools and tests that only step the world).
+    bool drawFrames = true;
 };
 
 struct Game {
@@ -167,7 +176,7 @@ struct Game {
     SettingsFile levelHints;  // "LEVEL/HINTS.INI"
     RenderSize renderSize;
     WorldDrawState drawState;
-    WorldDrawHooks drawHooks;  // mechanisms, loop sounds and cube shapes for every world drawing
+    WorldDrawHooks drawHooks;  // the cube shapes of every world drawing
     PlayState play;
     TitleState title;
     CreditsState creditsScreen;
@@ -210,6 +219,10 @@ void ReloadBank(Game& game, bool highDetail);
 // Clips: music, video (shell/video.h) and the in-engine cinematic.
 void StartClip(Game& game, std::int32_t index);
 void StopMusic(Game& game);
+// A cinematic's frame: CinematicStep advances its shot and the world's
+// mechanisms (true when there is a shot to draw), CinematicDraw shows it.
+bool CinematicStep(Game& game);
+void CinematicDraw(Game& game);
 void CinematicFrame(Game& game);
 
 // The lamp radius of a cinematic shot at `percent` of the normal light.
@@ -222,10 +235,12 @@ inline Listener ListenerAt(const WorldCamera& camera) {
     return Listener{camera.x, camera.y, camera.z, camera.yaw, camera.pitch, camera.roll};
 }
 
-// The mechanisms and behaviours step that every world drawing runs first.
-void MechanismsStepForDraw(Game& game, World& world);
-
-// The play screen's frame.
+// The play screen's frame: PlayStep runs the frame's rules in their fixed
+// order (hero, sentries, timer, level end, gravity and physics, camera, clip
+// markers, mechanisms and behaviours, poses, the killing test) and returns
+// true when the frame is to be drawn; DrawPlayFrame only draws.
+bool PlayStep(Game& game);
+void DrawPlayFrame(Game& game);
 void PlayFrame(Game& game);
 
 // The interface pictures' overlay drawing over the finished 3-D frame.  The

@@ -251,22 +251,31 @@ WorldCamera EyeCamera(const Actor& a) {
     return eye;
 }
 
-void DrawIntro(Game& game) {
+// The level's name and author slide in, wait, then slide out.  The step moves
+// them; the drawing shows where this frame's step found them.
+void StepIntro(Game& game) {
     PlayState& play = game.play;
+    play.introDrawn = play.introShown;
+    play.introDrawnOffset = play.introOffset;
     if (!play.introShown) return;
-    const World& world = *game.world;
     const FrameTime& time = game.shell.time;
-    if (!world.description.empty())
-        DrawOverlayText(game, world.description, true, 0.5f - play.introOffset,
-                        (1 - TextWidth(world.description, true)) / 2);
-    if (!world.author.empty()) {
-        std::string author = "AUTHOR:" + world.author;
-        DrawOverlayText(game, author, false, play.introOffset + 0.56f, (1 - TextWidth(author, false)) / 2);
-    }
     const std::int32_t t = time.now - play.introStart;
     if (t < 3000) play.introOffset -= FrameScale(time, play.introOffset * 0.2f);
     if (t > 5000) play.introOffset += FrameScale(time, (play.introOffset + 0.001f) * 0.2f);
     if (t > 10000) play.introShown = false;
+}
+
+void DrawIntro(Game& game) {
+    const PlayState& play = game.play;
+    if (!play.introDrawn) return;
+    const World& world = *game.world;
+    if (!world.description.empty())
+        DrawOverlayText(game, world.description, true, 0.5f - play.introDrawnOffset,
+                        (1 - TextWidth(world.description, true)) / 2);
+    if (!world.author.empty()) {
+        std::string author = "AUTHOR:" + world.author;
+        DrawOverlayText(game, author, false, play.introDrawnOffset + 0.56f, (1 - TextWidth(author, false)) / 2);
+    }
 }
 
 // The spinning marker over the exit cell, so the players find where to meet.
@@ -297,52 +306,79 @@ void DrawNetworkInfo(Game& game) {
     DrawOverlayText(game, text, false, 0.7f, 0.01f, Anchor::Left);
 }
 
-void PlayDrawStep(Game& game) {
+// The rules that follow the heroes' moves: the action target, the camera, the
+// clip markers, the mechanisms and behaviours (heard from this frame's eye),
+// the poses, the intro, the killing test and the countdown's tick.
+void WorldStep(Game& game) {
     World& world = *game.world;
     Actors& actors = game.actors;
     Actor& local = actors.Local();
-    Renderer& renderer = game.renderer;
+    PlayState& play = game.play;
     const FrameTime& time = game.shell.time;
 
     UpdateActionTarget(world, local);
     PlaceCamera(game);  // orientation and follow in one place; clip markers see the hero, not the camera
     CheckClipMarkers(world, local, game.rules);
 
-    WorldDrawParams params;
-    params.camera = EyeCamera(local);
+    WorldCamera eye = EyeCamera(local);
     EyePlacement placement;
     if (local.cameraDistance > 0) {
-        placement = ClearEye(world, params.camera, local.x, local.y, local.z, static_cast<float>(local.width) / 2,
+        placement = ClearEye(world, eye, local.x, local.y, local.z, static_cast<float>(local.width) / 2,
                              static_cast<float>(local.height) / 2);
-        params.camera = placement.eye;
+        eye = placement.eye;
     }
-    game.play.eye = params.camera;
-    game.play.heroHidden = placement.heroHidden;
+    play.eye = eye;
+    play.heroHidden = placement.heroHidden;
+    play.heroTransparency = placement.heroTransparency;
+    // The sounds of the mechanisms are heard from this frame's eye.
+    game.soundListener = ListenerAt(eye);
+    MechanismsStep(world, actors, game.rules);
+    PulseLoopSounds(world, eye.x, eye.y, eye.z, game.rules);
+
+    play.exitSpin = RoundToInt(play.exitSpin + FrameScale(time, 200)) % 32768;
+    for (int i = 0; i <= actors.Last(); ++i) BlendActorPoses(actors.actor[static_cast<std::size_t>(i)], time);
+    StepIntro(game);
+    if (!local.dead && HeroKilledTest(world, local)) KillHero(local, game.rules);
+
+    // The countdown ticks audibly through its last eleven seconds.
+    if (world.timerRunning && world.timerLeft <= 11000 && world.timerLeft / 1000 != world.timerLastSecond) {
+        world.timerLastSecond = world.timerLeft / 1000;
+        game.audio.PlaySound(kTimerSoundSlot, false);
+    }
+}
+
+// The world around this frame's eye, the heroes, the sentries, the radar and
+// the menu.  Reads the game; the step has done everything that changes it.
+void DrawPlayView(Game& game) {
+    const World& world = *game.world;
+    const Actors& actors = game.actors;
+    const Actor& local = actors.Local();
+    Renderer& renderer = game.renderer;
+    const PlayState& play = game.play;
+
+    WorldDrawParams params;
+    params.camera = play.eye;
     params.lampRadius = local.lightRange;
     params.digCell = {local.targetX, local.targetY, local.targetZ};
     params.texturesOn = game.bank->textured;
     params.clearColour = game.overlay.FogClearColour();
-    // The mechanisms step inside the drawing updates the sounds from this camera.
-    game.soundListener = ListenerAt(params.camera);
     DrawWorld(world, renderer, game.drawState, params, game.drawHooks);
 
     if (actors.lastPlayer > 0) DrawExitMarker(game, params.camera);
-    game.play.exitSpin = RoundToInt(game.play.exitSpin + FrameScale(time, 200)) % 32768;
 
     const int camCellX = CellOf(params.camera.x), camCellY = CellOf(params.camera.y), camCellZ = CellOf(params.camera.z);
-    for (int i = 0; i <= actors.Last(); ++i) BlendActorPoses(actors.actor[static_cast<std::size_t>(i)], time);
     const int ambient = static_cast<int>(GetLight(world, camCellX, camCellY, camCellZ)) - 78;
     for (int i = 0; i <= actors.Last(); ++i) {
-        Actor& a = actors.actor[static_cast<std::size_t>(i)];
+        const Actor& a = actors.actor[static_cast<std::size_t>(i)];
         if (a.levelIndex != local.levelIndex) continue;
         const int heading = a.onLadder ? a.ladderHeading : TruncToInt(a.heading);
         const double dx = a.x - params.camera.x, dy = a.y - params.camera.y, dz = a.z - params.camera.z;
         const bool isLocal = i == actors.localPlayer;
         const bool firstPerson = isLocal && a.cameraDistance <= 0.3f * static_cast<float>(a.width);
-        const bool hidden = isLocal && placement.heroHidden;
+        const bool hidden = isLocal && play.heroHidden;
         if (a.mesh && !firstPerson && !hidden && std::sqrt(dx * dx + dy * dy + dz * dz) < 6144)
             renderer.AddMesh(*a.mesh, TruncToInt(a.x), TruncToInt(a.y), TruncToInt(a.z), -1,
-                             isLocal ? placement.heroTransparency : 0, ambient, 0, 0, 16384 - heading);
+                             isLocal ? play.heroTransparency : 0, ambient, 0, 0, 16384 - heading);
         if (a.shadowMesh) AddShadow(renderer, world, *a.shadowMesh, a.x, a.y, a.z, -heading - 8192);
     }
     if (game.bank->sentryMesh) {
@@ -377,16 +413,15 @@ void PlayDrawStep(Game& game) {
         radar.others = std::span<const std::array<float, 2>>(others.data(), otherCount);
         DrawOverlayRadar(game, radar);
     }
-    if (game.play.menuOpen) {
+    if (play.menuOpen) {
         DrawOverlayImage(game, 4, true, 30, 0.8f, 0.8f, 0.1f, 0.1f);
-        DrawOverlayImage(game, 5, true, 30, 0.0708f, 0.075f, 0.28f + 0.08f * static_cast<float>(game.play.menuEntry), 0.21f);
+        DrawOverlayImage(game, 5, true, 30, 0.0708f, 0.075f, 0.28f + 0.08f * static_cast<float>(play.menuEntry), 0.21f);
     }
-    if (!local.dead && HeroKilledTest(world, local)) KillHero(local, game.rules);
 }
 
 void DrawHeadsUp(Game& game) {
-    World& world = *game.world;
-    Actor& local = game.actors.Local();
+    const World& world = *game.world;
+    const Actor& local = game.actors.Local();
     if (game.shell.coordsShown) {
         char text[160];
         std::snprintf(text, sizeof text, "COORDINATES:(%d,%d,%d),(%d,%d,%d)", RoundToInt(local.x), RoundToInt(local.y),
@@ -399,13 +434,7 @@ void DrawHeadsUp(Game& game) {
             std::int32_t seconds = std::max(0, left / 1000);
             DrawOverlayText(game, TwoDigits(std::min(seconds / 60, 99)) + ":" + TwoDigits(seconds % 60), false, 0.962f, 0.13f);
         }
-        if (left <= 11000) {
-            if (left < 10000 && left >= 0) DrawOverlayImage(game, 166 + (left / 1000) % 10, true, 80, 0.56f, 0.3f, 0.3f, 0.4f);
-            if (left / 1000 != world.timerLastSecond) {
-                world.timerLastSecond = left / 1000;
-                game.audio.PlaySound(kTimerSoundSlot, false);
-            }
-        }
+        if (left < 10000 && left >= 0) DrawOverlayImage(game, 166 + (left / 1000) % 10, true, 80, 0.56f, 0.3f, 0.3f, 0.4f);
     }
     if (game.actors.lastPlayer > 0 && game.options.networkInfoShown) DrawNetworkInfo(game);
     DrawOverlayText(game, TwoDigits(world.objectDefs[kIngotType].cellCount), false, 0.962f, 0.625f);
@@ -416,7 +445,7 @@ void DrawHeadsUp(Game& game) {
 
 }  // namespace
 
-void PlayFrame(Game& game) {
+bool PlayStep(Game& game) {
     World& world = *game.world;
     Actors& actors = game.actors;
     Actor& local = actors.Local();
@@ -440,12 +469,13 @@ void PlayFrame(Game& game) {
         } else if (after == kAfterFadeGameOver) {
             EnterGameOver(game);
         }
-        return;
+        return false;
     }
 
-    if (!LocalHeroStep(game)) return;
+    if (!LocalHeroStep(game)) return false;
     rules.time = shell.time;  // a restart or a level skip reset the frame clock
 
+    bool drawn = false;
     if (!shell.clipPlaying) {
         if (!game.play.menuOpen) {
             SentryMove(world, rules);
@@ -468,7 +498,7 @@ void PlayFrame(Game& game) {
                         GameStartFade(game, +1);
                     } else if (state == SharedLevel::Lost && game.net.everybodyOut) {
                         game.net.everybodyOut();
-                        return;
+                        return false;
                     }
                 }
             } else if (inExit && !shell.fade.active && actors.localPlayer == 0) {
@@ -481,9 +511,8 @@ void PlayFrame(Game& game) {
                 if (a.lives >= 0) ActorPhysics(world, a, rules);
             }
         }
-        PlayDrawStep(game);
-        DrawOverlayImage(game, 6, false, 0, 0.055f, 1, 0.945f, 0);
-        DrawHeadsUp(game);
+        WorldStep(game);
+        drawn = true;
     }
     // The last life of a single-player game is gone (whatever killed the hero):
     // fade out to the game-over screen.  A death during a fade-in waits for it
@@ -493,6 +522,17 @@ void PlayFrame(Game& game) {
         shell.afterFade = kAfterFadeGameOver;
         GameStartFade(game, +1);
     }
+    return drawn;
+}
+
+void DrawPlayFrame(Game& game) {
+    DrawPlayView(game);
+    DrawOverlayImage(game, 6, false, 0, 0.055f, 1, 0.945f, 0);
+    DrawHeadsUp(game);
+}
+
+void PlayFrame(Game& game) {
+    if (PlayStep(game) && game.config.drawFrames) DrawPlayFrame(game);
 }
 
 }  // namespace zq

@@ -168,29 +168,6 @@ TEST(WorldFrame, LampSkyAndClearColour) {
     }
 }
 
-TEST(WorldSounds, LoopPulsesAreHeardFromHiddenCellsToo) {
-    WorldFixture fx;
-    fx.world->objectDefs[1].loopSound = 42;
-    fx.world->objectDefs[1].loopVolume = 200;
-    fx.world->objectDefs[1].loopPulse = true;
-    SetCell(*fx.world, 2, 1, 2, 1);
-    fx.renderer.visible = false;
-    int heard = 0, steps = 0;
-    WorldDrawHooks hooks;
-    hooks.mechanismsStep = [&](World&) { ++steps; };
-    hooks.playLoopSound = [&](SoundRef s, int volume, float x, float, float z) {
-        ++heard;
-        EXPECT_EQ(s, 42);
-        EXPECT_EQ(volume, 200);
-        EXPECT_EQ(x, 2 * 512 + 256);
-        EXPECT_EQ(z, 2 * 512 + 256);
-    };
-    fx.Draw(hooks);
-    EXPECT_EQ(steps, 1);
-    EXPECT_EQ(heard, 1);
-    EXPECT_TRUE(fx.renderer.meshes.empty());
-}
-
 TEST(WorldMoving, AnimationsNearTheCameraAndEveryMovingBlock) {
     WorldFixture fx(40, 4, 40);
     CellAnimation& near = fx.world->cellAnimations[3];

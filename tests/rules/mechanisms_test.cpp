@@ -431,5 +431,29 @@ TEST(ObjectAnimations, LoopPulsesAndGameTicks) {
     EXPECT_EQ(pulses, 2);
 }
 
+// A pulse is heard from the cells around the camera, hidden ones too, once
+// per cell; cells beyond the drawn cube and frames without a pulse are quiet.
+TEST(ObjectAnimations, LoopPulsesAreHeardAroundTheCamera) {
+    RulesFixture f;
+    ObjectDef& d = f.world.objectDefs[kAnim];
+    d.loopSound = 42;
+    d.loopVolume = 200;
+    d.loopPulse = true;
+    SetCell(f.world, 2, 1, 2, kAnim);
+    SetCell(f.world, 1, 1, 1, kWall);  // a wall between changes nothing: sounds are not drawn
+    PulseLoopSounds(f.world, 256, 256, 256, f.context);
+    ASSERT_EQ(f.sounds.size(), 1u);
+    EXPECT_EQ(f.sounds[0].sound, 42);
+    EXPECT_EQ(f.sounds[0].volume, 200);
+    EXPECT_EQ(f.sounds[0].x, 2 * 512 + 256);
+    EXPECT_EQ(f.sounds[0].z, 2 * 512 + 256);
+    f.sounds.clear();
+    PulseLoopSounds(f.world, 256 + 15 * 512, 256, 256, f.context);  // 13 cells away
+    EXPECT_TRUE(f.sounds.empty());
+    d.loopPulse = false;
+    PulseLoopSounds(f.world, 256, 256, 256, f.context);
+    EXPECT_TRUE(f.sounds.empty());
+}
+
 }  // namespace
 }  // namespace zq

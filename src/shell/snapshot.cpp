@@ -1,0 +1,685 @@
+// Snapshots of a running level.  One field list (the Transfer functions)
+// serves both directions, so what is written and what is read never drift
+// apart.  The payload is written whole (every slot of every table, the three
+// planes as byte planes) and then run-length packed: most of it is zeros or
+// long runs of one value, so a small level's snapshot stays small.
+#include "shell/snapshot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <type_traits>
+
+#include "core/text.h"
+#include "rules/mechanisms.h"
+#include "shell/game.h"
+
+namespace zq {
+
+namespace {
+
+constexpr char kMagic[8] = {'Z', 'Q', 'S', 'N', 'A', 'P', 'S', 'H'};
+constexpr std::size_t kHeaderBytes = 8 + 4 + 8 + 8;
+constexpr std::uint32_t kMaxText = 4096;  // status line, level path: far below this
+
+std::uint64_t Fnv1a(const std::uint8_t* data, std::size_t size) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (std::size_t i = 0; i < size; ++i) {
+        hash ^= data[i];
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// The unsigned integer a field is stored as (an enum's underlying type).
+template <class T, bool = std::is_enum_v<T>>
+struct StoredAs {
+    using type = std::make_unsigned_t<T>;
+};
+template <class T>
+struct StoredAs<T, true> {
+    using type = std::make_unsigned_t<std::underlying_type_t<T>>;
+};
+
+// Writes fields little-endian, floats by their bits.
+class Writer {
+public:
+    static constexpr bool kReading = false;
+    template <class T>
+    void Field(T& value) {
+        static_assert(std::is_arithmetic_v<T> || std::is_enum_v<T>);
+        if constexpr (std::is_same_v<T, bool>) {
+            bytes.push_back(value ? 1 : 0);
+        } else if constexpr (std::is_floating_point_v<T>) {
+            static_assert(sizeof(T) == 4);
+            std::uint32_t bits;
+            std::memcpy(&bits, &value, sizeof bits);
+            Field(bits);
+        } else {
+            using U = typename StoredAs<T>::type;
+            U bits = static_cast<U>(value);
+            for (std::size_t i = 0; i < sizeof(U); ++i) bytes.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+        }
+    }
+    void Text(std::string& text) {
+        std::uint32_t size = static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), kMaxText));
+        Field(size);
+        bytes.insert(bytes.end(), text.begin(), text.begin() + size);
+    }
+    // A plane of cells as two byte planes (low bytes, then high bytes), so runs
+    // of one value pack well; light and stretch planes as they are.
+    void Plane(std::vector<Cell>& cells, std::size_t) {
+        for (Cell c : cells) bytes.push_back(static_cast<std::uint8_t>(c));
+        for (Cell c : cells) bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    void Plane(std::vector<std::uint8_t>& plane, std::size_t) { bytes.insert(bytes.end(), plane.begin(), plane.end()); }
+    void Fail(const char*) {}
+
+    Bytes bytes;
+};
+
+// Reads what Writer wrote; any shortfall or bad value refuses the whole
+// snapshot with the first reason met.
+class Reader {
+public:
+    static constexpr bool kReading = true;
+    Reader(const std::uint8_t* data, std::size_t size) : data_(data), left_(size) {}
+    template <class T>
+    void Field(T& value) {
+        if constexpr (std::is_same_v<T, bool>) {
+            std::uint8_t byte = 0;
+            Field(byte);
+            if (byte > 1) Fail("a flag is neither 0 nor 1");
+            value = byte == 1;
+        } else if constexpr (std::is_floating_point_v<T>) {
+            std::uint32_t bits = 0;
+            Field(bits);
+            std::memcpy(&value, &bits, sizeof value);
+            if (!std::isfinite(value)) {
+                Fail("a number is not finite");
+                value = 0;
+            }
+        } else {
+            using U = typename StoredAs<T>::type;
+            if (!Take(sizeof(U))) {
+                value = T{};
+                return;
+            }
+            U bits = 0;
+            for (std::size_t i = 0; i < sizeof(U); ++i) bits = static_cast<U>(bits | (static_cast<U>(data_[i]) << (8 * i)));
+            data_ += sizeof(U);
+            value = static_cast<T>(bits);
+        }
+    }
+    void Text(std::string& text) {
+        std::uint32_t size = 0;
+        Field(size);
+        if (size > kMaxText) Fail("a text is too long");
+        if (!Take(size)) return;
+        text.assign(reinterpret_cast<const char*>(data_), size);
+        data_ += size;
+    }
+    void Plane(std::vector<Cell>& cells, std::size_t count) {
+        if (!Take(2 * count)) return;
+        cells.resize(count);
+        for (std::size_t i = 0; i < count; ++i) cells[i] = static_cast<Cell>(data_[i] | (data_[count + i] << 8));
+        data_ += 2 * count;
+    }
+    void Plane(std::vector<std::uint8_t>& plane, std::size_t count) {
+        if (!Take(count)) return;
+        plane.assign(data_, data_ + count);
+        data_ += count;
+    }
+    void Fail(const char* why) {
+        if (ok) why_ = why;
+        ok = false;
+    }
+    // Counts and indices: outside [low, high] the snapshot is damaged.
+    template <class T>
+    void Range(T value, std::int64_t low, std::int64_t high, const char* why) {
+        // Compared as doubles: a float far out of range must not be cast to an integer.
+        const double v = static_cast<double>(value);
+        if (!(v >= static_cast<double>(low) && v <= static_cast<double>(high))) Fail(why);
+    }
+    bool AtEnd() const { return left_ == 0; }
+    const std::string& Why() const { return why_; }
+    bool ok = true;
+
+private:
+    bool Take(std::size_t count) {
+        if (!ok) return false;
+        if (count > left_) {
+            Fail("the snapshot ends early");
+            return false;
+        }
+        left_ -= count;
+        return true;
+    }
+    const std::uint8_t* data_;
+    std::size_t left_;
+    std::string why_;
+};
+
+// Range checks only mean something when reading; the writer skips them.
+template <class Ar, class T>
+void Check(Ar& ar, T value, std::int64_t low, std::int64_t high, const char* why) {
+    if constexpr (Ar::kReading) ar.Range(value, low, high, why);
+}
+
+template <class Ar>
+void Transfer(Ar& ar, FrameTime& t) {
+    ar.Field(t.now);
+    ar.Field(t.frameDelta);
+}
+
+template <class Ar>
+void Transfer(Ar& ar, Commands& c) {
+    for (bool* flag : {&c.forward, &c.back, &c.left, &c.right, &c.jump, &c.look, &c.action, &c.menu}) ar.Field(*flag);
+}
+
+template <class Ar>
+void Transfer(Ar& ar, Actor& a) {
+    for (float* f : {&a.x, &a.y, &a.z, &a.heading, &a.pitch, &a.roll, &a.lookBack, &a.velX, &a.velY, &a.velZ, &a.turnRate,
+                     &a.pitchTarget, &a.rollTarget})
+        ar.Field(*f);
+    for (std::int32_t* i : {&a.levelIndex, &a.lives, &a.blendFrom, &a.animState, &a.blendTime, &a.blendStart, &a.lastState})
+        ar.Field(*i);
+    ar.Field(a.walkPhase);
+    for (std::int32_t* i : {&a.width, &a.height, &a.stepHeight}) ar.Field(*i);
+    Transfer(ar, a.commands);
+    Transfer(ar, a.prevCommands);
+    ar.Field(a.fallSpeed);
+    ar.Field(a.onGround);
+    ar.Field(a.stunMs);
+    for (float* f : {&a.cameraX, &a.cameraY, &a.cameraZ, &a.cameraHeading, &a.cameraPitch, &a.cameraRoll,
+                     &a.cameraDistance, &a.savedCameraDistance, &a.lightRange, &a.lightTarget})
+        ar.Field(*f);
+    ar.Field(a.dead);
+    for (std::int32_t* i : {&a.walkAccel, &a.turnSpeed, &a.targetX, &a.targetY, &a.targetZ}) ar.Field(*i);
+    ar.Field(a.onLadder);
+    ar.Field(a.ladderExitX);
+    ar.Field(a.ladderExitZ);
+    for (std::int32_t* i : {&a.ladderHeading, &a.networkId, &a.pingStart}) ar.Field(*i);
+    ar.Field(a.pingAnswered);
+}
+
+template <class Ar>
+void Transfer(Ar& ar, SentryState& s) {
+    for (float* f : {&s.x, &s.y, &s.z, &s.heading, &s.pitch, &s.span, &s.destX, &s.destY, &s.destZ, &s.targetHeading,
+                     &s.targetPitch})
+        ar.Field(*f);
+    for (std::int32_t* i : {&s.cellX, &s.cellY, &s.cellZ, &s.width, &s.halfHeight, &s.mode, &s.speed, &s.lost,
+                            &s.soundTime, &s.prey})
+        ar.Field(*i);
+    ar.Field(s.stalled);
+}
+
+template <class Ar>
+void Transfer(Ar& ar, World& w, std::size_t cellCount) {
+    // The planes first: what the level looks like now.
+    ar.Plane(w.cells, cellCount);
+    ar.Plane(w.lightMap, cellCount);
+    ar.Plane(w.stretchMap, cellCount);
+
+    // Each object type's animation and loop-sound clock.
+    for (ObjectDef& def : w.objectDefs) {
+        ar.Field(def.animPosition);
+        ar.Field(def.previousAnimPosition);
+        Check(ar, def.animPosition, 0, kMaxMeshFrames, "an object animation is past its frames");
+        Check(ar, def.previousAnimPosition, 0, kMaxMeshFrames, "an object animation is past its frames");
+        ar.Field(def.lastLoopTime);
+        ar.Field(def.loopPulse);
+        for (std::int32_t& b : def.bounds) ar.Field(b);
+        for (std::int32_t& b : def.currentBounds) ar.Field(b);
+    }
+
+    ar.Field(w.timerRunning);
+    ar.Field(w.timerLeft);
+    ar.Field(w.timerLastSecond);
+
+    ar.Field(w.sentryCount);
+    Check(ar, w.sentryCount, 0, kMaxSentries, "the sentry count is out of range");
+    const int sentries = std::clamp(w.sentryCount, 0, kMaxSentries);
+    for (int i = 0; i < sentries; ++i) Transfer(ar, w.sentries[static_cast<std::size_t>(i)]);
+
+    ar.Field(w.lastHole);
+    Check(ar, w.lastHole, -1, kMaxHoles - 1, "the hole count is out of range");
+    for (Hole& h : w.holes) {
+        for (float* f : {&h.x, &h.y, &h.z}) ar.Field(*f);
+        ar.Field(h.value);
+        ar.Field(h.digTime);
+        ar.Field(h.refillDelay);
+    }
+
+    ar.Field(w.lastMovingBlock);
+    Check(ar, w.lastMovingBlock, -1, kMaxMovingBlocks - 1, "the moving block count is out of range");
+    for (MovingBlock& b : w.movingBlocks) {
+        for (float* f : {&b.x, &b.y, &b.z, &b.vx, &b.vy, &b.vz, &b.fromX, &b.fromY, &b.fromZ, &b.toX, &b.toY, &b.toZ})
+            ar.Field(*f);
+        ar.Field(b.value);
+        ar.Field(b.kind);
+        ar.Field(b.startTime);
+        ar.Field(b.duration);
+    }
+
+    for (CellAnimation& c : w.cellAnimations) {
+        for (float* f : {&c.x, &c.y, &c.z}) ar.Field(*f);
+        ar.Field(c.object);
+        ar.Field(c.finalValue);
+        ar.Field(c.startTime);
+        ar.Field(c.startTime2);
+        ar.Field(c.position);
+        ar.Field(c.previousPosition);
+        ar.Field(c.inUse);
+        Check(ar, c.position, -1, kMaxMeshFrames + 1, "a cell animation is past its frames");
+        Check(ar, c.previousPosition, -1, kMaxMeshFrames + 1, "a cell animation is past its frames");
+    }
+
+    ar.Field(w.sweepCount);
+    Check(ar, w.sweepCount, 0, kMaxCellSweeps, "the sweep count is out of range");
+    for (CellSweep& s : w.sweeps) {
+        ar.Field(s.kind);
+        Check(ar, s.kind, CellSweep::kAnimate, CellSweep::kCheckSensors, "a sweep is of no known kind");
+        ar.Field(s.type);
+        ar.Field(s.finalValue);
+        ar.Field(s.anim);
+        ar.Field(s.next);
+        Check(ar, s.next, 0, kMaxLevelCells, "a sweep is past the grid");
+        ar.Field(s.keyMissing);
+    }
+    ar.Field(w.sweepCellsLeft);
+    ar.Field(w.sweepFrameTime);
+    ar.Field(w.sweeping);
+    // Between two frames no sweep is running; a snapshot saying so would stall them all.
+    Check(ar, w.sweeping ? 1 : 0, 0, 0, "a sweep is marked as running");
+
+    for (EventMarker& m : w.eventMarkers) {
+        for (std::int32_t* i : {&m.behaviour, &m.x, &m.y, &m.z, &m.step, &m.stepStart}) ar.Field(*i);
+        ar.Field(m.moving);
+        for (std::uint8_t& p : m.padding) ar.Field(p);
+        ar.Field(m.areaDone);
+    }
+    for (ClipMarker& m : w.clipMarkers)
+        for (std::int32_t* i : {&m.x, &m.y, &m.z, &m.clip}) ar.Field(*i);
+
+    for (std::int32_t* i : {&w.startX, &w.startY, &w.startZ, &w.startHeading, &w.exitX, &w.exitY, &w.exitZ}) ar.Field(*i);
+}
+
+// The parts of the Game a running level changes, besides the World.
+struct GameParts {
+    Actors actors;
+    std::uint32_t seed = 0;
+    FrameTime rulesTime;
+    bool networkGame = false, menuOpenRules = false, gameOver = false;
+    std::int32_t currentClipRules = -1, tickRemainderMs = 0, lastSoundUpdate = 0;
+    FrameTime shellTime;
+    std::int32_t screen = kScreenNone;
+    std::uint32_t screenEnterTime = 0;
+    bool firstFrame = false;
+    Fade fade;
+    std::int32_t afterFade = kAfterFadeNone;
+    StatusLine status;
+    bool clipPlaying = false, cinematicPlaying = false, buttonsHeld = false;
+    PlayState play;
+    std::int32_t currentClip = -1, nextClip = -1, clipFrame = 0, clipFrameStart = 0, shownClip = -1, shownShot = -1;
+    float shownProgress = 0;
+    std::int32_t optionKeyTime = 0;
+    std::int32_t gameOverLevel = -1;
+};
+
+GameParts PartsOf(const Game& game) {
+    GameParts p;
+    p.actors = game.actors;
+    p.seed = game.random.seed;
+    p.rulesTime = game.rules.time;
+    p.networkGame = game.rules.networkGame;
+    p.menuOpenRules = game.rules.menuOpen;
+    p.gameOver = game.rules.gameOver;
+    p.currentClipRules = game.rules.currentClip;
+    p.tickRemainderMs = game.rules.tickRemainderMs;
+    p.lastSoundUpdate = game.rules.lastSoundUpdate;
+    const ShellState& shell = game.shell;
+    p.shellTime = shell.time;
+    p.screen = shell.screen;
+    p.screenEnterTime = shell.screenEnterTime;
+    p.firstFrame = shell.firstFrame;
+    p.fade = shell.fade;
+    p.afterFade = shell.afterFade;
+    p.status = shell.status;
+    p.clipPlaying = shell.clipPlaying;
+    p.cinematicPlaying = shell.cinematicPlaying;
+    p.buttonsHeld = shell.buttonsHeld;
+    p.play = game.play;
+    p.currentClip = game.clips.currentClip;
+    p.nextClip = game.clips.nextClip;
+    p.clipFrame = game.clips.frame;
+    p.clipFrameStart = game.clips.frameStart;
+    p.shownClip = game.clips.shownClip;
+    p.shownShot = game.clips.shownShot;
+    p.shownProgress = game.clips.shownProgress;
+    p.optionKeyTime = game.options.optionKeyTime;
+    p.gameOverLevel = game.gameOverLevel;
+    return p;
+}
+
+void PutParts(Game& game, const GameParts& p) {
+    // The Actors' meshes and sounds belong to the bank, not to the state.
+    for (std::size_t i = 0; i < game.actors.actor.size(); ++i) {
+        Actor restored = p.actors.actor[i];
+        const Actor& now = game.actors.actor[i];
+        restored.mesh = now.mesh;
+        restored.shadowMesh = now.shadowMesh;
+        restored.poseMesh = now.poseMesh;
+        restored.hurtSound = now.hurtSound;
+        restored.deathSound = now.deathSound;
+        game.actors.actor[i] = std::move(restored);
+    }
+    game.actors.lastPlayer = p.actors.lastPlayer;
+    game.actors.localPlayer = p.actors.localPlayer;
+    game.random.seed = p.seed;
+    game.rules.time = p.rulesTime;
+    game.rules.networkGame = p.networkGame;
+    game.rules.menuOpen = p.menuOpenRules;
+    game.rules.gameOver = p.gameOver;
+    game.rules.currentClip = p.currentClipRules;
+    game.rules.tickRemainderMs = p.tickRemainderMs;
+    game.rules.lastSoundUpdate = p.lastSoundUpdate;
+    ShellState& shell = game.shell;
+    shell.time = p.shellTime;
+    shell.screen = p.screen;
+    shell.screenEnterTime = p.screenEnterTime;
+    shell.firstFrame = p.firstFrame;
+    shell.fade = p.fade;
+    shell.afterFade = p.afterFade;
+    shell.status = p.status;
+    shell.clipPlaying = p.clipPlaying;
+    shell.cinematicPlaying = p.cinematicPlaying;
+    shell.buttonsHeld = p.buttonsHeld;
+    game.play = p.play;
+    game.clips.currentClip = p.currentClip;
+    game.clips.nextClip = p.nextClip;
+    game.clips.frame = p.clipFrame;
+    game.clips.frameStart = p.clipFrameStart;
+    game.clips.shownClip = p.shownClip;
+    game.clips.shownShot = p.shownShot;
+    game.clips.shownProgress = p.shownProgress;
+    game.options.optionKeyTime = p.optionKeyTime;
+    game.gameOverLevel = p.gameOverLevel;
+}
+
+template <class Ar>
+void Transfer(Ar& ar, GameParts& p) {
+    ar.Field(p.actors.lastPlayer);
+    ar.Field(p.actors.localPlayer);
+    Check(ar, p.actors.lastPlayer, 0, kActorCount - 1, "the player count is out of range");
+    Check(ar, p.actors.localPlayer, 0, kActorCount - 1, "the local player is out of range");
+    for (Actor& a : p.actors.actor) Transfer(ar, a);
+    ar.Field(p.seed);
+    Transfer(ar, p.rulesTime);
+    ar.Field(p.networkGame);
+    ar.Field(p.menuOpenRules);
+    ar.Field(p.gameOver);
+    ar.Field(p.currentClipRules);
+    ar.Field(p.tickRemainderMs);
+    ar.Field(p.lastSoundUpdate);
+
+    Transfer(ar, p.shellTime);
+    ar.Field(p.screen);
+    ar.Field(p.screenEnterTime);
+    ar.Field(p.firstFrame);
+    ar.Field(p.fade.active);
+    ar.Field(p.fade.level);
+    ar.Field(p.fade.dir);
+    ar.Field(p.fade.style);
+    ar.Field(p.fade.stepTime);
+    ar.Field(p.fade.done);
+    ar.Field(p.afterFade);
+    ar.Text(p.status.text);
+    ar.Field(p.status.shown);
+    ar.Field(p.status.timeLeft);
+    ar.Field(p.clipPlaying);
+    ar.Field(p.cinematicPlaying);
+    ar.Field(p.buttonsHeld);
+
+    PlayState& play = p.play;
+    ar.Field(play.menuOpen);
+    ar.Field(play.menuEntry);
+    Check(ar, play.menuEntry, 0, kMenuEntryCount - 1, "the menu entry is out of range");
+    ar.Field(play.introShown);
+    ar.Field(play.introOffset);
+    ar.Field(play.introStart);
+    ar.Field(play.exitSpin);
+    ar.Field(play.stuck.quietMs);
+    ar.Field(play.stuck.ingots);
+    ar.Field(play.stuck.told);
+    ar.Field(play.eye.x);
+    ar.Field(play.eye.y);
+    ar.Field(play.eye.z);
+    ar.Field(play.eye.roll);
+    ar.Field(play.eye.pitch);
+    ar.Field(play.eye.yaw);
+    ar.Field(play.heroHidden);
+    ar.Field(play.heroTransparency);
+    ar.Field(play.introDrawn);
+    ar.Field(play.introDrawnOffset);
+
+    for (std::int32_t* i : {&p.currentClip, &p.nextClip, &p.clipFrame, &p.clipFrameStart, &p.shownClip, &p.shownShot})
+        ar.Field(*i);
+    ar.Field(p.shownProgress);
+    ar.Field(p.optionKeyTime);
+    ar.Field(p.gameOverLevel);
+}
+
+// The level a game is playing: its file as the level list names it.
+std::string CurrentLevelPath(const Game& game) {
+    const std::int32_t index = game.actors.Local().levelIndex;
+    if (index < 0 || index >= static_cast<std::int32_t>(game.levels.size())) return {};
+    return game.levels[static_cast<std::size_t>(index)];
+}
+
+template <class Ar>
+void TransferIdentity(Ar& ar, std::string& level, std::int32_t& sx, std::int32_t& sy, std::int32_t& sz,
+                      std::uint32_t& clockTicks) {
+    ar.Text(level);
+    ar.Field(sx);
+    ar.Field(sy);
+    ar.Field(sz);
+    ar.Field(clockTicks);
+}
+
+// Run-length packing: a tag byte 0..127 is followed by tag + 1 literal
+// bytes; 128..254 repeats the next byte tag - 125 times (3..129); 255 is a
+// 32-bit count followed by the byte it repeats.
+Bytes Pack(const Bytes& in) {
+    Bytes out;
+    out.reserve(in.size() / 4 + 16);
+    std::size_t i = 0, literalStart = 0;
+    auto flushLiterals = [&](std::size_t end) {
+        while (literalStart < end) {
+            const std::size_t n = std::min<std::size_t>(128, end - literalStart);
+            out.push_back(static_cast<std::uint8_t>(n - 1));
+            out.insert(out.end(), in.begin() + static_cast<std::ptrdiff_t>(literalStart),
+                       in.begin() + static_cast<std::ptrdiff_t>(literalStart + n));
+            literalStart += n;
+        }
+    };
+    while (i < in.size()) {
+        std::size_t run = 1;
+        while (i + run < in.size() && in[i + run] == in[i] && run < 0xFFFFFFFFu) ++run;
+        if (run < 3) {
+            i += run;
+            continue;
+        }
+        flushLiterals(i);
+        if (run <= 129) {
+            out.push_back(static_cast<std::uint8_t>(run + 125));
+        } else {
+            out.push_back(255);
+            for (int s = 0; s < 32; s += 8) out.push_back(static_cast<std::uint8_t>(run >> s));
+        }
+        out.push_back(in[i]);
+        i += run;
+        literalStart = i;
+    }
+    flushLiterals(in.size());
+    return out;
+}
+
+// Unpacks into exactly `size` bytes; false when the packed bytes are damaged.
+bool Unpack(const std::uint8_t* data, std::size_t size, std::uint64_t expected, Bytes& out) {
+    out.clear();
+    out.reserve(static_cast<std::size_t>(expected));
+    std::size_t i = 0;
+    while (i < size) {
+        const std::uint8_t tag = data[i++];
+        if (tag < 128) {
+            const std::size_t n = std::size_t{tag} + 1;
+            if (n > size - i || out.size() + n > expected) return false;
+            out.insert(out.end(), data + i, data + i + n);
+            i += n;
+            continue;
+        }
+        std::uint64_t n = tag - 125u;
+        if (tag == 255) {
+            if (size - i < 4) return false;
+            n = static_cast<std::uint64_t>(data[i]) | (static_cast<std::uint64_t>(data[i + 1]) << 8) |
+                (static_cast<std::uint64_t>(data[i + 2]) << 16) | (static_cast<std::uint64_t>(data[i + 3]) << 24);
+            i += 4;
+        }
+        if (i >= size || out.size() + n > expected) return false;
+        out.insert(out.end(), static_cast<std::size_t>(n), data[i++]);
+    }
+    return out.size() == expected;
+}
+
+std::uint64_t ReadU64(const std::uint8_t* p) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v |= static_cast<std::uint64_t>(p[i]) << (8 * i);
+    return v;
+}
+
+// The payload of a snapshot, unpacked and checked against its checksum.
+bool OpenSnapshot(const Bytes& bytes, Bytes& payload, std::string& why) {
+    if (bytes.size() < kHeaderBytes || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) {
+        why = "not a snapshot";
+        return false;
+    }
+    const std::uint8_t* p = bytes.data() + sizeof kMagic;
+    const std::uint32_t version = static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16)) |
+                                  (static_cast<std::uint32_t>(p[3]) << 24);
+    if (version != kSnapshotVersion) {
+        why = "a snapshot of another version (" + std::to_string(version) + "; this game reads " +
+              std::to_string(kSnapshotVersion) + ")";
+        return false;
+    }
+    const std::uint64_t size = ReadU64(p + 4);
+    const std::uint64_t checksum = ReadU64(p + 12);
+    if (size > kMaxSnapshotBytes) {
+        why = "the snapshot says it is larger than any level's";
+        return false;
+    }
+    if (!Unpack(bytes.data() + kHeaderBytes, bytes.size() - kHeaderBytes, size, payload) ||
+        Fnv1a(payload.data(), payload.size()) != checksum) {
+        why = "the snapshot is damaged";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Bytes SaveSnapshot(const Game& game, std::uint32_t clockTicks) {
+    Writer out;
+    std::string level = CurrentLevelPath(game);
+    World& world = const_cast<World&>(*game.world);  // the writer only reads
+    std::int32_t sx = world.sizeX, sy = world.sizeY, sz = world.sizeZ;
+    TransferIdentity(out, level, sx, sy, sz, clockTicks);
+    GameParts parts = PartsOf(game);
+    Transfer(out, parts);
+    Transfer(out, world, world.CellCount());
+    return SnapshotFromPayload(out.bytes);
+}
+
+Bytes SnapshotFromPayload(const Bytes& payload) {
+    Bytes packed = Pack(payload);
+    Bytes file(kHeaderBytes);
+    std::memcpy(file.data(), kMagic, sizeof kMagic);
+    auto put = [&file](std::size_t at, std::uint64_t v, int count) {
+        for (int i = 0; i < count; ++i) file[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    put(8, kSnapshotVersion, 4);
+    put(12, payload.size(), 8);
+    put(20, Fnv1a(payload.data(), payload.size()), 8);
+    file.insert(file.end(), packed.begin(), packed.end());
+    return file;
+}
+
+std::optional<Bytes> SnapshotPayload(const Bytes& bytes) {
+    Bytes payload;
+    std::string why;
+    if (!OpenSnapshot(bytes, payload, why)) return std::nullopt;
+    return payload;
+}
+
+std::optional<std::string> SnapshotLevel(const Bytes& bytes) {
+    Bytes payload;
+    std::string why;
+    if (!OpenSnapshot(bytes, payload, why)) return std::nullopt;
+    Reader in(payload.data(), payload.size());
+    std::string level;
+    in.Text(level);
+    if (!in.ok) return std::nullopt;
+    return level;
+}
+
+SnapshotRestore RestoreSnapshot(Game& game, const Bytes& bytes) {
+    SnapshotRestore result;
+    Bytes payload;
+    if (!OpenSnapshot(bytes, payload, result.why)) return result;
+    Reader in(payload.data(), payload.size());
+
+    std::string level;
+    std::int32_t sx = 0, sy = 0, sz = 0;
+    TransferIdentity(in, level, sx, sy, sz, result.clockTicks);
+    if (!in.ok) {
+        result.why = in.Why();
+        return result;
+    }
+    const World& current = *game.world;
+    const std::string playing = CurrentLevelPath(game);
+    if (playing.empty() || !EqualsNoCase(level, playing)) {
+        result.why = "the snapshot was taken in " + (level.empty() ? std::string("no level") : level) + ", not in " +
+                     (playing.empty() ? std::string("no level") : playing);
+        return result;
+    }
+    if (sx != current.sizeX || sy != current.sizeY || sz != current.sizeZ) {
+        result.why = "the snapshot's level is " + std::to_string(sx) + "x" + std::to_string(sy) + "x" + std::to_string(sz) +
+                     " cells, the level played is " + std::to_string(current.sizeX) + "x" + std::to_string(current.sizeY) +
+                     "x" + std::to_string(current.sizeZ);
+        return result;
+    }
+
+    // Everything is read into copies; the game changes only once all of it checked.
+    GameParts parts = PartsOf(game);
+    Transfer(in, parts);
+    auto staged = std::make_unique<World>(current);
+    Transfer(in, *staged, current.CellCount());
+    if (in.ok && !in.AtEnd()) in.Fail("the snapshot has bytes past its end");
+    if (in.ok && parts.actors.Local().levelIndex != game.actors.Local().levelIndex)
+        in.Fail("the hero of the snapshot is in another level");
+    if (!in.ok) {
+        result.why = in.Why();
+        return result;
+    }
+
+    *game.world = std::move(*staged);
+    World& world = *game.world;
+    IndexCells(world);
+    CountLingots(world);
+    RebuildAnimationMeshes(world);
+    PutParts(game, parts);
+    result.ok = true;
+    return result;
+}
+
+}  // namespace zq

@@ -1,0 +1,49 @@
+// The whole state of a running level as bytes, and back: the World's cells
+// and run-time tables, the Actors, the random generator, the rules' clock and
+// the shell's play-screen state.  A snapshot restored over the same level,
+// then played on with the same input, gives the same game byte for byte.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/bytes.h"
+
+namespace zq {
+
+struct Game;
+
+inline constexpr std::uint32_t kSnapshotVersion = 1;
+// Larger than the snapshot of the largest grid (64 M cells in three planes
+// plus the tables); a file past it is refused before it is read.
+inline constexpr std::uint64_t kMaxSnapshotBytes = 1ull << 30;
+
+// The game's state now.  `clockTicks` is the clock value of the frame just
+// run, from which the restored run goes on counting.
+Bytes SaveSnapshot(const Game& game, std::uint32_t clockTicks);
+
+struct SnapshotRestore {
+    bool ok = false;
+    std::string why;              // one line, when refused
+    std::uint32_t clockTicks = 0; // the clock of the frame the snapshot was taken after
+};
+
+// Puts a snapshot back over the level the game is playing now, which must be
+// the level it was taken in (same file name and size).  A snapshot of
+// another version, another level or with damaged bytes is refused with a
+// reason and the game is left as it was.
+SnapshotRestore RestoreSnapshot(Game& game, const Bytes& bytes);
+
+// The level file a snapshot was taken in, or nothing when the bytes are no
+// snapshot of this version.
+std::optional<std::string> SnapshotLevel(const Bytes& bytes);
+
+// The fields of a snapshot unpacked (nothing when it is damaged or of
+// another version), and a snapshot made around such fields: for tools that
+// compare snapshots or build altered ones (the fuzz target).
+std::optional<Bytes> SnapshotPayload(const Bytes& bytes);
+Bytes SnapshotFromPayload(const Bytes& payload);
+
+}  // namespace zq

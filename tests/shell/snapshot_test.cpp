@@ -1,0 +1,226 @@
+// Snapshots of a running level: every campaign replay, cut at three points
+// and resumed from the saved state, ends in the same state as the unbroken
+// run; damaged, foreign and mismatched snapshots are refused and change
+// nothing; the headless game writes and reads them from the command line.
+#include "shell/snapshot.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "core/file_io.h"
+#include "core/text.h"
+#include "shell/game.h"
+#include "shell/input_script.h"
+#include "test_game.h"
+#include "test_util.h"
+
+namespace zq {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kData = fs::path(ZQ_BUILD_DIR) / "data";
+const fs::path kReplays = fs::path(ZQ_SOURCE_DIR) / "content" / "replays";
+
+std::string GameSoft() { return (fs::path(ZQ_BUILD_DIR) / "game_soft").string(); }
+
+InputScript ReadScript(const fs::path& path) {
+    auto bytes = ReadFileBytes(path);
+    if (!bytes) return {};
+    return ParseInputScript(std::string(bytes->begin(), bytes->end()));
+}
+
+// The script without its first `frames` frames: what a run resumed after
+// frame `frames` still has to play.
+InputScript DropFrames(InputScript script, std::int64_t frames) {
+    InputScript rest;
+    for (ScriptLine line : script.lines) {
+        const std::int64_t drop = std::min<std::int64_t>(frames, line.count);
+        frames -= drop;
+        line.count -= static_cast<std::int32_t>(drop);
+        if (line.count > 0) rest.lines.push_back(line);
+    }
+    return rest;
+}
+
+std::string ScriptText(const InputScript& script) {
+    std::string out;
+    for (const ScriptLine& l : script.lines) {
+        out += std::to_string(l.count) + "x " + std::to_string(l.frameMs) + " " + FormatScriptKeys(l.keys);
+        if (l.mouseDX != 0 || l.mouseDY != 0) out += " mouse " + std::to_string(l.mouseDX) + " " + std::to_string(l.mouseDY);
+        out += "\n";
+    }
+    return out;
+}
+
+// One level played from a script, headless and without drawing, as the
+// game's --headless --level run plays it.
+class ScriptedRun {
+public:
+    ScriptedRun(const std::string& level, InputScript script) : input_(std::move(script)) {
+        GameConfig config = test::HeadlessConfig(kData, dir_.Path());
+        config.singleLevel = level;
+        config.drawFrames = false;
+        game_ = std::make_unique<Game>(config, input_, audio_, host_);
+        InitGame(*game_);
+        ResetFrameClock(game_->shell, 0);
+        game_->actors.Local().levelIndex = 0;
+        game_->actors.Local().lives = 3;
+        StartLevel(*game_, 0);
+    }
+    // Plays one frame; false after the script's last one.
+    bool Frame() {
+        if (!input_.Advance()) return false;
+        ticks_ += static_cast<std::uint32_t>(input_.FrameMs());
+        GameFrame(*game_, ticks_);
+        return true;
+    }
+    SnapshotRestore Restore(const Bytes& bytes) {
+        SnapshotRestore r = RestoreSnapshot(*game_, bytes);
+        if (r.ok) ticks_ = r.clockTicks;
+        return r;
+    }
+    Bytes Save() const { return SaveSnapshot(*game_, ticks_); }
+    Game& game() { return *game_; }
+
+private:
+    test::TempDir dir_;
+    ScriptedInput input_;
+    SilentAudio audio_;
+    test::RecordingHost host_;
+    std::unique_ptr<Game> game_;
+    std::uint32_t ticks_ = 0;
+};
+
+std::vector<std::string> CampaignReplays() {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(kReplays, ec))
+        if (entry.is_regular_file() && entry.path().extension() == ".txt") names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class SnapshotResume : public testing::TestWithParam<std::string> {};
+
+// Cut at frames 100, 500 and 1000 (those the level is still played at),
+// restored into a fresh game over a fresh load of the level and played on:
+// the end is the unbroken run's, byte for byte.
+TEST_P(SnapshotResume, ReplayEndsAsTheUnbrokenRun) {
+    const fs::path replay = kReplays / GetParam();
+    const std::string level = "LEVEL/" + ToUpper(replay.stem().string()) + ".LEV";
+    const InputScript script = ReadScript(replay);
+    ASSERT_FALSE(script.lines.empty());
+
+    std::map<std::int64_t, Bytes> cuts;
+    ScriptedRun whole(level, script);
+    std::int64_t frame = 0;
+    while (whole.Frame()) {
+        ++frame;
+        if ((frame == 100 || frame == 500 || frame == 1000) && whole.game().shell.screen == kScreenPlay)
+            cuts[frame] = whole.Save();
+    }
+    const Bytes end = whole.Save();
+    ASSERT_FALSE(cuts.empty()) << "the replay is shorter than 100 frames";
+
+    for (const auto& [at, bytes] : cuts) {
+        SCOPED_TRACE("resumed after frame " + std::to_string(at));
+        ScriptedRun resumed(level, DropFrames(script, at));
+        const SnapshotRestore restored = resumed.Restore(bytes);
+        ASSERT_TRUE(restored.ok) << restored.why;
+        EXPECT_EQ(resumed.Save(), bytes);  // saved again at once: the same bytes
+        while (resumed.Frame()) {
+        }
+        EXPECT_TRUE(resumed.Save() == end) << "the resumed run ended elsewhere";
+        EXPECT_EQ(resumed.game().actors.Local().levelIndex, whole.game().actors.Local().levelIndex);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Campaign, SnapshotResume, testing::ValuesIn(CampaignReplays()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                             std::string name;
+                             for (char c : fs::path(info.param).stem().string())
+                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return name;
+                         });
+
+// What must never be restored: a damaged snapshot, another version, another
+// level, a count out of range.  Each is refused with its reason, and the game
+// goes on as it was.
+TEST(Snapshot, RefusesWhatIsNotItsOwnAndChangesNothing) {
+    const std::string first = "LEVEL/" + ToUpper(fs::path(CampaignReplays().front()).stem().string()) + ".LEV";
+    const std::string second = "LEVEL/" + ToUpper(fs::path(CampaignReplays().back()).stem().string()) + ".LEV";
+    ScriptedRun run(first, ReadScript(kReplays / CampaignReplays().front()));
+    for (int i = 0; i < 200; ++i) run.Frame();
+    const Bytes good = run.Save();
+    // Small: the first levels are 32 x 10 x 32 or so.
+    EXPECT_LT(good.size(), 64u * 1024u);
+
+    ScriptedRun other(second, {});
+    const Bytes before = other.Save();
+    auto refused = [&](const Bytes& bytes, const std::string& reason) {
+        const SnapshotRestore r = other.Restore(bytes);
+        EXPECT_FALSE(r.ok) << reason;
+        EXPECT_NE(r.why.find(reason), std::string::npos) << r.why;
+        EXPECT_TRUE(other.Save() == before) << reason;
+    };
+    refused(good, "was taken in");  // another level
+
+    ScriptedRun same(first, {});
+    Bytes bytes = good;
+    bytes[8] = 99;  // the version
+    EXPECT_NE(same.Restore(bytes).why.find("another version"), std::string::npos);
+    bytes = good;
+    bytes[bytes.size() / 2] ^= 0x5a;
+    EXPECT_NE(same.Restore(bytes).why.find("damaged"), std::string::npos);
+    bytes.assign(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() - 3));
+    EXPECT_FALSE(same.Restore(bytes).ok);
+    EXPECT_FALSE(same.Restore(Bytes{}).ok);
+    EXPECT_FALSE(same.Restore(Bytes(100, 0xff)).ok);
+    ASSERT_TRUE(same.Restore(good).ok);
+    EXPECT_EQ(same.Save(), good);
+    EXPECT_EQ(SnapshotLevel(good), first);
+}
+
+// The headless game writes a snapshot after frame N and starts from it: the
+// rest of the replay, played from there, ends where the whole replay ends.
+TEST(Snapshot, HeadlessRunsWriteAndResumeFromTheCommandLine) {
+    test::TempDir dir;
+    const std::string name = CampaignReplays().front();
+    const fs::path replay = kReplays / name;
+    const std::string level = "LEVEL/" + ToUpper(fs::path(name).stem().string()) + ".LEV";
+    const InputScript script = ReadScript(replay);
+    const fs::path rest = dir.Write("rest.txt", ScriptText(DropFrames(script, 300)));
+    const std::string game = "SDL_AUDIODRIVER=dummy " + GameSoft() + " --data " + kData.string() +
+                             " --headless --level " + level;
+    test::ToolRun whole = test::RunShell(game + " --input " + replay.string() + " --snapshot-out cut.snap --snapshot-frame 300"
+                                                " --dump-state whole.json",
+                                         dir);
+    ASSERT_EQ(whole.exitCode, 0) << whole.err;
+    test::ToolRun resumed =
+        test::RunShell(game + " --input " + rest.string() + " --snapshot-in cut.snap --dump-state resumed.json", dir);
+    ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
+    nlohmann::json a = nlohmann::json::parse(test::ReadText(dir / "whole.json"));
+    nlohmann::json b = nlohmann::json::parse(test::ReadText(dir / "resumed.json"));
+    a.erase("frames");
+    b.erase("frames");
+    EXPECT_EQ(a, b);
+
+    // Another level's snapshot, and a cut after the run's end, are named.
+    test::ToolRun wrong = test::RunShell(GameSoft() + " --data " + kData.string() +
+                                             " --headless --start-level 3 --frames 5 --snapshot-in cut.snap",
+                                         dir);
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_NE(wrong.err.find("refused"), std::string::npos) << wrong.err;
+    test::ToolRun late = test::RunShell(game + " --frames 5 --snapshot-out late.snap --snapshot-frame 9", dir);
+    EXPECT_EQ(late.exitCode, 1);
+    EXPECT_NE(late.err.find("snapshot not written"), std::string::npos) << late.err;
+}
+
+}  // namespace
+}  // namespace zq
