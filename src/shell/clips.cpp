@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "render/overlay.h"
+#include "render/view_shape.h"
 #include "rules/mechanisms.h"
 #include "rules/rules_math.h"
 #include "shell/game.h"
@@ -156,10 +157,15 @@ void CinematicDraw(Game& game) {
     game.renderer.EndFrame();
 
     if (clip.cinemascope && game.bank->quadMesh) {
+        // The bars are made for a 4:3 view; a wider frame sees further to the
+        // sides, so each bar gets a copy on either side to reach its edges.
+        const int copies = IsWideFrame(game.renderSize.width, game.renderSize.height) ? 1 : 0;
         game.renderer.BeginFrame(0, 0, 0, 0, 0, 0);
         game.renderer.AddLight(0, 0, 0, 10000);
-        game.renderer.AddMesh(*game.bank->quadMesh, -300, 145, 200, -1, 0, 0, 0, 0, 0);
-        game.renderer.AddMesh(*game.bank->quadMesh, -300, -245, 200, -1, 0, 0, 0, 0, 0);
+        for (int c = -copies; c <= copies; ++c) {
+            game.renderer.AddMesh(*game.bank->quadMesh, -300 + 1000 * c, 145, 200, -1, 0, 0, 0, 0, 0);
+            game.renderer.AddMesh(*game.bank->quadMesh, -300 + 1000 * c, -245, 200, -1, 0, 0, 0, 0, 0);
+        }
         game.renderer.EndFrame();
     }
 
