@@ -75,7 +75,7 @@ std::string NewLevel(EditorState& s, int sizeX, int sizeY, int sizeZ) {
     JumpCursor(s, {sizeX / 2, 1, sizeZ / 2});
     ResetHistory(s);
     s.fileName.clear();
-    s.modified = false;
+    MarkSaved(s);
     return {};
 }
 
@@ -92,7 +92,7 @@ void LoadLevel(EditorState& s, const DataResolver& data, const std::string& path
     s.working = std::move(fresh);
     ResetHistory(s);
     s.fileName = path;
-    s.modified = false;
+    MarkSaved(s);
     const World& w = *s.working;
     JumpCursor(s, {w.startX, w.startY, w.startZ});
     s.cursorHeading = s.shownHeading = static_cast<float>(w.startHeading);
@@ -115,7 +115,7 @@ WriteResult SaveLevel(EditorState& s, const std::string& path) {
     WriteResult written = SaveLevelFile(*s.working, path);
     if (!written) return written;
     s.fileName = path;
-    s.modified = false;
+    MarkSaved(s);
     return written;
 }
 

@@ -62,6 +62,7 @@ std::string LevelFileProblem(const std::string& path);
 // file is refused, not replaced) leaves the file on disk and the editor as
 // they were.
 WriteResult SaveLevel(EditorState& s, const std::string& path);
+
 // What a failed save tells the designer: the writer's code ("READ-ONLY",
 // "DISK FULL", ...), its one-line reason, and that nothing on disk changed.
 std::string SaveFailureText(const WriteResult& result);

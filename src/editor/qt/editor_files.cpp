@@ -91,9 +91,7 @@ void TScreenForm::LoadCommand() {
     if (!path.empty()) LoadFile(path);
 }
 
-bool TScreenForm::LoadFile(const std::string& path) {
-    const std::string full = std::filesystem::absolute(path).lexically_normal().string();
-    std::string bankFailure;
+LevelLoadHooks TScreenForm::LoadHooks(std::string& bankFailure) {
     LevelLoadHooks hooks;
     hooks.setFogColour = [this](std::uint8_t r, std::uint8_t g, std::uint8_t b) { SetFog(r, g, b); };
     hooks.loadObjectDefinitions = [this, &bankFailure](World& world, const std::string& name, const std::string& mode) {
@@ -104,8 +102,44 @@ bool TScreenForm::LoadFile(const std::string& path) {
             throw;
         }
     };
+    return hooks;
+}
+
+bool TScreenForm::OfferRecovery(const std::string& levelFile) {
+    // Unsaved work from a session that was stopped: offered once, then gone
+    // either way (kept as the open level's unsaved changes when taken).
+    const std::filesystem::path recovery = RecoveryPath(levelFile, options_.settingsFile);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(recovery, ec)) return false;
+    state_.dialogOpen = true;
+    const std::string what = levelFile.empty() ? "Unsaved work on an untitled level" : "Unsaved changes to this level";
+    const bool take = dialogs_->AskYesNo(this, what + " were kept when the editor was stopped (" + recovery.string() +
+                                                   "). Recover them?");
+    state_.dialogOpen = false;
+    bool taken = false;
+    if (take) {
+        const auto behaviours = state_.working->behaviours;
+        std::string bankFailure;
+        try {
+            LoadLevel(state_, data_, recovery.string(), LoadHooks(bankFailure));
+            state_.working->behaviours = behaviours;  // the script stays the level's own
+            state_.fileName = levelFile;
+            MarkUnsaved(state_);
+            taken = true;
+        } catch (const std::exception&) {
+            dialogs_->ShowWarning(this, "The recovery file " + recovery.string() + " could not be read." +
+                                            (bankFailure.empty() ? "" : " " + bankFailure));
+        }
+    }
+    std::filesystem::remove(recovery, ec);
+    return taken;
+}
+
+bool TScreenForm::LoadFile(const std::string& path) {
+    const std::string full = std::filesystem::absolute(path).lexically_normal().string();
+    std::string bankFailure;
     try {
-        LoadLevel(state_, data_, full, hooks);
+        LoadLevel(state_, data_, full, LoadHooks(bankFailure));
     } catch (const std::exception& e) {
         const std::string why = !bankFailure.empty() ? bankFailure
                                 : dynamic_cast<const LoadError*>(&e) ? "The level " + full + " could not be opened: " + LevelFileProblem(full)
@@ -114,28 +148,7 @@ bool TScreenForm::LoadFile(const std::string& path) {
         Say(state_, "Not opened: " + full);
         return false;
     }
-    // Unsaved work from a session that was stopped: offered once, then gone
-    // either way (kept as the open level's unsaved changes when taken).
-    const std::filesystem::path recovery = RecoveryPath(full, options_.settingsFile);
-    std::error_code ec;
-    if (std::filesystem::exists(recovery, ec)) {
-        state_.dialogOpen = true;
-        const bool take = dialogs_->AskYesNo(this, "Unsaved changes to this level were kept when the editor was stopped (" +
-                                                       recovery.string() + "). Recover them?");
-        state_.dialogOpen = false;
-        if (take) {
-            const auto behaviours = state_.working->behaviours;
-            try {
-                LoadLevel(state_, data_, recovery.string(), hooks);
-                state_.working->behaviours = behaviours;  // the script stays the level's own
-                state_.fileName = full;
-                state_.modified = true;
-            } catch (const std::exception&) {
-                dialogs_->ShowWarning(this, "The recovery file " + recovery.string() + " could not be read.");
-            }
-        }
-        std::filesystem::remove(recovery, ec);
-    }
+    OfferRecovery(full);
     SetFog(state_.working->fogRed, state_.working->fogGreen, state_.working->fogBlue);
     fileNameEverSet_ = true;
     acceptedProblems_.clear();
@@ -338,7 +351,6 @@ void TScreenForm::TestLevel() {
         const bool go = dialogs_->AskYesNo(this, question);
         state_.dialogOpen = false;
         ReleaseAllKeys();
-        state_.waitForKeysUp = true;
         if (!go) {
             Say(state_, "Test cancelled: the level has problems (see the problem list).");
             return;
