@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QLabel>
+#include <QProgressBar>
 #include <QTimer>
 
 #include <chrono>
@@ -55,6 +56,13 @@ TScreenForm::TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<Ed
     statusText_ = new QLabel(this);
     statusText_->setObjectName("StatusText");
     statusBar()->addWidget(statusText_, 1);
+    auto* progress = new QProgressBar(this);
+    progress->setObjectName("BusyBar");
+    progress->setRange(0, 0);  // busy: a write reports no fraction done
+    progress->setMaximumWidth(160);
+    progress->hide();
+    statusBar()->addPermanentWidget(progress);
+    busyBar_ = progress;
     // The problem list: beside the level, never in the way of a save.
     auto* dock = new QDockWidget("Problems", this);
     dock->setObjectName("ProblemDock");
@@ -272,7 +280,7 @@ QStringList TScreenForm::ProblemTexts() const {
 }
 
 void TScreenForm::closeEvent(QCloseEvent* event) {
-    if (!ConfirmDiscard()) {
+    if (StillBusy() || !ConfirmDiscard()) {
         event->ignore();
         return;
     }

@@ -164,6 +164,10 @@ private:
     std::string AskString(const std::string& title, const std::string& prompt, const std::string& fallback);
     bool ConfirmDiscard();
     bool SaveTo(const std::string& path);
+    // True (and the status line says so) while a level is being written or read.
+    bool StillBusy();
+    // Runs `work` on a thread of its own and waits for it with the window live.
+    void RunOffThread(const std::string& what, const std::function<void()>& work);
     void RememberRecent(const std::string& file);
     void RebuildRecentMenu();
     void ShowProblems();
@@ -230,6 +234,8 @@ private:
     QMenu* recentMenu_ = nullptr;
     std::filesystem::path testFolder_;     // F9's folder for this session, removed at exit
     std::vector<std::string> acceptedProblems_;  // problems the designer chose to test with
+    QWidget* busyBar_ = nullptr;  // in the status bar while a level is written or read
+    bool busy_ = false;
     bool lowResolution_ = false;
     bool stretching_ = false;
 };

@@ -445,7 +445,16 @@ TEST_F(EditorWindowTest, UndoBackToTheSavedLevelIsUnmodifiedAndUntitledWorkIsOff
     Trigger("Redo1");
     EXPECT_TRUE(window->windowTitle().endsWith('*'));
     // Saved while edited further, then undone to the save: unmodified again.
+    // The window stays live while the level is written: its timers run and
+    // show the busy bar.
+    bool sawBusy = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] { sawBusy |= window->findChild<QWidget*>("BusyBar")->isVisible(); });
+    poll.start(0);
     Trigger("Save1");
+    poll.stop();
+    EXPECT_TRUE(sawBusy);
+    EXPECT_FALSE(window->findChild<QWidget*>("BusyBar")->isVisible());
     tap(Qt::Key_Down);  // back on the block that was redone
     tap(Qt::Key_Delete);
     ASSERT_TRUE(s.modified);
