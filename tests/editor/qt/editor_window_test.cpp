@@ -20,6 +20,7 @@
 #include <QProcess>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <fstream>
@@ -772,7 +773,9 @@ TEST(EditorProgramTest, EveryKeyLandsWhereTheCursorIsHeadingAndTheIdleEditorCost
     std::vector<qint64> loops;
     for (long core = 0; core < ::sysconf(_SC_NPROCESSORS_ONLN); ++core) {
         qint64 pid = 0;
-        if (QProcess::startDetached("nice", {"-n", "15", "sh", "-c", "while :; do :; done"}, {}, &pid)) loops.push_back(pid);
+        // Bounded in time of their own, should this test end before it stops them.
+        if (QProcess::startDetached("timeout", {"30", "nice", "-n", "15", "sh", "-c", "while :; do :; done"}, {}, &pid))
+            loops.push_back(pid);
     }
     QStringList keys{"--delay", "40"};
     for (int i = 0; i < 20; ++i) keys << "Up" << "space";
@@ -780,7 +783,7 @@ TEST(EditorProgramTest, EveryKeyLandsWhereTheCursorIsHeadingAndTheIdleEditorCost
     for (int i = 0; i < 20; ++i) keys << "ctrl+Right";
     keys << "Delete";
     xdotool(QStringList{"key", "--clearmodifiers"} + keys);
-    for (qint64 pid : loops) ::kill(static_cast<pid_t>(pid), SIGKILL);
+    for (qint64 pid : loops) ::kill(static_cast<pid_t>(pid), SIGTERM);  // timeout passes it on to its loop
     // Saved by its shortcut once the starved editor has caught up.
     WaitMs(3000);
     xdotool({"key", "ctrl+s"});
@@ -813,7 +816,8 @@ TEST(EditorProgramTest, EveryKeyLandsWhereTheCursorIsHeadingAndTheIdleEditorCost
     std::string changed;
     for (const CellPos& c : emptied) changed += CellText(c) + " ";
     EXPECT_EQ(emptied, expected) << changed;
-    EXPECT_LT(idle, 0.05) << "idle CPU " << idle * 100 << "% of a core";
+    std::printf("idle editor: %.1f %% of a core over 5 s\n", idle * 100);
+    EXPECT_LT(idle, 0.05);
 }
 
 }  // namespace
