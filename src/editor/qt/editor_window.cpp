@@ -178,6 +178,11 @@ void TScreenForm::LoadBankOrRestore(World& world, const std::string& name, const
 }
 
 void TScreenForm::LoadBank(bool high) {
+    // A level being read takes the bank it names afterwards: not now.
+    if (started_ && StillBusy()) {
+        if (QAction* mode = Action(state_.textured ? "Enabled1" : "Disabled1")) mode->setChecked(true);
+        return;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         LoadBankOrRestore(*state_.working, "Standard.bnk", high ? "High" : "Low", [this] {
