@@ -117,8 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     fuzz::Check(CursorInside(s), "the cursor stays inside the grid");
     const World& w = *s.working;
     for (const auto& list : {ObjectNames(w), ClipNames(w), BehaviourNames(w)}) (void)list;
-    (void)ClipMarkerAt(w, EditCell(s));
-    (void)EventMarkerAt(w, EditCell(s));
+    (void)ClipMarkerAt(w, TargetCell(s));
+    (void)EventMarkerAt(w, TargetCell(s));
     EditorViewParts parts{editor.markers, editor.bank, editor.draw, editor.hooks, editor.back.FogClearColour()};
     DrawEditorView(s, editor.back.renderer, parts);
 
@@ -127,12 +127,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const Bytes loaded = SerializeLevel(*s.working);
     s.paintObject = 1;
     EditorKeyMemory memory;
+    std::int64_t now = 0;
     for (EditorKey key : {EditorKey::Space, EditorKey::Up, EditorKey::E, EditorKey::D, EditorKey::Delete, EditorKey::S}) {
-        EditorKeyboard press;
-        press.presses[static_cast<std::size_t>(key)] = 1;
-        EditorFrame(s, press, memory, 16);
+        PressEditorKey(s, memory, {key}, now);
+        ReleaseEditorKey(s, memory, key);
+        EditorFrame(s, memory, now += 16, 16);
     }
-    EditorFrame(s, EditorKeyboard{}, memory, 16);
     const Bytes edited = SerializeLevel(*s.working);
     while (Undo(s)) {}
     fuzz::Check(SerializeLevel(*s.working) == loaded, "Undo restores the loaded level");

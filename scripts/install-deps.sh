@@ -16,7 +16,7 @@ packages=(
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    xvfb xauth openbox
+    xvfb xauth openbox xdotool
     desktop-file-utils appstream lintian
     clang libclang-rt-14-dev ccache
   )

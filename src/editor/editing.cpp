@@ -89,13 +89,25 @@ void CommitAction(EditorState& s) {
         Say(s, "That change was too large to keep for undo: the undo history was cleared.");
 }
 
+void MarkSaved(EditorState& s) {
+    CommitAction(s);
+    s.savedState = s.history.State();
+    s.modified = false;
+}
+
+void MarkUnsaved(EditorState& s) {
+    CommitAction(s);
+    s.savedState = ~std::uint64_t{0};  // a state the history never reaches
+    s.modified = true;
+}
+
 bool Undo(EditorState& s) {
     CommitAction(s);
     if (!s.history.Undo(*s.working, *s.baseline)) {
         Say(s, "Nothing to undo.");
         return false;
     }
-    s.modified = true;
+    s.modified = s.history.State() != s.savedState;
     Say(s, "Undone (" + std::to_string(s.history.UndoCount()) + " more to undo).");
     return true;
 }
@@ -106,25 +118,26 @@ bool Redo(EditorState& s) {
         Say(s, "Nothing to redo.");
         return false;
     }
-    s.modified = true;
+    s.modified = s.history.State() != s.savedState;
     Say(s, "Redone (" + std::to_string(s.history.RedoCount()) + " more to redo).");
     return true;
 }
 
 void PutBlock(EditorState& s) {
-    if (s.faceClicked && EditCell(s) == s.clickedCell) {
-        // Built on the clicked face: the new block is where the cursor goes.
+    if (s.faceClicked && TargetCell(s) == s.clickedCell) {
+        // Built on the clicked face: the new block is where the cursor goes
+        // (the view stays where the click left it).
         s.faceClicked = false;
-        JumpCursor(s, s.clickedFront);
+        s.cursorTarget = CellCentre(s.clickedFront);
     }
-    const CellPos c = EditCell(s);
+    const CellPos c = TargetCell(s);
     SetCell(*s.working, c.x, c.y, c.z, s.paintObject);
     Changed(s);
 }
 
 void DeleteCell(EditorState& s) {
     World& w = *s.working;
-    const CellPos c = EditCell(s);
+    const CellPos c = TargetCell(s);
     SetCell(w, c.x, c.y, c.z, 0);
     SetLight(w, c.x, c.y, c.z, 128);
     for (ClipMarker& m : w.clipMarkers)
@@ -138,28 +151,28 @@ void DeleteCell(EditorState& s) {
 }
 
 void Darken(EditorState& s) {
-    const CellPos c = EditCell(s);
+    const CellPos c = TargetCell(s);
     const int light = GetLight(*s.working, c.x, c.y, c.z);
     SetLight(*s.working, c.x, c.y, c.z, static_cast<std::uint8_t>(light > 1 ? light - kLightStep : 0));
     Changed(s);
 }
 
 void Brighten(EditorState& s) {
-    const CellPos c = EditCell(s);
+    const CellPos c = TargetCell(s);
     const int light = GetLight(*s.working, c.x, c.y, c.z);
     SetLight(*s.working, c.x, c.y, c.z, static_cast<std::uint8_t>(light < 254 ? light + kLightStep : 255));
     Changed(s);
 }
 
 void StretchDown(EditorState& s) {
-    const CellPos c = EditCell(s);
+    const CellPos c = TargetCell(s);
     const int v = GetStretch(*s.working, c.x, c.y, c.z);
     SetStretch(*s.working, c.x, c.y, c.z, static_cast<std::uint8_t>(v < 96 ? v + kStretchStep : kMaxStretch));
     Changed(s);
 }
 
 void StretchUp(EditorState& s) {
-    const CellPos c = EditCell(s);
+    const CellPos c = TargetCell(s);
     const int v = GetStretch(*s.working, c.x, c.y, c.z);
     SetStretch(*s.working, c.x, c.y, c.z, static_cast<std::uint8_t>(v > 4 ? v - kStretchStep : 0));
     Changed(s);
@@ -231,17 +244,17 @@ void PlaceSentry(EditorState& s, int k) {
 }
 
 void SetPointA(EditorState& s) {
-    s.pointA = EditCell(s);
+    s.pointA = TargetCell(s);
     Say(s, "Point A at " + CellText(s.pointA) + ".");
 }
 void SetPointB(EditorState& s) {
-    s.pointB = EditCell(s);
+    s.pointB = TargetCell(s);
     Say(s, "Point B at " + CellText(s.pointB) + ".");
 }
 
 void FillPlane(EditorState& s, Axis axis, Cell value) {
     World& w = *s.working;
-    const CellPos c = EditCell(s);
+    const CellPos c = TargetCell(s);
     for (int z = 0; z < w.sizeZ; ++z)
         for (int y = 0; y < w.sizeY; ++y)
             for (int x = 0; x < w.sizeX; ++x) {

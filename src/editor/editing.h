@@ -22,7 +22,12 @@ void ResetHistory(EditorState& s);
 // so a held key's edits are one step and a command that changed nothing
 // leaves the history alone.
 void CommitAction(EditorState& s);
-// Take back / bring back one action; false (with a status line) when there is none.
+// The level as it stands matches its file (after Load, New and Save) ...
+void MarkSaved(EditorState& s);
+// ... or does not, whatever is undone (work recovered after a stop).
+void MarkUnsaved(EditorState& s);
+// Take back / bring back one action; false (with a status line) when there
+// is none.  Arriving back at the saved state makes the level unmodified.
 bool Undo(EditorState& s);
 bool Redo(EditorState& s);
 

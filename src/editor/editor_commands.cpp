@@ -75,28 +75,37 @@ std::string NewLevel(EditorState& s, int sizeX, int sizeY, int sizeZ) {
     JumpCursor(s, {sizeX / 2, 1, sizeZ / 2});
     ResetHistory(s);
     s.fileName.clear();
-    s.modified = false;
+    MarkSaved(s);
     return {};
 }
 
-void LoadLevel(EditorState& s, const DataResolver& data, const std::string& path, const LevelLoadHooks& hooks) {
-    // Read into a fresh World that shares the loaded object table, so a file
-    // that cannot be used leaves the open level untouched, and the previous
+std::unique_ptr<World> FreshLevel(const EditorState& s) {
+    // A fresh World that shares the loaded object table, so a file that
+    // cannot be used leaves the open level untouched, and the previous
     // level's behaviours do not linger in the lists.
     auto fresh = std::make_unique<World>();
     fresh->objectDefs = s.working->objectDefs;
     fresh->clips = s.working->clips;
     fresh->skyMesh = s.working->skyMesh;
-    LevelLoadContext context{data, s.random, 0, hooks};
-    LoadLevelFile(*fresh, context, path, s.textured ? "High" : "Low");
-    s.working = std::move(fresh);
+    return fresh;
+}
+
+void TakeLevel(EditorState& s, std::unique_ptr<World> level, const std::string& path) {
+    s.working = std::move(level);
     ResetHistory(s);
     s.fileName = path;
-    s.modified = false;
+    MarkSaved(s);
     const World& w = *s.working;
     JumpCursor(s, {w.startX, w.startY, w.startZ});
     s.cursorHeading = s.shownHeading = static_cast<float>(w.startHeading);
     s.selectedSentry = 0;
+}
+
+void LoadLevel(EditorState& s, const DataResolver& data, const std::string& path, const LevelLoadHooks& hooks) {
+    auto fresh = FreshLevel(s);
+    LevelLoadContext context{data, s.random, 0, hooks};
+    LoadLevelFile(*fresh, context, path, s.textured ? "High" : "Low");
+    TakeLevel(s, std::move(fresh), path);
 }
 
 std::string LevelFileProblem(const std::string& path) {
@@ -115,8 +124,23 @@ WriteResult SaveLevel(EditorState& s, const std::string& path) {
     WriteResult written = SaveLevelFile(*s.working, path);
     if (!written) return written;
     s.fileName = path;
-    s.modified = false;
+    MarkSaved(s);
     return written;
+}
+
+PendingSave BeginSave(EditorState& s, const std::string& path) {
+    CommitAction(s);
+    return {std::make_shared<const World>(*s.working), s.history.State(), path};
+}
+
+WriteResult WriteSave(const PendingSave& save) { return SaveLevelFile(*save.level, save.path); }
+
+void FinishSave(EditorState& s, const PendingSave& save, const WriteResult& result) {
+    if (!result) return;
+    s.fileName = save.path;
+    CommitAction(s);
+    s.savedState = save.state;
+    s.modified = s.history.State() != save.state;
 }
 
 std::string SaveFailureText(const WriteResult& result) {

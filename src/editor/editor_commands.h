@@ -2,6 +2,8 @@
 // prompts, kept apart from the window so they are tested without one.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -52,6 +54,12 @@ std::string NewLevel(EditorState& s, int sizeX, int sizeY, int sizeZ);
 // start heading.  Throws LoadError with the loader's message and leaves the
 // editor unchanged when the file cannot be used.
 void LoadLevel(EditorState& s, const DataResolver& data, const std::string& path, const LevelLoadHooks& hooks);
+// The same load in steps, so the reading can run off the window's thread: a
+// fresh World sharing the loaded object table, which LoadLevelFile then
+// fills (on any thread; nothing of the editor is touched), then taken in as
+// the open level, read from `path`.
+std::unique_ptr<World> FreshLevel(const EditorState& s);
+void TakeLevel(EditorState& s, std::unique_ptr<World> level, const std::string& path);
 
 // Why a level file that the loader refused cannot be used, in plain words:
 // missing, unreadable, empty, or not a level (a short file or a bad header).
@@ -62,6 +70,19 @@ std::string LevelFileProblem(const std::string& path);
 // file is refused, not replaced) leaves the file on disk and the editor as
 // they were.
 WriteResult SaveLevel(EditorState& s, const std::string& path);
+
+// The same save in three steps, so the writing can run off the window's
+// thread while the window stays live: a copy of the level as it stands, with
+// the undo state it had; the writing, on any thread; and the result taken
+// back.  An edit made while the copy was being written stays an unsaved change.
+struct PendingSave {
+    std::shared_ptr<const World> level;
+    std::uint64_t state = 0;  // the undo history's state the copy was taken at
+    std::string path;
+};
+PendingSave BeginSave(EditorState& s, const std::string& path);
+WriteResult WriteSave(const PendingSave& save);
+void FinishSave(EditorState& s, const PendingSave& save, const WriteResult& result);
 // What a failed save tells the designer: the writer's code ("READ-ONLY",
 // "DISK FULL", ...), its one-line reason, and that nothing on disk changed.
 std::string SaveFailureText(const WriteResult& result);

@@ -1,6 +1,7 @@
 #include "editor/editor_keys.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "editor/editing.h"
 
@@ -8,23 +9,13 @@ namespace zq {
 
 namespace {
 
-bool PaintKey(EditorKey k) {
-    switch (k) {
-        case EditorKey::Space: case EditorKey::Backspace: case EditorKey::Delete: case EditorKey::D:
-        case EditorKey::X: case EditorKey::S: case EditorKey::P:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// The key's effect, once.
-bool Act(EditorState& s, EditorKey k, bool ctrl) {
+// The key's effect, once.  Returns true when it changed the level.
+bool Act(EditorState& s, EditorKey k, bool sideways) {
     switch (k) {
         case EditorKey::Up: MoveCursor(s, CursorMove::Forward); return false;
         case EditorKey::Down: MoveCursor(s, CursorMove::Back); return false;
-        case EditorKey::Right: MoveCursor(s, ctrl ? CursorMove::Right : CursorMove::TurnRight); return false;
-        case EditorKey::Left: MoveCursor(s, ctrl ? CursorMove::Left : CursorMove::TurnLeft); return false;
+        case EditorKey::Right: MoveCursor(s, sideways ? CursorMove::Right : CursorMove::TurnRight); return false;
+        case EditorKey::Left: MoveCursor(s, sideways ? CursorMove::Left : CursorMove::TurnLeft); return false;
         case EditorKey::B: MoveCursor(s, CursorMove::Down); return false;
         case EditorKey::H: MoveCursor(s, CursorMove::Up); return false;
         case EditorKey::PageUp: MoveCursor(s, CursorMove::LookUp); return false;
@@ -46,6 +37,15 @@ bool Act(EditorState& s, EditorKey k, bool ctrl) {
     return false;
 }
 
+bool Acting(const HeldEditorKey& h) { return h.down && !h.quiet; }
+
+void CommitUnlessEditing(EditorState& s, const EditorKeyMemory& memory) {
+    if (!s.pending) return;
+    for (std::size_t i = 0; i < kEditorKeyCount; ++i)
+        if (SnapshotKey(static_cast<EditorKey>(i)) && Acting(memory.keys[i])) return;
+    CommitAction(s);
+}
+
 }  // namespace
 
 bool SnapshotKey(EditorKey k) {
@@ -59,54 +59,101 @@ bool SnapshotKey(EditorKey k) {
     }
 }
 
-bool PollEditorKeys(EditorState& s, const EditorKeyboard& now, EditorKeyMemory& memory, int elapsedMs) {
-    auto quiet = [&] {
-        for (KeyRepeatState& r : memory.repeat) r = KeyRepeatState{};
-        memory.previous = now;
-        return false;
-    };
-    if (s.dialogOpen) return quiet();
-    if (s.waitForKeysUp) {
-        if (now.anyDown) return quiet();
-        s.waitForKeysUp = false;
+bool PaintKey(EditorKey k) {
+    switch (k) {
+        case EditorKey::Space: case EditorKey::Backspace: case EditorKey::Delete: case EditorKey::D:
+        case EditorKey::X: case EditorKey::S: case EditorKey::P:
+            return true;
+        default:
+            return false;
     }
-    const bool plain = !now.ctrl && !now.alt;
-    bool changed = false, editHeld = false, commitDone = false;
+}
+
+bool PaintAlong(EditorState& s, EditorKeyMemory& memory) {
+    if (TargetCell(s) == memory.painted) return false;
+    bool changed = false, painting = false;
     for (std::size_t i = 0; i < kEditorKeyCount; ++i) {
         const auto k = static_cast<EditorKey>(i);
-        const bool sideways = (k == EditorKey::Left || k == EditorKey::Right) && now.ctrl && !now.alt;
-        const int presses = std::max(now.presses[i], now.down[i] && !memory.previous.down[i] ? 1 : 0);
-        if (!plain && !sideways) {
-            // Held under a modifier (a menu shortcut or mnemonic): quiet
-            // until pressed again without one.
-            memory.repeat[i] = KeyRepeatState{};
-            continue;
-        }
-        int steps = KeyRepeatSteps(memory.repeat[i], now.down[i], presses, elapsedMs, memory.timing);
-        if (PaintKey(k) && memory.repeat[i].held) steps = std::max(steps, 1);  // paints on every frame while held
-        if (SnapshotKey(k)) {
-            if (presses > 0 && !commitDone) {
-                // A new editing key closes the action before it.
-                CommitAction(s);
-                commitDone = true;
-            }
-            if (memory.repeat[i].held) editHeld = true;
-            // A paint key acts once however many times it was tapped in one frame.
-            if (PaintKey(k)) steps = std::min(steps, 1);
-        }
-        for (int n = 0; n < steps; ++n) changed |= Act(s, k, sideways);
+        if (!PaintKey(k) || !Acting(memory.keys[i])) continue;
+        changed |= Act(s, k, false);
+        painting = true;
     }
-    // Once no editing key is held, what they did is one finished action.
-    if (!editHeld && s.pending) CommitAction(s);
-    memory.previous = now;
+    // Read after the edit: a block built on a clicked face moves the cursor there.
+    if (painting) memory.painted = TargetCell(s);
     return changed;
 }
 
-bool EditorFrame(EditorState& s, const EditorKeyboard& now, EditorKeyMemory& memory, int elapsedMs) {
-    const bool changed = PollEditorKeys(s, now, memory, elapsedMs);
+bool PressEditorKey(EditorState& s, EditorKeyMemory& memory, const EditorKeyPress& press, std::int64_t nowMs) {
+    HeldEditorKey& h = memory[press.key];
+    h = HeldEditorKey{};
+    if (s.dialogOpen) return false;
+    const bool turnKey = press.key == EditorKey::Left || press.key == EditorKey::Right;
+    const bool sideways = turnKey && press.ctrl && !press.alt;
+    // A chord with Ctrl or Alt belongs to the menus.
+    if ((press.ctrl || press.alt) && !sideways) return false;
+    h.down = true;
+    h.sideways = sideways;
+    h.lastMs = nowMs;
+    const int steps = KeyRepeatSteps(h.repeat, true, 1, 0, memory.timing);
+    // A new editing key closes the action before it.
+    if (SnapshotKey(press.key)) CommitAction(s);
+    bool changed = false;
+    for (int n = 0; n < steps; ++n) changed |= Act(s, press.key, sideways);
+    if (PaintKey(press.key)) memory.painted = TargetCell(s);
+    changed |= PaintAlong(s, memory);
+    return changed;
+}
+
+void ReleaseEditorKey(EditorState& s, EditorKeyMemory& memory, EditorKey key) {
+    memory[key] = HeldEditorKey{};
+    CommitUnlessEditing(s, memory);
+}
+
+void QuietHeldKeys(EditorKeyMemory& memory) {
+    for (HeldEditorKey& h : memory.keys)
+        if (h.down) {
+            h.quiet = true;
+            h.repeat = KeyRepeatState{};
+        }
+}
+
+void ReleaseAllEditorKeys(EditorState& s, EditorKeyMemory& memory) {
+    for (HeldEditorKey& h : memory.keys) h = HeldEditorKey{};
+    CommitUnlessEditing(s, memory);
+}
+
+bool RepeatEditorKeys(EditorState& s, EditorKeyMemory& memory, std::int64_t nowMs) {
+    if (s.dialogOpen) return false;
+    bool changed = false;
+    for (std::size_t i = 0; i < kEditorKeyCount; ++i) {
+        HeldEditorKey& h = memory.keys[i];
+        if (!Acting(h)) continue;
+        const auto elapsed = static_cast<int>(std::clamp<std::int64_t>(nowMs - h.lastMs, 0, INT_MAX));
+        h.lastMs = std::max(h.lastMs, nowMs);
+        const int steps = KeyRepeatSteps(h.repeat, true, 0, elapsed, memory.timing);
+        const auto k = static_cast<EditorKey>(i);
+        // A held paint key acts again only on a new cell (PaintAlong).
+        if (PaintKey(k)) continue;
+        for (int n = 0; n < steps; ++n) {
+            changed |= Act(s, k, h.sideways);
+            changed |= PaintAlong(s, memory);
+        }
+    }
+    return changed;
+}
+
+bool EditorFrame(EditorState& s, EditorKeyMemory& memory, std::int64_t nowMs, int elapsedMs) {
+    bool changed = RepeatEditorKeys(s, memory, nowMs);
     ClampCursor(s);
+    changed |= PaintAlong(s, memory);
     FollowCursor(s, elapsedMs);
     return changed;
+}
+
+bool EditorAtRest(const EditorState& s, const EditorKeyMemory& memory) {
+    for (std::size_t i = 0; i < kEditorKeyCount; ++i)
+        if (Acting(memory.keys[i]) && !PaintKey(static_cast<EditorKey>(i))) return false;
+    return CursorAtRest(s);
 }
 
 }  // namespace zq

@@ -18,7 +18,16 @@ float NearestCentre(float v) {
     return std::round((v - half) / kCellSize) * kCellSize + half;
 }
 
-void Follow(float& shown, float target, float factor) { shown += (target - shown) * factor; }
+// Within this of its target a shown value lands on it, so the view comes to
+// rest: a world unit, or 8 angle units (under a degree's tenth), each less
+// than a pixel at the view's sizes.
+constexpr float kLandedPosition = 1.0f;
+constexpr float kLandedAngle = 8.0f;
+
+void Follow(float& shown, float target, float factor, float landed) {
+    shown += (target - shown) * factor;
+    if (std::abs(target - shown) < landed) shown = target;
+}
 
 }  // namespace
 
@@ -33,6 +42,7 @@ CursorPos CellCentre(const CellPos& c) {
 void JumpCursor(EditorState& s, const CellPos& cell) {
     s.cursorTarget = CellCentre(cell);
     s.cursorShown = s.cursorTarget;
+    s.cameraStays = false;
 }
 
 void MoveCursor(EditorState& s, CursorMove move) {
@@ -58,6 +68,10 @@ void MoveCursor(EditorState& s, CursorMove move) {
         case CursorMove::ZoomIn: s.viewDistance = std::max(s.viewDistance - kEditorZoomStep, 0.0f); break;
         case CursorMove::ZoomOut: s.viewDistance = std::min(s.viewDistance + kEditorZoomStep, kEditorMaxDistance); break;
     }
+    // At once rather than at the next frame: a key that comes before it must
+    // act on a cell inside the grid.
+    ClampCursor(s);
+    s.cameraStays = false;
 }
 
 void ClampCursor(EditorState& s) {
@@ -78,12 +92,21 @@ void FollowCursor(EditorState& s, int elapsedMs) {
     // target instead of swinging past it.
     const float elapsed = static_cast<float>(std::clamp(elapsedMs, 0, 1000));
     const float factor = std::min(0.25f * elapsed / 90.0f, 1.0f);
-    Follow(s.cursorShown.x, s.cursorTarget.x, factor);
-    Follow(s.cursorShown.y, s.cursorTarget.y, factor);
-    Follow(s.cursorShown.z, s.cursorTarget.z, factor);
-    Follow(s.shownHeading, s.cursorHeading, factor);
-    Follow(s.shownPitch, s.viewPitch, factor);
-    Follow(s.shownDistance, s.viewDistance, factor);
+    if (!s.cameraStays) {
+        Follow(s.cursorShown.x, s.cursorTarget.x, factor, kLandedPosition);
+        Follow(s.cursorShown.y, s.cursorTarget.y, factor, kLandedPosition);
+        Follow(s.cursorShown.z, s.cursorTarget.z, factor, kLandedPosition);
+    }
+    Follow(s.shownHeading, s.cursorHeading, factor, kLandedAngle);
+    Follow(s.shownPitch, s.viewPitch, factor, kLandedAngle);
+    Follow(s.shownDistance, s.viewDistance, factor, kLandedPosition);
+}
+
+bool CursorAtRest(const EditorState& s) {
+    const bool placed = s.cameraStays || (s.cursorShown.x == s.cursorTarget.x && s.cursorShown.y == s.cursorTarget.y &&
+                                          s.cursorShown.z == s.cursorTarget.z);
+    return placed && s.shownHeading == s.cursorHeading && s.shownPitch == s.viewPitch &&
+           s.shownDistance == s.viewDistance;
 }
 
 WorldCamera EditorCamera(const EditorState& s) {
@@ -127,7 +150,7 @@ void InitEditor(EditorState& s) {
     s.viewPitch = s.shownPitch = 0;
     s.viewDistance = s.shownDistance = kEditorStartDistance;
     s.paintObject = 0;
-    s.modified = false;
+    MarkSaved(s);
 }
 
 }  // namespace zq

@@ -61,15 +61,20 @@ struct EditorState {
     CellPos pointA{kUnsetPoint, 0, 0};
     CellPos pointB{kUnsetPoint, 0, 0};
     std::string fileName;     // the level last loaded or saved
-    bool dialogOpen = false;  // a prompt is open: the keyboard is not polled
-    bool waitForKeysUp = false;  // after a prompt: nothing acts until every key is up
+    bool dialogOpen = false;  // a prompt is open: keys do nothing
     bool textured = true;     // object definitions at "High" (true) or "Low"
     bool modified = false;    // the working level differs from the file
+    // The undo history's state when the level last matched its file; undoing
+    // or redoing back to it makes the level unmodified again.
+    std::uint64_t savedState = 0;
     int selectedSentry = 0;   // 1..sentryCount in the sentry list, 0 for none
 
     // The face last clicked: Space on the clicked cell builds in front of it.
     bool faceClicked = false;
     CellPos clickedCell, clickedFront;
+    // A click moved the cursor but not the view: the camera stays where it
+    // was until a key moves the cursor or a double-click asks for it.
+    bool cameraStays = false;
 
     Random random;
     Random seeds;  // draws the random seeds of new levels; seeded from the clock at start-up
@@ -79,23 +84,28 @@ struct EditorState {
 CellPos CursorCell(const CursorPos& p);
 CursorPos CellCentre(const CellPos& c);
 
-// Where cell edits act (the shown cursor) and where markers go (the target).
-inline CellPos EditCell(const EditorState& s) { return CursorCell(s.cursorShown); }
+// Where every edit acts: the cell the cursor is heading to, which is also
+// where the cursor frame is drawn.  (Only the camera glides.)
 inline CellPos TargetCell(const EditorState& s) { return CursorCell(s.cursorTarget); }
 
-// Puts target and shown cursor at the centre of a cell (no clamping: the
-// frame's clamp brings the target back inside).
+// Puts target and shown cursor at the centre of a cell, the camera with them
+// (no clamping: the frame's clamp brings the target back inside).
 void JumpCursor(EditorState& s, const CellPos& cell);
 
 enum class CursorMove { Forward, Back, Left, Right, Up, Down, TurnLeft, TurnRight, LookUp, LookDown, ZoomIn, ZoomOut };
+// One step; a step that moves the cursor is held inside the grid at once and
+// brings the camera along.
 void MoveCursor(EditorState& s, CursorMove move);
 
 // Holds the target inside the grid: each axis within [256, size * 512 - 256].
 void ClampCursor(EditorState& s);
 
 // The shown values move a quarter of the way to their targets per 90 ms
-// (elapsed time capped at 1000 ms).
+// (elapsed time capped at 1000 ms), and land on them once less than a pixel
+// away.
 void FollowCursor(EditorState& s, int elapsedMs);
+// Every shown value is on its target: the view has nothing left to animate.
+bool CursorAtRest(const EditorState& s);
 
 // The level view's eye: behind the shown cursor at the shown distance, lifted
 // by the pitch, looking at it.

@@ -138,7 +138,7 @@ void DrawEditorView(EditorState& s, Renderer& renderer, EditorViewParts& parts) 
     DrawWorld(w, renderer, parts.draw, params, parts.hooks);
 
     const MeshRef& shadow = parts.bank.heroes[0].shadowMesh;
-    const CellPos cursor = EditCell(s);
+    const CellPos cursor = TargetCell(s);
     AddAt(renderer, mk.cursor, cursor);
     if (shadow) {
         const CursorPos c = CellCentre(cursor);
@@ -225,23 +225,26 @@ std::optional<CellPick> PickFace(const World& w, const WorldCamera& eye, float n
     constexpr double kStep = 16;
     const double reach = (kViewCells + 1) * kCellSize * 1.8;
     const double origin[3] = {eye.x, eye.y, eye.z};
-    // Filled cells around the eye itself are looked through: the click means
-    // what the designer sees, not the wall the eye happens to sit in.
-    bool leftEyeCells = false;
-    std::optional<CellPos> front;  // the last empty cell inside the grid on the way
+    auto cellAt = [](const double at[3]) -> std::optional<CellPos> {
+        if (at[0] < 0 || at[1] < 0 || at[2] < 0) return std::nullopt;
+        return CellPos{static_cast<int>(at[0] / kCellSize), static_cast<int>(at[1] / kCellSize),
+                       static_cast<int>(at[2] / kCellSize)};
+    };
+    // The eye's own cell is looked through, filled or not: the click means
+    // the first face the ray goes in by on its way out, which inside a
+    // filled region is the face between the eye's cell and the next one.
+    const std::optional<CellPos> eyeCell = cellAt(origin);
+    std::optional<CellPos> front;  // the last cell inside the grid on the way
     for (double t = 0; t < reach; t += kStep) {
         double at[3];
         for (int a = 0; a < 3; ++a) at[a] = origin[a] + dir[a] / length * t;
-        const bool inside = at[0] >= 0 && at[1] >= 0 && at[2] >= 0;
-        const CellPos c{static_cast<int>(at[0] / kCellSize), static_cast<int>(at[1] / kCellSize),
-                        static_cast<int>(at[2] / kCellSize)};
-        if (!inside || !w.InGrid(c.x, c.y, c.z) || GetCell(w, c.x, c.y, c.z) == 0) {
-            leftEyeCells = true;
-            if (inside && w.InGrid(c.x, c.y, c.z)) front = c;
+        const std::optional<CellPos> c = cellAt(at);
+        if (!c || !w.InGrid(c->x, c->y, c->z)) continue;
+        if (c == eyeCell || GetCell(w, c->x, c->y, c->z) == 0) {
+            front = c;
             continue;
         }
-        if (!leftEyeCells) continue;
-        return CellPick{c, front.value_or(c)};
+        return CellPick{*c, front.value_or(*c)};
     }
     return std::nullopt;
 }

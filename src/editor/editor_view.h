@@ -65,8 +65,8 @@ void DrawEditorView(EditorState& s, Renderer& renderer, EditorViewParts& parts);
 void DrawObjectPreview(const World& w, Cell type, int yaw, int pitch, bool textured, Renderer& renderer,
                        WorldDrawState& preview);
 
-// A click's cell: the filled cell hit and the empty cell in front of the
-// face the ray went in by (the cell itself when the ray starts in it).
+// A click's cell: the filled cell hit and the cell in front of the face the
+// ray went in by (the cell itself when the ray comes from outside the grid).
 struct CellPick {
     CellPos cell;
     CellPos front;
@@ -77,8 +77,8 @@ std::optional<CellPick> PickFace(const World& w, const WorldCamera& eye, float n
 // The first filled cell along the view ray through a point of the picture
 // (ndcX, ndcY in -1..1, +y up) of a perspective with the vertical field of
 // view `fovYDegrees` and the width/height `aspect`; nothing when the ray
-// leaves the grid or goes farther than the drawn cells.  Filled cells the
-// ray starts in are looked through.
+// leaves the grid or goes farther than the drawn cells.  The cell the ray
+// starts in is looked through, so inside a filled region the next cell is hit.
 std::optional<CellPos> PickCell(const World& w, const WorldCamera& eye, float ndcX, float ndcY, float fovYDegrees,
                                 float aspect);
 

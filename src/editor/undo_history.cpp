@@ -109,6 +109,7 @@ void UndoHistory::Clear() {
     undo_.clear();
     redo_.clear();
     bytes_ = 0;
+    base_ = ++lastState_;
 }
 
 void UndoHistory::Reset(const World& working, World& baseline) {
@@ -131,6 +132,7 @@ void UndoHistory::Push(std::deque<UndoAction>& list, UndoAction action) {
     // The oldest actions go first when the history grows too large.
     while ((bytes_ > cap_ || undo_.size() > kUndoActionLimit) && !undo_.empty()) {
         bytes_ -= std::min(bytes_, undo_.front().Bytes());
+        base_ = undo_.front().state;
         undo_.pop_front();
     }
 }
@@ -182,6 +184,7 @@ UndoHistory::Recorded UndoHistory::Commit(const World& working, World& baseline)
         action.headAfter = std::make_unique<LevelHead>(std::move(after));
     }
     action.cells.shrink_to_fit();
+    action.state = ++lastState_;
     redo_.clear();
     bytes_ = 0;
     for (const UndoAction& a : undo_) bytes_ += a.Bytes();

@@ -44,6 +44,7 @@ struct CellChange {
 };
 
 struct UndoAction {
+    std::uint64_t state = 0;  // the level's state after the action (see UndoHistory::State)
     std::vector<CellChange> cells;
     std::unique_ptr<LevelHead> headBefore, headAfter;  // both or neither
     std::size_t Bytes() const;
@@ -65,6 +66,12 @@ public:
     bool Undo(World& working, World& baseline);
     bool Redo(World& working, World& baseline);
 
+    // A number for the level as the history now stands: the same after
+    // undoing back to a state as it was there, new after every other change
+    // (a new action, a reset, a history dropped as too large).  The editor
+    // compares it with the state it last saved.
+    std::uint64_t State() const { return undo_.empty() ? base_ : undo_.back().state; }
+
     std::size_t UndoCount() const { return undo_.size(); }
     std::size_t RedoCount() const { return redo_.size(); }
     std::size_t Bytes() const { return bytes_; }
@@ -75,6 +82,8 @@ private:
     void Clear();
 
     std::deque<UndoAction> undo_, redo_;
+    std::uint64_t base_ = 0;      // the state before the oldest action kept
+    std::uint64_t lastState_ = 0;  // the last state number given out
     std::size_t bytes_ = 0;
     std::size_t cap_ = kUndoByteCap;
 };

@@ -95,6 +95,41 @@ TEST(EditorLevelTest, UndoAfterNewAndAfterLoadGivesThatLevel) {
     EXPECT_EQ(SerializeLevel(*t.working), SerializeLevel(*s.working));  // saved and read back unchanged
 }
 
+TEST(EditorLevelTest, ASaveWrittenFromACopyKeepsLaterEditsUnsavedAndUndoFindsTheSavedLevel) {
+    test::TempDir dir;
+    EditorState s;
+    InitEditor(s);
+    s.paintObject = 2;
+    PutBlock(s);
+    const std::string path = (dir / "copy.lev").string();
+    const PendingSave save = BeginSave(s, path);
+    // An edit made while the copy is being written...
+    JumpCursor(s, {3, 1, 3});
+    PutBlock(s);
+    const WriteResult written = WriteSave(save);
+    ASSERT_TRUE(written);
+    FinishSave(s, save, written);
+    EXPECT_EQ(s.fileName, path);
+    EXPECT_TRUE(s.modified);  // ... is not in the file
+    EditorState t;
+    InitEditor(t);
+    LoadLevel(t, DataResolver(dir.Path()), path, {});
+    EXPECT_EQ(GetCell(*t.working, 50, 1, 50), 2);
+    EXPECT_EQ(GetCell(*t.working, 3, 1, 3), 0);
+    // Undone back to the saved level, it is unmodified; redone, modified again.
+    ASSERT_TRUE(Undo(s));
+    EXPECT_FALSE(s.modified);
+    ASSERT_TRUE(Redo(s));
+    EXPECT_TRUE(s.modified);
+    // A failed save changes nothing.
+    const PendingSave refused = BeginSave(s, (dir / "no" / "x.lev").string());
+    const WriteResult failed = WriteSave(refused);
+    ASSERT_FALSE(failed);
+    FinishSave(s, refused, failed);
+    EXPECT_EQ(s.fileName, path);
+    EXPECT_TRUE(s.modified);
+}
+
 TEST(EditorLevelTest, ALevelThatCannotBeLoadedChangesNothing) {
     test::TempDir dir;
     dir.Write("bad.lev", "not a level");

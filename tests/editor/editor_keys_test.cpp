@@ -8,104 +8,148 @@
 namespace zq {
 namespace {
 
-struct EditorKeysFixture : ::testing::Test {
+struct EditorKeysTest : ::testing::Test {
     EditorState s;
     EditorKeyMemory memory;
+    std::int64_t now = 0;
     void SetUp() override {
         ASSERT_TRUE(InitNewLevel(*s.working, 5, 3, 5, 0));
         ResetHistory(s);
         JumpCursor(s, {2, 1, 2});
     }
-    static EditorKeyboard Holding(std::initializer_list<EditorKey> keys, bool ctrl = false, bool alt = false) {
-        EditorKeyboard k;
-        for (EditorKey key : keys) k.Set(key, true);
-        k.ctrl = ctrl;
-        k.alt = alt;
-        k.anyDown = keys.size() > 0 || ctrl || alt;
-        return k;
+    void Press(EditorKey key, bool ctrl = false, bool alt = false) { PressEditorKey(s, memory, {key, ctrl, alt}, now); }
+    void Release(EditorKey key) { ReleaseEditorKey(s, memory, key); }
+    void Tap(EditorKey key, bool ctrl = false) {
+        Press(key, ctrl);
+        Release(key);
     }
-    void Frame(const EditorKeyboard& k, int ms = 30) { EditorFrame(s, k, memory, ms); }
-    // Key-downs and releases between two frames, then the frame.
-    void Taps(EditorKey key, int count, int ms = 30) {
-        EditorKeyboard k;
-        k.presses[static_cast<std::size_t>(key)] = count;
-        Frame(k, ms);
+    void Frame(int ms = 30) { EditorFrame(s, memory, now += ms, ms); }
+    void Frames(int count, int ms) {
+        for (int i = 0; i < count; ++i) Frame(ms);
     }
 };
 
-using EditorKeysTest = EditorKeysFixture;
-
-TEST_F(EditorKeysTest, APressStepsOnceAndAHoldRepeatsInTimeNotFrames) {
-    const auto up = Holding({EditorKey::Up});
-    Frame(up);
+TEST_F(EditorKeysTest, APressActsOnceAtOnceAndAHoldRepeatsInTimeNotFrames) {
+    Press(EditorKey::Up);
+    EXPECT_EQ(TargetCell(s), (CellPos{2, 1, 3}));  // before any frame
+    Frames(5, 30);  // still within the repeat delay
     EXPECT_EQ(TargetCell(s), (CellPos{2, 1, 3}));
-    Frame(up);  // still within the repeat delay
-    EXPECT_EQ(TargetCell(s), (CellPos{2, 1, 3}));
-    Frame({});
+    Release(EditorKey::Up);
     // Taps that come and go between two frames each step once; none is lost.
     JumpCursor(s, {0, 1, 0});
-    Taps(EditorKey::Up, 1);
-    EXPECT_EQ(TargetCell(s).z, 1);
-    Taps(EditorKey::Up, 3);
-    EXPECT_EQ(TargetCell(s).z, 4);
-    // Held for a second, the count is the same at 10 ms or 50 ms frames.
-    for (const int ms : {10, 50}) {
+    for (int i = 0; i < 3; ++i) Tap(EditorKey::Up);
+    Frame();
+    EXPECT_EQ(TargetCell(s).z, 3);
+    // Held for a second, the count is the same at 10 ms or 250 ms frames.
+    for (const int ms : {10, 250}) {
         EditorState t;
         EditorKeyMemory m;
         ASSERT_TRUE(InitNewLevel(*t.working, 3, 3, 200, 0));
         ResetHistory(t);
         JumpCursor(t, {1, 1, 0});
-        for (int elapsed = 0; elapsed < 1000; elapsed += ms) EditorFrame(t, up, m, ms);
-        EditorFrame(t, {}, m, ms);
+        std::int64_t clock = 1000;
+        PressEditorKey(t, m, {EditorKey::Up}, clock);
+        for (int elapsed = ms; elapsed <= 1000; elapsed += ms) EditorFrame(t, m, clock += ms, ms);
+        ReleaseEditorKey(t, m, EditorKey::Up);
         const KeyRepeatTiming timing;
-        EXPECT_EQ(TargetCell(t).z, 2 + (1000 - ms - timing.delayMs) / timing.intervalMs) << ms << " ms frames";
+        EXPECT_EQ(TargetCell(t).z, 2 + (1000 - timing.delayMs) / timing.intervalMs) << ms << " ms frames";
     }
-    // The grid holds the cursor however long the key is held.
-    JumpCursor(s, {2, 1, 2});
-    for (int i = 0; i < 200; ++i) Frame(up, 100);
+    // The grid holds the cursor however long the key is held, at once.
+    JumpCursor(s, {2, 1, 4});
+    Press(EditorKey::Up);
+    EXPECT_EQ(TargetCell(s), (CellPos{2, 1, 4}));
+    Frames(50, 100);
+    Release(EditorKey::Up);
     EXPECT_EQ(TargetCell(s), (CellPos{2, 1, 4}));
     // Turned a quarter right, Up moves along +X; a long stall never overshoots.
-    Frame({});
-    Frame(Holding({EditorKey::Right}));
-    Frame({}, 1000);
+    Tap(EditorKey::Right);
+    Frame(1000);
     EXPECT_FLOAT_EQ(s.shownHeading, 8192);
-    Frame(up);
+    Tap(EditorKey::Up);
     EXPECT_EQ(TargetCell(s), (CellPos{3, 1, 4}));
     EXPECT_FLOAT_EQ(s.cursorTarget.z, 4 * 512 + 256);  // held at the cell centre
 }
 
-TEST_F(EditorKeysTest, LightStepsExactlyAndAHeldEditIsOneUndoStep) {
-    Taps(EditorKey::E, 1);
-    EXPECT_EQ(GetLight(*s.working, 2, 1, 2), 128 + kLightStep);
-    // Delete held over many frames, then released: one undo step brings the cell back.
-    SetCell(*s.working, 2, 1, 2, 5);
-    Frame({});
-    CommitAction(s);
-    const auto del = Holding({EditorKey::Delete});
-    for (int i = 0; i < 20; ++i) Frame(del, 16);
-    Frame({});
+TEST_F(EditorKeysTest, EditsActOnTheCellTheCursorIsHeadingToWhateverTheFrames) {
+    // "Up, Space" with no frame between, and the view still gliding: the
+    // block goes into the new cell, once, and the cell left stays empty.
+    s.paintObject = 3;
+    for (int i = 0; i < 2; ++i) {
+        Tap(EditorKey::Up);
+        Tap(EditorKey::Space);
+        Frame(5);
+    }
     EXPECT_EQ(GetCell(*s.working, 2, 1, 2), 0);
-    ASSERT_TRUE(Undo(s));
-    EXPECT_EQ(GetCell(*s.working, 2, 1, 2), 5);
-    // A key held when Ctrl goes down stays quiet after Ctrl is let go.
-    Frame(del);
-    Frame(Holding({EditorKey::Delete}, true));
-    Undo(s);
-    EXPECT_EQ(GetCell(*s.working, 2, 1, 2), 5);
-    Frame(del);
-    EXPECT_EQ(GetCell(*s.working, 2, 1, 2), 5);
+    EXPECT_EQ(GetCell(*s.working, 2, 1, 3), 3);
+    EXPECT_EQ(GetCell(*s.working, 2, 1, 4), 3);
+    // So do Delete, the light and the points.
+    Tap(EditorKey::Down);
+    Tap(EditorKey::Delete);
+    Tap(EditorKey::E);
+    EXPECT_EQ(GetCell(*s.working, 2, 1, 3), 0);
+    EXPECT_EQ(GetLight(*s.working, 2, 1, 3), 128 + kLightStep);
+    SetPointA(s);
+    EXPECT_EQ(s.pointA, (CellPos{2, 1, 3}));
+    // One undo step each: the two blocks, the Delete and the light.
+    Frame();
+    EXPECT_EQ(s.history.UndoCount(), 4u);
 }
 
-TEST_F(EditorKeysTest, ModifiersStopThePolledKeysExceptCtrlSideways) {
-    Frame(Holding({EditorKey::S}, true));  // Ctrl+S saves; it must not also place a clip marker
-    Frame(Holding({EditorKey::E}, false, true));  // Alt+E opens the Edit menu
-    EXPECT_LT(s.working->clipMarkers[255].x, 0);
-    EXPECT_EQ(GetLight(*s.working, 2, 1, 2), 128);
-    Frame(Holding({EditorKey::Right}, true));
+TEST_F(EditorKeysTest, HoldingSpaceWhileMovingFillsEachCellEnteredOnceAsOneUndoStep) {
+    s.paintObject = 3;
+    JumpCursor(s, {0, 1, 0});
+    Press(EditorKey::Space);
+    for (int i = 0; i < 3; ++i) Tap(EditorKey::Up);  // between two frames
+    Frame();
+    Press(EditorKey::Up);  // held: steps after the delay, each cell filled
+    Frames(10, 70);
+    Release(EditorKey::Up);
+    Release(EditorKey::Space);
+    ASSERT_EQ(TargetCell(s).z, 4);
+    for (int z = 0; z <= 4; ++z) EXPECT_EQ(GetCell(*s.working, 0, 1, z), 3) << z;
+    EXPECT_EQ(s.history.UndoCount(), 1u);
+    ASSERT_TRUE(Undo(s));
+    for (int z = 0; z <= 4; ++z) EXPECT_EQ(GetCell(*s.working, 0, 1, z), 0) << z;
+    // A held Space does not paint again on the cell it stays on: Delete
+    // there in between is not undone by it.
+    JumpCursor(s, {1, 1, 1});
+    Press(EditorKey::Space);
+    Frames(30, 50);
+    SetCell(*s.working, 1, 1, 1, 0);
+    Frames(30, 50);
+    Release(EditorKey::Space);
+    EXPECT_EQ(GetCell(*s.working, 1, 1, 1), 0);
+}
+
+TEST_F(EditorKeysTest, ModifiersComeFromTheEventNotFromTheKeysHeldAtTheFrame) {
+    // Ctrl+Right whose Ctrl is already up when the frame runs still steps sideways.
+    Press(EditorKey::Right, true);
+    Release(EditorKey::Right);
+    Frame();
     EXPECT_EQ(TargetCell(s), (CellPos{3, 1, 2}));
     EXPECT_FLOAT_EQ(s.cursorHeading, 0);
-    Frame(Holding({EditorKey::Left}, true, true));
+    // Held, it repeats sideways.
+    JumpCursor(s, {0, 1, 2});
+    Press(EditorKey::Right, true);
+    Frames(6, 100);
+    Release(EditorKey::Right);
     EXPECT_EQ(TargetCell(s), (CellPos{3, 1, 2}));
+    EXPECT_FLOAT_EQ(s.cursorHeading, 0);
+    // Ctrl+S saves and Alt+E opens the Edit menu: neither edits.
+    Press(EditorKey::S, true);
+    Press(EditorKey::E, false, true);
+    Frames(30, 50);
+    EXPECT_LT(s.working->clipMarkers[255].x, 0);
+    EXPECT_EQ(GetLight(*s.working, 3, 1, 2), 128);
+    Release(EditorKey::S);
+    Release(EditorKey::E);
+    Press(EditorKey::Left, true, true);
+    EXPECT_EQ(TargetCell(s), (CellPos{3, 1, 2}));
+    // A key held when Ctrl goes down stays quiet until pressed again.
+    Press(EditorKey::E);
+    QuietHeldKeys(memory);
+    Frames(30, 50);
+    EXPECT_EQ(GetLight(*s.working, 3, 1, 2), 128 + kLightStep);
 }
 
 TEST_F(EditorKeysTest, EditingKeysSnapshotAndNavigationKeysDoNot) {
@@ -113,48 +157,45 @@ TEST_F(EditorKeysTest, EditingKeysSnapshotAndNavigationKeysDoNot) {
     // the key pressed takes one.
     for (std::size_t i = 0; i < kEditorKeyCount; ++i) {
         const auto key = static_cast<EditorKey>(i);
-        Frame({});
         JumpCursor(s, {2, 1, 2});
         SetCell(*s.working, 4, 2, 4, static_cast<Cell>(10 + i));
-        Frame(Holding({key}));
+        Tap(key);
         EXPECT_EQ(GetCell(*s.baseline, 4, 2, 4) == 10 + i, SnapshotKey(key)) << "key " << i;
     }
-    // Holding Space keeps painting but takes no snapshot of its own between
-    // frames beyond the one each put takes first.
-    Frame({});
-    s.paintObject = 3;
-    Frame(Holding({EditorKey::Space}));
-    SetCell(*s.working, 0, 2, 0, 9);
-    EXPECT_EQ(GetCell(*s.baseline, 0, 2, 0), 0);
-    EXPECT_EQ(GetCell(*s.working, 2, 1, 2), 3);
 }
 
-TEST_F(EditorKeysTest, NothingActsDuringAPromptNorUntilEveryKeyIsUpAfterIt) {
+TEST_F(EditorKeysTest, NothingActsDuringAPromptAndTheViewComesToRest) {
     s.dialogOpen = true;
-    Frame(Holding({EditorKey::Up}));
+    Press(EditorKey::Up);
+    Frames(30, 50);
     EXPECT_EQ(TargetCell(s), (CellPos{2, 1, 2}));
     s.dialogOpen = false;
-    s.waitForKeysUp = true;
-    EditorKeyboard enter;
-    enter.anyDown = true;  // the Return that closed the prompt, not one of ours
-    Frame(enter);
-    Frame(Holding({EditorKey::Up}));
-    EXPECT_EQ(TargetCell(s), (CellPos{2, 1, 2}));
-    Frame({});
-    Frame(Holding({EditorKey::Up}));
-    EXPECT_EQ(TargetCell(s), (CellPos{2, 1, 3}));
+    Release(EditorKey::Up);
+    // The view glides to a step and then lands: nothing is left to draw.
+    Tap(EditorKey::Up);
+    Tap(EditorKey::PageUp);
+    EXPECT_FALSE(EditorAtRest(s, memory));
+    Frames(300, 15);
+    EXPECT_TRUE(EditorAtRest(s, memory));
+    EXPECT_EQ(s.cursorShown.z, s.cursorTarget.z);
+    // A held repeating key keeps the frames going; a held paint key does not.
+    Press(EditorKey::E);
+    EXPECT_FALSE(EditorAtRest(s, memory));
+    Release(EditorKey::E);
+    Press(EditorKey::Space);
+    EXPECT_TRUE(EditorAtRest(s, memory));
 }
 
 TEST_F(EditorKeysTest, ViewLimits) {
     for (int i = 0; i < 4; ++i) {
-        Frame(Holding({EditorKey::PageUp, EditorKey::Plus}));
-        Frame({});
+        Tap(EditorKey::PageUp);
+        Tap(EditorKey::Plus);
     }
     EXPECT_FLOAT_EQ(s.viewPitch, -8192);
     EXPECT_FLOAT_EQ(s.viewDistance, 0);
     for (int i = 0; i < 8; ++i) {
-        Frame(Holding({EditorKey::PageDown, EditorKey::Minus}));
-        Frame({});
+        Tap(EditorKey::PageDown);
+        Tap(EditorKey::Minus);
     }
     EXPECT_FLOAT_EQ(s.viewPitch, 8192);
     EXPECT_FLOAT_EQ(s.viewDistance, 2048);

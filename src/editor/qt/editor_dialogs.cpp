@@ -87,7 +87,6 @@ std::string TScreenForm::AskString(const std::string& title, const std::string& 
     state_.dialogOpen = false;
     // Key releases went to the prompt: start again from no key held.
     ReleaseAllKeys();
-    state_.waitForKeysUp = true;
     return text;
 }
 
@@ -136,7 +135,6 @@ void TScreenForm::BoostDisplay() {
     boost.exec();
     state_.dialogOpen = false;
     ReleaseAllKeys();
-    state_.waitForKeysUp = true;
 }
 
 

@@ -6,12 +6,17 @@
 #include <QCoreApplication>
 #include <QListWidget>
 #include <QMenu>
+#include <QEventLoop>
 #include <QProcess>
+#include <QThread>
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <cstdlib>
+#include <exception>
+#include <optional>
 #include <system_error>
+#include <utility>
 
 #include "core/errors.h"
 #include "core/file_io.h"
@@ -55,7 +60,7 @@ constexpr const char* kGameNames[] = {"game_gl", "game_soft", "zorvoquib-gl", "z
 }  // namespace
 
 void TScreenForm::NewLevelCommand() {
-    if (!ConfirmDiscard()) return;
+    if (StillBusy() || !ConfirmDiscard()) return;
     const char* prompts[3] = {"Please enter the width (X) in cells of the new map",
                               "Please enter the Height (Y) in cells of the new map",
                               "Please enter the Depth (Z) in cells of the new map"};
@@ -84,16 +89,14 @@ void TScreenForm::NewLevelCommand() {
 }
 
 void TScreenForm::LoadCommand() {
-    if (!ConfirmDiscard()) return;
+    if (StillBusy() || !ConfirmDiscard()) return;
     state_.dialogOpen = true;
     const std::string path = dialogs_->OpenFile(this, LastFolder());
     state_.dialogOpen = false;
     if (!path.empty()) LoadFile(path);
 }
 
-bool TScreenForm::LoadFile(const std::string& path) {
-    const std::string full = std::filesystem::absolute(path).lexically_normal().string();
-    std::string bankFailure;
+LevelLoadHooks TScreenForm::LoadHooks(std::string& bankFailure) {
     LevelLoadHooks hooks;
     hooks.setFogColour = [this](std::uint8_t r, std::uint8_t g, std::uint8_t b) { SetFog(r, g, b); };
     hooks.loadObjectDefinitions = [this, &bankFailure](World& world, const std::string& name, const std::string& mode) {
@@ -104,8 +107,64 @@ bool TScreenForm::LoadFile(const std::string& path) {
             throw;
         }
     };
+    return hooks;
+}
+
+bool TScreenForm::OfferRecovery(const std::string& levelFile) {
+    // Unsaved work from a session that was stopped: offered once, then gone
+    // either way (kept as the open level's unsaved changes when taken).
+    const std::filesystem::path recovery = RecoveryPath(levelFile, options_.settingsFile);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(recovery, ec)) return false;
+    state_.dialogOpen = true;
+    const std::string what = levelFile.empty() ? "Unsaved work on an untitled level" : "Unsaved changes to this level";
+    const bool take = dialogs_->AskYesNo(this, what + " were kept when the editor was stopped (" + recovery.string() +
+                                                   "). Recover them?");
+    state_.dialogOpen = false;
+    bool taken = false;
+    if (take) {
+        const auto behaviours = state_.working->behaviours;
+        std::string bankFailure;
+        try {
+            LoadLevel(state_, data_, recovery.string(), LoadHooks(bankFailure));
+            state_.working->behaviours = behaviours;  // the script stays the level's own
+            state_.fileName = levelFile;
+            MarkUnsaved(state_);
+            taken = true;
+        } catch (const std::exception&) {
+            dialogs_->ShowWarning(this, "The recovery file " + recovery.string() + " could not be read." +
+                                            (bankFailure.empty() ? "" : " " + bankFailure));
+        }
+    }
+    std::filesystem::remove(recovery, ec);
+    return taken;
+}
+
+bool TScreenForm::LoadFile(const std::string& path) {
+    if (StillBusy()) return false;
+    const std::string full = std::filesystem::absolute(path).lexically_normal().string();
+    // Read off the window's thread into a fresh World; the loader's calls
+    // back into the window (the fog, the bank) are noted there and made here
+    // afterwards, in the loader's order.
+    auto fresh = FreshLevel(state_);
+    Random random = state_.random;
+    const std::string mode = state_.textured ? "High" : "Low";
+    std::optional<std::pair<std::string, std::string>> bank;
+    LevelLoadHooks noted;
+    noted.loadObjectDefinitions = [&bank](World&, const std::string& name, const std::string& m) { bank.emplace(name, m); };
+    std::exception_ptr failure;
+    RunOffThread("Opening " + full + " ...", [&] {
+        try {
+            LevelLoadContext context{data_, random, 0, noted};
+            LoadLevelFile(*fresh, context, full, mode);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    std::string bankFailure;
     try {
-        LoadLevel(state_, data_, full, hooks);
+        if (failure) std::rethrow_exception(failure);
+        if (bank) LoadHooks(bankFailure).loadObjectDefinitions(*fresh, bank->first, bank->second);
     } catch (const std::exception& e) {
         const std::string why = !bankFailure.empty() ? bankFailure
                                 : dynamic_cast<const LoadError*>(&e) ? "The level " + full + " could not be opened: " + LevelFileProblem(full)
@@ -114,28 +173,9 @@ bool TScreenForm::LoadFile(const std::string& path) {
         Say(state_, "Not opened: " + full);
         return false;
     }
-    // Unsaved work from a session that was stopped: offered once, then gone
-    // either way (kept as the open level's unsaved changes when taken).
-    const std::filesystem::path recovery = RecoveryPath(full, options_.settingsFile);
-    std::error_code ec;
-    if (std::filesystem::exists(recovery, ec)) {
-        state_.dialogOpen = true;
-        const bool take = dialogs_->AskYesNo(this, "Unsaved changes to this level were kept when the editor was stopped (" +
-                                                       recovery.string() + "). Recover them?");
-        state_.dialogOpen = false;
-        if (take) {
-            const auto behaviours = state_.working->behaviours;
-            try {
-                LoadLevel(state_, data_, recovery.string(), hooks);
-                state_.working->behaviours = behaviours;  // the script stays the level's own
-                state_.fileName = full;
-                state_.modified = true;
-            } catch (const std::exception&) {
-                dialogs_->ShowWarning(this, "The recovery file " + recovery.string() + " could not be read.");
-            }
-        }
-        std::filesystem::remove(recovery, ec);
-    }
+    state_.random = random;
+    TakeLevel(state_, std::move(fresh), full);
+    OfferRecovery(full);
     SetFog(state_.working->fogRed, state_.working->fogGreen, state_.working->fogBlue);
     fileNameEverSet_ = true;
     acceptedProblems_.clear();
@@ -147,8 +187,41 @@ bool TScreenForm::LoadFile(const std::string& path) {
     return true;
 }
 
+bool TScreenForm::StillBusy() {
+    if (!busy_) return false;
+    Say(state_, "A level is still being written or read: wait until it is done.");
+    RefreshPanel();
+    return true;
+}
+
+void TScreenForm::RunOffThread(const std::string& what, const std::function<void()>& work) {
+    // The window stays live while a large level goes to or comes from disk:
+    // the view, the keys and a busy bar in the status bar.  File commands
+    // wait (StillBusy) until it is done.
+    busy_ = true;
+    Say(state_, what);
+    RefreshPanel();
+    busyBar_->show();
+    Wake();
+    QEventLoop wait;
+    QThread* worker = QThread::create(work);
+    connect(worker, &QThread::finished, &wait, &QEventLoop::quit);
+    worker->start();
+    wait.exec();
+    worker->wait();  // the loop also ends when the program is quitting
+    delete worker;
+    busyBar_->hide();
+    busy_ = false;
+}
+
 bool TScreenForm::SaveTo(const std::string& path) {
-    if (const WriteResult written = SaveLevel(state_, path); !written) {
+    if (StillBusy()) return false;
+    // Written from a copy: what is edited meanwhile stays an unsaved change.
+    const PendingSave save = BeginSave(state_, path);
+    WriteResult written;
+    RunOffThread("Saving " + path + " ...", [&save, &written] { written = WriteSave(save); });
+    FinishSave(state_, save, written);
+    if (!written) {
         dialogs_->ShowWarning(this, SaveFailureText(written));
         Say(state_, "Not saved (" + written.code + "): " + written.reason);
         return false;
@@ -325,6 +398,7 @@ std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why
 }
 
 void TScreenForm::TestLevel() {
+    if (StillBusy()) return;
     ShowProblems();
     std::vector<std::string> problems;
     for (const QString& p : ProblemTexts()) problems.push_back(p.toStdString());
@@ -338,7 +412,6 @@ void TScreenForm::TestLevel() {
         const bool go = dialogs_->AskYesNo(this, question);
         state_.dialogOpen = false;
         ReleaseAllKeys();
-        state_.waitForKeysUp = true;
         if (!go) {
             Say(state_, "Test cancelled: the level has problems (see the problem list).");
             return;

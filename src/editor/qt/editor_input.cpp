@@ -1,5 +1,5 @@
-// The level view's input: keys into the EditorKeyboard record, mouse clicks
-// into cells, the preview's drag to turn it.
+// The level view's input: key events into the editor's key calls, mouse
+// clicks into cells, the preview's drag to turn it.
 #include "editor/qt/editor_window.h"
 
 #include <QEvent>
@@ -69,6 +69,7 @@ bool TScreenForm::eventFilter(QObject* watched, QEvent* event) {
                 ReleaseAllKeys();
                 return false;
             case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
             case QEvent::MouseMove:
             case QEvent::MouseButtonRelease:
             case QEvent::Wheel:
@@ -110,23 +111,27 @@ bool TScreenForm::eventFilter(QObject* watched, QEvent* event) {
 void TScreenForm::KeyEvent(QKeyEvent* event, bool down) {
     // The desktop's auto-repeat adds nothing: the editor repeats held keys
     // itself, in time rather than per event.
-    if (event->isAutoRepeat()) return;
-    if (down) held_.insert(event->key());
-    else held_.remove(event->key());
-    if (auto k = KeyOf(event->key())) {
-        keys_.Set(*k, down);
-        // Counted, so a tap that comes and goes between two frames still acts.
-        if (down) ++keys_.presses[static_cast<std::size_t>(*k)];
+    if (event->isAutoRepeat() || !started_) return;
+    const int key = event->key();
+    if (down && (key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_AltGr || key == Qt::Key_Meta))
+        QuietHeldKeys(keyMemory_);
+    if (auto k = KeyOf(key)) {
+        // The chord as this event carries it: a Ctrl let go before the next
+        // frame still makes this Right a step sideways.
+        const Qt::KeyboardModifiers mods = event->modifiers();
+        if (down) PressEditorKey(state_, keyMemory_, {*k, (mods & Qt::ControlModifier) != 0, (mods & Qt::AltModifier) != 0}, KeyClock());
+        else ReleaseEditorKey(state_, keyMemory_, *k);
+        RefreshPanel();
+        levelView_->update();
     }
+    Wake();
 }
 
-void TScreenForm::ReleaseAllKeys() {
-    held_.clear();
-    keys_ = EditorKeyboard{};
-}
+void TScreenForm::ReleaseAllKeys() { ReleaseAllEditorKeys(state_, keyMemory_); }
 
 bool TScreenForm::ViewMouse(QEvent* event) {
     if (!started_) return true;
+    Wake();
     if (event->type() == QEvent::Wheel) {
         // One notch is one zoom step, as + and - are.
         auto* wheel = static_cast<QWheelEvent*>(event);
@@ -136,11 +141,14 @@ bool TScreenForm::ViewMouse(QEvent* event) {
     }
     auto* mouse = static_cast<QMouseEvent*>(event);
     const QPoint at = mouse->position().toPoint();
-    if (event->type() == QEvent::MouseButtonPress) {
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
         levelView_->setFocus();
         viewDragFrom_ = at;
         panRest_ = {};
-        if (mouse->button() == Qt::LeftButton) PickAt(at, mouse->modifiers());
+        if (mouse->button() != Qt::LeftButton) return true;
+        PickAt(at, mouse->modifiers());
+        // A double-click asks for the view: the camera glides to the cursor.
+        if (event->type() == QEvent::MouseButtonDblClick) state_.cameraStays = false;
         return true;
     }
     if (event->type() == QEvent::MouseMove) {
@@ -157,10 +165,12 @@ bool TScreenForm::ViewMouse(QEvent* event) {
             panRest_ += delta;
             while (std::abs(panRest_.x()) >= kPixelsPerCell) {
                 MoveCursor(state_, panRest_.x() > 0 ? CursorMove::Left : CursorMove::Right);
+                PaintAlong(state_, keyMemory_);
                 panRest_.rx() -= panRest_.x() > 0 ? kPixelsPerCell : -kPixelsPerCell;
             }
             while (std::abs(panRest_.y()) >= kPixelsPerCell) {
                 MoveCursor(state_, panRest_.y() > 0 ? CursorMove::Up : CursorMove::Down);
+                PaintAlong(state_, keyMemory_);
                 panRest_.ry() -= panRest_.y() > 0 ? kPixelsPerCell : -kPixelsPerCell;
             }
         }
@@ -196,8 +206,11 @@ void TScreenForm::PickAt(const QPoint& point, Qt::KeyboardModifiers modifiers) {
         return;
     }
     // The cursor lands on the clicked cell at once, so the next key acts
-    // exactly there; Space then builds in front of the clicked face.
-    JumpCursor(state_, pick->cell);
+    // exactly there; Space then builds in front of the clicked face.  The
+    // view stays put: a key that moves the cursor, or a double-click, brings
+    // it along.
+    state_.cursorTarget = CellCentre(pick->cell);
+    state_.cameraStays = true;
     state_.faceClicked = true;
     state_.clickedCell = pick->cell;
     state_.clickedFront = pick->front;

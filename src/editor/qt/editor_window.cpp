@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QLabel>
+#include <QProgressBar>
 #include <QTimer>
 
 #include <chrono>
@@ -55,6 +56,13 @@ TScreenForm::TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<Ed
     statusText_ = new QLabel(this);
     statusText_->setObjectName("StatusText");
     statusBar()->addWidget(statusText_, 1);
+    auto* progress = new QProgressBar(this);
+    progress->setObjectName("BusyBar");
+    progress->setRange(0, 0);  // busy: a write reports no fraction done
+    progress->setMaximumWidth(160);
+    progress->hide();
+    statusBar()->addPermanentWidget(progress);
+    busyBar_ = progress;
     // The problem list: beside the level, never in the way of a save.
     auto* dock = new QDockWidget("Problems", this);
     dock->setObjectName("ProblemDock");
@@ -101,8 +109,21 @@ void TScreenForm::Command(std::function<void()> run) {
     RefreshPanel();
     levelView_->update();
     currentView_->update();
-    // The lists must not keep the keyboard: the view polls it.
+    Wake();
+    // The lists must not keep the keyboard: the view takes the keys.
     levelView_->setFocus();
+}
+
+void TScreenForm::Wake() {
+    if (!options_.timer || !started_ || timer_.isActive()) return;
+    clock_.restart();
+    timer_.start(kFrameMs);
+}
+
+std::int64_t TScreenForm::KeyClock() const {
+    // At rest the next frame starts its clock when woken, so a key's time is
+    // the frames' time itself.
+    return editorMs_ + (timer_.isActive() && clock_.isValid() ? clock_.elapsed() : 0);
 }
 
 void TScreenForm::showEvent(QShowEvent* event) {
@@ -122,12 +143,18 @@ void TScreenForm::StartUp() {
     started_ = true;
     if (auto* loading = levelView_->findChild<QLabel*>("LoadingText")) loading->hide();
     RebuildLists();
-    if (!options_.file.empty()) LoadFile(options_.file);
+    if (!options_.file.empty()) {
+        LoadFile(options_.file);
+    } else if (OfferRecovery("")) {
+        SetFog(state_.working->fogRed, state_.working->fogGreen, state_.working->fogBlue);
+        Say(state_, "Recovered the untitled level's unsaved work.");
+        RebuildLists();
+    }
     RefreshPanel();
     LayOut();
     levelView_->setFocus();
     clock_.start();
-    if (options_.timer) timer_.start(kFrameMs);
+    Wake();
 }
 
 void TScreenForm::LoadBankOrRestore(World& world, const std::string& name, const std::string& mode,
@@ -151,6 +178,11 @@ void TScreenForm::LoadBankOrRestore(World& world, const std::string& name, const
 }
 
 void TScreenForm::LoadBank(bool high) {
+    // A level being read takes the bank it names afterwards: not now.
+    if (started_ && StillBusy()) {
+        if (QAction* mode = Action(state_.textured ? "Enabled1" : "Disabled1")) mode->setChecked(true);
+        return;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         LoadBankOrRestore(*state_.working, "Standard.bnk", high ? "High" : "Low", [this] {
@@ -196,18 +228,24 @@ void TScreenForm::DrawPreview(GlRenderer& renderer) {
 
 void TScreenForm::Frame(int elapsedMs) {
     if (!started_) return;
-    keys_.anyDown = !held_.isEmpty();
-    keys_.ctrl = held_.contains(Qt::Key_Control);
-    keys_.alt = held_.contains(Qt::Key_Alt);
-    EditorFrame(state_, keys_, keyMemory_, elapsedMs);
-    keys_.presses = {};
+    editorMs_ += std::max(elapsedMs, 0);
+    EditorFrame(state_, keyMemory_, editorMs_, elapsedMs);
     VideoFrame();
     RefreshPanel();
     levelView_->update();
-    currentView_->update();
+    // Nothing moving and no video: no frames, and no redraws, until an event
+    // changes something.
+    if (EditorAtRest(state_, keyMemory_) && !VideoShowing()) timer_.stop();
 }
 
 void TScreenForm::resizeEvent(QResizeEvent* event) { QMainWindow::resizeEvent(event); }
+
+void TScreenForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Back from a dialog, the help or another program: the keys go to the
+    // level view, not to whichever list had them before.
+    if (event->type() == QEvent::ActivationChange && started_ && isActiveWindow()) levelView_->setFocus();
+}
 
 void TScreenForm::LayOut() {
     QWidget* central = centralWidget();
@@ -247,7 +285,7 @@ QStringList TScreenForm::ProblemTexts() const {
 }
 
 void TScreenForm::closeEvent(QCloseEvent* event) {
-    if (!ConfirmDiscard()) {
+    if (StillBusy() || !ConfirmDiscard()) {
         event->ignore();
         return;
     }

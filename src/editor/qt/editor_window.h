@@ -1,15 +1,15 @@
 // The level editor's main window: the level view, the info panel with its
 // icons, labels and lists, the object list and preview, the menus, prompts and
-// dialogs.  Qt input is turned into EditorKeyboard records here; everything
-// the commands do is in the toolkit-free editor code.
+// dialogs.  Qt key events are turned into the editor's own key calls here;
+// everything the commands do is in the toolkit-free editor code.
 #pragma once
 
 #include <QMainWindow>
 
 #include <QColor>
 #include <QElapsedTimer>
-#include <QSet>
 #include <QTimer>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -23,6 +23,7 @@
 #include "editor/editor_view.h"
 #include "shell/audio.h"
 #include "shell/video.h"
+#include "world/level_file.h"
 #include "world/object_defs.h"
 
 class QAction;
@@ -79,8 +80,11 @@ public:
     TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<EditorDialogs> dialogs);
     ~TScreenForm() override;
 
-    // Runs one frame: keys, clamp, follow, panel refresh, redraw.
+    // Runs one frame: key repeats, clamp, follow, panel refresh, redraw.
+    // The window's timer runs frames only while something moves; at rest
+    // it stops until the next event wakes it.
     void Frame(int elapsedMs);
+    bool FramesRunning() const { return timer_.isActive(); }
     // The start-up (normally on the first show).
     void StartUp();
     bool Started() const { return started_; }
@@ -89,7 +93,6 @@ public:
     QAction* Action(const QString& objectName) const;
     GlView* LevelView() const { return levelView_; }
     THelp* Help() const { return help_; }
-    const EditorKeyboard& Keys() const { return keys_; }
     QString LevelLabel(char axis) const;
 
     // The Test level command's files and program (also used by tests).
@@ -122,12 +125,16 @@ public:
     // untitled.lev.recover in the settings folder), replacing the old one
     // in one step; false when there was nothing to write or it failed.
     bool WriteRecovery();
+    // Offers the work WriteRecovery kept for this level ("" for an untitled
+    // one) and removes the file either way; true when it was taken.
+    bool OfferRecovery(const std::string& levelFile);
     static std::filesystem::path RecoveryPath(const std::string& levelFile, const std::filesystem::path& settingsFile);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -139,6 +146,9 @@ private:
     void DrawLevel(GlRenderer& renderer);
     void DrawPreview(GlRenderer& renderer);
     void LoadBank(bool high);
+    // What a level load calls back: the fog, and the level's bank (a
+    // failure's reason goes to `bankFailure`).
+    LevelLoadHooks LoadHooks(std::string& bankFailure);
     // Loads a bank file into `world`; when it fails part way, the bank that
     // was loaded before is loaded again, so the open level keeps its
     // pictures, sounds and object types, and then the failure goes on up.
@@ -154,6 +164,10 @@ private:
     std::string AskString(const std::string& title, const std::string& prompt, const std::string& fallback);
     bool ConfirmDiscard();
     bool SaveTo(const std::string& path);
+    // True (and the status line says so) while a level is being written or read.
+    bool StillBusy();
+    // Runs `work` on a thread of its own and waits for it with the window live.
+    void RunOffThread(const std::string& what, const std::function<void()>& work);
     void RememberRecent(const std::string& file);
     void RebuildRecentMenu();
     void ShowProblems();
@@ -166,6 +180,10 @@ private:
     void BoostDisplay();
     void KeyEvent(QKeyEvent* event, bool down);
     void ReleaseAllKeys();
+    // Starts the frames if they were resting.
+    void Wake();
+    // The editor's key clock: the frames' time plus the time since the last frame.
+    std::int64_t KeyClock() const;
     void PickAt(const QPoint& point, Qt::KeyboardModifiers modifiers);
     bool ViewMouse(QEvent* event);
 
@@ -179,14 +197,13 @@ private:
     EditorMarkers markers_;
     WorldDrawState draw_, previewDraw_;
     WorldDrawHooks hooks_;
-    EditorKeyboard keys_;
     EditorKeyMemory keyMemory_;
-    QSet<int> held_;  // every key held now, ours or not
+    std::int64_t editorMs_ = 0;  // the frames' clock: the sum of their elapsed times
     bool started_ = false;
     bool fileNameEverSet_ = false;
     std::string shownCaption_;
     QTimer timer_;
-    QElapsedTimer clock_;
+    QElapsedTimer clock_;  // since the last timed frame
     int lastSentryCount_ = -1;
 
     GlView* levelView_ = nullptr;
@@ -217,6 +234,8 @@ private:
     QMenu* recentMenu_ = nullptr;
     std::filesystem::path testFolder_;     // F9's folder for this session, removed at exit
     std::vector<std::string> acceptedProblems_;  // problems the designer chose to test with
+    QWidget* busyBar_ = nullptr;  // in the status bar while a level is written or read
+    bool busy_ = false;
     bool lowResolution_ = false;
     bool stretching_ = false;
 };

@@ -49,7 +49,8 @@ QList<Page> HelpPages() {
              Icon("I_ZoomIn") + Icon("I_ZoomOut") + " bring the camera nearer or farther (keypad + and -), " +
              Icon("I_LookUp") + Icon("I_LookDown") +
              " tilt it towards a top view (Page Up and Page Down). A left click in the view puts the cursor on "
-             "the clicked cell.</p>"
+             "the clicked cell and leaves the view where it is; a double-click, or any key that moves the "
+             "cursor, brings the view along.</p>"
              "<p>Edit &gt; Undo (Ctrl+Z) takes back the last action, again and again; Edit &gt; Redo (Ctrl+Y or "
              "Ctrl+Shift+Z) brings it back. A held key's edits are one action. The status bar says what "
              "each action did, or why it did nothing.</p>"},
