@@ -647,7 +647,13 @@ SnapshotRestore RestoreSnapshot(Game& game, const Bytes& bytes) {
     }
     const World& current = *game.world;
     const std::string playing = CurrentLevelPath(game);
-    if (playing.empty() || !EqualsNoCase(level, playing)) {
+    // "LEVEL\\25.LEV" from the level list and "level/25.lev" from --level name one file.
+    auto sameFile = [](std::string a, std::string b) {
+        std::replace(a.begin(), a.end(), '\\', '/');
+        std::replace(b.begin(), b.end(), '\\', '/');
+        return EqualsNoCase(a, b);
+    };
+    if (playing.empty() || !sameFile(level, playing)) {
         result.why = "the snapshot was taken in " + (level.empty() ? std::string("no level") : level) + ", not in " +
                      (playing.empty() ? std::string("no level") : playing);
         return result;
@@ -665,8 +671,12 @@ SnapshotRestore RestoreSnapshot(Game& game, const Bytes& bytes) {
     auto staged = std::make_unique<World>(current);
     Transfer(in, *staged, current.CellCount());
     if (in.ok && !in.AtEnd()) in.Fail("the snapshot has bytes past its end");
-    if (in.ok && parts.actors.Local().levelIndex != game.actors.Local().levelIndex)
-        in.Fail("the hero of the snapshot is in another level");
+    // The level is known by its file: a snapshot taken with the level as the
+    // only one (index 0) goes on as the campaign's level 25 and the other way
+    // round.  Whoever was in the snapshot's level is in the game's now.
+    const std::int32_t takenAt = parts.actors.Local().levelIndex, playedAt = game.actors.Local().levelIndex;
+    for (Actor& a : parts.actors.actor)
+        if (a.levelIndex == takenAt) a.levelIndex = playedAt;
     if (!in.ok) {
         result.why = in.Why();
         return result;
