@@ -1,5 +1,7 @@
 // An in-process session hub for network tests: every FakeTransport attached
 // to one hub sees the same session; blocks arrive at the receiver's next Poll.
+// Like the real one it is a star: a joiner's blocks reach only the host
+// (the first member), which forwards what it accepts.
 #pragma once
 
 #include <algorithm>
@@ -31,6 +33,7 @@ public:
     PlayerEntry entry;
     std::vector<TransportEvent> inbox;
     int sent = 0;
+    int forwarded = 0;
     bool deaf = false;                          // hears nothing (a machine that stopped answering)
     std::map<std::int32_t, std::int32_t> silence;  // what SilenceMs reports, by player id
 
@@ -75,10 +78,17 @@ public:
     }
     void Send(std::int32_t to, std::span<const std::uint8_t> bytes, bool) override {
         ++sent;
+        const bool hosting = !hub_.members.empty() && hub_.members.front() == this;
+        for (FakeTransport* m : hub_.members) {
+            const bool reachable = hosting || m == hub_.members.front();
+            if (m != this && reachable && (to == kAllPlayers || to == m->id)) Deliver(*m, id, bytes);
+        }
+    }
+    void Forward(std::int32_t from, std::span<const std::uint8_t> bytes, bool) override {
+        if (hub_.members.empty() || hub_.members.front() != this) return;
+        ++forwarded;
         for (FakeTransport* m : hub_.members)
-            if (m != this && (to == kAllPlayers || to == m->id))
-                m->inbox.push_back(TransportEvent{TransportEvent::Kind::Message, PlayerEntry{id, {}, {}},
-                                                  std::vector<std::uint8_t>(bytes.begin(), bytes.end())});
+            if (m != this && m->id != from) Deliver(*m, from, bytes);
     }
     void Poll(std::vector<TransportEvent>& events) override {
         if (!deaf) events.insert(events.end(), inbox.begin(), inbox.end());
@@ -100,6 +110,10 @@ public:
     }
 
 private:
+    static void Deliver(FakeTransport& to, std::int32_t from, std::span<const std::uint8_t> bytes) {
+        to.inbox.push_back(TransportEvent{TransportEvent::Kind::Message, PlayerEntry{from, {}, {}},
+                                          std::vector<std::uint8_t>(bytes.begin(), bytes.end())});
+    }
     void Enter(const PlayerEntry& local, std::int32_t& localId) {
         id = localId = hub_.nextId++;
         entry = PlayerEntry{id, local.longName, local.shortName};
