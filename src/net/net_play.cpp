@@ -291,7 +291,7 @@ void Rejoin(Game& game, NetPlay& net, std::int32_t id, const std::string& longNa
             m.slot = 0;
             Send(net, id, m, true);
         }
-    ShowStatusMessage(game.shell, CalledName(net.session, id) + " IS BACK");
+    ShowKeptMessage(game.shell, CalledName(net.session, id) + " IS BACK");
 }
 
 void OnPlayerState(Game& game, NetPlay& net, const PlayerStateMsg& m) {

@@ -21,6 +21,9 @@ struct FakeHub {
     std::int32_t maxPlayers = 4;
     std::int32_t nextId = 1;
     std::vector<FakeTransport*> members;
+    // Members who left a closed session: only they may join it again (the
+    // transport object stands for the token the real host hands out).
+    std::vector<FakeTransport*> gone;
 };
 
 class FakeTransport final : public NetTransport {
@@ -40,11 +43,12 @@ public:
     std::vector<std::string> Providers() override { return {"Fake"}; }
     std::uint32_t OpenProvider(const std::string&) override { return openError; }
     std::uint32_t FindSessions(std::int32_t, std::vector<SessionEntry>& sessions) override {
-        if (hub_.open && !hub_.closed) {
+        if (hub_.open) {
             SessionEntry entry;
             entry.name = hub_.name;
             entry.id = 1;
             entry.players = static_cast<std::int32_t>(hub_.members.size());
+            entry.inPlay = hub_.closed;  // still listed: its dropped players may come back
             sessions.push_back(entry);
         }
         return kTransportOk;
@@ -61,7 +65,9 @@ public:
     std::uint32_t JoinSession(std::int32_t sessionId, const PlayerEntry& local, std::int32_t& localId,
                               std::vector<PlayerEntry>& players) override {
         if (!hub_.open || sessionId != 1) return kTransportNoSession;
-        if (hub_.closed) return kTransportGameStarted;
+        auto again = std::find(hub_.gone.begin(), hub_.gone.end(), this);
+        if (hub_.closed && again == hub_.gone.end()) return kTransportGameStarted;
+        if (again != hub_.gone.end()) hub_.gone.erase(again);
         if (static_cast<std::int32_t>(hub_.members.size()) >= hub_.maxPlayers) return kTransportSessionFull;
         for (FakeTransport* m : hub_.members) players.push_back(m->entry);
         Enter(local, localId);
@@ -104,6 +110,7 @@ public:
         auto it = std::find(hub_.members.begin(), hub_.members.end(), this);
         if (it == hub_.members.end()) return;
         hub_.members.erase(it);
+        if (hub_.closed) hub_.gone.push_back(this);
         TransportEvent left{TransportEvent::Kind::PlayerLeft, entry, {}};
         left.lost = lost;
         for (FakeTransport* m : hub_.members) m->inbox.push_back(left);

@@ -572,6 +572,52 @@ TEST_F(NetPlayTest, CellEventsChangeOnlyTheirOwnLevelAndOnlyWhatTheCellHolds) {
     EXPECT_EQ(w.objectDefs[kIngotType].cellCount, ingots - 1);
 }
 
+// Bob's connection breaks mid-level; his program goes back to the lobby and
+// joins the running game again: his slot, the host's level, the lives he
+// had, and the ingot the host took meanwhile gone from his world too.
+TEST_F(NetPlayTest, ADroppedPlayerComesBackIntoItsSlotInTheHostsLevel) {
+    StartGame(1);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    Machine& bob = *machines[1];
+    bob.Local().lives = 2;
+    Frames(5);
+    ASSERT_EQ(host.game->actors.actor[1].lives, 2);
+    bob.transport.Leave(true);
+    bob.transport.inbox.push_back(
+        TransportEvent{TransportEvent::Kind::PlayerLeft, PlayerEntry{host.transport.id, {}, {}}, {}, true});
+    Frames(2);
+    ASSERT_TRUE(host.net.gone[1]);
+    ASSERT_EQ(bob.game->shell.screen, kScreenTitle);
+
+    // An ingot of the level file, taken by the host while Bob is away.
+    World& hw = host.world();
+    int ix = -1, iy = -1, iz = -1;
+    for (int x = 0; x < hw.sizeX && ix < 0; ++x)
+        for (int y = 0; y < hw.sizeY && ix < 0; ++y)
+            for (int z = 0; z < hw.sizeZ && ix < 0; ++z)
+                if (GetCell(hw, x, y, z) == kIngotType) ix = x, iy = y, iz = z;
+    ASSERT_GE(ix, 0);
+    host.Local().x = static_cast<float>(kCellSize * ix + 256);
+    host.Local().y = static_cast<float>(kCellSize * iy + 256);
+    host.Local().z = static_cast<float>(kCellSize * iz + 256);
+    HeroPickups(hw, host.Local(), host.game->rules);
+    ASSERT_EQ(GetCell(hw, ix, iy, iz), 0);
+
+    OpenLobby(*bob.game, bob.net);
+    SubmitNickname(*bob.game, bob.net, "Bob");
+    LobbyJoinGame(*bob.game, bob.net);
+    LobbyJoinGame(*bob.game, bob.net);
+    Frames(80);
+    EXPECT_FALSE(host.net.gone[1]);
+    EXPECT_EQ(bob.game->shell.screen, kScreenPlay);
+    EXPECT_EQ(bob.game->actors.localPlayer, 1);
+    EXPECT_EQ(bob.Local().levelIndex, 0);
+    EXPECT_EQ(bob.Local().lives, 2);
+    EXPECT_EQ(GetCell(bob.world(), ix, iy, iz), 0);
+    EXPECT_EQ(host.game->shell.status.text, "BOB IS BACK");
+}
+
 // Cid's machine is hostile: it reaches for cells far from its hero, pulls a
 // lever across the level, jumps eight cells at once and raises its lives.
 // The host refuses every claim, logs one line per kind, tells Cid to go back
