@@ -14,6 +14,8 @@ namespace zq::test {
 struct RecordingHost : GameHost {
     bool fullscreen = false, quit = false;
     std::vector<std::string> messages;
+    std::vector<std::string> logged;
+    void Log(const std::string& line) override { logged.push_back(line); }
     bool Fullscreen() override { return fullscreen; }
     void SetFullscreen(bool on, RenderSize) override { fullscreen = on; }
     void SetClientSize(int, int) override {}

@@ -273,12 +273,17 @@ public:
             int present = 0;
             for (std::size_t i = 1; i < net_.session.Players().size(); ++i) present += net_.session.Players()[i].gone ? 0 : 1;
             if (present >= options_.networkPlayers) LobbyNewGame(game_, net_);
-        } else if (options_.networkJoin && net_.lobbyState == kLobbyChooseSession && !net_.panel.list.empty()) {
+        } else if (options_.networkJoin && net_.lobbyState == kLobbyChooseSession) {
+            // The join runs over the lobby's frames; a refusal ends the run.
+            const std::uint32_t why = net_.panel.joinFailure;
+            if (why == kTransportSessionFull || why == kTransportGameStarted || why == kTransportWrongVersion ||
+                why == kTransportNameInUse) {
+                refusal = RefusalText(why);
+                return;
+            }
+            if (net_.panel.list.empty()) return;
             net_.panel.selected = 0;
             LobbyJoinGame(game_, net_);
-            const std::uint32_t why = net_.session.LastFailure();
-            if (why == kTransportSessionFull || why == kTransportGameStarted || why == kTransportWrongVersion)
-                refusal = RefusalText(why);
         }
     }
     std::string refusal;  // the host said no: asking again changes nothing

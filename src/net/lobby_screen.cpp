@@ -162,7 +162,7 @@ void DrawPanel(Game& game, const NetPlay& net) {
     DrawOverlayText(game, hint, false, 0.57f, std::max(0.01f, (1 - TextWidth(hint, false)) / 2));
     DrawButton(game, panel.newCaption, panel.newEnabled, kNewX, kNewW);
     DrawButton(game, panel.joinCaption, panel.joinEnabled, kJoinX, kJoinW);
-    if (net.lobbyState == kLobbyChooseSession) {
+    if (net.lobbyState == kLobbyChooseSession || net.lobbyState == kLobbyJoining) {
         const bool caret = (game.shell.time.now / 400) % 2 == 0;
         DrawOverlayText(game, "OR JOIN BY ADDRESS: " + panel.address + (caret ? "_" : ""), false, 0.80f, 0.05f);
         DrawOverlayText(game, "TYPE HOST[:PORT] OR PICK A GAME   ENTER: JOIN   ESC: BACK", false, 0.86f, 0.05f);
@@ -193,13 +193,24 @@ void LeaveToTitle(Game& game, NetPlay& net) {
 std::string LobbyFailureText(std::uint32_t code, bool creating, const std::string& where) {
     if (creating && code == kTransportNoSocket) return "COULD NOT OPEN PORT " + where;
     if (creating && code == kTransportRefused) return "ALREADY IN A GAME";
-    if (code == kTransportTimedOut && !where.empty()) return "NO ANSWER FROM " + where;
+    if (code == kTransportTimedOut && !where.empty()) return "NO GAME ANSWERS AT " + where;
+    // What the host itself said no with.
+    switch (code) {
+        case kTransportSessionFull:
+        case kTransportGameStarted:
+        case kTransportWrongVersion:
+        case kTransportNameInUse:
+        case kTransportRefused:
+            if (!creating) return "THE GAME REFUSED: " + RefusalText(code);
+            break;
+        default: break;
+    }
     return RefusalText(code);
 }
 
 void LobbyFailure(Game& game, NetPlay& net, std::uint32_t code, bool creating, const std::string& where) {
     net.panel.notice = LobbyFailureText(code, creating, where);
-    ShowStatusMessage(game.shell, net.panel.notice);
+    ShowKeptMessage(game.shell, net.panel.notice);
 }
 
 std::string LobbyHint(const Game& game, const NetPlay& net) {
@@ -210,10 +221,11 @@ std::string LobbyHint(const Game& game, const NetPlay& net) {
         case kLobbyChooseSession:
             if (!panel.notice.empty()) return panel.notice;
             if (!panel.asked.empty())
-                return now - panel.askedTime > kNoAnswerMs ? "NO ANSWER FROM " + panel.asked + " - STILL ASKING"
+                return now - panel.askedTime > kNoAnswerMs ? "NO GAME ANSWERS AT " + panel.asked + " - STILL ASKING"
                                                            : "ASKING " + panel.asked;
             if (!panel.list.empty()) return "CHOOSE A GAME";
             return now - panel.searchStart > kNoAnswerMs ? "NO GAMES FOUND YET - STILL SEARCHING" : "SEARCHING FOR GAMES";
+        case kLobbyJoining: return "JOINING " + panel.joining + " - ESC: CANCEL";
         case kLobbyInSession:
             return panel.newEnabled && panel.newCaption == "Go" ? "PRESS GO WHEN EVERYBODY IS HERE" : "WAITING FOR THE HOST";
         default: return "STARTING";
@@ -230,6 +242,12 @@ void LobbyBack(Game& game, NetPlay& net) {
             panel.nickname = game.settings.nickName;
             ForgetPendingKeys(game, panel);
             return;
+        case kLobbyJoining:
+            // The join is given up; the search and the typed address stay.
+            net.session.CancelJoin();
+            net.lobbyState = kLobbyChooseSession;
+            panel.asked.clear();
+            return;
         case kLobbyChooseSession:
         case kLobbyInSession:
             // Out of the search or the session; a host's session ends with it.
@@ -245,18 +263,23 @@ void LobbyAskAddress(Game& game, NetPlay& net, const std::string& address) {
     std::string host;
     int port = 0;
     panel.notice.clear();
-    if (!SplitHostPort(address, net.port, host, port) || !net.session.AskHost(address)) {
+    if (!SplitHostPort(address, net.port, host, port)) {
         panel.notice = "NOT AN ADDRESS: " + address;
         return;
     }
+    if (!net.session.AskHost(address)) {
+        panel.notice = "NO SUCH HOST: " + host;
+        return;
+    }
+    // The address stays in its field for another try.
     panel.asked = host + ":" + std::to_string(port);
     panel.askedTime = game.shell.time.now;
-    panel.address.clear();
 }
 
 void LobbyFrame(Game& game, NetPlay& net) {
     if (net.panel.askingNickname) TypeNickname(game, net);
     else WorkPanel(game, net);
+    LobbyJoinProgress(game, net);
     LobbyRefresh(game, net);
     if (game.shell.networkLobby) DrawPanel(game, net);
 }

@@ -58,6 +58,22 @@ struct Encoder {
         w.I32(16, m.z);
         w.I32(20, m.value);
         w.I32(24, m.level);
+        if (m.hasPosition) {
+            w.I32(28, 1);
+            w.I32(32, m.heroX);
+            w.I32(36, m.heroY);
+            w.I32(40, m.heroZ);
+        }
+        return w.bytes;
+    }
+    MessageBytes operator()(const PutBackMsg& m) const {
+        Writer w(kMsgPutBack);
+        w.U8(4, m.slot);
+        w.I32(8, m.x);
+        w.I32(12, m.y);
+        w.I32(16, m.z);
+        w.I32(20, m.lives);
+        w.I32(24, m.level);
         return w.bytes;
     }
     MessageBytes operator()(const PingMsg&) const { return Writer(kMsgPing).bytes; }
@@ -144,6 +160,12 @@ DecodeResult DecodeMessage(std::span<const std::uint8_t> b, const MessageLimits&
             m.z = I32(b, 16);
             m.value = I32(b, 20);
             m.level = I32(b, 24);
+            m.hasPosition = I32(b, 28) == 1;
+            if (m.hasPosition) {
+                m.heroX = I32(b, 32);
+                m.heroY = I32(b, 36);
+                m.heroZ = I32(b, 40);
+            }
             if (m.level < 0 || m.level >= limits.levelCount) return Refuse("event: level outside the list");
             if (!SlotInPlay(m.slot, limits)) return Refuse("event: slot " + std::to_string(m.slot) + " not in play");
             if (m.code < kFirstCellEvent || m.code > kLastCellEvent) return Refuse("event: unknown code");
@@ -174,6 +196,19 @@ DecodeResult DecodeMessage(std::span<const std::uint8_t> b, const MessageLimits&
         case kMsgBackToTitle: {
             BackToTitleMsg m{I32(b, 4)};
             if (m.ending < kEndToTitle || m.ending > kEndCredits) return Refuse("back to title: unknown ending");
+            return DecodeResult{m, {}};
+        }
+        case kMsgPutBack: {
+            PutBackMsg m;
+            m.slot = b[4];
+            m.x = I32(b, 8);
+            m.y = I32(b, 12);
+            m.z = I32(b, 16);
+            m.lives = I32(b, 20);
+            m.level = I32(b, 24);
+            if (!SlotInPlay(m.slot, limits)) return Refuse("put back: slot not in play");
+            if (m.level < -1 || m.level >= limits.levelCount) return Refuse("put back: bad level");
+            if (m.lives < -1 || m.lives > kMostLives) return Refuse("put back: bad lives");
             return DecodeResult{m, {}};
         }
         default: return Refuse("unknown message type " + std::to_string(type));

@@ -29,6 +29,7 @@ enum MessageType : std::int32_t {
     kMsgStartLevel = 17,
     kMsgLevelTimer = 18,
     kMsgBackToTitle = 19,
+    kMsgPutBack = 20,  // host to one player: its claim was refused
 };
 
 // Host to one player: which slot the receiver is, how many others there are
@@ -64,6 +65,11 @@ struct CellEventMsg {
     std::int32_t x = 0, y = 0, z = 0;
     std::int32_t value = 0;  // refill ms, heading or the cell's object
     std::int32_t level = 0;  // at 24: the level the sender played it in
+    // Trailing, from senders that know it: where the hero stood when it acted
+    // (1 at 28, then x, y, z at 32, 36, 40), so the host checks the reach
+    // from there rather than from the last state it heard.
+    bool hasPosition = false;
+    std::int32_t heroX = 0, heroY = 0, heroZ = 0;
 };
 
 struct PingMsg {};
@@ -95,8 +101,19 @@ struct BackToTitleMsg {
     std::int32_t ending = kEndToTitle;  // at 4
 };
 
+// The host refused what this player claimed (a move, an action, its lives):
+// its hero goes back where the host last accepted it, and its lives are at
+// most `lives`.
+struct PutBackMsg {
+    std::int32_t slot = 0;          // byte at 4: the receiver's slot
+    std::int32_t x = 0, y = 0, z = 0;  // at 8, 12, 16
+    std::int32_t lives = 0;         // at 20
+    std::int32_t level = -1;        // at 24: the level the position is in
+};
+
+// The variant's order is the type order: MessageTypeOf counts on it.
 using GameMessage = std::variant<StartMsg, PlayerStateMsg, CellEventMsg, PingMsg, PingAnswerMsg, SentryStepMsg,
-                                 SentryPositionMsg, StartLevelMsg, LevelTimerMsg, BackToTitleMsg>;
+                                 SentryPositionMsg, StartLevelMsg, LevelTimerMsg, BackToTitleMsg, PutBackMsg>;
 
 std::int32_t MessageTypeOf(const GameMessage& message);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <type_traits>
 
 #include "render/overlay.h"
 #include "rules/mechanisms.h"
@@ -275,6 +276,7 @@ void Rejoin(Game& game, NetPlay& net, std::int32_t id, const std::string& longNa
     const std::int32_t level = game.shell.screen == kScreenPlay ? game.actors.actor[0].levelIndex : -1;
     a.levelIndex = level;
     if (level >= 0) PutOnStartPoint(a, *game.world);
+    ClaimsRejoined(net.claims.slots[s], a.lives, game.shell.time.now);
     for (int i = 1; i <= game.actors.Last(); ++i) {
         const std::size_t to = static_cast<std::size_t>(i);
         if (net.gone[to]) continue;
@@ -289,13 +291,13 @@ void Rejoin(Game& game, NetPlay& net, std::int32_t id, const std::string& longNa
             m.slot = 0;
             Send(net, id, m, true);
         }
-    ShowStatusMessage(game.shell, CalledName(net.session, id) + " IS BACK");
+    ShowKeptMessage(game.shell, CalledName(net.session, id) + " IS BACK");
 }
 
 void OnPlayerState(Game& game, NetPlay& net, const PlayerStateMsg& m) {
     Actor& a = game.actors.actor[static_cast<std::size_t>(m.slot)];
     if (a.lives >= 0 && m.lives < 0 && m.levelIndex >= 0 && m.levelIndex == game.actors.Local().levelIndex)
-        ShowStatusMessage(game.shell, CalledName(net.session, net.slotIds[static_cast<std::size_t>(m.slot)]) +
+        ShowKeptMessage(game.shell, CalledName(net.session, net.slotIds[static_cast<std::size_t>(m.slot)]) +
                                           " HAS NO LIVES LEFT");
     a.x = PeerPosition(m.x);
     a.y = PeerPosition(m.y);
@@ -317,14 +319,15 @@ void PickupSound(Game& game, const Actor& sender, const ObjectDef& def) {
                            def.actionVolume);
 }
 
-void OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
+// True when the event changed this machine's level.
+bool OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
     World& world = *game.world;
     Actor& sender = game.actors.actor[static_cast<std::size_t>(m.slot)];
     // Only the level the event happened in may change: a player still in
     // another level (or one whose event crossed a level start) changes nothing.
     if (game.shell.screen != kScreenPlay || m.level != game.actors.Local().levelIndex) {
         ++net.refused;
-        return;
+        return false;
     }
     switch (m.code) {
         case kNetDig:
@@ -332,19 +335,19 @@ void OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
             sender.animState = kPoseShoot;
             sender.stunMs = 500;
             sender.blendTime = 250;
-            return;
+            return true;
         case kNetPush:
             PushBlock(world, m.x, m.y, m.z, static_cast<float>(m.value), game.rules);
             sender.animState = kPoseShoot;
             sender.stunMs = 500;
             sender.blendTime = 100;
-            return;
+            return true;
         case kNetLever:
             PullLever(world, m.x, m.y, m.z, game.rules);
             sender.animState = kPoseShoot;
             sender.stunMs = 300;
             sender.blendTime = 100;
-            return;
+            return true;
         default: break;
     }
     // A pick-up takes what the cell holds here, and only the kind of thing
@@ -354,7 +357,7 @@ void OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
                                      (m.code == kNetOneUp && def->oneUp) || (m.code == kNetLight && def->light));
     if (!kindMatches || GetCell(world, m.x, m.y, m.z) != m.value) {
         ++net.refused;
-        return;
+        return false;
     }
     PickupSound(game, sender, *def);
     SetCell(world, m.x, m.y, m.z, 0);
@@ -371,6 +374,59 @@ void OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
             break;
         default: break;  // 1UP: the sender's lives come with its next state
     }
+    return true;
+}
+
+// The level the host plays, -1 when it is not in one.
+std::int32_t HostLevel(const Game& game) {
+    return game.shell.screen == kScreenPlay ? game.actors.Local().levelIndex : -1;
+}
+
+// The host refused a claim: the sender hears where its hero was last
+// accepted and how many lives it has, and the log gets the first refusal of
+// each kind.
+void RefuseClaim(Game& game, NetPlay& net, std::int32_t from, int slot, int kind) {
+    ++net.refused;
+    if (kind < kClaimTooFast || kind >= kClaimKindCount) return;
+    if (net.claims.refused[static_cast<std::size_t>(kind)]++ == 0)
+        game.host.Log("network: refused a claim of " + CalledName(net.session, from) + ": " + ClaimRefusalText(kind) +
+                      " (further refusals of this kind are only counted)");
+    if (kind == kClaimWrongLevel) return;  // between levels: nothing to put right
+    ClaimRecord& r = net.claims.slots[static_cast<std::size_t>(slot)];
+    const std::int32_t now = game.shell.time.now;
+    if (now - r.lastPutBack < kPutBackGapMs) return;
+    r.lastPutBack = now;
+    const std::int32_t level = HostLevel(game);
+    PutBackMsg back{slot, TruncToInt(r.x), TruncToInt(r.y), TruncToInt(r.z), std::max(-1, r.livesCap),
+                    level >= 0 && r.level == level ? level : -1};
+    Send(net, from, back, true);
+}
+
+template <typename Claim>
+bool HostAccepts(Game& game, NetPlay& net, std::int32_t from, const Claim& m) {
+    ClaimRecord& record = net.claims.slots[static_cast<std::size_t>(m.slot)];
+    int verdict = kClaimOk;
+    if constexpr (std::is_same_v<Claim, PlayerStateMsg>)
+        verdict = CheckState(*game.world, record, HostLevel(game), m, game.shell.time.now);
+    else
+        verdict = CheckCellEvent(*game.world, record, HostLevel(game), m, game.shell.time.now);
+    if (verdict == kClaimOk) return true;
+    if (verdict != kClaimHeld) RefuseClaim(game, net, from, m.slot, verdict);
+    return false;
+}
+
+// The host sends this player's hero back where it last accepted it.
+void OnPutBack(Game& game, NetPlay& net, const PutBackMsg& m) {
+    if (m.slot != game.actors.localPlayer) return void(++net.refused);
+    Actor& local = game.actors.Local();
+    local.lives = std::min(local.lives, m.lives);
+    if (m.level < 0 || m.level != local.levelIndex || game.shell.screen != kScreenPlay) return;
+    local.x = static_cast<float>(m.x);
+    local.y = static_cast<float>(m.y);
+    local.z = static_cast<float>(m.z);
+    local.velX = local.velY = local.velZ = 0;
+    local.fallSpeed = 0;
+    local.onLadder = false;
 }
 
 void OnStartLevel(Game& game, std::int32_t level) {
@@ -396,14 +452,14 @@ void OnPlayerLeft(Game& game, NetPlay& net, std::int32_t id, bool lost) {
         const bool hostLeft = SessionHostId(net.session) == id && id != net.session.LocalId();
         if (net.lobbyState == kLobbyInSession && hostLeft) {
             const char* text = lost ? kHostLostText : kHostLeftText;
-            ShowStatusMessage(game.shell, text);
+            ShowKeptMessage(game.shell, text);
             // Out of the ended session, so that another can be created or joined.
             net.session.LeaveSession();
             ResetLobby(game, net);
             net.panel.notice = text;
         } else {
             if (game.actors.lastPlayer > 0) game.actors.lastPlayer -= 1;
-            if (net.lobbyState == kLobbyInSession) ShowStatusMessage(game.shell, LeftText(net, id, lost));
+            if (net.lobbyState == kLobbyInSession) ShowKeptMessage(game.shell, LeftText(net, id, lost));
         }
         return;
     }
@@ -411,7 +467,7 @@ void OnPlayerLeft(Game& game, NetPlay& net, std::int32_t id, bool lost) {
     if (slot < 0) return;
     net.gone[static_cast<std::size_t>(slot)] = true;
     if (slot != 0 || IsHost(game)) {
-        ShowStatusMessage(game.shell, LeftText(net, id, lost));
+        ShowKeptMessage(game.shell, LeftText(net, id, lost));
         return;
     }
     // Without the host nobody starts levels or moves the sentries: back to the
@@ -424,7 +480,7 @@ void OnPlayerLeft(Game& game, NetPlay& net, std::int32_t id, bool lost) {
     net.started = false;
     GameStartFade(game, -1);
     SetScreen(game, kScreenTitle);
-    ShowStatusMessage(game.shell, lost ? kHostLostText : kHostLeftText);
+    ShowKeptMessage(game.shell, lost ? kHostLostText : kHostLeftText);
 }
 
 void SendOwnState(Game& game, NetPlay& net, bool reliable) {
@@ -482,14 +538,21 @@ void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<co
     if (const auto* m = std::get_if<PlayerStateMsg>(&message)) {
         // A player speaks only for its own slot, and nobody moves ours.
         if (m->slot != fromSlot || m->slot == game.actors.localPlayer) return void(++net.refused);
-        return OnPlayerState(game, net, *m);
+        if (IsHost(game) && !HostAccepts(game, net, from, *m)) return;
+        OnPlayerState(game, net, *m);
+        // The announcement of leaving a level travels reliably, the rest not.
+        if (IsHost(game)) net.session.ForwardGameMessage(from, EncodeMessage(*m), m->levelIndex < 0);
+        return;
     }
     if (const auto* m = std::get_if<CellEventMsg>(&message)) {
         if (m->slot != fromSlot || m->slot == game.actors.localPlayer) return void(++net.refused);
-        return OnCellEvent(game, net, *m);
+        if (IsHost(game) && !HostAccepts(game, net, from, *m)) return;
+        if (OnCellEvent(game, net, *m) && IsHost(game)) net.session.ForwardGameMessage(from, EncodeMessage(*m), true);
+        return;
     }
     // Everything else only the host sends.
     if (!fromHost) return void(++net.refused);
+    if (const auto* m = std::get_if<PutBackMsg>(&message)) return OnPutBack(game, net, *m);
     if (std::holds_alternative<SentryStepMsg>(message)) {
         if (game.shell.screen == kScreenPlay)
             SentryThink(*game.world, game.actors, SentrySounds{game.bank->sentrySeenSound, game.bank->sentryLostSound},
@@ -561,7 +624,9 @@ void EnterNetworkGameOver(Game& game) {
 
 void WatchConnections(Game& game, NetPlay& net) {
     NetSession& session = net.session;
-    const bool inSession = game.shell.networkLobby ? net.lobbyState >= kLobbyInSession : net.started;
+    const bool inSession = game.shell.networkLobby
+                               ? net.lobbyState == kLobbyInSession || net.lobbyState == kLobbyStarting
+                               : net.started;
     if (!session.Connected() || !inSession) return;
     const std::int32_t host = SessionHostId(session);
     for (std::size_t i = 1; i < session.Players().size(); ++i) {
@@ -586,7 +651,7 @@ void CheckStartTimeout(Game& game, NetPlay& net) {
         game.actors.actor[s].networkId = 0;
     }
     FinishStartIfAnswered(game, net);
-    if (!silent.empty()) ShowStatusMessage(game.shell, "NO ANSWER FROM " + silent + ": STARTED WITHOUT THEM");
+    if (!silent.empty()) ShowKeptMessage(game.shell, "NO ANSWER FROM " + silent + ": STARTED WITHOUT THEM");
 }
 
 bool OthersAtExit(const Game& game, const NetPlay& net) {
@@ -635,6 +700,8 @@ void AttachNetPlay(Game& game, NetPlay& net) {
     hooks.playSends = [&game, &net] { PeriodicSends(game, net); };
     hooks.levelStarting = [&game, &net](std::int32_t level) {
         net.pickups.clear();
+        // From the title it is a new game: everybody starts with full lives.
+        ClaimsLevelStarted(net.claims, game.shell.screen != kScreenPlay, game.shell.time.now);
         if (NetworkGame(game, net) && IsHost(game)) Send(net, kAllPlayers, StartLevelMsg{level}, true);
     };
     hooks.titleEntered = [&game, &net] {
@@ -659,7 +726,10 @@ void AttachNetPlay(Game& game, NetPlay& net) {
     game.rules.sendEvent = [&game, &net](std::int32_t code, std::int32_t x, std::int32_t y, std::int32_t z,
                                          std::int32_t value) {
         if (!NetworkGame(game, net)) return;
-        const CellEventMsg m{game.actors.localPlayer, code, x, y, z, value, game.actors.Local().levelIndex};
+        const Actor& local = game.actors.Local();
+        // Where the hero stands goes with it: the host checks the reach from there.
+        const CellEventMsg m{game.actors.localPlayer, code, x, y, z, value, local.levelIndex, true,
+                             TruncToInt(local.x), TruncToInt(local.y), TruncToInt(local.z)};
         if (IsHost(game)) NotePickup(net, m);
         Send(net, kAllPlayers, m, true);
     };
@@ -726,17 +796,37 @@ void LobbyJoinGame(Game& game, NetPlay& net) {
         if (panel.selected >= static_cast<std::int32_t>(sessions.size())) return;
         const SessionEntry chosen = sessions[static_cast<std::size_t>(panel.selected)];
         panel.notice.clear();
-        if (!net.session.JoinSession(chosen.id)) {
+        panel.joining = chosen.address;
+        panel.joinStart = game.shell.time.now;
+        panel.joinFailure = kTransportOk;
+        if (!net.session.BeginJoin(chosen.id)) {
             // The search goes on: the player may pick again.
             panel.asked.clear();
+            panel.joinFailure = net.session.LastFailure();
             return LobbyFailure(game, net, net.session.LastFailure(), false, chosen.address);
         }
-        net.lobbyState = kLobbyInSession;
-        panel.joinEnabled = false;
-        // Everyone already in the session holds a slot before this player.
-        game.actors.lastPlayer = std::min(kMaxPlayers - 1, static_cast<int>(PresentPlayers(net.session).size()) - 1);
-        ShowPlayerList(net);
+        net.lobbyState = kLobbyJoining;
+        LobbyJoinProgress(game, net);
     }
+}
+
+void LobbyJoinProgress(Game& game, NetPlay& net) {
+    if (net.lobbyState != kLobbyJoining) return;
+    LobbyPanel& panel = net.panel;
+    const NetSession::Join state = net.session.JoinProgress();
+    if (state == NetSession::Join::Waiting) return;
+    if (state == NetSession::Join::Failed) {
+        // Back to the search, the typed address still in its field.
+        net.lobbyState = kLobbyChooseSession;
+        panel.asked.clear();
+        panel.joinFailure = net.session.LastFailure();
+        return LobbyFailure(game, net, panel.joinFailure, false, panel.joining);
+    }
+    net.lobbyState = kLobbyInSession;
+    panel.joinEnabled = false;
+    // Everyone already in the session holds a slot before this player.
+    game.actors.lastPlayer = std::min(kMaxPlayers - 1, static_cast<int>(PresentPlayers(net.session).size()) - 1);
+    ShowPlayerList(net);
 }
 
 void LobbyRefresh(Game& game, NetPlay& net) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "net/claims.h"
 #include "net/messages.h"
 #include "net/net_settings.h"
 #include "net/session.h"
@@ -23,6 +24,7 @@ enum LobbyState : std::int32_t {
     kLobbyChooseSession = 1,
     kLobbyInSession = 2,
     kLobbyStarting = 3,  // the host pressed "Go" and waits for the ping answers
+    kLobbyJoining = 4,   // a session was picked: waiting for the host's welcome
 };
 
 inline constexpr std::int32_t kLobbyRefreshMs = 500;
@@ -47,6 +49,9 @@ struct LobbyPanel {
     std::int32_t askedTime = 0;   // when it was asked
     std::int32_t searchStart = 0; // when the search began
     std::string notice;           // the last refusal or failure in words, until the next step
+    std::string joining;          // the address of the session being joined
+    std::int32_t joinStart = 0;   // when the join began
+    std::uint32_t joinFailure = 0;  // why the last join failed (a transport code), 0 while none did
     std::vector<std::string> hostAddresses;  // where others reach the game this machine hosts
 };
 
@@ -70,6 +75,8 @@ struct NetPlay {
     // The host: what was picked up in the current level, by anybody, so a
     // player who comes back finds the same cells empty.
     std::vector<CellEventMsg> pickups;
+    // The host: what it last accepted from each other player.
+    ClaimChecks claims;
 };
 
 // Fills the session's events and the game's network hooks.  Both records
@@ -84,6 +91,8 @@ void SubmitNickname(Game& game, NetPlay& net, const std::string& nickname);
 void LobbyNewGame(Game& game, NetPlay& net);
 // "Join Game" / "Select Game".
 void LobbyJoinGame(Game& game, NetPlay& net);
+// Every lobby frame while joining: the welcome, a refusal or the wait.
+void LobbyJoinProgress(Game& game, NetPlay& net);
 // Twice a second: the player list, or a new search while no session is found.
 void LobbyRefresh(Game& game, NetPlay& net);
 // One lobby frame: keys and mouse, the refresh, and the panel drawn.

@@ -10,6 +10,7 @@ std::string RefusalText(std::uint32_t code) {
         case kTransportSessionFull: return "GAME FULL";
         case kTransportGameStarted: return "GAME ALREADY STARTED";
         case kTransportWrongVersion: return "DIFFERENT GAME VERSION";
+        case kTransportNameInUse: return "NAME IN USE";
         case kTransportTimedOut: return "NO ANSWER FROM THE HOST";
         case kTransportNoSession: return "THAT GAME IS GONE";
         case kTransportRefused: return "THE HOST REFUSED TO LET YOU IN";
@@ -102,10 +103,38 @@ bool NetSession::JoinSession(std::int32_t sessionId) {
     return true;
 }
 
+bool NetSession::BeginJoin(std::int32_t sessionId) {
+    lastFailure_ = kTransportOk;
+    PlayerEntry local{0, CutName(longName, kLongNameBytes), CutName(shortName, kShortNameBytes)};
+    if (std::uint32_t code = transport_.BeginJoin(sessionId, local)) return Fail("Open Failed", code);
+    return true;
+}
+
+NetSession::Join NetSession::JoinProgress() {
+    std::vector<PlayerEntry> others;
+    std::int32_t id = 0;
+    const std::uint32_t code = transport_.JoinProgress(id, others);
+    if (code == kTransportPending) return Join::Waiting;
+    if (code != kTransportOk) {
+        Fail("Open Failed", code);
+        return Join::Failed;
+    }
+    localId_ = id;
+    players_.resize(1);
+    for (const PlayerEntry& p : others) AddPlayer(p);
+    players_.push_back(SessionPlayer{id, CutName(longName, kLongNameBytes), CutName(shortName, kShortNameBytes), false});
+    connected_ = true;
+    return Join::Joined;
+}
+
 void NetSession::CloseSession() { transport_.CloseSession(); }
 
 void NetSession::SendGameMessage(std::int32_t to, std::span<const std::uint8_t> message, bool reliable) {
     if (connected_) transport_.Send(to, message, reliable);
+}
+
+void NetSession::ForwardGameMessage(std::int32_t from, std::span<const std::uint8_t> message, bool reliable) {
+    if (connected_) transport_.Forward(from, message, reliable);
 }
 
 bool NetSession::AddPlayer(const PlayerEntry& p) {

@@ -78,9 +78,17 @@ public:
     void LeaveSession();
     bool CreateSession();
     bool JoinSession(std::int32_t sessionId);
+    // Joining without holding up the frame: BeginJoin, then JoinProgress each
+    // frame until it says Joined or Failed (LastFailure says why).
+    enum class Join { Waiting, Joined, Failed };
+    bool BeginJoin(std::int32_t sessionId);
+    Join JoinProgress();
+    void CancelJoin() { transport_.CancelJoin(); }
     // No new players once the game has started.
     void CloseSession();
     void SendGameMessage(std::int32_t to, std::span<const std::uint8_t> message, bool reliable);
+    // The host: a message it accepted from `from` goes on to the others.
+    void ForwardGameMessage(std::int32_t from, std::span<const std::uint8_t> message, bool reliable);
     // Takes what the transport received and raises the events.
     void Pump();
     // Puts the player list back as it was (a run replayed from a saved start).

@@ -56,6 +56,8 @@ enum TransportError : std::uint32_t {
     kTransportRefused = 0x80040006,
     kTransportGameStarted = 0x80040007,   // a running game takes back only its dropped players
     kTransportWrongVersion = 0x80040008,  // the other machine runs a different build of the game
+    kTransportNameInUse = 0x80040009,     // a player of that game has the nickname: only its token takes its place
+    kTransportPending = 0x8004000A,       // a join still waits for its answer
 };
 
 class NetTransport {
@@ -86,18 +88,39 @@ public:
     // already in it, in the order they joined (the local player not included).
     virtual std::uint32_t JoinSession(std::int32_t sessionId, const PlayerEntry& local, std::int32_t& localId,
                                       std::vector<PlayerEntry>& players) = 0;
+    // The same without waiting: BeginJoin starts it, JoinProgress (called
+    // each frame) answers kTransportPending until the welcome or a refusal
+    // arrives, CancelJoin gives it up.  A transport that joins at once does it
+    // all in JoinProgress.
+    virtual std::uint32_t BeginJoin(std::int32_t sessionId, const PlayerEntry& local) {
+        joinSession_ = sessionId;
+        joinLocal_ = local;
+        return kTransportOk;
+    }
+    virtual std::uint32_t JoinProgress(std::int32_t& localId, std::vector<PlayerEntry>& players) {
+        return JoinSession(joinSession_, joinLocal_, localId, players);
+    }
+    virtual void CancelJoin() {}
     // The host stops taking new players (the game has started).
     virtual void CloseSession() = 0;
     // Sends a block from the local player to one player or to everybody
     // (kAllPlayers, the sender excluded).  Reliable blocks arrive once and in
     // order; the others may be lost.
     virtual void Send(std::int32_t to, std::span<const std::uint8_t> bytes, bool reliable) = 0;
+    // The host passes on a block it accepted from player `from` to everybody
+    // else, as sent by `from`.  Joiners hear each other only this way: the
+    // host relays nothing it has not checked.
+    virtual void Forward(std::int32_t, std::span<const std::uint8_t>, bool) {}
     // Everything that arrived since the last call, in arrival order.
     virtual void Poll(std::vector<TransportEvent>& events) = 0;
     // Milliseconds since anything at all (game message or the transport's own
     // keep-alive) last arrived from that player's machine; 0 when unknown.
     // A joiner hears the host itself and the host's word about the others.
     virtual std::int32_t SilenceMs(std::int32_t) { return 0; }
+
+private:
+    std::int32_t joinSession_ = 0;  // what BeginJoin was given, for the default JoinProgress
+    PlayerEntry joinLocal_;
 };
 
 }  // namespace zq

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <random>
+#include <thread>
 
 namespace zq {
 
@@ -16,8 +18,8 @@ namespace {
 
 // Blocks between this program's own machines; the first byte says what it is.
 enum FrameKind : std::uint8_t {
-    kJoinRequest = 'J',  // protocol version (4), long name (52), short name (20)
-    kWelcome = 'W',      // your id (4), count (1), then id (4), long (52), short (20) each
+    kJoinRequest = 'J',  // protocol version (4), long name (52), short name (20), [rejoin token (8)]
+    kWelcome = 'W',      // your id (4), count (1), then id (4), long (52), short (20) each, [rejoin token (8)]
     kRefused = 'R',      // code (4)
     kAdded = 'A',        // id (4), long (52), short (20)
     kLeft = 'L',         // id (4), how (1): 0 quit, 1 connection lost
@@ -28,6 +30,9 @@ enum FrameKind : std::uint8_t {
 constexpr std::size_t kLongField = 52, kShortField = 20;
 constexpr std::size_t kPlayerField = 4 + kLongField + kShortField;
 constexpr std::size_t kJoinRequestSize = 1 + 4 + kLongField + kShortField;
+// The rejoin token trails the join request of a player coming back, and the
+// welcome of every player: older builds neither send nor read it.
+constexpr std::size_t kTokenSize = 8;
 constexpr std::uint8_t kReliableChannel = 0, kUnreliableChannel = 1;
 constexpr std::int32_t kHostId = 1;
 constexpr enet_uint32 kConnectWaitMs = 3000;
@@ -37,10 +42,15 @@ constexpr int kGoodbyeWaitMs = 2000;
 // few players, a game message and its header): anything longer is dropped
 // unread, and ENet refuses to gather more than this for one packet.
 constexpr std::size_t kLargestFrame = 512;
-constexpr std::size_t kMostWelcomed = (kLargestFrame - 6) / kPlayerField;
+constexpr std::size_t kMostWelcomed = (kLargestFrame - 6 - kTokenSize) / kPlayerField;
 // A connection that has not asked to join within this long is dropped, so
-// bare connections cannot hold the slots.
-constexpr enet_uint32 kJoinRequestWaitMs = 5000;
+// bare connections cannot hold the slots...
+constexpr enet_uint32 kJoinRequestWaitMs = 2000;
+// ...the host has this many connections to spare beyond its players...
+constexpr std::size_t kSpareConnections = 16;
+// ...and one address holds at most this many that have not joined yet (the
+// players behind one router share an address, but join one by one).
+constexpr std::size_t kMostUnjoinedPerAddress = 4;
 // Keep-alives often enough that a working link is never a second silent.
 constexpr enet_uint32 kPingIntervalMs = 250;
 // ENet's own give-up time lies beyond the silence drop, which is ours and
@@ -101,7 +111,31 @@ enet_uint32 TimeSince(enet_uint32 later, enet_uint32 earlier) { return later - e
 struct RemotePlayer {
     PlayerEntry entry;
     ENetPeer* peer = nullptr;
+    std::uint64_t token = 0;  // what this player needs to take its place again
 };
+
+// A player who had a place when the game started: its names and its token.
+struct PlacedPlayer {
+    PlayerEntry entry;
+    std::uint64_t token = 0;
+};
+
+void PutU64(std::vector<std::uint8_t>& b, std::uint64_t v) {
+    for (int i = 0; i < 8; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+std::uint64_t GetU64(const std::uint8_t* p) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v |= static_cast<std::uint64_t>(p[i]) << (8 * i);
+    return v;
+}
+
+// A token nobody can guess; never 0, which means "none".
+std::uint64_t NewToken() {
+    static std::random_device device;
+    std::uint64_t token = 0;
+    while (token == 0) token = (static_cast<std::uint64_t>(device()) << 32) ^ device();
+    return token;
+}
 
 // ENet marks the peer's last acknowledgement (its keep-alives are
 // acknowledged too); the transport marks each packet it takes.  The later
@@ -145,6 +179,9 @@ public:
                                 std::int32_t& localId) override;
     std::uint32_t JoinSession(std::int32_t sessionId, const PlayerEntry& local, std::int32_t& localId,
                               std::vector<PlayerEntry>& players) override;
+    std::uint32_t BeginJoin(std::int32_t sessionId, const PlayerEntry& local) override;
+    std::uint32_t JoinProgress(std::int32_t& localId, std::vector<PlayerEntry>& players) override;
+    void CancelJoin() override { Abandon(); }
     std::uint32_t AskHost(const std::string& address) override;
     std::vector<std::string> HostAddresses() override;
     void LeaveSession() override {
@@ -153,6 +190,7 @@ public:
     }
     void CloseSession() override;
     void Send(std::int32_t to, std::span<const std::uint8_t> bytes, bool reliable) override;
+    void Forward(std::int32_t from, std::span<const std::uint8_t> bytes, bool reliable) override;
     void Poll(std::vector<TransportEvent>& events) override;
     std::int32_t SilenceMs(std::int32_t id) override;
 
@@ -162,9 +200,10 @@ public:
 private:
     bool Loopback() const { return provider_ == kLoopbackProvider; }
     void Shutdown();
+    // Closes at once, without waiting for goodbyes (a join given up).
+    void Abandon();
     void SendFrame(ENetPeer* peer, const std::vector<std::uint8_t>& frame, bool reliable);
-    void HostReceive(ENetPeer* peer, const std::uint8_t* data, std::size_t size, std::uint8_t channel,
-                     std::vector<TransportEvent>& events);
+    void HostReceive(ENetPeer* peer, const std::uint8_t* data, std::size_t size, std::vector<TransportEvent>& events);
     void JoinerReceive(const std::uint8_t* data, std::size_t size, std::vector<TransportEvent>& events);
     RemotePlayer* PlayerOf(ENetPeer* peer);
     void Refuse(ENetPeer* peer, std::uint32_t code);
@@ -188,9 +227,18 @@ private:
     std::vector<TransportEvent> pending_;  // arrived while joining
     // Hosting: connections that have not asked to join yet, and since when.
     std::map<ENetPeer*, enet_uint32> unjoined_;
-    // Hosting a running game: the names of the players who had a place when
-    // it started, and of those among them who are gone and may come back.
-    std::vector<std::string> placed_, rejoinable_;
+    // Hosting a running game: the players who had a place when it started,
+    // and those among them who are gone and may come back with their token.
+    std::vector<PlacedPlayer> placed_, rejoinable_;
+    // Joined: the token each host gave this player, by its address, for the
+    // whole run (never on disk).
+    std::map<std::pair<enet_uint32, enet_uint16>, std::uint64_t> tokens_;
+    // Joining: waiting for the connection, then for the welcome, since when.
+    enum class Joining { No, Connecting, Welcoming };
+    Joining joining_ = Joining::No;
+    enet_uint32 joinSince_ = 0;
+    PlayerEntry joinLocal_;
+    std::pair<enet_uint32, enet_uint16> joinKey_{};
     enet_uint32 lastSilenceReport_ = 0;
     // Joined: what the host last said about the others' silence.
     std::map<std::int32_t, std::int32_t> reportedSilence_;
@@ -260,7 +308,7 @@ std::uint32_t EnetTransport::CreateSession(const std::string& name, std::int32_t
     const std::string bind = Loopback() ? "127.0.0.1" : settings_.bindAddress;
     if (enet_address_set_host_ip(&address, bind.c_str()) != 0) return kTransportNoSocket;
     address.port = static_cast<enet_uint16>(settings_.port);
-    host_ = enet_host_create(&address, static_cast<std::size_t>(std::max(1, maxPlayers - 1)) + 2, 2, 0, 0);
+    host_ = enet_host_create(&address, static_cast<std::size_t>(std::max(1, maxPlayers - 1)) + kSpareConnections, 2, 0, 0);
     if (!host_) return kTransportNoSocket;
     host_->maximumPacketSize = kLargestFrame;
     host_->intercept = InterceptHook;
@@ -278,8 +326,7 @@ std::uint32_t EnetTransport::CreateSession(const std::string& name, std::int32_t
     return kTransportOk;
 }
 
-std::uint32_t EnetTransport::JoinSession(std::int32_t sessionId, const PlayerEntry& local, std::int32_t& localId,
-                                         std::vector<PlayerEntry>& players) {
+std::uint32_t EnetTransport::BeginJoin(std::int32_t sessionId, const PlayerEntry& local) {
     if (provider_.empty()) return kTransportNoProvider;
     if (host_) return kTransportRefused;
     const ENetAddress* address = search_.AddressOf(sessionId);
@@ -290,29 +337,40 @@ std::uint32_t EnetTransport::JoinSession(std::int32_t sessionId, const PlayerEnt
     reportedSilence_.clear();
     hostPeer_ = enet_host_connect(host_, address, 2, 0);
     if (!hostPeer_) {
-        Shutdown();
+        Abandon();
         return kTransportNoSocket;
     }
     SetPeerTiming(hostPeer_);
-    ENetEvent event;
-    if (enet_host_service(host_, &event, kConnectWaitMs) <= 0 || event.type != ENET_EVENT_TYPE_CONNECT) {
-        Shutdown();
-        return kTransportTimedOut;
-    }
-    MarkHeard(hostPeer_);
-    std::vector<std::uint8_t> request{kJoinRequest};
-    PutI32(request, kProtocolVersion);
-    PutText(request, local.longName, kLongField);
-    PutText(request, local.shortName, kShortField);
-    SendFrame(hostPeer_, request, true);
+    joining_ = Joining::Connecting;
+    joinSince_ = enet_time_get();
+    joinLocal_ = local;
+    joinKey_ = std::make_pair(address->host, address->port);
+    return kTransportOk;
+}
 
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kConnectWaitMs);
-    while (std::chrono::steady_clock::now() < end) {
-        if (enet_host_service(host_, &event, 50) <= 0) continue;
+std::uint32_t EnetTransport::JoinProgress(std::int32_t& localId, std::vector<PlayerEntry>& players) {
+    if (joining_ == Joining::No || !host_) return kTransportNoSession;
+    ENetEvent event;
+    for (int n = 0; n < 64 && enet_host_service(host_, &event, 0) > 0; ++n) {
+        if (event.type == ENET_EVENT_TYPE_CONNECT && joining_ == Joining::Connecting) {
+            MarkHeard(hostPeer_);
+            std::vector<std::uint8_t> request{kJoinRequest};
+            PutI32(request, kProtocolVersion);
+            PutText(request, joinLocal_.longName, kLongField);
+            PutText(request, joinLocal_.shortName, kShortField);
+            if (auto known = tokens_.find(joinKey_); known != tokens_.end()) PutU64(request, known->second);
+            SendFrame(hostPeer_, request, true);
+            enet_host_flush(host_);
+            joining_ = Joining::Welcoming;
+            joinSince_ = enet_time_get();
+            continue;
+        }
         if (event.type == ENET_EVENT_TYPE_DISCONNECT) {
+            // Let go before a word: a port where no game listens.
+            const bool answered = joining_ == Joining::Welcoming;
             hostPeer_ = nullptr;
-            Shutdown();
-            return kTransportRefused;
+            Abandon();
+            return answered ? kTransportRefused : kTransportTimedOut;
         }
         if (event.type != ENET_EVENT_TYPE_RECEIVE) continue;
         const std::uint8_t* data = event.packet->data;
@@ -323,12 +381,15 @@ std::uint32_t EnetTransport::JoinSession(std::int32_t sessionId, const PlayerEnt
             // dropped unread
         } else if (size >= 5 && data[0] == kRefused) {
             refusal = static_cast<std::uint32_t>(GetI32(data + 1));
+            if (refusal == kTransportOk) refusal = kTransportRefused;
         } else if (size >= 6 && data[0] == kWelcome) {
             const std::size_t count = data[5];
             if (size >= 6 + count * kPlayerField) {
                 localId_ = localId = GetI32(data + 1);
                 players.clear();
                 for (std::size_t i = 0; i < count; ++i) players.push_back(GetPlayer(data + 6 + i * kPlayerField));
+                if (size >= 6 + count * kPlayerField + kTokenSize)
+                    tokens_[joinKey_] = GetU64(data + 6 + count * kPlayerField);
                 welcomed = true;
             }
         } else {
@@ -336,13 +397,46 @@ std::uint32_t EnetTransport::JoinSession(std::int32_t sessionId, const PlayerEnt
         }
         enet_packet_destroy(event.packet);
         if (refusal != kTransportOk) {
-            Shutdown();
+            Abandon();
             return refusal;
         }
-        if (welcomed) return kTransportOk;
+        if (welcomed) {
+            joining_ = Joining::No;
+            return kTransportOk;
+        }
     }
-    Shutdown();
-    return kTransportTimedOut;
+    if (TimeSince(enet_time_get(), joinSince_) >= kConnectWaitMs) {
+        Abandon();
+        return kTransportTimedOut;
+    }
+    return kTransportPending;
+}
+
+std::uint32_t EnetTransport::JoinSession(std::int32_t sessionId, const PlayerEntry& local, std::int32_t& localId,
+                                         std::vector<PlayerEntry>& players) {
+    if (std::uint32_t code = BeginJoin(sessionId, local)) return code;
+    for (;;) {
+        const std::uint32_t code = JoinProgress(localId, players);
+        if (code != kTransportPending) return code;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+void EnetTransport::Abandon() {
+    if (!host_) return;
+    // One goodbye, not waited for: nothing of this connection is kept.
+    if (hostPeer_ && hostPeer_->state == ENET_PEER_STATE_CONNECTED) enet_peer_disconnect_now(hostPeer_, kQuitData);
+    Hosts().erase(host_);
+    enet_host_destroy(host_);
+    host_ = nullptr;
+    hostPeer_ = nullptr;
+    players_.clear();
+    unjoined_.clear();
+    reportedSilence_.clear();
+    pending_.clear();
+    hosting_ = false;
+    open_ = false;
+    joining_ = Joining::No;
 }
 
 void EnetTransport::SendFrame(ENetPeer* peer, const std::vector<std::uint8_t>& frame, bool reliable) {
@@ -365,6 +459,17 @@ void EnetTransport::Send(std::int32_t to, std::span<const std::uint8_t> bytes, b
     enet_host_flush(host_);
 }
 
+void EnetTransport::Forward(std::int32_t from, std::span<const std::uint8_t> bytes, bool reliable) {
+    if (!host_ || !hosting_) return;
+    std::vector<std::uint8_t> frame{kMessage};
+    PutI32(frame, from);
+    PutI32(frame, kAllPlayers);
+    frame.insert(frame.end(), bytes.begin(), bytes.end());
+    for (RemotePlayer& p : players_)
+        if (p.entry.id != from) SendFrame(p.peer, frame, reliable);
+    enet_host_flush(host_);
+}
+
 RemotePlayer* EnetTransport::PlayerOf(ENetPeer* peer) {
     for (RemotePlayer& p : players_)
         if (p.peer == peer) return &p;
@@ -375,7 +480,7 @@ void EnetTransport::CloseSession() {
     if (!open_) return;
     open_ = false;
     placed_.clear();
-    for (const RemotePlayer& p : players_) placed_.push_back(p.entry.longName);
+    for (const RemotePlayer& p : players_) placed_.push_back(PlacedPlayer{p.entry, p.token});
 }
 
 void EnetTransport::Refuse(ENetPeer* peer, std::uint32_t code) {
@@ -390,9 +495,10 @@ void EnetTransport::DropPeer(ENetPeer* peer, bool lost, std::vector<TransportEve
     auto it = std::find_if(players_.begin(), players_.end(), [&](const RemotePlayer& p) { return p.peer == peer; });
     if (it == players_.end()) return;
     const PlayerEntry gone = it->entry;
+    const std::uint64_t token = it->token;
     players_.erase(it);
-    if (!open_ && std::find(placed_.begin(), placed_.end(), gone.longName) != placed_.end())
-        rejoinable_.push_back(gone.longName);
+    if (!open_ && std::any_of(placed_.begin(), placed_.end(), [&](const PlacedPlayer& p) { return p.token == token; }))
+        rejoinable_.push_back(PlacedPlayer{gone, token});
     std::vector<std::uint8_t> left{kLeft};
     PutI32(left, gone.id);
     left.push_back(lost ? 1 : 0);
@@ -457,44 +563,62 @@ void EnetTransport::DropSilentPeers(std::vector<TransportEvent>& events) {
     }
 }
 
-void EnetTransport::HostReceive(ENetPeer* peer, const std::uint8_t* data, std::size_t size, std::uint8_t channel,
+void EnetTransport::HostReceive(ENetPeer* peer, const std::uint8_t* data, std::size_t size,
                                 std::vector<TransportEvent>& events) {
     if (size < 1 || size > kLargestFrame) return;
     RemotePlayer* sender = PlayerOf(peer);
     if (data[0] == kJoinRequest && !sender) {
         if (unjoined_.erase(peer) == 0) return;  // already refused
         // Another build's request has another size or version.
-        if (size != kJoinRequestSize || GetI32(data + 1) != kProtocolVersion) return Refuse(peer, kTransportWrongVersion);
+        if ((size != kJoinRequestSize && size != kJoinRequestSize + kTokenSize) || GetI32(data + 1) != kProtocolVersion)
+            return Refuse(peer, kTransportWrongVersion);
         PlayerEntry joined{nextId_, GetText(data + 5, kLongField), GetText(data + 5 + kLongField, kShortField)};
-        // A running game takes back only a player who had a place in it.
-        auto again = std::find(rejoinable_.begin(), rejoinable_.end(), joined.longName);
-        if (!open_ && again == rejoinable_.end()) return Refuse(peer, kTransportGameStarted);
+        const std::uint64_t token = size == kJoinRequestSize + kTokenSize ? GetU64(data + kJoinRequestSize) : 0;
+        // A place belongs to its player: only its token takes it back, and a
+        // nickname alone never does.
+        auto again = std::find_if(rejoinable_.begin(), rejoinable_.end(),
+                                  [&](const PlacedPlayer& p) { return token != 0 && p.token == token; });
+        if (!open_ && again == rejoinable_.end()) {
+            const bool named = std::any_of(placed_.begin(), placed_.end(),
+                                           [&](const PlacedPlayer& p) { return p.entry.longName == joined.longName; });
+            return Refuse(peer, named || joined.longName == hostLong_ ? kTransportNameInUse : kTransportGameStarted);
+        }
+        if (open_ && (joined.longName == hostLong_ ||
+                      std::any_of(players_.begin(), players_.end(),
+                                  [&](const RemotePlayer& p) { return p.entry.longName == joined.longName; })))
+            return Refuse(peer, kTransportNameInUse);
         if (1 + players_.size() >= std::min<std::size_t>(static_cast<std::size_t>(std::max(1, maxPlayers_)), kMostWelcomed + 1))
             return Refuse(peer, kTransportSessionFull);
-        if (!open_) rejoinable_.erase(again);
+        std::uint64_t given = NewToken();
+        if (!open_) {
+            // Back under the names it had, whatever it calls itself now: the
+            // others know it by them.
+            joined.longName = again->entry.longName;
+            joined.shortName = again->entry.shortName;
+            given = again->token;
+            rejoinable_.erase(again);
+        }
         ++nextId_;
         std::vector<std::uint8_t> welcome{kWelcome};
         PutI32(welcome, joined.id);
         welcome.push_back(static_cast<std::uint8_t>(1 + players_.size()));
         PutPlayer(welcome, PlayerEntry{localId_, hostLong_, hostShort_});
         for (const RemotePlayer& p : players_) PutPlayer(welcome, p.entry);
+        PutU64(welcome, given);
         SendFrame(peer, welcome, true);
         std::vector<std::uint8_t> added{kAdded};
         PutPlayer(added, joined);
         for (RemotePlayer& p : players_) SendFrame(p.peer, added, true);
-        players_.push_back(RemotePlayer{joined, peer});
+        players_.push_back(RemotePlayer{joined, peer, given});
         events.push_back(TransportEvent{TransportEvent::Kind::PlayerJoined, joined, {}});
         return;
     }
     if (data[0] != kMessage || !sender || size < 9) return;
-    // The sender is who the connection says, whatever the block claims.
+    // The sender is who the connection says, whatever the block claims.  The
+    // host's game checks the message and passes on (Forward) what it accepts:
+    // nothing goes from one joiner to another unchecked.
     const std::int32_t to = GetI32(data + 5);
-    std::vector<std::uint8_t> frame(data, data + size);
     const std::int32_t from = sender->entry.id;
-    for (int i = 0; i < 4; ++i) frame[1 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(from) >> (8 * i));
-    const bool reliable = channel == kReliableChannel;
-    for (RemotePlayer& p : players_)
-        if (p.peer != peer && (to == kAllPlayers || to == p.entry.id)) SendFrame(p.peer, frame, reliable);
     if (to == kAllPlayers || to == localId_)
         events.push_back(TransportEvent{TransportEvent::Kind::Message, PlayerEntry{from, {}, {}},
                                         std::vector<std::uint8_t>(data + 9, data + size)});
@@ -519,6 +643,7 @@ void EnetTransport::JoinerReceive(const std::uint8_t* data, std::size_t size, st
 }
 
 void EnetTransport::Poll(std::vector<TransportEvent>& events) {
+    if (joining_ != Joining::No) return;  // JoinProgress takes what arrives until the welcome
     events.insert(events.end(), pending_.begin(), pending_.end());
     pending_.clear();
     if (!host_) return;
@@ -529,6 +654,16 @@ void EnetTransport::Poll(std::vector<TransportEvent>& events) {
             case ENET_EVENT_TYPE_CONNECT:
                 MarkHeard(event.peer);
                 if (hosting_) {
+                    // Bare connections from one address are few: beyond
+                    // that they are let go at once.
+                    const std::size_t sameAddress = static_cast<std::size_t>(
+                        std::count_if(unjoined_.begin(), unjoined_.end(), [&](const auto& u) {
+                            return u.first->address.host == event.peer->address.host;
+                        }));
+                    if (sameAddress >= kMostUnjoinedPerAddress) {
+                        enet_peer_disconnect_now(event.peer, 0);
+                        break;
+                    }
                     SetPeerTiming(event.peer);
                     unjoined_[event.peer] = enet_time_get();
                 }
@@ -536,7 +671,7 @@ void EnetTransport::Poll(std::vector<TransportEvent>& events) {
             case ENET_EVENT_TYPE_RECEIVE:
                 MarkHeard(event.peer);
                 if (hosting_)
-                    HostReceive(event.peer, event.packet->data, event.packet->dataLength, event.channelID, events);
+                    HostReceive(event.peer, event.packet->data, event.packet->dataLength, events);
                 else
                     JoinerReceive(event.packet->data, event.packet->dataLength, events);
                 enet_packet_destroy(event.packet);
@@ -564,6 +699,7 @@ void EnetTransport::Poll(std::vector<TransportEvent>& events) {
 
 void EnetTransport::Shutdown() {
     if (!host_) return;
+    if (joining_ != Joining::No) return Abandon();
     // Say goodbye, so the others see this player leave at once rather than
     // after the connection times out.  The goodbye waits until what was sent
     // last has been received: a receiver that got both at once would drop

@@ -32,15 +32,23 @@ void StepFade(ShellState& shell) {
 }
 
 void ShowStatusMessage(ShellState& shell, std::string text) {
+    if (shell.status.shown && shell.status.kept) return;
     shell.status.text = std::move(text);
     shell.status.shown = true;
     shell.status.timeLeft = kStatusShowMs;
 }
 
+void ShowKeptMessage(ShellState& shell, std::string text) {
+    shell.status.text = std::move(text);
+    shell.status.shown = true;
+    shell.status.timeLeft = kStatusShowMs;
+    shell.status.kept = true;
+}
+
 void StepStatusLine(ShellState& shell) {
     if (!shell.status.shown) return;
     shell.status.timeLeft -= shell.time.frameDelta;
-    if (shell.status.timeLeft < 0) shell.status.shown = false;
+    if (shell.status.timeLeft < 0) shell.status.shown = shell.status.kept = false;
 }
 
 void StepFps(ShellState& shell) {

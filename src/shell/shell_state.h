@@ -40,6 +40,7 @@ struct StatusLine {
     std::string text;
     bool shown = false;
     std::int32_t timeLeft = 0;  // ms
+    bool kept = false;  // a message the player must read: ordinary ones wait until it has had its time
 };
 
 struct FpsCounter {
@@ -96,6 +97,10 @@ bool StartFade(ShellState& shell, int dir, Random& random);
 void StepFade(ShellState& shell);
 
 void ShowStatusMessage(ShellState& shell, std::string text);
+// A message the player must see (a player dropped, a refusal): it stays its
+// full time, whatever ordinary messages come meanwhile (those repeated every
+// frame included); only another such message replaces it.
+void ShowKeptMessage(ShellState& shell, std::string text);
 // Counts the status line down; it is still drawn on the frame it expires.
 void StepStatusLine(ShellState& shell);
 void StepFps(ShellState& shell);

@@ -201,19 +201,28 @@ TEST_F(LobbyScreen, RefusalsShowInWordsOnTheScreenNotInAMessageBox) {
     hub.maxPlayers = 1;
     LobbyJoinGame(*bob.game, bob.net);
     EXPECT_EQ(bob.net.lobbyState, kLobbyChooseSession);  // the search goes on
-    EXPECT_EQ(bob.Hint(), "GAME FULL");
-    EXPECT_EQ(bob.game->shell.status.text, "GAME FULL");
+    EXPECT_EQ(bob.Hint(), "THE GAME REFUSED: GAME FULL");
+    EXPECT_EQ(bob.game->shell.status.text, "THE GAME REFUSED: GAME FULL");
 
     hub.maxPlayers = 4;
     hub.closed = true;  // Ann pressed Go meanwhile
     LobbyJoinGame(*bob.game, bob.net);
-    EXPECT_EQ(bob.Hint(), "GAME ALREADY STARTED");
+    EXPECT_EQ(bob.Hint(), "THE GAME REFUSED: GAME ALREADY STARTED");
     EXPECT_TRUE(bob.host.messages.empty());
 
     // The other results, as the player reads them.
-    EXPECT_EQ(LobbyFailureText(kTransportTimedOut, false, "10.0.0.5:28416"), "NO ANSWER FROM 10.0.0.5:28416");
+    EXPECT_EQ(LobbyFailureText(kTransportTimedOut, false, "10.0.0.5:28416"), "NO GAME ANSWERS AT 10.0.0.5:28416");
     EXPECT_EQ(LobbyFailureText(kTransportNoSocket, true, "28416"), "COULD NOT OPEN PORT 28416");
-    EXPECT_EQ(LobbyFailureText(kTransportWrongVersion, false, "10.0.0.5:28416"), "DIFFERENT GAME VERSION");
+    EXPECT_EQ(LobbyFailureText(kTransportWrongVersion, false, "10.0.0.5:28416"), "THE GAME REFUSED: DIFFERENT GAME VERSION");
+    EXPECT_EQ(LobbyFailureText(kTransportNameInUse, false, "10.0.0.5:28416"), "THE GAME REFUSED: NAME IN USE");
+
+    // A name that resolves to nothing is named as such, and stays typed.
+    bob.keys.text = "no-such-host.invalid";
+    bob.Frame();
+    bob.keys.Tap(Key::Enter);
+    bob.Frame();
+    EXPECT_EQ(bob.Hint(), "NO SUCH HOST: no-such-host.invalid");
+    EXPECT_EQ(bob.net.panel.address, "no-such-host.invalid");
 }
 
 // Over ENet on 127.0.0.1: nothing goes to a broadcast address, every wait is bounded.
@@ -254,28 +263,41 @@ TEST(LobbyJoinByAddress, TypedAddressIsAskedAndJoinedOverLoopback) {
     bob.Frame();
     EXPECT_EQ(bob.Hint(), "ASKING " + nobody);
     bob.Frames(180);
-    EXPECT_EQ(bob.Hint(), "NO ANSWER FROM " + nobody + " - STILL ASKING");
+    EXPECT_EQ(bob.Hint(), "NO GAME ANSWERS AT " + nobody + " - STILL ASKING");
+    EXPECT_EQ(bob.net.panel.address, nobody) << "kept for another try";
+    const std::size_t kAddressTyped = nobody.size();
+    for (std::size_t i = 0; i < 2 * kAddressTyped && !bob.net.panel.address.empty(); ++i) {
+        bob.keys.Tap(Key::Backspace);
+        bob.Frames(2);  // down, then up
+    }
+    ASSERT_TRUE(bob.net.panel.address.empty());
 
-    // Then Ann's.  Joining waits for her welcome, so she plays her frames
-    // on a thread of her own meanwhile (her game is touched by it alone).
-    std::atomic<bool> stop{false};
-    std::thread annFrames([&] {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!stop && std::chrono::steady_clock::now() < end) {
-            ann.Frame();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    bob.keys.text = "127.0.0.1:" + std::to_string(port);
+    // Then Ann's.  The join waits for her welcome across frames: each of
+    // Bob's frames returns at once, and Escape gives the join up.
+    const std::string annAddress = "127.0.0.1:" + std::to_string(port);
+    bob.keys.text = annAddress;
     bob.Frame();
     bob.keys.Tap(Key::Enter);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
-    while (bob.net.lobbyState != kLobbyInSession && std::chrono::steady_clock::now() < end) {
-        bob.Frame();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    stop = true;
-    annFrames.join();
+    auto playBoth = [&](auto until, bool annToo) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+        while (!until() && std::chrono::steady_clock::now() < end) {
+            if (annToo) ann.Frame();
+            const auto before = std::chrono::steady_clock::now();
+            bob.Frame();
+            EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500)) << "a frame held up";
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    };
+    playBoth([&] { return bob.net.lobbyState == kLobbyJoining; }, true);
+    ASSERT_EQ(bob.net.lobbyState, kLobbyJoining) << bob.Hint();
+    EXPECT_EQ(bob.Hint(), "JOINING " + annAddress + " - ESC: CANCEL");
+    bob.Frames(3);  // Ann is busy: nothing answers, nothing waits
+    bob.keys.Tap(Key::Escape);
+    bob.Frame();
+    EXPECT_EQ(bob.net.lobbyState, kLobbyChooseSession);
+    EXPECT_EQ(bob.net.panel.address, annAddress);
+    bob.keys.Tap(Key::Enter);
+    playBoth([&] { return bob.net.lobbyState == kLobbyInSession; }, true);
     ASSERT_EQ(bob.net.lobbyState, kLobbyInSession) << bob.Hint();
     EXPECT_EQ(bob.net.panel.list, (std::vector<std::string>{"Ann [Violet]", "Bob [Red]"}));
 

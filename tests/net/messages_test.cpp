@@ -72,6 +72,26 @@ TEST(NetMessages, StartCellEventSentryAndLevelMessagesRoundTrip) {
     auto e = std::get<CellEventMsg>(RoundTrip(CellEventMsg{1, 101, 0, 0, 0, -16384}));
     EXPECT_EQ(e.code, 101);
     EXPECT_EQ(e.value, -16384);  // a push carries a heading, not an object
+    EXPECT_FALSE(e.hasPosition);
+    EXPECT_EQ(At(event, 28), 0) << "an older sender's layout";
+    // A new sender adds where its hero stood, after the old fields.
+    MessageBytes placed = EncodeMessage(CellEventMsg{1, 103, 9, 3, 5, 20, 2, true, 4000, 1700, -300});
+    EXPECT_EQ(At(placed, 24), 2);
+    EXPECT_EQ(At(placed, 28), 1);
+    EXPECT_EQ(At(placed, 32), 4000);
+    EXPECT_EQ(At(placed, 40), -300);
+    auto p = std::get<CellEventMsg>(RoundTrip(CellEventMsg{1, 103, 9, 3, 5, 20, 2, true, 4000, 1700, -300}));
+    EXPECT_TRUE(p.hasPosition);
+    EXPECT_EQ(p.heroY, 1700);
+
+    MessageBytes back = EncodeMessage(PutBackMsg{2, 700, 800, -900, 1, 0});
+    EXPECT_EQ(At(back, 0), 20);
+    EXPECT_EQ(back[4], 2);
+    EXPECT_EQ(At(back, 8), 700);
+    EXPECT_EQ(At(back, 16), -900);
+    EXPECT_EQ(At(back, 20), 1);
+    EXPECT_EQ(At(back, 24), 0);
+    EXPECT_EQ(std::get<PutBackMsg>(RoundTrip(PutBackMsg{2, 700, 800, -900, 1, 0})).z, -900);
 
     MessageBytes sentry = EncodeMessage(SentryPositionMsg{3, 100, -200, 300, 16000});
     EXPECT_EQ(At(sentry, 0), 16);
@@ -129,7 +149,7 @@ TEST(NetMessages, BadMessagesAreRefused) {
         {"start for a fifth player", EncodeMessage(StartMsg{1, 4, 100, {}})},
         {"start with no interval", EncodeMessage(StartMsg{1, 1, 0, {}})},
         {"type 3 (a join, not a game message)", with(PingMsg{}, 0, 3)},
-        {"type 20", with(PingMsg{}, 0, 20)},
+        {"type 21", with(PingMsg{}, 0, 21)},
     };
     for (const Case& c : cases) EXPECT_FALSE(DecodeMessage(c.bytes, Limits()).message) << c.what;
 

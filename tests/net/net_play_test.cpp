@@ -89,6 +89,28 @@ protected:
         }
     }
 
+    // Puts a player's hero somewhere at once, as a test wants it, and has the
+    // host take that as where it last accepted it (a hero would have walked).
+    void Place(int slot, float x, float y, float z) {
+        Actor& a = machines[static_cast<std::size_t>(slot)]->Local();
+        a.x = x;
+        a.y = y;
+        a.z = z;
+        Machine& host = *machines[0];
+        ClaimRecord& r = host.net.claims.slots[static_cast<std::size_t>(slot)];
+        r.level = host.Local().levelIndex;
+        r.x = x;
+        r.y = y;
+        r.z = z;
+        r.time = host.game->shell.time.now;
+        // What that machine sent from its old place and the host has not
+        // read yet would put it back there.
+        auto& inbox = host.transport.inbox;
+        const std::int32_t from = machines[static_cast<std::size_t>(slot)]->transport.id;
+        inbox.erase(std::remove_if(inbox.begin(), inbox.end(), [&](const TransportEvent& e) { return e.player.id == from; }),
+                    inbox.end());
+    }
+
     test::TempDir dir;
     test::FakeHub hub;
     std::vector<std::unique_ptr<Machine>> machines;
@@ -476,6 +498,16 @@ TEST_F(NetPlayTest, SilentAndLostConnectionsAreNamedOnEveryMachine) {
     EXPECT_EQ(host.game->shell.status.text, "BOB HAS LEFT THE GAME: CONNECTION LOST");
     EXPECT_EQ(cid.game->shell.status.text, "BOB HAS LEFT THE GAME: CONNECTION LOST");
     EXPECT_EQ(cid.game->shell.screen, kScreenPlay);
+    // The word stays its full time: the host waiting in the exit, which
+    // says so every frame, does not replace it.
+    const World& w = host.world();
+    host.Local().x = static_cast<float>(kCellSize * w.exitX + 256);
+    host.Local().y = static_cast<float>(kCellSize * w.exitY + 256);
+    host.Local().z = static_cast<float>(kCellSize * w.exitZ + 256);
+    Frames(kStatusShowMs / 30 - 20);
+    EXPECT_EQ(host.game->shell.status.text, "BOB HAS LEFT THE GAME: CONNECTION LOST");
+    Frames(40);
+    EXPECT_EQ(host.game->shell.status.text, "Waiting for other players to finish");
     // The host's breaks: not the same as the host quitting.
     host.transport.Leave(true);
     Frames(1);
@@ -540,6 +572,152 @@ TEST_F(NetPlayTest, CellEventsChangeOnlyTheirOwnLevelAndOnlyWhatTheCellHolds) {
     EXPECT_EQ(w.objectDefs[kIngotType].cellCount, ingots - 1);
 }
 
+// Bob's connection breaks mid-level; his program goes back to the lobby and
+// joins the running game again: his slot, the host's level, the lives he
+// had, and the ingot the host took meanwhile gone from his world too.
+TEST_F(NetPlayTest, ADroppedPlayerComesBackIntoItsSlotInTheHostsLevel) {
+    StartGame(1);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    Machine& bob = *machines[1];
+    bob.Local().lives = 2;
+    Frames(5);
+    ASSERT_EQ(host.game->actors.actor[1].lives, 2);
+    bob.transport.Leave(true);
+    bob.transport.inbox.push_back(
+        TransportEvent{TransportEvent::Kind::PlayerLeft, PlayerEntry{host.transport.id, {}, {}}, {}, true});
+    Frames(2);
+    ASSERT_TRUE(host.net.gone[1]);
+    ASSERT_EQ(bob.game->shell.screen, kScreenTitle);
+
+    // An ingot of the level file, taken by the host while Bob is away.
+    World& hw = host.world();
+    int ix = -1, iy = -1, iz = -1;
+    for (int x = 0; x < hw.sizeX && ix < 0; ++x)
+        for (int y = 0; y < hw.sizeY && ix < 0; ++y)
+            for (int z = 0; z < hw.sizeZ && ix < 0; ++z)
+                if (GetCell(hw, x, y, z) == kIngotType) ix = x, iy = y, iz = z;
+    ASSERT_GE(ix, 0);
+    host.Local().x = static_cast<float>(kCellSize * ix + 256);
+    host.Local().y = static_cast<float>(kCellSize * iy + 256);
+    host.Local().z = static_cast<float>(kCellSize * iz + 256);
+    HeroPickups(hw, host.Local(), host.game->rules);
+    ASSERT_EQ(GetCell(hw, ix, iy, iz), 0);
+
+    OpenLobby(*bob.game, bob.net);
+    SubmitNickname(*bob.game, bob.net, "Bob");
+    LobbyJoinGame(*bob.game, bob.net);
+    LobbyJoinGame(*bob.game, bob.net);
+    Frames(80);
+    EXPECT_FALSE(host.net.gone[1]);
+    EXPECT_EQ(bob.game->shell.screen, kScreenPlay);
+    EXPECT_EQ(bob.game->actors.localPlayer, 1);
+    EXPECT_EQ(bob.Local().levelIndex, 0);
+    EXPECT_EQ(bob.Local().lives, 2);
+    EXPECT_EQ(GetCell(bob.world(), ix, iy, iz), 0);
+    EXPECT_EQ(host.game->shell.status.text, "BOB IS BACK");
+}
+
+// Cid's machine is hostile: it reaches for cells far from its hero, pulls a
+// lever across the level, jumps eight cells at once and raises its lives.
+// The host refuses every claim, logs one line per kind, tells Cid to go back
+// and passes nothing on; Bob's ordinary pick-up and walk go through.
+TEST_F(NetPlayTest, TheHostRefusesAHostilePlayersClaimsAndPassesOnARealOnes) {
+    StartGame(2);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    Machine& bob = *machines[1];
+    Machine& cid = *machines[2];
+    const World& hw = host.world();
+    const int sx = hw.startX, sy = hw.startY, sz = hw.startZ;
+    // Far cells: along the axis with the most room from the start, beyond
+    // any reach (an ingot 5 or more cells away, a lever 6 or more).
+    auto roomOn = [](int from, int size) { return std::max(from, size - 1 - from); };
+    const bool alongX = roomOn(sx, hw.sizeX) >= roomOn(sz, hw.sizeZ);
+    const int room = alongX ? roomOn(sx, hw.sizeX) : roomOn(sz, hw.sizeZ);
+    ASSERT_GE(room, 6);
+    auto away = [&](int cells) {
+        const int size = alongX ? hw.sizeX : hw.sizeZ, from = alongX ? sx : sz;
+        const int to = from + cells < size ? from + cells : from - cells;
+        return std::array<int, 3>{alongX ? to : sx, sy, alongX ? sz : to};
+    };
+    const auto farIngot = away(room - 1), farLever = away(room);
+    const Cell lever = 200;
+    for (auto& m : machines) {
+        World& w = m->world();
+        w.objectDefs[lever].undefined = false;
+        w.objectDefs[lever].lever = true;
+        w.objectDefs[lever].leverOpen = 0;
+        SetCell(w, farIngot[0], farIngot[1], farIngot[2], kIngotType);
+        SetCell(w, farLever[0], farLever[1], farLever[2], lever);
+        SetCell(w, sx, sy, sz, kIngotType);  // under Bob's feet
+    }
+    const std::int32_t cidId = cid.transport.id;
+    auto fromCid = [&](const GameMessage& m) { host.Receive(cidId, EncodeMessage(m)); };
+    fromCid(CellEventMsg{2, kNetIngot, farIngot[0], farIngot[1], farIngot[2], kIngotType, 0});
+    fromCid(CellEventMsg{2, kNetLever, farLever[0], farLever[1], farLever[2], 0, 0});
+    Frames(3);
+    for (auto& m : machines) {
+        EXPECT_EQ(GetCell(m->world(), farIngot[0], farIngot[1], farIngot[2]), kIngotType);
+        EXPECT_EQ(GetCell(m->world(), farLever[0], farLever[1], farLever[2]), lever) << "the lever moved";
+    }
+    EXPECT_EQ(host.net.claims.refused[kClaimOutOfReach], 2);
+
+    // Bob, standing on an ingot, takes it: every machine loses it.
+    bob.Local().x = static_cast<float>(kCellSize * sx + 256);
+    bob.Local().z = static_cast<float>(kCellSize * sz + 256);
+    HeroPickups(bob.world(), bob.Local(), bob.game->rules);
+    Frames(2);
+    for (auto& m : machines) EXPECT_EQ(GetCell(m->world(), sx, sy, sz), 0);
+    // And walks into the next cell that has room: the others see him there.
+    const float stepX = alongX ? (sx + 1 < hw.sizeX ? 512.0f : -512.0f) : 0.0f;
+    const float stepZ = alongX ? 0.0f : (sz + 1 < hw.sizeZ ? 512.0f : -512.0f);
+    ASSERT_TRUE(IsHeroPlace(host.world(), bob.Local().x + stepX, bob.Local().y, bob.Local().z + stepZ));
+    bob.Local().x += stepX;
+    bob.Local().z += stepZ;
+    const float bobX = bob.Local().x, bobZ = bob.Local().z;
+    Frames(8);
+    EXPECT_NEAR(cid.game->actors.actor[1].x, bobX, 40);
+    EXPECT_NEAR(cid.game->actors.actor[1].z, bobZ, 40);
+
+    // Cid's hero jumps across the level (into a wall or onto the floor: both
+    // are refused) and is put back where the host last had it.
+    const auto far = away(room);
+    cid.Local().x = static_cast<float>(kCellSize * far[0] + 256);
+    cid.Local().z = static_cast<float>(kCellSize * far[2] + 256);
+    Frames(8);
+    EXPECT_EQ(CellOf(cid.Local().x), sx) << "not put back";
+    EXPECT_EQ(CellOf(cid.Local().z), sz);
+    EXPECT_EQ(CellOf(bob.game->actors.actor[2].x), sx) << "the jump was passed on";
+    EXPECT_EQ(CellOf(host.game->actors.actor[2].x), sx);
+
+    // Lives: up is refused, to game over and back is refused too.
+    cid.Local().lives = 99;
+    Frames(kLivesGraceMs / 30 + 20);
+    EXPECT_EQ(host.game->actors.actor[2].lives, 3);
+    EXPECT_EQ(bob.game->actors.actor[2].lives, 3);
+    EXPECT_EQ(cid.Local().lives, 3) << "put back to the lives the host allows";
+    cid.Local().lives = -1;
+    Frames(5);
+    EXPECT_EQ(host.game->actors.actor[2].lives, -1);
+    cid.Local().lives = 3;
+    Frames(kLivesGraceMs / 30 + 20);
+    EXPECT_EQ(host.game->actors.actor[2].lives, -1);
+    EXPECT_EQ(bob.game->actors.actor[2].lives, -1);
+    EXPECT_EQ(cid.Local().lives, -1);
+
+    EXPECT_EQ(host.net.claims.refused[kClaimOutOfReach], 2);
+    EXPECT_GE(host.net.claims.refused[kClaimTooFast] + host.net.claims.refused[kClaimNoPlace], 1);
+    EXPECT_GE(host.net.claims.refused[kClaimLivesRaised], 2);
+    // One line in the log for each kind, whatever the count.
+    int lines = 0;
+    for (const std::string& line : host.host.logged) lines += line.find("refused a claim of CID") != std::string::npos;
+    int kinds = 0;
+    for (std::int32_t n : host.net.claims.refused) kinds += n > 0;
+    EXPECT_EQ(lines, kinds);
+    for (const std::string& line : host.host.logged) EXPECT_EQ(line.find("BOB"), std::string::npos) << line;
+}
+
 TEST_F(NetPlayTest, TheLevelEndsWhenTheLivingStandInTheExitAndEndsTogetherWhenNobodyHasLives) {
     StartGame(1);
     StartLevelZero();
@@ -550,9 +728,8 @@ TEST_F(NetPlayTest, TheLevelEndsWhenTheLivingStandInTheExitAndEndsTogetherWhenNo
     // for both.
     host.Local().lives = -1;
     host.Local().x += 4096;
-    bob.Local().x = static_cast<float>(kCellSize * w.exitX + 256);
-    bob.Local().y = static_cast<float>(kCellSize * w.exitY + 256);
-    bob.Local().z = static_cast<float>(kCellSize * w.exitZ + 256);
+    Place(1, static_cast<float>(kCellSize * w.exitX + 256), static_cast<float>(kCellSize * w.exitY + 256),
+          static_cast<float>(kCellSize * w.exitZ + 256));
     Frames(100);
     for (auto& m : machines) {
         EXPECT_EQ(m->game->shell.screen, kScreenPlay);
