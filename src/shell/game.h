@@ -37,6 +37,8 @@ namespace zq {
 inline constexpr int kMenuEntryCount = 6;
 inline constexpr int kCreditParticleCount = 1001;
 inline constexpr int kIngotType = 20;  // the status bar counts this object type
+// A plain dark square loaded with every bank: the band behind texts over bright pictures.
+inline constexpr int kShadeImageSlot = 14;
 
 // What the game asks of the window it runs in; the headless host only records.
 class GameHost {
@@ -79,6 +81,7 @@ struct TitleState {
     std::int32_t continueLevel = 0;  // 0..saved->level: Left and Right pick any level reached
     std::int32_t chooseTime = 0;     // ms clock of the last pick (picks repeat every 200 ms)
     bool continuing = false;         // Continue was chosen; the fade-out then loads it
+    bool enterWasDown = true;        // Enter counts when it goes down on this screen
 };
 
 struct CreditParticle {

@@ -109,8 +109,9 @@ void MenuControl(Game& game) {
     const Commands& c = game.actors.Local().commands;
     PlayState& play = game.play;
     const std::int32_t now = game.shell.time.now;
-    // Button, forward, back and menu each run in turn when held together.
-    if (c.jump || c.look || c.action) {
+    // Button, forward, back and menu each run in turn when held together;
+    // Enter chooses as the buttons do.
+    if (c.jump || c.look || c.action || game.input.KeyDown(Key::Enter)) {
         game.options.optionKeyTime = now;
         game.audio.PlaySound(kClickSoundSlot, false);
         RunMenuEntry(game);
