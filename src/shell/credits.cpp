@@ -58,7 +58,7 @@ std::string HelpText(const KeyBindings& keys, bool pad) {
         return label + ": " + keysText;
     };
     const std::string lines[] = {
-        "F3 MOUSE MODE  F4 RESOLUTION  F5 DETAILS  F6 SCREEN MODE  F7 MUSIC ON/OFF",
+        "F2 SETTINGS  F3 MOUSE MODE  F4 RESOLUTION  F5 DETAILS  F6 SCREEN MODE  F7 MUSIC",
         "F8 STEREOSCOPIC  F9 FPS  F11 NETWORK INFOS",
         "",
         row("ROTATE", key(2) + "/" + key(3)),
@@ -95,6 +95,7 @@ std::vector<std::pair<std::string, std::string>> KeyTable(const KeyBindings& key
         {"KEYPAD 0, INSERT, DELETE", "look behind while held"},
         {"KEYPAD +, KEYPAD -", "camera nearer, farther"},
         {"F1", "help"},
+        {"F2", "the settings screen (on the title and in the in-game menu): keys, volumes, picture"},
         {"F3", "mouse mode: off, on, on with the vertical axis swapped"},
         {"F4", "next picture size (in full screen: the next full-screen size)"},
         {"F5", "texture detail high or low"},

@@ -427,7 +427,7 @@ void DrawStatusBackdrop(Game& game) {
     }
     const float lineHeight = 8.0f / 240.0f;
     const float height = (lines - 1) * lineHeight + kSmallGlyphHeight + 2 * kCreditsBandMargin;
-    DrawOverlayImage(game, kShadeImage, false, kCreditsBandTransparency, height, std::min(1.0f, width + 2 * kCreditsBandMargin),
+    DrawOverlayImage(game, kShadeImage, false, 10, height, std::min(1.0f, width + 2 * kCreditsBandMargin),
                      std::max(0.0f, 0.01f - kCreditsBandMargin), std::max(0.0f, 0.01f - kCreditsBandMargin), Anchor::Left);
 }
 
@@ -465,7 +465,10 @@ void GameFrame(Game& game, std::uint32_t ticks) {
         if (game.net.lobbyFrame) game.net.lobbyFrame();
     } else if (!(shell.clipPlaying && VideoFrame(game))) {
         // While a video plays it owns the frame: no screen logic, no drawing but its picture.
-        if (shell.cinematicPlaying) {
+        // The settings screen stops the screen under it (the title, or play with its menu open).
+        if (CheckSettingsKey(game)) {
+            SettingsScreenFrame(game);
+        } else if (shell.cinematicPlaying) {
             CinematicFrame(game);
         } else {
             switch (shell.screen) {
@@ -593,6 +596,13 @@ void TitleFrame(Game& game) {
                     const char* pick = "LEFT/RIGHT - AN EARLIER LEVEL";
                     DrawOverlayText(game, pick, false, 0.76f, (1 - TextWidth(pick, false)) / 2);
                 }
+            }
+            {
+                const char* keys = "F1 HELP   F2 SETTINGS";
+                const float band = TextWidth(keys, false) + 4 * kCreditsBandMargin;
+                DrawOverlayImage(game, kShadeImage, false, kCreditsBandTransparency, kSmallGlyphHeight + 2 * kCreditsBandMargin,
+                                 band, 0.84f - kCreditsBandMargin, (1 - band) / 2);
+                DrawOverlayText(game, keys, false, 0.84f, (1 - TextWidth(keys, false)) / 2);
             }
             // Pair 0 is the first credit line and the version; pairs 1 and 2 the other four lines.
             const int pair = std::clamp(title.creditPair, 0, 2);

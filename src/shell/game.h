@@ -27,6 +27,7 @@
 #include "shell/input.h"
 #include "shell/option_keys.h"
 #include "shell/settings.h"
+#include "shell/settings_screen.h"
 #include "shell/shell_state.h"
 #include "shell/video.h"
 #include "world/object_defs.h"
@@ -174,6 +175,7 @@ struct Game {
     PlayState play;
     TitleState title;
     CreditsState creditsScreen;
+    SettingsScreen settingsScreen;
     ClipState clips;
     NetworkHooks net;
     VideoState video;  // the program sets video.player; without one videos are skipped

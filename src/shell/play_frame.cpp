@@ -381,6 +381,10 @@ void PlayDrawStep(Game& game) {
     if (game.play.menuOpen) {
         DrawOverlayImage(game, 4, true, 30, 0.8f, 0.8f, 0.1f, 0.1f);
         DrawOverlayImage(game, 5, true, 30, 0.0708f, 0.075f, 0.28f + 0.08f * static_cast<float>(game.play.menuEntry), 0.21f);
+        if (game.actors.lastPlayer == 0) {
+            const char* settings = "F2 - SETTINGS";
+            DrawOverlayText(game, settings, false, 0.93f, (1 - TextWidth(settings, false)) / 2);
+        }
     }
     if (!local.dead && HeroKilledTest(world, local)) KillHero(local, game.rules);
 }

@@ -394,6 +394,53 @@ TEST(Cinematic, LampAndTextPlacement) {
     EXPECT_EQ(three[2].first, "C");
 }
 
+// The settings screen from the title: a key rebound there is refused while
+// another command has it, is written to the settings file at once and moves
+// the hero; the effects volume reaches the sound; the Escape that leaves the
+// screen does not also leave the game.
+TEST_F(GameFlow, SettingsScreenRebindsKeysAndSetsTheVolume) {
+    Frames(10);
+    Press({Key::F2}, 2);
+    ASSERT_TRUE(game->settingsScreen.open);
+    Press({Key::Enter}, 2);  // walk forward
+    ASSERT_TRUE(game->settingsScreen.capturing);
+    Press({Key::W}, 2);
+    EXPECT_EQ(game->keys.command[0], Key::W);
+    Press({Key::Down}, 2);  // walk backwards
+    Press({Key::Enter}, 2);
+    Press({Key::W}, 2);
+    EXPECT_EQ(game->settingsScreen.note, "W IS ALREADY WALK FORWARD");
+    Press({Key::F5}, 2);
+    EXPECT_EQ(game->settingsScreen.note, "F5 IS KEPT BY THE GAME");
+    EXPECT_TRUE(game->settingsScreen.capturing);
+    Press({Key::Escape}, 2);  // keeps the old key
+    EXPECT_FALSE(game->settingsScreen.capturing);
+    EXPECT_EQ(game->keys.command[1], Key::Down);
+    for (int i = kSetBack; i < kSetEffectsVolume; ++i) Press({Key::Down}, 1);
+    ASSERT_EQ(game->settingsScreen.entry, kSetEffectsVolume);
+    Press({Key::Left}, 1);
+    Press({Key::Left}, 1);
+    EXPECT_EQ(audio.effects, 80);
+    Press({Key::Escape}, 2);
+    EXPECT_FALSE(game->settingsScreen.open);
+    EXPECT_FALSE(host.quit);
+    auto file = SettingsFile::Load(dir / "quib.ini");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->GetString("Keys", "Forward"), "W");
+    EXPECT_EQ(file->GetInt("General", "EffectsVolume", -1), 80);
+
+    Press({Key::Space});
+    ASSERT_EQ(game->shell.screen, kScreenPlay);
+    const auto walked = [this](Key key) {
+        const float x = Local().x, z = Local().z;
+        Frames(20, {key});
+        Frames(5);
+        return std::hypot(Local().x - x, Local().z - z);
+    };
+    EXPECT_LT(walked(Key::Up), 1.0f);  // no longer a key of the game
+    EXPECT_GT(walked(Key::W), 100.0f);
+}
+
 // Keys as the window delivers them: a press between frames, seen for one frame.
 class WindowKeysFlow : public ::testing::Test {
 protected:

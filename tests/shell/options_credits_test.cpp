@@ -51,7 +51,7 @@ TEST(HelpText, HasItsThirteenLinesNamingTheBoundKeys) {
         lines.push_back(help.substr(start, cr - start));
     lines.push_back(help.substr(start));
     ASSERT_EQ(lines.size(), 13u);
-    EXPECT_EQ(lines[0], "F3 MOUSE MODE  F4 RESOLUTION  F5 DETAILS  F6 SCREEN MODE  F7 MUSIC ON/OFF");
+    EXPECT_EQ(lines[0], "F2 SETTINGS  F3 MOUSE MODE  F4 RESOLUTION  F5 DETAILS  F6 SCREEN MODE  F7 MUSIC");
     for (const std::string& line : lines) EXPECT_LE(line.size(), 80u) << line;  // the width of the view
     EXPECT_EQ(lines[2], "");
     EXPECT_EQ(lines[3], "ROTATE                 : LEFT/RIGHT");
