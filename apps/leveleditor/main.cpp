@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
         std::unique_ptr<QSocketNotifier> stop;
         if (stopSignalsCaught) {
             stop = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
-            QObject::connect(stop.get(), &QSocketNotifier::activated, [&window] {
+            QObject::connect(stop.get(), &QSocketNotifier::activated, [&window, &program] {
                 unsigned char number = 0;
                 if (::read(gSignalPipe[0], &number, 1) != 1) return;
                 if (window.WriteRecovery())

@@ -383,7 +383,7 @@ void PlayDrawStep(Game& game) {
         DrawOverlayImage(game, 5, true, 30, 0.0708f, 0.075f, 0.28f + 0.08f * static_cast<float>(game.play.menuEntry), 0.21f);
         if (game.actors.lastPlayer == 0) {
             const char* settings = "F2 - SETTINGS";
-            DrawOverlayText(game, settings, false, 0.93f, (1 - TextWidth(settings, false)) / 2);
+            DrawOverlayText(game, settings, false, 0.81f, (1 - TextWidth(settings, false)) / 2);
         }
     }
     if (!local.dead && HeroKilledTest(world, local)) KillHero(local, game.rules);
