@@ -11,11 +11,4 @@ if [[ "${1:-}" == "--editor" ]]; then
   shift
   exec build/release/leveleditor --data build/release/data "$@"
 fi
-if [[ -x build/release/game_soft ]]; then
-  exec build/release/game_soft --data build/release/data "$@"
-fi
-# Until the game program exists, show the levels the data folder offers.
-if [[ -d build/release/data ]]; then
-  exec build/release/zqtool levels build/release/data
-fi
-echo "Built zqtool: build/release/zqtool"
+exec build/release/game_soft --data build/release/data "$@"

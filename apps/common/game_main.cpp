@@ -26,6 +26,7 @@
 #include "platform/sdl_audio.h"
 #include "platform/sdl_input.h"
 #include "platform/sdl_window_util.h"
+#include "shell/credits.h"
 #include "shell/game.h"
 #include "shell/game_over.h"
 #include "shell/input_script.h"
@@ -172,6 +173,36 @@ private:
     SdlInput& input_;
 };
 
+// The display's vertical sync where the driver offers it; false otherwise.
+bool RequestVsync(SDL_Window* window) {
+    if (SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL)
+        return SDL_GL_SetSwapInterval(-1) == 0 || SDL_GL_SetSwapInterval(1) == 0;  // adaptive first
+    SDL_Renderer* renderer = SDL_GetRenderer(window);
+    return renderer && SDL_RenderSetVSync(renderer, 1) == 0;
+}
+
+// Windowed frames wait for their turn: at most `maxFps` a second, whether or
+// not the vertical sync holds them (a virtual X server has none), so a game
+// resting on its title does not keep a core busy.  Headless runs never wait.
+class FrameCap {
+public:
+    void Wait(int maxFps) {
+        using Clock = std::chrono::steady_clock;
+        if (maxFps <= 0) return;
+        const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::microseconds(1000000 / maxFps));
+        const auto now = Clock::now();
+        if (now < next_ && next_ - now <= period) {
+            std::this_thread::sleep_until(next_);
+            next_ += period;
+        } else {
+            next_ = now + period;  // late (or the cap changed): start counting afresh
+        }
+    }
+
+private:
+    std::chrono::steady_clock::time_point next_{};
+};
+
 void WriteScreenshot(const std::string& program, Game& game, const std::string& path) {
     FramePicture picture;
     std::string why = "no frame";
@@ -294,15 +325,17 @@ private:
     const GameOptions& options_;
 };
 
+// The --input script, read before anything opens; nothing without --input.
+std::optional<ScriptedInput> ReadScript(const GameOptions& options) {
+    if (!options.input) return std::nullopt;
+    auto bytes = ReadFileBytes(*options.input);
+    if (!bytes) throw FatalError("GAME: Cannot read the input script " + *options.input);
+    return ScriptedInput(ParseInputScript(std::string(bytes->begin(), bytes->end())));
+}
+
 int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOptions& options) {
-    std::optional<ScriptedInput> scripted;
-    if (options.input) {
-        auto bytes = ReadFileBytes(*options.input);
-        if (!bytes) throw FatalError("GAME: Cannot read the input script " + *options.input);
-        scripted.emplace(ParseInputScript(std::string(bytes->begin(), bytes->end())));
-    } else {
-        scripted.emplace(InputScript{});
-    }
+    std::optional<ScriptedInput> scripted = ReadScript(options);
+    if (!scripted) scripted.emplace(InputScript{});
     backEnd.OpenHeadless();
     HeadlessHost host(program);
     std::unique_ptr<Audio> audio = CreateAudio(program, true, options.verbose, options.dataDir);
@@ -427,6 +460,9 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
 }
 
 int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOptions& options) {
+    // A script plays in the window as it does headless: its keys instead of
+    // the keyboard's, its frame times on the clock, and the run ends after its last line.
+    std::optional<ScriptedInput> scripted = ReadScript(options);
     RequireDisplay();
     // The desktop matches the window to the menu entry (and its icon) by this
     // class; the sound server lists the game by its name.
@@ -461,16 +497,19 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     }
     backEnd.OpenWindow("Zorvo Quib", WindowPlacement{settings.left, settings.top, settings.width, settings.height});
     backEnd.SetExactPixels(settings.exactPixels);
+    const bool vsync = RequestVsync(backEnd.Window());
+    if (options.verbose) std::cerr << program << ": vertical sync " << (vsync ? "on" : "not offered") << "\n";
     SetIconFromData(backEnd.Window(), options.dataDir);
     input.SetWindow(backEnd.Window(), false);
     input.SetPictureArea([&backEnd] { return backEnd.Picture(); });
     backEnd.ShowLoadingNotice();
 
     std::unique_ptr<VideoPlayer> video = OpenMpvVideo(false);
-    auto game = std::make_unique<Game>(config, input, *audio, host, backEnd.GameRenderer(), backEnd.Overlay());
+    InputDevice& gameInput = scripted ? static_cast<InputDevice&>(*scripted) : input;
+    auto game = std::make_unique<Game>(config, gameInput, *audio, host, backEnd.GameRenderer(), backEnd.Overlay());
     game->video.player = video.get();
     // Without --frame-ms the game runs on the real clock, read again after each long operation.
-    if (!options.frameMs) game->shell.clock = [] { return static_cast<std::uint32_t>(SDL_GetTicks()); };
+    if (!options.frameMs && !scripted) game->shell.clock = [] { return static_cast<std::uint32_t>(SDL_GetTicks()); };
     InitGame(*game);
     ResetFrameClock(game->shell, SDL_GetTicks());
     std::unique_ptr<Network> network;
@@ -483,12 +522,14 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
 
     InputRecorder recorder;
     ScreenshotKey screenshotKey;
+    FrameCap frameCap;
     // The placement saved at the end is the window's last one outside full
     // screen, so a size chosen with F4 or by dragging the frame is remembered.
     WindowPlacement windowed = backEnd.Placement();
     std::uint32_t virtualTicks = SDL_GetTicks();
     long long frame = 0;
     while (!host.quit) {
+        input.NewFrame();
         SDL_Event event;
         while (SDL_PollEvent(&event))
             if (!input.HandleEvent(event)) host.quit = true;
@@ -496,6 +537,10 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
         std::uint32_t before = static_cast<std::uint32_t>(game->shell.time.now);
         std::uint32_t ticks = SDL_GetTicks();
         if (options.frameMs) ticks = virtualTicks += static_cast<std::uint32_t>(*options.frameMs);
+        if (scripted) {
+            if (!scripted->Advance()) break;
+            ticks = virtualTicks += static_cast<std::uint32_t>(scripted->FrameMs());
+        }
         ++frame;
         try {
             GameFrame(*game, ticks);
@@ -511,6 +556,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
         for (const auto& [path, at] : options.screenshots)
             if (at == frame) WriteScreenshot(program, *game, path);
         if (!backEnd.Fullscreen()) windowed = backEnd.Placement();
+        frameCap.Wait(game->settings.maxFps);
     }
     for (const auto& [path, at] : options.screenshots)
         if (at < 0) WriteScreenshot(program, *game, path);
@@ -543,6 +589,26 @@ std::optional<std::string> ReadNumber(const std::string& name, const std::string
     if (!n || *n < min) return "bad value for " + name + ": " + text;
     out = *n;
     return std::nullopt;
+}
+
+// The manual page's KEYS, FILES and ENVIRONMENT: the keys from the table the
+// game's help is made of, the files and variables the game reads.
+decltype(CommandLineRules::manSections) GameManSections() {
+    return {
+        {"KEYS", KeyTable()},
+        {"FILES",
+         {{"quib.ini",
+           "the settings, the keys and the saved game: quib.ini in the folder the game starts in when it is "
+           "there and writable, else $XDG_CONFIG_HOME/zorvoquib/quib.ini (~/.config/zorvoquib/quib.ini)"},
+          {"~/Pictures/zorvoquib/", "screenshots taken with Print Screen (the XDG pictures folder)"},
+          {"/usr/share/zorvoquib/", "the game's data folder once installed: levels, bank, pictures, sounds, music"}}},
+        {"ENVIRONMENT",
+         {{"ZQ_DATA", "the data folder, when --data is not given"},
+          {"XDG_CONFIG_HOME", "where the settings folder zorvoquib/ lies (default ~/.config)"},
+          {"XDG_PICTURES_DIR", "the pictures folder for screenshots"},
+          {"DISPLAY, WAYLAND_DISPLAY", "the desktop session the window opens on"},
+          {"SDL_VIDEODRIVER, SDL_AUDIODRIVER", "SDL's video and sound drivers (SDL_AUDIODRIVER=dummy: no sound)"}}},
+    };
 }
 
 }  // namespace
@@ -586,7 +652,7 @@ std::vector<CommandOption> GameOptionTable(GameOptions& o) {
              o.level = level;
              return std::nullopt;
          }},
-        {"--input", "FILE", "play scripted input; the run ends after its last line", text(o.input)},
+        {"--input", "FILE", "play scripted input (in the window too); the run ends after its last line", text(o.input)},
         {"--record", "FILE", "write the input of a live session to FILE", text(o.record)},
         {"--settings", "FILE", "read this settings file instead of quib.ini", text(o.settings)},
         {"--screenshot", "FILE.png", "write the frame as PNG at the end, or at --screenshot-frame",
@@ -643,13 +709,16 @@ std::vector<CommandOption> GameOptionTable(GameOptions& o) {
     };
 }
 
-GameOptions ParseGameOptions(const std::string& program, int argc, char** argv) {
+GameOptions ParseGameOptions(const std::string& buildName, int argc, char** argv) {
     GameOptions o;
     CommandLineRules rules;
+    const std::string program = ProgramName(argc, argv, buildName);
+    o.program = program;
     rules.program = program;
     rules.summary = program + ": Zorvo Quib, the 3D action-puzzle game" +
-                   (program == "game_gl" ? " (drawn through OpenGL)" : " (drawn by its software renderer)");
-    rules.installedName = program == "game_gl" ? "zorvoquib-gl" : "zorvoquib";
+                   (buildName == "game_gl" ? " (drawn through OpenGL)" : " (drawn by its software renderer)");
+    rules.installedName = buildName == "game_gl" ? "zorvoquib-gl" : "zorvoquib";
+    rules.manSections = GameManSections();
     rules.options = GameOptionTable(o);
     rules.positional = [&o](const std::string& arg, int index) -> std::optional<std::string> {
         if (index == 0 && EqualsNoCase(arg, "/NETWORK")) {

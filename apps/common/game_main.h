@@ -18,6 +18,7 @@ struct SDL_Window;
 namespace zq {
 
 struct GameOptions {
+    std::string program;                 // the name the program was started as
     std::optional<std::string> dataArg;  // --data as given
     std::string dataDir;                 // the data folder found (see FindDataDir)
     std::string dataError;               // why none was found; the run ends with it
@@ -81,10 +82,12 @@ public:
 // the parser and the --help text follow from this table.
 std::vector<CommandOption> GameOptionTable(GameOptions& options);
 
-// Parses the command line and finds the data folder.  --help and --version
+// Parses the command line and finds the data folder.  `buildName` is the
+// program's name in the build tree ("game_soft"); messages use the name it
+// was started as.  --help and --version
 // print and exit with 0; a bad command line prints the usage on stderr and
 // exits with 2.
-GameOptions ParseGameOptions(const std::string& program, int argc, char** argv);
+GameOptions ParseGameOptions(const std::string& buildName, int argc, char** argv);
 
 // Runs the game headless or in a window; returns the exit code.  Fatal errors
 // are shown (stderr when headless, a message box otherwise) and give 1.

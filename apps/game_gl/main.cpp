@@ -86,7 +86,7 @@ private:
 int main(int argc, char** argv) {
     const GameOptions options = ParseGameOptions("game_gl", argc, argv);
     GlProgram program;
-    const int code = RunGame("game_gl", program, options);
+    const int code = RunGame(options.program, program, options);
     // The video system is left running: shutting it down unloads the GL driver,
     // whose own start-up allocations would then read as leaks in checked builds.
     program.Close();

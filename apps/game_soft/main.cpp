@@ -59,5 +59,5 @@ private:
 int main(int argc, char** argv) {
     const GameOptions options = ParseGameOptions("game_soft", argc, argv);
     SoftProgram program;
-    return RunGame("game_soft", program, options);
+    return RunGame(options.program, program, options);
 }

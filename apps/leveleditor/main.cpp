@@ -35,9 +35,9 @@ struct EditorArgs {
 // The editor's command line, in the same table form as the games': --data,
 // one optional level file, --help and --version.  Read before Qt starts, so
 // --help works without a display.
-zq::CommandLineRules EditorCommandLine(EditorArgs& out) {
+zq::CommandLineRules EditorCommandLine(const std::string& program, EditorArgs& out) {
     zq::CommandLineRules rules;
-    rules.program = "leveleditor";
+    rules.program = program;
     rules.installedName = "zorvoquib-editor";
     rules.summary = "The Zorvo Quib level editor.";
     rules.positionalUsage = "[FILE.lev]";
@@ -102,12 +102,13 @@ QIcon EditorIcon(const std::filesystem::path& dataDir) {
 
 int main(int argc, char** argv) {
     EditorArgs args;
-    const zq::CommandLineRules rules = EditorCommandLine(args);
+    const std::string program = zq::ProgramName(argc, argv, "leveleditor");
+    const zq::CommandLineRules rules = EditorCommandLine(program, args);
     const zq::CommandLineResult parsed = zq::ParseCommandLine(rules, zq::ArgumentList(argc, argv));
     if (const int code = zq::ReportCommandLine(rules, parsed); code >= 0) return code;
     const zq::DataDirSearch search = zq::FindDataDir(args.dataArg, zq::ProgramPath(argc > 0 ? argv[0] : nullptr));
     if (!DisplayAvailable()) {
-        std::fprintf(stderr, "leveleditor: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); the editor needs a desktop session\n");
+        std::fprintf(stderr, "%s: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); the editor needs a desktop session\n", program.c_str());
         return 1;
     }
     zq::UseCompatibilityGl();
@@ -116,12 +117,12 @@ int main(int argc, char** argv) {
     setenv("RESOURCE_NAME", kDesktopId, 0);
     QApplication app(argc, argv);
     QApplication::setApplicationName(kDesktopId);
-    QApplication::setApplicationDisplayName("Level editor");
+    // No display name: Qt would add it to every window title ("... — Level editor").
     QGuiApplication::setDesktopFileName(kDesktopId);
     zq::EditorOptions options;
     if (!search.found || !zq::IsDataDir(*search.found)) {
         const std::string why = search.found ? zq::NoGameDataMessage(*search.found) : search.NotFoundMessage();
-        std::fprintf(stderr, "leveleditor: %s\n", why.c_str());
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), why.c_str());
         QMessageBox::critical(nullptr, "Level editor", QString::fromStdString(why));
         return 1;
     }
@@ -142,11 +143,11 @@ int main(int argc, char** argv) {
         std::unique_ptr<QSocketNotifier> stop;
         if (stopSignalsCaught) {
             stop = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
-            QObject::connect(stop.get(), &QSocketNotifier::activated, [&window] {
+            QObject::connect(stop.get(), &QSocketNotifier::activated, [&window, &program] {
                 unsigned char number = 0;
                 if (::read(gSignalPipe[0], &number, 1) != 1) return;
                 if (window.WriteRecovery())
-                    std::fprintf(stderr, "leveleditor: stopped; unsaved work kept in %s\n",
+                    std::fprintf(stderr, "%s: stopped; unsaved work kept in %s\n", program.c_str(),
                                  window.State().fileName.empty() ? "untitled.lev.recover in the settings folder"
                                                                  : (window.State().fileName + ".recover").c_str());
                 QApplication::exit(128 + number);

@@ -87,16 +87,20 @@ constexpr const char* kUsageNotes =
     "the program, else ../share/zorvoquib from the program's folder; bank-info reads\n"
     "the folder its bank file is in.\n";
 
+// The name the program was started as ("zorvoquib-tool" once installed).
+std::string gProgram = "zqtool";
+
 void Usage(std::ostream& out) {
-    out << "zqtool: inspect, check and render Zorvo Quib data files (JSON on stdout)\n\n"
-        << "usage: zqtool VERB ARGS...\n";
-    for (const auto& verb : zq::tool::Verbs()) out << "  zqtool " << verb.name << " " << verb.usage << "\n";
-    out << "  zqtool --help | --version\n\n" << kUsageNotes;
+    out << gProgram << ": inspect, check and render Zorvo Quib data files (JSON on stdout)\n\n"
+        << "usage: " << gProgram << " VERB ARGS...\n";
+    for (const auto& verb : zq::tool::Verbs()) out << "  " << gProgram << " " << verb.name << " " << verb.usage << "\n";
+    out << "  " << gProgram << " --help | --version\n\n" << kUsageNotes;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    gProgram = zq::ProgramName(argc, argv, "zqtool");
     if (argc < 2) {
         Usage(std::cerr);
         return 2;
@@ -110,12 +114,12 @@ int main(int argc, char** argv) {
             return verb.run(args);
         } catch (const zq::tool::UsageError& e) {
             std::cout.flush();
-            std::cerr << "zqtool " << name << ": " << e.what() << "\n";
+            std::cerr << gProgram << " " << name << ": " << e.what() << "\n";
             Usage(std::cerr);
             return 2;
         } catch (const std::exception& e) {
             std::cout.flush();
-            std::cerr << "zqtool " << name << ": " << e.what() << "\n";
+            std::cerr << gProgram << " " << name << ": " << e.what() << "\n";
             return 1;
         }
     }
@@ -138,10 +142,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (name == "--version") {
-        std::cout << zq::VersionText("zqtool") << "\n";
+        std::cout << zq::VersionText(gProgram) << "\n";
         return 0;
     }
-    std::cerr << "zqtool: unknown verb '" << name << "'\n";
+    std::cerr << gProgram << ": unknown verb '" << name << "'\n";
     Usage(std::cerr);
     return 2;
 }

@@ -98,13 +98,18 @@ std::vector<std::pair<std::string, std::string>> OptionLines(const CommandLineRu
 std::string ManPageFromParts(const std::string& name, const std::string& summary, const std::string& synopsis,
                              const std::string& description,
                              const std::vector<std::pair<std::string, std::string>>& entries,
-                             const std::string& entriesTitle, const std::string& notes) {
+                             const std::string& entriesTitle, const std::string& notes,
+                             const decltype(CommandLineRules::manSections)& sections) {
     std::string page = ".TH " + Roff(name) + " 6 \"\" \"Zorvo Quib " + GameVersion() + "\" \"Games\"\n";
     page += ".SH NAME\n" + Roff(name) + " \\- " + Roff(summary) + "\n";
     page += ".SH SYNOPSIS\n" + Roff(synopsis) + "\n";
     page += ".SH DESCRIPTION\n" + Roff(description) + "\n";
     page += ".SH " + Roff(entriesTitle) + "\n";
     for (const auto& [term, text] : entries) page += ".TP\n.B " + Roff(term) + "\n" + Roff(text) + "\n";
+    for (const auto& [title, lines] : sections) {
+        page += ".SH " + Roff(title) + "\n";
+        for (const auto& [term, text] : lines) page += ".TP\n.B " + Roff(term) + "\n" + Roff(text) + "\n";
+    }
     if (!notes.empty()) page += ".SH NOTES\n" + Roff(notes) + (notes.back() == '\n' ? "" : "\n");
     return page;
 }
@@ -118,7 +123,8 @@ std::string ManPageText(const CommandLineRules& rules, const std::string& descri
     if (!rules.positionalUsage.empty()) synopsis += " " + rules.positionalUsage;
     std::string about = description.empty() ? summary + "." : description;
     if (name != rules.program) about += "\nIn a build tree this program is called " + rules.program + ".";
-    return ManPageFromParts(name, summary, synopsis, about, OptionLines(rules), "OPTIONS", rules.footer);
+    return ManPageFromParts(name, summary, synopsis, about, OptionLines(rules), "OPTIONS", rules.footer,
+                            rules.manSections);
 }
 
 std::string UsageText(const CommandLineRules& rules) {
@@ -132,6 +138,13 @@ std::string UsageText(const CommandLineRules& rules) {
     for (const auto& [left, help] : lines) text += "  " + left + std::string(width - left.size() + 2, ' ') + help + "\n";
     if (!rules.footer.empty()) text += "\n" + rules.footer + (rules.footer.back() == '\n' ? "" : "\n");
     return text;
+}
+
+std::string ProgramName(int argc, char** argv, const std::string& fallback) {
+    if (argc < 1 || !argv || !argv[0] || !*argv[0]) return fallback;
+    std::string name = argv[0];
+    if (const auto slash = name.find_last_of('/'); slash != std::string::npos) name = name.substr(slash + 1);
+    return name.empty() ? fallback : name;
 }
 
 std::string GameVersion() { return ZQ_VERSION; }

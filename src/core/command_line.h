@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zq {
@@ -31,6 +32,9 @@ struct CommandLineRules {
     std::function<std::optional<std::string>(const std::string& arg, int index)> positional;
     std::string footer;          // extra lines at the end of --help
     std::string installedName;   // "zorvoquib": the name in a package, for the manual page
+    // More sections of the manual page (KEYS, FILES, ENVIRONMENT): each a title
+    // and its (term, explanation) entries.
+    std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> manSections;
 };
 
 // --man-page prints the manual page (roff, section 6) made from the same
@@ -46,6 +50,9 @@ struct CommandLineResult {
 // both work; "--" makes every later argument positional.
 CommandLineResult ParseCommandLine(const CommandLineRules& rules, const std::vector<std::string>& args);
 std::vector<std::string> ArgumentList(int argc, char** argv);
+// The name the program was started as (argv[0]'s base name, "zorvoquib" when
+// installed), or `fallback` when there is none.
+std::string ProgramName(int argc, char** argv, const std::string& fallback);
 
 // The --help text: summary, usage line, one line per option.
 std::string UsageText(const CommandLineRules& rules);
@@ -58,7 +65,8 @@ std::string ManPageText(const CommandLineRules& rules, const std::string& descri
 std::string ManPageFromParts(const std::string& name, const std::string& summary, const std::string& synopsis,
                              const std::string& description,
                              const std::vector<std::pair<std::string, std::string>>& entries,
-                             const std::string& entriesTitle, const std::string& notes);
+                             const std::string& entriesTitle, const std::string& notes,
+                             const decltype(CommandLineRules::manSections)& sections = {});
 // "game_soft (Zorvo Quib) 1.0"
 std::string VersionText(const std::string& program);
 std::string GameVersion();

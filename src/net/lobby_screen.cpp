@@ -24,9 +24,9 @@ constexpr std::size_t kAddressMax = 64;
 // How long a search or an asked address goes unanswered before the lobby says so.
 constexpr std::int32_t kNoAnswerMs = 5000;
 
-// The frame's input routine asks the bound keys before the lobby does, and a
-// tap shorter than a frame is reported to the first asker only: the command
-// flags it set tell whether it saw one, so no tap is lost to the lobby.
+// The frame's input routine asks the bound keys before the lobby does; the
+// command flags it set also count, so a device that reports a tap to its
+// first asker only (a script, a test's keys) loses no tap to the lobby.
 bool SeenByPoll(const Game& game, Key key) {
     const Commands& c = game.actors.Local().commands;
     const auto& bound = game.keys.command;

@@ -220,6 +220,7 @@ public:
     }
 
     void SetMusicLevel(int level128) override { Mix_VolumeMusic(level128); }
+    void SetEffectsLevel(int level128) override { Mix_MasterVolume(level128); }
     void PauseMusic() override { Mix_PauseMusic(); }
     void ResumeMusic() override { Mix_ResumeMusic(); }
     bool MusicPlaying() const override { return music_ && Mix_PlayingMusic() != 0; }

@@ -88,7 +88,7 @@ bool SdlInput::HandleEvent(const SDL_Event& event) {
             if (key == Key::None) break;
             bool down = event.type == SDL_KEYDOWN;
             held_[Index(key)] = down;
-            if (down) pressedSinceQuery_[Index(key)] = true;
+            if (down) pressedThisFrame_[Index(key)] = true;
             break;
         }
         case SDL_MOUSEBUTTONDOWN:
@@ -99,7 +99,7 @@ bool SdlInput::HandleEvent(const SDL_Event& event) {
             if (key == Key::None) break;
             bool down = event.type == SDL_MOUSEBUTTONDOWN;
             held_[Index(key)] = down;
-            if (down) pressedSinceQuery_[Index(key)] = true;
+            if (down) pressedThisFrame_[Index(key)] = true;
             break;
         }
         case SDL_TEXTINPUT:
@@ -128,7 +128,7 @@ bool SdlInput::HandleEvent(const SDL_Event& event) {
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 held_.fill(false);
-                pressedSinceQuery_.fill(false);
+                pressedThisFrame_.fill(false);
             }
             break;
         default: break;
@@ -149,9 +149,7 @@ bool SdlInput::Counts() const {
 
 bool SdlInput::KeyDown(Key key) {
     if (key == Key::None || key == Key::Count) return false;
-    bool answer = held_[Index(key)] || pressedSinceQuery_[Index(key)];
-    pressedSinceQuery_[Index(key)] = false;
-    return answer && Counts();
+    return (held_[Index(key)] || pressedThisFrame_[Index(key)]) && Counts();
 }
 
 MouseMotion SdlInput::TakeMouseMotion(bool capture) {

@@ -37,6 +37,8 @@ public:
     bool HandleEvent(const SDL_Event& event);
 
     bool KeyDown(Key key) override;
+    // Called before the frame's events are fed in.
+    void NewFrame() override { pressedThisFrame_.fill(false); }
     MouseMotion TakeMouseMotion(bool capture) override;
     JoystickState Joystick() override;
     std::optional<CursorPosition> Cursor() override;
@@ -51,7 +53,7 @@ private:
     SDL_Window* window_ = nullptr;
     bool fullscreen_ = false;
     std::array<bool, kKeyCount> held_{};
-    std::array<bool, kKeyCount> pressedSinceQuery_{};
+    std::array<bool, kKeyCount> pressedThisFrame_{};  // went down since NewFrame
     std::int32_t mouseDX_ = 0, mouseDY_ = 0;
     std::string typed_;  // text since the last TakeText
     bool captured_ = false;

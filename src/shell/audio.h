@@ -36,6 +36,8 @@ public:
     virtual void PlayMusic(const std::string& fileName, bool loop) = 0;
     virtual void StopMusic() = 0;
     virtual void SetMusicVolume(int percent) = 0;
+    // Every sound effect, flat or positioned, at `percent` of its level.
+    virtual void SetEffectsVolume(int /*percent*/) {}
     // Once a frame: restarts a looping track that the player let run out.
     virtual void CheckMusicEnd() {}
 };

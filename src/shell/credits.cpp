@@ -50,28 +50,69 @@ float CreditLineAdvance(const CreditLine& line) {
     return line.heading ? 0.06f : 0.03f;
 }
 
-std::string HelpText() {
-    static const char* const kLines[] = {
-        "F3 MOUSE MODE  F4 RESOLUTION  F5 DETAILS  F6 SCREEN MODE  F7 MUSIC ON/OFF",
+std::string HelpText(const KeyBindings& keys, bool pad) {
+    const auto key = [&keys](std::size_t command) { return KeyLabel(keys.command[command]); };
+    // Lines 4 to 11: the label in a field of 23 characters, then ": ".
+    const auto row = [](std::string label, const std::string& keysText) {
+        label.resize(23, ' ');
+        return label + ": " + keysText;
+    };
+    const std::string lines[] = {
+        "F2 SETTINGS  F3 MOUSE MODE  F4 RESOLUTION  F5 DETAILS  F6 SCREEN MODE  F7 MUSIC",
         "F8 STEREOSCOPIC  F9 FPS  F11 NETWORK INFOS",
         "",
-        "ROTATE                 : LEFT/RIGHT",
-        "FORWARD/BACKWARDS      : UP/DOWN",
-        "JUMP                   : BUTTON 1",
-        "LOOK UP/DOWN           : BUTTON 2 + UP/DOWN",
-        "DIG/ACTIVATE/PUSH      : BUTTON 3",
-        "OPTIONS                : BUTTON 4",
+        row("ROTATE", key(2) + "/" + key(3)),
+        row("FORWARD/BACKWARDS", key(0) + "/" + key(1)),
+        row("JUMP", key(4)),
+        row("LOOK UP/DOWN", key(5) + " + " + key(0) + "/" + key(1)),
+        row("DIG/ACTIVATE/PUSH", key(6)),
+        row("OPTIONS", key(7)),
         "FAST REAR VIEW         : \"0\",\"Del\",\"Ins\" ",
         "CAMERA CHANGE          : \"+\"/\"-\" ",
         "",
-        "KEYBOARD : BUTTON 1=SPACE   BUTTON 2=CTRL   BUTTON 3=SHIFT   BUTTON 4=ESC",
+        pad ? "PAD : A=JUMP   B=LOOK   X=DIG/ACTIVATE/PUSH   START=OPTIONS"
+            : "MENUS : " + key(0) + "/" + key(1) + " TO MOVE, " + key(4) + " OR ENTER TO CHOOSE",
     };
-    std::string text = kLines[0];
-    for (std::size_t i = 1; i < std::size(kLines); ++i) {
+    std::string text = lines[0];
+    for (std::size_t i = 1; i < std::size(lines); ++i) {
         text += '\r';
-        text += kLines[i];
+        text += lines[i];
     }
     return text;
+}
+
+std::vector<std::pair<std::string, std::string>> KeyTable(const KeyBindings& keys) {
+    const auto key = [&keys](std::size_t command) { return KeyLabel(keys.command[command]); };
+    return {
+        {key(0) + ", " + key(1), "walk forward, backwards; in menus, move up and down"},
+        {key(2) + ", " + key(3), "turn left, right"},
+        {key(4), "jump (button 1); chooses in menus and starts the game on the title"},
+        {key(5), "look (button 2): with " + key(0) + " or " + key(1) + " look up or down"},
+        {key(6), "dig, pull a lever, push a block (button 3)"},
+        {key(7), "the in-game menu (button 4); leaves the game from the title"},
+        {"ENTER", "chooses in menus; on the title, continues the saved game"},
+        {"PAGE UP, PAGE DOWN", "look up, down"},
+        {"KEYPAD 0, INSERT, DELETE", "look behind while held"},
+        {"KEYPAD +, KEYPAD -", "camera nearer, farther"},
+        {"F1", "help"},
+        {"F2", "the settings screen (on the title and in the in-game menu): keys, volumes, picture"},
+        {"F3", "mouse mode: off, on, on with the vertical axis swapped"},
+        {"F4", "next picture size (in full screen: the next full-screen size)"},
+        {"F5", "texture detail high or low"},
+        {"F6", "full screen or window"},
+        {"F7", "music on or off"},
+        {"F8", "stereoscopic pictures: off, red/blue, red/green"},
+        {"F9", "frames per second"},
+        {"F11", "network information (network game)"},
+        {"F12", "the hero's coordinates"},
+        {"PRINT SCREEN", "a screenshot into the pictures folder"},
+        {"PAD", "stick or cross moves; A jumps, B looks, X digs, START opens the menu"},
+    };
+}
+
+std::string TitleStartText(const KeyBindings& keys, bool saved, bool pad) {
+    const std::string jump = pad ? "A" : KeyLabel(keys.command[4]);
+    return saved ? jump + " - NEW GAME" : jump + " OR ENTER TO START";
 }
 
 }  // namespace zq

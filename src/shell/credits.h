@@ -3,9 +3,11 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/resolver.h"
+#include "shell/input.h"
 
 namespace zq {
 
@@ -29,7 +31,14 @@ CreditLine DecodeCreditLine(std::string_view stored);
 // The vertical room a line takes, as a fraction of the view height.
 float CreditLineAdvance(const CreditLine& line);
 
-// The F1 help: thirteen lines joined by carriage returns.
-std::string HelpText();
+// The F1 help: thirteen lines joined by carriage returns, naming the keys
+// the player has bound, and the pad's buttons when a pad is plugged in.
+std::string HelpText(const KeyBindings& keys = {}, bool pad = false);
+// Every key of the game with what it does, for the manual page: the keys
+// bound to the commands, Enter, the option keys and the fixed play keys.
+std::vector<std::pair<std::string, std::string>> KeyTable(const KeyBindings& keys = {});
+// The title's blinking line: "SPACE OR ENTER TO START", or with a saved game
+// (which Enter continues) "SPACE - NEW GAME"; the pad's button with a pad.
+std::string TitleStartText(const KeyBindings& keys, bool saved, bool pad);
 
 }  // namespace zq

@@ -30,7 +30,7 @@ constexpr int kCreditsViewDistance = 10000;
 // The band behind the credits text: a plain dark square in an image slot of
 // its own, loaded with every bank.  An older data folder without it simply
 // shows no band.
-constexpr int kShadeImage = 14;
+constexpr int kShadeImage = kShadeImageSlot;
 constexpr const char* kShadeFile = "INTERF/SHADE.PCX";
 constexpr float kCreditsBandMargin = 0.015f;
 constexpr int kCreditsBandTransparency = 25;
@@ -223,6 +223,8 @@ void InitGame(Game& game) {
     game.keys = ReadKeyBindings(file);
     game.options.mouseMode = game.settings.mouseMode;
     game.options.musicOn = game.settings.music;
+    game.options.musicVolume = game.settings.musicVolume;
+    game.audio.SetEffectsVolume(game.settings.effectsVolume);
     game.options.highDetail = game.settings.texture;
     game.renderSize = SettingsRenderSize(game.settings);
     // A window saved on a larger desktop would not fit this one.
@@ -277,6 +279,7 @@ SettingsExit ShutdownGame(Game& game) {
     SettingsFile file = SettingsFile::Load(path).value_or(SettingsFile{});
     game.settings.mouseMode = game.options.mouseMode;
     game.settings.music = game.options.musicOn;
+    game.settings.musicVolume = game.options.musicVolume;
     game.settings.texture = game.options.highDetail;
     game.settings.fullscreen = game.host.Fullscreen();
     WriteSettings(file, game.settings, game.renderSize);
@@ -305,10 +308,13 @@ void SetScreen(Game& game, std::int32_t screen) {
     ShellState& shell = game.shell;
     if (screen == shell.screen) return;
     shell.fade.done = false;
+    const std::int32_t left = shell.screen;
     shell.screen = screen;
     game.audio.StopAllSounds();
     CloseVideo(game);
     shell.screenEnterTime = static_cast<std::uint32_t>(shell.time.now);
+    // A level's hint or message belongs to the level: it goes with it.
+    if (left == kScreenPlay) shell.status.shown = false;
     switch (screen) {
         case kScreenTitle:
             shell.firstFrame = true;
@@ -391,12 +397,33 @@ public:
         game_.shell.cinematicPlaying = false;
         game_.shell.buttonsHeld = true;
     }
+    std::string Help() override { return HelpText(game_.keys, game_.input.Joystick().present); }
 
 private:
     Game& game_;
 };
 
 bool AnyButton(const Commands& c) { return c.jump || c.look || c.action || c.menu; }
+
+// A dark band under the status text wherever the picture behind it is bright
+// (the title's letters, the credits) and under the help everywhere, so the
+// small letters stay readable.
+void DrawStatusBackdrop(Game& game) {
+    const std::string& text = game.shell.status.text;
+    const auto lines = static_cast<float>(std::count(text.begin(), text.end(), '\r') + 1);
+    if (lines == 1 && game.shell.screen == kScreenPlay) return;
+    float width = 0;
+    for (std::size_t start = 0; start <= text.size();) {
+        std::size_t end = text.find('\r', start);
+        if (end == std::string::npos) end = text.size();
+        width = std::max(width, TextWidth(std::string_view(text).substr(start, end - start), false));
+        start = end + 1;
+    }
+    const float lineHeight = 8.0f / 240.0f;
+    const float height = (lines - 1) * lineHeight + kSmallGlyphHeight + 2 * kCreditsBandMargin;
+    DrawOverlayImage(game, kShadeImage, false, 10, height, std::min(1.0f, width + 2 * kCreditsBandMargin),
+                     std::max(0.0f, 0.01f - kCreditsBandMargin), std::max(0.0f, 0.01f - kCreditsBandMargin), Anchor::Left);
+}
 
 // The button that ended a video or a cinematic is not also a press on the
 // screen behind it (Space would otherwise start the game from the title).
@@ -432,7 +459,10 @@ void GameFrame(Game& game, std::uint32_t ticks) {
         if (game.net.lobbyFrame) game.net.lobbyFrame();
     } else if (!(shell.clipPlaying && VideoFrame(game))) {
         // While a video plays it owns the frame: no screen logic, no drawing but its picture.
-        if (shell.cinematicPlaying) {
+        // The settings screen stops the screen under it (the title, or play with its menu open).
+        if (CheckSettingsKey(game)) {
+            SettingsScreenFrame(game);
+        } else if (shell.cinematicPlaying) {
             CinematicFrame(game);
         } else {
             switch (shell.screen) {
@@ -454,10 +484,15 @@ void GameFrame(Game& game, std::uint32_t ticks) {
     }
     if (shell.status.shown) {
         StepStatusLine(shell);
+        DrawStatusBackdrop(game);
         DrawOverlayText(game, shell.status.text, false, 0.01f, 0.01f, Anchor::Left);
     }
     StepFps(shell);
-    if (shell.fps.shown) DrawOverlayText(game, "FPS:" + std::to_string(shell.fps.value), false, 0.04f, 0.01f, Anchor::Left);
+    if (shell.fps.shown) {
+        // Top right: the status line and the help take the top left.
+        const std::string fps = "FPS:" + std::to_string(shell.fps.value);
+        DrawOverlayText(game, fps, false, 0.01f, 0.99f - TextWidth(fps, false), Anchor::Right);
+    }
     game.renderer.Present();
 }
 
@@ -482,17 +517,22 @@ void TitleFrame(Game& game) {
         title.continueLevel = title.saved ? title.saved->level : 0;
         title.chooseTime = time.now - 1000;
         title.continuing = false;
+        title.enterWasDown = true;
     }
     const Commands& c = local.commands;
     // In a network game only the host starts the game; the others follow it.
     const bool mayStart = game.actors.lastPlayer == 0 || game.actors.localPlayer == 0;
-    if (mayStart && (c.jump || c.look || c.action)) {
+    // Enter continues the saved game (one key instead of a new game, then
+    // Escape and LOAD GAME in the level-1 menu), or starts one when none is
+    // saved.  Only a press made on this screen counts.
+    const bool enterDown = game.input.KeyDown(Key::Enter);
+    const bool enter = enterDown && !title.enterWasDown;
+    title.enterWasDown = enterDown;
+    if (mayStart && (c.jump || c.look || c.action || (enter && !title.saved))) {
         if (!shell.fade.active) game.audio.PlaySound(kChoiceSoundSlot, false);
         GameStartFade(game, +1);
     }
-    // Enter continues the saved game: one key instead of a new game, then
-    // Escape and LOAD GAME in the level-1 menu.
-    if (mayStart && title.saved && !shell.fade.active && game.input.KeyDown(Key::Enter)) {
+    if (mayStart && title.saved && !shell.fade.active && enter) {
         game.audio.PlaySound(kChoiceSoundSlot, false);
         title.continuing = true;
         GameStartFade(game, +1);
@@ -535,8 +575,8 @@ void TitleFrame(Game& game) {
             float width = (z + 1) * 0.9296875f, height = (z + 1) * 0.1645833f;
             DrawOverlayImage(game, 1, true, 0, height, width, (1 - height) / 2 - 0.2f, (1 - width) / 2);
             if (time.now % 2000 < 1000) {
-                const char* fire = "PRESS FIRE TO START";
-                DrawOverlayText(game, fire, true, 0.62f, (1 - TextWidth(fire, true)) / 2);
+                const std::string start = TitleStartText(game.keys, title.saved.has_value(), game.input.Joystick().present);
+                DrawOverlayText(game, start, true, 0.62f, (1 - TextWidth(start, true)) / 2);
             }
             if (title.saved) {
                 const std::string text = ContinueText(*title.saved, title.continueLevel);
@@ -550,6 +590,13 @@ void TitleFrame(Game& game) {
                     const char* pick = "LEFT/RIGHT - AN EARLIER LEVEL";
                     DrawOverlayText(game, pick, false, 0.76f, (1 - TextWidth(pick, false)) / 2);
                 }
+            }
+            {
+                const char* keys = "F1 HELP   F2 SETTINGS";
+                const float band = TextWidth(keys, false) + 4 * kCreditsBandMargin;
+                DrawOverlayImage(game, kShadeImage, false, kCreditsBandTransparency, kSmallGlyphHeight + 2 * kCreditsBandMargin,
+                                 band, 0.84f - kCreditsBandMargin, (1 - band) / 2);
+                DrawOverlayText(game, keys, false, 0.84f, (1 - TextWidth(keys, false)) / 2);
             }
             // Pair 0 is the first credit line and the version; pairs 1 and 2 the other four lines.
             const int pair = std::clamp(title.creditPair, 0, 2);
@@ -614,7 +661,7 @@ void CreditsFrame(Game& game) {
         shell.firstFrame = false;
     }
     const Commands& c = local.commands;
-    if (c.jump || c.look || c.action || c.menu) {
+    if (c.jump || c.look || c.action || c.menu || game.input.KeyDown(Key::Enter)) {
         if (!shell.fade.active) game.audio.PlaySound(kChoiceSoundSlot, false);
         GameStartFade(game, +1);
     }

@@ -27,6 +27,7 @@
 #include "shell/input.h"
 #include "shell/option_keys.h"
 #include "shell/settings.h"
+#include "shell/settings_screen.h"
 #include "shell/shell_state.h"
 #include "shell/video.h"
 #include "world/object_defs.h"
@@ -37,6 +38,8 @@ namespace zq {
 inline constexpr int kMenuEntryCount = 6;
 inline constexpr int kCreditParticleCount = 1001;
 inline constexpr int kIngotType = 20;  // the status bar counts this object type
+// A plain dark square loaded with every bank: the band behind texts over bright pictures.
+inline constexpr int kShadeImageSlot = 14;
 
 // What the game asks of the window it runs in; the headless host only records.
 class GameHost {
@@ -82,6 +85,7 @@ struct TitleState {
     std::int32_t continueLevel = 0;  // 0..saved->level: Left and Right pick any level reached
     std::int32_t chooseTime = 0;     // ms clock of the last pick (picks repeat every 200 ms)
     bool continuing = false;         // Continue was chosen; the fade-out then loads it
+    bool enterWasDown = true;        // Enter counts when it goes down on this screen
 };
 
 struct CreditParticle {
@@ -180,6 +184,7 @@ struct Game {
     PlayState play;
     TitleState title;
     CreditsState creditsScreen;
+    SettingsScreen settingsScreen;
     ClipState clips;
     NetworkHooks net;
     VideoState video;  // the program sets video.player; without one videos are skipped

@@ -58,7 +58,7 @@ void GameOverFrame(Game& game) {
         return;
     }
     const Commands& c = game.actors.Local().commands;
-    const bool skip = shown >= kGameOverSkipMs && (c.jump || c.look || c.action || c.menu);
+    const bool skip = shown >= kGameOverSkipMs && (c.jump || c.look || c.action || c.menu || game.input.KeyDown(Key::Enter));
     if ((skip || shown >= kGameOverShowMs) && !shell.fade.active) GameStartFade(game, +1);
 
     game.renderer.ClearFrame(0);

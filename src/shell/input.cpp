@@ -30,6 +30,23 @@ std::string_view KeyName(Key key) {
     return index < kKeyNames.size() ? kKeyNames[index] : "None";
 }
 
+std::string KeyLabel(Key key) {
+    switch (key) {
+        case Key::Escape: return "ESC";
+        case Key::PageUp: return "PAGE UP";
+        case Key::PageDown: return "PAGE DOWN";
+        case Key::Kp0: return "KEYPAD 0";
+        case Key::KpPlus: return "KEYPAD +";
+        case Key::KpMinus: return "KEYPAD -";
+        case Key::KpDivide: return "KEYPAD /";
+        case Key::KpMultiply: return "KEYPAD *";
+        case Key::MouseLeft: return "LEFT MOUSE";
+        case Key::MouseRight: return "RIGHT MOUSE";
+        case Key::PrintScreen: return "PRINT SCREEN";
+        default: return ToUpper(KeyName(key));
+    }
+}
+
 std::optional<Key> KeyFromName(std::string_view name) {
     for (std::size_t i = 1; i < kKeyNames.size(); ++i)
         if (EqualsNoCase(kKeyNames[i], name)) return static_cast<Key>(i);

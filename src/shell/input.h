@@ -30,6 +30,8 @@ inline constexpr int kKeyCount = static_cast<int>(Key::Count);
 
 // The key's name as written in settings files and input scripts ("Up", "F4", "W").
 std::string_view KeyName(Key key);
+// The key as the player reads it on screen ("SPACE", "ESC", "KEYPAD +").
+std::string KeyLabel(Key key);
 // The key a name stands for, ignoring case; nothing for an unknown name.
 std::optional<Key> KeyFromName(std::string_view name);
 
@@ -50,12 +52,16 @@ struct CursorPosition {
 };
 
 // What the platform (or a script) reports.  KeyDown answers true when the key
-// is down now or was pressed since the previous KeyDown of that key, so a tap
-// between two frames still counts once.
+// is down now or was pressed since the frame began, so a tap between two
+// frames still counts for every test of that frame.  A press that nothing
+// asked about in its frame is forgotten: a Return pressed where it meant
+// nothing never acts on a later screen.
 class InputDevice {
 public:
     virtual ~InputDevice() = default;
     virtual bool KeyDown(Key key) = 0;
+    // A new frame begins: presses of the frame before are forgotten.
+    virtual void NewFrame() {}
     // Mouse movement since the previous call; the platform recentres the cursor
     // when `capture` is set (mouse mode on).
     virtual MouseMotion TakeMouseMotion(bool capture) = 0;

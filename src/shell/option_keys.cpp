@@ -1,7 +1,5 @@
 #include "shell/option_keys.h"
 
-#include "shell/credits.h"
-
 namespace zq {
 
 RenderSize NextRenderSize(RenderSize current, const std::vector<RenderSize>& offered) {
@@ -73,13 +71,13 @@ void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& inpu
         accept();
         actions.PlayChoiceSound();
         options.musicOn = !options.musicOn;
-        actions.SetMusicVolume(options.musicOn ? 100 : 0);
+        actions.SetMusicVolume(options.musicOn ? options.musicVolume : 0);
         ShowStatusMessage(shell, options.musicOn ? "MUSIC ON" : "MUSIC OFF");
     }
     if (input.KeyDown(Key::F1)) {
         accept();
         actions.PlayChoiceSound();
-        ShowStatusMessage(shell, HelpText());
+        ShowStatusMessage(shell, actions.Help());
     }
     if (input.KeyDown(Key::F4)) {
         options.optionKeyTime = now + kResolutionKeyExtraMs;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/credits.h"
 #include "shell/input.h"
 #include "shell/settings.h"
 #include "shell/shell_state.h"
@@ -20,6 +21,7 @@ struct OptionState {
     std::int32_t optionKeyTime = 0;  // ms of the last accepted option key
     std::uint8_t mouseMode = 0;      // 0 off, 1 on, 2 on with the vertical axis swapped
     bool musicOn = true;
+    int musicVolume = 100;           // percent while the music is on
     bool highDetail = true;
     std::uint8_t stereoMode = 0;     // 0 off, 1 red/blue, 2 red/green
     bool networkInfoShown = false;
@@ -33,7 +35,7 @@ public:
     virtual void PlayChoiceSound() = 0;
     virtual void SetStereo(int mode) = 0;               // 0 off, 1 red/blue, 2 red/green
     virtual void SetMouseCursorShown(bool shown) = 0;
-    virtual void SetMusicVolume(int volume) = 0;        // 0 or 100
+    virtual void SetMusicVolume(int volume) = 0;        // percent
     virtual RenderSize CurrentRenderSize() = 0;
     virtual void SetRenderSize(RenderSize size) = 0;    // the frame and the window's client area
     virtual bool Fullscreen() = 0;
@@ -43,6 +45,8 @@ public:
     virtual void ReloadBank(bool highDetail) = 0;
     virtual void CloseVideoClip() = 0;
     virtual void StopCinematic() = 0;
+    // The F1 help with the player's own keys.
+    virtual std::string Help() { return HelpText(); }
 };
 
 struct OptionContext {

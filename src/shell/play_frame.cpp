@@ -109,8 +109,9 @@ void MenuControl(Game& game) {
     const Commands& c = game.actors.Local().commands;
     PlayState& play = game.play;
     const std::int32_t now = game.shell.time.now;
-    // Button, forward, back and menu each run in turn when held together.
-    if (c.jump || c.look || c.action) {
+    // Button, forward, back and menu each run in turn when held together;
+    // Enter chooses as the buttons do.
+    if (c.jump || c.look || c.action || game.input.KeyDown(Key::Enter)) {
         game.options.optionKeyTime = now;
         game.audio.PlaySound(kClickSoundSlot, false);
         RunMenuEntry(game);
@@ -416,6 +417,10 @@ void DrawPlayView(Game& game) {
     if (play.menuOpen) {
         DrawOverlayImage(game, 4, true, 30, 0.8f, 0.8f, 0.1f, 0.1f);
         DrawOverlayImage(game, 5, true, 30, 0.0708f, 0.075f, 0.28f + 0.08f * static_cast<float>(play.menuEntry), 0.21f);
+        if (actors.lastPlayer == 0) {
+            const char* settings = "F2 - SETTINGS";
+            DrawOverlayText(game, settings, false, 0.81f, (1 - TextWidth(settings, false)) / 2);
+        }
     }
 }
 

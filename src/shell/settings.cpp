@@ -61,9 +61,10 @@ std::vector<RenderSize> OfferedSizes(const ScreenRoom& room, bool fullscreen) {
     });
     all.erase(std::unique(all.begin(), all.end()), all.end());
     std::vector<RenderSize> offered;
+    // Full screen offers only its own sizes, so F4 there never drops to a window.
     for (const RenderSize size : all) {
-        const bool smallest = size == kResolutions[0];
-        const bool fits = fullscreen ? (room.width <= 0 || size.width <= room.width) &&
+        const bool smallest = !fullscreen && size == kResolutions[0];
+        const bool fits = fullscreen ? FullscreenAllowed(size) && (room.width <= 0 || size.width <= room.width) &&
                                            (room.height <= 0 || size.height <= room.height)
                                      : FitsWindowed(size, room);
         if (smallest || fits) offered.push_back(size);
@@ -167,6 +168,9 @@ GameSettings ReadSettings(const SettingsFile& file) {
     s.music = ToUpper(file.GetString("General", "Music", "true")) == "TRUE";
     s.texture = ToUpper(file.GetString("General", "Texture", "true")) == "TRUE";
     s.exactPixels = ToUpper(file.GetString("General", "ExactPixels", "false")) == "TRUE";
+    s.maxFps = std::clamp(file.GetInt("General", "MaxFps", kDefaultMaxFps), 0, kMaxFpsLimit);
+    s.musicVolume = std::clamp(file.GetInt("General", "MusicVolume", 100), 0, 100);
+    s.effectsVolume = std::clamp(file.GetInt("General", "EffectsVolume", 100), 0, 100);
     s.renderWidth = file.GetInt("General", "RenderWidth", 0);
     s.renderHeight = file.GetInt("General", "RenderHeight", 0);
     s.nickName = file.GetString("Network", "NickName", "");
@@ -187,6 +191,9 @@ void WriteSettings(SettingsFile& file, const GameSettings& s, RenderSize render)
     file.SetInt("General", "RenderWidth", render.width);
     file.SetInt("General", "RenderHeight", render.height);
     file.SetString("General", "ExactPixels", flag(s.exactPixels));
+    file.SetInt("General", "MaxFps", s.maxFps);
+    file.SetInt("General", "MusicVolume", s.musicVolume);
+    file.SetInt("General", "EffectsVolume", s.effectsVolume);
     file.SetString("Network", "NickName", s.nickName);
 }
 

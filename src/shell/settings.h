@@ -21,6 +21,9 @@ struct RenderSize {
     int height = 240;
 };
 
+inline constexpr int kDefaultMaxFps = 60;
+inline constexpr int kMaxFpsLimit = 1000;
+
 struct GameSettings {
     int top = 100, left = 100;        // window position, screen pixels
     int width = 320, height = 240;    // window client size
@@ -33,6 +36,9 @@ struct GameSettings {
     bool music = true;
     bool texture = true;              // high texture detail
     bool exactPixels = false;         // full screen by whole multiples, bars around
+    int maxFps = kDefaultMaxFps;      // windowed frames per second at most; 0 draws flat out
+    int musicVolume = 100;            // percent, while the music is on
+    int effectsVolume = 100;          // percent of every sound effect
     std::string nickName;
 };
 

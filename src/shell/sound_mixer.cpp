@@ -218,12 +218,17 @@ void SoundMixer::SetMusicVolume(int percent) {
         case MusicKind::Wave:
         case MusicKind::CdAudio:
             // A CD drive's volume was the player's own business; a track
-            // played from a file follows the music switch like wave music.
-            backend_->SetMusicLevel(VolumeToLinear128(musicPercent_ * 100 - 10000));
+            // played from a file follows the music volume like wave music,
+            // in even steps of loudness from silent to full.
+            backend_->SetMusicLevel(musicPercent_ * 128 / 100);
             break;
         case MusicKind::None:
             break;
     }
+}
+
+void SoundMixer::SetEffectsVolume(int percent) {
+    if (backend_) backend_->SetEffectsLevel(std::clamp(percent, 0, 100) * 128 / 100);
 }
 
 void SoundMixer::CheckMusicEnd() {

@@ -95,6 +95,8 @@ public:
     virtual bool StartMusic(const std::string& fileName, bool loop) = 0;
     virtual void StopMusic() = 0;
     virtual void SetMusicLevel(int level128) = 0;
+    // The level of all sound effects together, 0..128.
+    virtual void SetEffectsLevel(int /*level128*/) {}
     virtual void PauseMusic() = 0;
     virtual void ResumeMusic() = 0;
     virtual bool MusicPlaying() const = 0;
@@ -129,6 +131,7 @@ public:
     void PlayMusic(const std::string& fileName, bool loop) override;
     void StopMusic() override;
     void SetMusicVolume(int percent) override;
+    void SetEffectsVolume(int percent) override;
     void CheckMusicEnd() override;
 
     const MusicState& Music() const { return music_; }

@@ -29,10 +29,36 @@ TEST(SdlInput, RearViewKeysIncludeTheNumericPadDelete) {
             input.HandleEvent(KeyEvent(c.code, true));
             EXPECT_TRUE(input.KeyDown(c.key)) << SDL_GetScancodeName(c.code);
             input.HandleEvent(KeyEvent(c.code, false));
+            input.NewFrame();
             EXPECT_FALSE(input.KeyDown(c.key)) << SDL_GetScancodeName(c.code);
         }
     }
     SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_JOYSTICK);  // the input opened them
+}
+
+// A tap between two frames counts for every test of the next frame, and is
+// forgotten when the frame after begins, whether anything asked or not.
+TEST(SdlInput, ATapCountsForOneFrameOnly) {
+    {
+        SdlInput input;
+        input.NewFrame();
+        input.HandleEvent(KeyEvent(SDL_SCANCODE_RETURN, true));
+        input.HandleEvent(KeyEvent(SDL_SCANCODE_RETURN, false));
+        EXPECT_TRUE(input.KeyDown(Key::Enter));
+        EXPECT_TRUE(input.KeyDown(Key::Enter));
+        input.NewFrame();
+        EXPECT_FALSE(input.KeyDown(Key::Enter));
+
+        input.HandleEvent(KeyEvent(SDL_SCANCODE_SPACE, true));
+        input.HandleEvent(KeyEvent(SDL_SCANCODE_SPACE, false));
+        input.NewFrame();  // nobody asked in that frame
+        EXPECT_FALSE(input.KeyDown(Key::Space));
+
+        input.HandleEvent(KeyEvent(SDL_SCANCODE_SPACE, true));  // held keys stay down
+        input.NewFrame();
+        EXPECT_TRUE(input.KeyDown(Key::Space));
+    }
+    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_JOYSTICK);
 }
 
 // Feeds every pending SDL event to the input.

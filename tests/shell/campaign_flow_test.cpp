@@ -143,12 +143,15 @@ TEST_F(Campaign, LeftAndRightPickAnyLevelUpToTheSavedOne) {
     EXPECT_EQ(Local().lives, 3);
 }
 
-TEST_F(Campaign, WithoutASavedGameEnterDoesNothing) {
+// Without a saved game Enter starts a new one, as Space does.
+TEST_F(Campaign, WithoutASavedGameEnterStartsANewGame) {
     Start();
     Frames(3);
     EXPECT_FALSE(game->title.saved);
     Press({Key::Enter});
-    EXPECT_EQ(game->shell.screen, kScreenTitle);
+    EXPECT_EQ(game->shell.screen, kScreenPlay);
+    EXPECT_EQ(Local().levelIndex, 0);
+    EXPECT_EQ(Local().lives, 3);
 }
 
 TEST_F(Campaign, FirstLevelStartsWithItsHintAndAStandingHeroIsToldOnceHowToGetOut) {

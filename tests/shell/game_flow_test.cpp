@@ -4,10 +4,14 @@
 
 #include <sys/mount.h>
 
+#include <SDL.h>
+
+#include <cmath>
 #include <fstream>
 #include <limits>
 
 #include "core/scramble.h"
+#include "platform/sdl_input.h"
 #include "render/soft/soft_renderer.h"
 #include "rules/hero.h"
 #include "rules/rules_math.h"
@@ -24,6 +28,7 @@ using test::HeldKeys;
 // Silent, but counts how often the positional sounds follow the listener.
 struct CountingAudio : Audio {
     int updates = 0;
+    int effects = -1;  // the last effects volume set
     void LoadSound(std::int32_t, const std::string&) override {}
     void PlaySound(SoundRef, bool) override {}
     void PlaySoundAt(SoundRef, std::int32_t, std::int32_t, std::int32_t, std::int32_t) override {}
@@ -32,6 +37,7 @@ struct CountingAudio : Audio {
     void PlayMusic(const std::string&, bool) override {}
     void StopMusic() override {}
     void SetMusicVolume(int) override {}
+    void SetEffectsVolume(int percent) override { effects = percent; }
 };
 
 class GameFlow : public ::testing::Test {
@@ -386,6 +392,120 @@ TEST(Cinematic, LampAndTextPlacement) {
     ASSERT_EQ(three.size(), 3u);
     EXPECT_NEAR(three[0].second, 0.705f, 1e-6);
     EXPECT_EQ(three[2].first, "C");
+}
+
+// The settings screen from the title: a key rebound there is refused while
+// another command has it, is written to the settings file at once and moves
+// the hero; the effects volume reaches the sound; the Escape that leaves the
+// screen does not also leave the game.
+TEST_F(GameFlow, SettingsScreenRebindsKeysAndSetsTheVolume) {
+    Frames(10);
+    Press({Key::F2}, 2);
+    ASSERT_TRUE(game->settingsScreen.open);
+    Press({Key::Enter}, 2);  // walk forward
+    ASSERT_TRUE(game->settingsScreen.capturing);
+    Press({Key::W}, 2);
+    EXPECT_EQ(game->keys.command[0], Key::W);
+    Press({Key::Down}, 2);  // walk backwards
+    Press({Key::Enter}, 2);
+    Press({Key::W}, 2);
+    EXPECT_EQ(game->settingsScreen.note, "W IS ALREADY WALK FORWARD");
+    Press({Key::F5}, 2);
+    EXPECT_EQ(game->settingsScreen.note, "F5 IS KEPT BY THE GAME");
+    EXPECT_TRUE(game->settingsScreen.capturing);
+    Press({Key::Escape}, 2);  // keeps the old key
+    EXPECT_FALSE(game->settingsScreen.capturing);
+    EXPECT_EQ(game->keys.command[1], Key::Down);
+    for (int i = kSetBack; i < kSetEffectsVolume; ++i) Press({Key::Down}, 1);
+    ASSERT_EQ(game->settingsScreen.entry, kSetEffectsVolume);
+    Press({Key::Left}, 1);
+    Press({Key::Left}, 1);
+    EXPECT_EQ(audio.effects, 80);
+    Press({Key::Escape}, 2);
+    EXPECT_FALSE(game->settingsScreen.open);
+    EXPECT_FALSE(host.quit);
+    auto file = SettingsFile::Load(dir / "quib.ini");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->GetString("Keys", "Forward"), "W");
+    EXPECT_EQ(file->GetInt("General", "EffectsVolume", -1), 80);
+
+    Press({Key::Space});
+    ASSERT_EQ(game->shell.screen, kScreenPlay);
+    const auto walked = [this](Key key) {
+        const float x = Local().x, z = Local().z;
+        Frames(20, {key});
+        Frames(5);
+        return std::hypot(Local().x - x, Local().z - z);
+    };
+    EXPECT_LT(walked(Key::Up), 1.0f);  // no longer a key of the game
+    EXPECT_GT(walked(Key::W), 100.0f);
+}
+
+// Keys as the window delivers them: a press between frames, seen for one frame.
+class WindowKeysFlow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SettingsFile file;
+        SaveGame(file, 1, 3);
+        ASSERT_TRUE(WriteSettingsFile(file, dir / "quib.ini"));
+        game = std::make_unique<Game>(test::HeadlessConfig(std::filesystem::path(ZQ_BUILD_DIR) / "data", dir.Path()), input,
+                                      audio, host);
+        InitGame(*game);
+        ResetFrameClock(game->shell, 0);
+        SetScreen(*game, kScreenTitle);
+    }
+    void TearDown() override { SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_JOYSTICK); }
+    void Frames(int count) {
+        for (int i = 0; i < count; ++i) {
+            ticks += 30;
+            GameFrame(*game, ticks);
+            input.NewFrame();
+        }
+    }
+    // A tap between two frames, then `idle` frames.
+    void Tap(SDL_Scancode code, int idle) {
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.keysym.scancode = code;
+        input.HandleEvent(e);
+        e.type = SDL_KEYUP;
+        input.HandleEvent(e);
+        Frames(1 + idle);
+    }
+
+    test::TempDir dir;
+    SdlInput input;
+    CountingAudio audio;
+    test::RecordingHost host;
+    std::unique_ptr<Game> game;
+    std::uint32_t ticks = 0;
+};
+
+// Return answers in the menu as Space does, and a Return that meant nothing
+// where it was pressed never acts later: the title with a saved game stays
+// put for 10 s after quitting to it.
+TEST_F(WindowKeysFlow, ReturnChoosesInTheMenuAndIsForgottenAfterwards) {
+    Tap(SDL_SCANCODE_SPACE, 40);
+    ASSERT_EQ(game->shell.screen, kScreenPlay);
+    ASSERT_EQ(game->actors.Local().levelIndex, 0);
+    Tap(SDL_SCANCODE_ESCAPE, 10);
+    ASSERT_TRUE(game->play.menuOpen);
+    for (int i = 0; i < 3; ++i) Tap(SDL_SCANCODE_DOWN, 8);
+    Tap(SDL_SCANCODE_RETURN, 8);  // entry 3: the next view, the menu stays open
+    EXPECT_EQ(game->actors.Local().cameraDistance, 512);
+    // A Return while the menu's 200 ms gate holds the keys means nothing.
+    Tap(SDL_SCANCODE_DOWN, 0);
+    Tap(SDL_SCANCODE_RETURN, 8);
+    ASSERT_EQ(game->play.menuEntry, 4);
+    Tap(SDL_SCANCODE_SPACE, 40);  // quit
+    ASSERT_EQ(game->shell.screen, kScreenTitle);
+    Frames(10000 / 30);
+    EXPECT_EQ(game->shell.screen, kScreenTitle);
+    EXPECT_FALSE(game->shell.fade.active);
+    // A Return pressed on the title continues the saved game.
+    Tap(SDL_SCANCODE_RETURN, 40);
+    EXPECT_EQ(game->shell.screen, kScreenPlay);
+    EXPECT_EQ(game->actors.Local().levelIndex, 1);
 }
 
 }  // namespace

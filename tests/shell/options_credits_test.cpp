@@ -41,20 +41,27 @@ TEST(Credits, UseEveryLineButTheLastAndReadStyleMarks) {
     }
 }
 
-TEST(HelpText, HasItsThirteenLinesExactly) {
-    std::string help = HelpText();
+TEST(HelpText, HasItsThirteenLinesNamingTheBoundKeys) {
+    KeyBindings keys;
+    keys.command[4] = Key::J;  // jump rebound
+    std::string help = HelpText(keys);
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t cr; (cr = help.find('\r', start)) != std::string::npos; start = cr + 1)
         lines.push_back(help.substr(start, cr - start));
     lines.push_back(help.substr(start));
     ASSERT_EQ(lines.size(), 13u);
-    EXPECT_EQ(lines[0], "F3 MOUSE MODE  F4 RESOLUTION  F5 DETAILS  F6 SCREEN MODE  F7 MUSIC ON/OFF");
+    EXPECT_EQ(lines[0], "F2 SETTINGS  F3 MOUSE MODE  F4 RESOLUTION  F5 DETAILS  F6 SCREEN MODE  F7 MUSIC");
+    for (const std::string& line : lines) EXPECT_LE(line.size(), 80u) << line;  // the width of the view
     EXPECT_EQ(lines[2], "");
     EXPECT_EQ(lines[3], "ROTATE                 : LEFT/RIGHT");
     EXPECT_EQ(lines[9], "FAST REAR VIEW         : \"0\",\"Del\",\"Ins\" ");
     EXPECT_EQ(lines[10], "CAMERA CHANGE          : \"+\"/\"-\" ");
-    EXPECT_EQ(lines[12], "KEYBOARD : BUTTON 1=SPACE   BUTTON 2=CTRL   BUTTON 3=SHIFT   BUTTON 4=ESC");
+    EXPECT_EQ(lines[5], "JUMP                   : J");
+    EXPECT_EQ(lines[6], "LOOK UP/DOWN           : CTRL + UP/DOWN");
+    EXPECT_EQ(lines[8], "OPTIONS                : ESC");
+    EXPECT_EQ(lines[12], "MENUS : UP/DOWN TO MOVE, J OR ENTER TO CHOOSE");
+    EXPECT_EQ(TitleStartText({}, false, false), "SPACE OR ENTER TO START");
     for (int i = 3; i <= 10; ++i) EXPECT_EQ(lines[static_cast<std::size_t>(i)].substr(23, 2), ": ") << i;
 }
 
@@ -135,20 +142,25 @@ TEST_F(OptionKeysTest, StereoMouseAndDetailCycleWithTheirMessages) {
     EXPECT_EQ(actions.log.back(), "bank Low");
 }
 
-TEST_F(OptionKeysTest, ResolutionCycleWrapsWindowedAndWaitsLonger) {
+// In full screen F4 cycles the full-screen sizes only: after the largest
+// comes 320 x 200, still full screen.  In a window it wraps to 160 x 120.
+TEST_F(OptionKeysTest, ResolutionCycleWrapsWithinItsModeAndWaitsLonger) {
     actions.size = {1600, 1200};
     actions.fullscreen = true;
     actions.room = {1600, 1200, 1600, 1200, 0, 0};  // the largest size full screen offers there
     keys.Hold(Key::F4);
     Frame(1000);
-    EXPECT_EQ(actions.size.width, 160);
-    EXPECT_FALSE(actions.fullscreen);  // not re-entered at 120 lines
-    EXPECT_EQ(shell.status.text, "RESOLUTION 160x120");
-    Frame(1600);  // within 700 ms of the last F4
-    EXPECT_EQ(actions.size.width, 160);
-    Frame(1700);
     EXPECT_EQ(actions.size.width, 320);
     EXPECT_EQ(actions.size.height, 200);
+    EXPECT_TRUE(actions.fullscreen);
+    EXPECT_EQ(shell.status.text, "RESOLUTION 320x200");
+    actions.fullscreen = false;
+    actions.size = {1600, 1200};
+    Frame(1600);  // within 700 ms of the last F4
+    EXPECT_EQ(actions.size.width, 1600);
+    Frame(1700);
+    EXPECT_EQ(actions.size.width, 160);
+    EXPECT_FALSE(actions.fullscreen);
     EXPECT_EQ(NextResolution({333, 333}).width, 160);
 }
 

@@ -134,11 +134,11 @@ TEST(OfferedSizes, ClassicWidescreenAndTheDesktopsOwnThatFit) {
     EXPECT_EQ(SizeList(OfferedSizes(hd, false)),
               "160x120 320x200 320x240 512x384 640x480 800x600 1280x720 1024x768 1366x768 ");
     EXPECT_EQ(SizeList(OfferedSizes(hd, true)),
-              "160x120 320x200 320x240 512x384 640x480 800x600 1280x720 1024x768 1366x768 1280x1024 1920x1080 ");
+              "320x200 320x240 512x384 640x480 800x600 1280x720 1024x768 1366x768 1280x1024 1920x1080 ");
     EXPECT_EQ(LargestWindowedSize(hd), (RenderSize{1366, 768}));
     // An odd desktop adds its own size, once; a tiny one still has 160 x 120.
     EXPECT_EQ(SizeList(OfferedSizes({1680, 1050, 0, 0, 0, 0}, true)),
-              "160x120 320x200 320x240 512x384 640x480 800x600 1280x720 1024x768 1366x768 1280x1024 1680x1050 ");
+              "320x200 320x240 512x384 640x480 800x600 1280x720 1024x768 1366x768 1280x1024 1680x1050 ");
     EXPECT_EQ(SizeList(OfferedSizes({1366, 768, 0, 0, 0, 0}, true)).find("1366x768 1366x768"), std::string::npos);
     EXPECT_EQ(SizeList(OfferedSizes({200, 150, 0, 0, 0, 0}, false)), "160x120 ");
 }

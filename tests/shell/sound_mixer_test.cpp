@@ -22,6 +22,7 @@ struct FakeBackend final : SoundBackend {
     bool musicLoads = true;
     std::vector<std::string> absent;  // music files that are not there
     int musicLevel = -1;
+    int effectsLevel = -1;
 
     bool LoadSound(SoundRef slot, const std::string& fileName) override {
         loaded[static_cast<std::size_t>(slot)] = fileName != "missing.wav";
@@ -49,6 +50,7 @@ struct FakeBackend final : SoundBackend {
         musicPlaying = false;
     }
     void SetMusicLevel(int level) override { musicLevel = level; }
+    void SetEffectsLevel(int level) override { effectsLevel = level; }
     void PauseMusic() override { musicLog.push_back("pause"); }
     void ResumeMusic() override { musicLog.push_back("resume"); }
     bool MusicPlaying() const override { return musicPlaying; }
@@ -275,8 +277,15 @@ TEST_F(MixerFixture, WaveMusicVolumeAndMissingFiles) {
     mixer->PlayMusic("theme.wav", false);
     mixer->SetMusicVolume(100);
     EXPECT_EQ(fake->musicLevel, 128);
+    mixer->SetMusicVolume(40);  // the settings screen's steps: even steps of level
+    EXPECT_EQ(fake->musicLevel, 51);
     mixer->SetMusicVolume(0);
     EXPECT_EQ(fake->musicLevel, 0);
+    // The effects volume is the mixer's level for every channel together.
+    mixer->SetEffectsVolume(50);
+    EXPECT_EQ(fake->effectsLevel, 64);
+    mixer->SetEffectsVolume(150);
+    EXPECT_EQ(fake->effectsLevel, 128);
     // A file that does not load plays nothing and later volume changes are ignored.
     fake->musicLoads = false;
     mixer->PlayMusic("gone.wav", true);

@@ -142,6 +142,42 @@ TEST(SdlAudio, PlaysGeneratedSoundsAndModuleOnTheDummyDriver) {
     }
 }
 
+// The effects volume reaches the samples SDL writes: on the disk driver the
+// same sound at a quarter of the volume peaks well below the one at full.
+TEST(SdlAudio, TheEffectsVolumeMakesQuieterSamples) {
+    const std::filesystem::path dataDir = std::filesystem::path(ZQ_BUILD_DIR) / "data";
+    if (!std::filesystem::exists(dataDir)) GTEST_SKIP() << "no generated data folder";
+    AudioDriverScope driver("disk");
+    test::TempDir dir;
+    auto peak = [&](int percent) {
+        const std::filesystem::path file = dir / ("out" + std::to_string(percent) + ".raw");
+        setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+        {
+            std::unique_ptr<SoundBackend> backend = OpenSdlSoundBackend(DataResolver(dataDir));
+            if (!backend) return -1;
+            SoundMixer mixer(std::move(backend));
+            mixer.LoadSound(kChoiceSoundSlot, "interf\\choix.wav");
+            mixer.SetEffectsVolume(percent);
+            mixer.PlaySound(kChoiceSoundSlot, false);
+            SDL_Delay(500);
+        }
+        unsetenv("SDL_DISKAUDIOFILE");
+        const std::optional<Bytes> bytes = ReadFileBytes(file);
+        int highest = 0;
+        for (std::size_t i = 0; bytes && i + 1 < bytes->size(); i += 2) {
+            const auto sample = static_cast<std::int16_t>((*bytes)[i] | ((*bytes)[i + 1] << 8));  // 16-bit, little-endian
+            highest = std::max(highest, std::abs(static_cast<int>(sample)));
+        }
+        return highest;
+    };
+    const int full = peak(100);
+    if (full < 0) GTEST_SKIP() << "the disk audio driver cannot be opened";
+    const int quarter = peak(25);
+    EXPECT_GT(full, 1000);
+    EXPECT_GT(quarter, 0);
+    EXPECT_LT(quarter, full / 2);
+}
+
 // Special files in the place of music or a CD track are silence, at once: a
 // FIFO is not waited on, a folder not decoded, an endless device not read,
 // a file above the ceiling not loaded.

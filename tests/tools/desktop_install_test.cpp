@@ -99,7 +99,15 @@ TEST(DesktopInstall, DesktopEntriesIconsAndMetainfoValidate) {
     for (const fs::path& file : metainfo) {
         ToolRun run = RunShell("appstreamcli validate --no-net --pedantic " + file.string(), work);
         EXPECT_EQ(run.exitCode, 0) << file << "\n" << run.out << run.err;
-        EXPECT_NE(test::ReadText(file).find("<project_license>GPL-3.0-or-later</project_license>"), std::string::npos)
+        const std::string text = test::ReadText(file);
+        EXPECT_NE(text.find("<project_license>GPL-3.0-or-later</project_license>"), std::string::npos) << file;
+        EXPECT_NE(text.find("<url type=\"homepage\">https://zorvoquib.org/</url>"), std::string::npos) << file;
+        // The screenshot the software centres show is a picture this repository ships.
+        const std::string tag = "/screenshots/";
+        const std::size_t at = text.find(tag), end = text.find("</image>");
+        ASSERT_TRUE(at != std::string::npos && end != std::string::npos && end > at) << file;
+        EXPECT_TRUE(fs::is_regular_file(fs::path(ZQ_SOURCE_DIR) / "dist/screenshots" /
+                                        text.substr(at + tag.size(), end - at - tag.size())))
             << file;
     }
     // The editor's entry opens level files, which the shared type database knows by their name.

@@ -62,6 +62,30 @@ TEST(GameStart, HelpVersionAndUnknownArguments) {
     }
 }
 
+// Installed under another name, each program calls itself by the name it was
+// started as in --version, --help and its messages; the games' manual page
+// has the keys, the files and the environment.
+TEST(GameStart, ProgramsNameThemselvesAsStarted) {
+    TempDir work;
+    const std::pair<const char*, const char*> installed[] = {
+        {"game_soft", "zorvoquib"}, {"game_gl", "zorvoquib-gl"}, {"leveleditor", "zorvoquib-editor"}, {"zqtool", "zorvoquib-tool"}};
+    for (const auto& [build, name] : installed) {
+        if (!fs::exists(kBuild / build)) continue;
+        SCOPED_TRACE(name);
+        fs::create_symlink(kBuild / build, work / name);
+        const std::string program = (work / name).string();
+        ToolRun version = RunShell(program + " --version", work);
+        EXPECT_EQ(version.out.rfind(std::string(name) + " (Zorvo Quib) ", 0), 0u) << version.out;
+        EXPECT_NE(RunShell(program + " --help", work).out.find(std::string("usage: ") + name + " "), std::string::npos);
+        ToolRun bad = RunShell(program + (std::string(build) == "zqtool" ? " bogus-verb" : " --bogus"), work);
+        EXPECT_EQ(bad.err.rfind(std::string(name) + ": ", 0), 0u) << bad.err;
+        EXPECT_EQ(bad.err.find(build), std::string::npos) << bad.err;
+    }
+    const ToolRun man = RunShell((kBuild / "game_soft").string() + " --man-page", work);
+    for (const char* section : {".SH KEYS", ".SH FILES", ".SH ENVIRONMENT", "quib.ini", "ZQ_DATA", "SPACE"})
+        EXPECT_NE(man.out.find(section), std::string::npos) << section;
+}
+
 // A refused --level ends a headless run at once with its message and exit
 // code 1, instead of running its frames on no screen.
 TEST(GameStart, ARefusedLevelEndsAHeadlessRunWithOne) {
@@ -149,7 +173,8 @@ TEST(GameStart, FirstWindowedStartIsQuietAndSuitsTheDesktop) {
     ASSERT_EQ(second.exitCode, 0) << second.err;
     EXPECT_EQ(PngSize(work / "shot.png"), std::make_pair(512, 384));
     EXPECT_NE(second.err.find("game_soft: no sound device: sound off\n"), std::string::npos) << second.err;
-    EXPECT_EQ(CountLines(second.err), 2) << second.err;  // and the data folder it uses
+    // ... and the data folder it uses, and whether the display's vertical sync paces the frames.
+    EXPECT_EQ(CountLines(second.err), 3) << second.err;
 }
 
 TEST(GameStart, ScreenshotKeyWritesOnePngIntoThePicturesFolder) {

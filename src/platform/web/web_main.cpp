@@ -131,6 +131,7 @@ void FrameCallback() {
             StartGame();
             return;
         }
+        web.input->NewFrame();
         SDL_Event event;
         while (SDL_PollEvent(&event)) web.input->HandleEvent(event);
         if (web.session->Frame(SDL_GetTicks(), web.scriptFramesPerCall)) PersistFiles();
