@@ -276,7 +276,7 @@ private:
 int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOptions& options) {
     std::optional<ScriptedInput> scripted;
     if (options.input) {
-        auto bytes = ReadFileBytes(*options.input);
+        auto bytes = ReadFileBytes(*options.input, kMaxInputScriptBytes);
         if (!bytes) throw FatalError("GAME: Cannot read the input script " + *options.input);
         scripted.emplace(ParseInputScript(std::string(bytes->begin(), bytes->end())));
     } else {

@@ -100,7 +100,8 @@ std::optional<std::filesystem::path> UserBlendCachePath(const DataResolver& data
 namespace {
 
 bool ReadBlendCache(ColourTables& tables, const std::filesystem::path& path) {
-    auto bytes = ReadFileBytes(path);
+    // Only the tables are read; a longer file's tail is never looked at.
+    auto bytes = ReadRegularFilePrefix(path, kBlendTablesSize).bytes;
     if (!bytes || bytes->size() < kBlendTablesSize) return false;
     std::memcpy(tables.blend.data(), bytes->data(), kBlendTablesSize);
     return true;

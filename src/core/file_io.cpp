@@ -1,5 +1,6 @@
 #include "core/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -19,11 +20,14 @@ namespace zq {
 
 namespace fs = std::filesystem;
 
-std::optional<Bytes> ReadFileBytes(const fs::path& path) {
-    return ReadRegularFile(path, std::numeric_limits<std::uintmax_t>::max()).bytes;
+std::optional<Bytes> ReadFileBytes(const fs::path& path, std::uintmax_t limit) {
+    return ReadRegularFile(path, limit).bytes;
 }
 
-BoundedRead ReadRegularFile(const fs::path& path, std::uintmax_t limit) {
+namespace {
+
+// Reads at most `count` bytes of `path`; a file larger than `limit` is refused.
+BoundedRead ReadRegular(const fs::path& path, std::uintmax_t limit, std::uintmax_t count) {
     BoundedRead result;
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer for ever.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -39,13 +43,14 @@ BoundedRead ReadRegularFile(const fs::path& path, std::uintmax_t limit) {
     }
     const auto size = static_cast<std::uintmax_t>(st.st_size);
     if (st.st_size < 0 || size > limit) {
-        result.why = "larger than " + std::to_string(limit >> 20) + " MB";
+        result.why = limit >= (1u << 20) ? "larger than " + std::to_string(limit >> 20) + " MB"
+                                         : "larger than " + std::to_string(limit) + " bytes";
         ::close(fd);
         return result;
     }
     Bytes bytes;
     try {
-        bytes.resize(static_cast<std::size_t>(size));
+        bytes.resize(static_cast<std::size_t>(std::min(size, count)));
     } catch (const std::bad_alloc&) {
         result.why = "too large to read";
         ::close(fd);
@@ -67,6 +72,16 @@ BoundedRead ReadRegularFile(const fs::path& path, std::uintmax_t limit) {
     bytes.resize(got);
     result.bytes = std::move(bytes);
     return result;
+}
+
+}  // namespace
+
+BoundedRead ReadRegularFile(const fs::path& path, std::uintmax_t limit) {
+    return ReadRegular(path, limit, std::numeric_limits<std::uintmax_t>::max());
+}
+
+BoundedRead ReadRegularFilePrefix(const fs::path& path, std::uintmax_t count) {
+    return ReadRegular(path, std::numeric_limits<std::uintmax_t>::max(), count);
 }
 
 namespace {

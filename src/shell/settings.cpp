@@ -135,8 +135,9 @@ void RememberUnsavedSettings(const std::filesystem::path& userConfigDir, const W
 }
 
 std::optional<std::string> TakeUnsavedSettingsNote(const std::filesystem::path& userConfigDir) {
+    if (userConfigDir.empty()) return std::nullopt;
     const std::filesystem::path note = userConfigDir / "zorvoquib" / kUnsavedNoteName;
-    auto bytes = ReadFileBytes(note);
+    auto bytes = ReadFileBytes(note, 4096);
     if (!bytes) return std::nullopt;
     std::error_code ec;
     std::filesystem::remove(note, ec);
