@@ -430,6 +430,9 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     else refused = !StartFirstScreen(*game, options);
     if (refused) host.quit = true;
     if (auto note = TakeUnsavedSettingsNote(UserConfigDir())) ShowStatusMessage(game->shell, *note);
+    if (!options.settings && SettingsPath(config.startDir, UserConfigDir()).empty())
+        std::cerr << program << ": no home folder (HOME and XDG_CONFIG_HOME are not absolute paths): the settings "
+                     "and the saved game will not be kept\n";
 
     InputRecorder recorder;
     ScreenshotKey screenshotKey;

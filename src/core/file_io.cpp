@@ -97,7 +97,7 @@ WriteResult Failure(const fs::path& path, int error) {
     switch (error) {
         case ENOSPC:
         case EDQUOT: result.code = "DISK FULL"; break;
-        case EROFS:
+        case EROFS: result.code = "READ-ONLY FILE SYSTEM"; break;
         case EACCES:
         case EPERM: result.code = "READ-ONLY"; break;
         case ENOENT:
@@ -180,6 +180,8 @@ bool WriteAll(int fd, const void* data, std::size_t size, int& error) {
 }
 
 }  // namespace
+
+WriteResult WriteFailure(const fs::path& path, int error) { return Failure(path, error); }
 
 std::optional<fs::path> FinalWriteTarget(const fs::path& path) {
     fs::path current = path;

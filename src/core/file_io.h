@@ -45,6 +45,10 @@ struct WriteResult {
     explicit operator bool() const { return ok; }
 };
 
+// A failed write of `path` with the system's error number: the code for
+// `error` ("READ-ONLY FILE SYSTEM" for EROFS) and the reason.
+WriteResult WriteFailure(const std::filesystem::path& path, int error);
+
 // Writes the whole file or nothing:
 //  - a temporary file is created beside the target (O_EXCL|O_NOFOLLOW, so a
 //    file or link planted under its name is never written through), filled,
