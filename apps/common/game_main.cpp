@@ -171,18 +171,21 @@ private:
     SdlInput& input_;
 };
 
-void WriteScreenshot(const std::string& program, Game& game, const std::string& path) {
+// False (after one line on stderr) when the picture could not be written.
+bool WriteScreenshot(const std::string& program, Game& game, const std::string& path) {
     FramePicture picture;
     std::string why = "no frame";
-    if (!game.overlay.GrabFrame(picture) || !WriteFramePicture(picture, path, why))
-        std::cerr << program << ": screenshot " << path << ": " << why << "\n";
+    if (game.overlay.GrabFrame(picture) && WriteFramePicture(picture, path, why)) return true;
+    std::cerr << program << ": screenshot " << path << ": " << why << "\n";
+    return false;
 }
 
-void DumpState(const std::string& program, const Game& game, const NetPlay* net, long long frames,
+bool DumpState(const std::string& program, const Game& game, const NetPlay* net, long long frames,
                const std::string& path) {
     const nlohmann::json state = GameStateJson(game, net, frames);
-    if (WriteResult written = WriteFileSafe(path, state.dump(2) + "\n"); !written)
-        std::cerr << program << ": " << written.reason << "\n";
+    WriteResult written = WriteFileSafe(path, state.dump(2) + "\n");
+    if (!written) std::cerr << program << ": " << written.reason << "\n";
+    return written.ok;
 }
 
 // Skips the title: the local player starts level `index` with three lives.
@@ -316,6 +319,7 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     bool inLobby = lobby.has_value();
     bool played = false;
     int exitCode = host.quit ? 1 : 0;
+    bool outputLost = false;  // a screenshot or the state dump could not be written
     std::uint32_t ticks = 0;
     long long frame = 0;
     const int defaultMs = options.frameMs.value_or(30);
@@ -362,18 +366,21 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
         }
         screenshotKey.Check(program, *game, *scripted);
         for (const auto& [path, at] : options.screenshots)
-            if (at == frame) WriteScreenshot(program, *game, path);
+            if (at == frame && !WriteScreenshot(program, *game, path)) outputLost = true;
         played = played || game->shell.screen == kScreenPlay;
         if (options.untilTitle && played && game->shell.screen == kScreenTitle) break;
     }
     for (const auto& [path, at] : options.screenshots)
-        if (at < 0) WriteScreenshot(program, *game, path);
-    if (options.dumpState) DumpState(program, *game, network ? &network->play : nullptr, frame, *options.dumpState);
+        if (at < 0 && !WriteScreenshot(program, *game, path)) outputLost = true;
+    if (options.dumpState && !DumpState(program, *game, network ? &network->play : nullptr, frame, *options.dumpState))
+        outputLost = true;
     ShutdownGame(*game);
     game.reset();
     network.reset();
     backEnd.Close();
-    return exitCode;
+    // A run whose pictures or state were asked for and not written has failed,
+    // however well the game went: a script reading them must not read old ones.
+    return exitCode != 0 ? exitCode : (outputLost ? 1 : 0);
 }
 
 int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOptions& options) {
@@ -441,6 +448,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     WindowPlacement windowed = backEnd.Placement();
     std::uint32_t virtualTicks = SDL_GetTicks();
     long long frame = 0;
+    bool outputLost = false;  // a screenshot or the state dump could not be written
     while (!host.quit) {
         SDL_Event event;
         while (SDL_PollEvent(&event))
@@ -462,12 +470,13 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
             recorder.AddFrame(static_cast<std::int32_t>(ticks - before),
                               InputRecorder::Sample(game->actors.Local().commands, input), game->mouse.motion);
         for (const auto& [path, at] : options.screenshots)
-            if (at == frame) WriteScreenshot(program, *game, path);
+            if (at == frame && !WriteScreenshot(program, *game, path)) outputLost = true;
         if (!backEnd.Fullscreen()) windowed = backEnd.Placement();
     }
     for (const auto& [path, at] : options.screenshots)
-        if (at < 0) WriteScreenshot(program, *game, path);
-    if (options.dumpState) DumpState(program, *game, network ? &network->play : nullptr, frame, *options.dumpState);
+        if (at < 0 && !WriteScreenshot(program, *game, path)) outputLost = true;
+    if (options.dumpState && !DumpState(program, *game, network ? &network->play : nullptr, frame, *options.dumpState))
+        outputLost = true;
     if (options.record) {
         if (WriteResult written = WriteFileSafe(*options.record, recorder.Text()); !written)
             std::cerr << program << ": " << written.reason << "\n";
@@ -487,7 +496,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     network.reset();
     backEnd.Close();
     SDL_Quit();
-    return refused ? 1 : 0;
+    return refused || outputLost ? 1 : 0;
 }
 
 // A number option's value, or why it is refused.
