@@ -21,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string ReadAll(const fs::path& p) {
-    auto bytes = zq::ReadFileBytes(p);
+    auto bytes = zq::ReadFileBytes(p, zq::kMaxMediaFileBytes);
     return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("<none>");
 }
 

@@ -14,14 +14,14 @@ namespace zq::test {
 struct RecordingHost : GameHost {
     bool fullscreen = false, quit = false;
     std::vector<std::string> messages;
-    std::vector<std::string> logged;
-    void Log(const std::string& line) override { logged.push_back(line); }
+    std::vector<std::string> logLines;  // what would have gone to stderr
     bool Fullscreen() override { return fullscreen; }
     void SetFullscreen(bool on, RenderSize) override { fullscreen = on; }
     void SetClientSize(int, int) override {}
     void ShowCursor(bool) override {}
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void Quit() override { quit = true; }
+    void Log(const std::string& line) override { logLines.push_back(line); }
 };
 
 // A game on `dataDir` started in `startDir`, reading its settings from

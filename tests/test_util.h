@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -76,6 +77,25 @@ inline ToolRun RunShell(const std::string& command, const TempDir& dir) {
 // Runs zqtool in `dir` with `args` (a shell word list).
 inline ToolRun RunTool(const std::string& args, const TempDir& dir) {
     return RunShell(std::string(ZQ_TOOL_PATH) + " " + args, dir);
+}
+
+// Runs zqtool in `dir` with `args` under /usr/bin/time, and reports its exit
+// code and the most memory it held (resident kilobytes; 0 when time is not
+// installed).  The tool is started by the small time program, not forked from
+// the test process, so its peak is its own.
+struct MeasuredRun {
+    int exitCode = -1;
+    long peakKilobytes = 0;
+};
+inline MeasuredRun RunToolMeasured(const std::string& args, const TempDir& dir) {
+    MeasuredRun run;
+    const ToolRun tool = RunShell("/usr/bin/time -f 'peak %M' -o peak.txt " + std::string(ZQ_TOOL_PATH) + " " + args +
+                                      " >/dev/null",
+                                  dir);
+    run.exitCode = tool.exitCode;
+    const std::string peak = ReadText(dir / "peak.txt");
+    if (auto at = peak.rfind("peak "); at != std::string::npos) run.peakKilobytes = std::atol(peak.c_str() + at + 5);
+    return run;
 }
 
 }  // namespace zq::test

@@ -203,18 +203,21 @@ private:
     std::chrono::steady_clock::time_point next_{};
 };
 
-void WriteScreenshot(const std::string& program, Game& game, const std::string& path) {
+// False (after one line on stderr) when the picture could not be written.
+bool WriteScreenshot(const std::string& program, Game& game, const std::string& path) {
     FramePicture picture;
     std::string why = "no frame";
-    if (!game.overlay.GrabFrame(picture) || !WriteFramePicture(picture, path, why))
-        std::cerr << program << ": screenshot " << path << ": " << why << "\n";
+    if (game.overlay.GrabFrame(picture) && WriteFramePicture(picture, path, why)) return true;
+    std::cerr << program << ": screenshot " << path << ": " << why << "\n";
+    return false;
 }
 
-void DumpState(const std::string& program, const Game& game, const NetPlay* net, long long frames,
+bool DumpState(const std::string& program, const Game& game, const NetPlay* net, long long frames,
                const std::string& path) {
     const nlohmann::json state = GameStateJson(game, net, frames);
-    if (WriteResult written = WriteFileSafe(path, state.dump(2) + "\n"); !written)
-        std::cerr << program << ": " << written.reason << "\n";
+    WriteResult written = WriteFileSafe(path, state.dump(2) + "\n");
+    if (!written) std::cerr << program << ": " << written.reason << "\n";
+    return written.ok;
 }
 
 // The game's whole state into `path`; false (and a line on stderr) when it
@@ -328,7 +331,7 @@ private:
 // The --input script, read before anything opens; nothing without --input.
 std::optional<ScriptedInput> ReadScript(const GameOptions& options) {
     if (!options.input) return std::nullopt;
-    auto bytes = ReadFileBytes(*options.input);
+    auto bytes = ReadFileBytes(*options.input, kMaxInputScriptBytes);
     if (!bytes) throw FatalError("GAME: Cannot read the input script " + *options.input);
     return ScriptedInput(ParseInputScript(std::string(bytes->begin(), bytes->end())));
 }
@@ -364,11 +367,8 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     std::uint32_t ticks = 0;
     if (options.snapshotIn && !host.quit) {
         // The level is loaded as for any start; the state then replaces what the load made.
-        std::error_code ec;
-        const auto size = std::filesystem::file_size(*options.snapshotIn, ec);
-        std::optional<Bytes> bytes;
-        if (!ec && size <= kMaxSnapshotBytes) bytes = ReadFileBytes(*options.snapshotIn);
-        SnapshotRestore restored{false, ec ? "cannot read the file" : "the file is larger than any snapshot", 0};
+        const std::optional<Bytes> bytes = ReadFileBytes(*options.snapshotIn, kMaxSnapshotBytes);
+        SnapshotRestore restored{false, "cannot read the file, or it is larger than any snapshot", 0};
         if (bytes) restored = RestoreSnapshot(*game, *bytes);
         if (!restored.ok) {
             std::cerr << program << ": snapshot " << *options.snapshotIn << " refused: " << restored.why << "\n";
@@ -386,6 +386,7 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     bool inLobby = lobby.has_value();
     bool played = false;
     int exitCode = host.quit ? 1 : 0;
+    bool outputLost = false;  // a screenshot or the state dump could not be written
     long long frame = 0;
     long long firstFailedFrame = 0;
     const int defaultMs = options.frameMs.value_or(30);
@@ -437,13 +438,14 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
         }
         screenshotKey.Check(program, *game, *scripted);
         for (const auto& [path, at] : options.screenshots)
-            if (at == frame) WriteScreenshot(program, *game, path);
+            if (at == frame && !WriteScreenshot(program, *game, path)) outputLost = true;
         played = played || game->shell.screen == kScreenPlay;
         if (options.untilTitle && played && game->shell.screen == kScreenTitle) break;
     }
     for (const auto& [path, at] : options.screenshots)
-        if (at < 0) WriteScreenshot(program, *game, path);
-    if (options.dumpState) DumpState(program, *game, network ? &network->play : nullptr, frame, *options.dumpState);
+        if (at < 0 && !WriteScreenshot(program, *game, path)) outputLost = true;
+    if (options.dumpState && !DumpState(program, *game, network ? &network->play : nullptr, frame, *options.dumpState))
+        outputLost = true;
     if (options.snapshotOut && frame < *options.snapshotFrame) {
         std::cerr << program << ": snapshot not written: the run ended after frame " << frame << "\n";
         exitCode = 1;
@@ -456,7 +458,9 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     game.reset();
     network.reset();
     backEnd.Close();
-    return exitCode;
+    // A run whose pictures or state were asked for and not written has failed,
+    // however well the game went: a script reading them must not read old ones.
+    return exitCode != 0 ? exitCode : (outputLost ? 1 : 0);
 }
 
 int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOptions& options) {
@@ -519,6 +523,9 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     else refused = !StartFirstScreen(*game, options);
     if (refused) host.quit = true;
     if (auto note = TakeUnsavedSettingsNote(UserConfigDir())) ShowStatusMessage(game->shell, *note);
+    if (!options.settings && SettingsPath(config.startDir, UserConfigDir()).empty())
+        std::cerr << program << ": no home folder (HOME and XDG_CONFIG_HOME are not absolute paths): the settings "
+                     "and the saved game will not be kept\n";
 
     InputRecorder recorder;
     ScreenshotKey screenshotKey;
@@ -528,6 +535,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     WindowPlacement windowed = backEnd.Placement();
     std::uint32_t virtualTicks = SDL_GetTicks();
     long long frame = 0;
+    bool outputLost = false;  // a screenshot or the state dump could not be written
     while (!host.quit) {
         input.NewFrame();
         SDL_Event event;
@@ -554,13 +562,14 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
             recorder.AddFrame(static_cast<std::int32_t>(ticks - before),
                               InputRecorder::Sample(game->actors.Local().commands, input), game->mouse.motion);
         for (const auto& [path, at] : options.screenshots)
-            if (at == frame) WriteScreenshot(program, *game, path);
+            if (at == frame && !WriteScreenshot(program, *game, path)) outputLost = true;
         if (!backEnd.Fullscreen()) windowed = backEnd.Placement();
         frameCap.Wait(game->settings.maxFps);
     }
     for (const auto& [path, at] : options.screenshots)
-        if (at < 0) WriteScreenshot(program, *game, path);
-    if (options.dumpState) DumpState(program, *game, network ? &network->play : nullptr, frame, *options.dumpState);
+        if (at < 0 && !WriteScreenshot(program, *game, path)) outputLost = true;
+    if (options.dumpState && !DumpState(program, *game, network ? &network->play : nullptr, frame, *options.dumpState))
+        outputLost = true;
     if (options.record) {
         if (WriteResult written = WriteFileSafe(*options.record, recorder.Text()); !written)
             std::cerr << program << ": " << written.reason << "\n";
@@ -580,7 +589,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     network.reset();
     backEnd.Close();
     SDL_Quit();
-    return refused ? 1 : 0;
+    return refused || outputLost ? 1 : 0;
 }
 
 // A number option's value, or why it is refused.

@@ -24,10 +24,12 @@ json BoundsJson(const Bounds& b) {
             {"Ymax1", b[kYmax1]}, {"Ymax2", b[kYmax2]}, {"Ymax3", b[kYmax3]}, {"Ymax4", b[kYmax4]}};
 }
 
-Bytes ReadInput(const std::string& path) {
-    auto bytes = ReadFileBytes(path);
-    if (!bytes) throw ToolError("cannot read " + path);
-    return std::move(*bytes);
+// The file as the game reads it: at most `limit` bytes of a mesh (the rest is
+// never looked at), and a picture only when it is no longer than `limit`.
+Bytes ReadInput(const std::string& path, std::uintmax_t limit, bool prefix) {
+    BoundedRead read = prefix ? ReadRegularFilePrefix(path, limit) : ReadRegularFile(path, limit);
+    if (!read.bytes) throw ToolError("cannot read " + path + ": " + read.why);
+    return std::move(*read.bytes);
 }
 
 json MeshInfo(const Args& args) {
@@ -35,7 +37,7 @@ json MeshInfo(const Args& args) {
     const std::string& path = line.Positional(0, "FILE.3do");
     Mesh mesh;
     std::string why;
-    if (!ParseMesh(ReadInput(path), mesh, why)) throw ToolError(path + ": " + why);
+    if (!ParseMesh(ReadInput(path, kMaxMeshFileBytes, true), mesh, why)) throw ToolError(path + ": " + why);
     std::map<int, int> kinds;
     for (const MeshFace& face : mesh.faces) ++kinds[face.kind];
     json kindCounts = json::object();
@@ -47,7 +49,7 @@ json MeshInfo(const Args& args) {
 json PcxInfo(const Args& args) {
     CommandLine line = CommandLine::Parse(args, {}, {"interface"});
     const std::string& path = line.Positional(0, "FILE.pcx");
-    Picture picture = DecodePcx(ReadInput(path), path, line.Flag("interface"));
+    Picture picture = DecodePcx(ReadInput(path, kMaxPcxFileBytes, false), path, line.Flag("interface"));
     json info = {{"width", picture.width}, {"height", picture.height}};
     json palette = json::array();
     for (std::size_t i = 0; i < static_cast<std::size_t>(kPaletteSize); ++i)

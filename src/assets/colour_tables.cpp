@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 
+#include "core/data_dir.h"
 #include "core/file_io.h"
 
 namespace zq {
@@ -82,8 +83,8 @@ std::string BlendCacheName(const std::string& bankFileName) {
 std::optional<std::filesystem::path> UserBlendCachePath(const DataResolver& data, const std::string& cacheName) {
     namespace fs = std::filesystem;
     fs::path base;
-    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home == '/') base = fs::path(home) / ".cache";
+    if (auto xdg = AbsoluteXdgFolder("XDG_CACHE_HOME")) base = *xdg;
+    else if (auto home = HomeFolder()) base = *home / ".cache";
     else return std::nullopt;
     // One folder per data folder, so two data folders with the same bank name
     // never share tables built from different palettes.
@@ -100,7 +101,8 @@ std::optional<std::filesystem::path> UserBlendCachePath(const DataResolver& data
 namespace {
 
 bool ReadBlendCache(ColourTables& tables, const std::filesystem::path& path) {
-    auto bytes = ReadFileBytes(path);
+    // Only the tables are read; a longer file's tail is never looked at.
+    auto bytes = ReadRegularFilePrefix(path, kBlendTablesSize).bytes;
     if (!bytes || bytes->size() < kBlendTablesSize) return false;
     std::memcpy(tables.blend.data(), bytes->data(), kBlendTablesSize);
     return true;

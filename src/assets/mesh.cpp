@@ -161,7 +161,7 @@ bool SaveMesh(const Mesh& mesh, const std::filesystem::path& path) { return Writ
 void LoadMesh(const DataResolver& data, const std::string& fileName, MeshRef& mesh, Mesh* scratch) {
     auto path = data.Find(fileName);
     std::optional<Bytes> bytes;
-    if (path) bytes = ReadFileBytes(*path);
+    if (path) bytes = ReadRegularFilePrefix(*path, kMaxMeshFileBytes).bytes;
     if (!bytes) throw FatalError(MissingFileMessage(fileName));
     auto loaded = std::make_shared<Mesh>();
     std::string why;

@@ -52,9 +52,12 @@ using MeshRef = std::shared_ptr<Mesh>;
 // Byte layout of a ".3do" file: two counts, then X, Y, Z planes, then faces.
 inline constexpr std::size_t kMeshHeaderSize = 4;
 inline constexpr std::size_t kMeshFaceSize = 16;
-inline std::size_t MeshFileSize(std::size_t vertices, std::size_t faces) {
+inline constexpr std::size_t MeshFileSize(std::size_t vertices, std::size_t faces) {
     return kMeshHeaderSize + 12 * vertices + kMeshFaceSize * faces;
 }
+// The most any header can ask for (65536 vertices and faces, 1.75 MB): only
+// that much of a file is read, however long it is.
+inline constexpr std::size_t kMaxMeshFileBytes = MeshFileSize(65536, 65536);
 
 // The scratch mesh every drawn mesh is copied into starts this large, and only
 // grows, so drawing never allocates.

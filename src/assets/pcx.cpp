@@ -62,7 +62,7 @@ Picture DecodePcx(const Bytes& bytes, const std::string& fileName, bool interfac
 Picture LoadPcx(const DataResolver& data, const std::string& fileName, bool interfaceImage) {
     auto path = data.Find(fileName);
     std::optional<Bytes> bytes;
-    if (path) bytes = ReadFileBytes(*path);
+    if (path) bytes = ReadFileBytes(*path, kMaxPcxFileBytes);
     if (!bytes) throw FatalError(MissingFileMessage(fileName));
     return DecodePcx(*bytes, fileName, interfaceImage);
 }

@@ -16,6 +16,9 @@ inline constexpr std::size_t kPcxHeaderSize = 128;
 inline constexpr std::size_t kPcxPaletteSize = 768;  // the file's last 768 bytes
 // No picture of ours comes near this; a header that claims more is damaged.
 inline constexpr int kMaxPictureSide = 4096;
+// Larger files are refused unread: a 4096 x 4096 picture whose every pixel
+// takes a two-byte run, with its header and palette, is just over 32 MB.
+inline constexpr std::uintmax_t kMaxPcxFileBytes = 40u << 20;
 
 struct Picture {
     int width = 0, height = 0;

@@ -240,7 +240,7 @@ private:
 void LoadTextureBank(Graphics& graphics, const DataResolver& data, const std::string& fileName, AssetProblems* problems) {
     auto path = data.Find(fileName);
     std::optional<Bytes> bytes;
-    if (path) bytes = ReadFileBytes(*path);
+    if (path) bytes = ReadFileBytes(*path, kMaxTextureBankBytes);
     if (!bytes) throw FatalError(MissingFileMessage(fileName));
     BankLoader loader(graphics, data, fileName, problems);
     loader.Run(*bytes);

@@ -11,6 +11,10 @@
 
 namespace zq {
 
+// Larger texture banks are refused unread: a bank naming all 32768 images and
+// filling all 32768 slots, one line each, is under 3 MB.
+inline constexpr std::uintmax_t kMaxTextureBankBytes = 8u << 20;
+
 // Reads the bank `fileName`:
 //   ...  #IMAGES  then "number=picture.pcx" lines, then  #TEXTURES  then
 //   "slot=first-last" lines.

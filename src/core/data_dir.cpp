@@ -3,6 +3,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
+#include <vector>
+
+#include <pwd.h>
+#include <unistd.h>
 
 #include "core/resolver.h"
 #include "core/text.h"
@@ -104,12 +108,28 @@ fs::path PicturesDir(const char* xdgPicturesDir, const fs::path& home, const fs:
     return home / "Pictures";
 }
 
+std::optional<fs::path> HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home == '/') return fs::path(home);
+    const long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+        return fs::path(found->pw_dir);
+    return std::nullopt;
+}
+
+std::optional<fs::path> AbsoluteXdgFolder(const char* variable) {
+    if (const char* value = std::getenv(variable); value && *value == '/') return fs::path(value);
+    return std::nullopt;
+}
+
 fs::path PicturesDir() {
-    const char* homeText = std::getenv("HOME");
-    const fs::path home = homeText && *homeText ? fs::path(homeText) : fs::current_path();
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    const fs::path configDir = config && *config ? fs::path(config) : home / ".config";
-    return PicturesDir(std::getenv("XDG_PICTURES_DIR"), home, configDir / "user-dirs.dirs");
+    const fs::path home = HomeFolder().value_or(fs::current_path());
+    const fs::path configDir = AbsoluteXdgFolder("XDG_CONFIG_HOME").value_or(home / ".config");
+    const auto pictures = AbsoluteXdgFolder("XDG_PICTURES_DIR");
+    return PicturesDir(pictures ? pictures->c_str() : nullptr, home, configDir / "user-dirs.dirs");
 }
 
 }  // namespace zq

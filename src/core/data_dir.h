@@ -42,6 +42,12 @@ std::filesystem::path ProgramPath(const char* argv0);
 // The player's pictures folder: $XDG_PICTURES_DIR, else the one named in
 // `userDirsFile` (~/.config/user-dirs.dirs), else ~/Pictures.
 std::filesystem::path PicturesDir();
+// The user's home folder: $HOME when it is an absolute path, else the home
+// folder the user database gives, when that is absolute; nothing otherwise.
+std::optional<std::filesystem::path> HomeFolder();
+// An XDG base-folder variable's value, only when it is an absolute path (the
+// XDG rules say a relative one is ignored).
+std::optional<std::filesystem::path> AbsoluteXdgFolder(const char* variable);
 std::filesystem::path PicturesDir(const char* xdgPicturesDir, const std::filesystem::path& home,
                                   const std::filesystem::path& userDirsFile);
 

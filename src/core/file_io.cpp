@@ -1,5 +1,6 @@
 #include "core/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -19,11 +20,14 @@ namespace zq {
 
 namespace fs = std::filesystem;
 
-std::optional<Bytes> ReadFileBytes(const fs::path& path) {
-    return ReadRegularFile(path, std::numeric_limits<std::uintmax_t>::max()).bytes;
+std::optional<Bytes> ReadFileBytes(const fs::path& path, std::uintmax_t limit) {
+    return ReadRegularFile(path, limit).bytes;
 }
 
-BoundedRead ReadRegularFile(const fs::path& path, std::uintmax_t limit) {
+namespace {
+
+// Reads at most `count` bytes of `path`; a file larger than `limit` is refused.
+BoundedRead ReadRegular(const fs::path& path, std::uintmax_t limit, std::uintmax_t count) {
     BoundedRead result;
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer for ever.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -39,13 +43,14 @@ BoundedRead ReadRegularFile(const fs::path& path, std::uintmax_t limit) {
     }
     const auto size = static_cast<std::uintmax_t>(st.st_size);
     if (st.st_size < 0 || size > limit) {
-        result.why = "larger than " + std::to_string(limit >> 20) + " MB";
+        result.why = limit >= (1u << 20) ? "larger than " + std::to_string(limit >> 20) + " MB"
+                                         : "larger than " + std::to_string(limit) + " bytes";
         ::close(fd);
         return result;
     }
     Bytes bytes;
     try {
-        bytes.resize(static_cast<std::size_t>(size));
+        bytes.resize(static_cast<std::size_t>(std::min(size, count)));
     } catch (const std::bad_alloc&) {
         result.why = "too large to read";
         ::close(fd);
@@ -69,6 +74,16 @@ BoundedRead ReadRegularFile(const fs::path& path, std::uintmax_t limit) {
     return result;
 }
 
+}  // namespace
+
+BoundedRead ReadRegularFile(const fs::path& path, std::uintmax_t limit) {
+    return ReadRegular(path, limit, std::numeric_limits<std::uintmax_t>::max());
+}
+
+BoundedRead ReadRegularFilePrefix(const fs::path& path, std::uintmax_t count) {
+    return ReadRegular(path, std::numeric_limits<std::uintmax_t>::max(), count);
+}
+
 namespace {
 
 // Links followed before a chain counts as a loop (the kernel's own limit).
@@ -82,7 +97,7 @@ WriteResult Failure(const fs::path& path, int error) {
     switch (error) {
         case ENOSPC:
         case EDQUOT: result.code = "DISK FULL"; break;
-        case EROFS:
+        case EROFS: result.code = "READ-ONLY FILE SYSTEM"; break;
         case EACCES:
         case EPERM: result.code = "READ-ONLY"; break;
         case ENOENT:
@@ -165,6 +180,8 @@ bool WriteAll(int fd, const void* data, std::size_t size, int& error) {
 }
 
 }  // namespace
+
+WriteResult WriteFailure(const fs::path& path, int error) { return Failure(path, error); }
 
 std::optional<fs::path> FinalWriteTarget(const fs::path& path) {
     fs::path current = path;

@@ -10,9 +10,11 @@
 
 namespace zq {
 
-// The file's bytes, or nothing when it cannot be opened or read, or is not a
-// regular file (a FIFO or a device is never waited on).
-std::optional<Bytes> ReadFileBytes(const std::filesystem::path& path);
+// The file's bytes, or nothing when it cannot be opened or read, is not a
+// regular file (a FIFO or a device is never waited on) or is larger than
+// `limit`.  Every reader names its own ceiling, well above any valid file of
+// its kind, so a stranger's file of zeros is refused before it is read.
+std::optional<Bytes> ReadFileBytes(const std::filesystem::path& path, std::uintmax_t limit);
 
 // Music, CD tracks and sounds larger than this are refused: the largest real
 // track is a few megabytes, and a link to an endless device must not eat memory.
@@ -28,16 +30,24 @@ struct BoundedRead {
 // open never blocks (a FIFO is refused, not waited on) and the read stops at
 // the size the file had when it was opened.
 BoundedRead ReadRegularFile(const std::filesystem::path& path, std::uintmax_t limit);
+// The first `count` bytes of a regular file (all of it when it is shorter),
+// for formats whose header says how much of the file they use: the rest of a
+// longer file is never read.
+BoundedRead ReadRegularFilePrefix(const std::filesystem::path& path, std::uintmax_t count);
 
 // What became of a write.  `code` is a few upper-case words for a status line
-// or a dialog title ("READ-ONLY", "DISK FULL", "IS A FOLDER", "NO FOLDER",
-// "CANNOT WRITE"); `reason` is one line naming the file and what went wrong.
+// or a dialog title ("READ-ONLY", "READ-ONLY FILE SYSTEM", "DISK FULL",
+// "IS A FOLDER", "NO FOLDER", "CANNOT WRITE"); `reason` is one line naming the file and what went wrong.
 struct WriteResult {
     bool ok = false;
     std::string code;
     std::string reason;
     explicit operator bool() const { return ok; }
 };
+
+// A failed write of `path` with the system's error number: the code for
+// `error` ("READ-ONLY FILE SYSTEM" for EROFS) and the reason.
+WriteResult WriteFailure(const std::filesystem::path& path, int error);
 
 // Writes the whole file or nothing:
 //  - a temporary file is created beside the target (O_EXCL|O_NOFOLLOW, so a

@@ -21,13 +21,19 @@
 
 namespace zq {
 
+// Behaviour scripts, bank files and settings files larger than this are not
+// read: the largest valid script (256 behaviours of 256 steps) is under 4 MB,
+// a bank of 257 object types and 65 clips a few hundred kilobytes.
+inline constexpr std::uintmax_t kMaxSectionedFileBytes = 16u << 20;
+
 class SettingsFile {
 public:
     SettingsFile() = default;
 
     // Parses `text`; any text is accepted.
     static SettingsFile FromText(std::string_view text);
-    // Reads the file at `path`; nothing when it cannot be read.
+    // Reads the file at `path`; nothing when it cannot be read or is larger
+    // than kMaxSectionedFileBytes.
     static std::optional<SettingsFile> Load(const std::filesystem::path& path);
 
     // The trimmed value, or nothing when the section or key is missing.
@@ -50,12 +56,20 @@ public:
     WriteResult Save(const std::filesystem::path& path) const;
 
 private:
+    // One entry per section header and per key line; every other line (blank,
+    // comment, stray text, a key repeated in its section, which is never read)
+    // joins the run of plain lines around it.  A file of a million blank lines
+    // is one entry, so memory follows the text, not the number of lines.
     struct Line {
-        std::string text;      // the line as read, without its end
-        int section = -1;      // index into sections_ of the section it belongs to
+        std::string text;        // the line as read, without its end; a run's lines joined by '\n'
+        int section = -1;        // index into sections_ of the section it belongs to
         bool isKey = false;
-        std::string key;       // trimmed key name when isKey
-        std::string value;     // trimmed value when isKey
+        bool isHeader = false;
+        std::uint32_t keyBegin = 0, keyLength = 0;      // the trimmed key within text, when isKey
+        std::uint32_t valueBegin = 0, valueLength = 0;  // the trimmed value within text, when isKey
+        std::string_view Key() const { return std::string_view(text).substr(keyBegin, keyLength); }
+        std::string_view Value() const { return std::string_view(text).substr(valueBegin, valueLength); }
+        bool IsRun() const { return !isKey && !isHeader; }
     };
     static Line PlainLine(std::string text, int section) {
         Line line;
@@ -63,6 +77,7 @@ private:
         line.section = section;
         return line;
     }
+    static Line KeyLine(std::string_view key, std::string_view value, int section);
     struct Section {
         std::string name;
         std::size_t headerLine = 0;  // index of its "[name]" line
@@ -72,6 +87,9 @@ private:
     const Line* FindKey(std::string_view section, std::string_view key) const;
     // Rebuilds the look-up tables from lines_ and sections_.
     void Reindex();
+    // Splits the run at `index` after its last line with text, so that a key
+    // can go between that text and the blank lines after it.
+    void SplitRunAfterText(std::size_t index);
 
     std::vector<Line> lines_;
     std::vector<Section> sections_;

@@ -113,11 +113,12 @@ std::string LevelFileProblem(const std::string& path) {
     std::error_code ec;
     if (!fs::exists(path, ec)) return "the file does not exist.";
     if (fs::is_directory(path, ec)) return "it is a folder, not a file.";
-    const auto bytes = ReadFileBytes(path);
-    if (!bytes) return "the file cannot be read (check its permissions).";
-    if (bytes->empty()) return "the file is empty.";
+    const auto head = ReadRegularFilePrefix(path, kLevelHeaderSize).bytes;
+    if (!head) return "the file cannot be read (check its permissions).";
+    if (head->empty()) return "the file is empty.";
+    const auto size = fs::file_size(path, ec);
     return "the file is not a level the game can read: it is shorter than its header says, or its header is "
-           "damaged (" + std::to_string(bytes->size()) + " bytes).";
+           "damaged (" + std::to_string(ec ? head->size() : size) + " bytes).";
 }
 
 WriteResult SaveLevel(EditorState& s, const std::string& path) {

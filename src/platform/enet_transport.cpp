@@ -224,6 +224,7 @@ private:
     std::vector<RemotePlayer> players_;  // hosting: the others, in joining order
     ENetPeer* hostPeer_ = nullptr;       // joined: the connection to the host
     LanSearch search_;                   // session ids are the search's
+    std::vector<std::uint32_t> broadcasts_;  // hosting: this machine's broadcast addresses, never answered
     std::vector<TransportEvent> pending_;  // arrived while joining
     // Hosting: connections that have not asked to join yet, and since when.
     std::map<ENetPeer*, enet_uint32> unjoined_;
@@ -250,8 +251,10 @@ int InterceptHook(ENetHost* host, ENetEvent*) {
 }
 
 int EnetTransport::Intercept(ENetHost* host) {
-    if (host->receivedDataLength != kSearchMagic || std::memcmp(host->receivedData, kSearchQuery, kSearchMagic) != 0)
+    if (host->receivedDataLength != kSearchQuerySize || std::memcmp(host->receivedData, kSearchQuery, kSearchMagic) != 0)
         return 0;
+    // Taken, but not answered: an answer must never go to a whole network.
+    if (!AnswerableSearchSource(host->receivedAddress.host, broadcasts_) || host->receivedAddress.port == 0) return 1;
     // A running game still answers, marked as such: its dropped players
     // find it again.
     std::vector<std::uint8_t> answer(kSearchAnswer, kSearchAnswer + kSearchMagic);
@@ -312,6 +315,7 @@ std::uint32_t EnetTransport::CreateSession(const std::string& name, std::int32_t
     if (!host_) return kTransportNoSocket;
     host_->maximumPacketSize = kLargestFrame;
     host_->intercept = InterceptHook;
+    broadcasts_ = LocalBroadcastAddresses();
     placed_.clear();
     rejoinable_.clear();
     unjoined_.clear();

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 
 #include <algorithm>
@@ -51,6 +52,25 @@ std::vector<std::string> LocalIpv4Addresses() {
         char text[INET_ADDRSTRLEN] = {};
         if (!inet_ntop(AF_INET, &in->sin_addr, text, sizeof text)) continue;
         if (std::find(out.begin(), out.end(), text) == out.end()) out.emplace_back(text);
+    }
+    freeifaddrs(list);
+    return out;
+}
+
+bool AnswerableSearchSource(std::uint32_t host, const std::vector<std::uint32_t>& broadcasts) {
+    const std::uint32_t ip = ntohl(host);
+    if (ip == 0 || (ip >> 28) >= 0xE) return false;  // 0.0.0.0; 224.0.0.0/4 multicast and 240.0.0.0/4 up to 255.255.255.255
+    return std::find(broadcasts.begin(), broadcasts.end(), host) == broadcasts.end();
+}
+
+std::vector<std::uint32_t> LocalBroadcastAddresses() {
+    std::vector<std::uint32_t> out;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return out;
+    for (ifaddrs* i = list; i; i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_BROADCAST)) continue;
+        if (!i->ifa_broadaddr || i->ifa_broadaddr->sa_family != AF_INET) continue;
+        out.push_back(reinterpret_cast<const sockaddr_in*>(i->ifa_broadaddr)->sin_addr.s_addr);
     }
     freeifaddrs(list);
     return out;
@@ -131,7 +151,9 @@ void LanSearch::SendQueries() {
     lastQuery_ = now;
     for (const Target& t : targets_) {
         if (!t.resolved) continue;
-        ENetBuffer buffer{const_cast<char*>(kSearchQuery), kSearchMagic};
+        char query[kSearchQuerySize] = {};
+        std::memcpy(query, kSearchQuery, kSearchMagic);
+        ENetBuffer buffer{query, sizeof query};
         enet_socket_send(socket_, &t.address, &buffer, 1);
     }
 }

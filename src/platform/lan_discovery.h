@@ -17,12 +17,24 @@
 
 namespace zq {
 
-// The search query and its answer: "ZQUIBFND", then "ZQUIBSES", players (1),
-// most players (1), in play (1), session name (32).
+// The search query and its answer: "ZQUIBFND" padded with zeros to the
+// answer's size, then "ZQUIBSES", players (1), most players (1), in play (1),
+// session name (32).  A host answers only a query as large as its answer, so a
+// forged source address never gets more bytes sent to it than were sent.
 inline constexpr char kSearchQuery[] = "ZQUIBFND";
 inline constexpr char kSearchAnswer[] = "ZQUIBSES";
 inline constexpr std::size_t kSearchMagic = 8;
 inline constexpr std::size_t kSearchAnswerSize = kSearchMagic + 3 + 32;
+inline constexpr std::size_t kSearchQuerySize = kSearchAnswerSize;
+
+// Whether a search query from `host` (IPv4, network order) may be answered:
+// never to 0.0.0.0, a multicast or reserved address (224.0.0.0 and up, the
+// limited broadcast among them), or one of `broadcasts`, the directed
+// broadcast addresses of this machine's networks; none of them sends queries,
+// and an answer to one would go to a whole network.
+bool AnswerableSearchSource(std::uint32_t host, const std::vector<std::uint32_t>& broadcasts);
+// The broadcast addresses of this machine's IPv4 networks, in network order.
+std::vector<std::uint32_t> LocalBroadcastAddresses();
 
 // "10.0.0.5:28416".
 std::string AddressText(const ENetAddress& address);

@@ -48,18 +48,17 @@ public:
     VideoStart Play(const std::filesystem::path& file) override {
         Stop();
         if (broken_) return VideoStart::kNoPlayer;
-        if (!Create()) {
-            broken_ = true;
-            return VideoStart::kNoPlayer;
-        }
         // mpv gets an open descriptor, never a name: a regular file we have
         // checked ourselves, whose first bytes are those of a video
         // container.  Text formats that point at other files or addresses
-        // (EDL, playlists, ffconcat, HLS) never reach it.
+        // (EDL, playlists, ffconcat, HLS) never reach it.  The file is checked
+        // before a player is made: making one costs threads and milliseconds.
         const int fd = OpenVideoFile(file);
-        if (fd < 0) {
-            Stop();
-            return VideoStart::kUnplayable;
+        if (fd < 0) return VideoStart::kUnplayable;
+        if (!Create()) {
+            ::close(fd);
+            broken_ = true;
+            return VideoStart::kNoPlayer;
         }
         const std::string name = "fdclose://" + std::to_string(fd);  // mpv closes it when done
         const char* load[] = {"loadfile", name.c_str(), nullptr};

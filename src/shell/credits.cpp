@@ -25,7 +25,7 @@ std::vector<std::string> SplitCreditLines(std::string_view text) {
 std::vector<std::string> LoadCredits(const DataResolver& data) {
     auto path = data.Find("game.dat");
     std::optional<Bytes> bytes;
-    if (path) bytes = ReadFileBytes(*path);
+    if (path) bytes = ReadFileBytes(*path, kMaxCreditsFileBytes);
     if (!bytes) throw FatalError("GAME: The file game.dat does not exist. Please re-install the application");
     std::vector<std::string> lines =
         SplitCreditLines(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));

@@ -1,6 +1,7 @@
 // The end-credits text ("game.dat") and the help text of F1.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -12,6 +13,8 @@
 namespace zq {
 
 inline constexpr int kMaxCreditLines = 1001;
+// A longer "game.dat" is refused unread (1001 lines of 255 characters are 256 KB).
+inline constexpr std::uintmax_t kMaxCreditsFileBytes = 1u << 20;
 
 // One credits line as shown: headings use the big font and take 0.06 of the
 // view height, normal lines 0.03; an empty line takes no room.

@@ -113,6 +113,7 @@ void LoadLevel(Game& game, const std::string& path) {
     }
     // The fog may have been set before the bank changed the palette.
     SetFog(game, game.world->fogRed, game.world->fogGreen, game.world->fogBlue);
+    ForgetFailedVideos(game);
     game.rules.gameOver = false;
     game.rules.tickRemainderMs = 0;
     GameStartFade(game, -1);

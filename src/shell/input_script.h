@@ -48,6 +48,9 @@ struct InputScript {
 
 // Parses a script; throws LoadError naming the line on a malformed one.
 InputScript ParseInputScript(std::string_view text);
+// Longer input scripts are refused unread (a day of play at one line a frame
+// is under 10 MB).
+inline constexpr std::uintmax_t kMaxInputScriptBytes = 16u << 20;
 std::string FormatScriptKeys(ScriptKeys keys);
 
 // Plays a script back as an input device.  Advance() moves to the next frame

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "core/data_dir.h"
 #include "core/scramble.h"
 #include "core/text.h"
 
@@ -95,9 +96,9 @@ int FirstStartResolution(int desktopWidth, int desktopHeight) {
 }
 
 std::filesystem::path UserConfigDir() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return xdg;
-    if (const char* home = std::getenv("HOME"); home && *home) return std::filesystem::path(home) / ".config";
-    return ".";
+    if (auto xdg = AbsoluteXdgFolder("XDG_CONFIG_HOME")) return *xdg;
+    if (auto home = HomeFolder()) return *home / ".config";
+    return {};  // nowhere: the settings are never written into whatever folder the game started in
 }
 
 std::filesystem::path SettingsPath(const std::filesystem::path& startDir, const std::filesystem::path& userConfigDir) {
@@ -105,6 +106,7 @@ std::filesystem::path SettingsPath(const std::filesystem::path& startDir, const 
     fs::path local = startDir / kSettingsFileName;
     std::error_code ec;
     if (fs::is_regular_file(local, ec) && std::ifstream(local, std::ios::binary)) return local;
+    if (userConfigDir.empty()) return {};
     return userConfigDir / "zorvoquib" / kSettingsFileName;
 }
 
@@ -118,8 +120,37 @@ bool SettingsFileReadOnly(const std::filesystem::path& path) {
 }
 
 WriteResult WriteSettingsFile(const SettingsFile& file, const std::filesystem::path& path) {
+    namespace fs = std::filesystem;
+    if (path.empty()) {
+        WriteResult nowhere;
+        nowhere.code = "NO SETTINGS FOLDER";
+        nowhere.reason = "no settings folder: HOME and XDG_CONFIG_HOME are not absolute paths and the user has no "
+                         "home folder";
+        return nowhere;
+    }
+    // What we write is what we read plus our changes; a file that is there
+    // but could not be read (no read permission, larger than the ceiling, not
+    // a regular file) would be replaced by our changes alone, wiping the rest.
     std::error_code ec;
-    if (!path.parent_path().empty()) std::filesystem::create_directories(path.parent_path(), ec);
+    const auto status = fs::status(path, ec);
+    const bool missing = status.type() == fs::file_type::not_found;
+    // A folder in its place is the writer's to report ("IS A FOLDER").
+    if (!missing && status.type() != fs::file_type::directory) {
+        const BoundedRead read = ReadRegularFile(path, kMaxSectionedFileBytes);
+        if (!read.bytes) {
+            WriteResult unread;
+            unread.code = "CANNOT READ SETTINGS";
+            unread.reason = "cannot read " + path.string() + " (" + (read.why.empty() ? ec.message() : read.why) +
+                            "): it was left as it was";
+            return unread;
+        }
+    }
+    if (!path.parent_path().empty()) {
+        fs::create_directories(path.parent_path(), ec);
+        // The folder's own failure is the real cause (a read-only file
+        // system), not the "no folder" the write would then report.
+        if (ec) return WriteFailure(path.parent_path(), ec.value());
+    }
     return file.Save(path);
 }
 
@@ -129,6 +160,7 @@ constexpr std::size_t kMaxNoteCode = 40;
 }  // namespace
 
 void RememberUnsavedSettings(const std::filesystem::path& userConfigDir, const WriteResult& result) {
+    if (userConfigDir.empty()) return;
     const std::filesystem::path folder = userConfigDir / "zorvoquib";
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
@@ -136,8 +168,9 @@ void RememberUnsavedSettings(const std::filesystem::path& userConfigDir, const W
 }
 
 std::optional<std::string> TakeUnsavedSettingsNote(const std::filesystem::path& userConfigDir) {
+    if (userConfigDir.empty()) return std::nullopt;
     const std::filesystem::path note = userConfigDir / "zorvoquib" / kUnsavedNoteName;
-    auto bytes = ReadFileBytes(note);
+    auto bytes = ReadFileBytes(note, 4096);
     if (!bytes) return std::nullopt;
     std::error_code ec;
     std::filesystem::remove(note, ec);

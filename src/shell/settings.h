@@ -82,13 +82,17 @@ int FirstStartResolution(int desktopWidth, int desktopHeight);
 
 // "quib.ini" in the start folder when it exists and can be read (even when it
 // is read-only: then it is read and left alone); else the per-user file
-// "zorvoquib/quib.ini" in `userConfigDir`.
+// "zorvoquib/quib.ini" in `userConfigDir`; an empty path when that is empty
+// (no home folder: nothing is written).
 std::filesystem::path SettingsPath(const std::filesystem::path& startDir, const std::filesystem::path& userConfigDir);
 // A settings file that exists without any write bit: its settings are used,
 // but neither the settings nor a saved game are written into it.
 bool SettingsFileReadOnly(const std::filesystem::path& path);
 // Makes the file's folder and writes it through the safe writer; a read-only
-// file is refused as "READ-ONLY" without touching it.
+// file is refused as "READ-ONLY" without touching it, an existing file that
+// cannot be read as "CANNOT READ SETTINGS" (writing would wipe what it holds),
+// an empty path as "NO SETTINGS FOLDER", and a folder that cannot be made
+// with that folder's own reason ("READ-ONLY FILE SYSTEM").
 WriteResult WriteSettingsFile(const SettingsFile& file, const std::filesystem::path& path);
 // When the settings could not be saved at exit, a short note in the per-user
 // folder carries the reason to the next start, which shows it on the status
@@ -97,7 +101,9 @@ void RememberUnsavedSettings(const std::filesystem::path& userConfigDir, const W
 std::optional<std::string> TakeUnsavedSettingsNote(const std::filesystem::path& userConfigDir);
 // The status line for a Save Game: "GAME SAVED", or why it was not.
 std::string SaveGameStatus(const WriteResult& result);
-// $XDG_CONFIG_HOME, else ~/.config (the folder the per-user settings live in).
+// $XDG_CONFIG_HOME when it is absolute, else ~/.config (the home folder from
+// $HOME when absolute, else from the user database): the folder the per-user
+// settings live in.  Empty when there is no such folder.
 std::filesystem::path UserConfigDir();
 
 GameSettings ReadSettings(const SettingsFile& file);

@@ -1,6 +1,7 @@
 // Starting, showing and ending a clip's video.
 #include "shell/video.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -19,7 +20,9 @@ bool IsVideoContainer(const std::uint8_t* head, std::size_t size) {
     if (starts("OggS")) return true;
     if (starts("RIFF") && starts("AVI ", 8)) return true;
     if (size >= 4 && head[0] == 0 && head[1] == 0 && head[2] == 1 && (head[3] == 0xBA || head[3] == 0xB3)) return true;
-    if (size >= 1 && head[0] == 0x47) return true;  // MPEG transport stream sync byte
+    // MPEG transport stream: one byte in common with any text starting with
+    // 'G', so three packets' sync bytes are asked for.
+    if (size > 2 * 188 && head[0] == 0x47 && head[188] == 0x47 && head[2 * 188] == 0x47) return true;
     if (starts("FLV\x01")) return true;
     return false;
 }
@@ -29,6 +32,7 @@ void PlayVideo(Game& game, const std::string& fileName) {
     if (!video.player || fileName.empty()) return;
     const std::optional<std::filesystem::path> path = game.data.Find(fileName);
     if (!path || !std::filesystem::is_regular_file(*path)) return;
+    if (std::find(video.failed.begin(), video.failed.end(), *path) != video.failed.end()) return;
     // One video at a time: a new one replaces the old without running its chain.
     if (game.shell.clipPlaying) video.player->Stop();
     game.shell.clipPlaying = false;
@@ -37,12 +41,19 @@ void PlayVideo(Game& game, const std::string& fileName) {
         case VideoStart::kPlaying: video.ended = false; break;
         // Closing it here would start the next clip before this clip's own
         // music; the frame routine closes it on the next frame instead.
-        case VideoStart::kUnplayable: video.ended = true; break;
+        case VideoStart::kUnplayable:
+            video.ended = true;
+            // A clip table names at most 65 videos; the cap only guards the list.
+            if (video.failed.size() < 256) video.failed.push_back(*path);
+            game.host.Log("video " + fileName + " cannot be played; skipped for the rest of this level");
+            break;
     }
     game.shell.clipPlaying = true;
     video.startTime = game.shell.time.now;
     video.picture = RgbPicture{};
 }
+
+void ForgetFailedVideos(Game& game) { game.video.failed.clear(); }
 
 void CloseVideo(Game& game) {
     if (!game.shell.clipPlaying) return;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "core/errors.h"
@@ -159,6 +160,22 @@ std::optional<std::filesystem::path> FindCompanionScript(const std::filesystem::
     return DataResolver(levelFile.parent_path()).Find(name);
 }
 
+// The bytes a level file's layout can use: its header, and then no more than
+// the file of its dimensions with all 255 sentries holds.  The rest of a
+// longer file is never read, so a level padded out to gigabytes costs what
+// the level itself does.  Nothing when the file cannot be read.
+std::optional<Bytes> ReadLevelBytes(const std::filesystem::path& path) {
+    auto head = ReadRegularFilePrefix(path, kLevelHeaderSize).bytes;
+    if (!head || head->size() < kLevelHeaderSize) return head;  // ParseLevel refuses it
+    ByteReader in(*head);
+    const std::int64_t sizeX = in.I32(256), sizeY = in.I32(260), sizeZ = in.I32(264);
+    if (sizeX < 1 || sizeY < 1 || sizeZ < 1 || sizeX > kMaxLevelAxis || sizeY > kMaxLevelAxis || sizeZ > kMaxLevelAxis ||
+        sizeX * sizeY * sizeZ > kMaxLevelCells)
+        return head;  // refused by ParseLevel from the header alone
+    const std::size_t cells = static_cast<std::size_t>(sizeX * sizeY * sizeZ);
+    return ReadRegularFilePrefix(path, LevelFileSize(cells, kMaxSentries)).bytes;
+}
+
 }  // namespace
 
 std::string LevelFileError(const std::string& path) { return "The file " + path + "is missing or invalid."; }
@@ -167,17 +184,30 @@ void LoadLevelFile(World& world, LevelLoadContext& context, const std::string& p
     // The level path comes from the level list, the command line or a dialog,
     // never from inside another data file, so it is taken as given.
     auto resolved = context.data.FindGiven(path);
-    std::optional<Bytes> bytes;
-    if (resolved) bytes = ReadFileBytes(*resolved);
-    if (!bytes) throw LoadError(LevelFileError(path));
+    if (!resolved) throw LoadError(LevelFileError(path));
 
+    // Everything that allocates happens before the World changes, so running
+    // out of memory (a huge grid, a huge script) is the same clean refusal as
+    // a damaged file.
     LevelData level;
+    std::unique_ptr<BehaviourTable> behaviours;
     try {
-        if (!ParseLevel(*bytes, level)) throw LoadError(LevelFileError(path));
+        std::optional<Bytes> bytes = ReadLevelBytes(*resolved);
+        if (!bytes || !ParseLevel(*bytes, level)) throw LoadError(LevelFileError(path));
+        bytes.reset();
+        // The script changes only the behaviours it names; the others keep
+        // the previous script's entries.
+        if (auto script = FindCompanionScript(*resolved)) {
+            if (auto file = SettingsFile::Load(*script)) {
+                behaviours = std::make_unique<BehaviourTable>(world.behaviours);
+                ParseBehaviourScript(*behaviours, *file);
+            }
+        }
+        // IndexCells below then refills this without allocating.
+        world.slabTypeCounts.reserve(static_cast<std::size_t>(level.sizeX) * kObjectTypeCount);
     } catch (const std::bad_alloc&) {
         throw LoadError(LevelFileError(path));
     }
-    bytes.reset();
 
     // The level is read and checked; from here on only the World changes.  The
     // planes read from the file become the World's planes.
@@ -216,16 +246,18 @@ void LoadLevelFile(World& world, LevelLoadContext& context, const std::string& p
 
     if (context.hooks.setFogColour) context.hooks.setFogColour(world.fogRed, world.fogGreen, world.fogBlue);
 
-    if (auto script = FindCompanionScript(*resolved)) {
-        if (auto file = SettingsFile::Load(*script)) ParseBehaviourScript(world.behaviours, *file);
-    }
+    if (behaviours) world.behaviours = std::move(*behaviours);
 
     if (context.hooks.resetActors) context.hooks.resetActors(world);
     CountLingots(world);
     IndexCells(world);
     ClearRunTimeTables(world);
     ResetSentries(world, context.random, context.now);
-    if (context.hooks.loadObjectDefinitions) context.hooks.loadObjectDefinitions(world, world.bankName, textureMode);
+    try {
+        if (context.hooks.loadObjectDefinitions) context.hooks.loadObjectDefinitions(world, world.bankName, textureMode);
+    } catch (const std::bad_alloc&) {
+        throw LoadError(LevelFileError(path));  // a bank that will not fit in memory is refused the same way
+    }
 }
 
 void ClearRunTimeTables(World& world) {

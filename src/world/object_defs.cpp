@@ -330,7 +330,7 @@ void LoadObjectDefinitions(World& world, BankLoadContext& context, const std::st
 
     auto path = context.data.Find(fileName);
     std::optional<Bytes> bytes;
-    if (path) bytes = ReadFileBytes(*path);
+    if (path) bytes = ReadFileBytes(*path, kMaxSectionedFileBytes);
     if (!bytes) throw FatalError(MissingFileMessage(fileName));
     SettingsFile file = SettingsFile::FromText(std::string(bytes->begin(), bytes->end()));
 

@@ -27,7 +27,7 @@ std::string Text(const std::string& name) {
     auto path = DataResolver(kData).Find(name);
     EXPECT_TRUE(path) << name;
     if (!path) return {};
-    auto bytes = ReadFileBytes(*path);
+    auto bytes = ReadFileBytes(*path, kMaxMediaFileBytes);
     return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
 }
 

@@ -41,7 +41,7 @@ Bytes Read(const std::string& name) {
     auto path = data.Find(name);
     EXPECT_TRUE(path) << name << " is missing";
     if (!path) return {};
-    auto bytes = ReadFileBytes(*path);
+    auto bytes = ReadFileBytes(*path, kMaxMediaFileBytes);
     EXPECT_TRUE(bytes) << name;
     return bytes ? *bytes : Bytes{};
 }
@@ -67,7 +67,7 @@ int RunCommand(const std::string& command, std::string* output = nullptr) {
 std::map<std::string, Bytes> Folder(const fs::path& root) {
     std::map<std::string, Bytes> files;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file()) files[fs::relative(entry.path(), root).generic_string()] = *ReadFileBytes(entry.path());
+        if (entry.is_regular_file()) files[fs::relative(entry.path(), root).generic_string()] = *ReadFileBytes(entry.path(), kMaxMediaFileBytes);
     return files;
 }
 
@@ -285,7 +285,7 @@ TEST(GeneratedContent, InterfacePicturesHaveAnOddStoredMaxX) {
     int pictures = 0;
     for (const auto& entry : fs::directory_iterator(kData / "INTERF")) {
         if (ToUpper(entry.path().extension().string()) != ".PCX") continue;
-        Bytes bytes = *ReadFileBytes(entry.path());
+        Bytes bytes = *ReadFileBytes(entry.path(), kMaxMediaFileBytes);
         ASSERT_GT(bytes.size(), 128u + 768u);
         EXPECT_EQ(bytes[8] & 1, 1) << entry.path().filename() << " would be refused";
         EXPECT_NO_THROW(DecodePcx(bytes, entry.path().filename().string(), true)) << entry.path().filename();
@@ -367,7 +367,7 @@ TEST(GeneratedContent, SoundsAreWavePcmAndMusicIsModules) {
     for (const auto& entry : fs::recursive_directory_iterator(kData)) {
         std::string ext = ToUpper(entry.path().extension().string());
         if (ext == ".WAV") {
-            Bytes b = *ReadFileBytes(entry.path());
+            Bytes b = *ReadFileBytes(entry.path(), kMaxMediaFileBytes);
             ASSERT_GT(b.size(), 44u) << entry.path();
             ByteReader r(b);
             EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
@@ -377,7 +377,7 @@ TEST(GeneratedContent, SoundsAreWavePcmAndMusicIsModules) {
             EXPECT_EQ(r.U32(40), b.size() - 44) << entry.path();
             ++sounds;
         } else if (ext == ".MOD") {
-            Bytes b = *ReadFileBytes(entry.path());
+            Bytes b = *ReadFileBytes(entry.path(), kMaxMediaFileBytes);
             ASSERT_GT(b.size(), 1084u);
             EXPECT_EQ(std::string(b.begin() + 1080, b.begin() + 1084), "M.K.") << entry.path();
             // Pattern count from the order table, sample lengths from the headers: the file holds exactly both.
@@ -508,7 +508,7 @@ nlohmann::json PlayReplay(const fs::path& game, const fs::path& replay, const st
                                 " --dump-state " + state.string(),
                             &log);
     EXPECT_EQ(status, 0) << log;
-    auto bytes = ReadFileBytes(state);
+    auto bytes = ReadFileBytes(state, kMaxMediaFileBytes);
     fs::remove(state);
     if (!bytes) {
         ADD_FAILURE() << "no state dump: " << log;
@@ -570,7 +570,7 @@ nlohmann::json PlayScript(const fs::path& script, const std::string& level, long
                                 " --dump-state " + state.string(),
                             &log);
     EXPECT_EQ(status, 0) << log;
-    auto bytes = ReadFileBytes(state);
+    auto bytes = ReadFileBytes(state, kMaxMediaFileBytes);
     fs::remove(state);
     if (!bytes) return {};
     return nlohmann::json::parse(std::string(bytes->begin(), bytes->end()));
@@ -810,7 +810,7 @@ TEST(GeneratedContent, FinaleLeadsToTheEndCredits) {
     std::sort(names.begin(), names.end());
     // The finale's replay, then a few idle seconds for the fade into the credits.
     const fs::path replay = fs::temp_directory_path() / ("zq_finale_" + std::to_string(::getpid()) + ".txt");
-    auto script = ReadFileBytes(ReplayFor(names.back()));
+    auto script = ReadFileBytes(ReplayFor(names.back()), kMaxMediaFileBytes);
     ASSERT_TRUE(script) << names.back();
     std::string text(script->begin(), script->end());
     ASSERT_TRUE(WriteFileAtomic(replay, text + "\n100x 40 -\n"));

@@ -37,6 +37,24 @@ pid_t DeadPid() {
     return child;
 }
 
+// Readers name a ceiling: a longer file is refused before anything is read,
+// and a prefix read takes only the bytes a layout can use.
+TEST(ReadFile, CeilingsAndPrefixesReadNoMoreThanAsked) {
+    test::TempDir dir;
+    const auto file = dir.Write("data", std::string("0123456789"));
+    EXPECT_EQ(ReadFileBytes(file, 10)->size(), 10u);
+    const BoundedRead over = ReadRegularFile(file, 9);
+    EXPECT_FALSE(over.bytes);
+    EXPECT_EQ(over.why, "larger than 9 bytes");
+    EXPECT_EQ(ReadRegularFilePrefix(file, 4).bytes, (Bytes{'0', '1', '2', '3'}));
+    EXPECT_EQ(ReadRegularFilePrefix(file, 100).bytes->size(), 10u);
+    // A huge sparse file: only the prefix is ever allocated and read.
+    fs::resize_file(file, 8ull << 30);
+    EXPECT_EQ(ReadRegularFilePrefix(file, 16).bytes->size(), 16u);
+    EXPECT_FALSE(ReadFileBytes(file, 1u << 30));
+    EXPECT_FALSE(ReadRegularFilePrefix(dir.Path(), 4).bytes);  // a folder is no file
+}
+
 TEST(WriteFileSafe, KeepsTheTargetsModeAndLeavesNoTemporaryFile) {
     test::TempDir dir;
     for (mode_t mode : {0600, 0640, 0755}) {

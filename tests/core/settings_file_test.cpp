@@ -63,6 +63,25 @@ TEST(SettingsFile, RepeatedSectionsAndKeysAddedLaterAreFound) {
     EXPECT_EQ(f.ToText(), "[A]\nx=1\n[b]\ny=2\nnew=5\n[a]\nx=3\nz=7\n[Empty]\n; none\nfirst=6\n");
 }
 
+// Blank lines, comments and repeated keys are kept as runs of text (so a file
+// of a million blank lines costs its bytes, not a record a line), yet they
+// write back exactly, and keys still go after the last text of their section.
+TEST(SettingsFile, RunsOfPlainLinesWriteBackAndKeysGoAfterTheirText) {
+    const std::string text = "top\r\n\r\n[A]\r\nx=1\r\n; note\r\n\r\n\r\nx=2\r\n  \r\n\r\n[B]\r\n#\r\n";
+    auto f = SettingsFile::FromText(text);
+    EXPECT_EQ(f.ToText(), text);
+    EXPECT_EQ(f.GetInt("A", "x", 0), 1);
+    f.SetInt("a", "X", 5);  // the first of the two
+    f.SetInt("A", "y", 3);  // after the repeated key, before the blank lines
+    f.SetInt("B", "z", 4);  // after the comment
+    EXPECT_EQ(f.ToText(),
+              "top\r\n\r\n[A]\r\nx=5\r\n; note\r\n\r\n\r\nx=2\r\ny=3\r\n  \r\n\r\n[B]\r\n#\r\nz=4\r\n");
+    auto again = SettingsFile::FromText(f.ToText());
+    EXPECT_EQ(again.GetInt("A", "x", 0), 5);
+    EXPECT_EQ(again.GetInt("A", "y", 0), 3);
+    EXPECT_EQ(again.GetInt("B", "z", 0), 4);
+}
+
 TEST(SettingsFile, TextWrittenBackReadsTheSame) {
     // Stray CRs at line ends (found by fuzzing) once changed the text on every
     // save: the LF-only file wrote "x\r\n" and read back as a CR LF file.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "net/udp_relay.h"
+#include "platform/lan_discovery.h"
 #include <unistd.h>
 
 #include <algorithm>
@@ -464,6 +465,62 @@ TEST(NetEnetTransport, IdleConnectionsKeepNobodyOutAndASlotBelongsToItsPlayer) {
     for (const auto& e : hostEvents)
         if (e.kind == TransportEvent::Kind::PlayerJoined && e.player.id == backId) back = e.player.longName == "Bob";
     EXPECT_TRUE(back) << "back under his own name";
+}
+
+// A search answer never outweighs its query, so a query sent with a forged
+// source address cannot turn the host into an amplifier; and no answer goes
+// to a source that stands for a whole network.
+TEST(NetEnetTransport, SearchAnswersAreNoLargerThanTheQueryAndNeverGoToANetwork) {
+    const int port = TestPort(4);
+    auto host = MakeEnetTransport(Settings(port, "127.0.0.1"));
+    ASSERT_EQ(host->OpenProvider(kUdpProvider), kTransportOk);
+    std::int32_t hostId = 0;
+    ASSERT_EQ(host->CreateSession("Zorvo Quib - Ann", 4, PlayerEntry{0, "Ann", "Ann"}, hostId), kTransportOk);
+    std::vector<TransportEvent> hostEvents;
+
+    ENetSocket probe = enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
+    ASSERT_NE(probe, ENET_SOCKET_NULL);
+    ENetAddress local{};
+    enet_address_set_host_ip(&local, "127.0.0.1");
+    ASSERT_EQ(enet_socket_bind(probe, &local), 0);
+    enet_socket_set_option(probe, ENET_SOCKOPT_NONBLOCK, 1);
+    ENetAddress to{};
+    enet_address_set_host_ip(&to, "127.0.0.1");
+    to.port = static_cast<enet_uint16>(port);
+    // The size of the answer to `query`, 0 when none came within half a second.
+    auto ask = [&](std::vector<std::uint8_t> query) {
+        ENetBuffer out{query.data(), query.size()};
+        enet_socket_send(probe, &to, &out, 1);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+        while (std::chrono::steady_clock::now() < end) {
+            host->Poll(hostEvents);
+            std::uint8_t data[256];
+            ENetBuffer in{data, sizeof data};
+            ENetAddress from{};
+            if (const int got = enet_socket_receive(probe, &from, &in, 1); got > 0) return static_cast<std::size_t>(got);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return std::size_t{0};
+    };
+    std::vector<std::uint8_t> bare(kSearchQuery, kSearchQuery + kSearchMagic);
+    EXPECT_EQ(ask(bare), 0u);  // eight bytes would once draw 43
+    std::vector<std::uint8_t> padded = bare;
+    padded.resize(kSearchQuerySize, 0);
+    const std::size_t answer = ask(padded);
+    EXPECT_GT(answer, 0u);
+    EXPECT_LE(answer, padded.size());
+    enet_socket_destroy(probe);
+
+    auto ip = [](const char* text) {
+        ENetAddress a{};
+        enet_address_set_host_ip(&a, text);
+        return a.host;
+    };
+    const std::vector<std::uint32_t> broadcasts{ip("192.168.1.255")};
+    EXPECT_TRUE(AnswerableSearchSource(ip("192.168.1.7"), broadcasts));
+    EXPECT_TRUE(AnswerableSearchSource(ip("127.0.0.1"), broadcasts));
+    for (const char* network : {"192.168.1.255", "255.255.255.255", "224.0.0.1", "239.255.255.250", "0.0.0.0"})
+        EXPECT_FALSE(AnswerableSearchSource(ip(network), broadcasts)) << network;
 }
 
 }  // namespace

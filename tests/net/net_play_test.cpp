@@ -711,11 +711,11 @@ TEST_F(NetPlayTest, TheHostRefusesAHostilePlayersClaimsAndPassesOnARealOnes) {
     EXPECT_GE(host.net.claims.refused[kClaimLivesRaised], 2);
     // One line in the log for each kind, whatever the count.
     int lines = 0;
-    for (const std::string& line : host.host.logged) lines += line.find("refused a claim of CID") != std::string::npos;
+    for (const std::string& line : host.host.logLines) lines += line.find("refused a claim of CID") != std::string::npos;
     int kinds = 0;
     for (std::int32_t n : host.net.claims.refused) kinds += n > 0;
     EXPECT_EQ(lines, kinds);
-    for (const std::string& line : host.host.logged) EXPECT_EQ(line.find("BOB"), std::string::npos) << line;
+    for (const std::string& line : host.host.logLines) EXPECT_EQ(line.find("BOB"), std::string::npos) << line;
 }
 
 TEST_F(NetPlayTest, TheLevelEndsWhenTheLivingStandInTheExitAndEndsTogetherWhenNobodyHasLives) {

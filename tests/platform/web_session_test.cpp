@@ -16,7 +16,7 @@ namespace zq {
 namespace {
 
 std::string ReadText(const std::filesystem::path& path) {
-    auto bytes = ReadFileBytes(path);
+    auto bytes = ReadFileBytes(path, kMaxMediaFileBytes);
     return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
 }
 

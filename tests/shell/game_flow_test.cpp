@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <SDL.h>
 
@@ -168,6 +169,23 @@ TEST_F(GameFlow, SaveGameSaysWhyNothingWasSaved) {
 
     game->config.settingsFile.reset();  // a headless run without --settings keeps nothing
     EXPECT_EQ(save(), "GAME NOT SAVED: NO SETTINGS FILE");
+
+    // A settings file that cannot be read is not replaced by the saved game alone.
+    ASSERT_EQ(::mkfifo((dir / "pipe.ini").c_str(), 0600), 0);
+    game->config.settingsFile = dir / "pipe.ini";
+    EXPECT_EQ(save(), "GAME NOT SAVED: CANNOT READ SETTINGS");
+    game->config.writeSettings = true;  // nor by the settings at exit
+    EXPECT_EQ(ShutdownGame(*game).written.code, "CANNOT READ SETTINGS");
+    game->config.writeSettings = false;
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.ini"));
+
+    // A missing folder on a read-only file system: the file system is the cause.
+    std::filesystem::create_directories(dir / "ro");
+    if (::mount("tmpfs", (dir / "ro").c_str(), "tmpfs", MS_RDONLY, "size=16k") == 0) {
+        game->config.settingsFile = dir / "ro/zorvoquib/quib.ini";
+        EXPECT_EQ(save(), "GAME NOT SAVED: READ-ONLY FILE SYSTEM");
+        ::umount((dir / "ro").c_str());
+    }
 
     // A full disk: a small tmpfs filled to the brim (mounting needs root).
     std::filesystem::create_directories(dir / "small");

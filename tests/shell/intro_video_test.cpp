@@ -30,7 +30,7 @@ protected:
                                     " --data " + (fs::path(ZQ_BUILD_DIR) / "data").string() + " --headless " +
                                     arguments + " --dump-state " + state.string() + " > run.log 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << test::ReadText(dir / "run.log");
-        auto bytes = ReadFileBytes(state);
+        auto bytes = ReadFileBytes(state, kMaxMediaFileBytes);
         if (!bytes) return {};
         return nlohmann::json::parse(std::string(bytes->begin(), bytes->end()));
     }

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
+
 #include "core/scramble.h"
 #include "test_util.h"
 
@@ -111,6 +117,89 @@ TEST(SettingsPath, AnExitThatCouldNotSaveIsToldAtTheNextStartOnce) {
     RememberUnsavedSettings(user.Path(), failed);
     EXPECT_EQ(TakeUnsavedSettingsNote(user.Path()), "SETTINGS NOT SAVED: DISK FULL");
     EXPECT_FALSE(TakeUnsavedSettingsNote(user.Path()));
+}
+
+// What we write back is what we read plus our changes, so a file that is there
+// but could not be read is never written: it would lose everything else.
+TEST(SettingsPath, ASettingsFileThatCannotBeReadIsNeverWrittenBack) {
+    test::TempDir dir;
+    SettingsFile changes;
+    SaveGame(changes, 4, 3);
+    // Not a regular file (a FIFO is never waited on, and not replaced either).
+    const auto fifo = dir / "fifo.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Larger than any settings file is read.
+    const auto huge = dir.Write("huge.ini", "[General]\nTop=5\n");
+    std::filesystem::resize_file(huge, kMaxSectionedFileBytes + 1);
+    for (const auto& path : {fifo, huge}) {
+        ASSERT_FALSE(SettingsFile::Load(path)) << path;
+        WriteResult written = WriteSettingsFile(changes, path);
+        EXPECT_FALSE(written) << path;
+        EXPECT_EQ(written.code, "CANNOT READ SETTINGS") << path;
+        EXPECT_EQ(SaveGameStatus(written), "GAME NOT SAVED: CANNOT READ SETTINGS");
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_EQ(std::filesystem::file_size(huge), kMaxSectionedFileBytes + 1);
+    // A missing file is simply made.
+    EXPECT_TRUE(WriteSettingsFile(changes, dir / "new/quib.ini"));
+}
+
+// Sets an environment variable for the life of the object, then puts it back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value) ::setenv(name, value, 1);
+        else ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_) ::setenv(name_, old_->c_str(), 1);
+        else ::unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(SettingsPath, OnlyAbsoluteFoldersFromTheEnvironmentAreUsed) {
+    {
+        ScopedEnv xdg("XDG_CONFIG_HOME", "relative/config");  // the XDG rules: ignored
+        ScopedEnv home("HOME", "/home/somebody");
+        EXPECT_EQ(UserConfigDir(), "/home/somebody/.config");
+    }
+    {
+        ScopedEnv xdg("XDG_CONFIG_HOME", "/xdg/config");
+        EXPECT_EQ(UserConfigDir(), "/xdg/config");
+    }
+    {
+        // No usable HOME: the user database's home folder, never the current folder.
+        ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+        ScopedEnv home("HOME", "");
+        const std::filesystem::path dir = UserConfigDir();
+        EXPECT_TRUE(dir.empty() || dir.is_absolute()) << dir;
+    }
+    // With no folder at all nothing is written anywhere, and the reason is named.
+    test::TempDir start;
+    EXPECT_TRUE(SettingsPath(start.Path(), {}).empty());
+    WriteResult written = WriteSettingsFile(SettingsFile{}, {});
+    EXPECT_EQ(written.code, "NO SETTINGS FOLDER");
+    EXPECT_FALSE(written.reason.empty());
+    RememberUnsavedSettings({}, written);
+    EXPECT_FALSE(std::filesystem::exists("zorvoquib"));
+}
+
+// A folder that cannot be made is the save's real cause, not "NO FOLDER".
+TEST(SettingsPath, TheSaveNamesWhyItsFolderCouldNotBeMade) {
+    EXPECT_EQ(WriteFailure("/x/quib.ini", EROFS).code, "READ-ONLY FILE SYSTEM");
+    // sysfs refuses new folders (EPERM) even to root.
+    const std::filesystem::path path = "/sys/zq_settings_test/zorvoquib/quib.ini";
+    if (!std::filesystem::is_directory("/sys/kernel")) GTEST_SKIP() << "no sysfs here";
+    WriteResult written = WriteSettingsFile(SettingsFile{}, path);
+    EXPECT_FALSE(written);
+    EXPECT_NE(written.code, "NO FOLDER") << written.reason;
 }
 
 }  // namespace

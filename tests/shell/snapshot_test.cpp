@@ -30,7 +30,7 @@ const fs::path kReplays = fs::path(ZQ_SOURCE_DIR) / "content" / "replays";
 std::string GameSoft() { return (fs::path(ZQ_BUILD_DIR) / "game_soft").string(); }
 
 InputScript ReadScript(const fs::path& path) {
-    auto bytes = ReadFileBytes(path);
+    auto bytes = ReadFileBytes(path, kMaxInputScriptBytes);
     if (!bytes) return {};
     return ParseInputScript(std::string(bytes->begin(), bytes->end()));
 }

@@ -162,7 +162,7 @@ TEST(SdlAudio, TheEffectsVolumeMakesQuieterSamples) {
             SDL_Delay(500);
         }
         unsetenv("SDL_DISKAUDIOFILE");
-        const std::optional<Bytes> bytes = ReadFileBytes(file);
+        const std::optional<Bytes> bytes = ReadFileBytes(file, kMaxMediaFileBytes);
         int highest = 0;
         for (std::size_t i = 0; bytes && i + 1 < bytes->size(); i += 2) {
             const auto sample = static_cast<std::int16_t>((*bytes)[i] | ((*bytes)[i + 1] << 8));  // 16-bit, little-endian

@@ -171,6 +171,28 @@ TEST_F(VideoClips, AnUnplayableFileEndsAtOnceAsIfFinished) {
     EXPECT_EQ(game->clips.currentClip, kAfterClip);
 }
 
+// A clip that chains to itself with a file the player cannot play must not
+// make and break a player every frame: the file is tried once, said once on
+// stderr, and skipped until the next level starts.
+TEST_F(VideoClips, AFailedVideoIsSkippedForTheRestOfTheLevel) {
+    SetScreen(*game, kScreenTitle);
+    Frames(1);
+    player.answer = VideoStart::kUnplayable;
+    SetClip(kVideoClip, "MUSIC\\INTRO.MOD", kVideoFile, kVideoClip);
+    StartClip(*game, kVideoClip);
+    Frames(60);
+    EXPECT_EQ(player.plays, 1);
+    EXPECT_FALSE(game->shell.clipPlaying);
+    EXPECT_EQ(audio.log.back(), "play MUSIC\\INTRO.MOD");  // its music still plays
+    const auto lines = std::count_if(host.logLines.begin(), host.logLines.end(), [](const std::string& line) {
+        return line.find("cannot be played") != std::string::npos;
+    });
+    EXPECT_EQ(lines, 1);
+    StartLevel(*game, 0);
+    StartClip(*game, kVideoClip);
+    EXPECT_EQ(player.plays, 2);  // a new level tries it again
+}
+
 TEST_F(VideoClips, AMissingFileOrNoPlayerLeavesTheClipsMusicPlaying) {
     SetScreen(*game, kScreenTitle);
     Frames(1);
@@ -253,6 +275,13 @@ TEST_F(VideoClips, TheButtonThatEndsACinematicIsNotAlsoAJump) {
     EXPECT_GT(hero.y, y);  // pressed again: a jump
 }
 
+// `packets` MPEG transport stream packets of 188 bytes, each opening with its sync byte.
+std::string TransportStream(int packets) {
+    std::string data;
+    for (int i = 0; i < packets; ++i) data += std::string("\x47\x40\x00\x10", 4) + std::string(184, '\xff');
+    return data;
+}
+
 TEST(VideoContainer, OnlyVideoContainersPassNotFilesThatNameOthers) {
     const struct {
         std::string head;
@@ -264,7 +293,11 @@ TEST(VideoContainer, OnlyVideoContainersPassNotFilesThatNameOthers) {
         {"OggS\0\x02", true},
         {std::string("RIFF\x10\0\0\0AVI LIST", 16), true},
         {std::string("\0\0\x01\xBA\x44", 5), true},
-        {"\x47\x40\x00\x10", true},
+        {TransportStream(3), true},
+        {TransportStream(2), false},  // a sync byte is one byte: three packets in a row are asked for
+        {std::string("\x47\x40\x00\x10", 4), false},
+        {"GET /video HTTP/1.0\r\n", false},
+        {"G" + std::string(600, ' '), false},
         {"# mpv EDL v0\n/etc/passwd", false},
         {"edl://a.mkv", false},
         {"#EXTM3U\n#EXT-X-TARGETDURATION:1", false},

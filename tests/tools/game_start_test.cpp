@@ -106,6 +106,21 @@ TEST(GameStart, ARefusedLevelEndsAHeadlessRunWithOne) {
     }
 }
 
+// A run asked for pictures or a state dump that could not be written has
+// failed, however the game went: a script must not go on to read old files.
+TEST(GameStart, AHeadlessRunWhoseOutputCannotBeWrittenEndsWithOne) {
+    TempDir work;
+    if (!fs::exists(kBuild / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const std::string run = (kBuild / "game_soft").string() + " --data " + Data() + " --headless --frames 3";
+    EXPECT_EQ(RunShell(run + " --dump-state state.json --screenshot shot.png", work).exitCode, 0);
+    for (const char* output : {" --dump-state missing/state.json", " --screenshot missing/shot.png",
+                               " --screenshot missing/shot.png --screenshot-frame 2"}) {
+        ToolRun failed = RunShell(run + output, work);
+        EXPECT_EQ(failed.exitCode, 1) << output;
+        EXPECT_NE(failed.err.find("missing/"), std::string::npos) << failed.err;
+    }
+}
+
 TEST(GameStart, EditorOpensOneLevelFileAtMost) {
     if (!fs::exists(kBuild / "leveleditor")) GTEST_SKIP() << "the editor is not built here";
     TempDir work;

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
+
+#include "assets/pcx.h"
+#include "core/settings_file.h"
 #include "test_util.h"
 #include "world/level_file.h"
 
@@ -95,6 +99,51 @@ TEST(Zqtool, RefusedInputsGiveOneLineAndExitOne) {
         ASSERT_FALSE(run.err.empty()) << args;
         EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << args << ": " << run.err;
     }
+}
+
+// Files a stranger can make tiny in a download (blank lines, zeros) must cost
+// what a valid file of their kind costs, not what their length says: each
+// reader reads no more than its layout can use, or refuses the file unread.
+TEST(Zqtool, LongFilesOfNothingAreNeitherReadWholeNorKeptInMemory) {
+    test::TempDir dir;
+    if (!std::filesystem::exists("/usr/bin/time")) GTEST_SKIP() << "/usr/bin/time measures the peak; not installed";
+    // Well above the tool's own footprint (sanitizers included), far below
+    // what reading any of these files whole would take.
+    constexpr long kPeakKilobytes = 100 * 1024;
+    auto padTo = [](const std::filesystem::path& file, std::uintmax_t size) {
+        std::filesystem::resize_file(file, size);  // sparse: zeros that take no disk
+        return file.string();
+    };
+
+    // A valid script after 16 MB of blank lines, at the ceiling.
+    const std::string tail = "[Behaviour 0]\nName=fall\n0=DELAY 500\n";
+    auto script = dir.Write("blank.scp", std::string(kMaxSectionedFileBytes - tail.size(), '\n') + tail);
+    test::MeasuredRun run = test::RunToolMeasured("script-dump " + script.string(), dir);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_LT(run.peakKilobytes, kPeakKilobytes) << "a script of blank lines";
+    // One byte more, and it is not read at all.
+    auto over = dir.Write("over.scp", std::string(kMaxSectionedFileBytes + 1, '\n'));
+    EXPECT_EQ(test::RunToolMeasured("script-dump " + over.string(), dir).exitCode, 1);
+
+    // A valid level padded with 3 GB of zeros loads from its first bytes.
+    auto w = std::make_unique<World>();
+    ASSERT_TRUE(InitNewLevel(*w, 8, 4, 8, 1));
+    const std::string level = padTo(dir.Write("padded.lev", SerializeLevel(*w)), 3ull << 30);
+    run = test::RunToolMeasured("level-info " + level, dir);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_LT(run.peakKilobytes, kPeakKilobytes) << "a level padded to 3 GB";
+
+    // A mesh of 2 GB of zeros is one vertex and one face: 32 bytes are used.
+    const std::string mesh = padTo(dir.Write("zeros.3do", std::string(4, '\0')), 2ull << 30);
+    run = test::RunToolMeasured("mesh-info " + mesh, dir);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_LT(run.peakKilobytes, kPeakKilobytes) << "a mesh of zeros";
+
+    // A picture larger than any valid one is refused unread.
+    const std::string picture = padTo(dir.Write("huge.pcx", std::string(1, '\x0a')), kMaxPcxFileBytes + 1);
+    run = test::RunToolMeasured("pcx-info " + picture, dir);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_LT(run.peakKilobytes, kPeakKilobytes) << "a picture over the ceiling";
 }
 
 }  // namespace

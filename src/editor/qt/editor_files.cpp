@@ -276,9 +276,9 @@ void TScreenForm::RememberFolder(const std::string& file) {
     if (options_.settingsFile.empty()) return;
     SettingsFile settings = SettingsFile::Load(options_.settingsFile).value_or(SettingsFile{});
     settings.SetString("Editor", "LastFolder", std::filesystem::path(file).parent_path().string());
-    std::error_code ec;
-    std::filesystem::create_directories(options_.settingsFile.parent_path(), ec);
-    settings.Save(options_.settingsFile);  // a folder we cannot write to only loses the convenience
+    // A folder we cannot write to only loses the convenience; a file we could
+    // not read is left alone rather than wiped.
+    WriteSettingsFile(settings, options_.settingsFile);
 }
 
 std::vector<std::string> TScreenForm::RecentFiles() const {
@@ -301,9 +301,7 @@ void TScreenForm::RememberRecent(const std::string& file) {
     for (int i = 1; i <= kRecentFiles; ++i)
         settings.SetString("Editor", "Recent" + std::to_string(i),
                            i <= static_cast<int>(files.size()) ? files[static_cast<std::size_t>(i - 1)] : std::string());
-    std::error_code ec;
-    std::filesystem::create_directories(options_.settingsFile.parent_path(), ec);
-    settings.Save(options_.settingsFile);
+    WriteSettingsFile(settings, options_.settingsFile);  // an unreadable file is left alone
     RebuildRecentMenu();
 }
 
@@ -325,12 +323,14 @@ void TScreenForm::RebuildRecentMenu() {
 
 std::filesystem::path TScreenForm::RecoveryPath(const std::string& levelFile, const std::filesystem::path& settingsFile) {
     if (!levelFile.empty()) return levelFile + ".recover";
+    if (settingsFile.empty() && UserConfigDir().empty()) return {};  // no home folder: no recovery file
     return (settingsFile.empty() ? UserConfigDir() / "zorvoquib" : settingsFile.parent_path()) / "untitled.lev.recover";
 }
 
 bool TScreenForm::WriteRecovery() {
     if (!started_ || !state_.modified) return false;
     const std::filesystem::path path = RecoveryPath(state_.fileName, options_.settingsFile);
+    if (path.empty()) return false;
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     return SaveLevelFile(*state_.working, path.string()).ok;  // written beside, then renamed over

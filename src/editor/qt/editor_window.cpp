@@ -40,6 +40,7 @@ std::filesystem::path EditorSettingsPath(const std::filesystem::path& startDir) 
     const auto status = fs::status(local, ec);
     if (!ec && fs::is_regular_file(status) && (status.permissions() & fs::perms::owner_write) != fs::perms::none)
         return local;
+    if (UserConfigDir().empty()) return {};  // no home folder: the editor keeps no settings
     return UserConfigDir() / "zorvoquib" / "leveleditor.ini";
 }
 

@@ -65,7 +65,7 @@ WebSession::WebSession(Game& game, BrowserInput& input, BrowserHost& host, std::
 }
 
 std::string WebSession::SettingsText() const {
-    auto bytes = ReadFileBytes(settingsPath_);
+    auto bytes = ReadFileBytes(settingsPath_, kMaxSectionedFileBytes);
     return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
 }
 
