@@ -79,7 +79,7 @@ void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& inpu
     if (input.KeyDown(Key::F1)) {
         accept();
         actions.PlayChoiceSound();
-        ShowStatusMessage(shell, HelpText());
+        ShowStatusMessage(shell, options.helpText.empty() ? HelpText() : options.helpText);
     }
     if (input.KeyDown(Key::F4)) {
         options.optionKeyTime = now + kResolutionKeyExtraMs;
