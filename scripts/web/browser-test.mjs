@@ -1,6 +1,8 @@
 // Plays the browser build in headless Chromium and checks what a player would
 // see: the page loads cleanly, the title shows, Space starts level 1, the
-// level 1 replay finishes it, a setting survives a reload, and sound runs.
+// level 1 replay finishes it, a setting survives a reload, and sound runs; the
+// files arrive gzipped, the loading bar knows its total, and the browser's
+// own keys (F5, Ctrl chords) reach the browser, not the game.
 // Usage: node browser-test.mjs URL OUT_DIR REPLAY_FILE
 import fs from 'node:fs';
 import os from 'node:os';
@@ -27,6 +29,11 @@ try {
   page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
   page.on('pageerror', (e) => errors.push(String(e)));
   page.on('requestfailed', (r) => errors.push('request failed: ' + r.url()));
+  const encodings = {};
+  page.on('response', (r) => {
+    const name = new URL(r.url()).pathname.split('/').pop() || 'index.html';
+    encodings[name] = r.headers()['content-encoding'] || 'none';
+  });
 
   const state = () => page.evaluate(() => window.zqState());
   const shot = (name) => page.screenshot({ path: path.join(outDir, name) });
@@ -51,6 +58,12 @@ try {
   check('the title screen shows', s && s.screen === 0, JSON.stringify(s && s.screen));
   check('the title picture is not black', lit > 0.05, `lit share ${lit.toFixed(3)}`);
   check('the page loads without console errors', errors.length === 0, errors.join(' | '));
+  const files = ['index.html', 'zorvoquib.js', 'zorvoquib.wasm', 'zorvoquib.data'];
+  check('the served files arrive gzipped', files.every((f) => encodings[f] === 'gzip'), JSON.stringify(encodings));
+  const load = await page.evaluate(() => window.zqLoad);
+  check('the loading bar knew its total from the first byte and reached it',
+        load && load.total > 1e6 && load.first !== 'zorvoquib.data' && load.arrived >= 0.99 * load.total,
+        JSON.stringify(load));
 
   // Space on the title starts level 1.
   await page.keyboard.down('Space');
@@ -114,7 +127,47 @@ try {
   });
   check('F4 changes the resolution and the page keeps its shape',
         canvas.w > before && Math.abs(canvas.cssW / canvas.cssH - canvas.w / canvas.h) < 0.01, JSON.stringify(canvas));
+
+  // F1 shows the browser's keys.
+  await sleep(600);
+  await page.keyboard.press('F1');
+  await waitFor(page, () => { const s = window.zqState(); return s && /MOUSE MODE/.test(s.statusText); }, 5000,
+                'F1 showed no help');
+  s = await state();
+  check('F1 shows the browser keys and no network line',
+        /T DETAILS/.test(s.statusText) && !/F5|F11|NETWORK|CTRL/.test(s.statusText), s.statusText);
   check('no console errors during play', errors.length === 0, errors.join(' | '));
+
+  // The browser's keys are left to the browser: nothing stops them (a listener
+  // after the game's sees them not prevented), and the game does not act on them.
+  await page.evaluate(() => {
+    window.zqPrevented = {};
+    window.addEventListener('keydown', (e) => {
+      window.zqPrevented[(e.ctrlKey ? 'Ctrl+' : '') + e.code] = e.defaultPrevented;
+    });
+  });
+  await page.focus('#canvas');
+  await page.keyboard.down('Control');
+  for (const key of ['PageUp', 'F4', 'KeyR']) {
+    await page.evaluate((code) => window.dispatchEvent(new KeyboardEvent('keydown', { code, ctrlKey: true })), key);
+  }
+  await page.keyboard.up('Control');
+  await page.evaluate(() => window.dispatchEvent(new KeyboardEvent('keydown', { code: 'F5', key: 'F5' })));
+  const prevented = await page.evaluate(() => window.zqPrevented);
+  check('F5 and the Ctrl shortcuts are not stopped by the page',
+        ['F5', 'Ctrl+PageUp', 'Ctrl+F4', 'Ctrl+KeyR'].every((k) => prevented[k] === false), JSON.stringify(prevented));
+  await sleep(400);
+  s = await state();
+  check('the game ignores F5 (no texture switch)', !/TEXTURE/.test(s.statusText), s.statusText);
+  // A real F5 with the game focused reloads the page.
+  await page.evaluate(() => { window.zqBeforeReload = true; });
+  await page.focus('#canvas');
+  await Promise.all([
+    page.waitForNavigation({ timeout: 15000, waitUntil: 'load' }).catch(() => null),
+    page.keyboard.press('F5'),
+  ]);
+  const reloaded = await page.evaluate(() => window.zqBeforeReload !== true);
+  check('F5 reloads the page while the game has the focus', reloaded);
 } catch (e) {
   check('the browser test ran to its end', false, String(e && e.message || e));
 } finally {
