@@ -35,6 +35,13 @@ try {
     encodings[name] = r.headers()['content-encoding'] || 'none';
   });
 
+  // Whether each key's default was prevented, read once its dispatch is over.
+  await page.evaluateOnNewDocument(() => {
+    window.zqKeysSeen = {};
+    window.addEventListener('keydown', (e) => {
+      setTimeout(() => { window.zqKeysSeen[(e.ctrlKey ? 'Ctrl+' : '') + e.code] = e.defaultPrevented; }, 0);
+    }, true);
+  });
   const state = () => page.evaluate(() => window.zqState());
   const shot = (name) => page.screenshot({ path: path.join(outDir, name) });
 
@@ -138,36 +145,23 @@ try {
         /T DETAILS/.test(s.statusText) && !/F5|F11|NETWORK|CTRL/.test(s.statusText), s.statusText);
   check('no console errors during play', errors.length === 0, errors.join(' | '));
 
-  // The browser's keys are left to the browser: nothing stops them (a listener
-  // after the game's sees them not prevented), and the game does not act on them.
-  await page.evaluate(() => {
-    window.zqPrevented = {};
-    window.addEventListener('keydown', (e) => {
-      window.zqPrevented[(e.ctrlKey ? 'Ctrl+' : '') + e.code] = e.defaultPrevented;
-    });
-  });
+  // The browser's keys are left to the browser: nothing prevents their default
+  // (read after the key's dispatch by a listener that runs before the page's),
+  // and the game does not act on them.  Headless Chromium runs no shortcuts for
+  // keys sent by the test, so the reload itself is not seen here.
   await page.focus('#canvas');
+  await page.keyboard.press('F5');
   await page.keyboard.down('Control');
-  for (const key of ['PageUp', 'F4', 'KeyR']) {
-    await page.evaluate((code) => window.dispatchEvent(new KeyboardEvent('keydown', { code, ctrlKey: true })), key);
-  }
+  await page.keyboard.press('KeyR');
+  await page.keyboard.press('PageUp');
+  await page.evaluate(() => window.dispatchEvent(new KeyboardEvent('keydown', { code: 'F4', ctrlKey: true })));
   await page.keyboard.up('Control');
-  await page.evaluate(() => window.dispatchEvent(new KeyboardEvent('keydown', { code: 'F5', key: 'F5' })));
-  const prevented = await page.evaluate(() => window.zqPrevented);
-  check('F5 and the Ctrl shortcuts are not stopped by the page',
-        ['F5', 'Ctrl+PageUp', 'Ctrl+F4', 'Ctrl+KeyR'].every((k) => prevented[k] === false), JSON.stringify(prevented));
   await sleep(400);
+  const prevented = await page.evaluate(() => window.zqKeysSeen);
+  check('F5 and the Ctrl shortcuts reach the browser unprevented',
+        ['F5', 'Ctrl+KeyR', 'Ctrl+PageUp', 'Ctrl+F4'].every((k) => prevented[k] === false), JSON.stringify(prevented));
   s = await state();
   check('the game ignores F5 (no texture switch)', !/TEXTURE/.test(s.statusText), s.statusText);
-  // A real F5 with the game focused reloads the page.
-  await page.evaluate(() => { window.zqBeforeReload = true; });
-  await page.focus('#canvas');
-  await Promise.all([
-    page.waitForNavigation({ timeout: 15000, waitUntil: 'load' }).catch(() => null),
-    page.keyboard.press('F5'),
-  ]);
-  const reloaded = await page.evaluate(() => window.zqBeforeReload !== true);
-  check('F5 reloads the page while the game has the focus', reloaded);
 } catch (e) {
   check('the browser test ran to its end', false, String(e && e.message || e));
 } finally {
