@@ -35,7 +35,7 @@ std::string BrowserHelpText() {
     lines.push_back(desktop.substr(start));
     lines.front() = "F3 MOUSE MODE  F4 RESOLUTION  T DETAILS  F6 SCREEN MODE  F7 MUSIC ON/OFF";
     lines[1] = "F8 STEREOSCOPIC  F9 FPS  X COORDINATES";
-    lines.back() = "KEYBOARD : BUTTON 1=SPACE   BUTTON 2=Z   BUTTON 3=SHIFT   BUTTON 4=ESC/BACKSPACE";
+    lines.back() = "KEYBOARD : BUTTON 1=SPACE  BUTTON 2=Z  BUTTON 3=SHIFT  BUTTON 4=BACKSPACE";
     std::string text = lines.front();
     for (std::size_t i = 1; i < lines.size(); ++i) text += '\r' + lines[i];
     return text;
