@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds the browser version of game_soft into build/web/: index.html (our
-# page), zorvoquib.js, zorvoquib.wasm and zorvoquib.data (the data folder).
+# page, told the size of each file so its loading bar moves from the first
+# byte), zorvoquib.js, zorvoquib.wasm and zorvoquib.data (the data folder),
+# each with a gzip copy beside it for the server to send, and download/ with
+# the desktop package when one was built (scripts/package-check.sh).
 # Installs what it needs first (emscripten and the SDL sources from Debian,
 # chromium and puppeteer-core for the tests); SDL2 and SDL2_mixer are built
 # for wasm once and kept under build/web-cache/.
@@ -29,4 +32,19 @@ fi
 
 nice make --no-print-directory -f scripts/web/game.mk -j"$(nproc)" \
   OUT=build/web OBJ=build/web-obj SYSROOT=build/web-cache/sysroot DATA=build/debug/data
+# The desktop package beside the page, for the players who want network play;
+# without one the page's link to it is left out (game.mk), so no link is dead.
+rm -rf build/web/download
+deb=$(ls -t build/package/zorvoquib_*.deb 2>/dev/null | head -n1 || true)
+if [[ -n $deb ]]; then
+  mkdir -p build/web/download
+  cp "$deb" build/web/download/
+fi
+nice make --no-print-directory -f scripts/web/game.mk OUT=build/web OBJ=build/web-obj SYSROOT=build/web-cache/sysroot \
+  DATA=build/debug/data DEB="$deb" page
+
+# Precompressed copies for the server (gzip -n: the same bytes every build).
+for f in build/web/index.html build/web/zorvoquib.js build/web/zorvoquib.wasm build/web/zorvoquib.data; do
+  if [[ ! -f $f.gz || $f -nt $f.gz ]]; then nice gzip -9 -n -k -f "$f"; fi
+done
 echo "web-build: build/web/ is ready ($(du -sh build/web | cut -f1)); scripts/web-serve.sh serves it"

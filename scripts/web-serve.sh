@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Serves build/web/ on this machine only (127.0.0.1) and prints the address.
+# Serves build/web/ on this machine only (127.0.0.1) and prints the address;
+# browsers get the gzip copies web-build.sh wrote (Content-Encoding: gzip).
 # Usage: scripts/web-serve.sh [PORT]   (8080 unless given)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,4 +10,4 @@ if [[ ! -f build/web/index.html ]]; then
   exit 1
 fi
 echo "Zorvo Quib in the browser: http://127.0.0.1:$port/  (Ctrl+C stops the server)"
-exec python3 -m http.server "$port" --bind 127.0.0.1 --directory build/web
+exec python3 scripts/web/serve.py build/web "$port" 127.0.0.1

@@ -11,7 +11,7 @@ rm -rf "$out"
 mkdir -p "$out"
 # A free port on the loopback address.
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()')
-python3 -m http.server "$port" --bind 127.0.0.1 --directory build/web >"$out/server.log" 2>&1 &
+python3 scripts/web/serve.py build/web "$port" 127.0.0.1 >"$out/server.log" 2>&1 &
 server=$!
 trap 'kill "$server" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do

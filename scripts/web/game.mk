@@ -27,15 +27,22 @@ LDFLAGS := -O2 $(SYSROOT)/lib/libSDL2_mixer.a $(SYSROOT)/lib/libxmp.a $(SYSROOT)
            -sMINIFY_HTML=0 @scripts/web/link-flags.rsp \
            --preload-file $(DATA)@/data --use-preload-cache --exclude-file '*.stamp' --exclude-file '*/VIDEO'
 
-all: $(OUT)/zorvoquib.js $(OUT)/index.html
+all: $(OUT)/zorvoquib.js page
 
 $(OUT)/zorvoquib.js: $(OBJECTS) $(SYSROOT)/.built scripts/web/game.mk $(shell find $(DATA) -type f 2>/dev/null)
 	@mkdir -p $(OUT)
 	em++ $(OBJECTS) -o $@ $(LDFLAGS)
 
-$(OUT)/index.html: src/platform/web/page/index.html
-	@mkdir -p $(OUT)
-	cp $< $@
+# The page, told the byte size of each file it loads (so its loading bar has
+# a total from the first byte), with the desktop link pointing at the package
+# in download/ when DEB names one, and plain text otherwise.
+size = $$(stat -c %s $(OUT)/$(1))
+.PHONY: page
+page: $(OUT)/zorvoquib.js
+	sed -e "s|/\*ZQ_SIZES\*/|'zorvoquib.js': $(call size,zorvoquib.js), 'zorvoquib.wasm': $(call size,zorvoquib.wasm), 'zorvoquib.data': $(call size,zorvoquib.data)|" \
+	    -e '$(if $(DEB),s|href="download/"|href="download/$(notdir $(DEB))"|,s|<a id="desktop" href="download/">\([^<]*\)</a>|\1|)' \
+	    src/platform/web/page/index.html > $(OUT)/index.html.tmp
+	mv $(OUT)/index.html.tmp $(OUT)/index.html
 
 $(OBJ)/%.o: %.cpp
 	@mkdir -p $(dir $@)

@@ -77,7 +77,7 @@ void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& inpu
     if (input.KeyDown(Key::F1)) {
         accept();
         actions.PlayChoiceSound();
-        ShowStatusMessage(shell, actions.Help());
+        ShowStatusMessage(shell, options.helpText.empty() ? actions.Help() : options.helpText);
     }
     if (input.KeyDown(Key::F4)) {
         options.optionKeyTime = now + kResolutionKeyExtraMs;

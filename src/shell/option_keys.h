@@ -26,6 +26,7 @@ struct OptionState {
     std::uint8_t stereoMode = 0;     // 0 off, 1 red/blue, 2 red/green
     bool networkInfoShown = false;
     std::int32_t refreshInterval = 100;  // ms between network position sends
+    std::string helpText;  // what F1 shows where the keys differ (the browser); empty for HelpText()
 };
 
 // What the option keys change outside their own state.

@@ -52,20 +52,32 @@ protected:
     std::uint32_t ticks = 0;
 };
 
-TEST(BrowserInputTest, StandInsActOnlyForTheBrowsersKeys) {
+TEST(BrowserInputTest, TheBrowsersKeysCountOnlyThroughTheirStandIns) {
     test::HeldKeys keys;
     BrowserInput input(keys);
-    keys.down[static_cast<std::size_t>(Key::T)] = true;
-    keys.down[static_cast<std::size_t>(Key::Backspace)] = true;
+    auto hold = [&](std::initializer_list<Key> held) {
+        keys.down.fill(false);
+        for (Key k : held) keys.down[static_cast<std::size_t>(k)] = true;
+    };
+    hold({Key::T, Key::Backspace, Key::Z});
     EXPECT_TRUE(input.KeyDown(Key::F5));
     EXPECT_TRUE(input.KeyDown(Key::Escape));
+    EXPECT_TRUE(input.KeyDown(Key::Ctrl));  // the look button
     EXPECT_FALSE(input.KeyDown(Key::F12));
     EXPECT_FALSE(input.KeyDown(Key::F6));  // F6 stays the page's full-screen key itself
-    keys.down.fill(false);
-    keys.down[static_cast<std::size_t>(Key::X)] = true;
+    hold({Key::X});
     EXPECT_TRUE(input.KeyDown(Key::F12));
     EXPECT_FALSE(input.KeyDown(Key::F5));
+    // The browser's own keys never reach the game: F5 reloads rather than
+    // switching the textures, and Ctrl held with PageUp, PageDown or F4 is
+    // a browser shortcut, not the look button with a game key.
+    hold({Key::F5, Key::F11, Key::F12, Key::Ctrl, Key::PageUp, Key::F4, Key::Escape});
+    for (Key k : {Key::F5, Key::F11, Key::F12, Key::Ctrl}) EXPECT_FALSE(input.KeyDown(k)) << KeyName(k);
+    EXPECT_TRUE(input.KeyDown(Key::PageUp));
+    EXPECT_TRUE(input.KeyDown(Key::F4));
+    EXPECT_TRUE(input.KeyDown(Key::Escape));  // outside full screen the page gets it
     // While a script plays, the player's keys count for nothing.
+    hold({Key::X});
     input.Play(ParseInputScript("1x 30 -\n"));
     EXPECT_FALSE(input.KeyDown(Key::X));
     EXPECT_FALSE(input.KeyDown(Key::F12));
@@ -97,6 +109,23 @@ TEST_F(WebSessionTest, EscapeOnTheTitleStartsTheTitleAgainInsteadOfEnding) {
     Frames(1, {Key::Space});
     Frames(60);
     EXPECT_EQ(game->shell.screen, kScreenPlay);
+}
+
+TEST_F(WebSessionTest, F1ShowsTheBrowsersKeysAndF5LeavesTheTexturesAlone) {
+    Frames(20);
+    Frames(1, {Key::F1});
+    const std::string& help = game->shell.status.text;
+    EXPECT_EQ(help, BrowserHelpText());
+    for (const char* desktopOnly : {"F5", "F11", "NETWORK", "CTRL"})
+        EXPECT_EQ(help.find(desktopOnly), std::string::npos) << desktopOnly;
+    for (const char* browser : {"T DETAILS", "X COORDINATES", "BUTTON 2=Z", "BACKSPACE", "LOOK UP/DOWN"})
+        EXPECT_NE(help.find(browser), std::string::npos) << browser;
+    Frames(10);
+    Frames(3, {Key::F5});
+    EXPECT_TRUE(game->options.highDetail);
+    Frames(10);
+    Frames(1, {Key::T});
+    EXPECT_FALSE(game->options.highDetail);
 }
 
 TEST_F(WebSessionTest, AChangedSettingIsWrittenAtOnceAndOnlyThen) {

@@ -3,25 +3,47 @@
 #include <algorithm>
 #include <iostream>
 #include <system_error>
+#include <vector>
 
 #include "core/errors.h"
 #include "core/file_io.h"
+#include "shell/credits.h"
 #include "shell/settings.h"
 
 namespace zq {
+
+bool BrowserOwnsKey(Key key) { return key == Key::F5 || key == Key::F11 || key == Key::F12 || key == Key::Ctrl; }
 
 Key BrowserStandIn(Key key) {
     switch (key) {
         case Key::F5: return Key::T;
         case Key::F12: return Key::X;
+        case Key::Ctrl: return Key::Z;
         case Key::Escape: return Key::Backspace;
         default: return Key::None;
     }
 }
 
+std::string BrowserHelpText() {
+    // The desktop help with its key lines swapped: the middle (the commands
+    // by button) is the same on both.
+    std::vector<std::string> lines;
+    const std::string desktop = HelpText();
+    std::size_t start = 0;
+    for (std::size_t cr; (cr = desktop.find('\r', start)) != std::string::npos; start = cr + 1)
+        lines.push_back(desktop.substr(start, cr - start));
+    lines.push_back(desktop.substr(start));
+    lines.front() = "F3 MOUSE MODE  F4 RESOLUTION  T DETAILS  F6 SCREEN MODE  F7 MUSIC ON/OFF";
+    lines[1] = "F8 STEREOSCOPIC  F9 FPS  X COORDINATES";
+    lines.back() = "KEYBOARD : BUTTON 1=SPACE  BUTTON 2=Z  BUTTON 3=SHIFT  BUTTON 4=BACKSPACE";
+    std::string text = lines.front();
+    for (std::size_t i = 1; i < lines.size(); ++i) text += '\r' + lines[i];
+    return text;
+}
+
 bool BrowserInput::KeyDown(Key key) {
     if (script_) return script_->KeyDown(key);
-    if (live_.KeyDown(key)) return true;
+    if (!BrowserOwnsKey(key) && live_.KeyDown(key)) return true;
     const Key standIn = BrowserStandIn(key);
     return standIn != Key::None && live_.KeyDown(standIn);
 }
@@ -60,6 +82,7 @@ KeptSettings KeptSettingsOf(const Game& game) {
 
 WebSession::WebSession(Game& game, BrowserInput& input, BrowserHost& host, std::filesystem::path settingsPath)
     : game_(game), input_(input), host_(host), settingsPath_(std::move(settingsPath)) {
+    game_.options.helpText = BrowserHelpText();
     kept_ = KeptSettingsOf(game_);
     lastText_ = SettingsText();
 }

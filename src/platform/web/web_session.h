@@ -19,13 +19,23 @@
 
 namespace zq {
 
-// The stand-in for a key the browser owns (F5 reloads, F12 opens the
-// developer tools, Escape leaves full screen): T for texture detail, X for
-// the coordinates, Backspace for Escape.  Key::None for every other key.
+// The keys the browser keeps for itself: F5 reloads, F11 is its own full
+// screen, F12 opens the developer tools, and Ctrl starts its shortcuts
+// (Ctrl+W, Ctrl+Tab, Ctrl+PageUp/PageDown, Ctrl+F4...).  The page leaves them
+// to the browser and the game ignores them.
+bool BrowserOwnsKey(Key key);
+
+// The key that stands in for one the browser owns (or, for Escape, takes in
+// full screen): T for texture detail (F5), X for the coordinates (F12), Z for
+// the look button (Ctrl, the default Button 2), Backspace for Escape.
+// Key::None for every other key.
 Key BrowserStandIn(Key key);
 
-// The player's keys with the stand-ins folded in, or an input script while a
-// test plays one.
+// The F1 help of the browser game: its own keys and no network line.
+std::string BrowserHelpText();
+
+// The player's keys with the stand-ins folded in and the browser's own keys
+// left out, or an input script while a test plays one.
 class BrowserInput final : public InputDevice {
 public:
     explicit BrowserInput(InputDevice& live) : live_(live) {}
