@@ -46,6 +46,44 @@ const Mesh* Frame(const ObjectDef& def, int frame) {
     return def.meshes[static_cast<std::size_t>(frame)].get();
 }
 
+// A type shown between its frames a and b (`factor` of the way): its working
+// mesh and, where its collision follows the animation, its bounds.
+void ShowObjectFrames(ObjectDef& def, int a, int b, float factor) {
+    if (def.morph) {
+        const Mesh* from = Frame(def, a);
+        const Mesh* to = Frame(def, b);
+        if (from && to) {
+            OwnMesh(def.firstMeshCopy, def, *from);
+            BlendMeshes(def.meshes[static_cast<std::size_t>(a)], def.meshes[static_cast<std::size_t>(b)], def.firstMeshCopy,
+                        factor);
+            def.workingMesh = def.firstMeshCopy;
+        }
+        if (def.animateCollision) {
+            const Bounds& fa = def.frameBounds[static_cast<std::size_t>(a)];
+            const Bounds& fb = def.frameBounds[static_cast<std::size_t>(b)];
+            for (int i = 0; i < kBoundCount; ++i)
+                def.bounds[static_cast<std::size_t>(i)] =
+                    fa[static_cast<std::size_t>(i)] +
+                    TruncToInt((fb[static_cast<std::size_t>(i)] - fa[static_cast<std::size_t>(i)]) * factor);
+        }
+    } else {
+        def.workingMesh = def.meshes[static_cast<std::size_t>(b)];
+        if (def.animateCollision) def.bounds = def.frameBounds[static_cast<std::size_t>(b)];
+    }
+}
+
+// An animation slot shown between its type's frames a and b; false when
+// either is no frame of the type.
+bool ShowSlotFrames(CellAnimation& slot, const ObjectDef& anim, int a, int b) {
+    const Mesh* from = Frame(anim, a);
+    const Mesh* to = Frame(anim, b);
+    if (!from || !to) return false;
+    OwnMesh(slot.mesh, anim, *from);
+    BlendMeshes(anim.meshes[static_cast<std::size_t>(a)], anim.meshes[static_cast<std::size_t>(b)], slot.mesh,
+                slot.position - std::trunc(slot.position));
+    return true;
+}
+
 void RemoveMovingBlock(World& world, int n) {
     for (int i = n; i < world.lastMovingBlock; ++i)
         world.movingBlocks[static_cast<std::size_t>(i)] = world.movingBlocks[static_cast<std::size_t>(i + 1)];
@@ -356,28 +394,7 @@ void StepObjectAnimations(World& world, RulesContext& context) {
 
         const int b = std::clamp(static_cast<int>(pos), 0, count - 1);
         const int a = std::clamp(static_cast<int>(def.previousAnimPosition), 0, count - 1);
-        const float factor = pos - static_cast<float>(b);
-        if (def.morph) {
-            const Mesh* from = Frame(def, a);
-            const Mesh* to = Frame(def, b);
-            if (from && to) {
-                OwnMesh(def.firstMeshCopy, def, *from);
-                BlendMeshes(def.meshes[static_cast<std::size_t>(a)], def.meshes[static_cast<std::size_t>(b)],
-                            def.firstMeshCopy, factor);
-                def.workingMesh = def.firstMeshCopy;
-            }
-            if (def.animateCollision) {
-                const Bounds& fa = def.frameBounds[static_cast<std::size_t>(a)];
-                const Bounds& fb = def.frameBounds[static_cast<std::size_t>(b)];
-                for (int i = 0; i < kBoundCount; ++i)
-                    def.bounds[static_cast<std::size_t>(i)] =
-                        fa[static_cast<std::size_t>(i)] +
-                        TruncToInt((fb[static_cast<std::size_t>(i)] - fa[static_cast<std::size_t>(i)]) * factor);
-            }
-        } else {
-            def.workingMesh = def.meshes[static_cast<std::size_t>(b)];
-            if (def.animateCollision) def.bounds = def.frameBounds[static_cast<std::size_t>(b)];
-        }
+        ShowObjectFrames(def, a, b, pos - static_cast<float>(b));
     }
 }
 
@@ -451,14 +468,7 @@ void StepCellAnimations(World& world, RulesContext& context) {
         // A stalled or backwards animation still ends rather than showing for ever.
         if (!(slot.position > old) && count > 0 && anim.animSpeed <= 0) slot.position = static_cast<float>(count);
         if (static_cast<float>(count) > slot.position) {
-            const int a = static_cast<int>(slot.previousPosition), b = static_cast<int>(slot.position);
-            const Mesh* from = Frame(anim, a);
-            const Mesh* to = Frame(anim, b);
-            if (from && to) {
-                OwnMesh(slot.mesh, anim, *from);
-                BlendMeshes(anim.meshes[static_cast<std::size_t>(a)], anim.meshes[static_cast<std::size_t>(b)], slot.mesh,
-                            slot.position - std::trunc(slot.position));
-            }
+            ShowSlotFrames(slot, anim, static_cast<int>(slot.previousPosition), static_cast<int>(slot.position));
             continue;
         }
         slot.inUse = false;
@@ -474,32 +484,13 @@ void RebuildAnimationMeshes(World& world) {
         if (count <= 0) continue;
         const int b = std::max(0, frameOf(def.animPosition)) % count;
         const int a = std::max(0, frameOf(def.previousAnimPosition)) % count;
-        if (def.morph) {
-            const Mesh* from = Frame(def, a);
-            const Mesh* to = Frame(def, b);
-            if (from && to) {
-                OwnMesh(def.firstMeshCopy, def, *from);
-                BlendMeshes(def.meshes[static_cast<std::size_t>(a)], def.meshes[static_cast<std::size_t>(b)],
-                            def.firstMeshCopy, std::clamp(def.animPosition - static_cast<float>(b), 0.0f, 1.0f));
-                def.workingMesh = def.firstMeshCopy;
-            }
-        } else {
-            def.workingMesh = def.meshes[static_cast<std::size_t>(b)];
-        }
+        ShowObjectFrames(def, a, b, std::clamp(def.animPosition - static_cast<float>(b), 0.0f, 1.0f));
     }
     for (CellAnimation& slot : world.cellAnimations) {
         if (!slot.inUse) continue;
         const ObjectDef& anim = world.objectDefs[slot.object < kObjectTypeCount ? slot.object : 0];
-        const int a = frameOf(slot.previousPosition), b = frameOf(slot.position);
-        const Mesh* from = Frame(anim, a);
-        const Mesh* to = Frame(anim, b);
-        if (from && to) {
-            OwnMesh(slot.mesh, anim, *from);
-            BlendMeshes(anim.meshes[static_cast<std::size_t>(a)], anim.meshes[static_cast<std::size_t>(b)], slot.mesh,
-                        slot.position - std::trunc(slot.position));
-        } else {
+        if (!ShowSlotFrames(slot, anim, frameOf(slot.previousPosition), frameOf(slot.position)))
             slot.mesh = anim.undefined ? nullptr : anim.meshes[0];
-        }
     }
 }
 

@@ -327,84 +327,61 @@ struct GameParts {
     std::int32_t gameOverLevel = -1;
 };
 
+// Pairs each part of the game with its place in GameParts: `copy(inGame,
+// inParts)`.  One list for both directions, so taking the parts and putting
+// them back never disagree.  The Actors are paired whole.
+template <class G, class F>
+void PairParts(G& game, GameParts& p, F copy) {
+    copy(game.actors, p.actors);
+    copy(game.random.seed, p.seed);
+    copy(game.rules.time, p.rulesTime);
+    copy(game.rules.networkGame, p.networkGame);
+    copy(game.rules.menuOpen, p.menuOpenRules);
+    copy(game.rules.gameOver, p.gameOver);
+    copy(game.rules.currentClip, p.currentClipRules);
+    copy(game.rules.tickRemainderMs, p.tickRemainderMs);
+    copy(game.rules.lastSoundUpdate, p.lastSoundUpdate);
+    copy(game.shell.time, p.shellTime);
+    copy(game.shell.screen, p.screen);
+    copy(game.shell.screenEnterTime, p.screenEnterTime);
+    copy(game.shell.firstFrame, p.firstFrame);
+    copy(game.shell.fade, p.fade);
+    copy(game.shell.afterFade, p.afterFade);
+    copy(game.shell.status, p.status);
+    copy(game.shell.clipPlaying, p.clipPlaying);
+    copy(game.shell.cinematicPlaying, p.cinematicPlaying);
+    copy(game.shell.buttonsHeld, p.buttonsHeld);
+    copy(game.play, p.play);
+    copy(game.clips.currentClip, p.currentClip);
+    copy(game.clips.nextClip, p.nextClip);
+    copy(game.clips.frame, p.clipFrame);
+    copy(game.clips.frameStart, p.clipFrameStart);
+    copy(game.clips.shownClip, p.shownClip);
+    copy(game.clips.shownShot, p.shownShot);
+    copy(game.clips.shownProgress, p.shownProgress);
+    copy(game.options.optionKeyTime, p.optionKeyTime);
+    copy(game.gameOverLevel, p.gameOverLevel);
+}
+
 GameParts PartsOf(const Game& game) {
     GameParts p;
-    p.actors = game.actors;
-    p.seed = game.random.seed;
-    p.rulesTime = game.rules.time;
-    p.networkGame = game.rules.networkGame;
-    p.menuOpenRules = game.rules.menuOpen;
-    p.gameOver = game.rules.gameOver;
-    p.currentClipRules = game.rules.currentClip;
-    p.tickRemainderMs = game.rules.tickRemainderMs;
-    p.lastSoundUpdate = game.rules.lastSoundUpdate;
-    const ShellState& shell = game.shell;
-    p.shellTime = shell.time;
-    p.screen = shell.screen;
-    p.screenEnterTime = shell.screenEnterTime;
-    p.firstFrame = shell.firstFrame;
-    p.fade = shell.fade;
-    p.afterFade = shell.afterFade;
-    p.status = shell.status;
-    p.clipPlaying = shell.clipPlaying;
-    p.cinematicPlaying = shell.cinematicPlaying;
-    p.buttonsHeld = shell.buttonsHeld;
-    p.play = game.play;
-    p.currentClip = game.clips.currentClip;
-    p.nextClip = game.clips.nextClip;
-    p.clipFrame = game.clips.frame;
-    p.clipFrameStart = game.clips.frameStart;
-    p.shownClip = game.clips.shownClip;
-    p.shownShot = game.clips.shownShot;
-    p.shownProgress = game.clips.shownProgress;
-    p.optionKeyTime = game.options.optionKeyTime;
-    p.gameOverLevel = game.gameOverLevel;
+    PairParts(game, p, [](const auto& inGame, auto& inParts) { inParts = inGame; });
     return p;
 }
 
-void PutParts(Game& game, const GameParts& p) {
+void PutParts(Game& game, const GameParts& parts) {
     // The Actors' meshes and sounds belong to the bank, not to the state.
-    for (std::size_t i = 0; i < game.actors.actor.size(); ++i) {
-        Actor restored = p.actors.actor[i];
+    GameParts p = parts;
+    for (std::size_t i = 0; i < p.actors.actor.size(); ++i) {
+        Actor& restored = p.actors.actor[i];
         const Actor& now = game.actors.actor[i];
         restored.mesh = now.mesh;
         restored.shadowMesh = now.shadowMesh;
         restored.poseMesh = now.poseMesh;
         restored.hurtSound = now.hurtSound;
         restored.deathSound = now.deathSound;
-        game.actors.actor[i] = std::move(restored);
     }
-    game.actors.lastPlayer = p.actors.lastPlayer;
-    game.actors.localPlayer = p.actors.localPlayer;
-    game.random.seed = p.seed;
-    game.rules.time = p.rulesTime;
-    game.rules.networkGame = p.networkGame;
-    game.rules.menuOpen = p.menuOpenRules;
-    game.rules.gameOver = p.gameOver;
-    game.rules.currentClip = p.currentClipRules;
-    game.rules.tickRemainderMs = p.tickRemainderMs;
-    game.rules.lastSoundUpdate = p.lastSoundUpdate;
-    ShellState& shell = game.shell;
-    shell.time = p.shellTime;
-    shell.screen = p.screen;
-    shell.screenEnterTime = p.screenEnterTime;
-    shell.firstFrame = p.firstFrame;
-    shell.fade = p.fade;
-    shell.afterFade = p.afterFade;
-    shell.status = p.status;
-    shell.clipPlaying = p.clipPlaying;
-    shell.cinematicPlaying = p.cinematicPlaying;
-    shell.buttonsHeld = p.buttonsHeld;
-    game.play = p.play;
-    game.clips.currentClip = p.currentClip;
-    game.clips.nextClip = p.nextClip;
-    game.clips.frame = p.clipFrame;
-    game.clips.frameStart = p.clipFrameStart;
-    game.clips.shownClip = p.shownClip;
-    game.clips.shownShot = p.shownShot;
-    game.clips.shownProgress = p.shownProgress;
-    game.options.optionKeyTime = p.optionKeyTime;
-    game.gameOverLevel = p.gameOverLevel;
+    PairParts(game, p, [](auto& inGame, const auto& inParts) { inGame = inParts; });
 }
 
 template <class Ar>
