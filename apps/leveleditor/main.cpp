@@ -53,6 +53,26 @@ zq::CommandLineRules EditorCommandLine(const std::string& program, EditorArgs& o
     rules.footer =
         "FILE.lev opens as File > Load does.  Without --data the data folder is $ZQ_DATA,\n"
         "else \"data\" beside the program, else ../share/zorvoquib from the program's folder.\n";
+    rules.manSections = {
+        {"KEYS",
+         {{"Arrows", "move the cursor one cell, or turn (held: repeats after half a second)"},
+          {"Page Up, Page Down", "tilt the view"},
+          {"Ctrl+Left, Ctrl+Right", "step sideways"},
+          {"Space, Delete", "put the current object in the cursor's cell, empty it"},
+          {"Ctrl+Z, Ctrl+Y", "undo, redo"},
+          {"Ctrl+S", "save"},
+          {"F9", "play the level in the game"},
+          {"F1", "help: every key, page by page"}}},
+        {"FILES",
+         {{"NAME.lev, NAME.scp", "a level and its behaviour script"},
+          {"NAME.lev.recover", "unsaved work written when the editor is ended by SIGTERM or Ctrl+C, offered at the next open"},
+          {"leveleditor.ini", "the editor's settings and recent files: in the folder the editor starts in when it is there and "
+                              "writable, else $XDG_CONFIG_HOME/zorvoquib/leveleditor.ini (~/.config by default)"}}},
+        {"ENVIRONMENT",
+         {{"ZQ_DATA", "the data folder, when --data is not given"},
+          {"XDG_CONFIG_HOME", "where the settings folder zorvoquib/ lies (default ~/.config)"},
+          {"DISPLAY", "the X display the window opens on"}}},
+    };
     return rules;
 }
 
