@@ -28,12 +28,16 @@ std::string BrowserHelpText() {
     // The desktop help with its key lines swapped: the middle (the commands
     // by button) is the same on both.
     std::vector<std::string> lines;
-    const std::string desktop = HelpText();
+    // The look and menu buttons are Z and Backspace here: Ctrl and Escape are the browser's.
+    KeyBindings keys;
+    keys.command[5] = Key::Z;
+    keys.command[7] = Key::Backspace;
+    const std::string desktop = HelpText(keys);
     std::size_t start = 0;
     for (std::size_t cr; (cr = desktop.find('\r', start)) != std::string::npos; start = cr + 1)
         lines.push_back(desktop.substr(start, cr - start));
     lines.push_back(desktop.substr(start));
-    lines.front() = "F3 MOUSE MODE  F4 RESOLUTION  T DETAILS  F6 SCREEN MODE  F7 MUSIC ON/OFF";
+    lines.front() = "F2 SETTINGS  F3 MOUSE MODE  F4 RESOLUTION  T DETAILS  F6 SCREEN MODE  F7 MUSIC";
     lines[1] = "F8 STEREOSCOPIC  F9 FPS  X COORDINATES";
     lines.back() = "KEYBOARD : BUTTON 1=SPACE  BUTTON 2=Z  BUTTON 3=SHIFT  BUTTON 4=BACKSPACE";
     std::string text = lines.front();
