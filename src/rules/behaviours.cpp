@@ -24,10 +24,10 @@ Span AxisSpan(int a, int b, int size) {
     return dir > 0 ? Span{lo, hi, 1} : Span{hi, lo, -1};
 }
 
-// Works on the marker's area box, X outermost, then Y, then Z, each towards
-// the second corner: visits the cells from m.areaDone on, at most `budget` of
-// them, and takes what it used from `budget`.  True when the box is finished
-// (m.areaDone is then back at 0).
+// Works on the marker's area box in the grid's storage order, Z outermost,
+// then Y, then X, each towards the second corner: visits the cells from
+// m.areaDone on, at most `budget` of them, and takes what it used from
+// `budget`.  True when the box is finished (m.areaDone is then back at 0).
 template <typename Visit>
 bool VisitArea(const World& world, EventMarker& m, const Step& step, std::int64_t& budget, Visit visit) {
     const auto& a = step.args;
@@ -37,25 +37,25 @@ bool VisitArea(const World& world, EventMarker& m, const Step& step, std::int64_
     const Span sx = AxisSpan(at(m.x, a[0]), at(m.x, a[3]), world.sizeX);
     const Span sy = AxisSpan(at(m.y, a[1]), at(m.y, a[4]), world.sizeY);
     const Span sz = AxisSpan(at(m.z, a[2]), at(m.z, a[5]), world.sizeZ);
-    const std::int64_t ny = sy.Count(), nz = sz.Count();
-    const std::int64_t total = sx.Count() * ny * nz;
+    const std::int64_t nx = sx.Count(), ny = sy.Count();
+    const std::int64_t total = nx * ny * sz.Count();
     const std::int64_t first = std::clamp<std::int64_t>(m.areaDone, 0, total);
     const std::int64_t count = std::min(total - first, std::max<std::int64_t>(budget, 0));
     // The box position of cell number `first`, then counted on like an odometer.
     std::int64_t ix = 0, iy = 0, iz = 0;
     if (count > 0) {
-        ix = first / (ny * nz);
-        iy = first / nz % ny;
-        iz = first % nz;
+        iz = first / (nx * ny);
+        iy = first / nx % ny;
+        ix = first % nx;
     }
     for (std::int64_t i = 0; i < count; ++i) {
         visit(static_cast<int>(sx.from + sx.dir * ix), static_cast<int>(sy.from + sy.dir * iy),
               static_cast<int>(sz.from + sz.dir * iz));
-        if (++iz == nz) {
-            iz = 0;
+        if (++ix == nx) {
+            ix = 0;
             if (++iy == ny) {
                 iy = 0;
-                ++ix;
+                ++iz;
             }
         }
     }

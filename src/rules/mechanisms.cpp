@@ -95,13 +95,14 @@ void RemoveHole(World& world, int n) {
     --world.lastHole;
 }
 
-// One sweep as far as the frame's allowance goes: X slabs that hold none of
-// the type cost one cell each; within a slab the cells are visited Y, then Z,
-// and a slab entered from its start is left once all its cells of the type
-// have been seen.  True when the sweep has reached the end of the grid.
+// One sweep as far as the frame's allowance goes, in the grid's storage
+// order: Z slabs that hold none of the type cost one cell each; within a slab
+// the cells are visited X fastest, then Y, as they lie in memory, and a slab
+// entered from its start is left once all its cells of the type have been
+// seen.  True when the sweep has reached the end of the grid.
 bool AdvanceSweep(World& world, CellSweep& s, RulesContext& context) {
-    const std::int64_t plane = std::int64_t{world.sizeY} * world.sizeZ;
-    const std::int64_t total = plane * world.sizeX;
+    const std::int64_t plane = std::int64_t{world.sizeX} * world.sizeY;
+    const std::int64_t total = plane * world.sizeZ;
     std::int64_t& left = world.sweepCellsLeft;
     // Each cell that animates takes one free slot; once none is left the
     // cells take their final value at once, as StartCellAnimation would do
@@ -110,21 +111,29 @@ bool AdvanceSweep(World& world, CellSweep& s, RulesContext& context) {
     if (s.kind == CellSweep::kAnimate && IsObjectIndex(s.anim))
         for (const CellAnimation& a : world.cellAnimations) freeSlots += a.inUse ? 0 : 1;
     const Cell final = IsObjectIndex(s.finalValue) ? static_cast<Cell>(s.finalValue) : Cell{0};
+    const Cell* cells = world.cells.data();
     while (s.next < total && left > 0) {
-        const int x = static_cast<int>(s.next / plane);
-        std::int64_t within = s.next % plane;
+        const int z = static_cast<int>(s.next / plane);
+        const std::int64_t slabStart = z * plane;
+        std::int64_t within = s.next - slabStart;
         const bool fromStart = within == 0;
-        std::int32_t need = SlabTypeCount(world, x, s.type);
+        std::int32_t need = SlabTypeCount(world, z, s.type);
         --left;
         if (need <= 0) {
-            s.next = (x + 1) * plane;
+            s.next = slabStart + plane;
             continue;
         }
         while (within < plane && left > 0) {
-            const int y = static_cast<int>(within / world.sizeZ), z = static_cast<int>(within % world.sizeZ);
+            // Runs of other cells cost their length; they are read in order.
+            const std::int64_t run = std::min(plane - within, left);
+            const Cell* from = cells + slabStart + within;
+            const Cell* hit = std::find(from, from + run, static_cast<Cell>(s.type));
+            within += hit - from;
+            left -= hit - from;
+            if (hit == from + run) break;
+            const int x = static_cast<int>(within % world.sizeX), y = static_cast<int>(within / world.sizeX);
             ++within;
             --left;
-            if (world.cells[world.Index(x, y, z)] != s.type) continue;
             if (s.kind == CellSweep::kCheckSensors) {
                 const ObjectDef* key = DefinedObject(world, GetCell(world, x, y + 1, z));
                 if (!key || !key->blockKey || key->blockKeySensor != s.type) {
@@ -140,7 +149,7 @@ bool AdvanceSweep(World& world, CellSweep& s, RulesContext& context) {
             }
             if (fromStart && --need == 0) within = plane;  // the rest of the slab holds none
         }
-        s.next = x * plane + within;
+        s.next = slabStart + within;
     }
     return s.next >= total;
 }

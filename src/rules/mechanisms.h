@@ -24,10 +24,11 @@ inline constexpr std::int32_t kBlockStep = 51, kBlockHeight = 509, kBlockWidth =
 void HeroPickups(World& world, Actor& hero, RulesContext& context);
 
 // Opening doors, switching levers and checking sensor plates each sweep the
-// whole grid for one object type, in the order X, then Y, then Z (the order
-// decides which cells get the free animation slots).  The sweeps of one frame
-// visit at most this many cells between them; X slabs without the type cost
-// one each.  A sweep that does not finish in its frame goes on from where it
+// whole grid for one object type in the grid's storage order: Z slowest,
+// then Y, then X fastest (the order decides which cells get the free
+// animation slots; reading the cells as they lie in memory keeps a frame's
+// cost the same for every shape of grid).  The sweeps of one frame visit at
+// most this many cells between them; Z slabs without the type cost one each.  A sweep that does not finish in its frame goes on from where it
 // stopped at the start of the next frames' MechanismsStep, and later sweeps
 // wait behind it, so their order is kept.  Half of what a script's area
 // commands may use (kAreaCellsPerFrame), so both at their worst in one frame

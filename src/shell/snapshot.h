@@ -15,7 +15,7 @@ namespace zq {
 
 struct Game;
 
-inline constexpr std::uint32_t kSnapshotVersion = 1;
+inline constexpr std::uint32_t kSnapshotVersion = 2;
 // Larger than the snapshot of the largest grid (64 M cells in three planes
 // plus the tables); a file past it is refused before it is read.
 inline constexpr std::uint64_t kMaxSnapshotBytes = 1ull << 30;

@@ -204,7 +204,7 @@ void LoadLevelFile(World& world, LevelLoadContext& context, const std::string& p
             }
         }
         // IndexCells below then refills this without allocating.
-        world.slabTypeCounts.reserve(static_cast<std::size_t>(level.sizeX) * kObjectTypeCount);
+        world.slabTypeCounts.reserve(static_cast<std::size_t>(level.sizeZ) * kObjectTypeCount);
     } catch (const std::bad_alloc&) {
         throw LoadError(LevelFileError(path));
     }

@@ -13,8 +13,8 @@ void SetCell(World& world, int x, int y, int z, Cell value) {
     Cell& cell = world.cells[world.Index(x, y, z)];
     if (IsObjectIndex(cell) && world.objectDefs[cell].lingot) --world.objectDefs[cell].cellCount;
     if (IsObjectIndex(value) && world.objectDefs[value].lingot) ++world.objectDefs[value].cellCount;
-    if (world.slabTypeCounts.size() == static_cast<std::size_t>(world.sizeX) * kObjectTypeCount) {
-        std::int32_t* slab = &world.slabTypeCounts[static_cast<std::size_t>(x) * kObjectTypeCount];
+    if (world.slabTypeCounts.size() == static_cast<std::size_t>(world.sizeZ) * kObjectTypeCount) {
+        std::int32_t* slab = &world.slabTypeCounts[static_cast<std::size_t>(z) * kObjectTypeCount];
         if (IsObjectIndex(cell)) --slab[cell];
         if (IsObjectIndex(value)) ++slab[value];
     }
@@ -46,8 +46,8 @@ bool AllocateGrid(World& world, int sizeX, int sizeY, int sizeZ) {
         std::vector<Cell> cells(static_cast<std::size_t>(count), 0);
         std::vector<std::uint8_t> light(static_cast<std::size_t>(count), 0);
         std::vector<std::uint8_t> stretch(static_cast<std::size_t>(count), 0);
-        std::vector<std::int32_t> slabs(static_cast<std::size_t>(sizeX) * kObjectTypeCount, 0);
-        for (int x = 0; x < sizeX; ++x) slabs[static_cast<std::size_t>(x) * kObjectTypeCount] = sizeY * sizeZ;
+        std::vector<std::int32_t> slabs(static_cast<std::size_t>(sizeZ) * kObjectTypeCount, 0);
+        for (int z = 0; z < sizeZ; ++z) slabs[static_cast<std::size_t>(z) * kObjectTypeCount] = sizeX * sizeY;
         world.slabTypeCounts.swap(slabs);
         world.cells.swap(cells);
         world.lightMap.swap(light);
@@ -73,20 +73,21 @@ void CountLingots(World& world) {
 }
 
 void IndexCells(World& world) {
-    world.slabTypeCounts.assign(static_cast<std::size_t>(world.sizeX) * kObjectTypeCount, 0);
-    if (world.cells.size() != static_cast<std::size_t>(world.sizeX) * world.sizeY * world.sizeZ) return;
-    // Grid order: X varies fastest.
-    std::size_t i = 0;
-    for (int z = 0; z < world.sizeZ; ++z)
-        for (int y = 0; y < world.sizeY; ++y)
-            for (int x = 0; x < world.sizeX; ++x, ++i)
-                if (const Cell c = world.cells[i]; IsObjectIndex(c))
-                    ++world.slabTypeCounts[static_cast<std::size_t>(x) * kObjectTypeCount + c];
+    world.slabTypeCounts.assign(static_cast<std::size_t>(world.sizeZ) * kObjectTypeCount, 0);
+    const std::size_t plane = static_cast<std::size_t>(world.sizeX) * static_cast<std::size_t>(world.sizeY);
+    if (world.cells.size() != plane * static_cast<std::size_t>(world.sizeZ)) return;
+    // Grid order: X varies fastest, Z slowest, so each Z slab is one run.
+    const Cell* cell = world.cells.data();
+    for (int z = 0; z < world.sizeZ; ++z) {
+        std::int32_t* slab = &world.slabTypeCounts[static_cast<std::size_t>(z) * kObjectTypeCount];
+        for (const Cell* end = cell + plane; cell != end; ++cell)
+            if (IsObjectIndex(*cell)) ++slab[*cell];
+    }
 }
 
-std::int32_t SlabTypeCount(const World& world, int x, std::int64_t type) {
-    if (x < 0 || x >= world.sizeX || !IsObjectIndex(type)) return 0;
-    const std::size_t i = static_cast<std::size_t>(x) * kObjectTypeCount + static_cast<std::size_t>(type);
+std::int32_t SlabTypeCount(const World& world, int z, std::int64_t type) {
+    if (z < 0 || z >= world.sizeZ || !IsObjectIndex(type)) return 0;
+    const std::size_t i = static_cast<std::size_t>(z) * kObjectTypeCount + static_cast<std::size_t>(type);
     return i < world.slabTypeCounts.size() ? world.slabTypeCounts[i] : 0;
 }
 

@@ -230,7 +230,7 @@ struct CellSweep {
     Cell type = 0;               // the cells the sweep looks for
     std::int64_t finalValue = 0;  // kAnimate: what the cells become; kCheckSensors: the door type to open
     std::int64_t anim = 0;       // kAnimate: the animation object
-    std::int64_t next = 0;       // grid position (X, then Y, then Z) the sweep goes on from
+    std::int64_t next = 0;       // index into `cells` (storage order) the sweep goes on from
     bool keyMissing = false;     // kCheckSensors: a plate without its key has been seen
 };
 
@@ -242,9 +242,10 @@ struct World {
     std::vector<std::uint8_t> lightMap;    // 128 neutral
     std::vector<std::uint8_t> stretchMap;  // 0..100, lowers cube corners
     // Run time, not stored: the number of cells of each object type in every
-    // X slab of the grid (index x * kObjectTypeCount + type), kept by SetCell,
-    // so a sweep for doors or levers skips the slabs that hold none.  Values
-    // of kObjectTypeCount and above are not counted.
+    // Z slab of the grid (index z * kObjectTypeCount + type), kept by SetCell,
+    // so a sweep for doors or levers skips the slabs that hold none.  A Z slab
+    // is one contiguous run of `cells`.  Values of kObjectTypeCount and above
+    // are not counted.
     std::vector<std::int32_t> slabTypeCounts;
 
     std::uint8_t fogRed = 0, fogGreen = 0, fogBlue = 0;
@@ -313,8 +314,8 @@ bool AllocateGrid(World& world, int sizeX, int sizeY, int sizeZ);
 void CountLingots(World& world);
 // Rebuilds slabTypeCounts from the grid, for code that filled `cells` by hand.
 void IndexCells(World& world);
-// Cells of `type` in the X slab x (0 outside the grid or the counted types).
-std::int32_t SlabTypeCount(const World& world, int x, std::int64_t type);
+// Cells of `type` in the Z slab z (0 outside the grid or the counted types).
+std::int32_t SlabTypeCount(const World& world, int z, std::int64_t type);
 
 // The cell of a world position: position / 512 truncated toward zero.  A
 // position past kFarCell cells (or NaN) gives a cell at +-kFarCell, far outside

@@ -143,9 +143,9 @@ TEST(BehaviourAreas, ABoxBeyondTheFramesCeilingGoesOnInTheNextFrames) {
     EXPECT_EQ(RunBehaviours(f->world, f->actors, f->context), kAreaCellsPerFrame);
     EXPECT_EQ(first.step, 0);
     EXPECT_EQ(second.step, 0);  // nothing left of this frame for it
-    // Half the box: x 0..127 filled, x 128 not yet.
-    EXPECT_EQ(GetCell(f->world, 127, 31, 255), kIngot);
-    EXPECT_EQ(GetCell(f->world, 128, 0, 0), 0);
+    // Half the box: z 0..127 filled, z 128 not yet.
+    EXPECT_EQ(GetCell(f->world, 255, 31, 127), kIngot);
+    EXPECT_EQ(GetCell(f->world, 0, 0, 128), 0);
     EXPECT_EQ(f->world.objectDefs[kIngot].cellCount, kAreaCellsPerFrame);
 
     EXPECT_EQ(RunBehaviours(f->world, f->actors, f->context), kAreaCellsPerFrame);
@@ -174,9 +174,9 @@ TEST(BehaviourAreas, TheLargestGridFullOfSweepingMarkersStaysUnderTheCeiling) {
         ASSERT_EQ(RunBehaviours(f->world, f->actors, f->context), kAreaCellsPerFrame) << frame;
     EXPECT_EQ(f->world.eventMarkers[0].areaDone, 3 * kAreaCellsPerFrame);
     EXPECT_EQ(f->world.eventMarkers[1].areaDone, 0);
-    // X outermost, then Y from 1, then Z: cell number 3 Mi - 1 is (48, 48, 1023).
-    EXPECT_EQ(GetCell(f->world, 48, 48, kMaxLevelAxis - 1), kIngot);
-    EXPECT_EQ(GetCell(f->world, 48, 49, 0), 0);
+    // Z outermost, then Y from 1, then X: cell number 3 Mi - 1 is (1023, 48, 48).
+    EXPECT_EQ(GetCell(f->world, kMaxLevelAxis - 1, 48, 48), kIngot);
+    EXPECT_EQ(GetCell(f->world, 0, 49, 48), 0);
     EXPECT_EQ(f->world.objectDefs[kIngot].cellCount, 3 * kAreaCellsPerFrame);
 }
 

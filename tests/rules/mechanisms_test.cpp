@@ -41,9 +41,9 @@ TEST(Pickups, LastIngotOpensEveryCellOfItsDoor) {
     EXPECT_EQ(LiveAnimations(f.world), 3);
     EXPECT_EQ(GetCell(f.world, 7, 1, 0), 0);
     EXPECT_EQ(GetCell(f.world, 0, 1, 7), 0);
-    // The highest free slot is taken first, in scan order X, then Y, then Z.
-    EXPECT_FLOAT_EQ(f.world.cellAnimations[256].x, 256);
-    EXPECT_FLOAT_EQ(f.world.cellAnimations[255].y, 768);
+    // The highest free slot is taken first, in storage order: Z, then Y, then X fastest.
+    EXPECT_FLOAT_EQ(f.world.cellAnimations[256].x, 7 * 512 + 256);
+    EXPECT_FLOAT_EQ(f.world.cellAnimations[255].y, 2 * 512 + 256);
     f.Steps(20);
     EXPECT_EQ(LiveAnimations(f.world), 0);
     EXPECT_EQ(GetCell(f.world, 7, 2, 0), 0);  // the open value of this door is empty
@@ -267,8 +267,8 @@ TEST(CellSweeps, SlabCountsStayExactWhileBlocksMoveAndHolesRefill) {
 // On a large grid a door sweep costs one cell per slab without doors, plus
 // the cells of the slab up to its last door.
 TEST(CellSweeps, EmptySlabsAreSkipped) {
-    RulesFixture f(1024, 32, 32);
-    SetCell(f.world, 1000, 1, 3, kDoor);
+    RulesFixture f(32, 32, 1024);
+    SetCell(f.world, 3, 1, 1000, kDoor);
     OpenDoors(f.world, kDoor, f.context);
     EXPECT_EQ(f.world.sweepCount, 0);
     EXPECT_EQ(LiveAnimations(f.world), 1);
@@ -280,23 +280,23 @@ TEST(CellSweeps, EmptySlabsAreSkipped) {
 // than the allowance in one; a lever pulled meanwhile waits its turn, and the
 // same door sweep asked for again is not queued twice.
 TEST(CellSweeps, HugeSweepsSpreadOverFramesInOrder) {
-    RulesFixture f(1024, 4, 512);
-    for (int x = 0; x < 1024; ++x)
-        for (int z = 0; z < 512; ++z) {
+    RulesFixture f(512, 4, 1024);
+    for (int x = 0; x < 512; ++x)
+        for (int z = 0; z < 1024; ++z) {
             SetCell(f.world, x, 1, z, kDoor);
             SetCell(f.world, x, 3, z, kDoor);
         }
-    SetCell(f.world, 1023, 2, 511, kLever);
+    SetCell(f.world, 511, 2, 1023, kLever);
     OpenDoors(f.world, kDoor, f.context);
     EXPECT_EQ(f.world.sweepCellsLeft, 0);
     ASSERT_EQ(f.world.sweepCount, 1);
     EXPECT_EQ(GetCell(f.world, 0, 1, 0), 0);
-    EXPECT_EQ(GetCell(f.world, 1023, 3, 511), kDoor);
-    PullLever(f.world, 1023, 2, 511, f.context);
+    EXPECT_EQ(GetCell(f.world, 511, 3, 1023), kDoor);
+    PullLever(f.world, 511, 2, 1023, f.context);
     EXPECT_EQ(f.world.sweepCount, 3);  // the doors, the lever, the doors again
     OpenDoors(f.world, kDoor, f.context);
     EXPECT_EQ(f.world.sweepCount, 3);
-    EXPECT_EQ(GetCell(f.world, 1023, 2, 511), kLever);
+    EXPECT_EQ(GetCell(f.world, 511, 2, 1023), kLever);
     int frames = 0;
     while (f.world.sweepCount > 0 && frames < 10) {
         f.Steps(1);
@@ -310,10 +310,10 @@ TEST(CellSweeps, HugeSweepsSpreadOverFramesInOrder) {
     EXPECT_EQ(frames, (doorCells - 1) / kSweepCellsPerFrame);
     f.Steps(20);
     EXPECT_EQ(LiveAnimations(f.world), 0);
-    EXPECT_EQ(GetCell(f.world, 1023, 2, 511), kLeverOpen);
-    for (int x = 0; x < 1024; x += 93) {
-        EXPECT_EQ(GetCell(f.world, x, 1, 300), 0);
-        EXPECT_EQ(GetCell(f.world, x, 3, 511), 0);
+    EXPECT_EQ(GetCell(f.world, 511, 2, 1023), kLeverOpen);
+    for (int z = 0; z < 1024; z += 93) {
+        EXPECT_EQ(GetCell(f.world, 300, 1, z), 0);
+        EXPECT_EQ(GetCell(f.world, 511, 3, z), 0);
     }
     EXPECT_EQ(SlabTypeCount(f.world, 500, kDoor), 0);
 }
