@@ -127,7 +127,7 @@ bool AdvanceSweep(World& world, CellSweep& s, RulesContext& context) {
             // Runs of other cells cost their length; they are read in order.
             const std::int64_t run = std::min(plane - within, left);
             const Cell* from = cells + slabStart + within;
-            const Cell* hit = std::find(from, from + run, static_cast<Cell>(s.type));
+            const Cell* hit = std::find(from, from + run, s.type);
             within += hit - from;
             left -= hit - from;
             if (hit == from + run) break;

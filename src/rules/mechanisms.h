@@ -28,9 +28,10 @@ void HeroPickups(World& world, Actor& hero, RulesContext& context);
 // then Y, then X fastest (the order decides which cells get the free
 // animation slots; reading the cells as they lie in memory keeps a frame's
 // cost the same for every shape of grid).  The sweeps of one frame visit at
-// most this many cells between them; Z slabs without the type cost one each.  A sweep that does not finish in its frame goes on from where it
-// stopped at the start of the next frames' MechanismsStep, and later sweeps
-// wait behind it, so their order is kept.  Half of what a script's area
+// most this many cells between them; Z slabs without the type cost one each.
+// A sweep that does not finish in its frame goes on from where it stopped at
+// the start of the next frames' MechanismsStep, and later sweeps wait behind
+// it, so their order is kept.  Half of what a script's area
 // commands may use (kAreaCellsPerFrame), so both at their worst in one frame
 // stay well inside a frame's time.  Every level of the campaign opens its
 // doors within the frame that asks; opening the doors that fill a whole
