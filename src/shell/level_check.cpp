@@ -86,13 +86,10 @@ struct Player {
             return Outcome::Died;
         return Outcome::Going;
     }
-    Bytes Save() const { return SaveSnapshot(*game, ticks); }
-    void Restore(const Bytes& state) {
-        // A won level has moved on past the only level; the state is of that level.
-        game->actors.Local().levelIndex = 0;
-        const SnapshotRestore restored = RestoreSnapshot(*game, state);
-        if (!restored.ok) throw LoadError("the checker could not restore its own state: " + restored.why);
-        ticks = restored.clockTicks;
+    GameState Save() const { return SaveGameState(*game, ticks); }
+    void Restore(const GameState& state) {
+        RestoreGameState(*game, state, false);
+        ticks = state.clockTicks;
     }
 };
 
@@ -317,7 +314,7 @@ std::uint64_t StateKey(const Game& game) {
 }
 
 struct Node {
-    Bytes state;
+    GameState state;
     std::int32_t parent = -1;
     std::vector<ScriptKeys> frames;  // the move from the parent
     std::vector<std::int32_t> next;  // states reached by a move
@@ -413,6 +410,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         return result;
     }
     ResetFrameClock(game.shell, 0);
+    game.rules.blendMeshes = false;  // nothing is drawn
     game.actors.Local().levelIndex = 0;
     game.actors.Local().lives = 3;
     StartLevel(game, 0);
@@ -423,7 +421,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     }
     if (!game.world->description.empty()) result.level = game.world->description;
     p.startLives = game.actors.Local().lives;
-    const Bytes withSentries = p.Save();
+    const GameState withSentries = p.Save();
     const bool hasSentries = game.world->sentryCount > 0;
     // The search leaves the sentries out: they chase, and chases are timing,
     // not the level's logic.  The solution is replayed with them below.
