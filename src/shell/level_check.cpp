@@ -296,7 +296,6 @@ std::uint64_t StateKey(const Game& game) {
     h = Mix(h, static_cast<std::uint32_t>(CellOf(a.y)));
     h = Mix(h, static_cast<std::uint32_t>(CellOf(a.z)));
     h = Mix(h, a.onLadder ? 1 : 0);
-    h = Mix(h, a.onGround ? 1 : 0);
     for (std::size_t i = 0; i < w.cells.size(); ++i)
         if (w.cells[i] != 0) h = Mix(h, (static_cast<std::uint64_t>(i) << 16) | w.cells[i]);
     h = Mix(h, w.timerRunning ? 1 + static_cast<std::uint64_t>(std::max(0, w.timerLeft) / 5000) : 0);
@@ -349,6 +348,29 @@ std::vector<ScriptKeys> PathFrames(const std::vector<Node>& nodes, std::int32_t 
     return frames;
 }
 
+const ObjectDef* ObjectAt(const World& w, int x, int y, int z) {
+    const Cell c = GetCell(w, x, y, z);
+    if (c == 0 || c >= kObjectTypeCount) return nullptr;
+    const ObjectDef& def = w.objectDefs[c];
+    return def.undefined ? nullptr : &def;
+}
+
+// Something to stand on: a solid cell that does not kill.
+bool Floor(const World& w, int x, int y, int z) {
+    const ObjectDef* def = ObjectAt(w, x, y, z);
+    return def && def->collision && !def->death;
+}
+
+bool SolidCube(const World& w, int x, int y, int z) {
+    const ObjectDef* def = ObjectAt(w, x, y, z);
+    return def && def->collision && def->cube;
+}
+
+// The moves worth trying from here.  A move that cannot change anything is
+// left out: no action where nothing in front can be dug, pushed or pulled,
+// no step or jump into a wall two cells high, and jumps only where there is a
+// ledge to climb or a gap or a hazard to cross (over plain floor two steps do
+// what a jump does).
 std::vector<Move> MovesFrom(const Game& game, bool levelHasBehaviours) {
     std::vector<Move> moves;
     const Actor& a = game.actors.Local();
@@ -358,11 +380,27 @@ std::vector<Move> MovesFrom(const Game& game, bool levelHasBehaviours) {
         moves.push_back({Move::Jump, 0, 0});
         return moves;
     }
-    for (int d = 0; d < 4; ++d) moves.push_back({Move::Step, d, 0});
-    for (int d = 0; d < 4; ++d) moves.push_back({Move::Action, d, 0});
-    for (int v = 0; v < 3; ++v)
-        for (int d = 0; d < 4; ++d) moves.push_back({Move::Jump, d, v});
-    if (game.world->lastHole >= 0 || levelHasBehaviours) moves.push_back({Move::Wait, 0, 0});
+    const World& w = *game.world;
+    const int cx = CellOf(a.x), cy = CellOf(a.y), cz = CellOf(a.z);
+    for (int d = 0; d < 4; ++d) {
+        const int dx = d == 1 ? 1 : d == 3 ? -1 : 0, dz = d == 0 ? 1 : d == 2 ? -1 : 0;
+        const int fx = cx + dx, fz = cz + dz;
+        const bool wall = SolidCube(w, fx, cy, fz) && SolidCube(w, fx, cy + 1, fz);
+        if (!wall) moves.push_back({Move::Step, d, 0});
+        for (int y : {cy, cy - 1}) {
+            const ObjectDef* def = ObjectAt(w, fx, y, fz);
+            if (def && (def->dig || def->canPush || def->lever)) {
+                moves.push_back({Move::Action, d, 0});
+                break;
+            }
+        }
+        if (wall) continue;
+        const bool ledge = SolidCube(w, fx, cy, fz);
+        const bool gap = !ledge && !Floor(w, fx, cy - 1, fz);
+        if (ledge || gap) moves.push_back({Move::Jump, d, 1});
+        if (gap && !Floor(w, fx + dx, cy - 1, fz + dz)) moves.push_back({Move::Jump, d, 2});
+    }
+    if (w.lastHole >= 0 || levelHasBehaviours) moves.push_back({Move::Wait, 0, 0});
     return moves;
 }
 
