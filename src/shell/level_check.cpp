@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 
@@ -277,41 +278,6 @@ private:
     float startX_ = 0, startZ_ = 0, dx_ = 0, dz_ = 0, want_ = 0;
 };
 
-std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
-    h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
-    return h * 1099511628211ull;
-}
-
-// What two states must share to be merged: the hero's cell and whether he
-// hangs on a ladder, every cell of the level, the behaviours' progress, the
-// clock in five-second steps, and anything still moving.  The hero's exact
-// place in his cell, his heading and speed, the camera, sounds and the
-// light are left out: every move starts by turning and walking from where he
-// is, and they decide nothing else.
-std::uint64_t StateKey(const Game& game) {
-    const World& w = *game.world;
-    const Actor& a = game.actors.Local();
-    std::uint64_t h = 14695981039346656037ull;
-    h = Mix(h, static_cast<std::uint32_t>(CellOf(a.x)));
-    h = Mix(h, static_cast<std::uint32_t>(CellOf(a.y)));
-    h = Mix(h, static_cast<std::uint32_t>(CellOf(a.z)));
-    h = Mix(h, a.onLadder ? 1 : 0);
-    for (std::size_t i = 0; i < w.cells.size(); ++i)
-        if (w.cells[i] != 0) h = Mix(h, (static_cast<std::uint64_t>(i) << 16) | w.cells[i]);
-    h = Mix(h, w.timerRunning ? 1 + static_cast<std::uint64_t>(std::max(0, w.timerLeft) / 5000) : 0);
-    for (const EventMarker& m : w.eventMarkers) {
-        if (m.x == kFreeMarker) continue;
-        h = Mix(h, static_cast<std::uint32_t>(m.x));
-        h = Mix(h, static_cast<std::uint32_t>(m.y));
-        h = Mix(h, static_cast<std::uint32_t>(m.z));
-        h = Mix(h, static_cast<std::uint32_t>(m.step));
-        h = Mix(h, m.moving);
-    }
-    h = Mix(h, static_cast<std::uint32_t>(w.lastMovingBlock + 1));
-    h = Mix(h, static_cast<std::uint32_t>(w.lastHole + 1));
-    return h;
-}
-
 struct Node {
     GameState state;
     std::int32_t parent = -1;
@@ -371,7 +337,9 @@ bool SolidCube(const World& w, int x, int y, int z) {
 // no step or jump into a wall two cells high, and jumps only where there is a
 // ledge to climb or a gap or a hazard to cross (over plain floor two steps do
 // what a jump does).
-std::vector<Move> MovesFrom(const Game& game, bool levelHasBehaviours) {
+// `walked` says which neighbouring cells the region's walk already reaches
+// (no step move there) and `wait` whether waiting is tried from here.
+std::vector<Move> MovesFrom(const Game& game, const std::function<bool(int, int)>& walked, bool wait) {
     std::vector<Move> moves;
     const Actor& a = game.actors.Local();
     if (a.onLadder) {
@@ -386,7 +354,7 @@ std::vector<Move> MovesFrom(const Game& game, bool levelHasBehaviours) {
         const int dx = d == 1 ? 1 : d == 3 ? -1 : 0, dz = d == 0 ? 1 : d == 2 ? -1 : 0;
         const int fx = cx + dx, fz = cz + dz;
         const bool wall = SolidCube(w, fx, cy, fz) && SolidCube(w, fx, cy + 1, fz);
-        if (!wall) moves.push_back({Move::Step, d, 0});
+        if (!wall && !walked(fx, fz)) moves.push_back({Move::Step, d, 0});
         for (int y : {cy, cy - 1}) {
             const ObjectDef* def = ObjectAt(w, fx, y, fz);
             if (def && (def->dig || def->canPush || def->lever)) {
@@ -400,8 +368,90 @@ std::vector<Move> MovesFrom(const Game& game, bool levelHasBehaviours) {
         if (ledge || gap) moves.push_back({Move::Jump, d, 1});
         if (gap && !Floor(w, fx + dx, cy - 1, fz + dz)) moves.push_back({Move::Jump, d, 2});
     }
-    if (w.lastHole >= 0 || levelHasBehaviours) moves.push_back({Move::Wait, 0, 0});
+    if (wait) moves.push_back({Move::Wait, 0, 0});
     return moves;
+}
+
+// A cell the hero walks through without changing anything: empty, over a
+// flat floor that does not kill, with no slope near it.
+bool PlainCell(const World& w, int x, int y, int z) {
+    if (x < 0 || z < 0 || x >= w.sizeX || z >= w.sizeZ || y < 1 || y >= w.sizeY) return false;
+    if (GetCell(w, x, y, z) != 0 || !SolidCube(w, x, y - 1, z)) return false;
+    const ObjectDef* floor = ObjectAt(w, x, y - 1, z);
+    if (floor->death || floor->spring || floor->ladder) return false;
+    for (int i = -1; i <= 1; ++i)
+        for (int k = -1; k <= 1; ++k)
+            if (GetStretch(w, x + i, y - 1, z + k) != 0) return false;
+    return true;
+}
+
+struct RegionCell {
+    int x = 0, y = 0, z = 0;
+    int parent = -1;  // the cell it is walked to from
+    int dir = 0;      // the step from the parent
+};
+
+// The plain cells the resting hero can walk to on his own storey, his own
+// cell first, in the order of a breadth-first walk (so each cell's parent
+// comes before it).  Only his own cell when he does not stand in a plain one.
+std::vector<RegionCell> WalkRegion(const Game& game) {
+    const World& w = *game.world;
+    const Actor& a = game.actors.Local();
+    std::vector<RegionCell> cells{{CellOf(a.x), CellOf(a.y), CellOf(a.z), -1, 0}};
+    if (a.onLadder || !a.onGround || !PlainCell(w, cells[0].x, cells[0].y, cells[0].z)) return cells;
+    std::vector<char> seen(static_cast<std::size_t>(w.sizeX) * static_cast<std::size_t>(w.sizeZ), 0);
+    seen[static_cast<std::size_t>(cells[0].x + w.sizeX * cells[0].z)] = 1;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        for (int d = 0; d < 4; ++d) {
+            const int x = cells[i].x + (d == 1 ? 1 : d == 3 ? -1 : 0), z = cells[i].z + (d == 0 ? 1 : d == 2 ? -1 : 0);
+            if (x < 0 || z < 0 || x >= w.sizeX || z >= w.sizeZ) continue;
+            char& s = seen[static_cast<std::size_t>(x + w.sizeX * z)];
+            if (s || !PlainCell(w, x, cells[i].y, z)) continue;
+            s = 1;
+            cells.push_back({x, cells[i].y, z, static_cast<int>(i), d});
+        }
+    }
+    return cells;
+}
+
+std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
+    h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    return h * 1099511628211ull;
+}
+
+// What two states must share to be merged: the hero's walk region (or his
+// cell where he has none) and whether he hangs on a ladder, every cell of the level, the behaviours' progress, the
+// clock in five-second steps, and anything still moving.  Where in his region
+// he stands, his heading and speed, the camera, sounds and the light are
+// left out: the moves are tried from every cell of the region, each starting
+// by turning and walking from where he is, and they decide nothing else.
+std::uint64_t StateKey(const Game& game) {
+    const World& w = *game.world;
+    const Actor& a = game.actors.Local();
+    std::uint64_t h = 14695981039346656037ull;
+    // The hero stands for his whole walk region: its first cell in grid order.
+    const std::vector<RegionCell> region = WalkRegion(game);
+    const RegionCell* first = &region[0];
+    for (const RegionCell& c : region)
+        if (std::make_pair(c.z, c.x) < std::make_pair(first->z, first->x)) first = &c;
+    h = Mix(h, static_cast<std::uint32_t>(first->x));
+    h = Mix(h, static_cast<std::uint32_t>(first->y));
+    h = Mix(h, static_cast<std::uint32_t>(first->z));
+    h = Mix(h, a.onLadder ? 1 : 0);
+    for (std::size_t i = 0; i < w.cells.size(); ++i)
+        if (w.cells[i] != 0) h = Mix(h, (static_cast<std::uint64_t>(i) << 16) | w.cells[i]);
+    h = Mix(h, w.timerRunning ? 1 + static_cast<std::uint64_t>(std::max(0, w.timerLeft) / 5000) : 0);
+    for (const EventMarker& m : w.eventMarkers) {
+        if (m.x == kFreeMarker) continue;
+        h = Mix(h, static_cast<std::uint32_t>(m.x));
+        h = Mix(h, static_cast<std::uint32_t>(m.y));
+        h = Mix(h, static_cast<std::uint32_t>(m.z));
+        h = Mix(h, static_cast<std::uint32_t>(m.step));
+        h = Mix(h, m.moving);
+    }
+    h = Mix(h, static_cast<std::uint32_t>(w.lastMovingBlock + 1));
+    h = Mix(h, static_cast<std::uint32_t>(w.lastHole + 1));
+    return h;
 }
 
 std::string DeadEndWhy(const Node& n, bool fatal) {
@@ -464,7 +514,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     // The search leaves the sentries out: they chase, and chases are timing,
     // not the level's logic.  The solution is replayed with them below.
     game.world->sentryCount = 0;
-    bool hasBehaviours = false;
+    bool hasBehaviours = false;  // lifts and traps move on their own: waiting is a move
     for (const EventMarker& m : game.world->eventMarkers) hasBehaviours = hasBehaviours || m.x != kFreeMarker;
 
     std::vector<Node> nodes;
@@ -506,30 +556,75 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         const std::int32_t at = queue.front();
         queue.pop_front();
         p.Restore(nodes[static_cast<std::size_t>(at)].state);
-        const std::vector<Move> moves = MovesFrom(game, hasBehaviours);
-        for (const Move& m : moves) {
-            if (&m != &moves.front()) p.Restore(nodes[static_cast<std::size_t>(at)].state);
-            frames.clear();
-            const Outcome o = mover.Play(m);
+        // What a move from `at` led to; `walk` is the way to where it started.
+        auto reached = [&](Outcome o, const std::vector<ScriptKeys>& walk) {
             Node& from = nodes[static_cast<std::size_t>(at)];
+            std::vector<ScriptKeys> all = walk;
+            all.insert(all.end(), frames.begin(), frames.end());
             if (o == Outcome::Died) {
                 ++from.deaths;
-                continue;
+                return;
             }
             if (o == Outcome::Won) {
                 from.wins = true;
                 if (solutionNode < 0) {
                     // Play on until the level has handed over to the next one.
+                    frames.clear();
                     for (int i = 0; i < 400 && game.actors.Local().levelIndex == 0; ++i) p.Frame(0);
+                    all.insert(all.end(), frames.begin(), frames.end());
                     solutionNode = at;
-                    solutionTail = frames;
+                    solutionTail = all;
                 }
-                continue;
+                return;
             }
             const std::uint64_t key = StateKey(game);
             auto found = seen.find(key);
-            std::int32_t to = found != seen.end() ? found->second : addNode(at, frames);
+            std::int32_t to = found != seen.end() ? found->second : addNode(at, all);
             if (to != at) nodes[static_cast<std::size_t>(at)].next.push_back(to);
+        };
+        // The hero walks to each cell of his region (one step from a cell
+        // already reached), and every move is tried from each.
+        const std::vector<RegionCell> region = WalkRegion(game);
+        std::vector<GameState> startAt(region.size());
+        std::vector<std::vector<ScriptKeys>> walkTo(region.size());
+        std::vector<char> walkedTo(region.size(), 0);
+        startAt[0] = nodes[static_cast<std::size_t>(at)].state;
+        walkedTo[0] = 1;
+        const World& w = *game.world;
+        std::vector<char> inRegion(static_cast<std::size_t>(w.sizeX) * static_cast<std::size_t>(w.sizeZ), 0);
+        for (const RegionCell& c : region) inRegion[static_cast<std::size_t>(c.x + w.sizeX * c.z)] = 1;
+        auto walked = [&](int x, int z) {
+            return region.size() > 1 && x >= 0 && z >= 0 && x < w.sizeX && z < w.sizeZ &&
+                   inRegion[static_cast<std::size_t>(x + w.sizeX * z)] != 0;
+        };
+        const bool wait = w.lastHole >= 0 || hasBehaviours;
+        for (std::size_t i = 0; i < region.size(); ++i) {
+            const RegionCell& c = region[i];
+            if (i > 0) {
+                const auto parent = static_cast<std::size_t>(c.parent);
+                if (!walkedTo[parent]) continue;
+                p.Restore(startAt[parent]);
+                frames.clear();
+                const Outcome o = mover.Play({Move::Step, c.dir, 0});
+                const Actor& a = game.actors.Local();
+                if (o != Outcome::Going) {
+                    reached(o, walkTo[parent]);
+                    continue;
+                }
+                if (CellOf(a.x) != c.x || CellOf(a.y) != c.y || CellOf(a.z) != c.z || !AtRest(game)) continue;
+                walkTo[i] = walkTo[parent];
+                walkTo[i].insert(walkTo[i].end(), frames.begin(), frames.end());
+                startAt[i] = p.Save();
+                walkedTo[i] = 1;
+            }
+            p.Restore(startAt[i]);
+            const std::vector<Move> moves = MovesFrom(game, walked, wait && i == 0);
+            for (const Move& m : moves) {
+                if (&m != &moves.front()) p.Restore(startAt[i]);
+                frames.clear();
+                const Outcome o = mover.Play(m);
+                reached(o, walkTo[i]);
+            }
         }
     }
     p.record = nullptr;
