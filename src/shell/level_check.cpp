@@ -486,7 +486,12 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     config.startDir = std::filesystem::current_path();
     config.writeSettings = false;
     config.seedFromClock = false;
-    config.singleLevel = options.levelFile;
+    // A path that names a file from here is used as it is; any other is looked
+    // up in the data folder, as the game's --level does.
+    std::error_code ec;
+    config.singleLevel = std::filesystem::is_regular_file(options.levelFile, ec)
+                             ? std::filesystem::absolute(options.levelFile, ec).string()
+                             : options.levelFile;
     config.drawFrames = false;
     p.game = std::make_unique<Game>(config, p.input, p.audio, p.host);
     Game& game = *p.game;
@@ -592,7 +597,9 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         walkedTo[0] = 1;
         const World& w = *game.world;
         std::vector<char> inRegion(static_cast<std::size_t>(w.sizeX) * static_cast<std::size_t>(w.sizeZ), 0);
-        for (const RegionCell& c : region) inRegion[static_cast<std::size_t>(c.x + w.sizeX * c.z)] = 1;
+        for (const RegionCell& c : region)
+            if (c.x >= 0 && c.z >= 0 && c.x < w.sizeX && c.z < w.sizeZ)
+                inRegion[static_cast<std::size_t>(c.x + w.sizeX * c.z)] = 1;
         auto walked = [&](int x, int z) {
             return region.size() > 1 && x >= 0 && z >= 0 && x < w.sizeX && z < w.sizeZ &&
                    inRegion[static_cast<std::size_t>(x + w.sizeX * z)] != 0;
