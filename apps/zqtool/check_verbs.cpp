@@ -35,6 +35,7 @@ int CheckLevelVerb(const Args& args) {
     out["solution"] = r.solution;
     out["solutionSeconds"] = r.solutionSeconds;
     if (r.needsTiming) out["needsTiming"] = true;
+    if (r.clockDecided) out["clockBeatTheSearch"] = true;
     if (!r.replayProblem.empty()) out["replayProblem"] = r.replayProblem;
     json deadEnds = json::array();
     for (const LevelDeadEnd& d : r.deadEnds) deadEnds.push_back({{"kind", d.kind}, {"script", d.script}, {"why", d.why}});

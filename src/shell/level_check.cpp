@@ -557,6 +557,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     // The root's frames belong to every path: kept in front of the first move.
     std::int32_t solutionNode = -1;
     std::vector<ScriptKeys> solutionTail;
+    std::int64_t clockDeaths = 0;  // lives lost while the level's clock ran
     bool outOfTime = false;
     while (!queue.empty()) {
         if (elapsed() > options.seconds || (options.cancel && options.cancel->load())) {
@@ -573,6 +574,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             all.insert(all.end(), frames.begin(), frames.end());
             if (o == Outcome::Died) {
                 ++from.deaths;
+                clockDeaths += game.world->timerRunning || from.clock ? 1 : 0;
                 return;
             }
             if (o == Outcome::Won) {
@@ -675,8 +677,13 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 result.replayProblem = o == Outcome::Died ? "the solution loses a life when replayed"
                                                           : "the solution does not reach the exit when replayed";
         }
-    } else if (result.complete) {
+    } else if (result.complete && clockDeaths == 0) {
         result.winnable = false;
+    } else if (result.complete) {
+        // The moves stop at every cell, so they play slower than a player
+        // can: where the clock ended every way, a faster player might still
+        // win.  That is undecided, not unwinnable.
+        result.clockDecided = true;
     }
 
     if (result.complete && solutionNode >= 0) {

@@ -38,6 +38,10 @@ struct LevelCheckResult {
     // needs better timing, which the search (without sentries) cannot see.
     bool needsTiming = false;
     std::string replayProblem;  // empty when the solution replays to the exit
+    // Every way the search found ran out of time on the level's clock, which
+    // its slower-than-a-player moves cannot rule out as a player's win:
+    // `winnable` then stays unknown though the search is complete.
+    bool clockDecided = false;
     std::vector<LevelDeadEnd> deadEnds;
     std::size_t states = 0;
     bool complete = false;
