@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Debug tree (warnings are errors, with
 # AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test, then
-# runs every fuzz target briefly over its seeds (skipped without clang), then
+# runs the level checker on the quick set of campaign levels, then runs every
+# fuzz target briefly over its seeds (skipped without clang), then
 # builds the browser version and plays it in headless Chromium, then builds the
 # .deb from a Release tree and checks it with lintian.
 set -euo pipefail
@@ -14,6 +15,11 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 cd build/debug
 ctest --output-on-failure -j"$(nproc)"
 cd ../..
+# The level checker on the campaign's quick set, in the Release tree, two
+# levels at a time (scripts/check-levels.sh build/release --all checks all 25).
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DZQ_BENCH=ON >/dev/null
+cmake --build build/release --target zqtool content -j"$(nproc)"
+scripts/check-levels.sh build/release
 scripts/fuzz.sh --short
 # The browser version: built with emscripten and played in headless Chromium.
 scripts/web-test.sh

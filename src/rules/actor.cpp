@@ -74,7 +74,7 @@ void BlendMeshInto(Mesh& out, const Mesh& from, const Mesh& to, float factor) {
     }
 }
 
-void BlendActorPoses(Actor& actor, const FrameTime& time) {
+void BlendActorPoses(Actor& actor, const FrameTime& time, bool blendMesh) {
     if (actor.lives < 0) actor.animState = kPoseDead;
     if (actor.animState != actor.lastState) {
         actor.blendStart = time.now;
@@ -92,7 +92,7 @@ void BlendActorPoses(Actor& actor, const FrameTime& time) {
     };
     const MeshRef* from = pose(actor.blendFrom);
     const MeshRef* to = pose(actor.animState);
-    if (from && to) {
+    if (from && to && blendMesh) {
         // The working mesh is the Actor's own; never blend into a pose shared with others.
         if (actor.mesh && (actor.mesh == *from || actor.mesh == *to)) actor.mesh.reset();
         BlendMeshes(*from, *to, actor.mesh, factor);

@@ -107,7 +107,7 @@ void ResetActorsForGame(Actors& actors);
 
 // Blends the pose meshes of `blendFrom` and `animState` into `mesh` by the
 // time since the blend began.
-void BlendActorPoses(Actor& actor, const FrameTime& time);
+void BlendActorPoses(Actor& actor, const FrameTime& time, bool blendMesh = true);
 
 // Writes into `out` the vertex blend of two meshes: from + round((to - from) *
 // factor) per coordinate.  `out` takes `from`'s faces and vertex count when its

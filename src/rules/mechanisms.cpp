@@ -48,11 +48,11 @@ const Mesh* Frame(const ObjectDef& def, int frame) {
 
 // A type shown between its frames a and b (`factor` of the way): its working
 // mesh and, where its collision follows the animation, its bounds.
-void ShowObjectFrames(ObjectDef& def, int a, int b, float factor) {
+void ShowObjectFrames(ObjectDef& def, int a, int b, float factor, bool blend) {
     if (def.morph) {
         const Mesh* from = Frame(def, a);
         const Mesh* to = Frame(def, b);
-        if (from && to) {
+        if (from && to && blend) {
             OwnMesh(def.firstMeshCopy, def, *from);
             BlendMeshes(def.meshes[static_cast<std::size_t>(a)], def.meshes[static_cast<std::size_t>(b)], def.firstMeshCopy,
                         factor);
@@ -74,10 +74,11 @@ void ShowObjectFrames(ObjectDef& def, int a, int b, float factor) {
 
 // An animation slot shown between its type's frames a and b; false when
 // either is no frame of the type.
-bool ShowSlotFrames(CellAnimation& slot, const ObjectDef& anim, int a, int b) {
+bool ShowSlotFrames(CellAnimation& slot, const ObjectDef& anim, int a, int b, bool blend) {
     const Mesh* from = Frame(anim, a);
     const Mesh* to = Frame(anim, b);
     if (!from || !to) return false;
+    if (!blend) return true;
     OwnMesh(slot.mesh, anim, *from);
     BlendMeshes(anim.meshes[static_cast<std::size_t>(a)], anim.meshes[static_cast<std::size_t>(b)], slot.mesh,
                 slot.position - std::trunc(slot.position));
@@ -403,7 +404,7 @@ void StepObjectAnimations(World& world, RulesContext& context) {
 
         const int b = std::clamp(static_cast<int>(pos), 0, count - 1);
         const int a = std::clamp(static_cast<int>(def.previousAnimPosition), 0, count - 1);
-        ShowObjectFrames(def, a, b, pos - static_cast<float>(b));
+        ShowObjectFrames(def, a, b, pos - static_cast<float>(b), context.blendMeshes);
     }
 }
 
@@ -477,7 +478,8 @@ void StepCellAnimations(World& world, RulesContext& context) {
         // A stalled or backwards animation still ends rather than showing for ever.
         if (!(slot.position > old) && count > 0 && anim.animSpeed <= 0) slot.position = static_cast<float>(count);
         if (static_cast<float>(count) > slot.position) {
-            ShowSlotFrames(slot, anim, static_cast<int>(slot.previousPosition), static_cast<int>(slot.position));
+            ShowSlotFrames(slot, anim, static_cast<int>(slot.previousPosition), static_cast<int>(slot.position),
+                           context.blendMeshes);
             continue;
         }
         slot.inUse = false;
@@ -493,12 +495,12 @@ void RebuildAnimationMeshes(World& world) {
         if (count <= 0) continue;
         const int b = std::max(0, frameOf(def.animPosition)) % count;
         const int a = std::max(0, frameOf(def.previousAnimPosition)) % count;
-        ShowObjectFrames(def, a, b, std::clamp(def.animPosition - static_cast<float>(b), 0.0f, 1.0f));
+        ShowObjectFrames(def, a, b, std::clamp(def.animPosition - static_cast<float>(b), 0.0f, 1.0f), true);
     }
     for (CellAnimation& slot : world.cellAnimations) {
         if (!slot.inUse) continue;
         const ObjectDef& anim = world.objectDefs[slot.object < kObjectTypeCount ? slot.object : 0];
-        if (!ShowSlotFrames(slot, anim, frameOf(slot.previousPosition), frameOf(slot.position)))
+        if (!ShowSlotFrames(slot, anim, frameOf(slot.previousPosition), frameOf(slot.position), true))
             slot.mesh = anim.undefined ? nullptr : anim.meshes[0];
     }
 }

@@ -197,10 +197,14 @@ void VerticalAxis(Sweep& s) {
         y += vy;
     }
 
-    // Step up onto any surface the bottom has sunk into: this is how low steps are climbed.
+    // Step up onto any surface the bottom has sunk into: this is how low steps
+    // are climbed.  Only where the box fits above it: a block that settles
+    // into the cell beside the mover's feet never lifts him into (and so,
+    // frame by frame, through) a solid cell over his head.
     if (vy <= 0) {
         float bottom = y - hh;
         int yf = CellOf(bottom);
+        float raised = y;
         for (int i = -1; i <= 1; ++i)
             for (int k = -1; k <= 1; ++k) {
                 std::int32_t top = 0;
@@ -208,8 +212,14 @@ void VerticalAxis(Sweep& s) {
                                0, true, &top))
                     continue;
                 s.contact = true;
-                y = std::max(y, static_cast<float>(top + kCellSize * yf) + hh);
+                raised = std::max(raised, static_cast<float>(top + kCellSize * yf) + hh);
             }
+        bool headroom = true;
+        for (int i = -1; i <= 1 && headroom && raised > y; ++i)
+            for (int k = -1; k <= 1 && headroom; ++k)
+                headroom = !PointTest(s.world, x + static_cast<float>(i * (s.hw - 1)), raised + hh - 1,
+                                      z + static_cast<float>(k * (s.hw - 1)), 0, true, nullptr);
+        if (headroom) y = raised;
     }
 
     if (y < 256) {

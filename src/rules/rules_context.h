@@ -32,6 +32,10 @@ struct RulesContext {
     bool networkGame = false;
     bool menuOpen = false;          // the in-game menu is shown (heroes, sentries and the countdown wait)
     std::int32_t currentClip = -1;  // the clip playing now, from the clip player
+    // The working meshes of animated objects and heroes are blended for
+    // drawing; a tool that never draws (the level checker) turns this off,
+    // which leaves every rule and the saved state as they are.
+    bool blendMeshes = true;
 
     // A positioned sound (world units) at volume 0..255.
     std::function<void(SoundRef sound, std::int32_t x, std::int32_t y, std::int32_t z, std::int32_t volume)> playSound;

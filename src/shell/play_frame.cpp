@@ -337,7 +337,7 @@ void WorldStep(Game& game) {
     PulseLoopSounds(world, eye.x, eye.y, eye.z, game.rules);
 
     play.exitSpin = RoundToInt(play.exitSpin + FrameScale(time, 200)) % 32768;
-    for (int i = 0; i <= actors.Last(); ++i) BlendActorPoses(actors.actor[static_cast<std::size_t>(i)], time);
+    for (int i = 0; i <= actors.Last(); ++i) BlendActorPoses(actors.actor[static_cast<std::size_t>(i)], time, game.rules.blendMeshes);
     StepIntro(game);
     if (!local.dead && HeroKilledTest(world, local)) KillHero(local, game.rules);
 

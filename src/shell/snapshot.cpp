@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 #include <type_traits>
 
 #include "core/text.h"
@@ -607,6 +608,35 @@ std::optional<std::string> SnapshotLevel(const Bytes& bytes) {
     in.Text(level);
     if (!in.ok) return std::nullopt;
     return level;
+}
+
+GameState SaveGameState(const Game& game, std::uint32_t clockTicks) {
+    Writer out;
+    World& world = const_cast<World&>(*game.world);  // the writer only reads
+    GameParts parts = PartsOf(game);
+    Transfer(out, parts);
+    Transfer(out, world, world.CellCount());
+    GameState state;
+    state.packed = Pack(out.bytes);
+    state.payloadSize = out.bytes.size();
+    state.clockTicks = clockTicks;
+    return state;
+}
+
+void RestoreGameState(Game& game, const GameState& state, bool rebuildMeshes) {
+    Bytes payload;
+    if (!Unpack(state.packed.data(), state.packed.size(), state.payloadSize, payload))
+        throw std::logic_error("a kept game state is damaged");
+    Reader in(payload.data(), payload.size());
+    GameParts parts = PartsOf(game);
+    Transfer(in, parts);
+    World& world = *game.world;
+    Transfer(in, world, world.CellCount());
+    if (!in.ok) throw std::logic_error("a kept game state does not fit the game: " + in.Why());
+    IndexCells(world);
+    CountLingots(world);
+    if (rebuildMeshes) RebuildAnimationMeshes(world);
+    PutParts(game, parts);
 }
 
 SnapshotRestore RestoreSnapshot(Game& game, const Bytes& bytes) {

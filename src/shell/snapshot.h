@@ -46,4 +46,18 @@ std::optional<std::string> SnapshotLevel(const Bytes& bytes);
 std::optional<Bytes> SnapshotPayload(const Bytes& bytes);
 Bytes SnapshotFromPayload(const Bytes& payload);
 
+// The same fields kept in memory, for a search that branches from many states
+// of one running level (the level checker): no header, checksum or checks,
+// and the World is written over in place instead of through a staged copy.
+// A state goes back only into the game that it was taken from, in the same
+// level; `rebuildMeshes` false leaves the drawn meshes of animations stale
+// (for a game that never draws).
+struct GameState {
+    Bytes packed;
+    std::size_t payloadSize = 0;
+    std::uint32_t clockTicks = 0;
+};
+GameState SaveGameState(const Game& game, std::uint32_t clockTicks);
+void RestoreGameState(Game& game, const GameState& state, bool rebuildMeshes);
+
 }  // namespace zq

@@ -82,6 +82,24 @@ TEST(MoveBoxLateral, ClimbsLowStepsAndStopsAtFullBlocks) {
     EXPECT_FLOAT_EQ(wy, 513 + 240);
 }
 
+// A block that settles into the cell beside a hero's feet under a roof one
+// cell up: the step-up would put him on the block, his head in the roof, and
+// the next frame on top of the roof.  He stays on the floor instead.
+TEST(MoveBoxLateral, ASettledBlockNeverLiftsTheBoxIntoARoof) {
+    RulesFixture f;
+    f.Floor();
+    for (int x = 2; x <= 5; ++x) SetCell(f.world, x, 2, 3, kWall);  // the roof
+    SetCell(f.world, 4, 1, 3, kWall);                                  // the block, settled
+    float x = 4 * 512 - 100, y = 513 + 240, z = 3 * 512 + 256;        // his box reaches 30 into it
+    for (int i = 0; i < 10; ++i) MoveHero(f.world, x, y, z, 0, -10, 0);
+    EXPECT_FLOAT_EQ(y, 513 + 240);
+    // Where there is room above, the same overlap is a step up onto the block.
+    SetCell(f.world, 4, 2, 3, 0);
+    SetCell(f.world, 3, 2, 3, 0);
+    for (int i = 0; i < 10; ++i) MoveHero(f.world, x, y, z, 0, -10, 0);
+    EXPECT_GT(y, 1024 + 240 - 2);
+}
+
 TEST(MoveBoxLateral, NonCollidingAndUnknownCellsLetTheBoxThrough) {
     RulesFixture f;
     f.Floor();

@@ -1,0 +1,725 @@
+// The level checker.  A level is explored breadth first over "moves" (step
+// to a neighbouring cell, jump, climb, act on the cell in front, wait), each
+// played as a short run of the game's own frames with keys chosen frame by
+// frame, from a saved state of the game.  After a move the game is let come
+// to rest, and the state reached is merged with every earlier one that agrees
+// on what decides the rest of the level (the abstraction, written up in
+// docs/level-checker.md).  The keys of every frame are kept, so each state
+// found comes with the input script that reaches it from the start.
+#include "shell/level_check.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+
+#include "core/errors.h"
+#include "rules/rules_math.h"
+#include "shell/audio.h"
+#include "shell/game.h"
+#include "shell/input_script.h"
+#include "shell/snapshot.h"
+
+namespace zq {
+
+namespace {
+
+// The keys of the current frame, as a script line plays them.
+class HeldKeys final : public InputDevice {
+public:
+    void Set(ScriptKeys keys) {
+        InputScript script;
+        ScriptLine line;
+        line.frameMs = kCheckFrameMs;
+        line.keys = keys;
+        script.lines.push_back(line);
+        inner_ = ScriptedInput(std::move(script));
+        inner_.Advance();
+    }
+    bool KeyDown(Key key) override { return inner_.KeyDown(key); }
+    MouseMotion TakeMouseMotion(bool) override { return {}; }
+    JoystickState Joystick() override { return {}; }
+
+private:
+    ScriptedInput inner_{InputScript{}};
+};
+
+class QuietHost final : public GameHost {
+public:
+    bool Fullscreen() override { return false; }
+    void SetFullscreen(bool, RenderSize) override {}
+    void SetClientSize(int, int) override {}
+    void ShowCursor(bool) override {}
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void Quit() override {}
+    void Log(const std::string&) override {}
+    std::vector<std::string> messages;
+};
+
+constexpr ScriptKeys Bit(int key) { return ScriptKeys{1} << key; }
+constexpr ScriptKeys kUp = Bit(kScriptUp), kDown = Bit(kScriptDown), kLeft = Bit(kScriptLeft),
+                     kRight = Bit(kScriptRight), kJump = Bit(kScriptJump), kAction = Bit(kScriptAction);
+
+enum class Outcome { Going, Won, Died };
+
+// One game played headless as `game_soft --headless --level FILE` plays it,
+// frame by frame with the keys given.
+struct Player {
+    HeldKeys input;
+    SilentAudio audio;
+    QuietHost host;
+    std::unique_ptr<Game> game;
+    std::uint32_t ticks = 0;
+    std::int32_t startLives = 3;
+    std::vector<ScriptKeys>* record = nullptr;  // every frame's keys, when set
+
+    Outcome Frame(ScriptKeys keys) {
+        input.Set(keys);
+        ticks += static_cast<std::uint32_t>(kCheckFrameMs);
+        GameFrame(*game, ticks);
+        if (record) record->push_back(keys);
+        const Actor& a = game->actors.Local();
+        if (a.levelIndex != 0 || game->shell.afterFade == kAfterFadeNextLevel) return Outcome::Won;
+        if (a.dead || a.lives < startLives || game->rules.gameOver || game->shell.afterFade == kAfterFadeGameOver)
+            return Outcome::Died;
+        return Outcome::Going;
+    }
+    GameState Save() const { return SaveGameState(*game, ticks); }
+    void Restore(const GameState& state) {
+        RestoreGameState(*game, state, false);
+        ticks = state.clockTicks;
+    }
+};
+
+// Heading units to [-16384, 16384).
+float WrapHeading(float h) {
+    float w = std::fmod(h + 16384.0f, 32768.0f);
+    if (w < 0) w += 32768.0f;
+    return w - 16384.0f;
+}
+
+// The heading that faces from (x, z) towards (tx, tz).
+float HeadingTowards(float x, float z, float tx, float tz) {
+    return static_cast<float>(std::atan2(tx - x, tz - z) * 16384.0 / 3.1415);
+}
+
+// A turn key towards heading `want`, or none when the turn under way will
+// coast there: released, a turn rate r goes on for about 3.5 r more.  One
+// frame's press turns about 1500 units in all, so headings are kept to
+// within about half of that; a finer aim would only swing to and fro.
+ScriptKeys TurnKeys(const Actor& a, float want) {
+    constexpr float kSlack = 750;
+    const float error = WrapHeading(want - a.heading) - a.turnRate * 3.5f;
+    if (error > kSlack) return kRight;
+    if (error < -kSlack) return kLeft;
+    return 0;
+}
+
+bool AnimationsRunning(const World& w) {
+    for (const CellAnimation& c : w.cellAnimations)
+        if (c.inUse) return true;
+    return false;
+}
+
+// The hero stands (or hangs on a ladder), nothing in the level moves that
+// the next move would have to wait for, and no cinematic holds the game.
+bool AtRest(const Game& game) {
+    if (game.shell.cinematicPlaying || game.shell.clipPlaying) return false;
+    const Actor& a = game.actors.Local();
+    const World& w = *game.world;
+    const bool standing = a.onLadder || (a.onGround && std::fabs(a.fallSpeed) < 1);
+    return standing && std::fabs(a.velX) < 3 && std::fabs(a.velZ) < 3 && std::fabs(a.velY) < 3 && a.stunMs < 1 &&
+           std::fabs(a.turnRate) < 40 && w.lastMovingBlock < 0 && w.sweepCount == 0 && !AnimationsRunning(w);
+}
+
+struct Move {
+    enum Kind { Step, Jump, Action, ClimbDown, Wait } kind = Step;
+    int dir = 0;      // 0 north (+Z), 1 east (+X), 2 south, 3 west
+    int variant = 0;  // jumps: 0 standing, 1 from the cell's edge, 2 with a run-up
+};
+
+const char* const kDirNames[] = {"north", "east", "south", "west"};
+
+class MovePlayer {
+public:
+    explicit MovePlayer(Player& p) : p_(p) {}
+
+    Outcome Play(const Move& m) {
+        const Actor& a = p_.game->actors.Local();
+        startX_ = static_cast<float>(CellOf(a.x) * kCellSize + kCellSize / 2);
+        startZ_ = static_cast<float>(CellOf(a.z) * kCellSize + kCellSize / 2);
+        dx_ = m.dir == 1 ? 1.0f : m.dir == 3 ? -1.0f : 0.0f;
+        dz_ = m.dir == 0 ? 1.0f : m.dir == 2 ? -1.0f : 0.0f;
+        want_ = static_cast<float>(m.dir * 8192);
+        Outcome o = Outcome::Going;
+        switch (m.kind) {
+            case Move::Step: o = StepMove(); break;
+            case Move::Jump: o = JumpMove(m.variant); break;
+            case Move::Action: o = ActionMove(); break;
+            case Move::ClimbDown: o = ClimbDownMove(); break;
+            case Move::Wait: o = WaitMove(); break;
+        }
+        if (o != Outcome::Going) return o;
+        return Settle(150);
+    }
+
+    // Idle frames until the game is at rest (at most `frames`).
+    Outcome Settle(int frames) {
+        for (int i = 0; i < frames && !AtRest(*p_.game); ++i) {
+            const Outcome o = p_.Frame(0);
+            if (o != Outcome::Going) return o;
+        }
+        return Outcome::Going;
+    }
+
+private:
+    const Actor& Hero() const { return p_.game->actors.Local(); }
+    // How far the hero is along the move's direction from the start cell's centre.
+    float Along() const { return (Hero().x - startX_) * dx_ + (Hero().z - startZ_) * dz_; }
+
+    // Turns on the spot to face the move's direction.
+    Outcome Face(float tolerance, int frames) {
+        for (int i = 0; i < frames; ++i) {
+            const Actor& a = Hero();
+            if (std::fabs(WrapHeading(want_ - a.heading)) < tolerance && std::fabs(a.turnRate) < 60) break;
+            const Outcome o = p_.Frame(TurnKeys(a, want_));
+            if (o != Outcome::Going) return o;
+        }
+        return Outcome::Going;
+    }
+
+    // A ladder climbed with the key held until the hero is off it.
+    Outcome Climb(ScriptKeys key) {
+        for (int i = 0; i < 200 && Hero().onLadder; ++i) {
+            const Outcome o = p_.Frame(key);
+            if (o != Outcome::Going) return o;
+        }
+        return Outcome::Going;
+    }
+
+    Outcome StepMove() {
+        if (Hero().onLadder) return Climb(kUp);
+        Outcome o = Face(2500, 30);
+        if (o != Outcome::Going) return o;
+        const float tx = startX_ + dx_ * kCellSize, tz = startZ_ + dz_ * kCellSize;
+        for (int i = 0; i < 60; ++i) {
+            const Actor& a = Hero();
+            if (a.onLadder) return Climb(kUp);
+            const float ex = tx - a.x, ez = tz - a.z;
+            const float dist = std::sqrt(ex * ex + ez * ez);
+            const float speed = std::sqrt(a.velX * a.velX + a.velZ * a.velZ);
+            if (dist < 40 && speed < 10) break;
+            ScriptKeys keys = 0;
+            const float heading = dist > 120 ? HeadingTowards(a.x, a.z, tx, tz) : want_;
+            keys |= TurnKeys(a, heading);
+            if (dist > 2 * speed + 30 && std::fabs(WrapHeading(heading - a.heading)) < 4000) keys |= kUp;
+            o = p_.Frame(keys);
+            if (o != Outcome::Going) return o;
+        }
+        return Outcome::Going;
+    }
+
+    Outcome JumpMove(int variant) {
+        if (Hero().onLadder) {  // the jump key lets go of a ladder
+            const Outcome o = p_.Frame(kJump);
+            if (o != Outcome::Going) return o;
+            return Outcome::Going;
+        }
+        Outcome o = Face(900, 40);
+        if (o != Outcome::Going) return o;
+        if (variant == 2) {
+            for (int i = 0; i < 25 && Along() > -170; ++i) {
+                o = p_.Frame(kDown | TurnKeys(Hero(), want_));
+                if (o != Outcome::Going) return o;
+            }
+        }
+        const float jumpAt = variant == 0 ? -1e9f : 200;
+        for (int i = 0; i < 40 && Along() < jumpAt; ++i) {
+            o = p_.Frame(kUp | TurnKeys(Hero(), want_));
+            if (o != Outcome::Going) return o;
+        }
+        o = p_.Frame(kUp | kJump);
+        if (o != Outcome::Going) return o;
+        for (int i = 0; i < 80; ++i) {
+            const Actor& a = Hero();
+            if (a.onLadder) return Climb(kUp);
+            if (a.onGround && i > 2) break;
+            o = p_.Frame(kUp | TurnKeys(a, want_));
+            if (o != Outcome::Going) return o;
+        }
+        return Outcome::Going;
+    }
+
+    Outcome ActionMove() {
+        Outcome o = Face(900, 40);
+        if (o != Outcome::Going) return o;
+        o = p_.Frame(kAction);
+        if (o != Outcome::Going) return o;
+        return p_.Frame(0);
+    }
+
+    Outcome ClimbDownMove() { return Climb(kDown); }
+
+    // Waits until the level changes (a hole refills, a lift arrives) or 11 s pass.
+    Outcome WaitMove() {
+        const World& w = *p_.game->world;
+        const std::vector<Cell> before = w.cells;
+        for (int i = 0; i < 11000 / kCheckFrameMs; ++i) {
+            const Outcome o = p_.Frame(0);
+            if (o != Outcome::Going) return o;
+            if (i > 10 && w.cells != before) break;
+        }
+        return Outcome::Going;
+    }
+
+    Player& p_;
+    float startX_ = 0, startZ_ = 0, dx_ = 0, dz_ = 0, want_ = 0;
+};
+
+struct Node {
+    GameState state;
+    std::int32_t parent = -1;
+    std::vector<ScriptKeys> frames;  // the move from the parent
+    std::vector<std::int32_t> next;  // states reached by a move
+    std::int32_t deaths = 0;         // moves that cost a life
+    bool wins = false;               // a move from here reaches the exit
+    bool clock = false;              // the level's clock runs
+    std::int32_t cellX = 0, cellY = 0, cellZ = 0, ingotsLeft = 0;
+    bool onLadder = false;
+};
+
+std::string ScriptText(const std::vector<ScriptKeys>& frames) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < frames.size()) {
+        std::size_t j = i;
+        while (j < frames.size() && frames[j] == frames[i]) ++j;
+        if (j - i > 1) out += std::to_string(j - i) + "x ";
+        out += std::to_string(kCheckFrameMs) + " " + FormatScriptKeys(frames[i]) + "\n";
+        i = j;
+    }
+    return out;
+}
+
+std::vector<ScriptKeys> PathFrames(const std::vector<Node>& nodes, std::int32_t at) {
+    std::vector<std::int32_t> chain;
+    for (std::int32_t n = at; n > 0; n = nodes[static_cast<std::size_t>(n)].parent) chain.push_back(n);
+    std::vector<ScriptKeys> frames;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const auto& f = nodes[static_cast<std::size_t>(*it)].frames;
+        frames.insert(frames.end(), f.begin(), f.end());
+    }
+    return frames;
+}
+
+const ObjectDef* ObjectAt(const World& w, int x, int y, int z) {
+    const Cell c = GetCell(w, x, y, z);
+    if (c == 0 || c >= kObjectTypeCount) return nullptr;
+    const ObjectDef& def = w.objectDefs[c];
+    return def.undefined ? nullptr : &def;
+}
+
+// Something to stand on: a solid cell that does not kill.
+bool Floor(const World& w, int x, int y, int z) {
+    const ObjectDef* def = ObjectAt(w, x, y, z);
+    return def && def->collision && !def->death;
+}
+
+bool SolidCube(const World& w, int x, int y, int z) {
+    const ObjectDef* def = ObjectAt(w, x, y, z);
+    return def && def->collision && def->cube;
+}
+
+// The moves worth trying from here.  A move that cannot change anything is
+// left out: no action where nothing in front can be dug, pushed or pulled,
+// no step or jump into a wall two cells high, and jumps only where there is a
+// ledge to climb or a gap or a hazard to cross (over plain floor two steps do
+// what a jump does).
+// `walked` says which neighbouring cells the region's walk already reaches
+// (no step move there) and `wait` whether waiting is tried from here.
+std::vector<Move> MovesFrom(const Game& game, const std::function<bool(int, int)>& walked, bool wait) {
+    std::vector<Move> moves;
+    const Actor& a = game.actors.Local();
+    if (a.onLadder) {
+        moves.push_back({Move::Step, 0, 0});
+        moves.push_back({Move::ClimbDown, 0, 0});
+        moves.push_back({Move::Jump, 0, 0});
+        return moves;
+    }
+    const World& w = *game.world;
+    const int cx = CellOf(a.x), cy = CellOf(a.y), cz = CellOf(a.z);
+    for (int d = 0; d < 4; ++d) {
+        const int dx = d == 1 ? 1 : d == 3 ? -1 : 0, dz = d == 0 ? 1 : d == 2 ? -1 : 0;
+        const int fx = cx + dx, fz = cz + dz;
+        const bool wall = SolidCube(w, fx, cy, fz) && SolidCube(w, fx, cy + 1, fz);
+        if (!wall && !walked(fx, fz)) moves.push_back({Move::Step, d, 0});
+        for (int y : {cy, cy - 1}) {
+            const ObjectDef* def = ObjectAt(w, fx, y, fz);
+            if (def && (def->dig || def->canPush || def->lever)) {
+                moves.push_back({Move::Action, d, 0});
+                break;
+            }
+        }
+        if (wall) continue;
+        const bool ledge = SolidCube(w, fx, cy, fz);
+        const bool gap = !ledge && !Floor(w, fx, cy - 1, fz);
+        if (ledge || gap) moves.push_back({Move::Jump, d, 1});
+        if (gap && !Floor(w, fx + dx, cy - 1, fz + dz)) moves.push_back({Move::Jump, d, 2});
+    }
+    if (wait) moves.push_back({Move::Wait, 0, 0});
+    return moves;
+}
+
+// A cell the hero walks through without changing anything: empty, over a
+// flat floor that does not kill, with no slope near it.
+bool PlainCell(const World& w, int x, int y, int z) {
+    if (x < 0 || z < 0 || x >= w.sizeX || z >= w.sizeZ || y < 1 || y >= w.sizeY) return false;
+    if (GetCell(w, x, y, z) != 0 || !SolidCube(w, x, y - 1, z)) return false;
+    const ObjectDef* floor = ObjectAt(w, x, y - 1, z);
+    if (floor->death || floor->spring || floor->ladder) return false;
+    for (int i = -1; i <= 1; ++i)
+        for (int k = -1; k <= 1; ++k)
+            if (GetStretch(w, x + i, y - 1, z + k) != 0) return false;
+    return true;
+}
+
+struct RegionCell {
+    int x = 0, y = 0, z = 0;
+    int parent = -1;  // the cell it is walked to from
+    int dir = 0;      // the step from the parent
+};
+
+// The plain cells the resting hero can walk to on his own storey, his own
+// cell first, in the order of a breadth-first walk (so each cell's parent
+// comes before it).  Only his own cell when he does not stand in a plain one.
+std::vector<RegionCell> WalkRegion(const Game& game) {
+    const World& w = *game.world;
+    const Actor& a = game.actors.Local();
+    std::vector<RegionCell> cells{{CellOf(a.x), CellOf(a.y), CellOf(a.z), -1, 0}};
+    if (a.onLadder || !a.onGround || !PlainCell(w, cells[0].x, cells[0].y, cells[0].z)) return cells;
+    std::vector<char> seen(static_cast<std::size_t>(w.sizeX) * static_cast<std::size_t>(w.sizeZ), 0);
+    seen[static_cast<std::size_t>(cells[0].x + w.sizeX * cells[0].z)] = 1;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        for (int d = 0; d < 4; ++d) {
+            const int x = cells[i].x + (d == 1 ? 1 : d == 3 ? -1 : 0), z = cells[i].z + (d == 0 ? 1 : d == 2 ? -1 : 0);
+            if (x < 0 || z < 0 || x >= w.sizeX || z >= w.sizeZ) continue;
+            char& s = seen[static_cast<std::size_t>(x + w.sizeX * z)];
+            if (s || !PlainCell(w, x, cells[i].y, z)) continue;
+            s = 1;
+            cells.push_back({x, cells[i].y, z, static_cast<int>(i), d});
+        }
+    }
+    return cells;
+}
+
+std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
+    h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    return h * 1099511628211ull;
+}
+
+// What two states must share to be merged: the hero's walk region (or his
+// cell where he has none) and whether he hangs on a ladder, every cell of the level, the behaviours' progress, the
+// clock in five-second steps, and anything still moving.  Where in his region
+// he stands, his heading and speed, the camera, sounds and the light are
+// left out: the moves are tried from every cell of the region, each starting
+// by turning and walking from where he is, and they decide nothing else.
+std::uint64_t StateKey(const Game& game) {
+    const World& w = *game.world;
+    const Actor& a = game.actors.Local();
+    std::uint64_t h = 14695981039346656037ull;
+    // The hero stands for his whole walk region: its first cell in grid order.
+    const std::vector<RegionCell> region = WalkRegion(game);
+    const RegionCell* first = &region[0];
+    for (const RegionCell& c : region)
+        if (std::make_pair(c.z, c.x) < std::make_pair(first->z, first->x)) first = &c;
+    h = Mix(h, static_cast<std::uint32_t>(first->x));
+    h = Mix(h, static_cast<std::uint32_t>(first->y));
+    h = Mix(h, static_cast<std::uint32_t>(first->z));
+    h = Mix(h, a.onLadder ? 1 : 0);
+    for (std::size_t i = 0; i < w.cells.size(); ++i)
+        if (w.cells[i] != 0) h = Mix(h, (static_cast<std::uint64_t>(i) << 16) | w.cells[i]);
+    h = Mix(h, w.timerRunning ? 1 + static_cast<std::uint64_t>(std::max(0, w.timerLeft) / 5000) : 0);
+    for (const EventMarker& m : w.eventMarkers) {
+        if (m.x == kFreeMarker) continue;
+        h = Mix(h, static_cast<std::uint32_t>(m.x));
+        h = Mix(h, static_cast<std::uint32_t>(m.y));
+        h = Mix(h, static_cast<std::uint32_t>(m.z));
+        h = Mix(h, static_cast<std::uint32_t>(m.step));
+        h = Mix(h, m.moving);
+    }
+    h = Mix(h, static_cast<std::uint32_t>(w.lastMovingBlock + 1));
+    h = Mix(h, static_cast<std::uint32_t>(w.lastHole + 1));
+    return h;
+}
+
+std::string DeadEndWhy(const Node& n, bool fatal) {
+    std::string why = "the hero in cell (" + std::to_string(n.cellX) + "," + std::to_string(n.cellY) + "," +
+                      std::to_string(n.cellZ) + ")" + (n.onLadder ? " on a ladder" : "") + " with " +
+                      std::to_string(n.ingotsLeft) + (n.ingotsLeft == 1 ? " ingot" : " ingots") + " left";
+    if (fatal) return why + (n.clock ? " can only wait for the clock to run out" : " can only die");
+    return why + " can no longer reach the exit";
+}
+
+}  // namespace
+
+int LevelCheckStatus(const LevelCheckResult& r) {
+    if (r.refused) return 4;
+    if (!r.winnable) return 3;
+    if (!*r.winnable) return 2;
+    if (!r.deadEnds.empty()) return 1;
+    if (!r.complete) return 3;
+    return 0;
+}
+
+LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
+    using Clock = std::chrono::steady_clock;
+    const auto started = Clock::now();
+    auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - started).count(); };
+    LevelCheckResult result;
+    result.level = std::filesystem::path(options.levelFile).filename().string();
+
+    Player p;
+    GameConfig config;
+    config.dataDir = options.dataDir;
+    config.startDir = std::filesystem::current_path();
+    config.writeSettings = false;
+    config.seedFromClock = false;
+    // A path that names a file from here is used as it is; any other is looked
+    // up in the data folder, as the game's --level does.
+    std::error_code ec;
+    config.singleLevel = std::filesystem::is_regular_file(options.levelFile, ec)
+                             ? std::filesystem::absolute(options.levelFile, ec).string()
+                             : options.levelFile;
+    config.drawFrames = false;
+    p.game = std::make_unique<Game>(config, p.input, p.audio, p.host);
+    Game& game = *p.game;
+    try {
+        InitGame(game);
+    } catch (const std::exception& e) {
+        result.refused = true;
+        result.refusal = e.what();
+        return result;
+    }
+    ResetFrameClock(game.shell, 0);
+    game.rules.blendMeshes = false;  // nothing is drawn
+    game.actors.Local().levelIndex = 0;
+    game.actors.Local().lives = 3;
+    StartLevel(game, 0);
+    if (game.shell.screen != kScreenPlay) {
+        result.refused = true;
+        result.refusal = p.host.messages.empty() ? "the level could not be started" : p.host.messages.back();
+        return result;
+    }
+    if (!game.world->description.empty()) result.level = game.world->description;
+    p.startLives = game.actors.Local().lives;
+    const GameState withSentries = p.Save();
+    const bool hasSentries = game.world->sentryCount > 0;
+    // The search leaves the sentries out: they chase, and chases are timing,
+    // not the level's logic.  The solution is replayed with them below.
+    game.world->sentryCount = 0;
+    bool hasBehaviours = false;  // lifts and traps move on their own: waiting is a move
+    for (const EventMarker& m : game.world->eventMarkers) hasBehaviours = hasBehaviours || m.x != kFreeMarker;
+
+    std::vector<Node> nodes;
+    std::unordered_map<std::uint64_t, std::int32_t> seen;
+    std::deque<std::int32_t> queue;
+    auto addNode = [&](std::int32_t parent, std::vector<ScriptKeys> frames) {
+        Node n;
+        n.state = p.Save();
+        n.parent = parent;
+        n.frames = std::move(frames);
+        const Actor& a = game.actors.Local();
+        n.cellX = CellOf(a.x);
+        n.cellY = CellOf(a.y);
+        n.cellZ = CellOf(a.z);
+        n.onLadder = a.onLadder;
+        n.clock = game.world->timerRunning;
+        n.ingotsLeft = game.world->objectDefs[kIngotType].cellCount;
+        nodes.push_back(std::move(n));
+        const auto index = static_cast<std::int32_t>(nodes.size() - 1);
+        seen.emplace(StateKey(game), index);
+        queue.push_back(index);
+        return index;
+    };
+
+    MovePlayer mover(p);
+    std::vector<ScriptKeys> frames;
+    p.record = &frames;
+    // The level's first frames: the hero lands on the start cell, and an
+    // opening cinematic plays to its end.
+    mover.Settle(750);
+    addNode(-1, frames);
+    // The root's frames belong to every path: kept in front of the first move.
+    std::int32_t solutionNode = -1;
+    std::vector<ScriptKeys> solutionTail;
+    std::int64_t clockDeaths = 0;  // lives lost while the level's clock ran
+    bool outOfTime = false;
+    while (!queue.empty()) {
+        if (elapsed() > options.seconds || (options.cancel && options.cancel->load())) {
+            outOfTime = true;
+            break;
+        }
+        const std::int32_t at = queue.front();
+        queue.pop_front();
+        p.Restore(nodes[static_cast<std::size_t>(at)].state);
+        // What a move from `at` led to; `walk` is the way to where it started.
+        auto reached = [&](Outcome o, const std::vector<ScriptKeys>& walk) {
+            Node& from = nodes[static_cast<std::size_t>(at)];
+            std::vector<ScriptKeys> all = walk;
+            all.insert(all.end(), frames.begin(), frames.end());
+            if (o == Outcome::Died) {
+                ++from.deaths;
+                clockDeaths += game.world->timerRunning || from.clock ? 1 : 0;
+                return;
+            }
+            if (o == Outcome::Won) {
+                from.wins = true;
+                if (solutionNode < 0) {
+                    // Play on until the level has handed over to the next one.
+                    frames.clear();
+                    for (int i = 0; i < 400 && game.actors.Local().levelIndex == 0; ++i) p.Frame(0);
+                    all.insert(all.end(), frames.begin(), frames.end());
+                    solutionNode = at;
+                    solutionTail = all;
+                }
+                return;
+            }
+            const std::uint64_t key = StateKey(game);
+            auto found = seen.find(key);
+            std::int32_t to = found != seen.end() ? found->second : addNode(at, all);
+            if (to != at) nodes[static_cast<std::size_t>(at)].next.push_back(to);
+        };
+        // The hero walks to each cell of his region (one step from a cell
+        // already reached), and every move is tried from each.
+        const std::vector<RegionCell> region = WalkRegion(game);
+        std::vector<GameState> startAt(region.size());
+        std::vector<std::vector<ScriptKeys>> walkTo(region.size());
+        std::vector<char> walkedTo(region.size(), 0);
+        startAt[0] = nodes[static_cast<std::size_t>(at)].state;
+        walkedTo[0] = 1;
+        const World& w = *game.world;
+        std::vector<char> inRegion(static_cast<std::size_t>(w.sizeX) * static_cast<std::size_t>(w.sizeZ), 0);
+        for (const RegionCell& c : region)
+            if (c.x >= 0 && c.z >= 0 && c.x < w.sizeX && c.z < w.sizeZ)
+                inRegion[static_cast<std::size_t>(c.x + w.sizeX * c.z)] = 1;
+        auto walked = [&](int x, int z) {
+            return region.size() > 1 && x >= 0 && z >= 0 && x < w.sizeX && z < w.sizeZ &&
+                   inRegion[static_cast<std::size_t>(x + w.sizeX * z)] != 0;
+        };
+        const bool wait = w.lastHole >= 0 || hasBehaviours;
+        for (std::size_t i = 0; i < region.size(); ++i) {
+            const RegionCell& c = region[i];
+            if (i > 0) {
+                const auto parent = static_cast<std::size_t>(c.parent);
+                if (!walkedTo[parent]) continue;
+                p.Restore(startAt[parent]);
+                frames.clear();
+                const Outcome o = mover.Play({Move::Step, c.dir, 0});
+                const Actor& a = game.actors.Local();
+                if (o != Outcome::Going) {
+                    reached(o, walkTo[parent]);
+                    continue;
+                }
+                if (CellOf(a.x) != c.x || CellOf(a.y) != c.y || CellOf(a.z) != c.z || !AtRest(game)) {
+                    // The walk did something else (a floor fell under it): a move of its own.
+                    reached(o, walkTo[parent]);
+                    continue;
+                }
+                walkTo[i] = walkTo[parent];
+                walkTo[i].insert(walkTo[i].end(), frames.begin(), frames.end());
+                startAt[i] = p.Save();
+                walkedTo[i] = 1;
+            }
+            p.Restore(startAt[i]);
+            const std::vector<Move> moves = MovesFrom(game, walked, wait && i == 0);
+            for (const Move& m : moves) {
+                if (&m != &moves.front()) p.Restore(startAt[i]);
+                frames.clear();
+                const Outcome o = mover.Play(m);
+                if (std::getenv("ZQ_CHECK_TRACE"))
+                    std::fprintf(stderr, "state %d cell %zu move %d/%d/%d -> %d at (%d,%d,%d) cine %d\n", at, i,
+                                 static_cast<int>(m.kind), m.dir, m.variant, static_cast<int>(o),
+                                 CellOf(game.actors.Local().x), CellOf(game.actors.Local().y),
+                                 CellOf(game.actors.Local().z), game.shell.cinematicPlaying ? 1 : 0);
+                reached(o, walkTo[i]);
+            }
+        }
+    }
+    p.record = nullptr;
+    result.states = nodes.size();
+    result.complete = !outOfTime;
+
+    if (solutionNode >= 0) {
+        result.winnable = true;
+        std::vector<ScriptKeys> solution = nodes[0].frames;
+        const std::vector<ScriptKeys> path = PathFrames(nodes, solutionNode);
+        solution.insert(solution.end(), path.begin(), path.end());
+        solution.insert(solution.end(), solutionTail.begin(), solutionTail.end());
+        result.solution = ScriptText(solution);
+        result.solutionSeconds = static_cast<double>(solution.size()) * kCheckFrameMs / 1000.0;
+        // The solution played again from the start as the game plays it, sentries and all.
+        p.Restore(withSentries);
+        Outcome o = Outcome::Going;
+        for (ScriptKeys k : solution) {
+            o = p.Frame(k);
+            if (o == Outcome::Died) break;
+        }
+        const bool reached = game.actors.Local().levelIndex == 1 && !game.actors.Local().dead;
+        if (!reached) {
+            if (o == Outcome::Died && hasSentries)
+                result.needsTiming = true;
+            else
+                result.replayProblem = o == Outcome::Died ? "the solution loses a life when replayed"
+                                                          : "the solution does not reach the exit when replayed";
+        }
+    } else if (result.complete && clockDeaths == 0) {
+        result.winnable = false;
+    } else if (result.complete) {
+        // The moves stop at every cell, so they play slower than a player
+        // can: where the clock ended every way, a faster player might still
+        // win.  That is undecided, not unwinnable.
+        result.clockDecided = true;
+    }
+
+    if (result.complete && solutionNode >= 0) {
+        // Which states still lead to the exit: back from the winning ones.
+        std::vector<std::vector<std::int32_t>> back(nodes.size());
+        for (std::size_t i = 0; i < nodes.size(); ++i)
+            for (std::int32_t to : nodes[i].next) back[static_cast<std::size_t>(to)].push_back(static_cast<std::int32_t>(i));
+        std::vector<char> live(nodes.size(), 0);
+        std::vector<std::int32_t> work;
+        for (std::size_t i = 0; i < nodes.size(); ++i)
+            if (nodes[i].wins) {
+                live[i] = 1;
+                work.push_back(static_cast<std::int32_t>(i));
+            }
+        while (!work.empty()) {
+            const std::int32_t n = work.back();
+            work.pop_back();
+            for (std::int32_t from : back[static_cast<std::size_t>(n)])
+                if (!live[static_cast<std::size_t>(from)]) {
+                    live[static_cast<std::size_t>(from)] = 1;
+                    work.push_back(from);
+                }
+        }
+        // A trap is reported where it is entered: a lost state whose parent could still win.
+        for (std::size_t i = 1; i < nodes.size(); ++i) {
+            const Node& n = nodes[i];
+            if (live[i] || !live[static_cast<std::size_t>(n.parent)]) continue;
+            const bool fatal = n.clock || (n.next.empty() && n.deaths > 0);
+            std::vector<ScriptKeys> path = nodes[0].frames;
+            const std::vector<ScriptKeys> rest = PathFrames(nodes, static_cast<std::int32_t>(i));
+            path.insert(path.end(), rest.begin(), rest.end());
+            result.deadEnds.push_back({fatal ? "fatal" : "stuck", ScriptText(path), DeadEndWhy(n, fatal)});
+        }
+    }
+    result.seconds = elapsed();
+    return result;
+}
+
+}  // namespace zq

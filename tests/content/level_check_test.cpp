@@ -1,0 +1,84 @@
+// zqtool check-level on small levels built in code: a won level's solution
+// plays to the exit in the real game, a drop that leaves no way back is named
+// with a script that reaches it, and a file that is no level is refused.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+
+#include "test_util.h"
+#include "world/level_file.h"
+
+namespace zq {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kData = fs::path(ZQ_BUILD_DIR) / "data";
+const fs::path kGameSoft = fs::path(ZQ_BUILD_DIR) / "game_soft";
+constexpr Cell kStone = 1, kIngot = 20;
+
+// A corridor running east along z = 1 between two walls: a ledge two cells
+// high at x = 0..2 with the start on it (x = 1), the exit at its west end
+// and an ingot at its east end; below it to the east a pit x = 3..5 closed by
+// a wall.  Two cells cannot be jumped, so a hero who drops into the pit stays.
+Bytes LedgeOverPit() {
+    auto w = std::make_unique<World>();
+    EXPECT_TRUE(InitNewLevel(*w, 7, 5, 3, 1));
+    for (int x = 0; x < 7; ++x)
+        for (int y = 1; y < 5; ++y) {
+            SetCell(*w, x, y, 0, kStone);
+            SetCell(*w, x, y, 2, kStone);
+        }
+    for (int y = 1; y < 5; ++y) SetCell(*w, 6, y, 1, kStone);
+    for (int x = 0; x < 3; ++x)
+        for (int y = 1; y < 3; ++y) SetCell(*w, x, y, 1, kStone);
+    SetCell(*w, 2, 3, 1, kIngot);
+    w->startX = 1;
+    w->startY = 3;
+    w->startZ = 1;
+    w->startHeading = 8192;
+    w->exitX = 0;
+    w->exitY = 3;
+    w->exitZ = 1;
+    return SerializeLevel(*w);
+}
+
+TEST(LevelCheck, FindsTheWinAndTheDropThatLosesIt) {
+    test::TempDir dir;
+    const fs::path level = dir.Write("ledge.lev", LedgeOverPit());
+    const test::ToolRun run = test::RunTool("check-level " + level.string() + " --data " + kData.string(), dir);
+    ASSERT_EQ(run.exitCode, 1) << run.out << run.err;  // winnable, with a dead end
+    const auto result = nlohmann::json::parse(run.out);
+    EXPECT_EQ(result["winnable"], true);
+    EXPECT_EQ(result["complete"], true);
+    ASSERT_FALSE(result["deadEnds"].empty());
+    for (const auto& trap : result["deadEnds"]) {
+        EXPECT_EQ(trap["kind"], "stuck");
+        // The trap is the pit, one storey down from the ledge.
+        EXPECT_NE(trap["why"].get<std::string>().find(",1,1)"), std::string::npos) << trap["why"];
+    }
+
+    // The solution is a script the game itself plays to the exit.
+    if (!fs::exists(kGameSoft)) GTEST_SKIP() << "the game is not built here";
+    dir.Write("solution.txt", result["solution"].get<std::string>());
+    const test::ToolRun game = test::RunShell("SDL_AUDIODRIVER=dummy " + kGameSoft.string() + " --data " + kData.string() +
+                                                  " --headless --no-draw --level " + level.string() +
+                                                  " --input solution.txt --dump-state state.json",
+                                              dir);
+    ASSERT_EQ(game.exitCode, 0) << game.err;
+    const auto state = nlohmann::json::parse(test::ReadText(dir / "state.json"));
+    EXPECT_EQ(state["levelIndex"], 1) << "the solution did not finish the level";
+    EXPECT_EQ(state["dead"], false);
+}
+
+TEST(LevelCheck, AFileThatIsNoLevelIsRefusedWithStatusFour) {
+    test::TempDir dir;
+    const fs::path level = dir.Write("short.lev", std::string(40, 'x'));
+    const test::ToolRun run = test::RunTool("check-level " + level.string() + " --data " + kData.string(), dir);
+    EXPECT_EQ(run.exitCode, 4) << run.out << run.err;
+    EXPECT_TRUE(nlohmann::json::parse(run.out).contains("refused"));
+}
+
+}  // namespace
+}  // namespace zq
