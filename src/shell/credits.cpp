@@ -104,6 +104,7 @@ std::vector<std::pair<std::string, std::string>> KeyTable(const KeyBindings& key
         {"F8", "stereoscopic pictures: off, red/blue, red/green"},
         {"F9", "frames per second"},
         {"F11", "network information (network game)"},
+        {"KEYPAD /, KEYPAD *", "network host: the longest wait between sends, shorter or longer"},
         {"F12", "the hero's coordinates"},
         {"PRINT SCREEN", "a screenshot into the pictures folder"},
         {"PAD", "stick or cross moves; A jumps, B looks, X digs, START opens the menu"},
