@@ -52,7 +52,7 @@ constexpr std::size_t kSpareConnections = 16;
 // players behind one router share an address, but join one by one).
 constexpr std::size_t kMostUnjoinedPerAddress = 4;
 // Keep-alives often enough that a working link is never a second silent.
-constexpr enet_uint32 kPingIntervalMs = 250;
+constexpr enet_uint32 kPingIntervalMs = 100;
 // ENet's own give-up time lies beyond the silence drop, which is ours and
 // exact; ENet's only catches what never answers at all.
 constexpr enet_uint32 kEnetTimeoutMs = kSilentDropMs + 5000;
