@@ -59,7 +59,7 @@ std::string HelpText(const KeyBindings& keys, bool pad) {
     };
     const std::string lines[] = {
         "F2 SETTINGS  F3 MOUSE MODE  F4 RESOLUTION  F5 DETAILS  F6 SCREEN MODE  F7 MUSIC",
-        "F8 STEREOSCOPIC  F9 FPS  F11 NETWORK INFOS",
+        "F8 STEREOSCOPIC  F9 FPS  F11 NETWORK INFOS  KEYPAD / * LONGEST SEND WAIT",
         "",
         row("ROTATE", key(2) + "/" + key(3)),
         row("FORWARD/BACKWARDS", key(0) + "/" + key(1)),
