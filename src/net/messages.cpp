@@ -215,9 +215,4 @@ DecodeResult DecodeMessage(std::span<const std::uint8_t> b, const MessageLimits&
     }
 }
 
-std::int32_t RefreshIntervalFor(std::int32_t longestRoundTripMs) {
-    const auto interval = static_cast<std::int32_t>(std::lround(1.05 * longestRoundTripMs));
-    return interval < 10 ? 10 : interval;
-}
-
 }  // namespace zq

@@ -139,8 +139,4 @@ struct DecodeResult {
 // an object outside 0..256 refuses the whole message.
 DecodeResult DecodeMessage(std::span<const std::uint8_t> bytes, const MessageLimits& limits);
 
-// The send interval the host picks from the slowest measured round trip:
-// 5% above it, never below 10 ms.
-std::int32_t RefreshIntervalFor(std::int32_t longestRoundTripMs);
-
 }  // namespace zq

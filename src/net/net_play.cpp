@@ -146,14 +146,13 @@ void LeaveLobby(Game& game, NetPlay& net, std::int32_t intervalMs) {
 
 // The host's start once every slot has answered (or left).
 void FinishStartIfAnswered(Game& game, NetPlay& net) {
-    std::int32_t longest = 0;
     for (int i = 0; i <= game.actors.Last(); ++i) {
         const std::size_t s = static_cast<std::size_t>(i);
-        if (net.gone[s]) continue;
-        if (!game.actors.actor[s].pingAnswered) return;
-        longest = std::max(longest, net.roundTripMs[s]);
+        if (!net.gone[s] && !game.actors.actor[s].pingAnswered) return;
     }
-    const std::int32_t interval = RefreshIntervalFor(longest);
+    // The round trips only show that everybody answers: the send rate follows
+    // each link as it is measured through the game; this is its longest.
+    const std::int32_t interval = game.options.refreshInterval;
     for (int i = 1; i <= game.actors.Last(); ++i) {
         const std::size_t s = static_cast<std::size_t>(i);
         if (net.gone[s]) continue;
@@ -585,10 +584,36 @@ void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<co
     }
 }
 
+std::int32_t SendIntervalFor(LinkStats link, std::int32_t longestMs) {
+    const std::int32_t longest = std::max(kShortestSendMs, longestMs);
+    if (link.roundTripMs <= 0) return longest;
+    const std::int32_t heard = std::clamp(100 - link.lossPercent, 0, 100);
+    const std::int32_t forLoss = kSilentWarningMs * heard / 100 / kPositionsPerWarning;
+    return std::clamp(std::min(link.roundTripMs / 2, forLoss), kShortestSendMs, longest);
+}
+
+namespace {
+
+// The host sends each state to everybody: the link that needs the most
+// sends sets the pace.  A joiner sends only to the host.
+std::int32_t CurrentSendInterval(const Game& game, const NetPlay& net) {
+    const std::int32_t longest = game.options.refreshInterval;
+    if (!IsHost(game)) return SendIntervalFor(net.session.Link(net.slotIds[0]), longest);
+    std::int32_t interval = std::max(kShortestSendMs, longest);
+    for (int i = 1; i <= game.actors.Last(); ++i) {
+        const std::size_t s = static_cast<std::size_t>(i);
+        if (!net.gone[s]) interval = std::min(interval, SendIntervalFor(net.session.Link(net.slotIds[s]), longest));
+    }
+    return interval;
+}
+
+}  // namespace
+
 void PeriodicSends(Game& game, NetPlay& net) {
     if (!NetworkGame(game, net)) return;
     const std::int32_t now = game.shell.time.now;
-    if (now - net.lastSend <= game.options.refreshInterval) return;
+    net.sendInterval = CurrentSendInterval(game, net);
+    if (now - net.lastSend < net.sendInterval) return;
     net.lastSend = now;
     SendOwnState(game, net, false);
     if (!IsHost(game)) return;
@@ -692,6 +717,7 @@ void AttachNetPlay(Game& game, NetPlay& net) {
 
     NetworkHooks& hooks = game.net;
     hooks.beginFrame = [&game, &net] {
+        net.session.FrameTime(game.shell.time.now);
         net.session.Pump();
         CheckStartTimeout(game, net);
         WatchConnections(game, net);

@@ -28,6 +28,11 @@ enum LobbyState : std::int32_t {
 };
 
 inline constexpr std::int32_t kLobbyRefreshMs = 500;
+// The state is never sent more often than this, whatever the link.
+inline constexpr std::int32_t kShortestSendMs = 30;
+// On a link that loses datagrams the other machine still hears this many
+// positions in the time after which it would warn of silence.
+inline constexpr std::int32_t kPositionsPerWarning = 5;
 // The host's start waits this long for every ping answer, then goes on
 // without the players who stayed silent.
 inline constexpr std::int32_t kStartAnswerWaitMs = 10000;
@@ -71,6 +76,7 @@ struct NetPlay {
     bool started = false;  // the lobby is over; slots are fixed
     std::int32_t startTime = 0;  // when the host pressed Go
     std::int32_t lastSend = 0;
+    std::int32_t sendInterval = 0;  // the wait between state sends the link allows now, ms (0 before the first)
     std::int32_t refused = 0;  // messages that failed the checks
     // The host: what was picked up in the current level, by anybody, so a
     // player who comes back finds the same cells empty.
@@ -113,8 +119,13 @@ std::string LobbyHint(const Game& game, const NetPlay& net);
 
 // A received game message: checked, then applied.  Refused ones are counted.
 void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<const std::uint8_t> bytes);
-// The play screen's sends, when more than the refresh interval has passed.
+// The play screen's sends, once the send interval has passed.
 void PeriodicSends(Game& game, NetPlay& net);
+// The wait between two state sends over a link as measured now: half its
+// round trip, short enough that kPositionsPerWarning positions arrive within
+// kSilentWarningMs whatever share it loses, at least kShortestSendMs, and at
+// most `longestMs` (numeric-pad / and *); the longest while nothing is known.
+std::int32_t SendIntervalFor(LinkStats link, std::int32_t longestMs);
 // True when every other player of slot 0's level who still has lives and is
 // still connected stands in the exit cell.
 bool OthersAtExit(const Game& game, const NetPlay& net);

@@ -95,6 +95,8 @@ public:
     void SetPlayers(std::vector<SessionPlayer> players) { players_ = std::move(players); }
     // How long that player's machine has been silent, in ms (0: not known).
     std::int32_t SilenceMs(std::int32_t id) const { return transport_.SilenceMs(id); }
+    LinkStats Link(std::int32_t id) const { return transport_.Link(id); }
+    void FrameTime(std::int32_t now) { transport_.FrameTime(now); }
 
 private:
     bool Fail(const char* what, std::uint32_t code);

@@ -36,6 +36,13 @@ struct PlayerEntry {
     std::string shortName;  // up to 19 bytes
 };
 
+// What the transport measures of the link to one machine, all the time the
+// connection lasts (not once at the start): the game's send rate follows it.
+struct LinkStats {
+    std::int32_t roundTripMs = 0;  // mean round trip, 0 while not yet measured
+    std::int32_t lossPercent = 0;  // share of reliable blocks that had to be sent again, 0..100
+};
+
 struct TransportEvent {
     enum class Kind { PlayerJoined, PlayerLeft, Message };
     Kind kind = Kind::Message;
@@ -117,6 +124,13 @@ public:
     // keep-alive) last arrived from that player's machine; 0 when unknown.
     // A joiner hears the host itself and the host's word about the others.
     virtual std::int32_t SilenceMs(std::int32_t) { return 0; }
+    // The link to that player's machine as measured so far (a joiner knows
+    // only its link to the host); zeros when nothing is known.
+    virtual LinkStats Link(std::int32_t) { return {}; }
+    // The game's clock, once a frame before Poll.  A transport made to run on
+    // it (tests stepping several games frame by frame) keeps its timers on
+    // these milliseconds instead of the wall clock.
+    virtual void FrameTime(std::int32_t) {}
 
 private:
     std::int32_t joinSession_ = 0;  // what BeginJoin was given, for the default JoinProgress

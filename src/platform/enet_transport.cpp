@@ -52,7 +52,7 @@ constexpr std::size_t kSpareConnections = 16;
 // players behind one router share an address, but join one by one).
 constexpr std::size_t kMostUnjoinedPerAddress = 4;
 // Keep-alives often enough that a working link is never a second silent.
-constexpr enet_uint32 kPingIntervalMs = 250;
+constexpr enet_uint32 kPingIntervalMs = 100;
 // ENet's own give-up time lies beyond the silence drop, which is ours and
 // exact; ENet's only catches what never answers at all.
 constexpr enet_uint32 kEnetTimeoutMs = kSilentDropMs + 5000;
@@ -107,6 +107,12 @@ std::map<const ENetHost*, EnetTransport*>& Hosts() {
 
 // Milliseconds from `earlier` to `later` on ENet's wrapping clock.
 enet_uint32 TimeSince(enet_uint32 later, enet_uint32 earlier) { return later - earlier; }
+// The same for a mark that may lie a moment after `now` (ENet's clock moved
+// on while a datagram was taken): no time at all, never the clock's wrap.
+enet_uint32 TimeSinceMark(enet_uint32 now, enet_uint32 mark) {
+    const enet_uint32 since = now - mark;
+    return since >= (1u << 31) ? 0 : since;
+}
 
 struct RemotePlayer {
     PlayerEntry entry;
@@ -143,8 +149,8 @@ std::uint64_t NewToken() {
 std::int32_t SilentFor(const ENetPeer* peer) {
     const enet_uint32 heard = peer->data ? static_cast<enet_uint32>(reinterpret_cast<std::uintptr_t>(peer->data)) : 0;
     const enet_uint32 now = enet_time_get();
-    const enet_uint32 since = std::min(TimeSince(now, peer->lastReceiveTime),
-                                       heard ? TimeSince(now, heard) : TimeSince(now, peer->lastReceiveTime));
+    const enet_uint32 since = std::min(TimeSinceMark(now, peer->lastReceiveTime),
+                                       heard ? TimeSinceMark(now, heard) : TimeSinceMark(now, peer->lastReceiveTime));
     return static_cast<std::int32_t>(std::min<enet_uint32>(since, 1u << 30));
 }
 
@@ -152,14 +158,59 @@ void MarkHeard(ENetPeer* peer) {
     peer->data = reinterpret_cast<void*>(static_cast<std::uintptr_t>(std::max<enet_uint32>(1, enet_time_get())));
 }
 
+// ENet's throttle drops unreliable blocks at the sender whenever the round
+// trip rises above its recent mean, and on a link that delays each datagram
+// by its own time that is most of the time: the positions then starve to
+// nothing while only keep-alives flow.  The game paces its own sends by the
+// measured link, so the throttle stays fully open.
+constexpr enet_uint32 kThrottleNeverSlows = 0;
+
 void SetPeerTiming(ENetPeer* peer) {
     enet_peer_timeout(peer, 0, kEnetTimeoutMs, kEnetTimeoutMs);
     enet_peer_ping_interval(peer, kPingIntervalMs);
 }
 
+// Once connected (ENet sends the setting to the other end, which a
+// connection still being made would turn away).
+void OpenThrottle(ENetPeer* peer) {
+    enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_ACCELERATION,
+                                 kThrottleNeverSlows);
+}
+
+// ENet doubles a reliable block's resend wait at every loss, without a
+// bound short of its give-up: ten seconds of blackout leave the next try up
+// to eight seconds away, and every reliable event waits for it.  So the wait
+// of each block in flight is held between a round trip and this...
+constexpr enet_uint32 kLongestResendWaitMs = 500;
+constexpr enet_uint32 kShortestResendWaitMs = 20;
+
+// ...and `resendNow` sends them all at the next service (the machine was
+// heard again after a silence: the link is back).  The fields are ENet's
+// public peer record; its own sends set them again on every try.
+void HoldResendWaits(ENetPeer* peer, bool resendNow) {
+    if (peer->state != ENET_PEER_STATE_CONNECTED || enet_list_empty(&peer->sentReliableCommands)) return;
+    const enet_uint32 shortest =
+        std::clamp<enet_uint32>(peer->roundTripTime + peer->roundTripTimeVariance, kShortestResendWaitMs, kLongestResendWaitMs);
+    const enet_uint32 now = enet_time_get();
+    enet_uint32 soonest = kLongestResendWaitMs;  // from now
+    for (ENetListIterator it = enet_list_begin(&peer->sentReliableCommands); it != enet_list_end(&peer->sentReliableCommands);
+         it = enet_list_next(it)) {
+        auto* command = reinterpret_cast<ENetOutgoingCommand*>(it);
+        if (resendNow) {
+            command->roundTripTimeout = 1;
+            soonest = 0;
+            continue;
+        }
+        command->roundTripTimeout = std::clamp(command->roundTripTimeout, shortest, kLongestResendWaitMs);
+        const enet_uint32 age = TimeSince(now, command->sentTime);
+        soonest = std::min(soonest, age >= command->roundTripTimeout ? 0 : command->roundTripTimeout - age);
+    }
+    peer->nextTimeout = now + soonest;
+}
+
 class EnetTransport final : public NetTransport {
 public:
-    explicit EnetTransport(NetworkSettings settings) : settings_(std::move(settings)) {}
+    EnetTransport(NetworkSettings settings, bool gameClock) : settings_(std::move(settings)), gameClock_(gameClock) {}
     ~EnetTransport() override { Shutdown(); }
 
     std::vector<std::string> Providers() override { return {kUdpProvider, kLoopbackProvider}; }
@@ -193,6 +244,12 @@ public:
     void Forward(std::int32_t from, std::span<const std::uint8_t> bytes, bool reliable) override;
     void Poll(std::vector<TransportEvent>& events) override;
     std::int32_t SilenceMs(std::int32_t id) override;
+    LinkStats Link(std::int32_t id) override;
+    void FrameTime(std::int32_t now) override {
+        // Far from 0, which ENet reads as "never" in a few of its fields.
+        gameTime_ = kGameClockStart + static_cast<enet_uint32>(now);
+        OnGameClock();
+    }
 
     // The raw-packet hook: answers a search and keeps it away from ENet.
     int Intercept(ENetHost* host);
@@ -211,7 +268,22 @@ private:
     void DropSilentPeers(std::vector<TransportEvent>& events);
     void ReportSilence();
 
+    // Every peer's resend waits held short, and those heard again after a
+    // silence told to resend at once.
+    void TendResends();
+
+    // On the game's clock ENet's is set back to the frame's time before each
+    // use: however long the games' frames take, no wall-clock time leaks in.
+    void OnGameClock() const {
+        if (gameClock_) enet_time_set(gameTime_);
+    }
+
+    static constexpr enet_uint32 kGameClockStart = 1u << 20;
     NetworkSettings settings_;
+    bool gameClock_ = false;
+    enet_uint32 gameTime_ = kGameClockStart;
+    // The peers that were silent beyond the warning at the last Poll.
+    std::map<ENetPeer*, bool> wasSilent_;
     std::string provider_;
     ENetHost* host_ = nullptr;
     bool hosting_ = false;
@@ -251,6 +323,20 @@ int InterceptHook(ENetHost* host, ENetEvent*) {
 }
 
 int EnetTransport::Intercept(ENetHost* host) {
+    // Every datagram counts as word from its machine, whatever ENet makes of
+    // it: a resend that arrives out of order, or a bare acknowledgement, ends
+    // a silence as much as a message does.
+    const ENetAddress& from = host->receivedAddress;
+    auto heard = [&](ENetPeer* peer) {
+        if (peer && peer->state == ENET_PEER_STATE_CONNECTED && peer->address.host == from.host && peer->address.port == from.port)
+            MarkHeard(peer);
+    };
+    if (hosting_) {
+        for (RemotePlayer& p : players_) heard(p.peer);
+    } else {
+        heard(hostPeer_);
+        return 0;
+    }
     if (host->receivedDataLength != kSearchQuerySize || std::memcmp(host->receivedData, kSearchQuery, kSearchMagic) != 0)
         return 0;
     // Taken, but not answered: an answer must never go to a whole network.
@@ -331,6 +417,7 @@ std::uint32_t EnetTransport::CreateSession(const std::string& name, std::int32_t
 }
 
 std::uint32_t EnetTransport::BeginJoin(std::int32_t sessionId, const PlayerEntry& local) {
+    OnGameClock();
     if (provider_.empty()) return kTransportNoProvider;
     if (host_) return kTransportRefused;
     const ENetAddress* address = search_.AddressOf(sessionId);
@@ -338,6 +425,8 @@ std::uint32_t EnetTransport::BeginJoin(std::int32_t sessionId, const PlayerEntry
     host_ = enet_host_create(nullptr, 1, 2, 0, 0);
     if (!host_) return kTransportNoSocket;
     host_->maximumPacketSize = kLargestFrame;
+    host_->intercept = InterceptHook;
+    Hosts()[host_] = this;
     reportedSilence_.clear();
     hostPeer_ = enet_host_connect(host_, address, 2, 0);
     if (!hostPeer_) {
@@ -353,11 +442,13 @@ std::uint32_t EnetTransport::BeginJoin(std::int32_t sessionId, const PlayerEntry
 }
 
 std::uint32_t EnetTransport::JoinProgress(std::int32_t& localId, std::vector<PlayerEntry>& players) {
+    OnGameClock();
     if (joining_ == Joining::No || !host_) return kTransportNoSession;
     ENetEvent event;
     for (int n = 0; n < 64 && enet_host_service(host_, &event, 0) > 0; ++n) {
         if (event.type == ENET_EVENT_TYPE_CONNECT && joining_ == Joining::Connecting) {
             MarkHeard(hostPeer_);
+            OpenThrottle(hostPeer_);
             std::vector<std::uint8_t> request{kJoinRequest};
             PutI32(request, kProtocolVersion);
             PutText(request, joinLocal_.longName, kLongField);
@@ -436,6 +527,7 @@ void EnetTransport::Abandon() {
     hostPeer_ = nullptr;
     players_.clear();
     unjoined_.clear();
+    wasSilent_.clear();
     reportedSilence_.clear();
     pending_.clear();
     hosting_ = false;
@@ -449,6 +541,7 @@ void EnetTransport::SendFrame(ENetPeer* peer, const std::vector<std::uint8_t>& f
 }
 
 void EnetTransport::Send(std::int32_t to, std::span<const std::uint8_t> bytes, bool reliable) {
+    OnGameClock();
     if (!host_) return;
     std::vector<std::uint8_t> frame{kMessage};
     PutI32(frame, localId_);
@@ -464,6 +557,7 @@ void EnetTransport::Send(std::int32_t to, std::span<const std::uint8_t> bytes, b
 }
 
 void EnetTransport::Forward(std::int32_t from, std::span<const std::uint8_t> bytes, bool reliable) {
+    OnGameClock();
     if (!host_ || !hosting_) return;
     std::vector<std::uint8_t> frame{kMessage};
     PutI32(frame, from);
@@ -513,6 +607,7 @@ void EnetTransport::DropPeer(ENetPeer* peer, bool lost, std::vector<TransportEve
 }
 
 std::int32_t EnetTransport::SilenceMs(std::int32_t id) {
+    OnGameClock();
     if (!host_) return 0;
     if (hosting_) {
         for (const RemotePlayer& p : players_)
@@ -523,6 +618,43 @@ std::int32_t EnetTransport::SilenceMs(std::int32_t id) {
     if (id == kHostId) return SilentFor(hostPeer_);
     auto it = reportedSilence_.find(id);
     return it == reportedSilence_.end() ? 0 : it->second;
+}
+
+LinkStats StatsOf(const ENetPeer* peer) {
+    LinkStats link;
+    link.roundTripMs = static_cast<std::int32_t>(std::min<enet_uint32>(peer->roundTripTime, 60000));
+    // ENet folds its loss count into the mean every ten seconds; until then
+    // the count so far says more.
+    enet_uint32 loss = peer->packetLoss;
+    if (peer->packetsSent >= 8) loss = std::max<enet_uint32>(loss, peer->packetsLost * ENET_PEER_PACKET_LOSS_SCALE / peer->packetsSent);
+    link.lossPercent = static_cast<std::int32_t>(std::min<enet_uint32>(100, loss * 100 / ENET_PEER_PACKET_LOSS_SCALE));
+    return link;
+}
+
+LinkStats EnetTransport::Link(std::int32_t id) {
+    OnGameClock();
+    if (!host_) return {};
+    if (hosting_) {
+        for (const RemotePlayer& p : players_)
+            if (p.entry.id == id) return StatsOf(p.peer);
+        return {};
+    }
+    return hostPeer_ && id == kHostId ? StatsOf(hostPeer_) : LinkStats{};
+}
+
+void EnetTransport::TendResends() {
+    std::vector<ENetPeer*> peers;
+    if (hosting_)
+        for (const RemotePlayer& p : players_) peers.push_back(p.peer);
+    else if (hostPeer_)
+        peers.push_back(hostPeer_);
+    std::map<ENetPeer*, bool> silent;
+    for (ENetPeer* peer : peers) {
+        silent[peer] = SilentFor(peer) > kSilentWarningMs;
+        const auto before = wasSilent_.find(peer);
+        HoldResendWaits(peer, before != wasSilent_.end() && before->second && !silent[peer]);
+    }
+    wasSilent_ = std::move(silent);
 }
 
 // Joiners hear only the host: it tells them twice a second how long each
@@ -647,6 +779,7 @@ void EnetTransport::JoinerReceive(const std::uint8_t* data, std::size_t size, st
 }
 
 void EnetTransport::Poll(std::vector<TransportEvent>& events) {
+    OnGameClock();
     if (joining_ != Joining::No) return;  // JoinProgress takes what arrives until the welcome
     events.insert(events.end(), pending_.begin(), pending_.end());
     pending_.clear();
@@ -669,6 +802,7 @@ void EnetTransport::Poll(std::vector<TransportEvent>& events) {
                         break;
                     }
                     SetPeerTiming(event.peer);
+                    OpenThrottle(event.peer);
                     unjoined_[event.peer] = enet_time_get();
                 }
                 break;
@@ -696,6 +830,7 @@ void EnetTransport::Poll(std::vector<TransportEvent>& events) {
     }
     if (hosting_) ReportSilence();
     DropSilentPeers(events);
+    TendResends();
     // Without its host a joined transport holds nothing: close it, so the
     // player can create or join another game.
     if (!hosting_ && !hostPeer_) Shutdown();
@@ -735,6 +870,7 @@ void EnetTransport::Shutdown() {
     hostPeer_ = nullptr;
     players_.clear();
     unjoined_.clear();
+    wasSilent_.clear();
     reportedSilence_.clear();
     hosting_ = false;
     open_ = false;
@@ -742,8 +878,8 @@ void EnetTransport::Shutdown() {
 
 }  // namespace
 
-std::unique_ptr<NetTransport> MakeEnetTransport(const NetworkSettings& settings) {
-    return std::make_unique<EnetTransport>(settings);
+std::unique_ptr<NetTransport> MakeEnetTransport(const NetworkSettings& settings, bool gameClock) {
+    return std::make_unique<EnetTransport>(settings, gameClock);
 }
 
 }  // namespace zq

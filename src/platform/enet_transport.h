@@ -14,6 +14,8 @@ namespace zq {
 inline constexpr const char* kUdpProvider = "UDP/IP on this network";
 inline constexpr const char* kLoopbackProvider = "Loopback (this computer)";
 
-std::unique_ptr<NetTransport> MakeEnetTransport(const NetworkSettings& settings);
+// With `gameClock` ENet's timers run on the milliseconds FrameTime gives
+// (games stepped in lockstep by a test); otherwise on the wall clock.
+std::unique_ptr<NetTransport> MakeEnetTransport(const NetworkSettings& settings, bool gameClock = false);
 
 }  // namespace zq

@@ -61,6 +61,11 @@ void SentryThink(World& world, const Actors& actors, const SentrySounds& sounds,
         for (int i = 0; i <= actors.Last(); ++i) {
             const Actor& a = actors.actor[static_cast<std::size_t>(i)];
             if (a.levelIndex != local.levelIndex || a.blendFrom == kPoseDead) continue;
+            // A player who reached the exit of a shared level waits there out
+            // of play: no sentry sees him (nor chases him any further).
+            if (actors.lastPlayer > 0 && CellOf(a.x) == world.exitX && CellOf(a.y) == world.exitY &&
+                CellOf(a.z) == world.exitZ)
+                continue;
             if (!SentryCanSee(world, s, {CellOf(a.x), CellOf(a.y), CellOf(a.z)})) continue;
             const double d = Distance(a.x - s.x, a.y - s.y, a.z - s.z);
             if (s.mode != 0 && s.lost == 1 && now - s.soundTime > kSentrySoundGapMs && d < best) {

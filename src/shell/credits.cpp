@@ -59,7 +59,7 @@ std::string HelpText(const KeyBindings& keys, bool pad) {
     };
     const std::string lines[] = {
         "F2 SETTINGS  F3 MOUSE MODE  F4 RESOLUTION  F5 DETAILS  F6 SCREEN MODE  F7 MUSIC",
-        "F8 STEREOSCOPIC  F9 FPS  F11 NETWORK INFOS",
+        "F8 STEREOSCOPIC  F9 FPS  F11 NETWORK INFOS  KEYPAD / * LONGEST SEND WAIT",
         "",
         row("ROTATE", key(2) + "/" + key(3)),
         row("FORWARD/BACKWARDS", key(0) + "/" + key(1)),
@@ -104,6 +104,7 @@ std::vector<std::pair<std::string, std::string>> KeyTable(const KeyBindings& key
         {"F8", "stereoscopic pictures: off, red/blue, red/green"},
         {"F9", "frames per second"},
         {"F11", "network information (network game)"},
+        {"KEYPAD /, KEYPAD *", "network host: the longest wait between sends, shorter or longer"},
         {"F12", "the hero's coordinates"},
         {"PRINT SCREEN", "a screenshot into the pictures folder"},
         {"PAD", "stick or cross moves; A jumps, B looks, X digs, START opens the menu"},

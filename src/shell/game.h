@@ -72,6 +72,7 @@ struct PlayState {
     int heroTransparency = 0;   // percent: the eye is so near that the hero is drawn see-through
     bool introDrawn = false;    // the intro as this frame's step found it, for the drawing
     float introDrawnOffset = 0.7f;
+    int watching = -1;          // the slot a network finisher waiting in the exit watches, -1 when none
 };
 
 struct TitleState {

@@ -23,6 +23,8 @@ namespace zq {
 namespace {
 
 constexpr float kCameraBox = 280;
+// How far behind the player he watches a finisher's camera follows.
+constexpr float kWatchDistance = 1024;
 
 std::string TwoDigits(int value) {
     char text[16];
@@ -138,6 +140,33 @@ bool SkipLevelKeys(Game& game) {
     return in.KeyDown(Key::Ctrl) && in.KeyDown(Key::Alt) && in.KeyDown(Key::Insert);
 }
 
+bool InExit(const World& world, const Actor& a) {
+    return CellOf(a.x) == world.exitX && CellOf(a.y) == world.exitY && CellOf(a.z) == world.exitZ;
+}
+
+// In a network game a hero who reached the exit while others still play is
+// out of play until the level ends: he stays where he is, nothing kills him,
+// no sentry sees him, and his screen follows a player still playing.
+bool WaitingInExit(const Game& game) {
+    const Actor& local = game.actors.Local();
+    return game.actors.lastPlayer > 0 && local.lives >= 0 && game.net.othersAtExit && InExit(*game.world, local) &&
+           !game.net.othersAtExit();
+}
+
+// The player a waiting finisher watches: the first one still playing this
+// level; -1 when there is none.
+int WatchedPlayer(const Game& game) {
+    const Actors& actors = game.actors;
+    const Actor& local = actors.Local();
+    for (int i = 0; i <= actors.Last(); ++i) {
+        const Actor& a = actors.actor[static_cast<std::size_t>(i)];
+        if (i == actors.localPlayer || a.lives < 0 || a.levelIndex != local.levelIndex) continue;
+        if ((game.net.playerGone && game.net.playerGone(i)) || InExit(*game.world, a)) continue;
+        return i;
+    }
+    return -1;
+}
+
 // The local hero's step while he can act; returns false when the frame ends
 // here, which only the game-over of a single-player game does.  A restart
 // after a death and the level skip carry on with the new level's frame.
@@ -163,6 +192,11 @@ bool LocalHeroStep(Game& game) {
     keys.mouseDX = static_cast<float>(game.mouse.motion.dx);
     keys.mouseDY = static_cast<float>(game.mouse.motion.dy);
     game.rules.menuOpen = play.menuOpen;
+    if (WaitingInExit(game) && !play.menuOpen) {
+        // Only the menu still answers (to leave the game); the hero stands.
+        local.commands = Commands{.menu = local.commands.menu};
+        local.velX = local.velZ = 0;
+    }
     bool wantsMenu = HeroControl(*game.world, game.actors, local, keys, game.rules);
     if (play.menuOpen) {
         MenuControl(game);
@@ -190,8 +224,7 @@ bool LocalHeroStep(Game& game) {
     return true;
 }
 
-void PlaceCamera(Game& game) {
-    Actor& a = game.actors.Local();
+void PlaceCamera(Game& game, Actor& a) {
     const FrameTime& time = game.shell.time;
     if (a.cameraDistance <= 0) {
         a.cameraX = a.x;
@@ -318,14 +351,29 @@ void WorldStep(Game& game) {
     const FrameTime& time = game.shell.time;
 
     UpdateActionTarget(world, local);
-    PlaceCamera(game);  // orientation and follow in one place; clip markers see the hero, not the camera
+    PlaceCamera(game, local);  // orientation and follow in one place; clip markers see the hero, not the camera
     CheckClipMarkers(world, local, game.rules);
 
-    WorldCamera eye = EyeCamera(local);
+    const bool waiting = WaitingInExit(game);
+    const int watched = waiting ? WatchedPlayer(game) : -1;
+    // A finisher sees the level through a camera that follows the player he
+    // watches, from just behind him (it starts there on the first frame).
+    Actor& seen = watched >= 0 ? actors.actor[static_cast<std::size_t>(watched)] : local;
+    if (watched >= 0) {
+        if (play.watching != watched) {
+            seen.cameraX = seen.x;
+            seen.cameraY = seen.y + 50;
+            seen.cameraZ = seen.z;
+        }
+        seen.cameraDistance = kWatchDistance;
+        PlaceCamera(game, seen);
+    }
+    play.watching = watched;
+    WorldCamera eye = EyeCamera(seen);
     EyePlacement placement;
-    if (local.cameraDistance > 0) {
-        placement = ClearEye(world, eye, local.x, local.y, local.z, static_cast<float>(local.width) / 2,
-                             static_cast<float>(local.height) / 2);
+    if (seen.cameraDistance > 0) {
+        placement = ClearEye(world, eye, seen.x, seen.y, seen.z, static_cast<float>(seen.width) / 2,
+                             static_cast<float>(seen.height) / 2);
         eye = placement.eye;
     }
     play.eye = eye;
@@ -339,7 +387,7 @@ void WorldStep(Game& game) {
     play.exitSpin = RoundToInt(play.exitSpin + FrameScale(time, 200)) % 32768;
     for (int i = 0; i <= actors.Last(); ++i) BlendActorPoses(actors.actor[static_cast<std::size_t>(i)], time, game.rules.blendMeshes);
     StepIntro(game);
-    if (!local.dead && HeroKilledTest(world, local)) KillHero(local, game.rules);
+    if (!local.dead && !waiting && HeroKilledTest(world, local)) KillHero(local, game.rules);
 
     // The countdown ticks audibly through its last eleven seconds.
     if (world.timerRunning && world.timerLeft <= 11000 && world.timerLeft / 1000 != world.timerLastSecond) {

@@ -25,8 +25,6 @@ inline const std::string kGame = std::string(ZQ_BUILD_DIR) + "/game_soft";
 inline const std::string kData = std::string(ZQ_BUILD_DIR) + "/data";
 inline const std::string kReplay = std::string(ZQ_SOURCE_DIR) + "/content/replays/01_first_steps.txt";
 
-inline int TestPort() { return 30000 + static_cast<int>((getpid() * 11 + 5) % 30000); }
-
 class Process {
 public:
     Process(const std::vector<std::string>& args, const std::filesystem::path& log) {

@@ -12,6 +12,7 @@
 
 #include "net/fake_transport.h"
 #include "platform/enet_transport.h"
+#include "net/free_port.h"
 #include "test_game.h"
 #include "test_util.h"
 
@@ -226,7 +227,6 @@ TEST_F(LobbyScreen, RefusalsShowInWordsOnTheScreenNotInAMessageBox) {
 }
 
 // Over ENet on 127.0.0.1: nothing goes to a broadcast address, every wait is bounded.
-int TestPort(int offset) { return 20000 + static_cast<int>((getpid() * 11 + offset) % 9000); }
 
 std::unique_ptr<NetTransport> LoopbackEnet(int port) {
     NetworkSettings s;
@@ -239,7 +239,7 @@ std::unique_ptr<NetTransport> LoopbackEnet(int port) {
 
 TEST(LobbyJoinByAddress, TypedAddressIsAskedAndJoinedOverLoopback) {
     test::TempDir dir;
-    const int port = TestPort(0);
+    const int port = test::FreeUdpPort();
     LobbyMachine ann(LoopbackEnet(port), dir);
     SubmitNickname(*ann.game, ann.net, "Ann");
     ann.net.port = port;
@@ -256,7 +256,7 @@ TEST(LobbyJoinByAddress, TypedAddressIsAskedAndJoinedOverLoopback) {
     ASSERT_EQ(bob.net.lobbyState, kLobbyChooseSession);
 
     // First an address where nobody listens: after five seconds the lobby says so.
-    const std::string nobody = "127.0.0.1:" + std::to_string(TestPort(1));
+    const std::string nobody = "127.0.0.1:" + std::to_string(test::FreeUdpPort());
     bob.keys.text = nobody;
     bob.Frame();
     bob.keys.Tap(Key::Enter);

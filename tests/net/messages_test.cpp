@@ -112,13 +112,6 @@ TEST(NetMessages, StartCellEventSentryAndLevelMessagesRoundTrip) {
     }
 }
 
-TEST(NetMessages, IntervalIsFivePercentAboveTheSlowestRoundTripAndAtLeastTen) {
-    EXPECT_EQ(RefreshIntervalFor(0), 10);
-    EXPECT_EQ(RefreshIntervalFor(9), 10);
-    EXPECT_EQ(RefreshIntervalFor(100), 105);
-    EXPECT_EQ(RefreshIntervalFor(30), 32);  // 31.5 rounds up
-}
-
 TEST(NetMessages, BadMessagesAreRefused) {
     struct Case {
         const char* what;

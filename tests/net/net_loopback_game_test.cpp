@@ -7,6 +7,7 @@
 #include <cmath>
 #include <thread>
 
+#include "net/free_port.h"
 #include "net/game_process.h"
 #include "test_util.h"
 
@@ -15,14 +16,13 @@ namespace {
 
 using test::Process;
 using test::ReadJson;
-using test::TestPort;
 using test::kReplay;
 
 class NetLoopbackGame : public ::testing::Test {
 protected:
     void SetUp() override {
         settings = dir.Write("net.ini", "[Network]\r\nBindAddress=127.0.0.1\r\nBroadcastAddress=127.255.255.255\r\n").string();
-        port = TestPort();
+        port = test::FreeUdpPort();
     }
     // The first level's replay, idling at the exit, then the menu's "quit to
     // title" and a wait so the others hear of it.  The idling leaves the

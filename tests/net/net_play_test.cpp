@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 #include "net/fake_transport.h"
@@ -395,6 +396,28 @@ TEST_F(NetPlayTest, TheExitWaitsForEveryLivingPlayerOfTheLevel) {
     Frames(1);
     EXPECT_EQ(host.game->shell.status.text, "Waiting for other players to finish");
     EXPECT_FALSE(host.game->shell.fade.active);
+
+    // Out of play while he waits: a sentry on top of him neither kills him
+    // nor sees him, his keys do not walk him out, and his screen follows Bob.
+    const int lives = host.Local().lives;
+    w.sentryCount = std::max(w.sentryCount, 1);
+    SentryState& sentry = w.sentries[0];
+    sentry.x = host.Local().x;
+    sentry.y = host.Local().y;
+    sentry.z = host.Local().z;
+    sentry.mode = 1;
+    sentry.lost = 1;
+    host.keys.down[static_cast<std::size_t>(Key::Up)] = true;
+    Frames(10);
+    host.keys.down.fill(false);
+    EXPECT_EQ(host.Local().lives, lives);
+    EXPECT_FALSE(host.Local().dead);
+    EXPECT_EQ(CellOf(host.Local().x), w.exitX);
+    EXPECT_EQ(CellOf(host.Local().z), w.exitZ);
+    EXPECT_NE(sentry.mode, 0) << "the sentry chased the player waiting in the exit";
+    EXPECT_EQ(host.game->play.watching, 1);
+    const Actor& watched = host.game->actors.actor[1];
+    EXPECT_LT(std::hypot(host.game->play.eye.x - watched.x, host.game->play.eye.z - watched.z), 2048);
 }
 
 TEST_F(NetPlayTest, ADeathPutsTheHeroBackOnTheStartWithoutReloadingTheLevel) {
