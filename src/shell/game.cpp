@@ -11,6 +11,7 @@
 #include "core/errors.h"
 #include "core/scramble.h"
 #include "render/overlay.h"
+#include "render/soft/soft_back_end.h"
 #include "rules/mechanisms.h"
 #include "rules/move_box.h"
 #include "rules/rules_math.h"
@@ -147,6 +148,8 @@ Game::Game(GameConfig cfg, InputDevice& in, Audio& au, GameHost& h)
       graphics(MakeGraphics(overlay.PictureFormat())) {
     InitWorldDrawState(drawState);
 }
+
+Game::~Game() = default;
 
 Game::Game(GameConfig cfg, InputDevice& in, Audio& au, GameHost& h, Renderer& r, FrameOverlay& o)
     : config(std::move(cfg)), data(config.dataDir), input(in), audio(au), host(h), renderer(r), overlay(o),

@@ -18,7 +18,6 @@
 #include "render/frame_overlay.h"
 #include "render/renderer.h"
 #include "render/view_shape.h"
-#include "render/soft/soft_back_end.h"
 #include "render/world_draw.h"
 #include "rules/actor.h"
 #include "rules/rules_context.h"
@@ -149,12 +148,15 @@ struct GameConfig {
     bool drawFrames = true;
 };
 
+class SoftBackEnd;
+
 struct Game {
     // Draws with a software back end of its own (headless tools and tests).
     explicit Game(GameConfig config, InputDevice& input, Audio& audio, GameHost& host);
     // Draws with the back end the program made; both must outlive the Game.
     Game(GameConfig config, InputDevice& input, Audio& audio, GameHost& host, Renderer& renderer,
          FrameOverlay& overlay);
+    ~Game();
 
     GameConfig config;
     DataResolver data;
