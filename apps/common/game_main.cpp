@@ -239,7 +239,7 @@ bool WriteSnapshotFile(const std::string& program, const Game& game, std::uint32
 void StartAt(Game& game, int index) {
     Actor& local = game.actors.Local();
     local.levelIndex = index;
-    local.lives = 3;
+    local.lives = kStartLives;
     StartLevel(game, index);
 }
 

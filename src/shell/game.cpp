@@ -256,10 +256,7 @@ void InitGame(Game& game) {
     game.shell.fps.shown = false;
     game.shell.coordsShown = false;
     game.host.ShowCursor(game.options.mouseMode == 0);
-    for (Actor& actor : game.actors.actor) {
-        actor.lives = 3;
-        actor.cameraDistance = 0;
-    }
+    ResetActorsForGame(game.actors);
     game.shell.screen = kScreenNone;
     game.initialised = true;
 }

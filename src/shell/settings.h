@@ -10,6 +10,7 @@
 #include "core/file_io.h"
 #include "core/settings_file.h"
 #include "core/settings_store.h"
+#include "rules/actor.h"
 
 namespace zq {
 
@@ -101,7 +102,7 @@ void WriteSettings(SettingsFile& file, const GameSettings& settings, RenderSize 
 
 struct SavedGame {
     int level = 0;
-    int lives = 3;
+    int lives = kStartLives;
 };
 
 // The saved game, clamped to 0..99 lives and to the level list.  Nothing when

@@ -129,7 +129,7 @@ bool WebSession::PlayScript(std::string_view scriptText, std::string& why) {
     game_.random.seed = 0;
     Actor& local = game_.actors.Local();
     local.levelIndex = 0;
-    local.lives = 3;
+    local.lives = kStartLives;
     game_.shell.clock = nullptr;
     scriptTicks_ = static_cast<std::uint32_t>(game_.shell.time.now);
     StartLevel(game_, 0);
