@@ -23,39 +23,80 @@ bool SettingsFileReadOnly(const std::filesystem::path& path) {
     return (status.permissions() & kAnyWrite) == fs::perms::none;
 }
 
-WriteResult WriteSettingsFile(const SettingsFile& file, const std::filesystem::path& path) {
+namespace {
+
+WriteResult NoSettingsFolder() {
+    WriteResult nowhere;
+    nowhere.code = "NO SETTINGS FOLDER";
+    nowhere.reason = "no settings folder: HOME and XDG_CONFIG_HOME are not absolute paths and the user has no "
+                     "home folder";
+    return nowhere;
+}
+
+WriteResult CannotRead(const std::filesystem::path& path, const std::string& why) {
+    WriteResult unread;
+    unread.code = "CANNOT READ SETTINGS";
+    unread.reason = "cannot read " + path.string() + " (" + why + "): it was left as it was";
+    return unread;
+}
+
+// A file that is there (not a folder in its place, which the writer reports
+// as "IS A FOLDER") but could not be read: what we write is what we read
+// plus our changes, so writing it would wipe the rest.
+bool InTheWay(const std::filesystem::path& path) {
     namespace fs = std::filesystem;
-    if (path.empty()) {
-        WriteResult nowhere;
-        nowhere.code = "NO SETTINGS FOLDER";
-        nowhere.reason = "no settings folder: HOME and XDG_CONFIG_HOME are not absolute paths and the user has no "
-                         "home folder";
-        return nowhere;
-    }
-    // What we write is what we read plus our changes; a file that is there
-    // but could not be read (no read permission, larger than the ceiling, not
-    // a regular file) would be replaced by our changes alone, wiping the rest.
     std::error_code ec;
-    const auto status = fs::status(path, ec);
-    const bool missing = status.type() == fs::file_type::not_found;
-    // A folder in its place is the writer's to report ("IS A FOLDER").
-    if (!missing && status.type() != fs::file_type::directory) {
-        const BoundedRead read = ReadRegularFile(path, kMaxSectionedFileBytes);
-        if (!read.bytes) {
-            WriteResult unread;
-            unread.code = "CANNOT READ SETTINGS";
-            unread.reason = "cannot read " + path.string() + " (" + (read.why.empty() ? ec.message() : read.why) +
-                            "): it was left as it was";
-            return unread;
-        }
-    }
+    const auto type = fs::status(path, ec).type();
+    return type != fs::file_type::not_found && type != fs::file_type::directory;
+}
+
+// Makes the file's folder and writes the file through the safe writer.
+WriteResult MakeFolderAndWrite(const SettingsFile& file, const std::filesystem::path& path) {
     if (!path.parent_path().empty()) {
-        fs::create_directories(path.parent_path(), ec);
+        std::error_code ec;
+        std::filesystem::create_directories(path.parent_path(), ec);
         // The folder's own failure is the real cause (a read-only file
         // system), not the "no folder" the write would then report.
         if (ec) return WriteFailure(path.parent_path(), ec.value());
     }
     return file.Save(path);
+}
+
+}  // namespace
+
+WriteResult WriteSettingsFile(const SettingsFile& file, const std::filesystem::path& path) {
+    if (path.empty()) return NoSettingsFolder();
+    if (InTheWay(path)) {
+        const BoundedRead read = ReadRegularFile(path, kMaxSectionedFileBytes);
+        if (!read.bytes) return CannotRead(path, read.why.empty() ? "not a regular file" : read.why);
+    }
+    return MakeFolderAndWrite(file, path);
+}
+
+SettingsStore::SettingsStore(std::filesystem::path path) : path_(std::move(path)), kept_(true) {
+    if (path_.empty()) return;
+    readOnly_ = SettingsFileReadOnly(path_);
+    const BoundedRead read = ReadRegularFile(path_, kMaxSectionedFileBytes);
+    if (read.bytes) {
+        existed_ = true;
+        file_ = SettingsFile::FromText(
+            std::string_view(reinterpret_cast<const char*>(read.bytes->data()), read.bytes->size()));
+    } else if (InTheWay(path_)) {
+        existed_ = true;
+        unreadable_ = read.why.empty() ? "not a regular file" : read.why;
+    }
+}
+
+WriteResult SettingsStore::Write() const {
+    if (!kept_) {
+        WriteResult none;
+        none.code = "NO SETTINGS FILE";
+        none.reason = "this run keeps no settings file";
+        return none;
+    }
+    if (path_.empty()) return NoSettingsFolder();
+    if (!unreadable_.empty()) return CannotRead(path_, unreadable_);
+    return MakeFolderAndWrite(file_, path_);
 }
 
 }  // namespace zq

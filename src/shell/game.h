@@ -177,6 +177,10 @@ struct Game {
     OptionState options;
     GameSettings settings;
     KeyBindings keys;
+    // "quib.ini", read once: by main when it needs the window placement
+    // first, else by InitGame.  Save Game, Load Game, the settings screen and
+    // the exit all use this copy.
+    std::optional<SettingsStore> settingsStore;
     std::vector<std::string> levels;
     std::vector<std::string> credits;
     SettingsFile levelHints;  // "LEVEL/HINTS.INI"
@@ -209,6 +213,10 @@ struct SettingsExit {
 };
 // Saves the settings (unless headless) before the program ends.
 SettingsExit ShutdownGame(Game& game);
+// Reads the settings file the configuration names: --settings, else
+// "quib.ini" where SettingsPath finds it; none for a headless run without
+// --settings.  The only place the game reads its settings from disk.
+SettingsStore OpenGameSettings(const GameConfig& config);
 
 void SetScreen(Game& game, std::int32_t screen);
 // The game saved in the settings file, or nothing when none was saved (or

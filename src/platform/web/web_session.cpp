@@ -99,7 +99,8 @@ std::string WebSession::SettingsText() const {
 // Writes the settings as the desktop game does when it closes, except full
 // screen: a page may not start in full screen.
 bool WebSession::PersistSettings() {
-    SettingsFile file = SettingsFile::Load(settingsPath_).value_or(SettingsFile{});
+    if (!game_.settingsStore) return false;
+    SettingsFile& file = game_.settingsStore->File();
     game_.settings.mouseMode = game_.options.mouseMode;
     game_.settings.music = game_.options.musicOn;
     game_.settings.texture = game_.options.highDetail;
