@@ -13,6 +13,7 @@ struct HeldKeys : InputDevice {
     bool KeyDown(Key key) override { return down[static_cast<std::size_t>(key)]; }
     MouseMotion TakeMouseMotion(bool) override { return {}; }
     JoystickState Joystick() override { return {}; }
+    void Hold(Key key, bool on = true) { down[static_cast<std::size_t>(key)] = on; }
 };
 
 }  // namespace zq::test

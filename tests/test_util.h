@@ -52,6 +52,11 @@ inline std::string ReadText(const std::filesystem::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Whether the shell finds `name` (a program the test needs, such as xvfb-run).
+inline bool HaveCommand(const std::string& name) {
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
 // A command's exit code, stdout and stderr.
 struct ToolRun {
     int exitCode = -1;

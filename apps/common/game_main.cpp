@@ -239,7 +239,7 @@ bool WriteSnapshotFile(const std::string& program, const Game& game, std::uint32
 void StartAt(Game& game, int index) {
     Actor& local = game.actors.Local();
     local.levelIndex = index;
-    local.lives = 3;
+    local.lives = kStartLives;
     StartLevel(game, index);
 }
 
@@ -358,8 +358,7 @@ int RunHeadless(const std::string& program, GameBackEnd& backEnd, const GameOpti
     std::unique_ptr<Network> network;
     std::optional<LobbyScript> lobby;
     if (WantsNetwork(options)) {
-        SettingsFile file = options.settings ? SettingsFile::Load(*options.settings).value_or(SettingsFile{}) : SettingsFile{};
-        network = OpenNetwork(*game, options, file);
+        network = OpenNetwork(*game, options, game->settingsStore->File());
         if (options.networkHost || options.networkJoin) lobby.emplace(*game, network->play, options);
     } else if (!StartFirstScreen(*game, options)) {
         host.quit = true;  // a refused level ends a headless run with 1
@@ -486,10 +485,9 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     config.singleLevel = options.level;
 
     // The window opens at the saved placement; the game applies the rest of the settings.
-    std::optional<SettingsFile> savedFile = SettingsFile::Load(
-        options.settings ? std::filesystem::path(*options.settings) : SettingsPath(config.startDir, UserConfigDir()));
-    GameSettings settings = ReadSettings(savedFile.value_or(SettingsFile{}));
-    if (!savedFile && !options.settings) {
+    SettingsStore settingsFile = OpenGameSettings(config);
+    GameSettings settings = ReadSettings(settingsFile.File());
+    if (!settingsFile.Existed() && !options.settings) {
         // A first start: a window that suits the desktop rather than the smallest one.
         SDL_DisplayMode desktop{};
         if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
@@ -512,6 +510,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     InputDevice& gameInput = scripted ? static_cast<InputDevice&>(*scripted) : input;
     auto game = std::make_unique<Game>(config, gameInput, *audio, host, backEnd.GameRenderer(), backEnd.Overlay());
     game->video.player = video.get();
+    game->settingsStore = std::move(settingsFile);
     // Without --frame-ms the game runs on the real clock, read again after each long operation.
     if (!options.frameMs && !scripted) game->shell.clock = [] { return static_cast<std::uint32_t>(SDL_GetTicks()); };
     InitGame(*game);
@@ -519,7 +518,7 @@ int RunWindow(const std::string& program, GameBackEnd& backEnd, const GameOption
     std::unique_ptr<Network> network;
     // A refused --level has shown its message box; the program then ends with 1.
     bool refused = false;
-    if (WantsNetwork(options)) network = OpenNetwork(*game, options, savedFile.value_or(SettingsFile{}));
+    if (WantsNetwork(options)) network = OpenNetwork(*game, options, game->settingsStore->File());
     else refused = !StartFirstScreen(*game, options);
     if (refused) host.quit = true;
     if (auto note = TakeUnsavedSettingsNote(UserConfigDir())) ShowStatusMessage(game->shell, *note);

@@ -9,7 +9,6 @@
 #include "core/errors.h"
 #include "platform/sdl_gl_window.h"
 #include "render/gl/gl_renderer.h"
-#include "render/loading_notice.h"
 
 namespace {
 
@@ -60,9 +59,7 @@ public:
         return ScaleArea(a, drawW, drawH, winW, winH);
     }
     void ShowLoadingNotice() override {
-        int w = 0, h = 0;
-        window_.ClientSize(w, h);
-        renderer_->ShowFrame(LoadingNoticeFrame(w, h));
+        renderer_->ShowLoadingNotice();
     }
 
 private:

@@ -2,7 +2,7 @@
 // or headless (virtual clock, scripted input, no window) for tests and replays.
 #include "common/game_main.h"
 #include "platform/sdl_display.h"
-#include "render/loading_notice.h"
+#include "render/soft/soft_loading_notice.h"
 #include "render/soft/soft_back_end.h"
 
 namespace {

@@ -12,7 +12,8 @@ ENGINE := $(foreach d,$(ENGINE_DIRS),$(wildcard src/$(d)/*.cpp))
 # PNG files are written only by the desktop programs and tools.
 ENGINE := $(filter-out src/render/png_writer.cpp,$(ENGINE))
 PLATFORM := src/platform/sdl_display.cpp src/platform/sdl_input.cpp src/platform/sdl_audio.cpp \
-            src/platform/sdl_window_util.cpp $(wildcard src/platform/web/*.cpp) apps/common/game_state.cpp
+            src/platform/sdl_window_util.cpp $(wildcard src/platform/web/*.cpp) apps/common/game_state.cpp \
+            apps/game_web/main.cpp
 SOURCES := $(ENGINE) $(PLATFORM)
 OBJECTS := $(patsubst %.cpp,$(OBJ)/%.o,$(SOURCES))
 

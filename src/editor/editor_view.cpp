@@ -249,10 +249,4 @@ std::optional<CellPick> PickFace(const World& w, const WorldCamera& eye, float n
     return std::nullopt;
 }
 
-std::optional<CellPos> PickCell(const World& w, const WorldCamera& eye, float ndcX, float ndcY, float fovYDegrees,
-                                float aspect) {
-    if (auto pick = PickFace(w, eye, ndcX, ndcY, fovYDegrees, aspect)) return pick->cell;
-    return std::nullopt;
-}
-
 }  // namespace zq

@@ -74,12 +74,4 @@ struct CellPick {
 std::optional<CellPick> PickFace(const World& w, const WorldCamera& eye, float ndcX, float ndcY, float fovYDegrees,
                                  float aspect);
 
-// The first filled cell along the view ray through a point of the picture
-// (ndcX, ndcY in -1..1, +y up) of a perspective with the vertical field of
-// view `fovYDegrees` and the width/height `aspect`; nothing when the ray
-// leaves the grid or goes farther than the drawn cells.  The cell the ray
-// starts in is looked through, so inside a filled region the next cell is hit.
-std::optional<CellPos> PickCell(const World& w, const WorldCamera& eye, float ndcX, float ndcY, float fovYDegrees,
-                                float aspect);
-
 }  // namespace zq

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "net/messages.h"
+#include "rules/actor.h"
 #include "world/world.h"
 
 namespace zq {
@@ -38,7 +39,6 @@ inline constexpr std::int32_t kLivesGraceMs = 3000;
 // At most one put-back per player this often: claims already on their way
 // when the first went out would otherwise each earn another.
 inline constexpr std::int32_t kPutBackGapMs = 500;
-inline constexpr std::int32_t kStartLives = 3;
 
 enum ClaimRefusal : int {
     kClaimHeld = -1,   // not applied yet, not refused either (lives waiting for their 1UP)

@@ -420,15 +420,16 @@ std::uint32_t EnetTransport::BeginJoin(std::int32_t sessionId, const PlayerEntry
     OnGameClock();
     if (provider_.empty()) return kTransportNoProvider;
     if (host_) return kTransportRefused;
-    const ENetAddress* address = search_.AddressOf(sessionId);
-    if (!address) return kTransportNoSession;
+    const LanAddress* found = search_.AddressOf(sessionId);
+    if (!found) return kTransportNoSession;
+    const ENetAddress address{found->host, found->port};
     host_ = enet_host_create(nullptr, 1, 2, 0, 0);
     if (!host_) return kTransportNoSocket;
     host_->maximumPacketSize = kLargestFrame;
     host_->intercept = InterceptHook;
     Hosts()[host_] = this;
     reportedSilence_.clear();
-    hostPeer_ = enet_host_connect(host_, address, 2, 0);
+    hostPeer_ = enet_host_connect(host_, &address, 2, 0);
     if (!hostPeer_) {
         Abandon();
         return kTransportNoSocket;
@@ -437,7 +438,7 @@ std::uint32_t EnetTransport::BeginJoin(std::int32_t sessionId, const PlayerEntry
     joining_ = Joining::Connecting;
     joinSince_ = enet_time_get();
     joinLocal_ = local;
-    joinKey_ = std::make_pair(address->host, address->port);
+    joinKey_ = std::make_pair(address.host, address.port);
     return kTransportOk;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/lan_discovery.h"
 
+#include <enet/enet.h>
+
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -9,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+#include <type_traits>
 
 #include "net/net_settings.h"
 
@@ -25,7 +28,10 @@ constexpr auto kQueryEvery = std::chrono::milliseconds(1000);
 constexpr std::size_t kMaxFound = 64;
 constexpr std::size_t kMaxTargets = 16;
 
-bool SameAddress(const ENetAddress& a, const ENetAddress& b) { return a.host == b.host && a.port == b.port; }
+static_assert(std::is_same_v<ENetSocket, int> && ENET_SOCKET_NULL == -1, "the header keeps the socket as an int");
+
+bool SameAddress(const LanAddress& a, const LanAddress& b) { return a.host == b.host && a.port == b.port; }
+ENetAddress ToEnet(const LanAddress& a) { return ENetAddress{a.host, a.port}; }
 
 std::string CleanName(const std::uint8_t* p, std::size_t field) {
     std::string out;
@@ -35,9 +41,10 @@ std::string CleanName(const std::uint8_t* p, std::size_t field) {
 
 }  // namespace
 
-std::string AddressText(const ENetAddress& address) {
+std::string AddressText(const LanAddress& address) {
     char ip[64] = {};
-    if (enet_address_get_host_ip(&address, ip, sizeof ip) != 0) std::strcpy(ip, "?");
+    const ENetAddress enet = ToEnet(address);
+    if (enet_address_get_host_ip(&enet, ip, sizeof ip) != 0) std::strcpy(ip, "?");
     return std::string(ip) + ":" + std::to_string(address.port);
 }
 
@@ -95,8 +102,8 @@ bool LanSearch::Open(const std::string& bindHost) {
 }
 
 void LanSearch::Stop() {
-    if (socket_ != ENET_SOCKET_NULL) enet_socket_destroy(socket_);
-    socket_ = ENET_SOCKET_NULL;
+    if (socket_ != kNoSocket) enet_socket_destroy(socket_);
+    socket_ = kNoSocket;
     targets_.clear();
     found_.clear();
     queried_ = false;
@@ -113,10 +120,12 @@ bool LanSearch::Ask(const std::string& text, int defaultPort, bool numericOnly) 
     Target target;
     target.label = label;
     target.port = port;
-    target.address.port = static_cast<enet_uint16>(port);
+    target.address.port = static_cast<std::uint16_t>(port);
     // A numeric address is taken as it is; only real names go to the resolver,
     // on a thread of their own, since a name server may take seconds to answer.
-    if (enet_address_set_host_ip(&target.address, name.c_str()) == 0) {
+    ENetAddress numeric{};
+    if (enet_address_set_host_ip(&numeric, name.c_str()) == 0) {
+        target.address.host = numeric.host;
         target.resolved = true;
     } else {
         if (numericOnly) return false;
@@ -154,11 +163,12 @@ void LanSearch::SendQueries() {
         char query[kSearchQuerySize] = {};
         std::memcpy(query, kSearchQuery, kSearchMagic);
         ENetBuffer buffer{query, sizeof query};
-        enet_socket_send(socket_, &t.address, &buffer, 1);
+        const ENetAddress to = ToEnet(t.address);
+        enet_socket_send(socket_, &to, &buffer, 1);
     }
 }
 
-std::string LanSearch::LabelOf(const ENetAddress& from) const {
+std::string LanSearch::LabelOf(const LanAddress& from) const {
     for (const Target& t : targets_)
         if (t.resolved && SameAddress(t.address, from)) return t.label;
     return AddressText(from);
@@ -169,9 +179,10 @@ void LanSearch::Receive() {
     for (int n = 0; n < 256; ++n) {
         std::uint8_t data[128];
         ENetBuffer buffer{data, sizeof data};
-        ENetAddress from{};
-        const int got = enet_socket_receive(socket_, &from, &buffer, 1);
+        ENetAddress sender{};
+        const int got = enet_socket_receive(socket_, &sender, &buffer, 1);
         if (got <= 0) return;
+        const LanAddress from{sender.host, sender.port};
         if (static_cast<std::size_t>(got) != kSearchAnswerSize || std::memcmp(data, kSearchAnswer, kSearchMagic) != 0)
             continue;
         const auto now = Clock::now();
@@ -214,7 +225,7 @@ void LanSearch::Poll(std::int32_t waitMs, std::vector<SessionEntry>& sessions) {
         if (now - f.heard < kForget) sessions.push_back(f.entry);
 }
 
-const ENetAddress* LanSearch::AddressOf(std::int32_t sessionId) const {
+const LanAddress* LanSearch::AddressOf(std::int32_t sessionId) const {
     if (sessionId < 1 || sessionId > static_cast<std::int32_t>(found_.size())) return nullptr;
     return &found_[static_cast<std::size_t>(sessionId - 1)].address;
 }

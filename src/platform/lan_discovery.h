@@ -5,8 +5,6 @@
 // looked up on a helper thread whose one result is taken on the frame thread.
 #pragma once
 
-#include <enet/enet.h>
-
 #include <chrono>
 #include <cstdint>
 #include <future>
@@ -36,8 +34,15 @@ bool AnswerableSearchSource(std::uint32_t host, const std::vector<std::uint32_t>
 // The broadcast addresses of this machine's IPv4 networks, in network order.
 std::vector<std::uint32_t> LocalBroadcastAddresses();
 
+// An IPv4 address and port as the search keeps them: the host in network
+// order, the port in host order.
+struct LanAddress {
+    std::uint32_t host = 0;
+    std::uint16_t port = 0;
+};
+
 // "10.0.0.5:28416".
-std::string AddressText(const ENetAddress& address);
+std::string AddressText(const LanAddress& address);
 // This machine's IPv4 addresses other than loopback, as dotted text.
 std::vector<std::string> LocalIpv4Addresses();
 
@@ -53,7 +58,7 @@ public:
     bool Open(const std::string& bindHost);
     // Closes the socket and forgets every target and session.
     void Stop();
-    bool IsOpen() const { return socket_ != ENET_SOCKET_NULL; }
+    bool IsOpen() const { return socket_ != kNoSocket; }
 
     // Asks `text` ("host" or "host:port", the port `defaultPort` when none is
     // given) directly from now on; its sessions are labelled "host:port" as
@@ -68,19 +73,19 @@ public:
     void Poll(std::int32_t waitMs, std::vector<SessionEntry>& sessions);
 
     // The address of a listed session, or nullptr for an unknown id.
-    const ENetAddress* AddressOf(std::int32_t sessionId) const;
+    const LanAddress* AddressOf(std::int32_t sessionId) const;
 
 private:
     using Clock = std::chrono::steady_clock;
     struct Target {
         std::string label;  // "host:port" as the player typed it
         int port = 0;
-        ENetAddress address{};
+        LanAddress address;
         bool resolved = false;
         std::future<std::uint32_t> lookup;  // the host's IPv4 address in network order, 0 when unknown
     };
     struct Found {
-        ENetAddress address{};
+        LanAddress address;
         SessionEntry entry;
         Clock::time_point heard;
     };
@@ -88,9 +93,10 @@ private:
     void SendQueries();
     void TakeLookups();
     void Receive();
-    std::string LabelOf(const ENetAddress& from) const;
+    std::string LabelOf(const LanAddress& from) const;
 
-    ENetSocket socket_ = ENET_SOCKET_NULL;
+    static constexpr int kNoSocket = -1;
+    int socket_ = kNoSocket;  // ENet's socket, a file descriptor on this system
     std::vector<Target> targets_;
     std::vector<Found> found_;  // session id n is found_[n - 1]
     Clock::time_point lastQuery_{};

@@ -97,10 +97,6 @@ void SdlDisplay::PictureRect(int& x, int& y, int& width, int& height) const {
     height = a.height;
 }
 
-bool SdlDisplay::HasFocus() const {
-    return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
-}
-
 void ConvertFrame(const SoftFrame& frame, bool fullscreen, std::vector<std::uint32_t>& out) {
     const std::size_t width = static_cast<std::size_t>(std::max(frame.width, 0));
     const std::size_t count = std::min(width * static_cast<std::size_t>(std::max(frame.height, 0)), frame.pixels.size());

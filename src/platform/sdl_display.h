@@ -44,7 +44,6 @@ public:
     WindowPlacement Placement() const;
     // Where the last frame was drawn, in window coordinates.
     void PictureRect(int& x, int& y, int& width, int& height) const;
-    bool HasFocus() const;
     SDL_Window* Window() const { return window_; }
 
 private:

@@ -1,5 +1,5 @@
-// The flat layer drawn over the 3-D frame: interface images, the two bitmap
-// fonts and the radar, in the software build's frame.
+// The flat layer drawn over the 3-D frame: where interface images, the two
+// bitmap fonts and the radar go, for any back end.
 #pragma once
 
 #include <array>
@@ -8,7 +8,6 @@
 #include <span>
 #include <string_view>
 
-#include "render/soft/soft_frame.h"
 #include "world/world.h"
 
 namespace zq {
@@ -22,20 +21,11 @@ inline constexpr int kRadarSentrySlot = 12;
 inline constexpr int kRadarPlayerSlot = 9;
 inline constexpr float kRadarRange = 6144;   // 12 cells
 
-// One interface picture: main-palette indices row by row; null when empty.
-struct ImageView {
-    const std::uint8_t* pixels = nullptr;
-    int width = 0, height = 0;
-};
-using ImageLookup = std::function<ImageView(int slot)>;
-
 // Screen positions and sizes are fractions of the frame, from the top left.
-void DrawImage(SoftFrame& frame, const ImageLookup& images, int slot, bool colourKeyed, int transparency,
-               float height, float width, float y, float x);
-void DrawText(SoftFrame& frame, const ImageLookup& images, std::string_view text, bool big, float y, float x);
 float TextWidth(std::string_view text, bool big);
 
-// Draws one interface image (the arguments of DrawImage after the frame).
+// Draws one interface image: slot, colour key, transparency (percent), then
+// height, width, top and left as fractions of the frame.
 using ImageDrawer = std::function<void(int slot, bool colourKeyed, int transparency, float height, float width,
                                        float y, float x)>;
 // Where each glyph of `text` goes, for any back end: one `draw` per glyph.
@@ -64,7 +54,6 @@ struct RadarInput {
 
 // Top-left of a radar dot for a thing at (dx, dz) from the hero; empty past the range.
 bool RadarDot(float dx, float dz, int heading, float& x, float& y);
-void DrawRadar(SoftFrame& frame, const ImageLookup& images, const RadarInput& input);
 // The radar and its dots as image draws, for any back end.
 void LayOutRadar(const RadarInput& input, const ImageDrawer& draw);
 

@@ -4,7 +4,6 @@
 #include <png.h>
 
 #include "core/file_io.h"
-#include "render/soft/soft_frame.h"
 
 namespace zq {
 
@@ -77,14 +76,6 @@ bool WriteRgbPng(const std::string& path, const std::uint8_t* pixels, int width,
 
 bool WriteRgbaPng(const std::string& path, const std::uint8_t* pixels, int width, int height, std::string& why) {
     return WritePng(path, pixels, width, height, nullptr, why, true);
-}
-
-bool SaveScreenshot(const SoftFrame& frame, const std::string& path, std::string& why) {
-    if (frame.pixels.size() != static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height)) {
-        why = "no frame";
-        return false;
-    }
-    return WritePalettedPng(path, frame.pixels.data(), frame.width, frame.height, frame.palette, why);
 }
 
 }  // namespace zq

@@ -18,8 +18,4 @@ bool WriteRgbPng(const std::string& path, const std::uint8_t* pixels, int width,
 // Writes width x height RGBA pixels (four bytes each, straight alpha).
 bool WriteRgbaPng(const std::string& path, const std::uint8_t* pixels, int width, int height, std::string& why);
 
-// The frame as the player sees it (through its current palette).
-struct SoftFrame;
-bool SaveScreenshot(const SoftFrame& frame, const std::string& path, std::string& why);
-
 }  // namespace zq

@@ -59,18 +59,7 @@ void PutOnStartPoint(Actor& a, const World& world) {
 void ResetActorsForGame(Actors& actors) {
     for (Actor& a : actors.actor) {
         a.cameraDistance = 0;
-        a.lives = 3;
-    }
-}
-
-void BlendMeshInto(Mesh& out, const Mesh& from, const Mesh& to, float factor) {
-    std::size_t n = from.VertexCount();
-    if (out.VertexCount() != n) out = from;  // only when the vertex count changes, never in steady play
-    std::size_t shared = std::min({n, to.VertexCount(), from.y.size(), from.z.size(), to.y.size(), to.z.size()});
-    for (std::size_t i = 0; i < shared; ++i) {
-        out.x[i] = from.x[i] + RoundToInt(static_cast<double>(to.x[i] - from.x[i]) * factor);
-        out.y[i] = from.y[i] + RoundToInt(static_cast<double>(to.y[i] - from.y[i]) * factor);
-        out.z[i] = from.z[i] + RoundToInt(static_cast<double>(to.z[i] - from.z[i]) * factor);
+        a.lives = kStartLives;
     }
 }
 

@@ -12,6 +12,7 @@
 namespace zq {
 
 inline constexpr int kActorCount = 4;
+inline constexpr std::int32_t kStartLives = 3;  // a new game, in every mode
 inline constexpr int kPoseCount = 11;
 
 // Animation states, each with its pose mesh.
@@ -51,7 +52,7 @@ struct Actor {
     float pitchTarget = 0;      // -8000..8000
     float rollTarget = 0;       // -500, 0 or 500
     std::int32_t levelIndex = 0;
-    std::int32_t lives = 3;     // below 0: out of the game
+    std::int32_t lives = kStartLives;  // below 0: out of the game
     std::int32_t blendFrom = 0;
     std::int32_t animState = 0; // a PoseState
     std::int32_t blendTime = 0; // ms
@@ -108,10 +109,5 @@ void ResetActorsForGame(Actors& actors);
 // Blends the pose meshes of `blendFrom` and `animState` into `mesh` by the
 // time since the blend began.
 void BlendActorPoses(Actor& actor, const FrameTime& time, bool blendMesh = true);
-
-// Writes into `out` the vertex blend of two meshes: from + round((to - from) *
-// factor) per coordinate.  `out` takes `from`'s faces and vertex count when its
-// count differs; vertices missing from `to` keep `from`'s values.
-void BlendMeshInto(Mesh& out, const Mesh& from, const Mesh& to, float factor);
 
 }  // namespace zq

@@ -309,8 +309,6 @@ std::int32_t SurfaceTop(const Bounds& box, float lz, float lx) {
     return TruncToInt(fx * (a - b) + b);
 }
 
-Bounds StretchedCube(const World& world, int i, int j, int k, const Bounds& box) { return Stretched(world, i, j, k, box); }
-
 void ShapeCubeFaces(const World& world, int i, int j, int k, const std::array<MeshRef, 6>& faces) {
     // Which vertices of the unshaped faces sit on the top of the cube: built
     // once, never changed.

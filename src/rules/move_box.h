@@ -23,10 +23,6 @@ std::int32_t SurfaceTop(const Bounds& box, float lz, float lx);
 // Does nothing for a cell that holds no cube.
 void RefreshCubeCorners(World& world, int i, int j, int k);
 
-// The corners and bottom a cube in cell (i, j, k) takes from the stretch plane,
-// written into a copy of `box`.
-Bounds StretchedCube(const World& world, int i, int j, int k, const Bounds& box);
-
 // Gives the six cube-face meshes (sides A..F, as BuildCubeFaceMeshes makes
 // them) the shape of the cube in cell (i, j, k): each top vertex drops to its
 // corner's height, each bottom vertex rises to the cube's bottom.  Every

@@ -1,12 +1,11 @@
-// The sound and music seam of the shell.  The bank loads sounds into slots
-// through SoundSlots; the game plays them here.  The silent implementation
-// serves headless runs, tests and machines without a sound device.
+// The game's sound slots beyond the bank's, and how far a sound carries; the
+// seam itself (Audio) is in assets/audio.h.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "assets/sound_slots.h"
+#include "assets/audio.h"
 #include "world/object_defs.h"
 
 namespace zq {
@@ -17,41 +16,5 @@ inline constexpr SoundRef kClickSoundSlot = kBankSoundSlotCount + 1;   // "INTER
 inline constexpr SoundRef kTimerSoundSlot = kBankSoundSlotCount + 2;   // "INTERF\TIMER.WAV"
 inline constexpr SoundRef kAudioSlotCount = kBankSoundSlotCount + 3;
 inline constexpr std::int32_t kHearingDistance = 43008;  // world units (84 cells)
-
-// Where the sounds are heard from: the camera position and its yaw.
-struct Listener {
-    float x = 0, y = 0, z = 0;
-    int yaw = 0, pitch = 0, roll = 0;
-};
-
-class Audio : public SoundSlots {
-public:
-    // Flat (interface) sound, once or looping.
-    virtual void PlaySound(SoundRef slot, bool loop) = 0;
-    // A positioned sound, once; volume 0..254 fades with distance, 255 does not.
-    virtual void PlaySoundAt(SoundRef slot, std::int32_t x, std::int32_t y, std::int32_t z, std::int32_t volume) = 0;
-    virtual void UpdatePositionalSounds(const Listener& listener) = 0;
-    virtual void StopAllSounds() = 0;
-    // Music of a clip: a module, MIDI or wave file (data-folder name).
-    virtual void PlayMusic(const std::string& fileName, bool loop) = 0;
-    virtual void StopMusic() = 0;
-    virtual void SetMusicVolume(int percent) = 0;
-    // Every sound effect, flat or positioned, at `percent` of its level.
-    virtual void SetEffectsVolume(int /*percent*/) {}
-    // Once a frame: restarts a looping track that the player let run out.
-    virtual void CheckMusicEnd() {}
-};
-
-class SilentAudio final : public Audio {
-public:
-    void LoadSound(std::int32_t, const std::string&) override {}
-    void PlaySound(SoundRef, bool) override {}
-    void PlaySoundAt(SoundRef, std::int32_t, std::int32_t, std::int32_t, std::int32_t) override {}
-    void UpdatePositionalSounds(const Listener&) override {}
-    void StopAllSounds() override {}
-    void PlayMusic(const std::string&, bool) override {}
-    void StopMusic() override {}
-    void SetMusicVolume(int) override {}
-};
 
 }  // namespace zq

@@ -11,6 +11,7 @@
 #include "core/errors.h"
 #include "core/scramble.h"
 #include "render/overlay.h"
+#include "render/soft/soft_back_end.h"
 #include "rules/mechanisms.h"
 #include "rules/move_box.h"
 #include "rules/rules_math.h"
@@ -45,17 +46,6 @@ const std::array<std::string, 5> kTitleCredits = {
     Scramble("THANKS FOR PLAYING"),
     Scramble("PRESS F1 FOR HELP"),
 };
-
-std::filesystem::path SettingsFilePath(const Game& game) {
-    if (game.config.settingsFile) return *game.config.settingsFile;
-    return SettingsPath(game.config.startDir, UserConfigDir());
-}
-
-SettingsFile ReadSettingsFile(const Game& game) {
-    if (!game.config.settingsFile && !game.config.writeSettings) return SettingsFile{};  // headless default
-    auto file = SettingsFile::Load(SettingsFilePath(game));
-    return file ? std::move(*file) : SettingsFile{};
-}
 
 // Hands the bank's hero meshes and sounds to the Actors.
 void GiveHeroAssets(Game& game) {
@@ -148,6 +138,8 @@ Game::Game(GameConfig cfg, InputDevice& in, Audio& au, GameHost& h)
     InitWorldDrawState(drawState);
 }
 
+Game::~Game() = default;
+
 Game::Game(GameConfig cfg, InputDevice& in, Audio& au, GameHost& h, Renderer& r, FrameOverlay& o)
     : config(std::move(cfg)), data(config.dataDir), input(in), audio(au), host(h), renderer(r), overlay(o),
       graphics(MakeGraphics(overlay.PictureFormat())) {
@@ -213,7 +205,8 @@ void InitGame(Game& game) {
         ShapeCubeFaces(world, x, y, z, game.drawState.cubeFaces);
     };
 
-    SettingsFile file = ReadSettingsFile(game);
+    if (!game.settingsStore) game.settingsStore = OpenGameSettings(game.config);
+    const SettingsFile& file = game.settingsStore->File();
     game.settings = ReadSettings(file);
     if (game.config.firstStartResolution) {
         game.settings.resolution = *game.config.firstStartResolution;
@@ -253,31 +246,35 @@ void InitGame(Game& game) {
     game.shell.fps.shown = false;
     game.shell.coordsShown = false;
     game.host.ShowCursor(game.options.mouseMode == 0);
-    for (Actor& actor : game.actors.actor) {
-        actor.lives = 3;
-        actor.cameraDistance = 0;
-    }
+    ResetActorsForGame(game.actors);
     game.shell.screen = kScreenNone;
     game.initialised = true;
 }
 
 void GameHost::Log(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
+SettingsStore OpenGameSettings(const GameConfig& config) {
+    if (config.settingsFile) return SettingsStore(*config.settingsFile);
+    if (!config.writeSettings) return SettingsStore();  // headless: the defaults, nothing kept
+    return SettingsStore(SettingsPath(config.startDir, UserConfigDir()));
+}
+
 SettingsExit ShutdownGame(Game& game) {
     CloseVideo(game);
     StopMusic(game);
     SettingsExit outcome;
     outcome.written.ok = true;
-    if (!game.config.writeSettings) return outcome;
-    auto path = SettingsFilePath(game);
-    if (SettingsFileReadOnly(path)) {
+    if (!game.config.writeSettings || !game.settingsStore) return outcome;
+    SettingsStore& store = *game.settingsStore;
+    if (store.ReadOnly()) {
         outcome.leftAlone = true;
         outcome.written.ok = false;
         outcome.written.code = "READ-ONLY";
-        outcome.written.reason = path.string() + " is read-only: it was read, and the settings of this run were not saved";
+        outcome.written.reason =
+            store.Path().string() + " is read-only: it was read, and the settings of this run were not saved";
         return outcome;
     }
-    SettingsFile file = SettingsFile::Load(path).value_or(SettingsFile{});
+    SettingsFile& file = store.File();
     game.settings.mouseMode = game.options.mouseMode;
     game.settings.music = game.options.musicOn;
     game.settings.musicVolume = game.options.musicVolume;
@@ -285,13 +282,13 @@ SettingsExit ShutdownGame(Game& game) {
     game.settings.fullscreen = game.host.Fullscreen();
     WriteSettings(file, game.settings, game.renderSize);
     WriteKeyBindings(file, game.keys);
-    outcome.written = WriteSettingsFile(file, path);
+    outcome.written = store.Write();
     return outcome;
 }
 
 std::optional<SavedGame> ReadSavedGame(const Game& game) {
-    if (!game.config.settingsFile && !game.config.writeSettings) return std::nullopt;
-    const SettingsFile file = ReadSettingsFile(game);
+    if (!game.settingsStore || !game.settingsStore->Kept()) return std::nullopt;
+    const SettingsFile& file = game.settingsStore->File();
     if (!file.Find("Save", "Index")) return std::nullopt;
     return LoadGame(file, game.shell.levelCount);
 }

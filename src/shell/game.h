@@ -18,7 +18,6 @@
 #include "render/frame_overlay.h"
 #include "render/renderer.h"
 #include "render/view_shape.h"
-#include "render/soft/soft_back_end.h"
 #include "render/world_draw.h"
 #include "rules/actor.h"
 #include "rules/rules_context.h"
@@ -150,12 +149,15 @@ struct GameConfig {
     bool drawFrames = true;
 };
 
+class SoftBackEnd;
+
 struct Game {
     // Draws with a software back end of its own (headless tools and tests).
     explicit Game(GameConfig config, InputDevice& input, Audio& audio, GameHost& host);
     // Draws with the back end the program made; both must outlive the Game.
     Game(GameConfig config, InputDevice& input, Audio& audio, GameHost& host, Renderer& renderer,
          FrameOverlay& overlay);
+    ~Game();
 
     GameConfig config;
     DataResolver data;
@@ -176,6 +178,10 @@ struct Game {
     OptionState options;
     GameSettings settings;
     KeyBindings keys;
+    // "quib.ini", read once: by main when it needs the window placement
+    // first, else by InitGame.  Save Game, Load Game, the settings screen and
+    // the exit all use this copy.
+    std::optional<SettingsStore> settingsStore;
     std::vector<std::string> levels;
     std::vector<std::string> credits;
     SettingsFile levelHints;  // "LEVEL/HINTS.INI"
@@ -208,6 +214,10 @@ struct SettingsExit {
 };
 // Saves the settings (unless headless) before the program ends.
 SettingsExit ShutdownGame(Game& game);
+// Reads the settings file the configuration names: --settings, else
+// "quib.ini" where SettingsPath finds it; none for a headless run without
+// --settings.  The only place the game reads its settings from disk.
+SettingsStore OpenGameSettings(const GameConfig& config);
 
 void SetScreen(Game& game, std::int32_t screen);
 // The game saved in the settings file, or nothing when none was saved (or

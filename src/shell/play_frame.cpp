@@ -57,13 +57,8 @@ void RunMenuEntry(Game& game) {
             ShowStatusMessage(game.shell, "LEVEL RESTARTED");
             break;
         case 1: {
-            SettingsFile file;
-            if (game.config.settingsFile || game.config.writeSettings) {
-                auto path = game.config.settingsFile ? *game.config.settingsFile
-                                                     : SettingsPath(game.config.startDir, UserConfigDir());
-                file = SettingsFile::Load(path).value_or(SettingsFile{});
-            }
-            auto saved = LoadGame(file, game.shell.levelCount);
+            const SettingsFile none;
+            auto saved = LoadGame(game.settingsStore ? game.settingsStore->File() : none, game.shell.levelCount);
             if (!saved) break;  // nothing saved yet: the load is abandoned
             play.menuOpen = false;
             local.levelIndex = saved->level;
@@ -77,12 +72,9 @@ void RunMenuEntry(Game& game) {
             // "GAME SAVED" only once the file is on disk; otherwise the line says why not.
             WriteResult written;
             written.code = "NO SETTINGS FILE";  // a headless run without --settings keeps nothing
-            if (game.config.writeSettings || game.config.settingsFile) {
-                auto path = game.config.settingsFile ? *game.config.settingsFile
-                                                     : SettingsPath(game.config.startDir, UserConfigDir());
-                SettingsFile file = SettingsFile::Load(path).value_or(SettingsFile{});
-                SaveGame(file, local.levelIndex, local.lives);
-                written = WriteSettingsFile(file, path);
+            if (game.settingsStore && game.settingsStore->Kept()) {
+                SaveGame(game.settingsStore->File(), local.levelIndex, local.lives);
+                written = game.settingsStore->Write();
                 if (!written) game.host.Log(written.reason);
             }
             ShowStatusMessage(game.shell, SaveGameStatus(written));

@@ -9,6 +9,8 @@
 
 #include "core/file_io.h"
 #include "core/settings_file.h"
+#include "core/settings_store.h"
+#include "rules/actor.h"
 
 namespace zq {
 
@@ -85,15 +87,6 @@ int FirstStartResolution(int desktopWidth, int desktopHeight);
 // "zorvoquib/quib.ini" in `userConfigDir`; an empty path when that is empty
 // (no home folder: nothing is written).
 std::filesystem::path SettingsPath(const std::filesystem::path& startDir, const std::filesystem::path& userConfigDir);
-// A settings file that exists without any write bit: its settings are used,
-// but neither the settings nor a saved game are written into it.
-bool SettingsFileReadOnly(const std::filesystem::path& path);
-// Makes the file's folder and writes it through the safe writer; a read-only
-// file is refused as "READ-ONLY" without touching it, an existing file that
-// cannot be read as "CANNOT READ SETTINGS" (writing would wipe what it holds),
-// an empty path as "NO SETTINGS FOLDER", and a folder that cannot be made
-// with that folder's own reason ("READ-ONLY FILE SYSTEM").
-WriteResult WriteSettingsFile(const SettingsFile& file, const std::filesystem::path& path);
 // When the settings could not be saved at exit, a short note in the per-user
 // folder carries the reason to the next start, which shows it on the status
 // line ("SETTINGS NOT SAVED: DISK FULL") and removes the note.
@@ -101,11 +94,6 @@ void RememberUnsavedSettings(const std::filesystem::path& userConfigDir, const W
 std::optional<std::string> TakeUnsavedSettingsNote(const std::filesystem::path& userConfigDir);
 // The status line for a Save Game: "GAME SAVED", or why it was not.
 std::string SaveGameStatus(const WriteResult& result);
-// $XDG_CONFIG_HOME when it is absolute, else ~/.config (the home folder from
-// $HOME when absolute, else from the user database): the folder the per-user
-// settings live in.  Empty when there is no such folder.
-std::filesystem::path UserConfigDir();
-
 GameSettings ReadSettings(const SettingsFile& file);
 // Writes every key in the file's documented order; the resolution index comes
 // from the render height actually in use, and "RenderWidth"/"RenderHeight"
@@ -114,7 +102,7 @@ void WriteSettings(SettingsFile& file, const GameSettings& settings, RenderSize 
 
 struct SavedGame {
     int level = 0;
-    int lives = 3;
+    int lives = kStartLives;
 };
 
 // The saved game, clamped to 0..99 lives and to the level list.  Nothing when

@@ -42,10 +42,8 @@ std::string Percent(int value) { return std::to_string(value) + "%"; }
 // Writes the settings and keys as they are now; a run that keeps no settings
 // file (headless without --settings) writes nothing.  Returns why not, or "".
 std::string SaveNow(Game& game) {
-    if (!game.config.settingsFile && !game.config.writeSettings) return {};
-    const auto path = game.config.settingsFile ? *game.config.settingsFile
-                                               : SettingsPath(game.config.startDir, UserConfigDir());
-    SettingsFile file = SettingsFile::Load(path).value_or(SettingsFile{});
+    if (!game.settingsStore || !game.settingsStore->Kept()) return {};
+    SettingsFile& file = game.settingsStore->File();
     GameSettings settings = game.settings;
     settings.mouseMode = game.options.mouseMode;
     settings.music = game.options.musicOn;
@@ -54,7 +52,7 @@ std::string SaveNow(Game& game) {
     settings.fullscreen = game.host.Fullscreen();
     WriteSettings(file, settings, game.renderSize);
     WriteKeyBindings(file, game.keys);
-    const WriteResult written = WriteSettingsFile(file, path);
+    const WriteResult written = game.settingsStore->Write();
     if (written) return {};
     game.host.Log(written.reason);
     return "NOT SAVED: " + written.code;

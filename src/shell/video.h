@@ -1,7 +1,7 @@
-// Full-motion video clips: the player seam the platform implements (libmpv in
-// the games) and the shell's rules for starting and ending a video.  While a
-// video plays it owns the frame: the screens skip their drawing and play
-// logic, and only the fade and the status line are drawn over it.
+// Full-motion video clips: the shell's rules for starting and ending a video
+// (the player seam the platform implements is in render/video_player.h).
+// While a video plays it owns the frame: the screens skip their drawing and
+// play logic, and only the fade and the status line are drawn over it.
 #pragma once
 
 #include <cstdint>
@@ -10,30 +10,11 @@
 #include <vector>
 
 #include "render/frame_overlay.h"
+#include "render/video_player.h"
 
 namespace zq {
 
 struct Game;
-
-enum class VideoStart {
-    kPlaying,     // the video runs
-    kUnplayable,  // the file is not a video, or is damaged: it counts as finished at once
-    kNoPlayer,    // no video library: the video is skipped as if its file were missing
-};
-
-class VideoPlayer {
-public:
-    virtual ~VideoPlayer() = default;
-    // Starts `file`, which exists; any video already playing stops first.
-    virtual VideoStart Play(const std::filesystem::path& file) = 0;
-    virtual void Stop() = 0;
-    // Brings the video to `elapsedMs` after its start on the game clock (a
-    // player that runs on its own clock may ignore it).  False once it ended.
-    virtual bool Advance(std::int32_t elapsedMs) = 0;
-    // The picture showing now, scaled into width x height with its shape kept
-    // and black bars around it; false (and `out` untouched) while there is none.
-    virtual bool Render(int width, int height, RgbPicture& out) = 0;
-};
 
 struct VideoState {
     VideoPlayer* player = nullptr;  // null: every video is skipped

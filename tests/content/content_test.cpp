@@ -53,17 +53,6 @@ SettingsFile Bank() {
 
 bool Exists(const std::string& name) { return DataResolver(kData).Find(name).has_value(); }
 
-int RunCommand(const std::string& command, std::string* output = nullptr) {
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[4096];
-    std::string text;
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
-    int status = pclose(pipe);
-    if (output) *output = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 std::map<std::string, Bytes> Folder(const fs::path& root) {
     std::map<std::string, Bytes> files;
     for (const auto& entry : fs::recursive_directory_iterator(root))
@@ -74,13 +63,13 @@ std::map<std::string, Bytes> Folder(const fs::path& root) {
 // ---------------------------------------------------------------------------
 
 TEST(GeneratedContent, SecondRunGivesTheSameBytes) {
-    fs::path out = fs::temp_directory_path() / ("zq_content_" + std::to_string(::getpid()));
-    fs::remove_all(out);
-    std::string log;
-    ASSERT_EQ(RunCommand(kGenerator.string() + " --out " + out.string() + " --levels " + kLevelSources.string(), &log), 0) << log;
+    test::TempDir dir;
+    const fs::path out = dir / "out";
+    const test::ToolRun run =
+        test::RunShell(kGenerator.string() + " --out " + out.string() + " --levels " + kLevelSources.string(), dir);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     auto fresh = Folder(out);
     auto built = Folder(kData);
-    fs::remove_all(out);
     ASSERT_GT(fresh.size(), 150u);
     // The build's folder may also hold the blend-table cache the game writes beside the bank.
     for (const auto& [name, bytes] : built)
@@ -93,14 +82,18 @@ TEST(GeneratedContent, SecondRunGivesTheSameBytes) {
 }
 
 TEST(GeneratedContent, GeneratorRefusesBadArguments) {
-    EXPECT_NE(RunCommand(kGenerator.string()), 0);
-    EXPECT_NE(RunCommand(kGenerator.string() + " --out /tmp/x --levels /nonexistent/levels"), 0);
+    test::TempDir dir;
+    EXPECT_NE(test::RunShell(kGenerator.string(), dir).exitCode, 0);
+    EXPECT_NE(test::RunShell(kGenerator.string() + " --out " + (dir / "x").string() + " --levels /nonexistent/levels", dir)
+                  .exitCode,
+              0);
 }
 
 TEST(GeneratedContent, BankCheckIsClean) {
-    std::string output;
-    EXPECT_EQ(RunCommand(std::string(ZQ_TOOL_PATH) + " bank-check --data " + kData.string(), &output), 0) << output;
-    EXPECT_NE(output.find("\"ok\": true"), std::string::npos) << output;
+    test::TempDir dir;
+    const test::ToolRun run = test::RunTool("bank-check --data " + kData.string(), dir);
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("\"ok\": true"), std::string::npos) << run.out;
 }
 
 TEST(GeneratedContent, BankCoversEveryMechanism) {
@@ -501,28 +494,27 @@ TEST(GeneratedContent, LevelsAreInFileNameOrderWithFirstStepsFirst) {
 // Plays a recorded input through one of the games, headless, with the extra
 // options given, and returns the game's state dump at the end of the run.
 nlohmann::json PlayReplay(const fs::path& game, const fs::path& replay, const std::string& options) {
-    fs::path state = fs::temp_directory_path() / ("zq_replay_" + std::to_string(::getpid()) + ".json");
-    std::string log;
-    int status = RunCommand("cd " + fs::temp_directory_path().string() + " && SDL_AUDIODRIVER=dummy " + game.string() +
-                                " --data " + kData.string() + " --headless " + options + " --input " + replay.string() +
-                                " --dump-state " + state.string(),
-                            &log);
-    EXPECT_EQ(status, 0) << log;
+    test::TempDir dir;
+    const fs::path state = dir / "state.json";
+    const test::ToolRun run =
+        test::RunShell("SDL_AUDIODRIVER=dummy " + game.string() + " --data " + kData.string() + " --headless " + options +
+                           " --input " + replay.string() + " --dump-state " + state.string(),
+                       dir);
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     auto bytes = ReadFileBytes(state, kMaxMediaFileBytes);
-    fs::remove(state);
     if (!bytes) {
-        ADD_FAILURE() << "no state dump: " << log;
+        ADD_FAILURE() << "no state dump: " << run.out << run.err;
         return nlohmann::json::object();
     }
     return nlohmann::json::parse(std::string(bytes->begin(), bytes->end()));
 }
 
 // Plays a recorded input through one of the games, headless, and checks from
-// its state dump that the level was finished.
-void ExpectReplayFinishes(const fs::path& game, const fs::path& replay) {
+// its state dump that the level was finished.  `options` may add --no-draw.
+void ExpectReplayFinishes(const fs::path& game, const fs::path& replay, const std::string& options = "") {
     std::string level = "LEVEL/" + ToUpper(replay.stem().string()) + ".LEV";
     SCOPED_TRACE(game.filename().string() + " " + level);
-    auto dump = PlayReplay(game, replay, "--level " + level);
+    auto dump = PlayReplay(game, replay, "--level " + level + " " + options);
     // Finishing the only level loaded moves on to level index 1 and the end credits.
     EXPECT_EQ(dump["levelIndex"], 1) << dump.dump();
     EXPECT_EQ(dump["ingots"], 0);
@@ -557,21 +549,20 @@ std::vector<std::string> LevelReplays() {
 
 // Plays a script headless through game_soft, optionally stopping after a
 // number of frames, and returns the state dump.  The rules only: drawing
-// changes nothing in the game (the replays above draw every frame), and
+// changes nothing in the game (SoftGameDrawsTheSameGameAsItsRules), and
 // without it these long checks take seconds rather than minutes in the
 // sanitizer build.
 nlohmann::json PlayScript(const fs::path& script, const std::string& level, long frames) {
     const fs::path game = fs::path(ZQ_BUILD_DIR) / "game_soft";
-    fs::path state = fs::temp_directory_path() / ("zq_script_" + std::to_string(::getpid()) + ".json");
-    std::string log;
-    int status = RunCommand("cd " + fs::temp_directory_path().string() + " && SDL_AUDIODRIVER=dummy " + game.string() +
-                                " --data " + kData.string() + " --headless --no-draw --level " + level + " --input " +
-                                script.string() + (frames > 0 ? " --frames " + std::to_string(frames) : "") +
-                                " --dump-state " + state.string(),
-                            &log);
-    EXPECT_EQ(status, 0) << log;
+    test::TempDir dir;
+    const fs::path state = dir / "state.json";
+    const test::ToolRun run = test::RunShell(
+        "SDL_AUDIODRIVER=dummy " + game.string() + " --data " + kData.string() + " --headless --no-draw --level " + level +
+            " --input " + script.string() + (frames > 0 ? " --frames " + std::to_string(frames) : "") +
+            " --dump-state " + state.string(),
+        dir);
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     auto bytes = ReadFileBytes(state, kMaxMediaFileBytes);
-    fs::remove(state);
     if (!bytes) return {};
     return nlohmann::json::parse(std::string(bytes->begin(), bytes->end()));
 }
@@ -778,10 +769,24 @@ TEST(GeneratedContent, DownsHaHaJumpsBackBothWays) {
 // time limit and they can run side by side.
 class ReplaysFinishTheirLevels : public testing::TestWithParam<std::string> {};
 
+// The rules only (--no-draw): a drawn replay takes a minute in the sanitizer
+// build on a busy machine, the rules alone a few seconds, to the same end.
 TEST_P(ReplaysFinishTheirLevels, Replay) {
     const fs::path game = fs::path(ZQ_BUILD_DIR) / "game_soft";
     if (!fs::exists(game)) GTEST_SKIP() << "the game is not built here";
-    ExpectReplayFinishes(game, kLevelSources.parent_path() / "replays" / GetParam());
+    ExpectReplayFinishes(game, kLevelSources.parent_path() / "replays" / GetParam(), "--no-draw");
+}
+
+// What the long checks rely on: a game drawn frame by frame ends exactly as
+// the same input played with its rules only.
+TEST(GeneratedContent, SoftGameDrawsTheSameGameAsItsRules) {
+    const fs::path game = fs::path(ZQ_BUILD_DIR) / "game_soft";
+    if (!fs::exists(game)) GTEST_SKIP() << "the game is not built here";
+    const fs::path replay = kLevelSources.parent_path() / "replays" / "03_dig_deep.txt";
+    const nlohmann::json drawn = PlayReplay(game, replay, "--level LEVEL/03_DIG_DEEP.LEV");
+    const nlohmann::json rules = PlayReplay(game, replay, "--level LEVEL/03_DIG_DEEP.LEV --no-draw");
+    EXPECT_EQ(drawn, rules) << drawn.dump() << "\n" << rules.dump();
+    EXPECT_EQ(drawn["levelIndex"], 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(GeneratedContent, ReplaysFinishTheirLevels, testing::ValuesIn(LevelReplays()),
@@ -809,13 +814,13 @@ TEST(GeneratedContent, FinaleLeadsToTheEndCredits) {
     ASSERT_FALSE(names.empty());
     std::sort(names.begin(), names.end());
     // The finale's replay, then a few idle seconds for the fade into the credits.
-    const fs::path replay = fs::temp_directory_path() / ("zq_finale_" + std::to_string(::getpid()) + ".txt");
+    test::TempDir dir;
+    const fs::path replay = dir / "finale.txt";
     auto script = ReadFileBytes(ReplayFor(names.back()), kMaxMediaFileBytes);
     ASSERT_TRUE(script) << names.back();
     std::string text(script->begin(), script->end());
     ASSERT_TRUE(WriteFileAtomic(replay, text + "\n100x 40 -\n"));
-    auto dump = PlayReplay(game, replay, "--start-level " + std::to_string(names.size() - 1));
-    fs::remove(replay);
+    auto dump = PlayReplay(game, replay, "--start-level " + std::to_string(names.size() - 1) + " --no-draw");
     EXPECT_EQ(dump["screen"], 10) << dump.dump();  // the end credits
     EXPECT_EQ(dump["levelIndex"], static_cast<int>(names.size())) << dump.dump();
     EXPECT_EQ(dump["ingots"], 0);

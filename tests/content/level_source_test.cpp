@@ -11,6 +11,7 @@
 #include "core/file_io.h"
 #include "core/random.h"
 #include "core/resolver.h"
+#include "test_util.h"
 #include "world/level_file.h"
 
 namespace zq {
@@ -22,28 +23,20 @@ const fs::path kGenerator = fs::path(ZQ_BUILD_DIR) / "zqgen";
 
 // A scratch folder with one level source; removed again on destruction.
 struct SourceFolder {
-    fs::path root = fs::temp_directory_path() / ("zq_levelsrc_" + std::to_string(::getpid()));
+    test::TempDir root;
     fs::path levels = root / "levels";
     fs::path out = root / "out";
 
-    SourceFolder() {
-        fs::remove_all(root);
-        fs::create_directories(levels);
-    }
-    ~SourceFolder() { fs::remove_all(root); }
+    SourceFolder() { fs::create_directories(levels); }
 
     void Add(const std::string& name, const std::string& text) { std::ofstream(levels / name, std::ios::binary) << text; }
 
     // Runs the generator; returns its exit status and keeps its output.
     int Generate(std::string* output) {
-        std::string command = kGenerator.string() + " --out " + out.string() + " --levels " + levels.string() + " --levels-only 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return -1;
-        char buffer[4096];
-        output->clear();
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output->append(buffer, n);
-        int status = pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const test::ToolRun run = test::RunShell(
+            kGenerator.string() + " --out " + out.string() + " --levels " + levels.string() + " --levels-only 2>&1", root);
+        *output = run.out;
+        return run.exitCode;
     }
 };
 

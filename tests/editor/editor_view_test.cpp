@@ -15,17 +15,21 @@ TEST(EditorPickTest, TheRayThroughAPointFindsTheFirstFilledCell) {
     s.shownDistance = 512;
     SetCell(*s.working, 5, 1, 7, 4);  // straight ahead
     for (int z = 5; z < 10; ++z) SetCell(*s.working, 8, 1, z, 4);  // a wall ahead and to the right
-    EXPECT_EQ(PickCell(*s.working, EditorCamera(s), 0, 0, 85, 1.4f), (CellPos{5, 1, 7}));
+    const auto cellAt = [&](float ndcX, float ndcY) -> std::optional<CellPos> {
+        if (auto pick = PickFace(*s.working, EditorCamera(s), ndcX, ndcY, 85, 1.4f)) return pick->cell;
+        return std::nullopt;
+    };
+    EXPECT_EQ(cellAt(0, 0), (CellPos{5, 1, 7}));
     // Lower in the picture the ray meets the floor first.
-    const auto floor = PickCell(*s.working, EditorCamera(s), 0, -0.5f, 85, 1.4f);
+    const auto floor = cellAt(0, -0.5f);
     ASSERT_TRUE(floor);
     EXPECT_EQ(floor->y, 0);
     // Right in the picture is +X when the view faces +Z.
-    const auto right = PickCell(*s.working, EditorCamera(s), 0.45f, 0, 85, 1.4f);
+    const auto right = cellAt(0.45f, 0);
     ASSERT_TRUE(right);
     EXPECT_GT(right->x, 5);
     // Looking up into empty space finds nothing.
-    EXPECT_FALSE(PickCell(*s.working, EditorCamera(s), 0, 1, 85, 1.4f));
+    EXPECT_FALSE(cellAt(0, 1));
 }
 
 TEST(EditorAreaTest, WaitingAreasRunFromTheMarkerOtherAreasFromTheirFirstCorner) {

@@ -1,5 +1,6 @@
 // The loading notice drawn before any data is loaded.
 #include "render/loading_notice.h"
+#include "render/soft/soft_loading_notice.h"
 
 #include <gtest/gtest.h>
 

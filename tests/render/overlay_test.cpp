@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "render/overlay.h"
+#include "render/soft/soft_overlay.h"
 #include "render/soft_fixture.h"
 
 namespace zq {

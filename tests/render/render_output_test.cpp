@@ -1,35 +1,16 @@
 // Screenshots and the render verbs of zqtool, read back as pictures.
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <set>
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include "render/png_writer.h"
 #include "render/soft/soft_renderer.h"
+#include "png_picture.h"
 #include "test_util.h"
 
 namespace zq {
 namespace {
-
-struct Rgb {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> bytes;  // r, g, b per pixel
-};
-
-bool ReadPng(const std::string& path, Rgb& out) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGB;
-    out.width = static_cast<int>(image.width);
-    out.height = static_cast<int>(image.height);
-    out.bytes.resize(PNG_IMAGE_SIZE(image));
-    return png_image_finish_read(&image, nullptr, out.bytes.data(), 0, nullptr) != 0;
-}
 
 TEST(Screenshot, PixelsComeBackThroughThePalette) {
     test::TempDir dir;
@@ -44,36 +25,20 @@ TEST(Screenshot, PixelsComeBackThroughThePalette) {
     for (std::size_t i = 0; i < frame.pixels.size(); ++i) frame.pixels[i] = static_cast<std::uint8_t>(i * 10);
     const std::string path = (dir / "shot.png").string();
     std::string why;
-    ASSERT_TRUE(SaveScreenshot(frame, path, why)) << why;
-    Rgb rgb;
-    ASSERT_TRUE(ReadPng(path, rgb));
+    ASSERT_TRUE(WritePalettedPng(path, frame.pixels.data(), frame.width, frame.height, frame.palette, why)) << why;
+    test::Picture rgb;
+    ASSERT_TRUE(test::ReadPng(path, rgb));
     ASSERT_EQ(rgb.width, 6);
     ASSERT_EQ(rgb.height, 4);
     for (std::size_t i = 0; i < frame.pixels.size(); ++i) {
         const int p = frame.pixels[i];
-        EXPECT_EQ(rgb.bytes[3 * i], p);
-        EXPECT_EQ(rgb.bytes[3 * i + 1], 255 - p);
-        EXPECT_EQ(rgb.bytes[3 * i + 2], (p * 3) & 255);
+        EXPECT_EQ(rgb.rgb[3 * i], p);
+        EXPECT_EQ(rgb.rgb[3 * i + 1], 255 - p);
+        EXPECT_EQ(rgb.rgb[3 * i + 2], (p * 3) & 255);
     }
-    EXPECT_FALSE(SaveScreenshot(frame, (dir / "missing" / "shot.png").string(), why));
+    EXPECT_FALSE(WritePalettedPng((dir / "missing" / "shot.png").string(), frame.pixels.data(), frame.width, frame.height,
+                                 frame.palette, why));
     EXPECT_FALSE(why.empty());
-}
-
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-};
-
-ToolRun Tool(const std::string& args) {
-    ToolRun run;
-    FILE* pipe = popen((std::string(ZQ_TOOL_PATH) + " " + args + " 2>&1").c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
 }
 
 std::filesystem::path DefaultData() { return std::filesystem::path(ZQ_BUILD_DIR) / "data"; }
@@ -83,16 +48,17 @@ TEST(RenderVerb, DrawsADefaultLevelFromItsStart) {
     if (!std::filesystem::exists(data / "LEVEL" / "01_FIRST_STEPS.LEV")) GTEST_SKIP() << "no default levels built";
     test::TempDir dir;
     const std::string out = (dir / "level.png").string();
-    const ToolRun run = Tool("render LEVEL/01_FIRST_STEPS.LEV --data " + data.string() +
-                             " --camera 1792,762,768,0,-600,0 --size 96x72 --out " + out);
-    ASSERT_EQ(run.exitCode, 0) << run.out;
-    Rgb rgb;
-    ASSERT_TRUE(ReadPng(out, rgb));
+    const test::ToolRun run = test::RunTool(
+        "render LEVEL/01_FIRST_STEPS.LEV --data " + data.string() + " --camera 1792,762,768,0,-600,0 --size 96x72 --out " + out,
+        dir);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    test::Picture rgb;
+    ASSERT_TRUE(test::ReadPng(out, rgb));
     EXPECT_EQ(rgb.width, 96);
     EXPECT_EQ(rgb.height, 72);
     // Walls, floor and light: many different colours, not a cleared frame.
     std::set<int> colours;
-    for (std::size_t i = 0; i + 2 < rgb.bytes.size(); i += 3) colours.insert(rgb.bytes[i] << 16 | rgb.bytes[i + 1] << 8 | rgb.bytes[i + 2]);
+    for (std::size_t i = 0; i + 2 < rgb.rgb.size(); i += 3) colours.insert(rgb.rgb[i] << 16 | rgb.rgb[i + 1] << 8 | rgb.rgb[i + 2]);
     EXPECT_GT(colours.size(), 20u);
 }
 
@@ -103,8 +69,8 @@ TEST(RenderVerb, RefusesABadCameraOrSize) {
     const std::string base = "render LEVEL/01_FIRST_STEPS.LEV --data " + data.string() + " --out " + (dir / "x.png").string();
     for (const std::string& extra : {std::string(" --camera 1,2,3"), std::string(" --camera 1,2,3,4,5,x"),
                                      std::string(" --camera 1,2,3,4,5,6 --size 10"), std::string("")}) {
-        const ToolRun run = Tool(base + extra);
-        EXPECT_EQ(run.exitCode, 1) << extra << ": " << run.out;
+        const test::ToolRun run = test::RunTool(base + extra, dir);
+        EXPECT_EQ(run.exitCode, 1) << extra << ": " << run.out << run.err;
     }
 }
 
@@ -113,10 +79,11 @@ TEST(RenderVerb, DrawsOneMesh) {
     if (!std::filesystem::exists(data / "3DO" / "GAME" / "INGOT1.3DO")) GTEST_SKIP() << "no default meshes built";
     test::TempDir dir;
     const std::string out = (dir / "mesh.png").string();
-    const ToolRun run = Tool("render-mesh 3DO/GAME/INGOT1.3DO --data " + data.string() + " --yaw 2000 --size 64x48 --out " + out);
-    ASSERT_EQ(run.exitCode, 0) << run.out;
-    Rgb rgb;
-    ASSERT_TRUE(ReadPng(out, rgb));
+    const test::ToolRun run = test::RunTool(
+        "render-mesh 3DO/GAME/INGOT1.3DO --data " + data.string() + " --yaw 2000 --size 64x48 --out " + out, dir);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    test::Picture rgb;
+    ASSERT_TRUE(test::ReadPng(out, rgb));
     EXPECT_EQ(rgb.width, 64);
 }
 

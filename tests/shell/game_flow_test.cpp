@@ -136,8 +136,7 @@ TEST_F(GameFlow, SaveAndLoadThroughTheMenuWithClamps) {
     EXPECT_EQ(Scramble(file->GetString("Save", "Index")), "300001");
 
     // A saved game of 150 lives in a level past the list loads clamped.
-    file->SetString("Save", "Index", Scramble("15000999"));
-    file->Save(dir / "quib.ini");
+    game->settingsStore->File().SetString("Save", "Index", Scramble("15000999"));
     Press({Key::Escape}, 10);
     Press({Key::Down}, 8);
     Press({Key::Space}, 12);  // entry 1: load
@@ -158,21 +157,21 @@ TEST_F(GameFlow, SaveGameSaysWhyNothingWasSaved) {
         return game->shell.status.text;
     };
     std::filesystem::create_directories(dir / "folder.ini");
-    game->config.settingsFile = dir / "folder.ini";
+    game->settingsStore = SettingsStore(dir / "folder.ini");
     EXPECT_EQ(save(), "GAME NOT SAVED: IS A FOLDER");
 
     const auto readOnly = dir.Write("locked.ini", "[General]\nTop=5\n");
     std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
-    game->config.settingsFile = readOnly;
+    game->settingsStore = SettingsStore(readOnly);
     EXPECT_EQ(save(), "GAME NOT SAVED: READ-ONLY");
     EXPECT_EQ(test::ReadText(readOnly), "[General]\nTop=5\n");
 
-    game->config.settingsFile.reset();  // a headless run without --settings keeps nothing
+    game->settingsStore = SettingsStore();  // a headless run without --settings keeps nothing
     EXPECT_EQ(save(), "GAME NOT SAVED: NO SETTINGS FILE");
 
     // A settings file that cannot be read is not replaced by the saved game alone.
     ASSERT_EQ(::mkfifo((dir / "pipe.ini").c_str(), 0600), 0);
-    game->config.settingsFile = dir / "pipe.ini";
+    game->settingsStore = SettingsStore(dir / "pipe.ini");
     EXPECT_EQ(save(), "GAME NOT SAVED: CANNOT READ SETTINGS");
     game->config.writeSettings = true;  // nor by the settings at exit
     EXPECT_EQ(ShutdownGame(*game).written.code, "CANNOT READ SETTINGS");
@@ -182,7 +181,7 @@ TEST_F(GameFlow, SaveGameSaysWhyNothingWasSaved) {
     // A missing folder on a read-only file system: the file system is the cause.
     std::filesystem::create_directories(dir / "ro");
     if (::mount("tmpfs", (dir / "ro").c_str(), "tmpfs", MS_RDONLY, "size=16k") == 0) {
-        game->config.settingsFile = dir / "ro/zorvoquib/quib.ini";
+        game->settingsStore = SettingsStore(dir / "ro/zorvoquib/quib.ini");
         EXPECT_EQ(save(), "GAME NOT SAVED: READ-ONLY FILE SYSTEM");
         ::umount((dir / "ro").c_str());
     }
@@ -197,12 +196,12 @@ TEST_F(GameFlow, SaveGameSaysWhyNothingWasSaved) {
         const std::string block(1024, 'x');
         for (int i = 0; i < 64 && filler; ++i) filler << block << std::flush;
     }
-    game->config.settingsFile = dir / "small/quib.ini";
+    game->settingsStore = SettingsStore(dir / "small/quib.ini");
     EXPECT_EQ(save(), "GAME NOT SAVED: DISK FULL");
     EXPECT_FALSE(std::filesystem::exists(dir / "small/quib.ini"));
     ::umount((dir / "small").c_str());
 
-    game->config.settingsFile = dir / "quib.ini";
+    game->settingsStore = SettingsStore(dir / "quib.ini");
     EXPECT_EQ(save(), "GAME SAVED");
 }
 

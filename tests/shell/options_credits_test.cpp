@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "core/scramble.h"
+#include "held_keys.h"
 #include "test_util.h"
 
 namespace zq {
@@ -65,14 +66,6 @@ TEST(HelpText, HasItsThirteenLinesNamingTheBoundKeys) {
     for (int i = 3; i <= 10; ++i) EXPECT_EQ(lines[static_cast<std::size_t>(i)].substr(23, 2), ": ") << i;
 }
 
-struct KeysHeld : InputDevice {
-    std::array<bool, kKeyCount> down{};
-    bool KeyDown(Key key) override { return down[static_cast<std::size_t>(key)]; }
-    MouseMotion TakeMouseMotion(bool) override { return {}; }
-    JoystickState Joystick() override { return {}; }
-    void Hold(Key key, bool on = true) { down[static_cast<std::size_t>(key)] = on; }
-};
-
 struct RecordingActions : OptionActions {
     std::vector<std::string> log;
     RenderSize size{320, 240};
@@ -106,7 +99,7 @@ protected:
     }
     OptionState options;
     ShellState shell;
-    KeysHeld keys;
+    test::HeldKeys keys;
     OptionContext context;
     RecordingActions actions;
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "render/soft/soft_back_end.h"
 #include "shell/game.h"
 #include "held_keys.h"
 #include "test_game.h"

@@ -19,7 +19,6 @@ using test::RunShell;
 using test::TempDir;
 using test::ToolRun;
 
-bool HaveCommand(const std::string& name) { return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0; }
 
 // Installs the build tree into `prefix`; false (with the log) when it fails.
 ::testing::AssertionResult Install(const fs::path& prefix, const TempDir& work) {
@@ -75,7 +74,7 @@ TEST(DesktopInstall, InstalledGameFindsItsDataAlsoWhenMoved) {
 }
 
 TEST(DesktopInstall, DesktopEntriesIconsAndMetainfoValidate) {
-    if (!HaveCommand("desktop-file-validate") || !HaveCommand("appstreamcli"))
+    if (!test::HaveCommand("desktop-file-validate") || !test::HaveCommand("appstreamcli"))
         GTEST_SKIP() << "desktop-file-utils and appstream are not installed (scripts/install-deps.sh)";
     TempDir root, work;
     const fs::path prefix = root / "usr";
@@ -114,7 +113,7 @@ TEST(DesktopInstall, DesktopEntriesIconsAndMetainfoValidate) {
     const std::string editor = test::ReadText(fs::path(ZQ_SOURCE_DIR) / "dist/org.zorvoquib.editor.desktop");
     EXPECT_NE(editor.find("MimeType=application/x-zorvoquib-level;"), std::string::npos) << editor;
     EXPECT_NE(editor.find("StartupWMClass=org.zorvoquib.editor"), std::string::npos) << editor;
-    if (HaveCommand("update-mime-database")) {
+    if (test::HaveCommand("update-mime-database")) {
         fs::create_directories(root / "mime/packages");
         fs::copy_file(fs::path(ZQ_SOURCE_DIR) / "dist/zorvoquib-level.xml", root / "mime/packages/zorvoquib.xml");
         ToolRun run = RunShell("update-mime-database " + (root / "mime").string(), work);

@@ -166,7 +166,7 @@ TEST(GameStart, WithoutADisplayAWindowedStartEndsAtOnceWithOneLine) {
 // A first start in a window on a 1920 x 1080 desktop without any sound device
 // setting: nothing on stderr, an 800 x 600 view; the choice saved then wins.
 TEST(GameStart, FirstWindowedStartIsQuietAndSuitsTheDesktop) {
-    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
+    if (!test::HaveCommand("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
     if (!fs::exists(kBuild / "game_soft")) GTEST_SKIP() << "the game is not built here";
     TempDir work;
     auto run = [&](const std::string& audio) {

@@ -18,7 +18,6 @@ using test::ToolRun;
 
 const fs::path kBuild = ZQ_BUILD_DIR;
 
-bool HaveCommand(const std::string& name) { return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0; }
 
 using test::Picture;
 using test::ReadPng;
@@ -44,7 +43,7 @@ std::string Game(const std::string& name) {
 // A windowed screenshot of either game is the picture, not the black buffer a
 // swap leaves behind, and has the size of the same game's headless one.
 TEST(GameWindow, WindowedScreenshotsShowThePicture) {
-    if (!HaveCommand("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
+    if (!test::HaveCommand("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
     for (const char* program : {"game_soft", "game_gl"}) {
         SCOPED_TRACE(program);
         if (!fs::exists(kBuild / program)) continue;
@@ -72,7 +71,7 @@ TEST(GameWindow, WindowedScreenshotsShowThePicture) {
 // seconds give at most 17 frames, however fast the machine (a loaded one only
 // gives fewer).  Uncapped, even the sanitizer build draws several times that.
 TEST(GameWindow, TheFrameCapHoldsTheWindowedFrameRate) {
-    if (!HaveCommand("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
+    if (!test::HaveCommand("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
     for (const char* program : {"game_soft", "game_gl"}) {
         SCOPED_TRACE(program);
         if (!fs::exists(kBuild / program)) continue;
@@ -119,12 +118,12 @@ void ExpectPlacementKept(const std::string& program, bool wm) {
 }
 
 TEST(GameWindow, PlacementSurvivesRestarts) {
-    if (!HaveCommand("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
+    if (!test::HaveCommand("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
     for (const char* program : {"game_soft", "game_gl"}) {
         SCOPED_TRACE(program);
         if (!fs::exists(kBuild / program)) continue;
         ExpectPlacementKept(program, false);
-        if (HaveCommand("openbox")) ExpectPlacementKept(program, true);
+        if (test::HaveCommand("openbox")) ExpectPlacementKept(program, true);
     }
 }
 
@@ -132,7 +131,7 @@ TEST(GameWindow, PlacementSurvivesRestarts) {
 // where it was, frame and all, and that is the place saved at exit.  The keys
 // come from xdotool; SIGTERM ends the game the way closing the window does.
 TEST(GameWindow, LeavingFullScreenReturnsToThePlace) {
-    if (!HaveCommand("xvfb-run") || !HaveCommand("openbox") || !HaveCommand("xdotool"))
+    if (!test::HaveCommand("xvfb-run") || !test::HaveCommand("openbox") || !test::HaveCommand("xdotool"))
         GTEST_SKIP() << "needs xvfb-run, openbox and xdotool";
     for (const char* program : {"game_gl", "game_soft"}) {
         SCOPED_TRACE(program);

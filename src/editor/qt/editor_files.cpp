@@ -21,10 +21,10 @@
 #include "core/errors.h"
 #include "core/file_io.h"
 #include "core/settings_file.h"
+#include "core/settings_store.h"
 #include "editor/editing.h"
 #include "editor/editor_commands.h"
 #include "editor/level_problems.h"
-#include "shell/settings.h"
 #include "world/level_file.h"
 
 namespace zq {

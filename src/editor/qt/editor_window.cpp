@@ -20,6 +20,7 @@
 #include "assets/colour_tables.h"
 #include "core/errors.h"
 #include "core/settings_file.h"
+#include "core/settings_store.h"
 #include "editor/editing.h"
 #include "editor/editor_commands.h"
 #include "editor/level_problems.h"
@@ -27,7 +28,6 @@
 #include "editor/qt/help_window.h"
 #include "editor/qt/window_layout.h"
 #include "rules/move_box.h"
-#include "shell/settings.h"
 
 namespace zq {
 

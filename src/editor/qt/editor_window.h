@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "assets/audio.h"
 #include "assets/graphics.h"
 #include "core/resolver.h"
 #include "editor/editor_keys.h"
 #include "editor/editor_state.h"
 #include "editor/editor_view.h"
-#include "shell/audio.h"
-#include "shell/video.h"
+#include "render/video_player.h"
 #include "world/level_file.h"
 #include "world/object_defs.h"
 

@@ -4,8 +4,6 @@
 #include <QPainter>
 #include <QSurfaceFormat>
 
-#include <GL/gl.h>
-
 namespace zq {
 
 void UseCompatibilityGl() {
@@ -23,7 +21,6 @@ GlView::~GlView() {
     // The renderer's textures go while its context still exists.
     makeCurrent();
     renderer_.reset();
-    if (stretchTexture_) glDeleteTextures(1, &stretchTexture_);
     doneCurrent();
 }
 
@@ -64,47 +61,8 @@ void GlView::paintGL() {
 }
 
 void GlView::StretchPicture(int w, int h) {
-    // Copy the centred picture into a texture and draw it over the whole
-    // widget.  Power-of-two sides keep this within OpenGL 1.1.
     const qreal ratio = devicePixelRatioF();
-    const int cw = static_cast<int>(width() * ratio), ch = static_cast<int>(height() * ratio);
-    const int left = (cw - w) / 2, bottom = ch - (ch - h) / 2 - h;
-    int tw = 1, th = 1;
-    while (tw < w) tw *= 2;
-    while (th < h) th *= 2;
-    if (!stretchTexture_) glGenTextures(1, &stretchTexture_);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_FOG);
-    glBindTexture(GL_TEXTURE_2D, stretchTexture_);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, left, bottom, tw, th, 0);
-    glViewport(0, 0, cw, ch);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glEnable(GL_TEXTURE_2D);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    glColor4f(1, 1, 1, 1);  // RGB texels take their alpha from here: opaque
-    const float u = static_cast<float>(w) / static_cast<float>(tw), v = static_cast<float>(h) / static_cast<float>(th);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex2f(-1, -1);
-    glTexCoord2f(u, 0);
-    glVertex2f(1, -1);
-    glTexCoord2f(u, v);
-    glVertex2f(1, 1);
-    glTexCoord2f(0, v);
-    glVertex2f(-1, 1);
-    glEnd();
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glDisable(GL_TEXTURE_2D);
+    renderer_->StretchPicture(w, h, static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
 }
 
 QImage GlView::Picture() {

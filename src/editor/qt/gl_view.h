@@ -41,7 +41,6 @@ private:
     std::unique_ptr<GlRenderer> renderer_;
     int pictureWidth_ = 0, pictureHeight_ = 0;
     bool stretched_ = false;
-    unsigned stretchTexture_ = 0;
 };
 
 // The default surface format every GL view asks for: GL 1.x compatibility,

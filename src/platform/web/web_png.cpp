@@ -16,6 +16,5 @@ bool WritePalettedPng(const std::string&, const std::uint8_t*, int, int, const P
 }
 bool WriteRgbPng(const std::string&, const std::uint8_t*, int, int, std::string& why) { return NoPng(why); }
 bool WriteRgbaPng(const std::string&, const std::uint8_t*, int, int, std::string& why) { return NoPng(why); }
-bool SaveScreenshot(const SoftFrame&, const std::string&, std::string& why) { return NoPng(why); }
 
 }  // namespace zq

@@ -99,7 +99,8 @@ std::string WebSession::SettingsText() const {
 // Writes the settings as the desktop game does when it closes, except full
 // screen: a page may not start in full screen.
 bool WebSession::PersistSettings() {
-    SettingsFile file = SettingsFile::Load(settingsPath_).value_or(SettingsFile{});
+    if (!game_.settingsStore) return false;
+    SettingsFile& file = game_.settingsStore->File();
     game_.settings.mouseMode = game_.options.mouseMode;
     game_.settings.music = game_.options.musicOn;
     game_.settings.texture = game_.options.highDetail;
@@ -129,7 +130,7 @@ bool WebSession::PlayScript(std::string_view scriptText, std::string& why) {
     game_.random.seed = 0;
     Actor& local = game_.actors.Local();
     local.levelIndex = 0;
-    local.lives = 3;
+    local.lives = kStartLives;
     game_.shell.clock = nullptr;
     scriptTicks_ = static_cast<std::uint32_t>(game_.shell.time.now);
     StartLevel(game_, 0);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/loading_notice.h"
 #include "render/picture_fit.h"
 #include "render/view_shape.h"
 
@@ -115,6 +116,10 @@ GlRenderer::~GlRenderer() {
     ReleaseTextures();
     if (shownTexture_ != 0) {
         const GLuint n = shownTexture_;
+        glDeleteTextures(1, &n);
+    }
+    if (stretchTexture_ != 0) {
+        const GLuint n = stretchTexture_;
         glDeleteTextures(1, &n);
     }
 }
@@ -632,21 +637,19 @@ bool GlRenderer::ReadShownFrame(std::vector<std::uint8_t>& bottomUp) {
     return true;
 }
 
-void GlRenderer::ShowFrame(const SoftFrame& frame) {
+void GlRenderer::ShowLoadingNotice() {
     int w = 0, h = 0;
     if (surface_.clientSize) surface_.clientSize(w, h);
-    const std::size_t fw = static_cast<std::size_t>(std::max(frame.width, 0));
-    const std::size_t fh = static_cast<std::size_t>(std::max(frame.height, 0));
-    if (w <= 0 || h <= 0 || fw == 0 || frame.pixels.size() < fw * fh) return;
+    if (w <= 0 || h <= 0) return;
+    const std::vector<std::uint8_t> mask = LoadingNoticeMask(w, h);
+    const std::size_t fw = static_cast<std::size_t>(w), fh = static_cast<std::size_t>(h);
     // GL rows run bottom up.
     std::vector<std::uint8_t> rgba(fw * fh * 4);
     for (std::size_t y = 0; y < fh; ++y)
         for (std::size_t x = 0; x < fw; ++x) {
-            const std::size_t c = frame.pixels[(fh - 1 - y) * fw + x];
+            const std::uint8_t level = mask[(fh - 1 - y) * fw + x] != 0 ? 255 : 0;
             std::uint8_t* out = &rgba[(y * fw + x) * 4];
-            out[0] = frame.palette.red[c];
-            out[1] = frame.palette.green[c];
-            out[2] = frame.palette.blue[c];
+            out[0] = out[1] = out[2] = level;
             out[3] = 255;
         }
     glViewport(0, 0, w, h);
@@ -657,9 +660,9 @@ void GlRenderer::ShowFrame(const SoftFrame& frame) {
     glOrtho(0, w, 0, h, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glRasterPos2i(std::max(0, (w - frame.width) / 2), std::max(0, (h - frame.height) / 2));
+    glRasterPos2i(0, 0);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glDrawPixels(frame.width, frame.height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glDrawPixels(w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     if (surface_.swap) surface_.swap();
 }
 
@@ -772,6 +775,47 @@ bool GlRenderer::GrabFrame(FramePicture& out) {
         std::copy_n(bottomUp.data() + static_cast<std::size_t>(height - 1 - y) * row, row,
                     out.pixels.data() + static_cast<std::size_t>(y) * row);
     return true;
+}
+
+void GlRenderer::StretchPicture(int w, int h, int cw, int ch) {
+    // Power-of-two sides keep this within OpenGL 1.1.
+    const int left = (cw - w) / 2, bottom = ch - (ch - h) / 2 - h;
+    int tw = 1, th = 1;
+    while (tw < w) tw *= 2;
+    while (th < h) th *= 2;
+    if (!stretchTexture_) glGenTextures(1, &stretchTexture_);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_FOG);
+    glBindTexture(GL_TEXTURE_2D, stretchTexture_);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, left, bottom, tw, th, 0);
+    glViewport(0, 0, cw, ch);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glColor4f(1, 1, 1, 1);  // RGB texels take their alpha from here: opaque
+    const float u = static_cast<float>(w) / static_cast<float>(tw), v = static_cast<float>(h) / static_cast<float>(th);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1, -1);
+    glTexCoord2f(u, 0);
+    glVertex2f(1, -1);
+    glTexCoord2f(u, v);
+    glVertex2f(1, 1);
+    glTexCoord2f(0, v);
+    glVertex2f(-1, 1);
+    glEnd();
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glDisable(GL_TEXTURE_2D);
 }
 
 }  // namespace zq

@@ -69,9 +69,9 @@ public:
     bool ScreenPoint(int x, int y, int z, float& fx, float& fy) const override;
     void EndFrame() override;
     void Present() override;
-    // Shows a finished picture centred in the window, outside the 3-D frame
-    // (the loading notice before the first SetProjection).
-    void ShowFrame(const SoftFrame& frame);
+    // Shows the loading notice over the whole drawable, outside the 3-D
+    // frame (before the first SetProjection).
+    void ShowLoadingNotice();
     void StereoOn(StereoMode mode) override;
     void StereoOff() override;
     // The stereo switch with its explicit eye offset and second-pass channels.
@@ -88,6 +88,10 @@ public:
 
     // Waits until GL has drawn everything sent so far (for timing).
     void Finish();
+    // Copies the width x height picture centred in the clientWidth x
+    // clientHeight drawable into a texture and draws it over the whole
+    // drawable: the editor's stretched view.
+    void StretchPicture(int width, int height, int clientWidth, int clientHeight);
 
     // The texture a textured triangle is drawn with (uploaded first when its
     // picture changed); 0 when there is no picture and nothing is drawn.
@@ -170,6 +174,7 @@ private:
     unsigned shownTexture_ = 0;
     int shownTextureWidth_ = 0, shownTextureHeight_ = 0;  // powers of two
     int shownWidth_ = 0, shownHeight_ = 0;                // 0: nothing presented yet
+    unsigned stretchTexture_ = 0;                         // StretchPicture's copy
 };
 
 }  // namespace zq

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "assets/graphics.h"
-#include "render/overlay.h"
+#include "render/soft/soft_overlay.h"
 #include "render/soft/soft_renderer.h"
 
 namespace zq {

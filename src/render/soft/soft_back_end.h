@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "render/frame_overlay.h"
+#include "render/soft/soft_overlay.h"
 #include "render/soft/soft_renderer.h"
 
 namespace zq {

@@ -112,7 +112,8 @@ struct EditorWindowTest : ::testing::Test {
     }
     void Screenshot(QWidget* w, const char* name) {
         QApplication::processEvents();
-        const std::string path = std::string(ZQ_BUILD_DIR) + "/" + name;
+        const char* keep = std::getenv("ZQ_TEST_SHOTS");  // a folder to keep them in, to look at
+        const std::string path = ((keep && *keep ? std::filesystem::path(keep) : dir.Path()) / name).string();
         EXPECT_TRUE(w->grab().save(QString::fromStdString(path))) << path;
     }
 };
@@ -639,10 +640,11 @@ TEST(EditorDialogsTest, TheUnsavedGuardOffersSaveDiscardAndCancel) {
     parent.resize(400, 300);
     parent.show();
     int buttons = 0;
-    QTimer::singleShot(300, [&buttons] {
+    test::TempDir shots;
+    QTimer::singleShot(300, [&buttons, &shots] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             buttons = static_cast<int>(box->buttons().size());
-            box->grab().save(QString(ZQ_BUILD_DIR) + "/editor_unsaved_guard.png");
+            box->grab().save(QString::fromStdString((shots / "editor_unsaved_guard.png").string()));
             box->button(QMessageBox::Cancel)->click();
         }
     });

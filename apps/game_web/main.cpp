@@ -89,8 +89,9 @@ void StartGame() {
     GameConfig config;
     config.dataDir = kDataDir;
     config.startDir = "/";
-    const std::filesystem::path settingsPath = SettingsPath(config.startDir, UserConfigDir());
-    const GameSettings settings = ReadSettings(SettingsFile::Load(settingsPath).value_or(SettingsFile{}));
+    SettingsStore settingsFile = OpenGameSettings(config);
+    const std::filesystem::path settingsPath = settingsFile.Path();
+    const GameSettings settings = ReadSettings(settingsFile.File());
     // The picture is drawn into the canvas by SDL's software renderer and
     // scaled by the page.  The canvas starts at the window's size, so SDL does
     // not take the page's scaled size for a size of its own.
@@ -115,6 +116,7 @@ void StartGame() {
 
     web.game = std::make_unique<Game>(config, *web.browserInput, *web.audio, web.host, web.soft.renderer, web.soft);
     web.game->shell.clock = [] { return static_cast<std::uint32_t>(SDL_GetTicks()); };
+    web.game->settingsStore = std::move(settingsFile);
     InitGame(*web.game);
     ResetFrameClock(web.game->shell, SDL_GetTicks());
     SetScreen(*web.game, kScreenTitle);
