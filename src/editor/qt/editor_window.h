@@ -21,6 +21,8 @@
 #include "editor/editor_keys.h"
 #include "editor/editor_state.h"
 #include "editor/editor_view.h"
+#include "editor/level_resize.h"
+#include "editor/regions.h"
 #include "shell/audio.h"
 #include "shell/video.h"
 #include "world/level_file.h"
@@ -58,6 +60,8 @@ public:
     virtual std::string OpenFile(QWidget* parent, const std::string& folder) = 0;
     virtual std::string SaveFile(QWidget* parent, const std::string& proposed) = 0;
     virtual std::optional<QColor> PickColour(QWidget* parent, const QColor& current) = 0;
+    // The cells to add or take away at each end of each axis; nullopt on Cancel.
+    virtual std::optional<LevelResize> AskResize(QWidget* parent, int sizeX, int sizeY, int sizeZ) = 0;
 };
 
 // The dialogs of a desktop session.
@@ -101,7 +105,7 @@ public:
         std::filesystem::path program;
         QStringList arguments;
     };
-    std::optional<TestRun> PrepareTestRun(std::string& why);
+    std::optional<TestRun> PrepareTestRun(std::string& why, bool fromHere = false);
 
     // Commands (menu entries and icons).
     void NewLevelCommand();
@@ -112,7 +116,14 @@ public:
     void SentryCountCommand();
     void SetSentryPosition(int k);
     void ChooseObject(const QString& name);
-    void TestLevel();
+    // F9 tests the level from its start; Shift+F9 (`fromHere`) from the
+    // cursor cell facing the view, a start given to the test copy only.
+    void TestLevel(bool fromHere = false);
+    // Ctrl+C / Ctrl+X: the box from A to B into the editor's clipboard and,
+    // as text, the desktop's, so another editor window can paste it.
+    void CopyBoxCommand(bool cut);
+    // Ctrl+V: the desktop's clipboard when it holds a box, else the editor's own.
+    void PasteCommand();
     // The player Play shows a clip's video with (the games' player); none: videos are skipped.
     void SetVideoPlayer(std::unique_ptr<VideoPlayer> player) { video_ = std::move(player); }
     bool VideoShowing() const;
@@ -205,6 +216,7 @@ private:
     QTimer timer_;
     QElapsedTimer clock_;  // since the last timed frame
     int lastSentryCount_ = -1;
+    Region clipboard_;  // the last box copied or cut in this window
 
     GlView* levelView_ = nullptr;
     GlView* currentView_ = nullptr;

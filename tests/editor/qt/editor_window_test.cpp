@@ -30,6 +30,7 @@
 #include <nlohmann/json.hpp>
 
 #include "editor/editing.h"
+#include "editor/regions.h"
 #include "platform/sdl_audio.h"
 #include "editor/editor_commands.h"
 #include "world/level_file.h"
@@ -69,6 +70,8 @@ public:
     std::string OpenFile(QWidget*, const std::string&) override { return {}; }
     std::string SaveFile(QWidget*, const std::string&) override { return saveAs; }
     std::optional<QColor> PickColour(QWidget*, const QColor&) override { return QColor(0, 0, 64); }
+    std::optional<LevelResize> resize;
+    std::optional<LevelResize> AskResize(QWidget*, int, int, int) override { return resize; }
 };
 
 struct EditorWindowTest : ::testing::Test {
@@ -623,6 +626,84 @@ TEST_F(EditorWindowTest, TestLevelWritesTheLevelAndFindsAGame) {
     EXPECT_EQ(again->level.parent_path(), folder);
     window.reset();
     EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+// A room built once, copied through the desktop's clipboard into a second
+// window, turned there, and played from the cursor.
+TEST_F(EditorWindowTest, ABoxPastedTurnedIntoAnotherWindowIsPlayedFromTheCursor) {
+    EditorState& s = window->State();
+    dialogs->answers = {"12", "6", "12"};
+    Trigger("New1");
+    window->ChooseObject("Brick wall");
+    JumpCursor(s, {0, 0, 0});
+    Trigger("PointA1");
+    JumpCursor(s, {4, 3, 6});
+    Trigger("PointB1");
+    Trigger("GenerateHollow");
+    window->ChooseObject("Ladder (climb facing north)");
+    JumpCursor(s, {2, 1, 5});
+    window->findChild<QToolButton*>("I_PutBlock")->click();
+    Trigger("CopyBox1");
+    const Region copied = CopyRegion(*s.working, {0, 0, 0}, {4, 3, 6});
+
+    EditorOptions options;
+    options.dataDir = dataDir;
+    options.settingsFile = dir / "second.ini";
+    options.programDir = ZQ_BUILD_DIR;
+    options.timer = false;
+    auto d = std::make_unique<ScriptedDialogs>();
+    ScriptedDialogs* secondDialogs = d.get();
+    TScreenForm second(options, audio, std::move(d));
+    second.show();
+    second.StartUp();
+    secondDialogs->answers = {"10", "6", "10"};
+    second.Action("New1")->trigger();
+    EditorState& t = second.State();
+    const Region before = CopyRegion(*t.working, {0, 0, 0}, {9, 5, 9});
+    JumpCursor(t, {2, 0, 1});
+    second.Action("PasteBox1")->trigger();
+    second.Action("RotateBox1")->trigger();
+    // The room is 5 x 4 x 7; turned, 7 x 4 x 5 with cell (x, y, z) at (2 + z, y, 1 + 4 - x).
+    const Region turned = RotateRegion(copied, *t.working);
+    EXPECT_EQ(CopyRegion(*t.working, {2, 0, 1}, {8, 3, 5}), turned);
+    EXPECT_EQ(GetCell(*t.working, 2 + 5, 1, 1 + 4 - 2), TurnedType(*t.working, GetCell(*s.working, 2, 1, 5), RegionTurn::Quarter));
+    EXPECT_NE(GetCell(*t.working, 7, 1, 3), GetCell(*s.working, 2, 1, 5)) << "the ladder turned with the room";
+    second.Action("Undo1")->trigger();
+    second.Action("Undo1")->trigger();
+    EXPECT_EQ(CopyRegion(*t.working, {0, 0, 0}, {9, 5, 9}), before);
+    second.Action("Redo1")->trigger();
+    second.Action("Redo1")->trigger();
+
+    // Shift+F9 from inside the turned room, facing along +X: the test copy
+    // starts there, the level keeps its own start.
+    JumpCursor(t, {4, 1, 2});
+    t.cursorHeading = 8192;
+    const std::array<int, 4> start{t.working->startX, t.working->startY, t.working->startZ, t.working->startHeading};
+    std::string why;
+    auto run = second.PrepareTestRun(why, true);
+    ASSERT_TRUE(run) << why;
+    EXPECT_EQ((std::array<int, 4>{t.working->startX, t.working->startY, t.working->startZ, t.working->startHeading}), start);
+    test::TempDir play;
+    const std::string state = (play / "state.json").string();
+    const std::string command = std::string(ZQ_BUILD_DIR) + "/game_soft --headless --data " + ZQ_BUILD_DIR +
+                                "/data --level " + run->level.string() + " --start-level 0 --frames 5 --dump-state " +
+                                state + " > " + (play / "out.txt").string() + " 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << test::ReadText(play / "out.txt");
+    const auto dump = nlohmann::json::parse(test::ReadText(state));
+    EXPECT_EQ(static_cast<int>(dump["hero"]["x"].get<double>()) / 512, 4) << dump.dump();
+    EXPECT_EQ(static_cast<int>(dump["hero"]["z"].get<double>()) / 512, 2) << dump.dump();
+    EXPECT_EQ(static_cast<int>(dump["hero"]["heading"].get<double>()), 8192) << dump.dump();
+
+    // Resized through its dialog: two columns more on the left, the room with them; Undo takes it back.
+    const Region room = CopyRegion(*t.working, {2, 0, 1}, {8, 3, 5});
+    secondDialogs->resize = LevelResize{{2, 0, 0}, {0, 1, 0}};
+    second.Action("Resize1")->trigger();
+    EXPECT_EQ(t.working->sizeX, 12);
+    EXPECT_EQ(t.working->sizeY, 7);
+    EXPECT_EQ(CopyRegion(*t.working, {4, 0, 1}, {10, 3, 5}), room);
+    second.Action("Undo1")->trigger();
+    EXPECT_EQ(t.working->sizeX, 10);
+    EXPECT_EQ(CopyRegion(*t.working, {2, 0, 1}, {8, 3, 5}), room);
 }
 
 }  // namespace
