@@ -127,6 +127,10 @@ void TScreenForm::BuildMenus() {
         LayOut();
     });
     low->setCheckable(true);
+    QAction* layers = AddAction(editor, "&Layer view", "LayerView1", [this] {
+        layerDock_->setVisible(Action("LayerView1")->isChecked());
+    }, QKeySequence("F3"));
+    layers->setCheckable(true);
 
     QMenu* tools = bar->addMenu("&Tools");
     AddAction(tools, "Set Point A", "PointA1", [this] { SetPointA(state_); }, QKeySequence("Ctrl+1"));

@@ -40,6 +40,7 @@ namespace zq {
 
 class GlRenderer;
 class GlView;
+class LayerView;
 class THelp;
 
 // Every question the window asks the user, so tests can answer without a
@@ -97,6 +98,7 @@ public:
     QAction* Action(const QString& objectName) const;
     GlView* LevelView() const { return levelView_; }
     THelp* Help() const { return help_; }
+    LayerView* Layers() const { return layerView_; }
     QString LevelLabel(char axis) const;
 
     // The Test level command's files and program (also used by tests).
@@ -190,6 +192,10 @@ private:
     std::string LastFolder() const;
     void BoostDisplay();
     void KeyEvent(QKeyEvent* event, bool down);
+    void BuildLayerView();
+    // A click or drag in the layer view: the left button places the current
+    // object (with Shift it draws the A-B box), the right one moves the cursor.
+    void LayerCell(const CellPos& cell, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, bool first, bool done);
     void ReleaseAllKeys();
     // Starts the frames if they were resting.
     void Wake();
@@ -241,6 +247,8 @@ private:
     std::unique_ptr<VideoPlayer> video_;
     QLabel* videoWindow_ = nullptr;  // a window of its own while a clip's video plays
     QElapsedTimer videoClock_;
+    LayerView* layerView_ = nullptr;
+    QWidget* layerDock_ = nullptr;
     QListWidget* problemList_ = nullptr;
     QWidget* problemDock_ = nullptr;
     QMenu* recentMenu_ = nullptr;

@@ -36,6 +36,7 @@
 #include "world/level_file.h"
 #include "editor/qt/gl_view.h"
 #include "editor/qt/help_window.h"
+#include "editor/qt/layer_view.h"
 #include "test_util.h"
 
 namespace zq {
@@ -626,6 +627,52 @@ TEST_F(EditorWindowTest, TestLevelWritesTheLevelAndFindsAGame) {
     EXPECT_EQ(again->level.parent_path(), folder);
     window.reset();
     EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+// The layer view: a click puts the current object in the clicked cell of the
+// cursor's layer, a drag a row of them (one undo step), Shift+drag the box,
+// Page Up the layer above.
+TEST_F(EditorWindowTest, TheLayerViewPlacesWhatItShowsWhereItIsClicked) {
+    EditorState& s = window->State();
+    dialogs->answers = {"16", "6", "12"};
+    Trigger("New1");
+    Trigger("LayerView1");
+    QApplication::processEvents();
+    LayerView* layers = window->Layers();
+    ASSERT_TRUE(layers->isVisible());
+    JumpCursor(s, {8, 1, 6});
+    window->ChooseObject("Brick wall");
+    const Cell wall = s.paintObject;
+    ASSERT_NE(wall, 0);
+    auto mouse = [&](QEvent::Type type, CellPos at, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        const QPointF p = layers->CellCentre(at.x, at.z);
+        QMouseEvent e(type, p, layers->mapToGlobal(p), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, mods);
+        QApplication::sendEvent(layers, &e);
+    };
+    const std::size_t steps = s.history.UndoCount();
+    mouse(QEvent::MouseButtonPress, {3, 1, 4});
+    mouse(QEvent::MouseButtonRelease, {3, 1, 4});
+    EXPECT_EQ(GetCell(*s.working, 3, 1, 4), wall);
+    EXPECT_EQ(TargetCell(s), (CellPos{3, 1, 4}));  // the 3D cursor follows
+    mouse(QEvent::MouseButtonPress, {5, 1, 9});
+    for (int x = 6; x <= 9; ++x) mouse(QEvent::MouseMove, {x, 1, 9});
+    mouse(QEvent::MouseButtonRelease, {9, 1, 9});
+    for (int x = 5; x <= 9; ++x) EXPECT_EQ(GetCell(*s.working, x, 1, 9), wall) << x;
+    EXPECT_EQ(s.history.UndoCount(), steps + 2);
+    mouse(QEvent::MouseButtonPress, {1, 1, 1}, Qt::ShiftModifier);
+    mouse(QEvent::MouseMove, {4, 1, 2}, Qt::ShiftModifier);
+    mouse(QEvent::MouseButtonRelease, {4, 1, 2}, Qt::ShiftModifier);
+    EXPECT_EQ(s.pointA, (CellPos{1, 1, 1}));
+    EXPECT_EQ(s.pointB, (CellPos{4, 1, 2}));
+    EXPECT_EQ(GetCell(*s.working, 1, 1, 1), 0);
+    QKeyEvent up(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
+    QApplication::sendEvent(layers, &up);
+    EXPECT_EQ(TargetCell(s).y, 2);
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+    QApplication::sendEvent(layers, &down);
+    layers->update();
+    Screenshot(window.get(), "editor_layer_view.png");
 }
 
 // A room built once, copied through the desktop's clipboard into a second
