@@ -59,6 +59,11 @@ void TScreenForm::BuildMenus() {
     AddAction(edit, "Mirror box front to back (&Z)", "MirrorZ1", [this] { MirrorSelection(state_, Axis::Z); },
               QKeySequence("Ctrl+J"));
     AddAction(edit, "&Empty box", "DeleteBox1", [this] { DeleteSelection(state_); }, QKeySequence("Ctrl+Delete"));
+    AddAction(edit, "Pick the object under the cursor", "Eyedropper1", [this] { Eyedropper(); }, QKeySequence("I"));
+    QAction* search = edit->addAction("Search the objects ...");
+    search->setObjectName("SearchObjects1");
+    search->setShortcut(QKeySequence("Ctrl+F"));
+    connect(search, &QAction::triggered, this, [this] { SearchPalette(); });
     AddAction(edit, "&Flood fill the layer", "FloodFill1", [this] { FloodFill(state_, state_.paintObject); },
               QKeySequence("F4"));
 
@@ -131,6 +136,10 @@ void TScreenForm::BuildMenus() {
         layerDock_->setVisible(Action("LayerView1")->isChecked());
     }, QKeySequence("F3"));
     layers->setCheckable(true);
+    QAction* palette = AddAction(editor, "Object &palette", "Palette1", [this] {
+        paletteDock_->setVisible(Action("Palette1")->isChecked());
+    }, QKeySequence("F2"));
+    palette->setCheckable(true);
 
     QMenu* tools = bar->addMenu("&Tools");
     AddAction(tools, "Set Point A", "PointA1", [this] { SetPointA(state_); }, QKeySequence("Ctrl+1"));

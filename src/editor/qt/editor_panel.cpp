@@ -207,6 +207,7 @@ void TScreenForm::BuildWindow() {
 void TScreenForm::RefreshPanel() {
     const World& w = *state_.working;
     if (layerView_ && layerView_->isVisible()) layerView_->update();
+    RefreshPalette();
     const std::string caption = EditorCaption(state_, fileNameEverSet_);
     if (caption != shownCaption_) {
         shownCaption_ = caption;

@@ -79,6 +79,7 @@ TScreenForm::TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<Ed
     dock->hide();
     problemDock_ = dock;
     BuildLayerView();
+    BuildPalette();
     help_ = new THelp(this);
     connect(&timer_, &QTimer::timeout, this, [this] {
         const int elapsed = static_cast<int>(clock_.restart());
@@ -90,6 +91,8 @@ TScreenForm::TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<Ed
 TScreenForm::~TScreenForm() {
     // The views draw from this window's state: they go before it does.
     timer_.stop();
+    // The docks hide as the window goes: they must no longer call into it.
+    if (paletteDock_) paletteDock_->disconnect(this);
     if (video_) video_->Stop();
     delete levelView_;
     delete currentView_;
@@ -195,6 +198,7 @@ void TScreenForm::LoadBank(bool high) {
         state_.textured = high;
         LoadEditorMarkers(data_, graphics_->flatPalette, markers_);
         layerView_->SetPalette(graphics_->flatPalette);
+        RebuildPalette();
         SetFog(state_.working->fogRed, state_.working->fogGreen, state_.working->fogBlue);
     } catch (...) {
         QApplication::restoreOverrideCursor();
@@ -226,7 +230,8 @@ void TScreenForm::DrawPreview(GlRenderer& renderer) {
         renderer.ClearFrame(0);
         return;
     }
-    DrawObjectPreview(*state_.working, state_.paintObject, state_.previewYaw, state_.previewPitch, bank_.textured,
+    const Cell shown = previewOverride_ >= 0 ? static_cast<Cell>(previewOverride_) : state_.paintObject;
+    DrawObjectPreview(*state_.working, shown, previewOverride_ >= 0 ? 0 : state_.previewYaw, state_.previewPitch, bank_.textured,
                       renderer, previewDraw_);
 }
 

@@ -7,10 +7,12 @@
 #include <QMainWindow>
 
 #include <QColor>
+#include <QIcon>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +31,8 @@
 #include "world/object_defs.h"
 
 class QAction;
+class QLineEdit;
+class QListWidgetItem;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -64,6 +68,9 @@ public:
     // The cells to add or take away at each end of each axis; nullopt on Cancel.
     virtual std::optional<LevelResize> AskResize(QWidget* parent, int sizeX, int sizeY, int sizeZ) = 0;
 };
+
+// The flags the palette shows for an object: "collision, ladder, deadly" ...
+std::string ObjectFlagsText(const ObjectDef& d);
 
 // The dialogs of a desktop session.
 std::unique_ptr<EditorDialogs> MakeQtDialogs();
@@ -193,6 +200,17 @@ private:
     void BoostDisplay();
     void KeyEvent(QKeyEvent* event, bool down);
     void BuildLayerView();
+    void BuildPalette();
+    // The palette's pictures, drawn anew (after a bank load, or when first shown).
+    void RebuildPalette();
+    void FilterPalette();
+    // The recent row and the flags of the current object.
+    void RefreshPalette();
+    void PickPaletteItem(QListWidgetItem* item);
+    // Ctrl+F: the palette shown, its search field taking the keys.
+    void SearchPalette();
+    // The object under the cursor becomes the current one.
+    void Eyedropper();
     // A click or drag in the layer view: the left button places the current
     // object (with Shift it draws the A-B box), the right one moves the cursor.
     void LayerCell(const CellPos& cell, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, bool first, bool done);
@@ -247,6 +265,14 @@ private:
     std::unique_ptr<VideoPlayer> video_;
     QLabel* videoWindow_ = nullptr;  // a window of its own while a clip's video plays
     QElapsedTimer videoClock_;
+    QWidget* paletteDock_ = nullptr;
+    QLineEdit* paletteSearch_ = nullptr;
+    QListWidget* paletteList_ = nullptr;
+    QListWidget* paletteRecent_ = nullptr;
+    QLabel* paletteFlags_ = nullptr;
+    std::map<int, QIcon> palettePictures_;      // by object type
+    std::vector<Cell> recentObjects_, paletteRecentShown_;  // newest first
+    int previewOverride_ = -1;  // >= 0: the preview draws this type (the palette's pictures)
     LayerView* layerView_ = nullptr;
     QWidget* layerDock_ = nullptr;
     QListWidget* problemList_ = nullptr;

@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -627,6 +629,61 @@ TEST_F(EditorWindowTest, TestLevelWritesTheLevelAndFindsAGame) {
     EXPECT_EQ(again->level.parent_path(), folder);
     window.reset();
     EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+// The palette: Ctrl+F gives its search the keys, the list shows only what
+// matches, and a click on a picture then Space builds that very object.
+TEST_F(EditorWindowTest, ThePalettesSearchAndClickPlaceTheObjectItShows) {
+    EditorState& s = window->State();
+    Trigger("Palette1");
+    QApplication::processEvents();
+    auto* list = window->findChild<QListWidget*>("PaletteList");
+    auto* search = window->findChild<QLineEdit*>("PaletteSearch");
+    ASSERT_TRUE(list && search);
+    ASSERT_GT(list->count(), 20);
+    EXPECT_FALSE(list->item(0)->icon().isNull());
+    // Unasked, the search has no keys: Up moves the cursor.
+    const CellPos from = TargetCell(s);
+    Key(Qt::Key_Up, true);
+    Key(Qt::Key_Up, false);
+    EXPECT_NE(TargetCell(s), from);
+    EXPECT_TRUE(search->text().isEmpty());
+    Trigger("SearchObjects1");
+    QApplication::processEvents();
+    for (const char c : std::string("ladder")) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A + (c - 'a'), Qt::NoModifier, QString(QChar(c)));
+        QApplication::sendEvent(search, &press);
+    }
+    EXPECT_EQ(search->text(), "ladder");
+    QListWidgetItem* shown = nullptr;
+    int visible = 0;
+    for (int i = 0; i < list->count(); ++i)
+        if (!list->item(i)->isHidden()) {
+            ++visible;
+            EXPECT_TRUE(list->item(i)->text().contains("adder")) << list->item(i)->text().toStdString();
+            if (!shown) shown = list->item(i);
+        }
+    ASSERT_NE(shown, nullptr);
+    EXPECT_LT(visible, 5);
+    QApplication::processEvents();
+    const QPoint at = list->visualItemRect(shown).center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &press);
+    QApplication::sendEvent(list->viewport(), &release);
+    window->LevelView()->setFocus();
+    Key(Qt::Key_Space, true);
+    Key(Qt::Key_Space, false);
+    const CellPos c = TargetCell(s);
+    const Cell built = GetCell(*s.working, c.x, c.y, c.z);
+    EXPECT_EQ(QString::fromStdString(s.working->objectDefs[built].name), shown->text());
+    EXPECT_TRUE(window->findChild<QLabel*>("PaletteFlags")->text().contains("ladder"));
+    // The eyedropper takes it back from the cell after another object was chosen.
+    window->ChooseObject("Brick wall");
+    Trigger("Eyedropper1");
+    EXPECT_EQ(s.paintObject, built);
+    Frames(1);
+    Screenshot(window.get(), "editor_palette.png");
 }
 
 // The layer view: a click puts the current object in the clicked cell of the
