@@ -81,6 +81,9 @@ public:
     // compares it with the state it last saved.
     std::uint64_t State() const { return undo_.empty() ? base_ : undo_.back().state; }
 
+    // Oldest first; the redo list's newest (the next to redo) is its back.
+    const std::deque<UndoAction>& UndoList() const { return undo_; }
+    const std::deque<UndoAction>& RedoList() const { return redo_; }
     std::size_t UndoCount() const { return undo_.size(); }
     std::size_t RedoCount() const { return redo_.size(); }
     std::size_t Bytes() const { return bytes_; }

@@ -140,6 +140,11 @@ void TScreenForm::BuildMenus() {
         paletteDock_->setVisible(Action("Palette1")->isChecked());
     }, QKeySequence("F2"));
     palette->setCheckable(true);
+    QAction* history = AddAction(editor, "Undo &history", "History1", [this] {
+        historyDock_->setVisible(Action("History1")->isChecked());
+        RefreshHistory();
+    }, QKeySequence("F11"));
+    history->setCheckable(true);
 
     QMenu* tools = bar->addMenu("&Tools");
     AddAction(tools, "Set Point A", "PointA1", [this] { SetPointA(state_); }, QKeySequence("Ctrl+1"));
@@ -202,13 +207,18 @@ void TScreenForm::BuildMenus() {
     for (QMenu* menu : bar->findChildren<QMenu*>())
         connect(menu, &QMenu::aboutToShow, this, [this] { ReleaseAllKeys(); });
 
-    QAction* help = bar->addAction("&Help");
+    QMenu* helpMenu = bar->addMenu("&Help");
+    QAction* sheet = helpMenu->addAction("&Keys (one page)");
+    sheet->setObjectName("ShortcutSheet1");
+    sheet->setShortcut(QKeySequence("F1"));
+    connect(sheet, &QAction::triggered, this, [this] { ShowShortcutSheet(); });
+    QAction* help = helpMenu->addAction("&Help pages");
     help->setObjectName("Help1");
-    help->setShortcut(QKeySequence("F1"));
     connect(help, &QAction::triggered, this, [this] {
         help_->show();
         help_->raise();
     });
+    connect(helpMenu, &QMenu::aboutToShow, this, [this] { ReleaseAllKeys(); });
 }
 
 void TScreenForm::CopyBoxCommand(bool cut) {

@@ -208,6 +208,7 @@ void TScreenForm::RefreshPanel() {
     const World& w = *state_.working;
     if (layerView_ && layerView_->isVisible()) layerView_->update();
     RefreshPalette();
+    RefreshHistory();
     const std::string caption = EditorCaption(state_, fileNameEverSet_);
     if (caption != shownCaption_) {
         shownCaption_ = caption;

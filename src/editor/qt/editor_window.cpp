@@ -80,6 +80,7 @@ TScreenForm::TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<Ed
     problemDock_ = dock;
     BuildLayerView();
     BuildPalette();
+    BuildHistory();
     help_ = new THelp(this);
     connect(&timer_, &QTimer::timeout, this, [this] {
         const int elapsed = static_cast<int>(clock_.restart());
@@ -93,6 +94,7 @@ TScreenForm::~TScreenForm() {
     timer_.stop();
     // The docks hide as the window goes: they must no longer call into it.
     if (paletteDock_) paletteDock_->disconnect(this);
+    if (historyDock_) historyDock_->disconnect(this);
     if (video_) video_->Stop();
     delete levelView_;
     delete currentView_;

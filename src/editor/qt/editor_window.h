@@ -201,6 +201,12 @@ private:
     void KeyEvent(QKeyEvent* event, bool down);
     void BuildLayerView();
     void BuildPalette();
+    void BuildHistory();
+    // The history list as the undo history now stands (only when it changed).
+    void RefreshHistory();
+    // Undo or redo until `undone` actions are left to undo.
+    void GoToStep(std::size_t undone);
+    void ShowShortcutSheet();
     // The palette's pictures, drawn anew (after a bank load, or when first shown).
     void RebuildPalette();
     void FilterPalette();
@@ -265,6 +271,10 @@ private:
     std::unique_ptr<VideoPlayer> video_;
     QLabel* videoWindow_ = nullptr;  // a window of its own while a clip's video plays
     QElapsedTimer videoClock_;
+    QWidget* historyDock_ = nullptr;
+    QListWidget* historyList_ = nullptr;
+    std::pair<std::uint64_t, std::size_t> historyShown_{~std::uint64_t{0}, 0};  // state and redo count listed
+    QWidget* shortcutSheet_ = nullptr;
     QWidget* paletteDock_ = nullptr;
     QLineEdit* paletteSearch_ = nullptr;
     QListWidget* paletteList_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
@@ -629,6 +630,41 @@ TEST_F(EditorWindowTest, TestLevelWritesTheLevelAndFindsAGame) {
     EXPECT_EQ(again->level.parent_path(), folder);
     window.reset();
     EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+// The history list: one row per undo step; a click goes back (or forward)
+// to that step.  F1 shows the one-page sheet of keys.
+TEST_F(EditorWindowTest, TheHistoryListGoesBackToTheClickedStepAndF1ShowsTheKeys) {
+    EditorState& s = window->State();
+    Trigger("History1");
+    window->ChooseObject("Brick wall");
+    for (int i = 0; i < 3; ++i) {
+        JumpCursor(s, {10 + i, 1, 10});
+        window->findChild<QToolButton*>("I_PutBlock")->click();
+    }
+    auto* list = window->findChild<QListWidget*>("HistoryList");
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->count(), 4);
+    EXPECT_EQ(list->item(3)->text().toStdString(), "3. 1 cell");
+    const QPoint at = list->visualItemRect(list->item(1)).center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &press);
+    QApplication::sendEvent(list->viewport(), &release);
+    EXPECT_EQ(s.history.UndoCount(), 1u);
+    EXPECT_NE(GetCell(*s.working, 10, 1, 10), 0);
+    EXPECT_EQ(GetCell(*s.working, 11, 1, 10), 0);
+    ASSERT_EQ(list->count(), 4);  // the undone steps stay listed, to go forward again
+    EXPECT_NE(list->item(3)->text().indexOf("undone"), -1);
+    Screenshot(window.get(), "editor_history_list.png");
+
+    Trigger("ShortcutSheet1");
+    QApplication::processEvents();
+    auto* sheet = window->findChild<QDialog*>("ShortcutSheet");
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(window->findChild<QLabel*>("ShortcutText")->text().contains("Shift+F9"));
+    Screenshot(sheet, "editor_shortcut_sheet.png");
 }
 
 // The palette: Ctrl+F gives its search the keys, the list shows only what
