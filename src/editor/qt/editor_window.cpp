@@ -95,6 +95,7 @@ TScreenForm::~TScreenForm() {
     // The docks hide as the window goes: they must no longer call into it.
     if (paletteDock_) paletteDock_->disconnect(this);
     if (historyDock_) historyDock_->disconnect(this);
+    if (layerDock_) layerDock_->disconnect(this);
     if (video_) video_->Stop();
     delete levelView_;
     delete currentView_;
@@ -294,6 +295,10 @@ void TScreenForm::BuildLayerView() {
     addDockWidget(Qt::LeftDockWidgetArea, dock);
     dock->hide();
     layerDock_ = dock;
+    // Closed by its own button, the menu entry's tick goes too.
+    connect(dock, &QDockWidget::visibilityChanged, this, [this](bool shown) {
+        if (QAction* a = Action("LayerView1")) a->setChecked(shown);
+    });
 }
 
 void TScreenForm::LayerCell(const CellPos& cell, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, bool first,

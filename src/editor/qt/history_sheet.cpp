@@ -97,6 +97,10 @@ void TScreenForm::BuildHistory() {
     addDockWidget(Qt::LeftDockWidgetArea, dock);
     dock->hide();
     historyDock_ = dock;
+    connect(dock, &QDockWidget::visibilityChanged, this, [this](bool shown) {
+        if (QAction* a = Action("History1")) a->setChecked(shown);
+        RefreshHistory();
+    });
 }
 
 void TScreenForm::RefreshHistory() {
