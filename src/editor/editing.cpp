@@ -13,12 +13,6 @@ namespace {
 
 bool PointsSet(const EditorState& s) { return s.pointA.x != kUnsetPoint && s.pointB.x != kUnsetPoint; }
 
-// The box commands need both points; the status line says which one is missing.
-bool NeedPoints(EditorState& s) {
-    if (s.pointA.x == kUnsetPoint) Say(s, "Set point A first (Ctrl+1, or Shift+click).");
-    else if (s.pointB.x == kUnsetPoint) Say(s, "Set point B first (Ctrl+2, or Ctrl+click).");
-    return PointsSet(s);
-}
 
 // Steps from a toward b inclusive, in either direction.
 template <typename F>
@@ -62,6 +56,12 @@ int WrapHeading(float heading) {
 }
 
 }  // namespace
+
+bool NeedPoints(EditorState& s) {
+    if (s.pointA.x == kUnsetPoint) Say(s, "Set point A first (Ctrl+1, or Shift+click).");
+    else if (s.pointB.x == kUnsetPoint) Say(s, "Set point B first (Ctrl+2, or Ctrl+click).");
+    return PointsSet(s);
+}
 
 std::string CellText(int x, int y, int z) {
     // Appended piece by piece: GCC 12 at -O2 warns (-Wrestrict) about a chain

@@ -50,6 +50,10 @@ void PlaceSentry(EditorState& s, int k);
 void SetPointA(EditorState& s);
 void SetPointB(EditorState& s);
 
+// The box commands need both points: false, with the status line saying
+// which one is missing, while either is unset.
+bool NeedPoints(EditorState& s);
+
 enum class Axis { X, Y, Z };
 // Every cell whose coordinate on `axis` equals the cursor cell's.
 void FillPlane(EditorState& s, Axis axis, Cell value);

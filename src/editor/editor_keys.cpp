@@ -39,6 +39,28 @@ bool Act(EditorState& s, EditorKey k, bool sideways) {
 
 bool Acting(const HeldEditorKey& h) { return h.down && !h.quiet; }
 
+bool CursorKey(EditorKey k) {
+    return k == EditorKey::Up || k == EditorKey::Down || k == EditorKey::Left || k == EditorKey::Right ||
+           k == EditorKey::H || k == EditorKey::B;
+}
+
+// One step of a Shift+cursor key: a box starts at the cell the cursor
+// leaves, unless the cursor is already at the end of the box being drawn.
+void SelectStep(EditorState& s, EditorKey k, bool sideways) {
+    if (s.pointA.x == kUnsetPoint || s.pointB.x == kUnsetPoint || TargetCell(s) != s.pointB) SetPointA(s);
+    Act(s, k, sideways);
+    ClampCursor(s);
+    s.pointB = TargetCell(s);
+    Say(s, "Box from " + CellText(s.pointA) + " to " + CellText(s.pointB) + ".");
+}
+
+// The key's effect once, drawing the box when it was pressed with Shift.
+bool KeyStep(EditorState& s, EditorKey k, const HeldEditorKey& h) {
+    if (!h.selecting) return Act(s, k, h.sideways);
+    SelectStep(s, k, h.sideways);
+    return false;
+}
+
 void CommitUnlessEditing(EditorState& s, const EditorKeyMemory& memory) {
     if (!s.pending) return;
     for (std::size_t i = 0; i < kEditorKeyCount; ++i)
@@ -88,17 +110,19 @@ bool PressEditorKey(EditorState& s, EditorKeyMemory& memory, const EditorKeyPres
     h = HeldEditorKey{};
     if (s.dialogOpen) return false;
     const bool turnKey = press.key == EditorKey::Left || press.key == EditorKey::Right;
-    const bool sideways = turnKey && press.ctrl && !press.alt;
+    const bool selecting = press.shift && !press.ctrl && !press.alt && CursorKey(press.key);
+    const bool sideways = turnKey && ((press.ctrl && !press.alt) || selecting);
     // A chord with Ctrl or Alt belongs to the menus.
     if ((press.ctrl || press.alt) && !sideways) return false;
     h.down = true;
     h.sideways = sideways;
+    h.selecting = selecting;
     h.lastMs = nowMs;
     const int steps = KeyRepeatSteps(h.repeat, true, 1, 0, memory.timing);
     // A new editing key closes the action before it.
     if (SnapshotKey(press.key)) CommitAction(s);
     bool changed = false;
-    for (int n = 0; n < steps; ++n) changed |= Act(s, press.key, sideways);
+    for (int n = 0; n < steps; ++n) changed |= KeyStep(s, press.key, h);
     if (PaintKey(press.key)) memory.painted = TargetCell(s);
     changed |= PaintAlong(s, memory);
     return changed;
@@ -135,7 +159,7 @@ bool RepeatEditorKeys(EditorState& s, EditorKeyMemory& memory, std::int64_t nowM
         // A held paint key acts again only on a new cell (PaintAlong).
         if (PaintKey(k)) continue;
         for (int n = 0; n < steps; ++n) {
-            changed |= Act(s, k, h.sideways);
+            changed |= KeyStep(s, k, h);
             changed |= PaintAlong(s, memory);
         }
     }

@@ -29,13 +29,15 @@ inline constexpr std::size_t kEditorKeyCount = static_cast<std::size_t>(EditorKe
 struct EditorKeyPress {
     EditorKey key = EditorKey::Up;
     bool ctrl = false, alt = false;
+    bool shift = false;
 };
 
 // A key the editor saw go down and not yet come up.
 struct HeldEditorKey {
     bool down = false;
     bool quiet = false;     // Ctrl or Alt went down while held: it acts no more until pressed again
-    bool sideways = false;  // Left or Right pressed with Ctrl: it moves (and repeats) sideways
+    bool sideways = false;  // Left or Right pressed with Ctrl or Shift: it moves (and repeats) sideways
+    bool selecting = false; // a cursor key pressed with Shift: point B follows the cursor
     std::int64_t lastMs = 0;  // when its repeat was last brought up to date
     KeyRepeatState repeat;
 };
@@ -58,7 +60,10 @@ bool PaintKey(EditorKey k);
 // A key went down at `nowMs` (any steady millisecond clock, the same one the
 // frames use).  It acts once now, on the target cell.  Under Ctrl or Alt a
 // key does nothing (menu shortcuts and mnemonics must never also edit),
-// except Ctrl with Left and Right, which move the cursor sideways.  Nothing
+// except Ctrl with Left and Right, which move the cursor sideways.  With
+// Shift the cursor keys (arrows, H, B) draw a box: point A stays where the
+// first one started and point B follows the cursor, Left and Right stepping
+// sideways.  Nothing
 // acts while a prompt is open.  Returns true when the working level changed.
 bool PressEditorKey(EditorState& s, EditorKeyMemory& memory, const EditorKeyPress& press, std::int64_t nowMs);
 // The key came up.  Once no editing key is held, what they did is one

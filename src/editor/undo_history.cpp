@@ -17,9 +17,31 @@ bool SameBytes(const std::array<T, N>& a, const std::array<T, N>& b) {
     return std::memcmp(a.data(), b.data(), sizeof(T) * N) == 0;
 }
 
+LevelGrid GridOf(const World& w) {
+    return {w.sizeX, w.sizeY, w.sizeZ, w.cells, w.lightMap, w.stretchMap};
+}
+
+void TakeGrid(World& w, const LevelGrid& g) {
+    w.sizeX = g.sizeX;
+    w.sizeY = g.sizeY;
+    w.sizeZ = g.sizeZ;
+    w.cells = g.cells;
+    w.lightMap = g.lightMap;
+    w.stretchMap = g.stretchMap;
+    IndexCells(w);
+    CountLingots(w);
+}
+
+std::size_t GridBytes(const LevelGrid& g) { return g.cells.capacity() * sizeof(Cell) + g.lightMap.capacity() + g.stretchMap.capacity(); }
+
 // Writes one side of a change into the working level through SetCell, which
 // keeps the ingot counts, and into the baseline directly.
 void Apply(World& working, World& baseline, const UndoAction& action, bool after) {
+    if (action.gridBefore) {
+        const LevelGrid& grid = after ? *action.gridAfter : *action.gridBefore;
+        TakeGrid(working, grid);
+        TakeGrid(baseline, grid);
+    }
     const std::size_t sx = static_cast<std::size_t>(working.sizeX), sy = static_cast<std::size_t>(working.sizeY);
     for (const CellChange& c : action.cells) {
         if (c.index >= working.cells.size() || c.index >= baseline.cells.size()) continue;
@@ -100,6 +122,7 @@ bool SameHead(const LevelHead& a, const LevelHead& b) {
 
 std::size_t UndoAction::Bytes() const {
     std::size_t n = sizeof(UndoAction) + cells.capacity() * sizeof(CellChange);
+    if (gridBefore) n += GridBytes(*gridBefore) + GridBytes(*gridAfter);
     if (headBefore) n += 2 * sizeof(LevelHead) + headBefore->description.size() + headBefore->author.size() +
                          headAfter->description.size() + headAfter->author.size();
     return n;
@@ -140,9 +163,7 @@ void UndoHistory::Push(std::deque<UndoAction>& list, UndoAction action) {
 UndoHistory::Recorded UndoHistory::Commit(const World& working, World& baseline) {
     if (working.sizeX != baseline.sizeX || working.sizeY != baseline.sizeY || working.sizeZ != baseline.sizeZ ||
         working.cells.size() != baseline.cells.size()) {
-        // A different grid is a different level: nothing to compare against.
-        Reset(working, baseline);
-        return Recorded::Nothing;
+        return CommitResize(working, baseline);
     }
     UndoAction action;
     bool tooLarge = false;
@@ -184,11 +205,32 @@ UndoHistory::Recorded UndoHistory::Commit(const World& working, World& baseline)
         action.headAfter = std::make_unique<LevelHead>(std::move(after));
     }
     action.cells.shrink_to_fit();
+    Keep(std::move(action));
+    return Recorded::Action;
+}
+
+void UndoHistory::Keep(UndoAction action) {
     action.state = ++lastState_;
     redo_.clear();
     bytes_ = 0;
     for (const UndoAction& a : undo_) bytes_ += a.Bytes();
     Push(undo_, std::move(action));
+}
+
+UndoHistory::Recorded UndoHistory::CommitResize(const World& working, World& baseline) {
+    UndoAction action;
+    action.gridBefore = std::make_unique<LevelGrid>(GridOf(baseline));
+    action.gridAfter = std::make_unique<LevelGrid>(GridOf(working));
+    LevelHead before = HeadOf(baseline), after = HeadOf(working);
+    TakeGrid(baseline, *action.gridAfter);
+    ApplyHead(baseline, after);
+    if (action.Bytes() > cap_) {
+        Clear();
+        return Recorded::TooLarge;
+    }
+    action.headBefore = std::make_unique<LevelHead>(std::move(before));
+    action.headAfter = std::make_unique<LevelHead>(std::move(after));
+    Keep(std::move(action));
     return Recorded::Action;
 }
 

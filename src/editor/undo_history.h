@@ -43,10 +43,18 @@ struct CellChange {
     std::uint8_t stretchBefore = 0, stretchAfter = 0;
 };
 
+// A whole grid, kept when an action changed the level's size.
+struct LevelGrid {
+    std::int32_t sizeX = 0, sizeY = 0, sizeZ = 0;
+    std::vector<Cell> cells;
+    std::vector<std::uint8_t> lightMap, stretchMap;
+};
+
 struct UndoAction {
     std::uint64_t state = 0;  // the level's state after the action (see UndoHistory::State)
     std::vector<CellChange> cells;
     std::unique_ptr<LevelHead> headBefore, headAfter;  // both or neither
+    std::unique_ptr<LevelGrid> gridBefore, gridAfter;  // both or neither: a resize
     std::size_t Bytes() const;
 };
 
@@ -57,7 +65,8 @@ public:
     // Forgets every action; `baseline` becomes a copy of the working level
     // (it keeps its own object table, clips and sky).
     void Reset(const World& working, World& baseline);
-    // Records what changed since the baseline as one action.  An action
+    // Records what changed since the baseline as one action; a level of
+    // another size (a resize) is kept as both whole grids.  An action
     // larger than the cap is not kept: the whole history is dropped instead
     // (TooLarge), and the change stays applied.  A new action drops the redo list.
     Recorded Commit(const World& working, World& baseline);
@@ -72,6 +81,9 @@ public:
     // compares it with the state it last saved.
     std::uint64_t State() const { return undo_.empty() ? base_ : undo_.back().state; }
 
+    // Oldest first; the redo list's newest (the next to redo) is its back.
+    const std::deque<UndoAction>& UndoList() const { return undo_; }
+    const std::deque<UndoAction>& RedoList() const { return redo_; }
     std::size_t UndoCount() const { return undo_.size(); }
     std::size_t RedoCount() const { return redo_.size(); }
     std::size_t Bytes() const { return bytes_; }
@@ -79,6 +91,9 @@ public:
 
 private:
     void Push(std::deque<UndoAction>& list, UndoAction action);
+    // A new action: numbered, the redo list dropped, the oldest ones let go past the caps.
+    void Keep(UndoAction action);
+    Recorded CommitResize(const World& working, World& baseline);
     void Clear();
 
     std::deque<UndoAction> undo_, redo_;

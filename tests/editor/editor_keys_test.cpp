@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "editor/editing.h"
 #include "world/level_file.h"
 
@@ -150,6 +152,30 @@ TEST_F(EditorKeysTest, ModifiersComeFromTheEventNotFromTheKeysHeldAtTheFrame) {
     QuietHeldKeys(memory);
     Frames(30, 50);
     EXPECT_EQ(GetLight(*s.working, 3, 1, 2), 128 + kLightStep);
+}
+
+TEST_F(EditorKeysTest, ShiftWithTheCursorKeysDrawsABoxFromWhereItStarted) {
+    auto shiftTap = [&](EditorKey k) {
+        PressEditorKey(s, memory, {k, false, false, true}, now);
+        Release(k);
+    };
+    shiftTap(EditorKey::Up);
+    shiftTap(EditorKey::Up);
+    shiftTap(EditorKey::Right);  // sideways, not a turn
+    shiftTap(EditorKey::H);
+    EXPECT_EQ(s.pointA, (CellPos{2, 1, 2}));
+    EXPECT_EQ(s.pointB, TargetCell(s));
+    EXPECT_EQ(s.cursorHeading, 0);
+    const CellPos far = TargetCell(s);
+    EXPECT_EQ(std::abs(far.x - 2) + std::abs(far.z - 2), 3);
+    EXPECT_EQ(far.y, 2);
+    // A plain move ends the box; the next Shift step starts a new one there.
+    Tap(EditorKey::Down);
+    const CellPos from = TargetCell(s);
+    shiftTap(EditorKey::B);
+    EXPECT_EQ(s.pointA, from);
+    EXPECT_EQ(s.pointB, (CellPos{from.x, from.y - 1, from.z}));
+    EXPECT_EQ(s.history.UndoCount(), 0u);
 }
 
 TEST_F(EditorKeysTest, EditingKeysSnapshotAndNavigationKeysDoNot) {

@@ -4,6 +4,9 @@
 
 #include <QColorDialog>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QSpinBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -13,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "editor/editor_commands.h"
+#include "world/level_file.h"
 #include "editor/qt/gl_view.h"
 #include "editor/qt/window_layout.h"
 
@@ -55,6 +59,48 @@ public:
         return QFileDialog::getSaveFileName(parent, "Save level as", QString::fromStdString(proposed),
                                             "Level file (*.lev)")
             .toStdString();
+    }
+    std::optional<LevelResize> AskResize(QWidget* parent, int sizeX, int sizeY, int sizeZ) override {
+        // Six numbers: the cells added (or, negative, taken away) at each end
+        // of each axis, with the size they make shown as they change.
+        QDialog dialog(parent);
+        dialog.setWindowTitle("Resize level");
+        auto* grid = new QGridLayout(&dialog);
+        grid->addWidget(new QLabel("Cells added (negative: removed)"), 0, 0, 1, 3);
+        grid->addWidget(new QLabel("at the low end"), 1, 1);
+        grid->addWidget(new QLabel("at the high end"), 1, 2);
+        const int sizes[3] = {sizeX, sizeY, sizeZ};
+        const char* names[3] = {"X (left / right)", "Y (bottom / top)", "Z (back / front)"};
+        QSpinBox* boxes[3][2];
+        QLabel* result[3];
+        for (int a = 0; a < 3; ++a) {
+            grid->addWidget(new QLabel(names[a]), a + 2, 0);
+            for (int end = 0; end < 2; ++end) {
+                auto* box = new QSpinBox(&dialog);
+                box->setObjectName(QString("Resize%1%2").arg(QChar("XYZ"[a])).arg(end ? "High" : "Low"));
+                box->setRange(-kMaxLevelAxis, kMaxLevelAxis);
+                grid->addWidget(box, a + 2, 1 + end);
+                boxes[a][end] = box;
+            }
+            result[a] = new QLabel(&dialog);
+            grid->addWidget(result[a], a + 2, 3);
+            auto update = [=] {
+                result[a]->setText(QString("= %1 cells").arg(sizes[a] + boxes[a][0]->value() + boxes[a][1]->value()));
+            };
+            for (QSpinBox* box : boxes[a]) QObject::connect(box, &QSpinBox::valueChanged, &dialog, update);
+            update();
+        }
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        grid->addWidget(buttons, 5, 0, 1, 4);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        LevelResize r;
+        for (std::size_t a = 0; a < 3; ++a) {
+            r.low[a] = boxes[a][0]->value();
+            r.high[a] = boxes[a][1]->value();
+        }
+        return r;
     }
     std::optional<QColor> PickColour(QWidget* parent, const QColor& current) override {
         const QColor c = QColorDialog::getColor(current, parent, "Fog Color");

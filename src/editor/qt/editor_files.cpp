@@ -12,6 +12,8 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <array>
+#include <tuple>
 #include <cstdlib>
 #include <exception>
 #include <optional>
@@ -336,7 +338,7 @@ bool TScreenForm::WriteRecovery() {
     return SaveLevelFile(*state_.working, path.string()).ok;  // written beside, then renamed over
 }
 
-std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why) {
+std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why, bool fromHere) {
     namespace fs = std::filesystem;
     std::error_code ec;
     // A folder cleared away meanwhile (or no longer a plain folder) is made anew.
@@ -352,7 +354,21 @@ std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why
         testFolder_ = pattern;
     }
     const fs::path level = testFolder_ / "TEST.lev";
-    if (const WriteResult written = SaveLevelFile(*state_.working, level.string()); !written) {
+    // From here: the copy starts at the cursor, facing the view; the
+    // designer's level keeps its own start.
+    World& w = *state_.working;
+    const std::array<std::int32_t, 4> kept{w.startX, w.startY, w.startZ, w.startHeading};
+    if (fromHere) {
+        const CellPos c = TargetCell(state_);
+        const int heading = static_cast<int>(state_.cursorHeading) % 32768;
+        w.startX = c.x;
+        w.startY = c.y;
+        w.startZ = c.z;
+        w.startHeading = heading < 0 ? heading + 32768 : heading;
+    }
+    const WriteResult written = SaveLevelFile(w, level.string());
+    std::tie(w.startX, w.startY, w.startZ, w.startHeading) = std::tuple(kept[0], kept[1], kept[2], kept[3]);
+    if (!written) {
         why = "The test level could not be written (" + written.code + "): " + written.reason;
         return std::nullopt;
     }
@@ -397,11 +413,20 @@ std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why
     return run;
 }
 
-void TScreenForm::TestLevel() {
+void TScreenForm::TestLevel(bool fromHere) {
     if (StillBusy()) return;
+    if (fromHere) {
+        const CellPos c = TargetCell(state_);
+        if (GetCell(*state_.working, c.x, c.y, c.z) != 0)
+            return Say(state_, "The cursor cell " + CellText(c) + " is filled: the hero cannot start in it.");
+    }
     ShowProblems();
     std::vector<std::string> problems;
-    for (const QString& p : ProblemTexts()) problems.push_back(p.toStdString());
+    for (const QString& p : ProblemTexts()) {
+        // Testing from the cursor needs no start point of the level's own.
+        if (fromHere && p.contains("start point")) continue;
+        problems.push_back(p.toStdString());
+    }
     // Asked once for a given set of problems: a designer who tests on
     // purpose is not asked again until the problems change.
     if (!problems.empty() && problems != acceptedProblems_) {
@@ -419,7 +444,7 @@ void TScreenForm::TestLevel() {
         acceptedProblems_ = problems;
     }
     std::string why;
-    auto run = PrepareTestRun(why);
+    auto run = PrepareTestRun(why, fromHere);
     if (!run) {
         dialogs_->ShowWarning(this, why);
         return;
@@ -428,7 +453,8 @@ void TScreenForm::TestLevel() {
         dialogs_->ShowWarning(this, "The game " + run->program.string() + " could not be started.");
         return;
     }
-    Say(state_, "Testing with " + run->program.filename().string() + ".");
+    Say(state_, "Testing with " + run->program.filename().string() +
+                    (fromHere ? " from " + CellText(TargetCell(state_)) + "." : "."));
 }
 
 }  // namespace zq

@@ -119,7 +119,10 @@ void TScreenForm::KeyEvent(QKeyEvent* event, bool down) {
         // The chord as this event carries it: a Ctrl let go before the next
         // frame still makes this Right a step sideways.
         const Qt::KeyboardModifiers mods = event->modifiers();
-        if (down) PressEditorKey(state_, keyMemory_, {*k, (mods & Qt::ControlModifier) != 0, (mods & Qt::AltModifier) != 0}, KeyClock());
+        if (down)
+            PressEditorKey(state_, keyMemory_,
+                           {*k, (mods & Qt::ControlModifier) != 0, (mods & Qt::AltModifier) != 0, (mods & Qt::ShiftModifier) != 0},
+                           KeyClock());
         else ReleaseEditorKey(state_, keyMemory_, *k);
         RefreshPanel();
         levelView_->update();

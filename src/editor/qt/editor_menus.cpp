@@ -3,6 +3,8 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -12,6 +14,7 @@
 #include "editor/editor_commands.h"
 #include "editor/qt/gl_view.h"
 #include "editor/qt/help_window.h"
+#include "editor/regions.h"
 
 namespace zq {
 
@@ -36,6 +39,7 @@ void TScreenForm::BuildMenus() {
     AddAction(file, "Save as ...", "SaveAs1", [this] { SaveAsCommand(); });
     file->addSeparator();
     AddAction(file, "&Test level", "TestLevel1", [this] { TestLevel(); }, QKeySequence("F9"));
+    AddAction(file, "Test from &here", "TestHere1", [this] { TestLevel(true); }, QKeySequence("Shift+F9"));
     file->addSeparator();
     AddAction(file, "&Quit", "Quit1", [this] { close(); });
 
@@ -43,6 +47,25 @@ void TScreenForm::BuildMenus() {
     AddAction(edit, "&Undo", "Undo1", [this] { Undo(state_); }, QKeySequence("Ctrl+Z"));
     QAction* redo = AddAction(edit, "&Redo", "Redo1", [this] { Redo(state_); }, QKeySequence("Ctrl+Y"));
     redo->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
+    edit->addSeparator();
+    // The box from A to B as a region.
+    AddAction(edit, "&Copy box", "CopyBox1", [this] { CopyBoxCommand(false); }, QKeySequence("Ctrl+C"));
+    AddAction(edit, "Cu&t box", "CutBox1", [this] { CopyBoxCommand(true); }, QKeySequence("Ctrl+X"));
+    AddAction(edit, "&Paste at the cursor", "PasteBox1", [this] { PasteCommand(); }, QKeySequence("Ctrl+V"));
+    AddAction(edit, "&Move box to the cursor", "MoveBox1", [this] { MoveSelection(state_); }, QKeySequence("Ctrl+M"));
+    AddAction(edit, "T&urn box a quarter", "RotateBox1", [this] { RotateSelection(state_); }, QKeySequence("Ctrl+R"));
+    AddAction(edit, "Mirror box left to right (&X)", "MirrorX1", [this] { MirrorSelection(state_, Axis::X); },
+              QKeySequence("Ctrl+H"));
+    AddAction(edit, "Mirror box front to back (&Z)", "MirrorZ1", [this] { MirrorSelection(state_, Axis::Z); },
+              QKeySequence("Ctrl+J"));
+    AddAction(edit, "&Empty box", "DeleteBox1", [this] { DeleteSelection(state_); }, QKeySequence("Ctrl+Delete"));
+    AddAction(edit, "Pick the object under the cursor", "Eyedropper1", [this] { Eyedropper(); }, QKeySequence("I"));
+    QAction* search = edit->addAction("Search the objects ...");
+    search->setObjectName("SearchObjects1");
+    search->setShortcut(QKeySequence("Ctrl+F"));
+    connect(search, &QAction::triggered, this, [this] { SearchPalette(); });
+    AddAction(edit, "&Flood fill the layer", "FloodFill1", [this] { FloodFill(state_, state_.paintObject); },
+              QKeySequence("F4"));
 
     QMenu* opts = bar->addMenu("&Options");
     AddAction(opts, "Level &Description ...", "Description1", [this] {
@@ -60,6 +83,14 @@ void TScreenForm::BuildMenus() {
         }
     });
     AddAction(opts, "&Number of Sentries ...", "Sentries1", [this] { SentryCountCommand(); });
+    AddAction(opts, "Resize &level ...", "Resize1", [this] {
+        const World& w = *state_.working;
+        state_.dialogOpen = true;
+        const auto r = dialogs_->AskResize(this, w.sizeX, w.sizeY, w.sizeZ);
+        state_.dialogOpen = false;
+        ReleaseAllKeys();
+        if (r) ResizeLevel(state_, *r);
+    });
     AddAction(opts, "&Random Seed ...", "RandomSeed1", [this] {
         if (auto n = AskNumber("Random Seed", "Please enter a number between 0 and 32767",
                                std::to_string(state_.working->randomSeed), kNotAPositiveNumber))
@@ -101,6 +132,19 @@ void TScreenForm::BuildMenus() {
         LayOut();
     });
     low->setCheckable(true);
+    QAction* layers = AddAction(editor, "&Layer view", "LayerView1", [this] {
+        layerDock_->setVisible(Action("LayerView1")->isChecked());
+    }, QKeySequence("F3"));
+    layers->setCheckable(true);
+    QAction* palette = AddAction(editor, "Object &palette", "Palette1", [this] {
+        paletteDock_->setVisible(Action("Palette1")->isChecked());
+    }, QKeySequence("F2"));
+    palette->setCheckable(true);
+    QAction* history = AddAction(editor, "Undo &history", "History1", [this] {
+        historyDock_->setVisible(Action("History1")->isChecked());
+        RefreshHistory();
+    }, QKeySequence("F11"));
+    history->setCheckable(true);
 
     QMenu* tools = bar->addMenu("&Tools");
     AddAction(tools, "Set Point A", "PointA1", [this] { SetPointA(state_); }, QKeySequence("Ctrl+1"));
@@ -163,13 +207,34 @@ void TScreenForm::BuildMenus() {
     for (QMenu* menu : bar->findChildren<QMenu*>())
         connect(menu, &QMenu::aboutToShow, this, [this] { ReleaseAllKeys(); });
 
-    QAction* help = bar->addAction("&Help");
+    QMenu* helpMenu = bar->addMenu("&Help");
+    QAction* sheet = helpMenu->addAction("&Keys (one page)");
+    sheet->setObjectName("ShortcutSheet1");
+    sheet->setShortcut(QKeySequence("F1"));
+    connect(sheet, &QAction::triggered, this, [this] { ShowShortcutSheet(); });
+    QAction* help = helpMenu->addAction("&Help pages");
     help->setObjectName("Help1");
-    help->setShortcut(QKeySequence("F1"));
     connect(help, &QAction::triggered, this, [this] {
         help_->show();
         help_->raise();
     });
+    connect(helpMenu, &QMenu::aboutToShow, this, [this] { ReleaseAllKeys(); });
+}
+
+void TScreenForm::CopyBoxCommand(bool cut) {
+    if (!(cut ? CutSelection(state_, clipboard_) : CopySelection(state_, clipboard_))) return;
+    QGuiApplication::clipboard()->setText(QString::fromStdString(RegionText(clipboard_)));
+}
+
+void TScreenForm::PasteCommand() {
+    const std::string text = QGuiApplication::clipboard()->text().toStdString();
+    std::string why;
+    if (auto carried = ParseRegion(text, why)) {
+        clipboard_ = std::move(*carried);
+    } else if (clipboard_.Empty()) {
+        return Say(state_, why);
+    }
+    PasteClipboard(state_, clipboard_);
 }
 
 void TScreenForm::SentryCountCommand() {

@@ -1,6 +1,7 @@
 // The side panel: the icons, the position and light labels, the clip,
 // sentry and behaviour lists, the object list and its preview.
 #include "editor/qt/editor_window.h"
+#include "editor/qt/layer_view.h"
 
 #include <QComboBox>
 #include <QImage>
@@ -205,6 +206,9 @@ void TScreenForm::BuildWindow() {
 
 void TScreenForm::RefreshPanel() {
     const World& w = *state_.working;
+    if (layerView_ && layerView_->isVisible()) layerView_->update();
+    RefreshPalette();
+    RefreshHistory();
     const std::string caption = EditorCaption(state_, fileNameEverSet_);
     if (caption != shownCaption_) {
         shownCaption_ = caption;

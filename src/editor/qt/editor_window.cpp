@@ -26,6 +26,7 @@
 #include "editor/level_problems.h"
 #include "editor/qt/gl_view.h"
 #include "editor/qt/help_window.h"
+#include "editor/qt/layer_view.h"
 #include "editor/qt/window_layout.h"
 #include "rules/move_box.h"
 
@@ -77,6 +78,9 @@ TScreenForm::TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<Ed
     addDockWidget(Qt::BottomDockWidgetArea, dock);
     dock->hide();
     problemDock_ = dock;
+    BuildLayerView();
+    BuildPalette();
+    BuildHistory();
     help_ = new THelp(this);
     connect(&timer_, &QTimer::timeout, this, [this] {
         const int elapsed = static_cast<int>(clock_.restart());
@@ -88,6 +92,10 @@ TScreenForm::TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<Ed
 TScreenForm::~TScreenForm() {
     // The views draw from this window's state: they go before it does.
     timer_.stop();
+    // The docks hide as the window goes: they must no longer call into it.
+    if (paletteDock_) paletteDock_->disconnect(this);
+    if (historyDock_) historyDock_->disconnect(this);
+    if (layerDock_) layerDock_->disconnect(this);
     if (video_) video_->Stop();
     delete levelView_;
     delete currentView_;
@@ -192,6 +200,8 @@ void TScreenForm::LoadBank(bool high) {
         });
         state_.textured = high;
         LoadEditorMarkers(data_, graphics_->flatPalette, markers_);
+        layerView_->SetPalette(graphics_->flatPalette);
+        RebuildPalette();
         SetFog(state_.working->fogRed, state_.working->fogGreen, state_.working->fogBlue);
     } catch (...) {
         QApplication::restoreOverrideCursor();
@@ -223,7 +233,8 @@ void TScreenForm::DrawPreview(GlRenderer& renderer) {
         renderer.ClearFrame(0);
         return;
     }
-    DrawObjectPreview(*state_.working, state_.paintObject, state_.previewYaw, state_.previewPitch, bank_.textured,
+    const Cell shown = previewOverride_ >= 0 ? static_cast<Cell>(previewOverride_) : state_.paintObject;
+    DrawObjectPreview(*state_.working, shown, previewOverride_ >= 0 ? 0 : state_.previewYaw, state_.previewPitch, bank_.textured,
                       renderer, previewDraw_);
 }
 
@@ -268,6 +279,51 @@ void TScreenForm::LayOut() {
 void TScreenForm::ShowStatus() {
     const QString text = QString::fromStdString(state_.status);
     if (statusText_->text() != text) statusText_->setText(text);
+}
+
+void TScreenForm::BuildLayerView() {
+    auto* dock = new QDockWidget("Layer", this);
+    dock->setObjectName("LayerDock");
+    dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+    layerView_ = new LayerView(state_, dock);
+    layerView_->onCell = [this](const LayerView::CellEvent& e) { LayerCell(e.cell, e.button, e.modifiers, e.first, e.done); };
+    layerView_->onLayer = [this](int step) {
+        Command([this, step] { MoveCursor(state_, step > 0 ? CursorMove::Up : CursorMove::Down); });
+        layerView_->setFocus();
+    };
+    dock->setWidget(layerView_);
+    addDockWidget(Qt::LeftDockWidgetArea, dock);
+    dock->hide();
+    layerDock_ = dock;
+    // Closed by its own button, the menu entry's tick goes too.
+    connect(dock, &QDockWidget::visibilityChanged, this, [this](bool shown) {
+        if (QAction* a = Action("LayerView1")) a->setChecked(shown);
+    });
+}
+
+void TScreenForm::LayerCell(const CellPos& cell, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, bool first,
+                            bool done) {
+    if (!started_) return;
+    if (done) {
+        // A whole drag is one undo step.
+        CommitAction(state_);
+    } else if (button == Qt::LeftButton && (modifiers & Qt::ShiftModifier)) {
+        if (first) state_.pointA = cell;
+        state_.pointB = cell;
+        JumpCursor(state_, cell);
+        Say(state_, "Box from " + CellText(state_.pointA) + " to " + CellText(state_.pointB) + ".");
+    } else if (button == Qt::LeftButton) {
+        if (first) CommitAction(state_);
+        JumpCursor(state_, cell);
+        state_.faceClicked = false;
+        PutBlock(state_);
+    } else {
+        JumpCursor(state_, cell);
+    }
+    RefreshPanel();
+    levelView_->update();
+    layerView_->update();
+    Wake();
 }
 
 QString TScreenForm::StatusText() const { return statusText_->text(); }

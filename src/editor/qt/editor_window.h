@@ -7,10 +7,12 @@
 #include <QMainWindow>
 
 #include <QColor>
+#include <QIcon>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,11 +24,15 @@
 #include "editor/editor_keys.h"
 #include "editor/editor_state.h"
 #include "editor/editor_view.h"
+#include "editor/level_resize.h"
+#include "editor/regions.h"
 #include "render/video_player.h"
 #include "world/level_file.h"
 #include "world/object_defs.h"
 
 class QAction;
+class QLineEdit;
+class QListWidgetItem;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -38,6 +44,7 @@ namespace zq {
 
 class GlRenderer;
 class GlView;
+class LayerView;
 class THelp;
 
 // Every question the window asks the user, so tests can answer without a
@@ -58,7 +65,12 @@ public:
     virtual std::string OpenFile(QWidget* parent, const std::string& folder) = 0;
     virtual std::string SaveFile(QWidget* parent, const std::string& proposed) = 0;
     virtual std::optional<QColor> PickColour(QWidget* parent, const QColor& current) = 0;
+    // The cells to add or take away at each end of each axis; nullopt on Cancel.
+    virtual std::optional<LevelResize> AskResize(QWidget* parent, int sizeX, int sizeY, int sizeZ) = 0;
 };
+
+// The flags the palette shows for an object: "collision, ladder, deadly" ...
+std::string ObjectFlagsText(const ObjectDef& d);
 
 // The dialogs of a desktop session.
 std::unique_ptr<EditorDialogs> MakeQtDialogs();
@@ -93,6 +105,7 @@ public:
     QAction* Action(const QString& objectName) const;
     GlView* LevelView() const { return levelView_; }
     THelp* Help() const { return help_; }
+    LayerView* Layers() const { return layerView_; }
     QString LevelLabel(char axis) const;
 
     // The Test level command's files and program (also used by tests).
@@ -101,7 +114,7 @@ public:
         std::filesystem::path program;
         QStringList arguments;
     };
-    std::optional<TestRun> PrepareTestRun(std::string& why);
+    std::optional<TestRun> PrepareTestRun(std::string& why, bool fromHere = false);
 
     // Commands (menu entries and icons).
     void NewLevelCommand();
@@ -112,7 +125,14 @@ public:
     void SentryCountCommand();
     void SetSentryPosition(int k);
     void ChooseObject(const QString& name);
-    void TestLevel();
+    // F9 tests the level from its start; Shift+F9 (`fromHere`) from the
+    // cursor cell facing the view, a start given to the test copy only.
+    void TestLevel(bool fromHere = false);
+    // Ctrl+C / Ctrl+X: the box from A to B into the editor's clipboard and,
+    // as text, the desktop's, so another editor window can paste it.
+    void CopyBoxCommand(bool cut);
+    // Ctrl+V: the desktop's clipboard when it holds a box, else the editor's own.
+    void PasteCommand();
     // The player Play shows a clip's video with (the games' player); none: videos are skipped.
     void SetVideoPlayer(std::unique_ptr<VideoPlayer> player) { video_ = std::move(player); }
     bool VideoShowing() const;
@@ -179,6 +199,27 @@ private:
     std::string LastFolder() const;
     void BoostDisplay();
     void KeyEvent(QKeyEvent* event, bool down);
+    void BuildLayerView();
+    void BuildPalette();
+    void BuildHistory();
+    // The history list as the undo history now stands (only when it changed).
+    void RefreshHistory();
+    // Undo or redo until `undone` actions are left to undo.
+    void GoToStep(std::size_t undone);
+    void ShowShortcutSheet();
+    // The palette's pictures, drawn anew (after a bank load, or when first shown).
+    void RebuildPalette();
+    void FilterPalette();
+    // The recent row and the flags of the current object.
+    void RefreshPalette();
+    void PickPaletteItem(QListWidgetItem* item);
+    // Ctrl+F: the palette shown, its search field taking the keys.
+    void SearchPalette();
+    // The object under the cursor becomes the current one.
+    void Eyedropper();
+    // A click or drag in the layer view: the left button places the current
+    // object (with Shift it draws the A-B box), the right one moves the cursor.
+    void LayerCell(const CellPos& cell, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, bool first, bool done);
     void ReleaseAllKeys();
     // Starts the frames if they were resting.
     void Wake();
@@ -205,6 +246,7 @@ private:
     QTimer timer_;
     QElapsedTimer clock_;  // since the last timed frame
     int lastSentryCount_ = -1;
+    Region clipboard_;  // the last box copied or cut in this window
 
     GlView* levelView_ = nullptr;
     GlView* currentView_ = nullptr;
@@ -229,6 +271,20 @@ private:
     std::unique_ptr<VideoPlayer> video_;
     QLabel* videoWindow_ = nullptr;  // a window of its own while a clip's video plays
     QElapsedTimer videoClock_;
+    QWidget* historyDock_ = nullptr;
+    QListWidget* historyList_ = nullptr;
+    std::pair<std::uint64_t, std::size_t> historyShown_{~std::uint64_t{0}, 0};  // state and redo count listed
+    QWidget* shortcutSheet_ = nullptr;
+    QWidget* paletteDock_ = nullptr;
+    QLineEdit* paletteSearch_ = nullptr;
+    QListWidget* paletteList_ = nullptr;
+    QListWidget* paletteRecent_ = nullptr;
+    QLabel* paletteFlags_ = nullptr;
+    std::map<int, QIcon> palettePictures_;      // by object type
+    std::vector<Cell> recentObjects_, paletteRecentShown_;  // newest first
+    int previewOverride_ = -1;  // >= 0: the preview draws this type (the palette's pictures)
+    LayerView* layerView_ = nullptr;
+    QWidget* layerDock_ = nullptr;
     QListWidget* problemList_ = nullptr;
     QWidget* problemDock_ = nullptr;
     QMenu* recentMenu_ = nullptr;

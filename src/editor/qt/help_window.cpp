@@ -64,8 +64,15 @@ QList<Page> HelpPages() {
              "then fill or clear the box between them (F5, Shift+F5), its hollow shell (F6, Shift+F6) or a line "
              "(F7, Shift+F7). Tools &gt; Generate &gt; Plan fills a whole plane through the cursor. F8 makes the "
              "box darker or lighter.</p>"
-             "<p>A level cannot be resized: File &gt; New asks for the three dimensions and erases everything. "
-             "Decide the size before you start building.</p>"},
+             "<p>The box from A to B is also a region: Edit &gt; Copy box (Ctrl+C), Cut box (Ctrl+X) and "
+             "Paste at the cursor (Ctrl+V, also into another editor window), Move box to the cursor (Ctrl+M), "
+             "Turn box a quarter (Ctrl+R), Mirror (Ctrl+H left to right, Ctrl+J front to back) and Empty box "
+             "(Ctrl+Delete). Ladders turn with the box. Shift with the arrows, H or B draws the box as the "
+             "cursor moves. F4 flood-fills the patch of the cursor's layer that holds what the cursor cell "
+             "holds.</p>"
+             "<p>Options &gt; Resize level grows or shrinks the level at either end of each axis: the cells, "
+             "the start and exit, the markers and the sentries move along, and nothing placed may fall "
+             "outside. It is one step of Undo like any other.</p>"},
         {"Start and Exit points",
          "<p>" + Icon("I_Start") +
              " (D) puts the start point on the cursor cell; the hero starts there, facing the way the view "

@@ -7,8 +7,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -30,11 +33,13 @@
 #include <nlohmann/json.hpp>
 
 #include "editor/editing.h"
+#include "editor/regions.h"
 #include "platform/sdl_audio.h"
 #include "editor/editor_commands.h"
 #include "world/level_file.h"
 #include "editor/qt/gl_view.h"
 #include "editor/qt/help_window.h"
+#include "editor/qt/layer_view.h"
 #include "test_util.h"
 
 namespace zq {
@@ -69,6 +74,8 @@ public:
     std::string OpenFile(QWidget*, const std::string&) override { return {}; }
     std::string SaveFile(QWidget*, const std::string&) override { return saveAs; }
     std::optional<QColor> PickColour(QWidget*, const QColor&) override { return QColor(0, 0, 64); }
+    std::optional<LevelResize> resize;
+    std::optional<LevelResize> AskResize(QWidget*, int, int, int) override { return resize; }
 };
 
 struct EditorWindowTest : ::testing::Test {
@@ -624,6 +631,220 @@ TEST_F(EditorWindowTest, TestLevelWritesTheLevelAndFindsAGame) {
     EXPECT_EQ(again->level.parent_path(), folder);
     window.reset();
     EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+// The history list: one row per undo step; a click goes back (or forward)
+// to that step.  F1 shows the one-page sheet of keys.
+TEST_F(EditorWindowTest, TheHistoryListGoesBackToTheClickedStepAndF1ShowsTheKeys) {
+    EditorState& s = window->State();
+    Trigger("History1");
+    window->ChooseObject("Brick wall");
+    for (int i = 0; i < 3; ++i) {
+        JumpCursor(s, {10 + i, 1, 10});
+        window->findChild<QToolButton*>("I_PutBlock")->click();
+    }
+    auto* list = window->findChild<QListWidget*>("HistoryList");
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->count(), 4);
+    EXPECT_EQ(list->item(3)->text().toStdString(), "3. 1 cell");
+    const QPoint at = list->visualItemRect(list->item(1)).center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &press);
+    QApplication::sendEvent(list->viewport(), &release);
+    EXPECT_EQ(s.history.UndoCount(), 1u);
+    EXPECT_NE(GetCell(*s.working, 10, 1, 10), 0);
+    EXPECT_EQ(GetCell(*s.working, 11, 1, 10), 0);
+    ASSERT_EQ(list->count(), 4);  // the undone steps stay listed, to go forward again
+    EXPECT_NE(list->item(3)->text().indexOf("undone"), -1);
+    Screenshot(window.get(), "editor_history_list.png");
+
+    Trigger("ShortcutSheet1");
+    QApplication::processEvents();
+    auto* sheet = window->findChild<QDialog*>("ShortcutSheet");
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(window->findChild<QLabel*>("ShortcutText")->text().contains("Shift+F9"));
+    Screenshot(sheet, "editor_shortcut_sheet.png");
+}
+
+// The palette: Ctrl+F gives its search the keys, the list shows only what
+// matches, and a click on a picture then Space builds that very object.
+TEST_F(EditorWindowTest, ThePalettesSearchAndClickPlaceTheObjectItShows) {
+    EditorState& s = window->State();
+    Trigger("Palette1");
+    QApplication::processEvents();
+    auto* list = window->findChild<QListWidget*>("PaletteList");
+    auto* search = window->findChild<QLineEdit*>("PaletteSearch");
+    ASSERT_TRUE(list && search);
+    ASSERT_GT(list->count(), 20);
+    EXPECT_FALSE(list->item(0)->icon().isNull());
+    // Unasked, the search has no keys: Up moves the cursor.
+    const CellPos from = TargetCell(s);
+    Key(Qt::Key_Up, true);
+    Key(Qt::Key_Up, false);
+    EXPECT_NE(TargetCell(s), from);
+    EXPECT_TRUE(search->text().isEmpty());
+    Trigger("SearchObjects1");
+    QApplication::processEvents();
+    for (const char c : std::string("ladder")) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A + (c - 'a'), Qt::NoModifier, QString(QChar(c)));
+        QApplication::sendEvent(search, &press);
+    }
+    EXPECT_EQ(search->text(), "ladder");
+    QListWidgetItem* shown = nullptr;
+    int visible = 0;
+    for (int i = 0; i < list->count(); ++i)
+        if (!list->item(i)->isHidden()) {
+            ++visible;
+            EXPECT_TRUE(list->item(i)->text().contains("adder")) << list->item(i)->text().toStdString();
+            if (!shown) shown = list->item(i);
+        }
+    ASSERT_NE(shown, nullptr);
+    EXPECT_LT(visible, 5);
+    QApplication::processEvents();
+    const QPoint at = list->visualItemRect(shown).center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &press);
+    QApplication::sendEvent(list->viewport(), &release);
+    window->LevelView()->setFocus();
+    Key(Qt::Key_Space, true);
+    Key(Qt::Key_Space, false);
+    const CellPos c = TargetCell(s);
+    const Cell built = GetCell(*s.working, c.x, c.y, c.z);
+    EXPECT_EQ(QString::fromStdString(s.working->objectDefs[built].name), shown->text());
+    EXPECT_TRUE(window->findChild<QLabel*>("PaletteFlags")->text().contains("ladder"));
+    // The eyedropper takes it back from the cell after another object was chosen.
+    window->ChooseObject("Brick wall");
+    Trigger("Eyedropper1");
+    EXPECT_EQ(s.paintObject, built);
+    Frames(1);
+    Screenshot(window.get(), "editor_palette.png");
+}
+
+// The layer view: a click puts the current object in the clicked cell of the
+// cursor's layer, a drag a row of them (one undo step), Shift+drag the box,
+// Page Up the layer above.
+TEST_F(EditorWindowTest, TheLayerViewPlacesWhatItShowsWhereItIsClicked) {
+    EditorState& s = window->State();
+    dialogs->answers = {"16", "6", "12"};
+    Trigger("New1");
+    Trigger("LayerView1");
+    QApplication::processEvents();
+    LayerView* layers = window->Layers();
+    ASSERT_TRUE(layers->isVisible());
+    JumpCursor(s, {8, 1, 6});
+    window->ChooseObject("Brick wall");
+    const Cell wall = s.paintObject;
+    ASSERT_NE(wall, 0);
+    auto mouse = [&](QEvent::Type type, CellPos at, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        const QPointF p = layers->CellCentre(at.x, at.z);
+        QMouseEvent e(type, p, layers->mapToGlobal(p), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, mods);
+        QApplication::sendEvent(layers, &e);
+    };
+    const std::size_t steps = s.history.UndoCount();
+    mouse(QEvent::MouseButtonPress, {3, 1, 4});
+    mouse(QEvent::MouseButtonRelease, {3, 1, 4});
+    EXPECT_EQ(GetCell(*s.working, 3, 1, 4), wall);
+    EXPECT_EQ(TargetCell(s), (CellPos{3, 1, 4}));  // the 3D cursor follows
+    mouse(QEvent::MouseButtonPress, {5, 1, 9});
+    for (int x = 6; x <= 9; ++x) mouse(QEvent::MouseMove, {x, 1, 9});
+    mouse(QEvent::MouseButtonRelease, {9, 1, 9});
+    for (int x = 5; x <= 9; ++x) EXPECT_EQ(GetCell(*s.working, x, 1, 9), wall) << x;
+    EXPECT_EQ(s.history.UndoCount(), steps + 2);
+    mouse(QEvent::MouseButtonPress, {1, 1, 1}, Qt::ShiftModifier);
+    mouse(QEvent::MouseMove, {4, 1, 2}, Qt::ShiftModifier);
+    mouse(QEvent::MouseButtonRelease, {4, 1, 2}, Qt::ShiftModifier);
+    EXPECT_EQ(s.pointA, (CellPos{1, 1, 1}));
+    EXPECT_EQ(s.pointB, (CellPos{4, 1, 2}));
+    EXPECT_EQ(GetCell(*s.working, 1, 1, 1), 0);
+    QKeyEvent up(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
+    QApplication::sendEvent(layers, &up);
+    EXPECT_EQ(TargetCell(s).y, 2);
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+    QApplication::sendEvent(layers, &down);
+    layers->update();
+    Screenshot(window.get(), "editor_layer_view.png");
+}
+
+// A room built once, copied through the desktop's clipboard into a second
+// window, turned there, and played from the cursor.
+TEST_F(EditorWindowTest, ABoxPastedTurnedIntoAnotherWindowIsPlayedFromTheCursor) {
+    EditorState& s = window->State();
+    dialogs->answers = {"12", "6", "12"};
+    Trigger("New1");
+    window->ChooseObject("Brick wall");
+    JumpCursor(s, {0, 0, 0});
+    Trigger("PointA1");
+    JumpCursor(s, {4, 3, 6});
+    Trigger("PointB1");
+    Trigger("GenerateHollow");
+    window->ChooseObject("Ladder (climb facing north)");
+    JumpCursor(s, {2, 1, 5});
+    window->findChild<QToolButton*>("I_PutBlock")->click();
+    Trigger("CopyBox1");
+    const Region copied = CopyRegion(*s.working, {0, 0, 0}, {4, 3, 6});
+
+    EditorOptions options;
+    options.dataDir = dataDir;
+    options.settingsFile = dir / "second.ini";
+    options.programDir = ZQ_BUILD_DIR;
+    options.timer = false;
+    auto d = std::make_unique<ScriptedDialogs>();
+    ScriptedDialogs* secondDialogs = d.get();
+    TScreenForm second(options, audio, std::move(d));
+    second.show();
+    second.StartUp();
+    secondDialogs->answers = {"10", "6", "10"};
+    second.Action("New1")->trigger();
+    EditorState& t = second.State();
+    const Region before = CopyRegion(*t.working, {0, 0, 0}, {9, 5, 9});
+    JumpCursor(t, {2, 0, 1});
+    second.Action("PasteBox1")->trigger();
+    second.Action("RotateBox1")->trigger();
+    // The room is 5 x 4 x 7; turned, 7 x 4 x 5 with cell (x, y, z) at (2 + z, y, 1 + 4 - x).
+    const Region turned = RotateRegion(copied, *t.working);
+    EXPECT_EQ(CopyRegion(*t.working, {2, 0, 1}, {8, 3, 5}), turned);
+    EXPECT_EQ(GetCell(*t.working, 2 + 5, 1, 1 + 4 - 2), TurnedType(*t.working, GetCell(*s.working, 2, 1, 5), RegionTurn::Quarter));
+    EXPECT_NE(GetCell(*t.working, 7, 1, 3), GetCell(*s.working, 2, 1, 5)) << "the ladder turned with the room";
+    second.Action("Undo1")->trigger();
+    second.Action("Undo1")->trigger();
+    EXPECT_EQ(CopyRegion(*t.working, {0, 0, 0}, {9, 5, 9}), before);
+    second.Action("Redo1")->trigger();
+    second.Action("Redo1")->trigger();
+
+    // Shift+F9 from inside the turned room, facing along +X: the test copy
+    // starts there, the level keeps its own start.
+    JumpCursor(t, {4, 1, 2});
+    t.cursorHeading = 8192;
+    const std::array<int, 4> start{t.working->startX, t.working->startY, t.working->startZ, t.working->startHeading};
+    std::string why;
+    auto run = second.PrepareTestRun(why, true);
+    ASSERT_TRUE(run) << why;
+    EXPECT_EQ((std::array<int, 4>{t.working->startX, t.working->startY, t.working->startZ, t.working->startHeading}), start);
+    test::TempDir play;
+    const std::string state = (play / "state.json").string();
+    const std::string command = std::string(ZQ_BUILD_DIR) + "/game_soft --headless --data " + ZQ_BUILD_DIR +
+                                "/data --level " + run->level.string() + " --start-level 0 --frames 5 --dump-state " +
+                                state + " > " + (play / "out.txt").string() + " 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << test::ReadText(play / "out.txt");
+    const auto dump = nlohmann::json::parse(test::ReadText(state));
+    EXPECT_EQ(static_cast<int>(dump["hero"]["x"].get<double>()) / 512, 4) << dump.dump();
+    EXPECT_EQ(static_cast<int>(dump["hero"]["z"].get<double>()) / 512, 2) << dump.dump();
+    EXPECT_EQ(static_cast<int>(dump["hero"]["heading"].get<double>()), 8192) << dump.dump();
+
+    // Resized through its dialog: two columns more on the left, the room with them; Undo takes it back.
+    const Region room = CopyRegion(*t.working, {2, 0, 1}, {8, 3, 5});
+    secondDialogs->resize = LevelResize{{2, 0, 0}, {0, 1, 0}};
+    second.Action("Resize1")->trigger();
+    EXPECT_EQ(t.working->sizeX, 12);
+    EXPECT_EQ(t.working->sizeY, 7);
+    EXPECT_EQ(CopyRegion(*t.working, {4, 0, 1}, {10, 3, 5}), room);
+    second.Action("Undo1")->trigger();
+    EXPECT_EQ(t.working->sizeX, 10);
+    EXPECT_EQ(CopyRegion(*t.working, {2, 0, 1}, {8, 3, 5}), room);
 }
 
 }  // namespace
