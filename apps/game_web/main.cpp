@@ -14,6 +14,7 @@
 #include "platform/sdl_audio.h"
 #include "platform/sdl_display.h"
 #include "platform/sdl_input.h"
+#include "platform/web/canvas_presenter.h"
 #include "platform/web/web_session.h"
 #include "render/soft/soft_back_end.h"
 #include "shell/settings.h"
@@ -25,20 +26,11 @@ using namespace zq;
 constexpr const char* kDataDir = "/data";
 constexpr const char* kPersistentDir = "/libsdl";  // IndexedDB behind it
 
-class CanvasPresenter final : public FramePresenter {
-public:
-    explicit CanvasPresenter(SdlDisplay& display) : display_(display) {}
-    void Show(const SoftFrame& frame) override { display_.Present(frame); }
-
-private:
-    SdlDisplay& display_;
-};
-
 // Everything the page's game owns, made once the stored files are back.
 struct WebGame {
     SdlDisplay display;
     SoftBackEnd soft;
-    CanvasPresenter presenter{display};
+    CanvasPresenter presenter;
     std::unique_ptr<SdlInput> input;
     std::unique_ptr<BrowserInput> browserInput;
     BrowserHost host;
@@ -92,9 +84,10 @@ void StartGame() {
     SettingsStore settingsFile = OpenGameSettings(config);
     const std::filesystem::path settingsPath = settingsFile.Path();
     const GameSettings settings = ReadSettings(settingsFile.File());
-    // The picture is drawn into the canvas by SDL's software renderer and
-    // scaled by the page.  The canvas starts at the window's size, so SDL does
-    // not take the page's scaled size for a size of its own.
+    // SDL's window stands for the canvas (its keys, its size); the picture is
+    // put on the canvas by our presenter and scaled by the page.  The canvas
+    // starts at the window's size, so SDL does not take the page's scaled
+    // size for a size of its own.
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
     EM_ASM(
         {
@@ -133,7 +126,7 @@ void FrameCallback() {
             StartGame();
             return;
         }
-        web.input->NewFrame();
+        web.browserInput->NewFrame();
         SDL_Event event;
         while (SDL_PollEvent(&event)) web.input->HandleEvent(event);
         if (web.session->Frame(SDL_GetTicks(), web.scriptFramesPerCall)) PersistFiles();
@@ -167,6 +160,11 @@ EMSCRIPTEN_KEEPALIVE int zq_play_script(const char* text, int framesPerCall) {
         return 0;
     }
     return 1;
+}
+
+// What the page's touch controls hold now: a mask of TouchBit.
+EMSCRIPTEN_KEEPALIVE void zq_touch(unsigned held) {
+    if (g_web && g_web->browserInput) g_web->browserInput->SetTouch(held);
 }
 
 EMSCRIPTEN_KEEPALIVE int zq_script_playing() { return g_web && g_web->session && g_web->session->ScriptPlaying() ? 1 : 0; }

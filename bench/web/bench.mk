@@ -1,34 +1,46 @@
-# The maze frame benchmark built twice from the same sources at the same
-# optimisation: natively with g++ and as WebAssembly with em++ (reusing the
-# browser game's engine objects).  Run by bench/web/web_bench.sh.
+# The maze frame and game frame benchmarks, each built twice from the same
+# sources: natively with g++ at -O3 -DNDEBUG (as CMake's Release build makes
+# game_soft) and as WebAssembly with em++, reusing the browser game's engine
+# objects (so with the page's own flags).  Run by bench/web/web_bench.sh.
 OBJ ?= build/web-obj
-NATIVE ?= build/web-bench/native
+NATIVE ?= build/web-bench/native-release
 OUT ?= build/web-bench/page
 SYSROOT ?= build/web-cache/sysroot
 DATA ?= build/debug/data
 
 ENGINE_DIRS := core assets world rules render render/soft shell net
 ENGINE := $(filter-out src/render/png_writer.cpp,$(foreach d,$(ENGINE_DIRS),$(wildcard src/$(d)/*.cpp)))
-FLAGS := -std=c++20 -O2 -Isrc -Ibench -DZQ_VERSION='"1.0"' -MMD -MP
-NATIVE_OBJECTS := $(patsubst %.cpp,$(NATIVE)/%.o,$(ENGINE) src/render/png_writer.cpp bench/web/maze_frames.cpp)
+FLAGS := -std=c++20 -Isrc -Ibench -DZQ_VERSION='"1.0"' -MMD -MP
+NATIVE_ENGINE := $(patsubst %.cpp,$(NATIVE)/%.o,$(ENGINE) src/render/png_writer.cpp)
+WEB_ENGINE := $(patsubst %.cpp,$(OBJ)/%.o,$(ENGINE))
+# The page's way of showing a frame, and SDL's, for the game frames in the page.
+WEB_SHOW := $(OBJ)/src/platform/web/canvas_presenter.o $(OBJ)/src/platform/sdl_display.o \
+            $(OBJ)/src/platform/sdl_window_util.o $(OBJ)/src/platform/web/web_png.o
+WEB_LINK := -O2 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=64MB -sEXIT_RUNTIME=1 \
+            --preload-file $(DATA)@/data --exclude-file '*.stamp' --exclude-file '*/VIDEO'
 
-all: $(NATIVE)/maze_frames $(OUT)/maze_frames.js
+all: $(NATIVE)/maze_frames $(NATIVE)/game_frames $(OUT)/maze_frames.js $(OUT)/game_frames.js
 
-$(NATIVE)/maze_frames: $(NATIVE_OBJECTS)
+$(NATIVE)/%: $(NATIVE_ENGINE) $(NATIVE)/bench/web/%.o
 	g++ $^ -o $@ -lpng
 
 $(NATIVE)/%.o: %.cpp
 	@mkdir -p $(dir $@)
-	g++ $(FLAGS) -c $< -o $@
+	g++ $(FLAGS) -O3 -DNDEBUG -c $< -o $@
 
-$(OUT)/maze_frames.js: $(patsubst %.cpp,$(OBJ)/%.o,$(ENGINE) bench/web/maze_frames.cpp)
+$(OUT)/maze_frames.js: $(WEB_ENGINE) $(OBJ)/bench/web/maze_frames.o
 	@mkdir -p $(OUT)
-	em++ $^ $(OBJ)/src/platform/web/web_png.o -o $@ -O2 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=64MB \
-	  -sEXIT_RUNTIME=1 --preload-file $(DATA)@/data --exclude-file '*.stamp'
+	em++ $^ $(OBJ)/src/platform/web/web_png.o -o $@ $(WEB_LINK)
 	printf '<!doctype html><title>maze frames</title><script src="maze_frames.js"></script>\n' > $(OUT)/index.html
+
+$(OUT)/game_frames.js: $(WEB_ENGINE) $(OBJ)/bench/web/game_frames.o $(WEB_SHOW)
+	@mkdir -p $(OUT)
+	em++ $^ $(SYSROOT)/lib/libSDL2.a -o $@ $(WEB_LINK) --preload-file content/replays/01_first_steps.txt@/replay.txt
+	printf '<!doctype html><title>game frames</title><canvas id="canvas"></canvas>\n<script>var Module = { canvas: document.getElementById("canvas") };</script>\n<script src="game_frames.js"></script>\n' > $(OUT)/game.html
 
 $(OBJ)/%.o: %.cpp
 	@mkdir -p $(dir $@)
-	em++ $(FLAGS) -I$(SYSROOT)/include -c $< -o $@
+	em++ $(FLAGS) -O2 -I$(SYSROOT)/include -I$(SYSROOT)/include/SDL2 -c $< -o $@
 
--include $(NATIVE_OBJECTS:.o=.d)
+.SECONDARY:
+-include $(NATIVE_ENGINE:.o=.d) $(NATIVE)/bench/web/maze_frames.d $(NATIVE)/bench/web/game_frames.d

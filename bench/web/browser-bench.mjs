@@ -1,5 +1,5 @@
-// Browser figures: the maze frame benchmark's lines from the wasm build, and
-// the time from navigation to the title screen on the game's page.
+// Browser figures: the lines of the maze and game frame benchmarks from their
+// wasm builds, and the time from navigation to the title on the game's page.
 // Usage: node browser-bench.mjs BASE_URL   (serving build/ at BASE_URL)
 import fs from 'node:fs';
 import os from 'node:os';
@@ -14,14 +14,22 @@ const puppeteer = require('puppeteer-core');
 const base = process.argv[2];
 const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zq-chromium-'));
 const browser = await launchBrowser(puppeteer, profile);
-try {
+
+// Opens a benchmark page and returns the lines it prints that start with `prefix`, `count` of them.
+async function benchLines(address, prefix, count) {
   const page = await browser.newPage();
   const lines = [];
-  page.on('console', (m) => { if (m.text().startsWith('maze ')) lines.push(m.text()); });
-  await page.goto(base + 'web-bench/page/', { waitUntil: 'load' });
-  const deadline = Date.now() + 300000;
-  while (lines.length < 2 && Date.now() < deadline) await new Promise((r) => setTimeout(r, 200));
-  for (const line of lines) console.log('browser ' + line);
+  page.on('console', (m) => { if (m.text().startsWith(prefix)) lines.push(m.text()); });
+  await page.goto(address, { waitUntil: 'load' });
+  const deadline = Date.now() + 900000;
+  while (lines.length < count && Date.now() < deadline) await new Promise((r) => setTimeout(r, 200));
+  await page.close();
+  return lines;
+}
+
+try {
+  for (const line of await benchLines(base + 'web-bench/page/', 'maze ', 2)) console.log('browser ' + line);
+  for (const line of await benchLines(base + 'web-bench/page/game.html', 'game', 15)) console.log('browser ' + line);
 
   const game = await browser.newPage();
   await game.goto(base + 'web/', { waitUntil: 'load' });

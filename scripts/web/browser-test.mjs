@@ -2,7 +2,9 @@
 // see: the page loads cleanly, the title shows, Space starts level 1, the
 // level 1 replay finishes it, a setting survives a reload, and sound runs; the
 // files arrive gzipped, the loading bar knows its total, and the browser's
-// own keys (F5, Ctrl chords) reach the browser, not the game.
+// own keys (F5, Ctrl chords) reach the browser, not the game; on a phone's
+// touch screen the drawn controls start the game and move the hero, and the
+// page fits the window exactly at phone and desktop sizes.
 // Usage: node browser-test.mjs URL OUT_DIR REPLAY_FILE
 import fs from 'node:fs';
 import os from 'node:os';
@@ -15,6 +17,27 @@ fs.mkdirSync(outDir, { recursive: true });
 const replay = fs.readFileSync(replayFile, 'utf8');
 
 let passed = 0, failed = 0;
+
+// Where the page's parts lie, and whether the page fits its window exactly:
+// nothing to scroll either way, the stage reaching the window's bottom.
+async function fitOf(page) {
+  return page.evaluate(() => {
+    const rect = (id) => {
+      const r = document.getElementById(id).getBoundingClientRect();
+      return { left: r.left, top: r.top, right: r.right, bottom: r.bottom, w: r.width, h: r.height };
+    };
+    const root = document.documentElement;
+    const stage = rect('stage');
+    const jump = document.querySelector('#buttons .jump').getBoundingClientRect();
+    return {
+      fits: root.scrollHeight <= innerHeight && root.scrollWidth <= innerWidth &&
+            Math.abs(stage.bottom - innerHeight) < 1 && window.scrollY === 0,
+      pad: rect('stick').w > 0,
+      stage, picture: rect('canvas'), stick: rect('stick'), buttons: rect('buttons'),
+      jump: { left: jump.left, top: jump.top, w: jump.width, h: jump.height },
+    };
+  });
+}
 function check(name, ok, detail = '') {
   if (ok) { passed++; console.log(`ok      ${name}`); }
   else { failed++; console.log(`FAILED  ${name}${detail ? ': ' + detail : ''}`); }
@@ -169,6 +192,76 @@ try {
         ['F5', 'Ctrl+KeyR', 'Ctrl+PageUp', 'Ctrl+F4'].every((k) => prevented[k] === false), JSON.stringify(prevented));
   s = await state();
   check('the game ignores F5 (no texture switch)', !/TEXTURE/.test(s.statusText), s.statusText);
+
+  // The page fills the window exactly, with no touch controls on a desktop.
+  for (const [width, height] of [[800, 700], [1280, 720], [1920, 1080]]) {
+    await page.setViewport({ width, height });
+    await sleep(300);
+    const fits = await fitOf(page);
+    check(`the page fits a ${width}x${height} window, without touch controls`,
+          fits.fits && !fits.pad && fits.picture.h > 0.9 * fits.stage.h - 1, JSON.stringify(fits));
+  }
+
+  // A phone: a fresh profile (no saved game) on a 390x844 touch screen.
+  const phoneContext = await browser.createBrowserContext();
+  const phone = await phoneContext.newPage();
+  phone.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+  phone.on('pageerror', (e) => errors.push(String(e)));
+  await phone.setViewport({ width: 390, height: 844, hasTouch: true, isMobile: true });
+  await phone.goto(url, { waitUntil: 'load' });
+  await waitFor(phone, () => window.zqStarted === true, 60000, 'the game did not start on the phone');
+  await sleep(1500);
+  const phoneState = () => phone.evaluate(() => window.zqState());
+  let fits = await fitOf(phone);
+  await phone.screenshot({ path: path.join(outDir, '6-touch-portrait.png') });
+  check('upright, the picture takes the width with the controls under it, and the page fits',
+        fits.fits && fits.pad && fits.picture.w >= 388 && fits.stick.top >= fits.picture.bottom &&
+        fits.buttons.top >= fits.picture.bottom && fits.stick.w >= 100, JSON.stringify(fits));
+
+  // A tap on the picture starts level 1.
+  await phone.touchscreen.tap(fits.picture.left + fits.picture.w / 2, fits.picture.top + fits.picture.h / 2);
+  await waitFor(phone, () => { const s = window.zqState(); return s && s.screen === 1 && !s.fadeActive; }, 20000,
+                'a tap on the picture did not start the game');
+  s = await phoneState();
+  check('a tap on the picture starts level 1', s.screen === 1 && s.levelIndex === 0, JSON.stringify(s.screen));
+  await sleep(500);
+
+  // The stick dragged up moves the hero forward, dragged right turns him.
+  const drag = async (dx, dy, ms) => {
+    const cx = fits.stick.left + fits.stick.w / 2, cy = fits.stick.top + fits.stick.h / 2;
+    const finger = await phone.touchscreen.touchStart(cx, cy);
+    await finger.move(cx + dx * fits.stick.w / 2, cy + dy * fits.stick.h / 2);
+    await sleep(ms);
+    await finger.end();
+    await sleep(200);
+  };
+  const start = (await phoneState()).hero;
+  await drag(0, -0.6, 800);
+  const moved = (await phoneState()).hero;
+  check('dragging the stick up moves the hero', Math.hypot(moved.x - start.x, moved.y - start.y) > 0,
+        JSON.stringify({ start, moved }));
+  await drag(0.6, 0, 400);
+  const turned = (await phoneState()).hero;
+  check('dragging the stick right turns the hero', turned.heading !== moved.heading, JSON.stringify({ moved, turned }));
+  // JUMP lifts him.
+  const jumpAt = fits.jump;
+  const ground = (await phoneState()).hero.z;
+  await phone.touchscreen.tap(jumpAt.left + jumpAt.w / 2, jumpAt.top + jumpAt.h / 2);
+  await waitFor(phone, (z) => { const s = window.zqState(); return s && s.hero.z !== z; }, 3000,
+                'JUMP did not lift the hero', ground);
+  check('the JUMP button jumps', true);
+  await sleep(1000);
+
+  // Sideways, the picture takes the full height and the controls lie over its sides.
+  await phone.setViewport({ width: 844, height: 390, hasTouch: true, isMobile: true });
+  await sleep(500);
+  fits = await fitOf(phone);
+  await phone.screenshot({ path: path.join(outDir, '7-touch-landscape.png') });
+  check('sideways, the picture takes the height, the controls over its sides, and the page fits',
+        fits.fits && fits.pad && fits.picture.h >= fits.stage.h - 1 && fits.stick.right <= fits.picture.left + 40 &&
+        fits.buttons.left >= fits.picture.right - 40, JSON.stringify(fits));
+  check('no console errors on the phone', errors.length === 0, errors.join(' | '));
+  await phoneContext.close();
 } catch (e) {
   check('the browser test ran to its end', false, String(e && e.message || e));
 } finally {

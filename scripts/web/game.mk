@@ -24,7 +24,7 @@ CXXFLAGS := -std=c++20 -O2 -Wall -Wextra -Werror -Isrc -Iapps -I$(SYSROOT)/inclu
 LDFLAGS := -O2 $(SYSROOT)/lib/libSDL2_mixer.a $(SYSROOT)/lib/libxmp.a $(SYSROOT)/lib/libSDL2.a -lidbfs.js \
            -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=64MB -sFORCE_FILESYSTEM=1 \
            -sEXPORTED_RUNTIME_METHODS=['ccall','cwrap','FS','UTF8ToString'] \
-           -sEXPORTED_FUNCTIONS=['_main','_zq_state_json','_zq_play_script','_zq_script_playing'] \
+           -sEXPORTED_FUNCTIONS=['_main','_zq_state_json','_zq_play_script','_zq_script_playing','_zq_touch'] \
            -sMINIFY_HTML=0 @scripts/web/link-flags.rsp \
            --preload-file $(DATA)@/data --use-preload-cache --exclude-file '*.stamp' --exclude-file '*/VIDEO'
 

@@ -83,6 +83,61 @@ TEST(BrowserInputTest, TheBrowsersKeysCountOnlyThroughTheirStandIns) {
     EXPECT_FALSE(input.KeyDown(Key::F12));
 }
 
+TEST(BrowserInputTest, TouchControlsActAsAPadAndATapIsNeverLostBetweenFrames) {
+    test::HeldKeys keys;
+    BrowserInput input(keys);
+    input.NewFrame();
+    input.SetTouch(kTouchUp | kTouchAction);
+    JoystickState stick = input.Joystick();
+    EXPECT_TRUE(stick.up && stick.buttons[2]);
+    EXPECT_FALSE(stick.down || stick.left || stick.right || stick.buttons[0] || stick.buttons[1] || stick.buttons[3]);
+    EXPECT_FALSE(stick.present);  // the screens keep naming the keyboard's keys
+    // A tap on the picture made and ended between two frames is Enter for the
+    // whole next frame, and only for it.
+    input.SetTouch(0);
+    input.SetTouch(kTouchPicture);
+    input.SetTouch(0);
+    EXPECT_FALSE(input.Joystick().up);
+    input.NewFrame();
+    EXPECT_TRUE(input.KeyDown(Key::Enter));
+    EXPECT_TRUE(input.KeyDown(Key::Enter));
+    input.NewFrame();
+    EXPECT_FALSE(input.KeyDown(Key::Enter));
+    // A held button stays down across frames; a script shuts the touch out.
+    input.SetTouch(kTouchMenu);
+    input.NewFrame();
+    input.NewFrame();
+    EXPECT_TRUE(input.Joystick().buttons[3]);
+    input.Play(ParseInputScript("1x 30 -\n"));
+    EXPECT_FALSE(input.Joystick().buttons[3]);
+}
+
+TEST(FrameBudgetTest, F4OffersOnlyTheSizesWhoseFramesHold60Hz) {
+    FrameBudget budget;
+    // Every size F4 offers, in a window and in full screen, holds; `size` is among them or not.
+    auto offers = [&](RenderSize size) {
+        bool found = false;
+        for (bool fullscreen : {false, true}) {
+            for (const RenderSize s : OfferedSizes(budget.Room(), fullscreen)) {
+                EXPECT_TRUE(s.width < 320 || budget.Holds(s)) << s.width << "x" << s.height;
+                found = found || s == size;
+            }
+        }
+        return found;
+    };
+    // Nothing measured yet: up to 640 x 480.
+    EXPECT_EQ(OfferedSizes(budget.Room(), false).back(), (RenderSize{640, 480}));
+    // 640 x 480 at 4 ms a frame (one slow frame aside): 1280 x 720 (three
+    // times the pixels, 12 ms) is offered, 1920 x 1080 (27 ms) is not.
+    for (std::size_t i = 0; i < FrameBudget::kSamples; ++i) budget.Add({640, 480}, i == 7 ? 300.0 : 4.0);
+    EXPECT_TRUE(offers({1280, 720}));
+    EXPECT_FALSE(offers({1920, 1080}));
+    // Played, 1280 x 720 turns out slower than its share: it is left out.
+    for (std::size_t i = 0; i < FrameBudget::kSamples; ++i) budget.Add({1280, 720}, 15.0);
+    EXPECT_FALSE(offers({1280, 720}));
+    EXPECT_TRUE(offers({640, 480}));
+}
+
 TEST(BrowserHostTest, FullScreenReadsAsAskedUntilThePageGrantsOrRefusesIt) {
     BrowserHost host;
     bool page = false;

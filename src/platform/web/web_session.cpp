@@ -1,6 +1,7 @@
 #include "platform/web/web_session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <iostream>
 #include <system_error>
 #include <vector>
@@ -47,6 +48,7 @@ std::string BrowserHelpText() {
 
 bool BrowserInput::KeyDown(Key key) {
     if (script_) return script_->KeyDown(key);
+    if (key == Key::Enter && (Touched() & kTouchPicture) != 0) return true;
     if (!BrowserOwnsKey(key) && live_.KeyDown(key)) return true;
     const Key standIn = BrowserStandIn(key);
     return standIn != Key::None && live_.KeyDown(standIn);
@@ -57,7 +59,20 @@ MouseMotion BrowserInput::TakeMouseMotion(bool capture) {
     return live_.TakeMouseMotion(capture);
 }
 
-JoystickState BrowserInput::Joystick() { return script_ ? JoystickState{} : live_.Joystick(); }
+JoystickState BrowserInput::Joystick() {
+    if (script_) return {};
+    // The touch controls add to a pad, if there is one, without claiming to
+    // be one: the screens still name the keyboard's keys.
+    JoystickState stick = live_.Joystick();
+    const unsigned touched = Touched();
+    stick.up = stick.up || (touched & kTouchUp) != 0;
+    stick.down = stick.down || (touched & kTouchDown) != 0;
+    stick.left = stick.left || (touched & kTouchLeft) != 0;
+    stick.right = stick.right || (touched & kTouchRight) != 0;
+    const unsigned buttons[4] = {kTouchJump, kTouchLook, kTouchAction, kTouchMenu};
+    for (std::size_t i = 0; i < 4; ++i) stick.buttons[i] = stick.buttons[i] || (touched & buttons[i]) != 0;
+    return stick;
+}
 
 std::optional<CursorPosition> BrowserInput::Cursor() { return script_ ? std::nullopt : live_.Cursor(); }
 
@@ -76,6 +91,58 @@ void BrowserHost::SetFullscreen(bool on, RenderSize) {
 
 void BrowserHost::Tick() {
     if (pendingFrames_ > 0) --pendingFrames_;
+}
+
+void FrameBudget::Add(RenderSize size, double ms) {
+    if (!(size == current_)) {
+        current_ = size;
+        samples_.clear();
+    }
+    samples_.push_back(ms);
+    if (samples_.size() < kSamples) return;
+    std::nth_element(samples_.begin(), samples_.begin() + kSamples / 2, samples_.end());
+    const double median = samples_[kSamples / 2];
+    samples_.clear();
+    for (Measured& m : measured_) {
+        if (m.size == size) {
+            m.ms = median;
+            return;
+        }
+    }
+    measured_.push_back({size, median});
+}
+
+bool FrameBudget::Holds(RenderSize size) const {
+    const double pixels = static_cast<double>(size.width) * size.height;
+    const Measured* largest = nullptr;
+    for (const Measured& m : measured_) {
+        if (m.size == size) return m.ms <= kFrameMs;
+        // A size no larger that failed says the same of this one.
+        if (m.ms > kFrameMs && m.size.width * m.size.height <= size.width * size.height) return false;
+        if (!largest || m.size.width * m.size.height > largest->size.width * largest->size.height) largest = &m;
+    }
+    if (!largest) return pixels <= 640.0 * 480.0;
+    const double measuredPixels = static_cast<double>(largest->size.width) * largest->size.height;
+    // Reckoned up from a smaller size, the cost per pixel carries that
+    // size's fixed part and so overstates: half again is allowed for it.
+    return largest->ms / measuredPixels * pixels <= (pixels > measuredPixels ? kFrameMs * 1.5 : kFrameMs);
+}
+
+ScreenRoom FrameBudget::Room() const {
+    // F4 offers every size that fits a room, so the room is the largest one
+    // in which every size holds (some smaller size of another shape that
+    // holds may then be left out with the rest).
+    std::vector<RenderSize> sizes = OfferedSizes({}, false);
+    std::sort(sizes.begin(), sizes.end(),
+              [](RenderSize a, RenderSize b) { return a.width * a.height > b.width * b.height; });
+    for (const RenderSize size : sizes) {
+        const ScreenRoom room{size.width, size.height, size.width, size.height, 0, 0};
+        bool all = true;
+        for (bool fullscreen : {false, true})
+            for (const RenderSize s : OfferedSizes(room, fullscreen)) all = all && Holds(s);
+        if (all) return room;
+    }
+    return ScreenRoom{320, 240, 320, 240, 0, 0};
 }
 
 void BrowserHost::ShowMessage(const std::string& text) { std::cerr << "Zorvo Quib: " << text << "\n"; }
@@ -155,12 +222,18 @@ bool WebSession::Frame(std::uint32_t realTicks, int scriptFramesPerCall) {
             ticks = scriptTicks_ += static_cast<std::uint32_t>(script->FrameMs());
         }
         ++frames_;
+        const auto start = std::chrono::steady_clock::now();
         try {
             GameFrame(game_, ticks);
         } catch (const FatalError&) {
             throw;
         } catch (const std::exception& e) {
             std::cerr << "Zorvo Quib: " << e.what() << "\n";
+        }
+        // Play frames only: they are what a size has to hold (the title costs less).
+        if (game_.shell.screen == kScreenPlay && !game_.shell.fade.active) {
+            const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - start;
+            host_.budget.Add(game_.renderSize, spent.count());
         }
         if (host_.quitAsked) {
             // Where the desktop game would end, the page goes back to its title.

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "shell/game.h"
 #include "shell/input_script.h"
@@ -34,11 +35,35 @@ Key BrowserStandIn(Key key);
 // The F1 help of the browser game: its own keys and no network line.
 std::string BrowserHelpText();
 
+// The page's touch controls, one bit each in the mask the page sends: the
+// pad's four directions, the four buttons, and a tap on the picture.
+enum TouchBit : unsigned {
+    kTouchUp = 1u << 0, kTouchDown = 1u << 1, kTouchLeft = 1u << 2, kTouchRight = 1u << 3,
+    kTouchJump = 1u << 4, kTouchLook = 1u << 5, kTouchAction = 1u << 6, kTouchMenu = 1u << 7,
+    kTouchPicture = 1u << 8,
+};
+
 // The player's keys with the stand-ins folded in and the browser's own keys
-// left out, or an input script while a test plays one.
+// left out, or an input script while a test plays one.  The touch controls
+// act as a game pad (directions and Button 1..4, whatever the key bindings)
+// and a tap on the picture as Enter: it starts the game on the title and
+// chooses in the menus.
 class BrowserInput final : public InputDevice {
 public:
     explicit BrowserInput(InputDevice& live) : live_(live) {}
+
+    // What the touch controls hold now (TouchBit mask); the page calls it on
+    // every change.  A control touched and let go between two frames still
+    // counts for the next frame, as a key tapped between frames does.
+    void SetTouch(unsigned held) {
+        touchPending_ |= held & ~touchHeld_;
+        touchHeld_ = held;
+    }
+    void NewFrame() override {
+        touchFrame_ = touchPending_;
+        touchPending_ = 0;
+        live_.NewFrame();
+    }
 
     void Play(InputScript script) { script_.emplace(std::move(script)); }
     void StopScript() { script_.reset(); }
@@ -50,12 +75,45 @@ public:
     std::optional<CursorPosition> Cursor() override;
 
 private:
+    unsigned Touched() const { return touchHeld_ | touchFrame_; }
+
     InputDevice& live_;
     std::optional<ScriptedInput> script_;
+    unsigned touchHeld_ = 0;     // held now
+    unsigned touchPending_ = 0;  // went down since the frame began
+    unsigned touchFrame_ = 0;    // went down before this frame began
 };
 
-// The page's side of the window: full screen is the page's to grant, and a
-// request to quit only marks the game for a return to the title.
+// Which frame sizes hold 60 Hz in this page on this machine, judged by the
+// time the game's own frames take here (rules, drawing and the picture put on
+// the canvas).  A size played long enough is judged by its own frames; one
+// not yet played by the cost per pixel of the largest size that was (with
+// half again, when reckoning upwards, for the part of a frame that does not
+// grow with its size); before any, up to 640 x 480.
+class FrameBudget {
+public:
+    // Of a 60 Hz frame's 16.7 ms; the rest is the browser's (compositing, events).
+    static constexpr double kFrameMs = 12.5;
+    static constexpr std::size_t kSamples = 60;  // frames of one size per verdict (their median)
+
+    void Add(RenderSize size, double ms);
+    bool Holds(RenderSize size) const;
+    // The screen as F4 should see it: room for sizes that all hold.
+    ScreenRoom Room() const;
+
+private:
+    struct Measured {
+        RenderSize size;
+        double ms = 0;  // the median frame
+    };
+    std::vector<Measured> measured_;
+    RenderSize current_{};
+    std::vector<double> samples_;  // the current size's frames since its last verdict
+};
+
+// The page's side of the window: full screen is the page's to grant, a
+// request to quit only marks the game for a return to the title, and the
+// sizes F4 offers are those that hold 60 Hz here.
 class BrowserHost final : public GameHost {
 public:
     std::function<bool()> isFullscreen;
@@ -75,6 +133,9 @@ public:
     void ShowCursor(bool) override {}
     void ShowMessage(const std::string& text) override;
     void Quit() override { quitAsked = true; }
+    ScreenRoom Screen() override { return budget.Room(); }
+
+    FrameBudget budget;
 
 private:
     bool requested_ = false;
