@@ -3,7 +3,8 @@
 # Without arguments: what building and playing take (./run.sh).  With --test:
 # also the tools of ./test.sh (GoogleTest, Google Benchmark, a virtual X
 # server, the desktop-file and AppStream validators, clang for fuzzing,
-# lintian and a small window manager).  Safe to run again and again.
+# lintian, a small window manager, and the router daemon, firewall and
+# namespace tools the port-mapping test builds its home network with).  Safe to run again and again.
 set -euo pipefail
 
 packages=(
@@ -11,7 +12,7 @@ packages=(
   nlohmann-json3-dev libpng-dev
   libsdl2-dev libsdl2-mixer-dev timgm6mb-soundfont
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0
-  libenet-dev libmpv-dev qt6-base-dev libqt6opengl6-dev
+  libenet-dev libminiupnpc-dev libnatpmp-dev libmpv-dev qt6-base-dev libqt6opengl6-dev
 )
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(
@@ -19,6 +20,7 @@ if [[ "${1:-}" == "--test" ]]; then
     xvfb xauth openbox xdotool
     desktop-file-utils appstream lintian
     clang libclang-rt-14-dev ccache
+    miniupnpd nftables iproute2
   )
 elif [[ $# -gt 0 ]]; then
   echo "usage: scripts/install-deps.sh [--test]" >&2

@@ -71,11 +71,13 @@ void TypeNickname(Game& game, NetPlay& net) {
     else if (Pressed(game, panel, Key::Enter)) SubmitNickname(game, net, panel.nickname);
 }
 
-// The search screen's address field: letters, digits, dots, colons and
-// dashes from the keyboard's text; Backspace takes the last one back.
+// The search screen's address field: letters, digits, dots, colons, dashes
+// and the brackets of "[2001:db8::5]:28416" from the keyboard's text;
+// Backspace takes the last one back.
 void TypeAddress(Game& game, LobbyPanel& panel) {
     for (char ch : game.input.TakeText()) {
-        const bool fits = std::isalnum(static_cast<unsigned char>(ch)) || ch == '.' || ch == ':' || ch == '-';
+        const bool fits = std::isalnum(static_cast<unsigned char>(ch)) || ch == '.' || ch == ':' || ch == '-' ||
+                          ch == '[' || ch == ']';
         if (fits && panel.address.size() < kAddressMax) panel.address += ch;
     }
     if (Pressed(game, panel, Key::Backspace) && !panel.address.empty()) panel.address.pop_back();
@@ -168,11 +170,13 @@ void DrawPanel(Game& game, const NetPlay& net) {
         DrawOverlayText(game, "TYPE HOST[:PORT] OR PICK A GAME   ENTER: JOIN   ESC: BACK", false, 0.86f, 0.05f);
         return;
     }
-    DrawOverlayText(game, "ARROWS SELECT   ENTER/C: LEFT   J: RIGHT   ESC: BACK", false, 0.82f, 0.05f);
-    // The host tells the others where to find the game.
-    for (std::size_t i = 0; i < panel.hostAddresses.size() && i < 2; ++i)
-        DrawOverlayText(game, (i == 0 ? "YOUR GAME: " : "           ") + panel.hostAddresses[i], false,
-                        0.88f + 0.04f * static_cast<float>(i), 0.05f);
+    const bool hosting = !panel.hostAddresses.empty();
+    DrawOverlayText(game, "ARROWS SELECT   ENTER/C: LEFT   J: RIGHT   ESC: BACK", false, hosting ? 0.78f : 0.82f, 0.05f);
+    // The host tells the others where to find the game: every address of
+    // this machine, then what the home router made of the port.
+    const std::vector<std::string> lines = HostLines(panel.hostAddresses, net.session.InternetStatus());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        DrawOverlayText(game, lines[i], false, 0.82f + 0.04f * static_cast<float>(i), 0.05f);
 }
 
 // Leaves the lobby for the title screen of a game for one.
@@ -189,6 +193,28 @@ void LeaveToTitle(Game& game, NetPlay& net) {
 }
 
 }  // namespace
+
+std::vector<std::string> HostLines(const std::vector<std::string>& addresses, const std::vector<std::string>& internet) {
+    // 72 small glyphs fill the width from the left margin; four lines fit
+    // under the key hint.
+    constexpr std::size_t kWidth = 72, kMostLines = 4;
+    const std::string first = "YOUR GAME: ", more(first.size(), ' ');
+    const std::size_t routerLines = std::min(internet.size(), kMostLines - 1);
+    std::vector<std::string> lines;
+    std::string line = first;
+    for (const std::string& address : addresses) {
+        if (line.size() > first.size() && line.size() + 2 + address.size() > kWidth) {
+            lines.push_back(line);
+            line = more;
+        }
+        if (line.size() > first.size()) line += "  ";
+        line += address;
+    }
+    if (!addresses.empty()) lines.push_back(line);
+    lines.resize(std::min(lines.size(), kMostLines - routerLines));
+    for (std::size_t i = 0; i < routerLines; ++i) lines.push_back(internet[i].substr(0, kWidth));
+    return lines;
+}
 
 std::string LobbyFailureText(std::uint32_t code, bool creating, const std::string& where) {
     if (creating && code == kTransportNoSocket) return "COULD NOT OPEN PORT " + where;
@@ -272,7 +298,8 @@ void LobbyAskAddress(Game& game, NetPlay& net, const std::string& address) {
         return;
     }
     // The address stays in its field for another try.
-    panel.asked = host + ":" + std::to_string(port);
+    const bool ipv6 = host.find(':') != std::string::npos;
+    panel.asked = (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
     panel.askedTime = game.shell.time.now;
 }
 

@@ -114,6 +114,9 @@ void LobbyFailure(Game& game, NetPlay& net, std::uint32_t code, bool creating, c
 // What a failed step means to the player: the refusal's words, with the
 // address that did not answer or the port that could not be opened (`where`).
 std::string LobbyFailureText(std::uint32_t code, bool creating, const std::string& where);
+// The hosting lobby's bottom lines: "YOUR GAME: " and every address of this
+// machine, as many to a line as fit, then the home router's lines.
+std::vector<std::string> HostLines(const std::vector<std::string>& addresses, const std::vector<std::string>& internet);
 // The line under the list: what the lobby is doing or why it stopped.
 std::string LobbyHint(const Game& game, const NetPlay& net);
 

@@ -8,6 +8,8 @@ NetworkSettings ReadNetworkSettings(const SettingsFile& file) {
     NetworkSettings s;
     s.broadcastAddress = file.GetString("Network", "BroadcastAddress", s.broadcastAddress);
     s.bindAddress = file.GetString("Network", "BindAddress", s.bindAddress);
+    s.bindAddress6 = file.GetString("Network", "BindAddress6", s.bindAddress6);
+    s.portMapping = file.GetInt("Network", "PortMapping", 1) != 0;
     const int port = file.GetInt("Network", "Port", s.port);
     if (port >= 1 && port <= 65535) s.port = port;
     std::string hosts = file.GetString("Network", "Hosts", "");
@@ -25,9 +27,22 @@ NetworkSettings ReadNetworkSettings(const SettingsFile& file) {
 }
 
 bool SplitHostPort(const std::string& text, int defaultPort, std::string& host, int& port) {
-    const std::size_t colon = text.rfind(':');
-    host = text.substr(0, colon);
     port = defaultPort;
+    std::size_t colon = std::string::npos;
+    if (!text.empty() && text.front() == '[') {
+        const std::size_t close = text.find(']');
+        if (close == std::string::npos) return false;
+        host = text.substr(1, close - 1);
+        if (close + 1 < text.size()) {
+            if (text[close + 1] != ':') return false;
+            colon = close + 1;
+        }
+    } else if (text.find(':') != text.rfind(':')) {
+        host = text;  // two colons or more: an IPv6 address without a port
+    } else {
+        colon = text.rfind(':');
+        host = text.substr(0, colon);
+    }
     if (colon != std::string::npos) {
         auto n = ParseNumber(text.substr(colon + 1));
         if (!n || *n < 1 || *n > 65535) return false;

@@ -74,6 +74,7 @@ public:
     bool AskHost(const std::string& address);
     // Where others reach the session this machine hosts.
     std::vector<std::string> HostAddresses() { return transport_.HostAddresses(); }
+    std::vector<std::string> InternetStatus() { return transport_.InternetStatus(); }
     // Out of the session again, before the game starts: only "All" is listed.
     void LeaveSession();
     bool CreateSession();

@@ -82,8 +82,13 @@ public:
     // Asks "HOST[:PORT]" directly in the searches from now on, whatever the
     // broadcast reaches.  kTransportNoSession for text that is no address.
     virtual std::uint32_t AskHost(const std::string&) { return kTransportNoSession; }
-    // Where others can reach the session this machine hosts ("10.0.0.5:28416").
+    // Where others can reach the session this machine hosts ("10.0.0.5:28416",
+    // "[2001:db8::5]:28416").
     virtual std::vector<std::string> HostAddresses() { return {}; }
+    // Hosting: what the home router made of the request to forward the port,
+    // in lines for the lobby ("YOUR GAME ON THE INTERNET: 203.0.113.7:28416",
+    // or why not); empty when nothing was asked.
+    virtual std::vector<std::string> InternetStatus() { return {}; }
     // Leaves the session before the game starts (the others see this player
     // go; a host's session ends), and stops searching, so that another
     // provider or session can be chosen.

@@ -1,8 +1,11 @@
 #include "platform/enet_transport.h"
 
 #include "platform/lan_discovery.h"
+#include "platform/port_mapping.h"
+#include "platform/udp_bridge.h"
 
 #include <enet/enet.h>
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <chrono>
@@ -235,6 +238,9 @@ public:
     void CancelJoin() override { Abandon(); }
     std::uint32_t AskHost(const std::string& address) override;
     std::vector<std::string> HostAddresses() override;
+    std::vector<std::string> InternetStatus() override {
+        return mapping_ ? mapping_->Lines() : std::vector<std::string>{};
+    }
     void LeaveSession() override {
         Shutdown();
         search_.Stop();
@@ -259,6 +265,9 @@ private:
     void Shutdown();
     // Closes at once, without waiting for goodbyes (a join given up).
     void Abandon();
+    // Hosting: IPv6 players through a bridge to the ENet socket, and the
+    // home router asked to forward the port.
+    void OpenToTheWorld();
     void SendFrame(ENetPeer* peer, const std::vector<std::uint8_t>& frame, bool reliable);
     void HostReceive(ENetPeer* peer, const std::uint8_t* data, std::size_t size, std::vector<TransportEvent>& events);
     void JoinerReceive(const std::uint8_t* data, std::size_t size, std::vector<TransportEvent>& events);
@@ -286,6 +295,8 @@ private:
     std::map<ENetPeer*, bool> wasSilent_;
     std::string provider_;
     ENetHost* host_ = nullptr;
+    std::unique_ptr<UdpBridge> bridge6_;     // hosting: [::]:port relayed to the ENet socket
+    std::unique_ptr<PortMapping> mapping_;   // hosting: the router's forwarding, taken back when it goes
     bool hosting_ = false;
     bool open_ = false;
     std::string sessionName_;
@@ -383,10 +394,37 @@ std::vector<std::string> EnetTransport::HostAddresses() {
     std::string port(1, ':');
     port += std::to_string(host_->address.port);
     const std::string bind = Loopback() ? "127.0.0.1" : settings_.bindAddress;
-    if (bind != "0.0.0.0") return {bind + port};
-    for (const std::string& ip : LocalIpv4Addresses()) out.push_back(ip + port);
-    if (out.empty()) out.push_back("127.0.0.1" + port);
+    if (bind != "0.0.0.0") {
+        out.push_back(bind + port);
+    } else {
+        for (const std::string& ip : LocalIpv4Addresses()) out.push_back(ip + port);
+        if (out.empty()) out.push_back("127.0.0.1" + port);
+    }
+    if (bridge6_) {
+        const auto& listening = reinterpret_cast<const sockaddr_in6&>(bridge6_->Listening().storage);
+        if (IN6_IS_ADDR_UNSPECIFIED(&listening.sin6_addr)) {
+            for (const std::string& ip : LocalIpv6Addresses()) out.push_back("[" + ip + "]" + port);
+        } else {
+            out.push_back(EndpointText(bridge6_->Listening()));
+        }
+    }
     return out;
+}
+
+void EnetTransport::OpenToTheWorld() {
+    const bool loopbackBind = Loopback() || settings_.bindAddress.rfind("127.", 0) == 0;
+    const std::string listen6 = loopbackBind ? "::1" : settings_.bindAddress6;
+    const int port = host_->address.port;
+    // ENet bound to every address takes the bridge's datagrams on loopback.
+    const std::string target4 = loopbackBind ? "127.0.0.1" : settings_.bindAddress == "0.0.0.0" ? "127.0.0.1" : settings_.bindAddress;
+    UdpEndpoint listen, target;
+    if (!listen6.empty() && MakeEndpoint(listen6, port, listen) && listen.storage.ss_family == AF_INET6 &&
+        MakeEndpoint(target4, port, target)) {
+        std::string error;
+        bridge6_ = UdpBridge::Start(listen, target, error);
+        if (!bridge6_) std::cerr << "network: no IPv6 players: " << error << '\n';
+    }
+    if (settings_.portMapping && !loopbackBind) mapping_ = std::make_unique<PortMapping>(port);
 }
 
 std::uint32_t EnetTransport::CreateSession(const std::string& name, std::int32_t maxPlayers, const PlayerEntry& local,
@@ -406,6 +444,7 @@ std::uint32_t EnetTransport::CreateSession(const std::string& name, std::int32_t
     rejoinable_.clear();
     unjoined_.clear();
     Hosts()[host_] = this;
+    OpenToTheWorld();
     hosting_ = true;
     open_ = true;
     sessionName_ = name;
@@ -526,6 +565,8 @@ void EnetTransport::Abandon() {
     enet_host_destroy(host_);
     host_ = nullptr;
     hostPeer_ = nullptr;
+    bridge6_.reset();
+    mapping_.reset();
     players_.clear();
     unjoined_.clear();
     wasSilent_.clear();
@@ -869,6 +910,8 @@ void EnetTransport::Shutdown() {
     enet_host_destroy(host_);
     host_ = nullptr;
     hostPeer_ = nullptr;
+    bridge6_.reset();
+    mapping_.reset();
     players_.clear();
     unjoined_.clear();
     wasSilent_.clear();

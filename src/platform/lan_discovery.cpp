@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
+#include <netdb.h>
 #include <netinet/in.h>
 
 #include <algorithm>
@@ -64,6 +65,23 @@ std::vector<std::string> LocalIpv4Addresses() {
     return out;
 }
 
+std::vector<std::string> LocalIpv6Addresses() {
+    std::vector<std::string> out;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return out;
+    for (ifaddrs* i = list; i; i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET6) continue;
+        const in6_addr& a = reinterpret_cast<const sockaddr_in6*>(i->ifa_addr)->sin6_addr;
+        if (IN6_IS_ADDR_LOOPBACK(&a) || IN6_IS_ADDR_LINKLOCAL(&a) || IN6_IS_ADDR_V4MAPPED(&a) || IN6_IS_ADDR_MULTICAST(&a))
+            continue;
+        char text[INET6_ADDRSTRLEN] = {};
+        if (!inet_ntop(AF_INET6, &a, text, sizeof text)) continue;
+        if (std::find(out.begin(), out.end(), text) == out.end()) out.emplace_back(text);
+    }
+    freeifaddrs(list);
+    return out;
+}
+
 bool AnswerableSearchSource(std::uint32_t host, const std::vector<std::uint32_t>& broadcasts) {
     const std::uint32_t ip = ntohl(host);
     if (ip == 0 || (ip >> 28) >= 0xE) return false;  // 0.0.0.0; 224.0.0.0/4 multicast and 240.0.0.0/4 up to 255.255.255.255
@@ -113,7 +131,8 @@ bool LanSearch::Ask(const std::string& text, int defaultPort, bool numericOnly) 
     std::string name;
     int port = 0;
     if (!SplitHostPort(text, defaultPort, name, port)) return false;
-    const std::string label = name + ":" + std::to_string(port);
+    const bool ipv6Text = name.find(':') != std::string::npos;
+    const std::string label = (ipv6Text ? "[" + name + "]" : name) + ":" + std::to_string(port);
     for (const Target& t : targets_)
         if (t.label == label) return true;
     if (targets_.size() >= kMaxTargets) targets_.erase(targets_.begin());
@@ -124,16 +143,37 @@ bool LanSearch::Ask(const std::string& text, int defaultPort, bool numericOnly) 
     // A numeric address is taken as it is; only real names go to the resolver,
     // on a thread of their own, since a name server may take seconds to answer.
     ENetAddress numeric{};
-    if (enet_address_set_host_ip(&numeric, name.c_str()) == 0) {
+    in6_addr ipv6{};
+    if (!ipv6Text && enet_address_set_host_ip(&numeric, name.c_str()) == 0) {
         target.address.host = numeric.host;
         target.resolved = true;
+    } else if (inet_pton(AF_INET6, name.c_str(), &ipv6) == 1) {
+        if (!BridgeTo(name, port, target.address)) return false;
+        target.resolved = true;
     } else {
-        if (numericOnly) return false;
-        auto promise = std::make_shared<std::promise<std::uint32_t>>();
+        if (numericOnly || ipv6Text) return false;
+        auto promise = std::make_shared<std::promise<Resolved>>();
         target.lookup = promise->get_future();
         std::thread([promise, name] {
-            ENetAddress a{};
-            promise->set_value(enet_address_set_host(&a, name.c_str()) == 0 ? a.host : 0u);
+            // IPv4 where the name has it (ENet's own way), IPv6 otherwise.
+            Resolved found;
+            addrinfo hints{};
+            hints.ai_family = AF_UNSPEC;
+            hints.ai_socktype = SOCK_DGRAM;
+            addrinfo* list = nullptr;
+            if (getaddrinfo(name.c_str(), nullptr, &hints, &list) == 0) {
+                for (addrinfo* a = list; a; a = a->ai_next) {
+                    if (a->ai_family == AF_INET && found.ipv4 == 0) {
+                        found.ipv4 = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr;
+                    } else if (a->ai_family == AF_INET6 && found.ipv6.empty()) {
+                        char text[INET6_ADDRSTRLEN] = {};
+                        if (inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(a->ai_addr)->sin6_addr, text, sizeof text))
+                            found.ipv6 = text;
+                    }
+                }
+                freeaddrinfo(list);
+            }
+            promise->set_value(found);
         }).detach();
     }
     targets_.push_back(std::move(target));
@@ -145,9 +185,12 @@ void LanSearch::TakeLookups() {
     for (Target& t : targets_) {
         if (t.resolved || !t.lookup.valid()) continue;
         if (t.lookup.wait_for(std::chrono::seconds(0)) != std::future_status::ready) continue;
-        const std::uint32_t host = t.lookup.get();
-        if (host == 0) continue;  // an unknown name stays unanswered
-        t.address.host = host;
+        const Resolved found = t.lookup.get();
+        if (found.ipv4 != 0) {
+            t.address.host = found.ipv4;
+        } else if (found.ipv6.empty() || !BridgeTo(found.ipv6, t.port, t.address)) {
+            continue;  // an unknown name stays unanswered
+        }
         t.resolved = true;
         queried_ = false;
     }
@@ -223,6 +266,24 @@ void LanSearch::Poll(std::int32_t waitMs, std::vector<SessionEntry>& sessions) {
     const auto now = Clock::now();
     for (const Found& f : found_)
         if (now - f.heard < kForget) sessions.push_back(f.entry);
+}
+
+bool LanSearch::BridgeTo(const std::string& ipv6, int port, LanAddress& out) {
+    const std::string key = "[" + ipv6 + "]:" + std::to_string(port);
+    auto it = bridges_.find(key);
+    if (it == bridges_.end()) {
+        UdpEndpoint listen, target;
+        if (!MakeEndpoint("127.0.0.1", 0, listen) || !MakeEndpoint(ipv6, port, target)) return false;
+        std::string error;
+        std::unique_ptr<UdpBridge> bridge = UdpBridge::Start(listen, target, error);
+        if (!bridge) return false;
+        if (bridges_.size() >= kMostBridges) bridges_.erase(bridges_.begin());
+        it = bridges_.emplace(key, std::move(bridge)).first;
+    }
+    const auto& local = reinterpret_cast<const sockaddr_in&>(it->second->Listening().storage);
+    out.host = local.sin_addr.s_addr;
+    out.port = ntohs(local.sin_port);
+    return true;
 }
 
 const LanAddress* LanSearch::AddressOf(std::int32_t sessionId) const {

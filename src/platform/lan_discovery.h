@@ -8,10 +8,13 @@
 #include <chrono>
 #include <cstdint>
 #include <future>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "net/transport.h"
+#include "platform/udp_bridge.h"
 
 namespace zq {
 
@@ -45,13 +48,19 @@ struct LanAddress {
 std::string AddressText(const LanAddress& address);
 // This machine's IPv4 addresses other than loopback, as dotted text.
 std::vector<std::string> LocalIpv4Addresses();
+// This machine's IPv6 addresses another machine could reach: neither
+// loopback nor link-local (which needs an interface name to be of use).
+std::vector<std::string> LocalIpv6Addresses();
 
 class LanSearch {
 public:
     LanSearch() = default;
     LanSearch(const LanSearch&) = delete;
     LanSearch& operator=(const LanSearch&) = delete;
-    ~LanSearch() { Stop(); }
+    ~LanSearch() {
+        Stop();
+        bridges_.clear();
+    }
 
     // Opens the socket on `bindHost` (any port) unless it is open already.
     // False when no socket can be had.
@@ -62,7 +71,9 @@ public:
 
     // Asks `text` ("host" or "host:port", the port `defaultPort` when none is
     // given) directly from now on; its sessions are labelled "host:port" as
-    // typed.  `numericOnly` refuses names that would need the resolver.  False
+    // typed.  An IPv6 host (numeric, or a name with only AAAA records) is
+    // asked through a bridge on 127.0.0.1, which is then the address ENet
+    // uses for the session.  `numericOnly` refuses names that would need the resolver.  False
     // for text that is no address at all.
     bool Ask(const std::string& text, int defaultPort, bool numericOnly);
 
@@ -77,12 +88,18 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+    // What a name stands for: an IPv4 address (network order), else a
+    // numeric IPv6 one; neither when the name is unknown.
+    struct Resolved {
+        std::uint32_t ipv4 = 0;
+        std::string ipv6;
+    };
     struct Target {
         std::string label;  // "host:port" as the player typed it
         int port = 0;
         LanAddress address;
         bool resolved = false;
-        std::future<std::uint32_t> lookup;  // the host's IPv4 address in network order, 0 when unknown
+        std::future<Resolved> lookup;
     };
     struct Found {
         LanAddress address;
@@ -94,6 +111,14 @@ private:
     void TakeLookups();
     void Receive();
     std::string LabelOf(const LanAddress& from) const;
+    // The loopback end of the bridge to [ipv6]:port, made on first use.
+    bool BridgeTo(const std::string& ipv6, int port, LanAddress& out);
+
+    // The bridges to IPv6 hosts asked in this run, by "[address]:port".
+    // They outlive Stop: a player who comes back finds the host at the same
+    // loopback port, which is what its rejoin token is kept under.
+    static constexpr std::size_t kMostBridges = 16;
+    std::map<std::string, std::unique_ptr<UdpBridge>> bridges_;
 
     static constexpr int kNoSocket = -1;
     int socket_ = kNoSocket;  // ENet's socket, a file descriptor on this system

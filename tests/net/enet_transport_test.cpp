@@ -234,6 +234,68 @@ TEST(NetEnetTransport, AJoinerWhoseHostLeftCanHostAtOnceAndAQuitIsNotALostConnec
     EXPECT_EQ(bob->CreateSession("Zorvo Quib - Bob", 4, PlayerEntry{0, "Bob", "Bob"}, again), kTransportOk);
 }
 
+// ENet speaks IPv4 only: an IPv6 player reaches the host through the
+// bridges on both ends (::1 here), and must get everything an IPv4 one gets.
+TEST(NetEnetTransport, AnIpv6PlayerFindsJoinsPlaysAndLeavesThroughTheBridges) {
+    const int port = test::FreeUdpPort();
+    const std::string v6 = "[::1]:" + std::to_string(port);
+    // A host bound to 127.0.0.1 listens on ::1 as well.
+    NetworkSettings ann = Settings(port, "127.0.0.1");
+    NetworkSettings bobSettings = ann;
+    bobSettings.broadcast = false;
+    bobSettings.hosts = {v6};
+    {
+        auto probe = MakeEnetTransport(ann);
+        std::int32_t id = 0;
+        ASSERT_EQ(probe->OpenProvider(kUdpProvider), kTransportOk);
+        ASSERT_EQ(probe->CreateSession("probe", 2, PlayerEntry{0, "P", "P"}, id), kTransportOk);
+        const auto addresses = probe->HostAddresses();
+        if (std::find(addresses.begin(), addresses.end(), v6) == addresses.end())
+            GTEST_SKIP() << "this machine cannot listen on ::1 (no IPv6 loopback), so no IPv6 game can be tried";
+    }
+    AnnAndBob game;
+    ASSERT_NO_FATAL_FAILURE(game.Start(ann, bobSettings));
+    auto& [host, bob, hostId, bobId, hostEvents, bobEvents] = game;
+    const auto addresses = host->HostAddresses();
+    EXPECT_NE(std::find(addresses.begin(), addresses.end(), v6), addresses.end()) << "the lobby would not show " << v6;
+    ASSERT_TRUE(PollUntil({{host.get(), &hostEvents}}, [&] { return !hostEvents.empty(); }));
+    EXPECT_EQ(hostEvents[0].kind, TransportEvent::Kind::PlayerJoined);
+    hostEvents.clear();
+
+    // Blocks both ways, reliable and not, arrive whole.
+    const auto up = Block(3), down = Block(4);
+    bob->Send(kAllPlayers, up, true);
+    host->Send(bobId, down, false);
+    ASSERT_TRUE(PollUntil({{host.get(), &hostEvents}, {bob.get(), &bobEvents}},
+                          [&] { return !hostEvents.empty() && !bobEvents.empty(); }));
+    EXPECT_EQ(hostEvents[0].bytes, up);
+    EXPECT_EQ(hostEvents[0].player.id, bobId);
+    EXPECT_EQ(bobEvents[0].bytes, down);
+    // ENet's keep-alives cross the bridges too: a quiet link is not silent.
+    PollFor({{bob.get(), &bobEvents}, {host.get(), &hostEvents}}, std::chrono::milliseconds(1200));
+    EXPECT_LT(bob->SilenceMs(hostId), kSilentWarningMs);
+    EXPECT_LT(host->SilenceMs(bobId), kSilentWarningMs);
+
+    // Bob quits: the host hears a goodbye through the bridge, not a timeout.
+    hostEvents.clear();
+    bob.reset();
+    ASSERT_TRUE(PollUntil({{host.get(), &hostEvents}}, [&] { return !hostEvents.empty(); }));
+    EXPECT_EQ(hostEvents[0].kind, TransportEvent::Kind::PlayerLeft);
+    EXPECT_FALSE(hostEvents[0].lost);
+
+    // A typed address in brackets is asked the same way; a bracket left open is no address.
+    auto cid = MakeEnetTransport(ann);
+    ASSERT_EQ(cid->OpenProvider(kUdpProvider), kTransportOk);
+    EXPECT_EQ(cid->AskHost("[::1"), kTransportNoSession);
+    ASSERT_EQ(cid->AskHost(v6), kTransportOk);
+    std::vector<SessionEntry> sessions;
+    std::vector<TransportEvent> cidEvents;
+    ASSERT_TRUE(PollUntil({{host.get(), &hostEvents}}, [&] {
+        return cid->FindSessions(0, sessions) == kTransportOk && !sessions.empty();
+    }));
+    EXPECT_EQ(sessions[0].address, v6);
+}
+
 // A bare ENet connection, as a stranger's program would make, to poke at the
 // host's end without this program's joining rules.
 class RawPeer {

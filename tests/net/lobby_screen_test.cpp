@@ -246,7 +246,13 @@ TEST(LobbyJoinByAddress, TypedAddressIsAskedAndJoinedOverLoopback) {
     ann.net.panel.selected = 0;  // "UDP/IP on this network"
     LobbyNewGame(*ann.game, ann.net);
     ASSERT_EQ(ann.net.lobbyState, kLobbyInSession);
-    EXPECT_EQ(ann.net.panel.hostAddresses, std::vector<std::string>{"127.0.0.1:" + std::to_string(port)});
+    // The loopback game listens on ::1 as well where the machine has it.
+    ASSERT_FALSE(ann.net.panel.hostAddresses.empty());
+    EXPECT_EQ(ann.net.panel.hostAddresses[0], "127.0.0.1:" + std::to_string(port));
+    if (ann.net.panel.hostAddresses.size() > 1) {
+        EXPECT_EQ(ann.net.panel.hostAddresses, (std::vector<std::string>{"127.0.0.1:" + std::to_string(port),
+                                                                         "[::1]:" + std::to_string(port)}));
+    }
 
     LobbyMachine bob(LoopbackEnet(port), dir);
     SubmitNickname(*bob.game, bob.net, "Bob");
@@ -310,6 +316,35 @@ TEST(LobbyJoinByAddress, TypedAddressIsAskedAndJoinedOverLoopback) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     EXPECT_EQ(ann.net.panel.list, std::vector<std::string>{"Ann [Violet]"});
+}
+
+}  // namespace
+}  // namespace zq
+
+namespace zq {
+namespace {
+
+// Every address a friend could use is on the screen, however many the
+// machine has, and what the router said is never crowded out.
+TEST(LobbyHostLines, EveryAddressIsShownWithinTheWidthAndTheRoutersWordComesLast) {
+    const std::vector<std::string> addresses = {"192.168.1.20:28416", "10.8.0.3:28416", "[2001:db8:5:0:a1b2:c3d4:e5f6:1]:28416",
+                                                "[2001:db8:5::20]:28416"};
+    const std::vector<std::string> router = {"NOT ON THE INTERNET: NO ROUTER ANSWERED UPNP OR NAT-PMP",
+                                             "FORWARD UDP PORT 28416 TO THIS MACHINE BY HAND"};
+    const auto lines = HostLines(addresses, router);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].rfind("YOUR GAME: 192.168.1.20:28416", 0), 0u);
+    std::string shown;
+    for (const std::string& line : lines) {
+        EXPECT_LE(line.size(), 72u) << "runs off the screen: " << line;
+        shown += line + " ";
+    }
+    for (const std::string& a : addresses) EXPECT_NE(shown.find(a), std::string::npos) << a;
+    EXPECT_EQ(lines[2], router[0]);
+    EXPECT_EQ(lines[3], router[1]);
+    // Without a router's answer (a loopback game) the addresses are all there is.
+    EXPECT_EQ(HostLines({"127.0.0.1:28416", "[::1]:28416"}, {}),
+              std::vector<std::string>{"YOUR GAME: 127.0.0.1:28416  [::1]:28416"});
 }
 
 }  // namespace

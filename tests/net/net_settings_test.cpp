@@ -36,6 +36,18 @@ TEST(NetSettings, SplitsHostAndPort) {
     EXPECT_FALSE(SplitHostPort("gamebox:65536", 28416, host, port));
     EXPECT_FALSE(SplitHostPort("gamebox:x", 28416, host, port));
     EXPECT_FALSE(SplitHostPort(":39001", 28416, host, port));
+    // IPv6: bracketed with or without a port, or bare (every colon is the address's).
+    const struct {
+        const char* text;
+        const char* host;
+        int port;
+    } ipv6[] = {{"[::1]:39001", "::1", 39001}, {"[2001:db8::5]", "2001:db8::5", 28416}, {"2001:db8::5", "2001:db8::5", 28416}};
+    for (const auto& c : ipv6) {
+        EXPECT_TRUE(SplitHostPort(c.text, 28416, host, port)) << c.text;
+        EXPECT_EQ(host, c.host) << c.text;
+        EXPECT_EQ(port, c.port) << c.text;
+    }
+    for (const char* bad : {"[::1", "[::1]39001", "[]:39001", "[::1]:0"}) EXPECT_FALSE(SplitHostPort(bad, 28416, host, port)) << bad;
 }
 
 }  // namespace

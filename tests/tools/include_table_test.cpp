@@ -82,6 +82,8 @@ std::string LibraryOf(const std::string& header) {
     if (StartsWith(header, "GL/") || StartsWith(header, "OpenGL/")) return "GL";
     if (StartsWith(header, "enet/")) return "ENet";
     if (StartsWith(header, "mpv/")) return "mpv";
+    if (StartsWith(header, "miniupnpc/")) return "miniupnpc";
+    if (header == "natpmp.h") return "libnatpmp";
     if (header == "png.h" || header == "pngconf.h") return "libpng";
     if (StartsWith(header, "emscripten")) return "emscripten";
     if (StartsWith(header, "nlohmann/")) return "JSON";
