@@ -17,6 +17,7 @@
 #include "net/net_play.h"
 #include "platform/enet_transport.h"
 #include "shell/input_script.h"
+#include "shell/snapshot.h"
 #include "test_game.h"
 #include "test_util.h"
 
@@ -258,6 +259,113 @@ TEST_F(NetRejoinGame, ADroppedPlayersNameAloneTakesNoSlotAndANewOneIsTurnedAway)
     EXPECT_EQ(again.Wait(std::chrono::seconds(60)), 1);
     EXPECT_NE(Log("again").find("NAME IN USE"), std::string::npos) << Log("again");
     EXPECT_EQ(host.Wait(std::chrono::seconds(90)), 0) << Log("host");
+}
+
+// A player who drops out and comes back finds the level as the others left
+// it: Ann plays THE VAULT (the lever, the cellar dug, both keys on their
+// plates, ingots taken) while Bob's link is dark long enough to drop him;
+// he joins again and gets the level's state in pieces.  Cid, on a link that
+// loses a fifth each way, stays in all along.  Afterwards, and again after
+// Ann pushes the crate, every machine holds the same level.
+class NetWorldRejoin : public ::testing::Test {
+protected:
+    test::TempDir dir;
+};
+
+TEST_F(NetWorldRejoin, AReturningPlayerAndEveryOtherHoldTheSameLevel) {
+    const int port = test::FreeUdpPort();
+    NetworkSettings hostSettings;
+    hostSettings.port = port;
+    hostSettings.bindAddress = "127.0.0.1";
+    hostSettings.broadcast = false;
+    test::FrameRelay bobLink(port, test::LinkFaults{0.0, 1, 2, 7});
+    test::FrameRelay cidLink(port, test::LinkFaults{0.2, 1, 4, 8});
+    ASSERT_TRUE(bobLink.Ready() && cidLink.Ready());
+    auto via = [&](const test::FrameRelay& relay) {
+        NetworkSettings s = hostSettings;
+        s.hosts = {"127.0.0.1:" + std::to_string(relay.Port())};
+        return s;
+    };
+    const std::string vault = std::string(ZQ_SOURCE_DIR) + "/content/replays/13_the_vault.txt";
+    LinkMachine ann(hostSettings, "Ann", test::ReadText(vault), dir);
+    LinkMachine bob(via(bobLink), "Bob", "3000x 40 -\n", dir);
+    LinkMachine cid(via(cidLink), "Cid", "3000x 40 -\n", dir);
+    LinkMachine* machines[] = {&ann, &bob, &cid};
+    int level = -1;
+    for (std::size_t i = 0; i < ann.game->levels.size(); ++i)
+        if (ann.game->levels[i].find("13_THE_VAULT") != std::string::npos) level = static_cast<int>(i);
+    ASSERT_GE(level, 0);
+    LobbyNewGame(*ann.game, ann.net);
+    LobbyJoinGame(*bob.game, bob.net);
+    LobbyJoinGame(*cid.game, cid.net);
+
+    constexpr int kDarkFrom = 900;     // after the lever and the cellar
+    constexpr int kDarkFrames = 530;   // past the 20 s that drop a silent player
+    constexpr int kPushDone = 2000;    // the crate pushed and settled
+    std::uint32_t ticks = 0;
+    int played = 0, rejoinFrom = -1, backIn = -1, caughtUp = -1;
+    bool compared = false;
+    for (int frame = 0; frame < 4000 && played < kPushDone; ++frame) {
+        ticks += kFrameMs;
+        bobLink.Step();
+        cidLink.Step();
+        for (int i = 0; i < 3; ++i) {
+            LinkMachine& m = *machines[i];
+            if (m.playing && !m.scriptDone && !m.input.Advance()) m.scriptDone = true;
+            GameFrame(*m.game, ticks);
+            if (!m.playing && !m.game->shell.networkLobby) {
+                m.playing = true;
+                if (i == 0) {
+                    m.game->actors.Local().levelIndex = level;
+                    m.game->actors.Local().lives = 3;
+                    StartLevel(*m.game, level);
+                }
+            } else if (m.game->shell.networkLobby) {
+                if (i > 0 && m.net.lobbyState == kLobbyChooseSession && !m.net.panel.list.empty()) {
+                    m.net.panel.selected = 0;
+                    LobbyJoinGame(*m.game, m.net);
+                }
+                if (i == 0 && m.net.lobbyState == kLobbyInSession && m.session.Players().size() >= 4)
+                    LobbyNewGame(*m.game, m.net);
+            }
+        }
+        if (!ann.playing) continue;
+        ++played;
+        if (played == kDarkFrom) bobLink.BlackOut(kDarkFrames);
+        // Bob's game lost the host and went back to the title: he joins again.
+        if (played > kDarkFrom && rejoinFrom < 0 && !bobLink.Dark() && !bob.net.started &&
+            bob.game->shell.screen == kScreenTitle) {
+            rejoinFrom = played;
+            OpenLobby(*bob.game, bob.net);
+            SubmitNickname(*bob.game, bob.net, "Bob");
+            bob.net.panel.selected = 0;
+            LobbyJoinGame(*bob.game, bob.net);
+        }
+        if (rejoinFrom >= 0 && backIn < 0 && bob.net.started) backIn = played;
+        if (rejoinFrom >= 0 && caughtUp < 0 && bob.net.worldsTaken > 0) caughtUp = played - rejoinFrom;
+        // Once Bob has the level, before the crate: the level of each machine as the players left it.
+        if (caughtUp >= 0 && !compared && played >= rejoinFrom + caughtUp + 75) {
+            compared = true;
+            const Bytes host = LevelStateBytes(*ann.game);
+            EXPECT_TRUE(host == LevelStateBytes(*bob.game)) << "Bob's level differs after the rejoin";
+            EXPECT_TRUE(host == LevelStateBytes(*cid.game)) << "Cid's level differs";
+        }
+    }
+    ASSERT_GE(rejoinFrom, 0) << "Bob was never dropped";
+    ASSERT_GE(caughtUp, 0) << "Bob never got the level";
+    ASSERT_TRUE(compared);
+    EXPECT_EQ(bob.net.worldsRefused, 0);
+    EXPECT_EQ(bob.game->actors.localPlayer, ann.net.slotIds[1] == bob.session.LocalId() ? 1 : 2);
+    // The crate, pushed after the rejoin, reached everybody through the relayed events.
+    const Bytes host = LevelStateBytes(*ann.game);
+    EXPECT_TRUE(host == LevelStateBytes(*bob.game)) << "Bob's level differs at the end";
+    EXPECT_TRUE(host == LevelStateBytes(*cid.game)) << "Cid's level differs at the end";
+    EXPECT_EQ(bob.Ingots(), ann.Ingots());
+    const Bytes state = SaveSnapshot(*ann.game, 0);
+    std::printf("THE VAULT: level state %zu bytes in %zu pieces; Bob in step %d ms after the search for the game, "
+                "%d ms after the host took him back\n",
+                state.size(), (state.size() + kWorldPieceBytes - 1) / kWorldPieceBytes, caughtUp * kFrameMs,
+                (rejoinFrom + caughtUp - backIn) * kFrameMs);
 }
 
 }  // namespace
