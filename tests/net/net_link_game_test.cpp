@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "net/frame_relay.h"
@@ -16,6 +17,7 @@
 #include "net/game_process.h"
 #include "net/net_play.h"
 #include "platform/enet_transport.h"
+#include "render/frame_overlay.h"
 #include "shell/input_script.h"
 #include "shell/snapshot.h"
 #include "test_game.h"
@@ -261,6 +263,44 @@ TEST_F(NetRejoinGame, ADroppedPlayersNameAloneTakesNoSlotAndANewOneIsTurnedAway)
     EXPECT_EQ(host.Wait(std::chrono::seconds(90)), 0) << Log("host");
 }
 
+// Two players wait in the lobby for a minute on a link that loses a fifth of
+// the datagrams each way: nothing flows there but what keeps the link
+// alive, and neither machine may take that for a second of silence.
+TEST(NetLinkLobby, AWaitInTheLobbyOnALossyLinkIsNeverTakenForSilence) {
+    test::TempDir dir;
+    const int port = test::FreeUdpPort();
+    NetworkSettings hostSettings;
+    hostSettings.port = port;
+    hostSettings.bindAddress = "127.0.0.1";
+    hostSettings.broadcast = false;
+    test::FrameRelay link(port, test::LinkFaults{0.2, 1, 4, 11});
+    ASSERT_TRUE(link.Ready());
+    NetworkSettings joinerSettings = hostSettings;
+    joinerSettings.hosts = {"127.0.0.1:" + std::to_string(link.Port())};
+    LinkMachine ann(hostSettings, "Ann", "", dir);
+    LinkMachine bob(joinerSettings, "Bob", "", dir);
+    LobbyNewGame(*ann.game, ann.net);
+    LobbyJoinGame(*bob.game, bob.net);
+    std::uint32_t ticks = 0;
+    int inLobby = 0, warned = 0;
+    for (int frame = 0; frame < 2000 && inLobby < 1500; ++frame) {
+        ticks += kFrameMs;
+        link.Step();
+        GameFrame(*ann.game, ticks);
+        GameFrame(*bob.game, ticks);
+        if (bob.net.lobbyState == kLobbyChooseSession && !bob.net.panel.list.empty()) {
+            bob.net.panel.selected = 0;
+            LobbyJoinGame(*bob.game, bob.net);
+        }
+        if (bob.net.lobbyState != kLobbyInSession || ann.session.Players().size() < 3) continue;
+        ++inLobby;
+        if (ann.Warns() || bob.Warns()) ++warned;
+    }
+    EXPECT_EQ(inLobby, 1500);
+    EXPECT_EQ(warned, 0) << bob.game->shell.status.text << ann.game->shell.status.text;
+    EXPECT_GT(link.Dropped(), 0);
+}
+
 // A player who drops out and comes back finds the level as the others left
 // it: Ann plays THE VAULT (the lever, the cellar dug, both keys on their
 // plates, ingots taken) while Bob's link is dark long enough to drop him;
@@ -361,6 +401,37 @@ TEST_F(NetWorldRejoin, AReturningPlayerAndEveryOtherHoldTheSameLevel) {
     EXPECT_TRUE(host == LevelStateBytes(*bob.game)) << "Bob's level differs at the end";
     EXPECT_TRUE(host == LevelStateBytes(*cid.game)) << "Cid's level differs at the end";
     EXPECT_EQ(bob.Ingots(), ann.Ingots());
+    // With ZQ_REJOIN_PICTURES naming a folder, each machine's view of the level
+    // is left there as a picture, to be looked at side by side.
+    // Each machine looks from where Ann's camera stands, and the three views
+    // go into one picture, side by side.
+    if (const char* folder = std::getenv("ZQ_REJOIN_PICTURES")) {
+        const Actor& eye = ann.game->actors.Local();
+        FramePicture pictures[3];
+        for (int i = 0; i < 3; ++i) {
+            Game& g = *machines[i]->game;
+            Actor& local = g.actors.Local();
+            if (i > 0) {
+                local.x = eye.x, local.y = eye.y, local.z = eye.z, local.heading = eye.heading;
+                local.cameraX = eye.cameraX, local.cameraY = eye.cameraY, local.cameraZ = eye.cameraZ;
+                local.cameraHeading = eye.cameraHeading, local.cameraPitch = eye.cameraPitch;
+                local.cameraRoll = eye.cameraRoll, local.cameraDistance = eye.cameraDistance;
+            }
+            g.config.drawFrames = true;
+            GameFrame(g, ticks + kFrameMs);
+            ASSERT_TRUE(g.overlay.GrabFrame(pictures[i]));
+        }
+        FramePicture all = pictures[0];
+        const std::size_t bytes = all.paletted ? 1 : 3, row = static_cast<std::size_t>(all.width) * bytes;
+        all.width *= 3;
+        all.pixels.clear();
+        for (int y = 0; y < all.height; ++y)
+            for (const FramePicture& p : pictures)
+                all.pixels.insert(all.pixels.end(), p.pixels.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(y)),
+                                  p.pixels.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(y + 1)));
+        std::string why;
+        EXPECT_TRUE(WriteFramePicture(all, std::string(folder) + "/rejoin_ann_bob_cid.png", why)) << why;
+    }
     const Bytes state = SaveSnapshot(*ann.game, 0);
     std::printf("THE VAULT: level state %zu bytes in %zu pieces; Bob in step %d ms after the search for the game, "
                 "%d ms after the host took him back\n",
