@@ -1,5 +1,6 @@
 #include "net/messages.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zq {
@@ -74,6 +75,30 @@ struct Encoder {
         w.I32(16, m.z);
         w.I32(20, m.lives);
         w.I32(24, m.level);
+        return w.bytes;
+    }
+    MessageBytes operator()(const WorldPieceMsg& m) const {
+        Writer w(kMsgWorldPiece);
+        w.I32(4, m.level);
+        w.I32(8, m.id);
+        w.I32(12, m.total);
+        w.I32(16, m.index);
+        const std::size_t size = std::min<std::size_t>(m.data.size(), kWorldPieceBytes);
+        w.I32(20, static_cast<std::int32_t>(size));
+        std::copy_n(m.data.begin(), size, w.bytes.begin() + 24);
+        return w.bytes;
+    }
+    MessageBytes operator()(const WorldAskMsg& m) const {
+        Writer w(kMsgWorldAsk);
+        w.I32(4, m.level);
+        w.I32(8, m.id);
+        w.I32(12, m.index);
+        return w.bytes;
+    }
+    MessageBytes operator()(const WorldCheckMsg& m) const {
+        Writer w(kMsgWorldCheck);
+        w.I32(4, m.level);
+        w.I32(8, static_cast<std::int32_t>(m.cells));
         return w.bytes;
     }
     MessageBytes operator()(const PingMsg&) const { return Writer(kMsgPing).bytes; }
@@ -209,6 +234,32 @@ DecodeResult DecodeMessage(std::span<const std::uint8_t> b, const MessageLimits&
             if (!SlotInPlay(m.slot, limits)) return Refuse("put back: slot not in play");
             if (m.level < -1 || m.level >= limits.levelCount) return Refuse("put back: bad level");
             if (m.lives < -1 || m.lives > kMostLives) return Refuse("put back: bad lives");
+            return DecodeResult{m, {}};
+        }
+        case kMsgWorldPiece: {
+            WorldPieceMsg m;
+            m.level = I32(b, 4);
+            m.id = I32(b, 8);
+            m.total = I32(b, 12);
+            m.index = I32(b, 16);
+            const std::int32_t size = I32(b, 20);
+            if (m.level < 0 || m.level >= limits.levelCount) return Refuse("level piece: level outside the list");
+            if (m.total < 1 || m.total > kMaxWorldBytes) return Refuse("level piece: bad total size");
+            if (m.index < 0 || m.index >= m.Count()) return Refuse("level piece: index outside the set");
+            const std::int32_t expected = std::min(kWorldPieceBytes, m.total - m.index * kWorldPieceBytes);
+            if (size != expected) return Refuse("level piece: size does not fit the set");
+            m.data.assign(b.begin() + 24, b.begin() + 24 + size);
+            return DecodeResult{std::move(m), {}};
+        }
+        case kMsgWorldAsk: {
+            WorldAskMsg m{I32(b, 4), I32(b, 8), I32(b, 12)};
+            if (m.level < 0 || m.level >= limits.levelCount) return Refuse("level ask: level outside the list");
+            if (m.index < -1 || m.index >= kMaxWorldPieces) return Refuse("level ask: index outside any set");
+            return DecodeResult{m, {}};
+        }
+        case kMsgWorldCheck: {
+            WorldCheckMsg m{I32(b, 4), static_cast<std::uint32_t>(I32(b, 8))};
+            if (m.level < 0 || m.level >= limits.levelCount) return Refuse("level check: level outside the list");
             return DecodeResult{m, {}};
         }
         default: return Refuse("unknown message type " + std::to_string(type));

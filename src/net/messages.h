@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace zq {
 
@@ -30,6 +31,9 @@ enum MessageType : std::int32_t {
     kMsgLevelTimer = 18,
     kMsgBackToTitle = 19,
     kMsgPutBack = 20,  // host to one player: its claim was refused
+    kMsgWorldPiece = 21,  // host to one player: a piece of the level's state
+    kMsgWorldAsk = 22,    // a player to the host: send the level's state (or one piece of it) again
+    kMsgWorldCheck = 23,  // host to everybody: a checksum of its level's cells
 };
 
 // Host to one player: which slot the receiver is, how many others there are
@@ -111,9 +115,39 @@ struct PutBackMsg {
     std::int32_t level = -1;        // at 24: the level the position is in
 };
 
+// The level's state (a snapshot) travels in numbered pieces that each fit
+// one message.  A set is known by its id; its total size and piece count are
+// repeated in every piece, and a piece that disagrees with them is refused.
+inline constexpr std::int32_t kWorldPieceBytes = 232;
+// A level's state larger than this is not sent (the largest campaign level
+// packs to far less); it bounds what a receiver gathers.
+inline constexpr std::int32_t kMaxWorldBytes = 1 << 20;
+inline constexpr std::int32_t kMaxWorldPieces = (kMaxWorldBytes + kWorldPieceBytes - 1) / kWorldPieceBytes;
+
+struct WorldPieceMsg {
+    std::int32_t level = 0;   // at 4: the level the state was taken in
+    std::int32_t id = 0;      // at 8: the set this piece belongs to
+    std::int32_t total = 0;   // at 12: bytes of the whole state
+    std::int32_t index = 0;   // at 16: 0..count-1
+    std::vector<std::uint8_t> data;  // size at 20, bytes from 24: kWorldPieceBytes, the last one less
+    std::int32_t Count() const { return (total + kWorldPieceBytes - 1) / kWorldPieceBytes; }
+};
+
+struct WorldAskMsg {
+    std::int32_t level = 0;   // at 4: the level the asker plays
+    std::int32_t id = 0;      // at 8: the set a piece is missing from; 0 asks for a new state
+    std::int32_t index = -1;  // at 12: the missing piece, -1 for the whole state
+};
+
+struct WorldCheckMsg {
+    std::int32_t level = 0;     // at 4
+    std::uint32_t cells = 0;    // at 8: checksum of the level's cells on the host
+};
+
 // The variant's order is the type order: MessageTypeOf counts on it.
 using GameMessage = std::variant<StartMsg, PlayerStateMsg, CellEventMsg, PingMsg, PingAnswerMsg, SentryStepMsg,
-                                 SentryPositionMsg, StartLevelMsg, LevelTimerMsg, BackToTitleMsg, PutBackMsg>;
+                                 SentryPositionMsg, StartLevelMsg, LevelTimerMsg, BackToTitleMsg, PutBackMsg,
+                                 WorldPieceMsg, WorldAskMsg, WorldCheckMsg>;
 
 std::int32_t MessageTypeOf(const GameMessage& message);
 

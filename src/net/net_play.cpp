@@ -10,6 +10,7 @@
 #include "rules/rules_math.h"
 #include "rules/sentries.h"
 #include "shell/game_over.h"
+#include "shell/snapshot.h"
 
 namespace zq {
 
@@ -284,8 +285,9 @@ void Rejoin(Game& game, NetPlay& net, std::int32_t id, const std::string& longNa
                       i == slot ? std::max(-1, a.lives) : 0},
              true);
     }
-    // Then the level as it is now: every cell emptied since it began.
-    if (level >= 0)
+    // Then the level as it is now: its whole state, or, should that not go,
+    // at least every cell emptied since it began.
+    if (level >= 0 && !SendWorldState(game, net, slot))
         for (CellEventMsg m : net.pickups) {
             m.slot = 0;
             Send(net, id, m, true);
@@ -428,6 +430,100 @@ void OnPutBack(Game& game, NetPlay& net, const PutBackMsg& m) {
     local.onLadder = false;
 }
 
+// The host: a player asks for the level's state, or for one lost piece of it.
+void OnWorldAsk(Game& game, NetPlay& net, int slot, const WorldAskMsg& m) {
+    if (!IsHost(game) || slot < 1 || m.level != HostLevel(game)) return void(++net.refused);
+    const WorldSent& sent = net.worldSent[static_cast<std::size_t>(slot)];
+    const std::int32_t count =
+        static_cast<std::int32_t>((sent.bytes.size() + kWorldPieceBytes - 1) / kWorldPieceBytes);
+    if (m.index >= 0 && m.id == sent.id && sent.id != 0 && sent.level == m.level && m.index < count) {
+        const std::size_t from = static_cast<std::size_t>(m.index) * kWorldPieceBytes;
+        const std::size_t size = std::min<std::size_t>(kWorldPieceBytes, sent.bytes.size() - from);
+        WorldPieceMsg piece{sent.level, sent.id, static_cast<std::int32_t>(sent.bytes.size()), m.index,
+                            std::vector<std::uint8_t>(sent.bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                                                      sent.bytes.begin() + static_cast<std::ptrdiff_t>(from + size))};
+        Send(net, net.slotIds[static_cast<std::size_t>(slot)], piece, true);
+        return;
+    }
+    // A new state, but not more often than the gap allows.
+    if (sent.id != 0 && game.shell.time.now - sent.time < kWorldAskGapMs) return void(++net.refused);
+    SendWorldState(game, net, slot);
+}
+
+// A player: a piece of the host's level state.  The set restores once
+// complete; one that does not restore is dropped and said so in the log.
+void OnWorldPiece(Game& game, NetPlay& net, const WorldPieceMsg& m) {
+    WorldTransfer& in = net.incoming;
+    const std::int32_t now = game.shell.time.now;
+    if (IsHost(game) || game.shell.screen != kScreenPlay || m.level != game.actors.Local().levelIndex)
+        return void(++net.refused);
+    if (m.id != in.id || m.level != in.level || m.total != in.total) {
+        // A new set replaces one still under way.
+        in = WorldTransfer{};
+        in.id = m.id;
+        in.level = m.level;
+        in.total = m.total;
+        in.bytes.assign(static_cast<std::size_t>(m.total), 0);
+        in.have.assign(static_cast<std::size_t>(m.Count()), false);
+        in.started = now;
+        in.asked = now;
+    }
+    in.lastHeard = now;
+    const std::size_t index = static_cast<std::size_t>(m.index);
+    if (in.have[index]) return;
+    std::copy(m.data.begin(), m.data.end(), in.bytes.begin() + static_cast<std::ptrdiff_t>(index * kWorldPieceBytes));
+    in.have[index] = true;
+    if (++in.got < m.Count()) return;
+    // Taken on the host half a round trip ago.
+    const LinkStats link = net.session.Link(net.slotIds[0]);
+    const SnapshotRestore restored = RestoreLevelState(game, in.bytes, std::max(0, link.roundTripMs / 2));
+    in = WorldTransfer{};
+    net.checkMisses = 0;
+    if (!restored.ok) {
+        ++net.worldsRefused;
+        game.host.Log("network: the host's level state was refused: " + restored.why);
+        return;
+    }
+    ++net.worldsTaken;
+    net.lastWorldTaken = now;
+}
+
+// A player: the host's checksum of its cells.  Checks that keep
+// disagreeing bring the level's state over again.
+void OnWorldCheck(Game& game, NetPlay& net, const WorldCheckMsg& m) {
+    const std::int32_t now = game.shell.time.now;
+    if (game.shell.screen != kScreenPlay || m.level != game.actors.Local().levelIndex || net.incoming.id != 0) return;
+    if (CellsChecksum(*game.world) == m.cells) {
+        net.checkMisses = 0;
+        return;
+    }
+    if (++net.checkMisses < kWorldChecksToAsk || now - net.lastWorldAsk < kWorldAskGapMs) return;
+    net.checkMisses = 0;
+    net.lastWorldAsk = now;
+    Send(net, net.slotIds[0], WorldAskMsg{m.level, 0, -1}, true);
+}
+
+// A player: pieces still missing a while after the last one came are asked
+// for again; a set that never completes is given up (the checks ask anew).
+void AskMissingPieces(Game& game, NetPlay& net) {
+    WorldTransfer& in = net.incoming;
+    const std::int32_t now = game.shell.time.now;
+    if (in.id == 0) return;
+    if (now - in.started > kWorldLongestWaitMs || in.level != game.actors.Local().levelIndex ||
+        game.shell.screen != kScreenPlay) {
+        in = WorldTransfer{};
+        return;
+    }
+    if (now - in.lastHeard < kWorldPieceWaitMs || now - in.asked < kWorldPieceWaitMs) return;
+    in.asked = now;
+    int asked = 0;
+    for (std::size_t i = 0; i < in.have.size() && asked < kWorldPiecesAsked; ++i) {
+        if (in.have[i]) continue;
+        Send(net, net.slotIds[0], WorldAskMsg{in.level, in.id, static_cast<std::int32_t>(i)}, true);
+        ++asked;
+    }
+}
+
 void OnStartLevel(Game& game, std::int32_t level) {
     Actor& local = game.actors.Local();
     if (local.levelIndex < 0) local.lives = 3;  // from the title: a new game
@@ -549,8 +645,11 @@ void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<co
         if (OnCellEvent(game, net, *m) && IsHost(game)) net.session.ForwardGameMessage(from, EncodeMessage(*m), true);
         return;
     }
+    if (const auto* m = std::get_if<WorldAskMsg>(&message)) return OnWorldAsk(game, net, fromSlot, *m);
     // Everything else only the host sends.
     if (!fromHost) return void(++net.refused);
+    if (const auto* m = std::get_if<WorldPieceMsg>(&message)) return OnWorldPiece(game, net, *m);
+    if (const auto* m = std::get_if<WorldCheckMsg>(&message)) return OnWorldCheck(game, net, *m);
     if (const auto* m = std::get_if<PutBackMsg>(&message)) return OnPutBack(game, net, *m);
     if (std::holds_alternative<SentryStepMsg>(message)) {
         if (game.shell.screen == kScreenPlay)
@@ -613,6 +712,11 @@ void PeriodicSends(Game& game, NetPlay& net) {
     if (!NetworkGame(game, net)) return;
     const std::int32_t now = game.shell.time.now;
     net.sendInterval = CurrentSendInterval(game, net);
+    if (!IsHost(game)) AskMissingPieces(game, net);
+    if (IsHost(game) && game.shell.screen == kScreenPlay && now - net.lastWorldCheck >= kWorldCheckMs) {
+        net.lastWorldCheck = now;
+        Send(net, kAllPlayers, WorldCheckMsg{HostLevel(game), CellsChecksum(*game.world)}, false);
+    }
     if (now - net.lastSend < net.sendInterval) return;
     net.lastSend = now;
     SendOwnState(game, net, false);
@@ -625,6 +729,39 @@ void PeriodicSends(Game& game, NetPlay& net) {
         Send(net, kAllPlayers,
              SentryPositionMsg{i + 1, TruncToInt(s.x), TruncToInt(s.y), TruncToInt(s.z), TruncToInt(s.heading)}, false);
     }
+}
+
+std::uint32_t CellsChecksum(const World& world) {
+    std::uint32_t hash = 2166136261u;
+    for (const Cell c : world.cells) {
+        hash = (hash ^ (static_cast<std::uint32_t>(c) & 0xFFu)) * 16777619u;
+        hash = (hash ^ (static_cast<std::uint32_t>(c) >> 8)) * 16777619u;
+    }
+    return hash;
+}
+
+bool SendWorldState(Game& game, NetPlay& net, int slot) {
+    const std::int32_t level = HostLevel(game);
+    if (!IsHost(game) || level < 0 || slot < 1 || slot > game.actors.Last()) return false;
+    const std::size_t s = static_cast<std::size_t>(slot);
+    Bytes bytes = SaveSnapshot(game, 0);
+    if (bytes.size() > static_cast<std::size_t>(kMaxWorldBytes)) {
+        game.host.Log("network: the level's state is too large to send (" + std::to_string(bytes.size()) + " bytes)");
+        return false;
+    }
+    WorldSent& sent = net.worldSent[s];
+    sent.id = ++net.lastWorldId;
+    sent.level = level;
+    sent.time = game.shell.time.now;
+    sent.bytes = std::move(bytes);
+    const std::int32_t total = static_cast<std::int32_t>(sent.bytes.size());
+    for (std::int32_t at = 0, index = 0; at < total; at += kWorldPieceBytes, ++index) {
+        const std::int32_t size = std::min(kWorldPieceBytes, total - at);
+        WorldPieceMsg piece{level, sent.id, total, index,
+                            std::vector<std::uint8_t>(sent.bytes.begin() + at, sent.bytes.begin() + at + size)};
+        Send(net, net.slotIds[s], piece, true);
+    }
+    return true;
 }
 
 SharedLevel SharedLevelState(const Game& game, const NetPlay& net) {
@@ -726,6 +863,8 @@ void AttachNetPlay(Game& game, NetPlay& net) {
     hooks.playSends = [&game, &net] { PeriodicSends(game, net); };
     hooks.levelStarting = [&game, &net](std::int32_t level) {
         net.pickups.clear();
+        net.incoming = WorldTransfer{};
+        net.checkMisses = 0;
         // From the title it is a new game: everybody starts with full lives.
         ClaimsLevelStarted(net.claims, game.shell.screen != kScreenPlay, game.shell.time.now);
         if (NetworkGame(game, net) && IsHost(game)) Send(net, kAllPlayers, StartLevelMsg{level}, true);

@@ -60,6 +60,42 @@ struct LobbyPanel {
     std::vector<std::string> hostAddresses;  // where others reach the game this machine hosts
 };
 
+// How often the host sends the checksum of its level's cells, and how many
+// checks in a row must disagree before a player asks for the level again
+// (a hole refilling or a block sliding makes one check differ for a moment).
+inline constexpr std::int32_t kWorldCheckMs = 2000;
+inline constexpr std::int32_t kWorldChecksToAsk = 2;
+// A player asks for the level's state at most this often, and the host sends
+// one player a new state at most this often.
+inline constexpr std::int32_t kWorldAskGapMs = 5000;
+// Pieces still missing this long after the last one came are asked for
+// again, at most this many at a time; a set not complete after the longest
+// wait is given up.
+inline constexpr std::int32_t kWorldPieceWaitMs = 1000;
+inline constexpr std::int32_t kWorldPiecesAsked = 32;
+inline constexpr std::int32_t kWorldLongestWaitMs = 30000;
+
+// The level's state on its way to this player, gathered piece by piece.
+struct WorldTransfer {
+    std::int32_t id = 0;  // 0: nothing under way
+    std::int32_t level = -1;
+    std::int32_t total = 0;
+    std::vector<std::uint8_t> bytes;
+    std::vector<bool> have;
+    std::int32_t got = 0;
+    std::int32_t started = 0;    // when the first piece came
+    std::int32_t lastHeard = 0;  // when the last piece came
+    std::int32_t asked = 0;      // when missing pieces were last asked for
+};
+
+// The host: the state last sent to one player, kept to send a lost piece again.
+struct WorldSent {
+    std::int32_t id = 0;
+    std::int32_t level = -1;
+    std::int32_t time = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
 struct NetPlay {
     explicit NetPlay(NetSession& s) : session(s) {}
 
@@ -83,6 +119,17 @@ struct NetPlay {
     std::vector<CellEventMsg> pickups;
     // The host: what it last accepted from each other player.
     ClaimChecks claims;
+    // The level's state sent to a player who comes back or fell out of step.
+    std::array<WorldSent, kMaxPlayers> worldSent{};
+    std::int32_t lastWorldId = 0;
+    std::int32_t lastWorldCheck = 0;
+    // A player: the state under way, and how it went.
+    WorldTransfer incoming;
+    std::int32_t checkMisses = 0;  // checks in a row that disagreed with the host's
+    std::int32_t lastWorldAsk = -kWorldAskGapMs;
+    std::int32_t worldsTaken = 0;    // states restored
+    std::int32_t worldsRefused = 0;  // complete sets that did not restore
+    std::int32_t lastWorldTaken = -1;  // when the last one was restored
 };
 
 // Fills the session's events and the game's network hooks.  Both records
@@ -129,6 +176,11 @@ void PeriodicSends(Game& game, NetPlay& net);
 // kSilentWarningMs whatever share it loses, at least kShortestSendMs, and at
 // most `longestMs` (numeric-pad / and *); the longest while nothing is known.
 std::int32_t SendIntervalFor(LinkStats link, std::int32_t longestMs);
+// The checksum of a level's cells that the host sends every kWorldCheckMs.
+std::uint32_t CellsChecksum(const World& world);
+// The host sends one player its level's state now, in pieces; false when
+// there is nothing to send (not playing, or a state too large to send).
+bool SendWorldState(Game& game, NetPlay& net, int slot);
 // True when every other player of slot 0's level who still has lives and is
 // still connected stands in the exit cell.
 bool OthersAtExit(const Game& game, const NetPlay& net);

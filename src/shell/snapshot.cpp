@@ -6,6 +6,7 @@
 #include "shell/snapshot.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -75,8 +76,20 @@ public:
     }
     void Plane(std::vector<std::uint8_t>& plane, std::size_t) { bytes.insert(bytes.end(), plane.begin(), plane.end()); }
     void Fail(const char*) {}
+    // A time stamp on the game's clock, and a value each machine keeps by
+    // its own clock (a countdown, an animation's frame): both left out of the
+    // comparison of two machines' levels.
+    template <class T>
+    void Stamp(T& value) {
+        if (!levelOnly) Field(value);
+    }
+    template <class T>
+    void Own(T& value) {
+        if (!levelOnly) Field(value);
+    }
 
     Bytes bytes;
+    bool levelOnly = false;  // what the players change in the level, without clocks and sentries
 };
 
 // Reads what Writer wrote; any shortfall or bad value refuses the whole
@@ -142,6 +155,10 @@ public:
         const double v = static_cast<double>(value);
         if (!(v >= static_cast<double>(low) && v <= static_cast<double>(high))) Fail(why);
     }
+    template <class T>
+    void Stamp(T& value) { Field(value); }
+    template <class T>
+    void Own(T& value) { Field(value); }
     bool AtEnd() const { return left_ == 0; }
     const std::string& Why() const { return why_; }
     bool ok = true;
@@ -160,6 +177,38 @@ private:
     std::size_t left_;
     std::string why_;
 };
+
+// Moves every time stamp of a World by `delta` ms: a World taken on another
+// machine goes onto this machine's clock.  Nothing else is touched.
+class ClockShift {
+public:
+    static constexpr bool kReading = false;
+    explicit ClockShift(std::int32_t delta) : delta_(delta) {}
+    template <class T>
+    void Field(T&) {}
+    template <class T>
+    void Stamp(T& value) {
+        value = static_cast<T>(static_cast<std::int64_t>(value) + delta_);
+    }
+    template <class T>
+    void Own(T&) {}
+    void Text(std::string&) {}
+    template <class P>
+    void Plane(P&, std::size_t) {}
+    void Fail(const char*) {}
+    bool levelOnly = false;
+
+private:
+    std::int32_t delta_;
+};
+
+// The comparison of two machines' levels leaves out the sentries (each
+// machine moves its own between the host's positions).
+template <class Ar>
+bool LevelOnly(const Ar& ar) {
+    if constexpr (Ar::kReading) return false;
+    else return ar.levelOnly;
+}
 
 // Range checks only mean something when reading; the writer skips them.
 template <class Ar, class T>
@@ -209,9 +258,10 @@ void Transfer(Ar& ar, SentryState& s) {
     for (float* f : {&s.x, &s.y, &s.z, &s.heading, &s.pitch, &s.span, &s.destX, &s.destY, &s.destZ, &s.targetHeading,
                      &s.targetPitch})
         ar.Field(*f);
-    for (std::int32_t* i : {&s.cellX, &s.cellY, &s.cellZ, &s.width, &s.halfHeight, &s.mode, &s.speed, &s.lost,
-                            &s.soundTime, &s.prey})
+    for (std::int32_t* i : {&s.cellX, &s.cellY, &s.cellZ, &s.width, &s.halfHeight, &s.mode, &s.speed, &s.lost})
         ar.Field(*i);
+    ar.Stamp(s.soundTime);
+    ar.Field(s.prey);
     ar.Field(s.stalled);
 }
 
@@ -224,31 +274,33 @@ void Transfer(Ar& ar, World& w, std::size_t cellCount) {
 
     // Each object type's animation and loop-sound clock.
     for (ObjectDef& def : w.objectDefs) {
-        ar.Field(def.animPosition);
-        ar.Field(def.previousAnimPosition);
+        ar.Own(def.animPosition);
+        ar.Own(def.previousAnimPosition);
         Check(ar, def.animPosition, 0, kMaxMeshFrames, "an object animation is past its frames");
         Check(ar, def.previousAnimPosition, 0, kMaxMeshFrames, "an object animation is past its frames");
-        ar.Field(def.lastLoopTime);
-        ar.Field(def.loopPulse);
-        for (std::int32_t& b : def.bounds) ar.Field(b);
-        for (std::int32_t& b : def.currentBounds) ar.Field(b);
+        ar.Stamp(def.lastLoopTime);
+        ar.Own(def.loopPulse);
+        // The boxes follow the animation's frame and the cell last looked at.
+        for (std::int32_t& b : def.bounds) ar.Own(b);
+        for (std::int32_t& b : def.currentBounds) ar.Own(b);
     }
 
     ar.Field(w.timerRunning);
-    ar.Field(w.timerLeft);
-    ar.Field(w.timerLastSecond);
+    ar.Own(w.timerLeft);
+    ar.Own(w.timerLastSecond);
 
     ar.Field(w.sentryCount);
     Check(ar, w.sentryCount, 0, kMaxSentries, "the sentry count is out of range");
     const int sentries = std::clamp(w.sentryCount, 0, kMaxSentries);
-    for (int i = 0; i < sentries; ++i) Transfer(ar, w.sentries[static_cast<std::size_t>(i)]);
+    if (!LevelOnly(ar))
+        for (int i = 0; i < sentries; ++i) Transfer(ar, w.sentries[static_cast<std::size_t>(i)]);
 
     ar.Field(w.lastHole);
     Check(ar, w.lastHole, -1, kMaxHoles - 1, "the hole count is out of range");
     for (Hole& h : w.holes) {
         for (float* f : {&h.x, &h.y, &h.z}) ar.Field(*f);
         ar.Field(h.value);
-        ar.Field(h.digTime);
+        ar.Stamp(h.digTime);
         ar.Field(h.refillDelay);
     }
 
@@ -259,7 +311,7 @@ void Transfer(Ar& ar, World& w, std::size_t cellCount) {
             ar.Field(*f);
         ar.Field(b.value);
         ar.Field(b.kind);
-        ar.Field(b.startTime);
+        ar.Stamp(b.startTime);
         ar.Field(b.duration);
     }
 
@@ -267,10 +319,10 @@ void Transfer(Ar& ar, World& w, std::size_t cellCount) {
         for (float* f : {&c.x, &c.y, &c.z}) ar.Field(*f);
         ar.Field(c.object);
         ar.Field(c.finalValue);
-        ar.Field(c.startTime);
-        ar.Field(c.startTime2);
-        ar.Field(c.position);
-        ar.Field(c.previousPosition);
+        ar.Stamp(c.startTime);
+        ar.Stamp(c.startTime2);
+        ar.Own(c.position);
+        ar.Own(c.previousPosition);
         ar.Field(c.inUse);
         Check(ar, c.position, -1, kMaxMeshFrames + 1, "a cell animation is past its frames");
         Check(ar, c.previousPosition, -1, kMaxMeshFrames + 1, "a cell animation is past its frames");
@@ -289,19 +341,21 @@ void Transfer(Ar& ar, World& w, std::size_t cellCount) {
         ar.Field(s.keyMissing);
     }
     ar.Field(w.sweepCellsLeft);
-    ar.Field(w.sweepFrameTime);
+    ar.Stamp(w.sweepFrameTime);
     ar.Field(w.sweeping);
     // Between two frames no sweep is running; a snapshot saying so would stall them all.
     Check(ar, w.sweeping ? 1 : 0, 0, 0, "a sweep is marked as running");
 
     for (EventMarker& m : w.eventMarkers) {
-        for (std::int32_t* i : {&m.behaviour, &m.x, &m.y, &m.z, &m.step, &m.stepStart}) ar.Field(*i);
+        for (std::int32_t* i : {&m.behaviour, &m.x, &m.y, &m.z, &m.step}) ar.Field(*i);
+        ar.Stamp(m.stepStart);
         ar.Field(m.moving);
         for (std::uint8_t& p : m.padding) ar.Field(p);
         ar.Field(m.areaDone);
     }
+    // A clip marker is used up by the hero of the machine that plays it.
     for (ClipMarker& m : w.clipMarkers)
-        for (std::int32_t* i : {&m.x, &m.y, &m.z, &m.clip}) ar.Field(*i);
+        for (std::int32_t* i : {&m.x, &m.y, &m.z, &m.clip}) ar.Own(*i);
 
     for (std::int32_t* i : {&w.startX, &w.startY, &w.startZ, &w.startHeading, &w.exitX, &w.exitY, &w.exitZ}) ar.Field(*i);
 }
@@ -697,6 +751,62 @@ SnapshotRestore RestoreSnapshot(Game& game, const Bytes& bytes) {
     PutParts(game, parts);
     result.ok = true;
     return result;
+}
+
+SnapshotRestore RestoreLevelState(Game& game, const Bytes& bytes, std::int32_t ageMs) {
+    SnapshotRestore result;
+    Bytes payload;
+    if (!OpenSnapshot(bytes, payload, result.why)) return result;
+    Reader in(payload.data(), payload.size());
+    std::string level;
+    std::int32_t sx = 0, sy = 0, sz = 0;
+    TransferIdentity(in, level, sx, sy, sz, result.clockTicks);
+    const World& current = *game.world;
+    const std::string playing = CurrentLevelPath(game);
+    if (!in.ok) {
+        result.why = in.Why();
+        return result;
+    }
+    if (playing.empty() || level != playing) {
+        result.why = "the state is of " + (level.empty() ? std::string("no level") : level) + ", not of " +
+                     (playing.empty() ? std::string("no level") : playing);
+        return result;
+    }
+    if (sx != current.sizeX || sy != current.sizeY || sz != current.sizeZ) {
+        result.why = "the state's grid is not the level's";
+        return result;
+    }
+    // The other machine's players and screen are read past, not taken.
+    GameParts parts = PartsOf(game);
+    Transfer(in, parts);
+    auto staged = std::make_unique<World>(current);
+    Transfer(in, *staged, current.CellCount());
+    if (in.ok && !in.AtEnd()) in.Fail("the state has bytes past its end");
+    if (!in.ok) {
+        result.why = in.Why();
+        return result;
+    }
+    // Its time stamps were read on the sender's clock, `ageMs` ago.
+    const std::int64_t delta = static_cast<std::int64_t>(game.rules.time.now) - ageMs - parts.rulesTime.now;
+    ClockShift shift(static_cast<std::int32_t>(std::clamp<std::int64_t>(delta, INT32_MIN, INT32_MAX)));
+    Transfer(shift, *staged, current.CellCount());
+    // The clips this player has seen stay its own.
+    staged->clipMarkers = current.clipMarkers;
+    *game.world = std::move(*staged);
+    World& world = *game.world;
+    IndexCells(world);
+    CountLingots(world);
+    RebuildAnimationMeshes(world);
+    result.ok = true;
+    return result;
+}
+
+Bytes LevelStateBytes(const Game& game) {
+    Writer out;
+    out.levelOnly = true;
+    World& world = const_cast<World&>(*game.world);  // the writer only reads
+    Transfer(out, world, world.CellCount());
+    return out.bytes;
 }
 
 }  // namespace zq

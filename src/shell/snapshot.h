@@ -36,6 +36,20 @@ struct SnapshotRestore {
 // reason and the game is left as it was.
 SnapshotRestore RestoreSnapshot(Game& game, const Bytes& bytes);
 
+// Puts back only the level's state from a snapshot taken on another machine
+// in the same level (same file and size): the World, with its time stamps
+// moved onto this game's clock as if it was taken `ageMs` ago (holes refill,
+// blocks slide and doors swing on from where they were).  The players, the
+// screen and the clocks stay this machine's own.  A damaged snapshot or one
+// of another level is refused with a reason and the game is left as it was.
+SnapshotRestore RestoreLevelState(Game& game, const Bytes& bytes, std::int32_t ageMs);
+
+// What the players change in the running level (cells, holes, moving
+// blocks, doors and levers, markers, counters), without the time stamps and
+// animation frames each machine keeps on its own clock and without the
+// sentries: two machines that play one level in step give equal bytes.
+Bytes LevelStateBytes(const Game& game);
+
 // The level file a snapshot was taken in, or nothing when the bytes are no
 // snapshot of this version.
 std::optional<std::string> SnapshotLevel(const Bytes& bytes);

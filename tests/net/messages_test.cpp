@@ -112,6 +112,20 @@ TEST(NetMessages, StartCellEventSentryAndLevelMessagesRoundTrip) {
     }
 }
 
+TEST(NetMessages, ALevelPieceCarriesItsBytesAndItsPlaceInTheSet) {
+    std::vector<std::uint8_t> tail(500 - 2 * kWorldPieceBytes);
+    for (std::size_t i = 0; i < tail.size(); ++i) tail[i] = static_cast<std::uint8_t>(i * 7);
+    const auto piece = std::get<WorldPieceMsg>(RoundTrip(WorldPieceMsg{4, 9, 500, 2, tail}));
+    EXPECT_EQ(piece.level, 4);
+    EXPECT_EQ(piece.id, 9);
+    EXPECT_EQ(piece.Count(), 3);
+    EXPECT_EQ(piece.index, 2);
+    EXPECT_EQ(piece.data, tail);
+    const auto ask = std::get<WorldAskMsg>(RoundTrip(WorldAskMsg{1, 9, 2}));
+    EXPECT_EQ(ask.index, 2);
+    EXPECT_EQ(std::get<WorldCheckMsg>(RoundTrip(WorldCheckMsg{1, 0xDEADBEEFu})).cells, 0xDEADBEEFu);
+}
+
 TEST(NetMessages, BadMessagesAreRefused) {
     struct Case {
         const char* what;
@@ -142,7 +156,18 @@ TEST(NetMessages, BadMessagesAreRefused) {
         {"start for a fifth player", EncodeMessage(StartMsg{1, 4, 100, {}})},
         {"start with no interval", EncodeMessage(StartMsg{1, 1, 0, {}})},
         {"type 3 (a join, not a game message)", with(PingMsg{}, 0, 3)},
-        {"type 21", with(PingMsg{}, 0, 21)},
+        {"type 24", with(PingMsg{}, 0, 24)},
+        // Pieces of a level's state: the set's size and every index are checked before use.
+        {"piece past its set", EncodeMessage(WorldPieceMsg{0, 1, 500, 3, std::vector<std::uint8_t>(36, 1)})},
+        {"piece at a negative index", EncodeMessage(WorldPieceMsg{0, 1, 500, -1, std::vector<std::uint8_t>(232, 1)})},
+        {"piece longer than the set leaves it", with(WorldPieceMsg{0, 1, 500, 2, std::vector<std::uint8_t>(36, 1)}, 20, 37)},
+        {"piece claiming more than a message holds",
+         with(WorldPieceMsg{0, 1, 5000, 0, std::vector<std::uint8_t>(232, 1)}, 20, 255)},
+        {"set larger than any level's state", with(WorldPieceMsg{0, 1, 500, 0, std::vector<std::uint8_t>(232, 1)}, 15, 1)},
+        {"empty set", EncodeMessage(WorldPieceMsg{0, 1, 0, 0, {}})},
+        {"piece of a level past the list", EncodeMessage(WorldPieceMsg{5, 1, 10, 0, std::vector<std::uint8_t>(10, 1)})},
+        {"ask for a piece past any set", EncodeMessage(WorldAskMsg{0, 1, kMaxWorldPieces})},
+        {"check of a level past the list", EncodeMessage(WorldCheckMsg{7, 1})},
     };
     for (const Case& c : cases) EXPECT_FALSE(DecodeMessage(c.bytes, Limits()).message) << c.what;
 

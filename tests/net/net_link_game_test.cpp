@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "net/frame_relay.h"
@@ -16,7 +17,9 @@
 #include "net/game_process.h"
 #include "net/net_play.h"
 #include "platform/enet_transport.h"
+#include "render/frame_overlay.h"
 #include "shell/input_script.h"
+#include "shell/snapshot.h"
 #include "test_game.h"
 #include "test_util.h"
 
@@ -258,6 +261,182 @@ TEST_F(NetRejoinGame, ADroppedPlayersNameAloneTakesNoSlotAndANewOneIsTurnedAway)
     EXPECT_EQ(again.Wait(std::chrono::seconds(60)), 1);
     EXPECT_NE(Log("again").find("NAME IN USE"), std::string::npos) << Log("again");
     EXPECT_EQ(host.Wait(std::chrono::seconds(90)), 0) << Log("host");
+}
+
+// Two players wait in the lobby for a minute on a link that loses a fifth of
+// the datagrams each way: nothing flows there but what keeps the link
+// alive, and neither machine may take that for a second of silence.
+TEST(NetLinkLobby, AWaitInTheLobbyOnALossyLinkIsNeverTakenForSilence) {
+    test::TempDir dir;
+    const int port = test::FreeUdpPort();
+    NetworkSettings hostSettings;
+    hostSettings.port = port;
+    hostSettings.bindAddress = "127.0.0.1";
+    hostSettings.broadcast = false;
+    test::FrameRelay link(port, test::LinkFaults{0.2, 1, 4, 11});
+    ASSERT_TRUE(link.Ready());
+    NetworkSettings joinerSettings = hostSettings;
+    joinerSettings.hosts = {"127.0.0.1:" + std::to_string(link.Port())};
+    LinkMachine ann(hostSettings, "Ann", "", dir);
+    LinkMachine bob(joinerSettings, "Bob", "", dir);
+    LobbyNewGame(*ann.game, ann.net);
+    LobbyJoinGame(*bob.game, bob.net);
+    std::uint32_t ticks = 0;
+    int inLobby = 0, warned = 0;
+    for (int frame = 0; frame < 2000 && inLobby < 1500; ++frame) {
+        ticks += kFrameMs;
+        link.Step();
+        GameFrame(*ann.game, ticks);
+        GameFrame(*bob.game, ticks);
+        if (bob.net.lobbyState == kLobbyChooseSession && !bob.net.panel.list.empty()) {
+            bob.net.panel.selected = 0;
+            LobbyJoinGame(*bob.game, bob.net);
+        }
+        if (bob.net.lobbyState != kLobbyInSession || ann.session.Players().size() < 3) continue;
+        ++inLobby;
+        if (ann.Warns() || bob.Warns()) ++warned;
+    }
+    EXPECT_EQ(inLobby, 1500);
+    EXPECT_EQ(warned, 0) << bob.game->shell.status.text << ann.game->shell.status.text;
+    EXPECT_GT(link.Dropped(), 0);
+}
+
+// A player who drops out and comes back finds the level as the others left
+// it: Ann plays THE VAULT (the lever, the cellar dug, both keys on their
+// plates, ingots taken) while Bob's link is dark long enough to drop him;
+// he joins again and gets the level's state in pieces.  Cid, on a link that
+// loses a fifth each way, stays in all along.  Afterwards, and again after
+// Ann pushes the crate, every machine holds the same level.
+class NetWorldRejoin : public ::testing::Test {
+protected:
+    test::TempDir dir;
+};
+
+TEST_F(NetWorldRejoin, AReturningPlayerAndEveryOtherHoldTheSameLevel) {
+    const int port = test::FreeUdpPort();
+    NetworkSettings hostSettings;
+    hostSettings.port = port;
+    hostSettings.bindAddress = "127.0.0.1";
+    hostSettings.broadcast = false;
+    test::FrameRelay bobLink(port, test::LinkFaults{0.0, 1, 2, 7});
+    test::FrameRelay cidLink(port, test::LinkFaults{0.2, 1, 4, 8});
+    ASSERT_TRUE(bobLink.Ready() && cidLink.Ready());
+    auto via = [&](const test::FrameRelay& relay) {
+        NetworkSettings s = hostSettings;
+        s.hosts = {"127.0.0.1:" + std::to_string(relay.Port())};
+        return s;
+    };
+    const std::string vault = std::string(ZQ_SOURCE_DIR) + "/content/replays/13_the_vault.txt";
+    LinkMachine ann(hostSettings, "Ann", test::ReadText(vault), dir);
+    LinkMachine bob(via(bobLink), "Bob", "3000x 40 -\n", dir);
+    LinkMachine cid(via(cidLink), "Cid", "3000x 40 -\n", dir);
+    LinkMachine* machines[] = {&ann, &bob, &cid};
+    int level = -1;
+    for (std::size_t i = 0; i < ann.game->levels.size(); ++i)
+        if (ann.game->levels[i].find("13_THE_VAULT") != std::string::npos) level = static_cast<int>(i);
+    ASSERT_GE(level, 0);
+    LobbyNewGame(*ann.game, ann.net);
+    LobbyJoinGame(*bob.game, bob.net);
+    LobbyJoinGame(*cid.game, cid.net);
+
+    constexpr int kDarkFrom = 900;     // after the lever and the cellar
+    constexpr int kDarkFrames = 530;   // past the 20 s that drop a silent player
+    constexpr int kPushDone = 2000;    // the crate pushed and settled
+    std::uint32_t ticks = 0;
+    int played = 0, rejoinFrom = -1, backIn = -1, caughtUp = -1;
+    bool compared = false;
+    for (int frame = 0; frame < 4000 && played < kPushDone; ++frame) {
+        ticks += kFrameMs;
+        bobLink.Step();
+        cidLink.Step();
+        for (int i = 0; i < 3; ++i) {
+            LinkMachine& m = *machines[i];
+            if (m.playing && !m.scriptDone && !m.input.Advance()) m.scriptDone = true;
+            GameFrame(*m.game, ticks);
+            if (!m.playing && !m.game->shell.networkLobby) {
+                m.playing = true;
+                if (i == 0) {
+                    m.game->actors.Local().levelIndex = level;
+                    m.game->actors.Local().lives = 3;
+                    StartLevel(*m.game, level);
+                }
+            } else if (m.game->shell.networkLobby) {
+                if (i > 0 && m.net.lobbyState == kLobbyChooseSession && !m.net.panel.list.empty()) {
+                    m.net.panel.selected = 0;
+                    LobbyJoinGame(*m.game, m.net);
+                }
+                if (i == 0 && m.net.lobbyState == kLobbyInSession && m.session.Players().size() >= 4)
+                    LobbyNewGame(*m.game, m.net);
+            }
+        }
+        if (!ann.playing) continue;
+        ++played;
+        if (played == kDarkFrom) bobLink.BlackOut(kDarkFrames);
+        // Bob's game lost the host and went back to the title: he joins again.
+        if (played > kDarkFrom && rejoinFrom < 0 && !bobLink.Dark() && !bob.net.started &&
+            bob.game->shell.screen == kScreenTitle) {
+            rejoinFrom = played;
+            OpenLobby(*bob.game, bob.net);
+            SubmitNickname(*bob.game, bob.net, "Bob");
+            bob.net.panel.selected = 0;
+            LobbyJoinGame(*bob.game, bob.net);
+        }
+        if (rejoinFrom >= 0 && backIn < 0 && bob.net.started) backIn = played;
+        if (rejoinFrom >= 0 && caughtUp < 0 && bob.net.worldsTaken > 0) caughtUp = played - rejoinFrom;
+        // Once Bob has the level, before the crate: the level of each machine as the players left it.
+        if (caughtUp >= 0 && !compared && played >= rejoinFrom + caughtUp + 75) {
+            compared = true;
+            const Bytes host = LevelStateBytes(*ann.game);
+            EXPECT_TRUE(host == LevelStateBytes(*bob.game)) << "Bob's level differs after the rejoin";
+            EXPECT_TRUE(host == LevelStateBytes(*cid.game)) << "Cid's level differs";
+        }
+    }
+    ASSERT_GE(rejoinFrom, 0) << "Bob was never dropped";
+    ASSERT_GE(caughtUp, 0) << "Bob never got the level";
+    ASSERT_TRUE(compared);
+    EXPECT_EQ(bob.net.worldsRefused, 0);
+    EXPECT_EQ(bob.game->actors.localPlayer, ann.net.slotIds[1] == bob.session.LocalId() ? 1 : 2);
+    // The crate, pushed after the rejoin, reached everybody through the relayed events.
+    const Bytes host = LevelStateBytes(*ann.game);
+    EXPECT_TRUE(host == LevelStateBytes(*bob.game)) << "Bob's level differs at the end";
+    EXPECT_TRUE(host == LevelStateBytes(*cid.game)) << "Cid's level differs at the end";
+    EXPECT_EQ(bob.Ingots(), ann.Ingots());
+    // With ZQ_REJOIN_PICTURES naming a folder, each machine's view of the level
+    // is left there as a picture, to be looked at side by side.
+    // Each machine looks from where Ann's camera stands, and the three views
+    // go into one picture, side by side.
+    if (const char* folder = std::getenv("ZQ_REJOIN_PICTURES")) {
+        const Actor& eye = ann.game->actors.Local();
+        FramePicture pictures[3];
+        for (int i = 0; i < 3; ++i) {
+            Game& g = *machines[i]->game;
+            Actor& local = g.actors.Local();
+            if (i > 0) {
+                local.x = eye.x, local.y = eye.y, local.z = eye.z, local.heading = eye.heading;
+                local.cameraX = eye.cameraX, local.cameraY = eye.cameraY, local.cameraZ = eye.cameraZ;
+                local.cameraHeading = eye.cameraHeading, local.cameraPitch = eye.cameraPitch;
+                local.cameraRoll = eye.cameraRoll, local.cameraDistance = eye.cameraDistance;
+            }
+            g.config.drawFrames = true;
+            GameFrame(g, ticks + kFrameMs);
+            ASSERT_TRUE(g.overlay.GrabFrame(pictures[i]));
+        }
+        FramePicture all = pictures[0];
+        const std::size_t bytes = all.paletted ? 1 : 3, row = static_cast<std::size_t>(all.width) * bytes;
+        all.width *= 3;
+        all.pixels.clear();
+        for (int y = 0; y < all.height; ++y)
+            for (const FramePicture& p : pictures)
+                all.pixels.insert(all.pixels.end(), p.pixels.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(y)),
+                                  p.pixels.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(y + 1)));
+        std::string why;
+        EXPECT_TRUE(WriteFramePicture(all, std::string(folder) + "/rejoin_ann_bob_cid.png", why)) << why;
+    }
+    const Bytes state = SaveSnapshot(*ann.game, 0);
+    std::printf("THE VAULT: level state %zu bytes in %zu pieces; Bob in step %d ms after the search for the game, "
+                "%d ms after the host took him back\n",
+                state.size(), (state.size() + kWorldPieceBytes - 1) / kWorldPieceBytes, caughtUp * kFrameMs,
+                (rejoinFrom + caughtUp - backIn) * kFrameMs);
 }
 
 }  // namespace

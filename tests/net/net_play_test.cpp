@@ -3,6 +3,7 @@
 // happens when players die, finish or leave.
 #include "net/net_play.h"
 #include "shell/game_over.h"
+#include "shell/snapshot.h"
 
 #include <gtest/gtest.h>
 
@@ -639,6 +640,52 @@ TEST_F(NetPlayTest, ADroppedPlayerComesBackIntoItsSlotInTheHostsLevel) {
     EXPECT_EQ(bob.Local().lives, 2);
     EXPECT_EQ(GetCell(bob.world(), ix, iy, iz), 0);
     EXPECT_EQ(host.game->shell.status.text, "BOB IS BACK");
+}
+
+// A player whose level fell out of step (here: a cell changed behind
+// everybody's back) is brought back by the host's checks: two that disagree
+// and the level's state comes over in pieces.  A set whose pieces fit but
+// whose bytes are no state of this level is refused, said in the log, and
+// leaves the level as it was.
+TEST_F(NetPlayTest, ALevelOutOfStepComesBackInPiecesAndABadSetChangesNothing) {
+    StartGame(1);
+    StartLevelZero();
+    Machine& host = *machines[0];
+    Machine& bob = *machines[1];
+    World& bw = bob.world();
+    int fx = -1, fy = -1, fz = -1;
+    for (int x = 0; x < bw.sizeX && fx < 0; ++x)
+        for (int y = 0; y < bw.sizeY && fx < 0; ++y)
+            for (int z = 0; z < bw.sizeZ && fx < 0; ++z)
+                if (GetCell(bw, x, y, z) == kIngotType) fx = x, fy = y, fz = z;
+    ASSERT_GE(fx, 0);
+    SetCell(bw, fx, fy, fz, 0);
+    ASSERT_NE(CellsChecksum(bw), CellsChecksum(host.world()));
+    Frames(1 + 3 * kWorldCheckMs / 30);
+    EXPECT_EQ(bob.net.worldsTaken, 1);
+    EXPECT_EQ(GetCell(bob.world(), fx, fy, fz), kIngotType);
+    EXPECT_TRUE(LevelStateBytes(*bob.game) == LevelStateBytes(*host.game));
+    EXPECT_EQ(bob.Local().levelIndex, 0);
+    EXPECT_EQ(bob.game->actors.localPlayer, 1);
+
+    // Three pieces that fit together, of bytes that are no snapshot.
+    const Bytes before = LevelStateBytes(*bob.game);
+    const std::int32_t total = 2 * kWorldPieceBytes + 10;
+    for (std::int32_t i = 0; i < 3; ++i) {
+        const std::int32_t size = std::min(kWorldPieceBytes, total - i * kWorldPieceBytes);
+        bob.Receive(host.transport.id,
+                    EncodeMessage(WorldPieceMsg{0, 77, total, i, std::vector<std::uint8_t>(static_cast<std::size_t>(size), 0x5A)}));
+    }
+    // Nor does a piece of another level.
+    bob.Receive(host.transport.id, EncodeMessage(WorldPieceMsg{1, 78, 10, 0, std::vector<std::uint8_t>(10, 1)}));
+    Frames(1);
+    EXPECT_EQ(bob.net.worldsRefused, 1);
+    EXPECT_EQ(bob.net.worldsTaken, 1);
+    EXPECT_TRUE(LevelStateBytes(*bob.game) == before);
+    EXPECT_EQ(bob.net.incoming.id, 0);
+    bool logged = false;
+    for (const std::string& line : bob.host.logLines) logged = logged || line.find("level state was refused") != std::string::npos;
+    EXPECT_TRUE(logged);
 }
 
 // Cid's machine is hostile: it reaches for cells far from its hero, pulls a
