@@ -527,7 +527,8 @@ bool PlayStep(Game& game) {
             LevelTimerStep(world, local, rules);
             // A network game has no restart of its own: only a single player is told.
             if (actors.lastPlayer == 0 && !local.dead && local.stunMs < 1 &&
-                StepStuckWatch(game.play.stuck, world.objectDefs[kIngotType].cellCount, shell.time.frameDelta))
+                StepStuckWatch(game.play.stuck, world, CellOf(local.x), CellOf(local.y), CellOf(local.z),
+                               shell.time.frameDelta))
                 ShowStatusMessage(shell, kStuckText);
             const bool inExit =
                 CellOf(local.x) == world.exitX && CellOf(local.y) == world.exitY && CellOf(local.z) == world.exitZ;
