@@ -9,6 +9,8 @@
 #include "rules/hero.h"
 #include "rules/rules_math.h"
 #include "shell/camera_view.h"
+#include "shell/input_script.h"
+#include "core/file_io.h"
 #include "shell/game.h"
 #include "shell/game_over.h"
 #include "shell/settings.h"
@@ -240,6 +242,68 @@ TEST_F(Campaign, CameraKeepsOutOfWallsAndOutOfTheHeroAtEveryStart) {
 }
 
 
+// Camera view 3 along recorded solutions of levels that wind between walls,
+// floors and ceilings: at every frame of play the view line from the eye to
+// the hero's middle crosses no solid cell, and an eye that had to come
+// inside his box leaves him out of the picture.
+// Played as `game_soft --headless --level` plays a replay, rules only.
+TEST(CameraViewThree, KeepsTheHeroInSightAlongTheReplays) {
+    for (const char* stem : {"14_the_sunken_vault", "17_the_loose_roof", "19_the_moat", "22_the_molten_clock"}) {
+        SCOPED_TRACE(stem);
+        const auto bytes = ReadFileBytes(std::filesystem::path(ZQ_SOURCE_DIR) / "content" / "replays" / (std::string(stem) + ".txt"),
+                                         kMaxInputScriptBytes);
+        ASSERT_TRUE(bytes);
+        ScriptedInput input(ParseInputScript(std::string(bytes->begin(), bytes->end())));
+        std::string level = std::string("LEVEL/") + stem + ".LEV";
+        for (char& c : level) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        test::TempDir dir;
+        MusicLog audio;
+        test::RecordingHost host;
+        GameConfig config = test::HeadlessConfig(std::filesystem::path(ZQ_BUILD_DIR) / "data", dir.Path());
+        config.singleLevel = level;
+        config.drawFrames = false;
+        Game game(config, input, audio, host);
+        InitGame(game);
+        ResetFrameClock(game.shell, 0);
+        Actor& hero = game.actors.Local();
+        hero.levelIndex = 0;
+        hero.lives = 3;
+        StartLevel(game, 0);
+        ASSERT_EQ(game.shell.screen, kScreenPlay);
+        hero.cameraDistance = 1536;
+        std::uint32_t ticks = 0;
+        int frames = 0, blocked = 0, inside = 0;
+        while (input.Advance() && hero.levelIndex == 0) {
+            ticks += static_cast<std::uint32_t>(input.FrameMs());
+            GameFrame(game, ticks);
+            if (game.shell.screen != kScreenPlay || game.shell.clipPlaying || game.shell.cinematicPlaying || hero.dead ||
+                hero.cameraDistance != 1536)
+                continue;
+            ++frames;
+            const WorldCamera& eye = game.play.eye;
+            const float dx = hero.x - eye.x, dy = hero.y - eye.y, dz = hero.z - eye.z;
+            const float length = std::sqrt(dx * dx + dy * dy + dz * dz);
+            // Never drawn from inside: an eye within his box leaves him out.
+            const bool inBox = std::fabs(dx) < static_cast<float>(hero.width) / 2 &&
+                               std::fabs(dz) < static_cast<float>(hero.width) / 2 &&
+                               std::fabs(dy) < static_cast<float>(hero.height) / 2;
+            if (inBox && !game.play.heroHidden) ++inside;
+            if (game.play.heroHidden) continue;
+            for (float t = 0; t < length; t += 16) {
+                if (PointInSolidCell(*game.world, eye.x + dx * t / length, eye.y + dy * t / length, eye.z + dz * t / length)) {
+                    ++blocked;
+                    ADD_FAILURE() << "frame " << ticks / 40 << ": eye " << eye.x << " " << eye.y << " " << eye.z
+                                  << ", hero " << hero.x << " " << hero.y << " " << hero.z;
+                    break;
+                }
+            }
+            if (blocked > 3) break;
+        }
+        EXPECT_GT(frames, 500);
+        EXPECT_EQ(blocked, 0);
+        EXPECT_EQ(inside, 0);
+    }
+}
 
 }  // namespace
 }  // namespace zq
