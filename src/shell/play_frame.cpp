@@ -367,6 +367,17 @@ void WorldStep(Game& game) {
         placement = ClearEye(world, eye, seen.x, seen.y, seen.z, static_cast<float>(seen.width) / 2,
                              static_cast<float>(seen.height) / 2);
         eye = placement.eye;
+        // Squeezed into his box (a wall behind him, a ceiling over him): the
+        // view from his eyes shows where he goes, not the wall at his back.
+        if (placement.heroHidden) {
+            const int b = TruncToInt(seen.lookBack);
+            eye.x = static_cast<float>(RoundToInt(seen.x));
+            eye.y = seen.y + 50;
+            eye.z = static_cast<float>(RoundToInt(seen.z));
+            eye.yaw = TruncToInt(seen.heading) + b;
+            eye.pitch = TruncToInt(seen.pitch);
+            eye.roll = TruncToInt(seen.roll);
+        }
     }
     play.eye = eye;
     play.heroHidden = placement.heroHidden;
