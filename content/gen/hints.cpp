@@ -1,5 +1,6 @@
 // "LEVEL/HINTS.INI": one line of advice for the status line when a level
-// starts, for the levels where the player first needs a key or a habit.
+// starts, for the levels where the player first needs a key or a habit, or
+// meets something new.
 // Sectioned like the bank file: a section per level, named by the level
 // file's name without extension, with one key:
 //
@@ -34,6 +35,20 @@ const std::vector<std::pair<std::string, std::string>> kHints = {
     {"09_LIGHTS_OUT", "PGUP/PGDN LOOK"},
     {"10_WATCHERS", "DEL LOOKS BACK"},
     {"11_MOVING_PARTS", "KEYPAD +/- VIEW"},
+    // Chapter two: a word on what is new in the level (13, everything
+    // together, and 15, the works of 13 and 6 in copper, have none).
+    {"12_OPEN_SKY", "WATER DROWNS"},
+    {"14_THE_SUNKEN_VAULT", "DIG, THEN PUSH"},
+    {"16_THE_CLOCK_TOWER", "CLOCKS ADD TIME"},
+    {"17_THE_LOOSE_ROOF", "MIND THE ROOF"},
+    {"18_THE_FERRY", "RIDE THE FERRY"},
+    {"19_THE_MOAT", "DROP THE BRIDGE"},
+    {"20_THE_LAMPLESS_DEEP", "FOLLOW THE FIRE"},
+    {"21_THE_ROLLING_DOWNS", "WALK UP SLOPES"},
+    {"22_THE_MOLTEN_CLOCK", "GOLD MAKES WAYS"},
+    {"23_THE_GREAT_STAIR", "LEAP FROM EDGES"},
+    {"24_THE_DARK_FOUNDRY", "KEYS CAN FALL"},
+    {"25_THE_CROWN_OF_THE_MOUNTAIN", "NO TURNING BACK"},
 };
 
 }  // namespace

@@ -59,7 +59,11 @@ EyePlacement ClearEye(const World& world, const WorldCamera& wanted, float heroX
     out.eye = wanted;
     const Point hero{heroX, heroY, heroZ};
     const Point head{heroX, heroY + kEyeHeadRise, heroZ};
-    Point eye = ClearAlong(world, head, {wanted.x, wanted.y, wanted.z});
+    // Both his head and his middle must see the eye: from the head alone an
+    // eye above and behind him can look at his back across the edge of a
+    // floor or a roof.
+    auto clearOfHero = [&](const Point& to) { return ClearAlong(world, hero, ClearAlong(world, head, to)); };
+    Point eye = clearOfHero({wanted.x, wanted.y, wanted.z});
 
     // Too near (a wall right behind him): go up over his head, as far as the
     // ceiling lets the eye.
@@ -70,9 +74,9 @@ EyePlacement ClearEye(const World& world, const WorldCamera& wanted, float heroX
         const float wantY = heroY + std::sqrt(kEyeMinDistance * kEyeMinDistance - flat * flat);
         if (wantY > eye.y) {
             const Point raised = ClearAlong(world, eye, {eye.x, wantY, eye.z});
-            // The view line from his head to the raised eye must be clear as well.
+            // The view lines from him to the raised eye must be clear as well.
             const float before = eye.y;
-            eye = ClearAlong(world, head, raised);
+            eye = clearOfHero(raised);
             rise = std::max(0.0f, eye.y - before);
         }
     }

@@ -2,7 +2,7 @@
 // camera slides along walls with its collision box and can end up right
 // behind the hero's back (a wall behind him) or, after its long jumps, inside
 // rock; the eye handed to the renderer is therefore checked against the
-// cells between the hero's head and the eye every frame.  Only the drawing
+// cells between the hero (his head and his middle) and the eye every frame.  Only the drawing
 // sees the result: the camera record and the game rules are untouched.
 #pragma once
 

@@ -367,6 +367,17 @@ void WorldStep(Game& game) {
         placement = ClearEye(world, eye, seen.x, seen.y, seen.z, static_cast<float>(seen.width) / 2,
                              static_cast<float>(seen.height) / 2);
         eye = placement.eye;
+        // Squeezed into his box (a wall behind him, a ceiling over him): the
+        // view from his eyes shows where he goes, not the wall at his back.
+        if (placement.heroHidden) {
+            const int b = TruncToInt(seen.lookBack);
+            eye.x = static_cast<float>(RoundToInt(seen.x));
+            eye.y = seen.y + 50;
+            eye.z = static_cast<float>(RoundToInt(seen.z));
+            eye.yaw = TruncToInt(seen.heading) + b;
+            eye.pitch = TruncToInt(seen.pitch);
+            eye.roll = TruncToInt(seen.roll);
+        }
     }
     play.eye = eye;
     play.heroHidden = placement.heroHidden;
@@ -527,7 +538,8 @@ bool PlayStep(Game& game) {
             LevelTimerStep(world, local, rules);
             // A network game has no restart of its own: only a single player is told.
             if (actors.lastPlayer == 0 && !local.dead && local.stunMs < 1 &&
-                StepStuckWatch(game.play.stuck, world.objectDefs[kIngotType].cellCount, shell.time.frameDelta))
+                StepStuckWatch(game.play.stuck, world, CellOf(local.x), CellOf(local.y), CellOf(local.z),
+                               shell.time.frameDelta))
                 ShowStatusMessage(shell, kStuckText);
             const bool inExit =
                 CellOf(local.x) == world.exitX && CellOf(local.y) == world.exitY && CellOf(local.z) == world.exitZ;

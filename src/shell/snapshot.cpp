@@ -440,7 +440,7 @@ void PutParts(Game& game, const GameParts& parts) {
 }
 
 template <class Ar>
-void Transfer(Ar& ar, GameParts& p) {
+void Transfer(Ar& ar, GameParts& p, std::size_t cellCount) {
     ar.Field(p.actors.lastPlayer);
     ar.Field(p.actors.localPlayer);
     Check(ar, p.actors.lastPlayer, 0, kActorCount - 1, "the player count is out of range");
@@ -482,8 +482,9 @@ void Transfer(Ar& ar, GameParts& p) {
     ar.Field(play.introStart);
     ar.Field(play.exitSpin);
     ar.Field(play.stuck.quietMs);
-    ar.Field(play.stuck.ingots);
-    ar.Field(play.stuck.told);
+    ar.Field(play.stuck.marks);
+    play.stuck.visited.resize(cellCount);  // none stood in yet when the watch has not run
+    ar.Plane(play.stuck.visited, cellCount);
     ar.Field(play.eye.x);
     ar.Field(play.eye.y);
     ar.Field(play.eye.z);
@@ -627,7 +628,7 @@ Bytes SaveSnapshot(const Game& game, std::uint32_t clockTicks) {
     std::int32_t sx = world.sizeX, sy = world.sizeY, sz = world.sizeZ;
     TransferIdentity(out, level, sx, sy, sz, clockTicks);
     GameParts parts = PartsOf(game);
-    Transfer(out, parts);
+    Transfer(out, parts, world.CellCount());
     Transfer(out, world, world.CellCount());
     return SnapshotFromPayload(out.bytes);
 }
@@ -668,7 +669,7 @@ GameState SaveGameState(const Game& game, std::uint32_t clockTicks) {
     Writer out;
     World& world = const_cast<World&>(*game.world);  // the writer only reads
     GameParts parts = PartsOf(game);
-    Transfer(out, parts);
+    Transfer(out, parts, world.CellCount());
     Transfer(out, world, world.CellCount());
     GameState state;
     state.packed = Pack(out.bytes);
@@ -683,8 +684,8 @@ void RestoreGameState(Game& game, const GameState& state, bool rebuildMeshes) {
         throw std::logic_error("a kept game state is damaged");
     Reader in(payload.data(), payload.size());
     GameParts parts = PartsOf(game);
-    Transfer(in, parts);
     World& world = *game.world;
+    Transfer(in, parts, world.CellCount());
     Transfer(in, world, world.CellCount());
     if (!in.ok) throw std::logic_error("a kept game state does not fit the game: " + in.Why());
     IndexCells(world);
@@ -728,7 +729,7 @@ SnapshotRestore RestoreSnapshot(Game& game, const Bytes& bytes) {
 
     // Everything is read into copies; the game changes only once all of it checked.
     GameParts parts = PartsOf(game);
-    Transfer(in, parts);
+    Transfer(in, parts, current.CellCount());
     auto staged = std::make_unique<World>(current);
     Transfer(in, *staged, current.CellCount());
     if (in.ok && !in.AtEnd()) in.Fail("the snapshot has bytes past its end");

@@ -15,8 +15,8 @@ namespace zq {
 
 struct Game;
 
-inline constexpr std::uint32_t kSnapshotVersion = 2;
-// Larger than the snapshot of the largest grid (64 M cells in three planes
+inline constexpr std::uint32_t kSnapshotVersion = 3;
+// Larger than the snapshot of the largest grid (64 M cells in four planes
 // plus the tables); a file past it is refused before it is read.
 inline constexpr std::uint64_t kMaxSnapshotBytes = 1ull << 30;
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -430,6 +431,8 @@ std::vector<LevelFacts> LoadCampaign() {
     return levels;
 }
 
+constexpr int kOpenViewCells = 3;
+
 TEST(GeneratedContent, CampaignLevelsArePlayable) {
     SettingsFile bank = Bank();
     auto solid = [&](Cell c) {
@@ -475,6 +478,24 @@ TEST(GeneratedContent, CampaignLevelsArePlayable) {
                 EXPECT_TRUE(bank.SectionHasKeys("Clip " + std::to_string(m.clip))) << "clip " << m.clip;
             }
         }
+        // The first picture looks into the level: along the start heading, at
+        // the eye or one layer above it (over a ledge), the view runs at least
+        // three cells before it meets a cube.
+        const double turn = w.startHeading * 3.1415 / 16384;
+        double open = 0;
+        for (int above : {0, 1}) {
+            const double eyeY = w.startY * 512.0 + 224 + 50 + 512.0 * above;
+            double d = 0;
+            for (; d < kOpenViewCells * 512.0; d += 16) {
+                const double x = w.startX * 512.0 + 256 + std::sin(turn) * d, z = w.startZ * 512.0 + 256 + std::cos(turn) * d;
+                if (x < 0 || z < 0) break;
+                const Cell c = GetCell(w, CellOf(static_cast<float>(x)), CellOf(static_cast<float>(eyeY)),
+                                       CellOf(static_cast<float>(z)));
+                if (c != 0 && !bank.GetString("Object " + std::to_string(c), "Cube").empty()) break;
+            }
+            open = std::max(open, d);
+        }
+        EXPECT_GE(open, kOpenViewCells * 512.0) << "the start heading faces a wall " << open << " units away";
         outside += w.outsideLevel;
         withSentries += w.sentryCount > 0;
     }

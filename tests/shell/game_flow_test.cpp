@@ -376,6 +376,43 @@ TEST_F(GameFlow, CinematicClearsToTheFogColour) {
     EXPECT_EQ(picture.pixels[static_cast<std::size_t>(picture.height / 2 * picture.width + picture.width / 2)], fog);
 }
 
+// The wide bars of a cinematic reach both edges of the frame at every size,
+// classic, widescreen and ultra-wide: a row inside each bar is one colour
+// from the first column to the last, and not the fog behind them.
+TEST_F(GameFlow, CinematicBarsCoverTheWholeWidthAtEveryFrameSize) {
+    Press({Key::Space}, 80);  // past the fade-in
+    game->world->fogRed = 200;
+    game->world->fogGreen = 40;
+    game->world->fogBlue = 40;
+    ReloadBank(*game, true);
+    const int fog = game->overlay.FogClearColour();
+    ClipDef& clip = game->world->clips[41];
+    clip = ClipDef{};
+    clip.hasFrames = true;
+    clip.cinemascope = true;
+    clip.frames[0].duration = 100000;
+    clip.frames[0].cameraA = clip.frames[0].cameraB = {-3000, 800, -3000, 16384 + 8192, 0, 0};  // outside, looking away
+    for (RenderSize size : {RenderSize{320, 200}, RenderSize{640, 480}, RenderSize{1280, 720}, RenderSize{1280, 1024},
+                            RenderSize{1920, 1080}, RenderSize{2560, 1080}}) {
+        SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
+        SetRenderSize(*game, size);
+        StartClip(*game, 41);
+        Frames(2);
+        ASSERT_TRUE(game->shell.cinematicPlaying);
+        FramePicture picture;
+        ASSERT_TRUE(game->overlay.GrabFrame(picture));
+        ASSERT_EQ(picture.width, size.width);
+        for (int y : {picture.height * 7 / 100, picture.height * 95 / 100}) {
+            const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width);
+            const int bar = picture.pixels[row + static_cast<std::size_t>(picture.width / 2)];
+            EXPECT_NE(bar, fog) << "row " << y;
+            int uncovered = 0;
+            for (int x = 0; x < picture.width; ++x) uncovered += picture.pixels[row + static_cast<std::size_t>(x)] != bar;
+            EXPECT_EQ(uncovered, 0) << "row " << y;
+        }
+    }
+}
+
 // Shots whose two ends lie the whole 32-bit range apart (a bank file may say
 // so) are drawn without overflow; the sanitizer build checks every step.
 TEST_F(GameFlow, CinematicShotsAcrossTheWholeIntegerRangeDraw) {
