@@ -16,12 +16,15 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStackedWidget>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 
 #include <QProcess>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -845,6 +848,121 @@ TEST_F(EditorWindowTest, ABoxPastedTurnedIntoAnotherWindowIsPlayedFromTheCursor)
     second.Action("Undo1")->trigger();
     EXPECT_EQ(t.working->sizeX, 10);
     EXPECT_EQ(CopyRegion(*t.working, {2, 0, 1}, {8, 3, 5}), room);
+}
+
+// Whether process `pid` still exists (a zombie counts as gone: it has ended).
+bool ProcessAlive(qint64 pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto close = stat.rfind(')');
+    return close != std::string::npos && stat.size() > close + 2 && stat[close + 2] != 'Z';
+}
+
+TEST_F(EditorWindowTest, SaveRunsTheCheckerInTheBackgroundAndADeadEndIsPlayedInTheGame) {
+    // Ground three cells thick, a ledge one cell higher beyond z = 4 with the
+    // exit on it, an ingot on the way.  Small, so a loaded machine decides it
+    // well within the checker's time.
+    EditorState& s = window->State();
+    dialogs->answers = {"5", "6", "8"};
+    Trigger("New1");
+    auto box = [&](const char* name, CellPos a, CellPos b) {
+        window->ChooseObject(name);
+        JumpCursor(s, a);
+        Trigger("PointA1");
+        JumpCursor(s, b);
+        Trigger("PointB1");
+        Trigger("GenerateCube");
+    };
+    box("Brick wall", {0, 0, 0}, {4, 2, 7});
+    box("Brick wall", {0, 3, 5}, {4, 3, 7});
+    box("Gold ingot", {1, 3, 3}, {1, 3, 3});
+    JumpCursor(s, {1, 3, 1});
+    window->findChild<QToolButton*>("I_Start")->click();
+    JumpCursor(s, {1, 4, 6});
+    window->findChild<QToolButton*>("I_Exit")->click();
+    dialogs->saveAs = (dir / "ledge.lev").string();
+    auto waitForVerdict = [&] {
+        QElapsedTimer t;
+        t.start();
+        // Sleeping between events, as the window's own loop does: the
+        // checker runs below the editor's priority and needs the core.
+        while (window->CheckRunning() && t.elapsed() < 300000) {
+            QApplication::processEvents();
+            QThread::msleep(50);
+        }
+        EXPECT_FALSE(window->CheckRunning());
+        return window->CheckTexts();
+    };
+
+    // Save, then Save again at once: the first check is killed, the second
+    // one runs while the window goes on; closing the window would kill it.
+    Trigger("SaveAs1");
+    ASSERT_TRUE(window->CheckRunning());
+    auto* first = window->findChild<QProcess*>();
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(first->waitForStarted(20000));
+    const qint64 firstPid = first->processId();
+    EXPECT_TRUE(window->CheckTexts().value(0).startsWith("Checking")) << window->CheckTexts().join("\n").toStdString();
+    Trigger("Save1");
+    EXPECT_FALSE(ProcessAlive(firstPid));
+    const CellPos before = TargetCell(s);
+    Key(Qt::Key_Up, true);  // the window answers while the level is checked
+    Key(Qt::Key_Up, false);
+    EXPECT_FALSE(TargetCell(s) == before);
+    QStringList verdict = waitForVerdict();
+    ASSERT_FALSE(verdict.isEmpty());
+    EXPECT_TRUE(QRegularExpression("^WINNABLE IN [0-9]+ S OF PLAY$").match(verdict[0]).hasMatch())
+        << verdict.join("\n").toStdString();
+    for (const QString& line : verdict) EXPECT_FALSE(line.startsWith("DEAD END")) << line.toStdString();
+    EXPECT_TRUE(window->findChild<QWidget*>("ProblemDock")->isVisible());
+    EXPECT_NE(window->StatusText().indexOf("WINNABLE"), -1);
+    Frames(2);
+    Screenshot(window.get(), "editor_check_winnable.png");
+
+    // A pit two cells deep beside the start: who drops in cannot climb out.
+    window->ChooseObject("Brick wall");
+    JumpCursor(s, {3, 1, 1});
+    Trigger("PointA1");
+    JumpCursor(s, {4, 2, 2});
+    Trigger("PointB1");
+    Trigger("ClearCube");
+    Trigger("Save1");
+    verdict = waitForVerdict();
+    ASSERT_FALSE(verdict.isEmpty());
+    EXPECT_TRUE(verdict[0].startsWith("WINNABLE IN")) << verdict.join("\n").toStdString();
+    const auto deadEnds = std::count_if(verdict.begin(), verdict.end(), [](const QString& l) { return l.startsWith("DEAD END (stuck)"); });
+    EXPECT_GE(deadEnds, 1) << verdict.join("\n").toStdString();
+    Frames(2);
+    Screenshot(window.get(), "editor_check_dead_end.png");
+
+    // The dead end played in the game: its moves from the start put the
+    // hero in the pit, and he is still there when the watching time is over.
+    std::string why;
+    auto run = window->DeadEndRun(0, why);
+    ASSERT_TRUE(run) << why;
+    ASSERT_TRUE(run->arguments.contains("--input"));
+    test::TempDir play;
+    const std::string state = (play / "state.json").string();
+    QStringList arguments = run->arguments;
+    arguments << "--headless" << "--dump-state" << QString::fromStdString(state);
+    QProcess game;
+    game.start(QString(ZQ_BUILD_DIR) + "/game_soft", arguments);
+    ASSERT_TRUE(game.waitForFinished(120000));
+    ASSERT_EQ(game.exitCode(), 0) << game.readAllStandardError().toStdString();
+    const auto dump = nlohmann::json::parse(test::ReadText(state));
+    const int x = static_cast<int>(dump["hero"]["x"].get<double>()) / 512;
+    const int z = static_cast<int>(dump["hero"]["z"].get<double>()) / 512;
+    EXPECT_TRUE(x >= 3 && x <= 4 && z >= 1 && z <= 2) << dump.dump();
+    EXPECT_FALSE(window->DeadEndRun(static_cast<std::size_t>(deadEnds), why));
+
+    // Closing the window kills a check under way.
+    Trigger("Save1");
+    auto* last = window->findChild<QProcess*>();
+    ASSERT_NE(last, nullptr);
+    ASSERT_TRUE(last->waitForStarted(20000));
+    const qint64 lastPid = last->processId();
+    window->close();
+    EXPECT_FALSE(ProcessAlive(lastPid));
 }
 
 }  // namespace
