@@ -101,12 +101,27 @@ void MarkUnsaved(EditorState& s) {
     s.modified = true;
 }
 
+namespace {
+
+// Undoing or redoing a resize gives the grid another size: points A and B
+// that would now lie outside it are brought to its nearest cell, so the box
+// commands never reach past the level.
+void KeepPointsInside(EditorState& s) {
+    const World& w = *s.working;
+    for (CellPos* p : {&s.pointA, &s.pointB})
+        if (p->x != kUnsetPoint)
+            *p = {std::clamp(p->x, 0, w.sizeX - 1), std::clamp(p->y, 0, w.sizeY - 1), std::clamp(p->z, 0, w.sizeZ - 1)};
+}
+
+}  // namespace
+
 bool Undo(EditorState& s) {
     CommitAction(s);
     if (!s.history.Undo(*s.working, *s.baseline)) {
         Say(s, "Nothing to undo.");
         return false;
     }
+    KeepPointsInside(s);
     s.modified = s.history.State() != s.savedState;
     Say(s, "Undone (" + std::to_string(s.history.UndoCount()) + " more to undo).");
     return true;
@@ -118,6 +133,7 @@ bool Redo(EditorState& s) {
         Say(s, "Nothing to redo.");
         return false;
     }
+    KeepPointsInside(s);
     s.modified = s.history.State() != s.savedState;
     Say(s, "Redone (" + std::to_string(s.history.RedoCount()) + " more to redo).");
     return true;

@@ -67,8 +67,12 @@ TEST_F(LevelResizeTest, GrowingKeepsEveryCellByteExactAtItsNewPlaceAndUndoGivesT
     EXPECT_EQ(TargetCell(s), (CellPos{4, 1, 5}));
 
     const Bytes grown = SerializeLevel(w());
+    s.pointA = {8, 5, 7};  // the far corner of the grown level
+    s.pointB = {0, 0, 0};
     ASSERT_TRUE(Undo(s));
     EXPECT_EQ(SerializeLevel(w()), before);
+    EXPECT_EQ(s.pointA, (CellPos{5, 3, 4})) << "a box corner stays inside the smaller level";
+    EXPECT_EQ(s.pointB, (CellPos{0, 0, 0}));
     ASSERT_TRUE(Redo(s));
     EXPECT_EQ(SerializeLevel(w()), grown);
     // Shrinking back by the same amounts is the first level again.

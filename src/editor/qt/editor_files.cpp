@@ -57,7 +57,7 @@ WriteResult CopyScript(const std::filesystem::path& from, const std::filesystem:
 
 // The game's programs: beside the editor in a build folder, then under the
 // installed names, beside it and on the PATH.
-constexpr const char* kGameNames[] = {"game_gl", "game_soft", "zorvoquib-gl", "zorvoquib"};
+constexpr std::initializer_list<const char*> kGameNames = {"game_gl", "game_soft", "zorvoquib-gl", "zorvoquib"};
 
 }  // namespace
 
@@ -85,6 +85,7 @@ void TScreenForm::NewLevelCommand() {
     }
     fileNameEverSet_ = true;
     acceptedProblems_.clear();
+    CancelCheck();
     Say(state_, "New level of " + std::to_string(size[0]) + " x " + std::to_string(size[1]) + " x " +
                     std::to_string(size[2]) + " cells.");
     RebuildLists();
@@ -181,6 +182,7 @@ bool TScreenForm::LoadFile(const std::string& path) {
     SetFog(state_.working->fogRed, state_.working->fogGreen, state_.working->fogBlue);
     fileNameEverSet_ = true;
     acceptedProblems_.clear();
+    CancelCheck();
     RememberFolder(full);
     RememberRecent(full);
     Say(state_, "Opened " + full);
@@ -231,8 +233,9 @@ bool TScreenForm::SaveTo(const std::string& path) {
     std::error_code ec;
     std::filesystem::remove(RecoveryPath(path, options_.settingsFile), ec);
     ShowProblems();
+    StartCheck(path);
     RememberRecent(path);
-    Say(state_, "Saved " + path + (problemList_->count() > 0 ? " (see the problem list)." : "."));
+    Say(state_, "Saved " + path + (problems_.empty() ? "." : " (see the problem list)."));
     return true;
 }
 
@@ -338,21 +341,44 @@ bool TScreenForm::WriteRecovery() {
     return SaveLevelFile(*state_.working, path.string()).ok;  // written beside, then renamed over
 }
 
-std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why, bool fromHere) {
+bool TScreenForm::MakeTestFolder(std::string& why) {
     namespace fs = std::filesystem;
     std::error_code ec;
     // A folder cleared away meanwhile (or no longer a plain folder) is made anew.
     if (!testFolder_.empty() && fs::symlink_status(testFolder_, ec).type() != fs::file_type::directory) testFolder_.clear();
-    if (testFolder_.empty()) {
-        // One private folder per session, made safely (no name another user
-        // could have made first), removed when the editor ends.
-        std::string pattern = (fs::temp_directory_path(ec) / "zorvoquib-test-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) {
-            why = "No temporary folder could be made for the test level.";
-            return std::nullopt;
-        }
-        testFolder_ = pattern;
+    if (!testFolder_.empty()) return true;
+    // One private folder per session, made safely (no name another user
+    // could have made first), removed when the editor ends.
+    std::string pattern = (fs::temp_directory_path(ec) / "zorvoquib-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) {
+        why = "No temporary folder could be made for the test level.";
+        return false;
     }
+    testFolder_ = pattern;
+    return true;
+}
+
+std::filesystem::path TScreenForm::FindProgram(std::initializer_list<const char*> beside,
+                                               std::initializer_list<const char*> onPath) const {
+    std::error_code ec;
+    for (const char* name : beside) {
+        const std::filesystem::path program = options_.programDir / name;
+        if (std::filesystem::exists(program, ec)) return program;
+    }
+    for (const char* name : onPath) {
+        QString where = QStandardPaths::findExecutable(name);
+        if (where.isEmpty()) where = QStandardPaths::findExecutable(name, {"/usr/games", "/usr/local/games"});
+        if (!where.isEmpty()) return where.toStdString();
+    }
+    return {};
+}
+
+std::filesystem::path TScreenForm::FindGame() const { return FindProgram(kGameNames, {"zorvoquib-gl", "zorvoquib"}); }
+
+std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why, bool fromHere) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!MakeTestFolder(why)) return std::nullopt;
     const fs::path level = testFolder_ / "TEST.lev";
     // From here: the copy starts at the cursor, facing the view; the
     // designer's level keeps its own start.
@@ -387,23 +413,7 @@ std::optional<TScreenForm::TestRun> TScreenForm::PrepareTestRun(std::string& why
     }
     TestRun run;
     run.level = level;
-    for (const char* name : kGameNames) {
-        const fs::path program = options_.programDir / name;
-        if (fs::exists(program, ec)) {
-            run.program = program;
-            break;
-        }
-    }
-    if (run.program.empty())
-        for (const char* name : {"zorvoquib-gl", "zorvoquib"}) {
-            const QString found = QStandardPaths::findExecutable(name);
-            QStringList extra{"/usr/games", "/usr/local/games"};
-            const QString where = found.isEmpty() ? QStandardPaths::findExecutable(name, extra) : found;
-            if (!where.isEmpty()) {
-                run.program = where.toStdString();
-                break;
-            }
-        }
+    run.program = FindGame();
     if (run.program.empty()) {
         why = "No game program (game_gl, game_soft, zorvoquib-gl or zorvoquib) was found beside the editor or on the PATH.";
         return std::nullopt;
@@ -453,6 +463,7 @@ void TScreenForm::TestLevel(bool fromHere) {
         dialogs_->ShowWarning(this, "The game " + run->program.string() + " could not be started.");
         return;
     }
+    StartCheck(run->level);
     Say(state_, "Testing with " + run->program.filename().string() +
                     (fromHere ? " from " + CellText(TargetCell(state_)) + "." : "."));
 }

@@ -75,6 +75,10 @@ TScreenForm::TScreenForm(EditorOptions options, Audio& audio, std::unique_ptr<Ed
     // A few lines: the view and the panel keep their room.
     problemList_->setMaximumHeight(3 * problemList_->fontMetrics().height() + 12);
     dock->setWidget(problemList_);
+    connect(problemList_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        const QVariant deadEnd = item->data(Qt::UserRole);
+        if (deadEnd.isValid()) Command([this, deadEnd] { PlayDeadEnd(static_cast<std::size_t>(deadEnd.toInt())); });
+    });
     addDockWidget(Qt::BottomDockWidgetArea, dock);
     dock->hide();
     problemDock_ = dock;
@@ -99,6 +103,7 @@ TScreenForm::~TScreenForm() {
     if (video_) video_->Stop();
     delete levelView_;
     delete currentView_;
+    StopChecker();  // before its folder goes
     if (!testFolder_.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(testFolder_, ec);
@@ -329,15 +334,35 @@ void TScreenForm::LayerCell(const CellPos& cell, Qt::MouseButton button, Qt::Key
 QString TScreenForm::StatusText() const { return statusText_->text(); }
 
 void TScreenForm::ShowProblems() {
+    problems_ = LevelProblems(*state_.working);
+    RedrawProblemList();
+}
+
+void TScreenForm::RedrawProblemList() {
     problemList_->clear();
-    for (const std::string& p : LevelProblems(*state_.working))
-        problemList_->addItem(new QListWidgetItem(style()->standardIcon(QStyle::SP_MessageBoxWarning), QString::fromStdString(p)));
+    const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    for (const std::string& p : problems_) problemList_->addItem(new QListWidgetItem(warning, QString::fromStdString(p)));
+    // The checker's lines follow; a dead end is played by a double-click.
+    const QIcon info = style()->standardIcon(QStyle::SP_MessageBoxInformation);
+    int deadEnd = 0;
+    for (const CheckLine& line : checkLines_) {
+        auto* item = new QListWidgetItem(line.warning ? warning : info, line.text);
+        item->setToolTip(line.tip);
+        if (line.deadEndScript) item->setData(Qt::UserRole, deadEnd++);
+        problemList_->addItem(item);
+    }
     problemDock_->setVisible(problemList_->count() > 0);
 }
 
 QStringList TScreenForm::ProblemTexts() const {
     QStringList list;
-    for (int i = 0; i < problemList_->count(); ++i) list << problemList_->item(i)->text();
+    for (const std::string& p : problems_) list << QString::fromStdString(p);
+    return list;
+}
+
+QStringList TScreenForm::CheckTexts() const {
+    QStringList list;
+    for (const CheckLine& line : checkLines_) list << line.text;
     return list;
 }
 
@@ -347,6 +372,7 @@ void TScreenForm::closeEvent(QCloseEvent* event) {
         return;
     }
     StopClip();
+    CancelCheck();
     timer_.stop();
     help_->hide();
     event->accept();

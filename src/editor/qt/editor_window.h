@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -37,6 +38,7 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QMenu;
+class QProcess;
 class QPushButton;
 class QToolButton;
 
@@ -137,9 +139,17 @@ public:
     void SetVideoPlayer(std::unique_ptr<VideoPlayer> player) { video_ = std::move(player); }
     bool VideoShowing() const;
 
-    // The status line and the problem list as shown.
-    QString StatusText() const;
+    // The status line and the problem list as shown: the level's own
+    // problems, then the level checker's lines (its verdict, each dead end,
+    // or that it is still running).
     QStringList ProblemTexts() const;
+    QStringList CheckTexts() const;
+    QString StatusText() const;
+    bool CheckRunning() const { return checker_ != nullptr; }
+    // The game run that plays dead end `index` (counted among the dead ends
+    // of the last check): the checked copy of the level, with the dead
+    // end's script as the game's --input, so the designer watches the trap.
+    std::optional<TestRun> DeadEndRun(std::size_t index, std::string& why);
     std::vector<std::string> RecentFiles() const;
     // Writes unsaved work to NAME.lev.recover beside the level (or to
     // untitled.lev.recover in the settings folder), replacing the old one
@@ -190,7 +200,24 @@ private:
     void RunOffThread(const std::string& what, const std::function<void()>& work);
     void RememberRecent(const std::string& file);
     void RebuildRecentMenu();
+    // The level's own problems listed anew, with the checker's lines after them.
     void ShowProblems();
+    void RedrawProblemList();
+    // The level checker (zqtool check-level) in a process of its own on a
+    // copy of `level` (and its script); a check under way is cancelled.
+    void StartCheck(const std::filesystem::path& level);
+    // Kills a check under way and forgets the last verdict (a new level).
+    void CancelCheck();
+    void CheckFinished(int exitCode, bool crashed);
+    // Kills the checker's process, if one runs, and waits for it to end.
+    void StopChecker();
+    void PlayDeadEnd(std::size_t index);
+    // The session's private folder for test copies (made once, mkdtemp).
+    bool MakeTestFolder(std::string& why);
+    // A program beside the editor (build or install names) or on the PATH.
+    std::filesystem::path FindProgram(std::initializer_list<const char*> beside,
+                                      std::initializer_list<const char*> onPath) const;
+    std::filesystem::path FindGame() const;
     void ShowStatus();
     void PlayClip();
     void StopClip();
@@ -286,6 +313,16 @@ private:
     LayerView* layerView_ = nullptr;
     QWidget* layerDock_ = nullptr;
     QListWidget* problemList_ = nullptr;
+    std::vector<std::string> problems_;  // the level's own problems, as last listed
+    // One line of the checker's in the problem list; a dead end carries the
+    // script that reaches it.
+    struct CheckLine {
+        QString text, tip;
+        std::optional<std::string> deadEndScript;
+        bool warning = false;
+    };
+    std::vector<CheckLine> checkLines_;
+    QProcess* checker_ = nullptr;  // the check under way, if any
     QWidget* problemDock_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     std::filesystem::path testFolder_;     // F9's folder for this session, removed at exit
