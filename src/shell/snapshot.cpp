@@ -779,7 +779,7 @@ SnapshotRestore RestoreLevelState(Game& game, const Bytes& bytes, std::int32_t a
     }
     // The other machine's players and screen are read past, not taken.
     GameParts parts = PartsOf(game);
-    Transfer(in, parts);
+    Transfer(in, parts, current.CellCount());
     auto staged = std::make_unique<World>(current);
     Transfer(in, *staged, current.CellCount());
     if (in.ok && !in.AtEnd()) in.Fail("the state has bytes past its end");
