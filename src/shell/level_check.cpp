@@ -618,6 +618,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     std::int64_t clockDeaths = 0;  // lives lost while the level's clock ran
     bool outOfTime = false;
     const bool trace = std::getenv("ZQ_CHECK_TRACE") != nullptr;
+    const bool noTeleport = std::getenv("ZQ_CHECK_WALK") != nullptr;  // plays every walk, to compare
     while (!queue.empty()) {
         if (elapsed() > options.seconds || (options.cancel && options.cancel->load())) {
             outOfTime = true;
@@ -627,7 +628,27 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         queue.pop_front();
         p.Restore(nodes[static_cast<std::size_t>(at)].state);
         // What a move from `at` led to; `walk` is the way to where it started.
-        auto reached = [&](Outcome o, const std::vector<std::uint8_t>& walk, const Move& m) {
+        auto reached = [&](Outcome o, const std::vector<std::uint8_t>& walk, const Move& m, bool teleported) {
+            if (teleported && o != Outcome::Died) {
+                // A move from a cell the hero was put on: one that leads to a
+                // state not seen yet (or to the exit) is played again with the
+                // walk there, so that every state kept is one the game's own
+                // frames reached, and its script replays exactly.
+                if (o == Outcome::Going) {
+                    auto found = seen.find(StateKey(game));
+                    if (found != seen.end()) {
+                        if (found->second != at) nodes[static_cast<std::size_t>(at)].next.push_back(found->second);
+                        return;
+                    }
+                }
+                p.Restore(nodes[static_cast<std::size_t>(at)].state);
+                o = Outcome::Going;
+                for (std::uint8_t d : walk) {
+                    o = mover.Play({Move::Step, d, 0});
+                    if (o != Outcome::Going) break;
+                }
+                if (o == Outcome::Going) o = mover.Play(m);
+            }
             Node& from = nodes[static_cast<std::size_t>(at)];
             if (o == Outcome::Died) {
                 ++from.deaths;
@@ -650,17 +671,18 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         };
         auto traceMove = [&](std::size_t cell, const Move& m, Outcome o) {
             if (!trace) return;
-            std::fprintf(stderr, "state %d cell %zu move %d/%d/%d -> %d at (%d,%d,%d) cine %d\n", at, cell,
+            std::fprintf(stderr, "state %d cell %zu move %d/%d/%d -> %d at (%d,%d,%d) cine %d clock %d\n", at, cell,
                          static_cast<int>(m.kind), m.dir, m.variant, static_cast<int>(o),
                          CellOf(game.actors.Local().x), CellOf(game.actors.Local().y),
-                         CellOf(game.actors.Local().z), game.shell.cinematicPlaying ? 1 : 0);
+                         CellOf(game.actors.Local().z), game.shell.cinematicPlaying ? 1 : 0,
+                         static_cast<int>(game.world->timerRunning));
         };
         // The hero walks to each cell of his region (one step from a cell
         // already reached), and every move is tried from each.
         const std::vector<RegionCell> region = WalkRegion(game);
         std::vector<std::vector<std::uint8_t>> dirsTo(region.size());
         const World& w = *game.world;
-        bool teleport = region.size() > 1 && LevelIsQuiet(w);
+        bool teleport = region.size() > 1 && LevelIsQuiet(w) && !noTeleport;
         for (std::size_t i = 1; i < region.size(); ++i) {
             const RegionCell& c = region[i];
             dirsTo[i] = dirsTo[static_cast<std::size_t>(c.parent)];
@@ -695,7 +717,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                     frames.clear();
                     const Outcome o = mover.Play(m);
                     traceMove(i, m, o);
-                    reached(o, dirsTo[i], m);
+                    reached(o, dirsTo[i], m, i > 0);
                 }
             }
             continue;
@@ -717,7 +739,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 if (o != Outcome::Going || CellOf(a.x) != c.x || CellOf(a.y) != c.y || CellOf(a.z) != c.z ||
                     !AtRest(game)) {
                     // The walk did something else (a floor fell under it): a move of its own.
-                    reached(o, dirsTo[parent], step);
+                    reached(o, dirsTo[parent], step, false);
                     continue;
                 }
                 startAt[i] = p.Save();
@@ -730,7 +752,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 frames.clear();
                 const Outcome o = mover.Play(m);
                 traceMove(i, m, o);
-                reached(o, dirsTo[i], m);
+                reached(o, dirsTo[i], m, false);
             }
         }
     }
