@@ -284,7 +284,12 @@ private:
 struct Node {
     GameState state;
     std::int32_t parent = -1;
-    std::vector<ScriptKeys> frames;  // the move from the parent
+    std::vector<ScriptKeys> frames;  // the root's opening frames
+    // The move from the parent: steps through the parent's walk region from
+    // where the hero rests, then one move.  Replayed by the controllers to
+    // give its keys (the search may skip the steps, see Teleport).
+    std::vector<std::uint8_t> walk;
+    Move move;
     std::vector<std::int32_t> next;  // states reached by a move
     std::int32_t deaths = 0;         // moves that cost a life
     bool wins = false;               // a move from here reaches the exit
@@ -306,15 +311,12 @@ std::string ScriptText(const std::vector<ScriptKeys>& frames) {
     return out;
 }
 
-std::vector<ScriptKeys> PathFrames(const std::vector<Node>& nodes, std::int32_t at) {
+// The nodes from the root's first child to `at`, in play order.
+std::vector<std::int32_t> Chain(const std::vector<Node>& nodes, std::int32_t at) {
     std::vector<std::int32_t> chain;
     for (std::int32_t n = at; n > 0; n = nodes[static_cast<std::size_t>(n)].parent) chain.push_back(n);
-    std::vector<ScriptKeys> frames;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const auto& f = nodes[static_cast<std::size_t>(*it)].frames;
-        frames.insert(frames.end(), f.begin(), f.end());
-    }
-    return frames;
+    std::reverse(chain.begin(), chain.end());
+    return chain;
 }
 
 const ObjectDef* ObjectAt(const World& w, int x, int y, int z) {
@@ -376,9 +378,10 @@ std::vector<Move> MovesFrom(const Game& game, const std::function<bool(int, int)
 }
 
 // A cell the hero walks through without changing anything: empty, over a
-// flat floor that does not kill, with no slope near it.
+// flat floor that does not kill, with no slope near it, and not the exit.
 bool PlainCell(const World& w, int x, int y, int z) {
     if (x < 0 || z < 0 || x >= w.sizeX || z >= w.sizeZ || y < 1 || y >= w.sizeY) return false;
+    if (x == w.exitX && y == w.exitY && z == w.exitZ) return false;
     if (GetCell(w, x, y, z) != 0 || !SolidCube(w, x, y - 1, z)) return false;
     const ObjectDef* floor = ObjectAt(w, x, y - 1, z);
     if (floor->death || floor->spring || floor->ladder) return false;
@@ -465,6 +468,58 @@ std::string DeadEndWhy(const Node& n, bool fatal) {
     return why + " can no longer reach the exit";
 }
 
+
+// Nothing in the level runs on time or waits to act as the hero walks: no
+// clock, no open hole, no block moving, and every behaviour either ended or
+// waiting for the hero.  Then a walk across his region changes nothing but
+// where he stands, unless it crosses a cell that sets off a behaviour or a
+// clip (see PathIsQuiet).
+bool LevelIsQuiet(const World& w) {
+    if (w.timerRunning || w.lastHole >= 0 || w.lastMovingBlock >= 0 || w.sweepCount != 0) return false;
+    for (const EventMarker& m : w.eventMarkers) {
+        if (m.x < 0 || m.step < 0 || m.step >= kStepCount || m.behaviour < 0 || m.behaviour >= kBehaviourCount)
+            continue;
+        if (m.moving) return false;
+        const Step& step = w.behaviours[static_cast<std::size_t>(m.behaviour)].steps[static_cast<std::size_t>(m.step)];
+        if (static_cast<Command>(step.command) != Command::WaitForPlayer) return false;
+    }
+    return true;
+}
+
+// Whether cell (x, y, z) lies in the area a behaviour waits for the hero in,
+// or holds a clip marker: walking through it sets something off.
+bool SetsOffSomething(const World& w, int x, int y, int z) {
+    auto within = [](std::int64_t cell, std::int64_t marker, std::int64_t span) {
+        const double half = static_cast<double>(span) / 2.0;
+        return std::abs(half) >= std::abs(static_cast<double>(cell - marker) - half);
+    };
+    for (const EventMarker& m : w.eventMarkers) {
+        if (m.x < 0 || m.step < 0 || m.step >= kStepCount || m.behaviour < 0 || m.behaviour >= kBehaviourCount)
+            continue;
+        const auto& a = w.behaviours[static_cast<std::size_t>(m.behaviour)].steps[static_cast<std::size_t>(m.step)].args;
+        if (within(x, m.x, static_cast<std::int64_t>(a[0]) + a[3]) &&
+            within(y, m.y, static_cast<std::int64_t>(a[1]) + a[4]) &&
+            within(z, m.z, static_cast<std::int64_t>(a[2]) + a[5]))
+            return true;
+    }
+    for (const ClipMarker& m : w.clipMarkers)
+        if (m.x == x && m.y == y && m.z == z) return true;
+    return false;
+}
+
+// Puts the resting hero on the centre of a cell of his walk region, facing
+// the way its last step went, as the walk there would have left him.  Only
+// used while the level is quiet and the way there sets nothing off: nothing
+// else could have changed on the way.
+void Teleport(Game& game, const RegionCell& c) {
+    Actor& a = game.actors.Local();
+    a.x = static_cast<float>(c.x * kCellSize + kCellSize / 2);
+    a.z = static_cast<float>(c.z * kCellSize + kCellSize / 2);
+    a.velX = a.velZ = 0;
+    a.turnRate = 0;
+    if (c.parent >= 0) a.heading = static_cast<float>(c.dir * 8192);
+}
+
 }  // namespace
 
 int LevelCheckStatus(const LevelCheckResult& r) {
@@ -528,11 +583,12 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     std::vector<Node> nodes;
     std::unordered_map<std::uint64_t, std::int32_t> seen;
     std::deque<std::int32_t> queue;
-    auto addNode = [&](std::int32_t parent, std::vector<ScriptKeys> frames) {
+    auto addNode = [&](std::int32_t parent, const std::vector<std::uint8_t>& walk, const Move& move) {
         Node n;
         n.state = p.Save();
         n.parent = parent;
-        n.frames = std::move(frames);
+        n.walk = walk;
+        n.move = move;
         const Actor& a = game.actors.Local();
         n.cellX = CellOf(a.x);
         n.cellY = CellOf(a.y);
@@ -553,12 +609,16 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     // The level's first frames: the hero lands on the start cell, and an
     // opening cinematic plays to its end.
     mover.Settle(750);
-    addNode(-1, frames);
+    addNode(-1, {}, {});
     // The root's frames belong to every path: kept in front of the first move.
+    nodes[0].frames = frames;
     std::int32_t solutionNode = -1;
-    std::vector<ScriptKeys> solutionTail;
+    std::vector<std::uint8_t> solutionWalk;
+    Move solutionMove;
     std::int64_t clockDeaths = 0;  // lives lost while the level's clock ran
     bool outOfTime = false;
+    const bool trace = std::getenv("ZQ_CHECK_TRACE") != nullptr;
+    const bool noTeleport = std::getenv("ZQ_CHECK_WALK") != nullptr;  // plays every walk, to compare
     while (!queue.empty()) {
         if (elapsed() > options.seconds || (options.cancel && options.cancel->load())) {
             outOfTime = true;
@@ -568,10 +628,28 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         queue.pop_front();
         p.Restore(nodes[static_cast<std::size_t>(at)].state);
         // What a move from `at` led to; `walk` is the way to where it started.
-        auto reached = [&](Outcome o, const std::vector<ScriptKeys>& walk) {
+        auto reached = [&](Outcome o, const std::vector<std::uint8_t>& walk, const Move& m, bool teleported) {
+            if (teleported && o != Outcome::Died) {
+                // A move from a cell the hero was put on: one that leads to a
+                // state not seen yet (or to the exit) is played again with the
+                // walk there, so that every state kept is one the game's own
+                // frames reached, and its script replays exactly.
+                if (o == Outcome::Going) {
+                    auto found = seen.find(StateKey(game));
+                    if (found != seen.end()) {
+                        if (found->second != at) nodes[static_cast<std::size_t>(at)].next.push_back(found->second);
+                        return;
+                    }
+                }
+                p.Restore(nodes[static_cast<std::size_t>(at)].state);
+                o = Outcome::Going;
+                for (std::uint8_t d : walk) {
+                    o = mover.Play({Move::Step, d, 0});
+                    if (o != Outcome::Going) break;
+                }
+                if (o == Outcome::Going) o = mover.Play(m);
+            }
             Node& from = nodes[static_cast<std::size_t>(at)];
-            std::vector<ScriptKeys> all = walk;
-            all.insert(all.end(), frames.begin(), frames.end());
             if (o == Outcome::Died) {
                 ++from.deaths;
                 clockDeaths += game.world->timerRunning || from.clock ? 1 : 0;
@@ -580,29 +658,37 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             if (o == Outcome::Won) {
                 from.wins = true;
                 if (solutionNode < 0) {
-                    // Play on until the level has handed over to the next one.
-                    frames.clear();
-                    for (int i = 0; i < 400 && game.actors.Local().levelIndex == 0; ++i) p.Frame(0);
-                    all.insert(all.end(), frames.begin(), frames.end());
                     solutionNode = at;
-                    solutionTail = all;
+                    solutionWalk = walk;
+                    solutionMove = m;
                 }
                 return;
             }
             const std::uint64_t key = StateKey(game);
             auto found = seen.find(key);
-            std::int32_t to = found != seen.end() ? found->second : addNode(at, all);
+            std::int32_t to = found != seen.end() ? found->second : addNode(at, walk, m);
             if (to != at) nodes[static_cast<std::size_t>(at)].next.push_back(to);
+        };
+        auto traceMove = [&](std::size_t cell, const Move& m, Outcome o) {
+            if (!trace) return;
+            std::fprintf(stderr, "state %d cell %zu move %d/%d/%d -> %d at (%d,%d,%d) cine %d clock %d\n", at, cell,
+                         static_cast<int>(m.kind), m.dir, m.variant, static_cast<int>(o),
+                         CellOf(game.actors.Local().x), CellOf(game.actors.Local().y),
+                         CellOf(game.actors.Local().z), game.shell.cinematicPlaying ? 1 : 0,
+                         static_cast<int>(game.world->timerRunning));
         };
         // The hero walks to each cell of his region (one step from a cell
         // already reached), and every move is tried from each.
         const std::vector<RegionCell> region = WalkRegion(game);
-        std::vector<GameState> startAt(region.size());
-        std::vector<std::vector<ScriptKeys>> walkTo(region.size());
-        std::vector<char> walkedTo(region.size(), 0);
-        startAt[0] = nodes[static_cast<std::size_t>(at)].state;
-        walkedTo[0] = 1;
+        std::vector<std::vector<std::uint8_t>> dirsTo(region.size());
         const World& w = *game.world;
+        bool teleport = region.size() > 1 && LevelIsQuiet(w) && !noTeleport;
+        for (std::size_t i = 1; i < region.size(); ++i) {
+            const RegionCell& c = region[i];
+            dirsTo[i] = dirsTo[static_cast<std::size_t>(c.parent)];
+            dirsTo[i].push_back(static_cast<std::uint8_t>(c.dir));
+            if (teleport && SetsOffSomething(w, c.x, c.y, c.z)) teleport = false;
+        }
         std::vector<char> inRegion(static_cast<std::size_t>(w.sizeX) * static_cast<std::size_t>(w.sizeZ), 0);
         for (const RegionCell& c : region)
             if (c.x >= 0 && c.z >= 0 && c.x < w.sizeX && c.z < w.sizeZ)
@@ -612,6 +698,34 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                    inRegion[static_cast<std::size_t>(x + w.sizeX * z)] != 0;
         };
         const bool wait = w.lastHole >= 0 || hasBehaviours;
+        if (teleport) {
+            // Nothing can act while he walks: he is put on each cell of the
+            // region without playing the walk (its keys are played when a
+            // script is written), and only cells with a move are visited.
+            const GameState from = nodes[static_cast<std::size_t>(at)].state;  // nodes may grow
+            for (std::size_t i = 0; i < region.size(); ++i) {
+                if (i > 0) {
+                    p.Restore(from);
+                    Teleport(game, region[i]);
+                }
+                const std::vector<Move> moves = MovesFrom(game, walked, wait && i == 0);
+                for (const Move& m : moves) {
+                    if (&m != &moves.front() || i == 0) {
+                        p.Restore(from);
+                        if (i > 0) Teleport(game, region[i]);
+                    }
+                    frames.clear();
+                    const Outcome o = mover.Play(m);
+                    traceMove(i, m, o);
+                    reached(o, dirsTo[i], m, i > 0);
+                }
+            }
+            continue;
+        }
+        std::vector<GameState> startAt(region.size());
+        std::vector<char> walkedTo(region.size(), 0);
+        startAt[0] = nodes[static_cast<std::size_t>(at)].state;
+        walkedTo[0] = 1;
         for (std::size_t i = 0; i < region.size(); ++i) {
             const RegionCell& c = region[i];
             if (i > 0) {
@@ -619,19 +733,15 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 if (!walkedTo[parent]) continue;
                 p.Restore(startAt[parent]);
                 frames.clear();
-                const Outcome o = mover.Play({Move::Step, c.dir, 0});
+                const Move step{Move::Step, c.dir, 0};
+                const Outcome o = mover.Play(step);
                 const Actor& a = game.actors.Local();
-                if (o != Outcome::Going) {
-                    reached(o, walkTo[parent]);
-                    continue;
-                }
-                if (CellOf(a.x) != c.x || CellOf(a.y) != c.y || CellOf(a.z) != c.z || !AtRest(game)) {
+                if (o != Outcome::Going || CellOf(a.x) != c.x || CellOf(a.y) != c.y || CellOf(a.z) != c.z ||
+                    !AtRest(game)) {
                     // The walk did something else (a floor fell under it): a move of its own.
-                    reached(o, walkTo[parent]);
+                    reached(o, dirsTo[parent], step, false);
                     continue;
                 }
-                walkTo[i] = walkTo[parent];
-                walkTo[i].insert(walkTo[i].end(), frames.begin(), frames.end());
                 startAt[i] = p.Save();
                 walkedTo[i] = 1;
             }
@@ -641,12 +751,8 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 if (&m != &moves.front()) p.Restore(startAt[i]);
                 frames.clear();
                 const Outcome o = mover.Play(m);
-                if (std::getenv("ZQ_CHECK_TRACE"))
-                    std::fprintf(stderr, "state %d cell %zu move %d/%d/%d -> %d at (%d,%d,%d) cine %d\n", at, i,
-                                 static_cast<int>(m.kind), m.dir, m.variant, static_cast<int>(o),
-                                 CellOf(game.actors.Local().x), CellOf(game.actors.Local().y),
-                                 CellOf(game.actors.Local().z), game.shell.cinematicPlaying ? 1 : 0);
-                reached(o, walkTo[i]);
+                traceMove(i, m, o);
+                reached(o, dirsTo[i], m, false);
             }
         }
     }
@@ -654,12 +760,38 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     result.states = nodes.size();
     result.complete = !outOfTime;
 
+    // The keys from the start to the end of node `at`'s move (and of one more
+    // move when given), played again by the controllers from the start: the
+    // search may have put the hero on a cell without playing the walk there.
+    auto scriptTo = [&](std::int32_t at, const std::vector<std::uint8_t>* walk, const Move* move) {
+        p.Restore(nodes[0].state);
+        frames.clear();
+        p.record = &frames;
+        auto play = [&](const std::vector<std::uint8_t>& steps, const Move& m) {
+            for (std::uint8_t d : steps) {
+                const Outcome o = mover.Play({Move::Step, d, 0});
+                if (o != Outcome::Going) return o;
+            }
+            return mover.Play(m);
+        };
+        Outcome o = Outcome::Going;
+        for (std::int32_t n : Chain(nodes, at)) {
+            o = play(nodes[static_cast<std::size_t>(n)].walk, nodes[static_cast<std::size_t>(n)].move);
+            if (o != Outcome::Going) break;
+        }
+        if (o == Outcome::Going && move) o = play(*walk, *move);
+        // After the exit, play on until the level has handed over to the next one.
+        if (o == Outcome::Won)
+            for (int i = 0; i < 400 && game.actors.Local().levelIndex == 0; ++i) p.Frame(0);
+        p.record = nullptr;
+        std::vector<ScriptKeys> all = nodes[0].frames;
+        all.insert(all.end(), frames.begin(), frames.end());
+        return all;
+    };
+
     if (solutionNode >= 0) {
         result.winnable = true;
-        std::vector<ScriptKeys> solution = nodes[0].frames;
-        const std::vector<ScriptKeys> path = PathFrames(nodes, solutionNode);
-        solution.insert(solution.end(), path.begin(), path.end());
-        solution.insert(solution.end(), solutionTail.begin(), solutionTail.end());
+        const std::vector<ScriptKeys> solution = scriptTo(solutionNode, &solutionWalk, &solutionMove);
         result.solution = ScriptText(solution);
         result.solutionSeconds = static_cast<double>(solution.size()) * kCheckFrameMs / 1000.0;
         // The solution played again from the start as the game plays it, sentries and all.
@@ -712,9 +844,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             const Node& n = nodes[i];
             if (live[i] || !live[static_cast<std::size_t>(n.parent)]) continue;
             const bool fatal = n.clock || (n.next.empty() && n.deaths > 0);
-            std::vector<ScriptKeys> path = nodes[0].frames;
-            const std::vector<ScriptKeys> rest = PathFrames(nodes, static_cast<std::int32_t>(i));
-            path.insert(path.end(), rest.begin(), rest.end());
+            const std::vector<ScriptKeys> path = scriptTo(static_cast<std::int32_t>(i), nullptr, nullptr);
             result.deadEnds.push_back({fatal ? "fatal" : "stuck", ScriptText(path), DeadEndWhy(n, fatal)});
         }
     }

@@ -44,6 +44,42 @@ Bytes LedgeOverPit() {
     return SerializeLevel(*w);
 }
 
+// Plays a solution script in the real game from the level's start and
+// expects it to finish the level alive.
+void ExpectSolutionFinishes(test::TempDir& dir, const fs::path& level, const std::string& solution) {
+    if (!fs::exists(kGameSoft)) GTEST_SKIP() << "the game is not built here";
+    dir.Write("solution.txt", solution);
+    const test::ToolRun game = test::RunShell("SDL_AUDIODRIVER=dummy " + kGameSoft.string() + " --data " + kData.string() +
+                                                  " --headless --no-draw --level " + level.string() +
+                                                  " --input solution.txt --dump-state state.json",
+                                              dir);
+    ASSERT_EQ(game.exitCode, 0) << game.err;
+    const auto state = nlohmann::json::parse(test::ReadText(dir / "state.json"));
+    EXPECT_EQ(state["levelIndex"], 1) << "the solution did not finish the level";
+    EXPECT_EQ(state["dead"], false);
+}
+
+// A walled room 8 x 8 of plain floor, the start and the ingot in its
+// south-west corner and the exit in the far (north-east) corner.
+Bytes WideRoom() {
+    auto w = std::make_unique<World>();
+    EXPECT_TRUE(InitNewLevel(*w, 10, 4, 10, 1));
+    for (int x = 0; x < 10; ++x)
+        for (int z = 0; z < 10; ++z) {
+            SetCell(*w, x, 0, z, kStone);
+            if (x == 0 || z == 0 || x == 9 || z == 9)
+                for (int y = 1; y < 4; ++y) SetCell(*w, x, y, z, kStone);
+        }
+    SetCell(*w, 1, 1, 1, kIngot);
+    w->startX = 2;
+    w->startY = 1;
+    w->startZ = 1;
+    w->exitX = 8;
+    w->exitY = 1;
+    w->exitZ = 8;
+    return SerializeLevel(*w);
+}
+
 TEST(LevelCheck, FindsTheWinAndTheDropThatLosesIt) {
     test::TempDir dir;
     const fs::path level = dir.Write("ledge.lev", LedgeOverPit());
@@ -60,16 +96,21 @@ TEST(LevelCheck, FindsTheWinAndTheDropThatLosesIt) {
     }
 
     // The solution is a script the game itself plays to the exit.
-    if (!fs::exists(kGameSoft)) GTEST_SKIP() << "the game is not built here";
-    dir.Write("solution.txt", result["solution"].get<std::string>());
-    const test::ToolRun game = test::RunShell("SDL_AUDIODRIVER=dummy " + kGameSoft.string() + " --data " + kData.string() +
-                                                  " --headless --no-draw --level " + level.string() +
-                                                  " --input solution.txt --dump-state state.json",
-                                              dir);
-    ASSERT_EQ(game.exitCode, 0) << game.err;
-    const auto state = nlohmann::json::parse(test::ReadText(dir / "state.json"));
-    EXPECT_EQ(state["levelIndex"], 1) << "the solution did not finish the level";
-    EXPECT_EQ(state["dead"], false);
+    ExpectSolutionFinishes(dir, level, result["solution"].get<std::string>());
+}
+
+// Across a room where nothing acts, the search puts the hero on each cell
+// instead of walking there; the script it writes must still walk him there
+// and play in the game exactly as found.
+TEST(LevelCheck, ASolutionFoundAcrossAQuietRoomPlaysInTheGame) {
+    test::TempDir dir;
+    const fs::path level = dir.Write("room.lev", WideRoom());
+    const test::ToolRun run = test::RunTool("check-level " + level.string() + " --data " + kData.string(), dir);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;  // winnable, no dead end
+    const auto result = nlohmann::json::parse(run.out);
+    EXPECT_EQ(result["complete"], true);
+    EXPECT_FALSE(result.contains("replayProblem")) << result["replayProblem"];
+    ExpectSolutionFinishes(dir, level, result["solution"].get<std::string>());
 }
 
 TEST(LevelCheck, AFileThatIsNoLevelIsRefusedWithStatusFour) {
