@@ -29,7 +29,7 @@ async function benchLines(address, prefix, count) {
 
 try {
   for (const line of await benchLines(base + 'web-bench/page/', 'maze ', 2)) console.log('browser ' + line);
-  for (const line of await benchLines(base + 'web-bench/page/game.html', 'game', 15)) console.log('browser ' + line);
+  for (const line of await benchLines(base + 'web-bench/page/game.html', 'game', 20)) console.log('browser ' + line);
 
   const game = await browser.newPage();
   await game.goto(base + 'web/', { waitUntil: 'load' });

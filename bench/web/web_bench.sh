@@ -33,7 +33,7 @@ ratio() {  # WHAT SIZE: prints the ratio line of that benchmark line at that siz
     printf "ratio   %-8s %-9s browser %6.2f ms / native %6.2f ms = %.2f%s\n", w, s, b, n, b / n, w == "maze" ? "" : (b <= 12.5 ? "  (holds 60 Hz)" : "  (not 60 Hz)") }'
 }
 for size in 320x240 640x480; do ratio maze "$size"; done
-for size in 320x240 640x480 1280x720 1920x1080 2560x1440; do ratio game "$size"; ratio game-sdl "$size"; ratio game-draw "$size"; done
+for size in 320x240 640x480 1280x720 1920x1080 2560x1440; do ratio game "$size"; ratio game-2d "$size"; ratio game-sdl "$size"; ratio game-draw "$size"; done
 
 total=0
 for f in build/web/index.html build/web/zorvoquib.js build/web/zorvoquib.wasm build/web/zorvoquib.data; do
