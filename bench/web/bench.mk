@@ -21,7 +21,7 @@ WEB_OPT := $(shell sed -n 's/^OPT := //p' scripts/web/game.mk)
 WEB_LINK := -O3 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=64MB -sEXIT_RUNTIME=1 \
             --preload-file $(DATA)@/data --exclude-file '*.stamp' --exclude-file '*/VIDEO'
 
-all: $(NATIVE)/maze_frames $(NATIVE)/game_frames $(OUT)/maze_frames.js $(OUT)/game_frames.js
+all: $(NATIVE)/maze_frames $(NATIVE)/game_frames $(OUT)/maze_frames.js $(OUT)/game_frames.js $(OUT)/game.html
 
 $(NATIVE)/%: $(NATIVE_ENGINE) $(NATIVE)/bench/web/%.o
 	g++ $^ -o $@ -lpng
@@ -38,7 +38,11 @@ $(OUT)/maze_frames.js: $(WEB_ENGINE) $(OBJ)/bench/web/maze_frames.o
 $(OUT)/game_frames.js: $(WEB_ENGINE) $(OBJ)/bench/web/game_frames.o $(WEB_SHOW)
 	@mkdir -p $(OUT)
 	em++ $^ $(SYSROOT)/lib/libSDL2.a -o $@ $(WEB_LINK) --preload-file content/replays/01_first_steps.txt@/replay.txt
-	printf '<!doctype html><title>game frames</title><canvas id="canvas"></canvas>\n<script>var Module = { canvas: document.getElementById("canvas") };</script>\n<script src="game_frames.js"></script>\n' > $(OUT)/game.html
+
+# The game frames' page: ?frames=N plays the first N frames of the replay.
+$(OUT)/game.html: bench/web/bench.mk
+	@mkdir -p $(OUT)
+	printf '<!doctype html><title>game frames</title><canvas id="canvas"></canvas>\n<script>var Module = { canvas: document.getElementById("canvas"), arguments: ["/data", "/replay.txt", new URLSearchParams(location.search).get("frames") || "100000"] };</script>\n<script src="game_frames.js"></script>\n' > $(OUT)/game.html
 
 $(OBJ)/%.o: %.cpp
 	@mkdir -p $(dir $@)
