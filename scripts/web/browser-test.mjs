@@ -247,7 +247,7 @@ try {
   const start = (await phoneState()).hero;
   await drag(0, -0.6, 800);
   const moved = (await phoneState()).hero;
-  check('dragging the stick up moves the hero', Math.hypot(moved.x - start.x, moved.y - start.y) > 0,
+  check('dragging the stick up moves the hero', Math.hypot(moved.x - start.x, moved.z - start.z) > 0,
         JSON.stringify({ start, moved }));
   await drag(0.6, 0, 400);
   const turned = (await phoneState()).hero;
