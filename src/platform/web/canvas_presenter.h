@@ -17,11 +17,13 @@ namespace zq {
 // context takes with one putImageData.  (SDL's renderer on a canvas would
 // copy each picture four times, the last one pixel by pixel in script.)  The
 // canvas takes the frame's size; a canvas keeps the kind of context it got
-// first, so the choice is made once per canvas.
+// first, so the choice is made once per canvas.  The 2D path is the default:
+// measured in headless Chromium without a graphics card (WebGL in software) it
+// was the faster, 2.7 against 10.3 ms a 1280 x 720 frame.
 class CanvasPresenter final : public FramePresenter {
 public:
     enum class Path { kWebGl, k2d };
-    explicit CanvasPresenter(Path path = Path::kWebGl) : path_(path) {}
+    explicit CanvasPresenter(Path path = Path::k2d) : path_(path) {}
     void Show(const SoftFrame& frame) override;
 
 private:
