@@ -16,10 +16,12 @@ WEB_ENGINE := $(patsubst %.cpp,$(OBJ)/%.o,$(ENGINE))
 # The page's way of showing a frame, and SDL's, for the game frames in the page.
 WEB_SHOW := $(OBJ)/src/platform/web/canvas_presenter.o $(OBJ)/src/platform/sdl_display.o \
             $(OBJ)/src/platform/sdl_window_util.o $(OBJ)/src/platform/web/web_png.o
-WEB_LINK := -O2 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=64MB -sEXIT_RUNTIME=1 \
+# The page's own optimisation (scripts/web/game.mk).
+WEB_OPT := $(shell sed -n 's/^OPT := //p' scripts/web/game.mk)
+WEB_LINK := -O3 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=64MB -sEXIT_RUNTIME=1 \
             --preload-file $(DATA)@/data --exclude-file '*.stamp' --exclude-file '*/VIDEO'
 
-all: $(NATIVE)/maze_frames $(NATIVE)/game_frames $(OUT)/maze_frames.js $(OUT)/game_frames.js
+all: $(NATIVE)/maze_frames $(NATIVE)/game_frames $(OUT)/maze_frames.js $(OUT)/game_frames.js $(OUT)/game.html
 
 $(NATIVE)/%: $(NATIVE_ENGINE) $(NATIVE)/bench/web/%.o
 	g++ $^ -o $@ -lpng
@@ -36,11 +38,15 @@ $(OUT)/maze_frames.js: $(WEB_ENGINE) $(OBJ)/bench/web/maze_frames.o
 $(OUT)/game_frames.js: $(WEB_ENGINE) $(OBJ)/bench/web/game_frames.o $(WEB_SHOW)
 	@mkdir -p $(OUT)
 	em++ $^ $(SYSROOT)/lib/libSDL2.a -o $@ $(WEB_LINK) --preload-file content/replays/01_first_steps.txt@/replay.txt
-	printf '<!doctype html><title>game frames</title><canvas id="canvas"></canvas>\n<script>var Module = { canvas: document.getElementById("canvas") };</script>\n<script src="game_frames.js"></script>\n' > $(OUT)/game.html
+
+# The game frames' page: ?frames=N plays the first N frames of the replay.
+$(OUT)/game.html: bench/web/bench.mk
+	@mkdir -p $(OUT)
+	printf '<!doctype html><title>game frames</title><canvas id="canvas"></canvas>\n<script>var Module = { canvas: document.getElementById("canvas"), arguments: ["/data", "/replay.txt", new URLSearchParams(location.search).get("frames") || "100000"] };</script>\n<script src="game_frames.js"></script>\n' > $(OUT)/game.html
 
 $(OBJ)/%.o: %.cpp
 	@mkdir -p $(dir $@)
-	em++ $(FLAGS) -O2 -I$(SYSROOT)/include -I$(SYSROOT)/include/SDL2 -c $< -o $@
+	em++ $(FLAGS) $(WEB_OPT) -I$(SYSROOT)/include -I$(SYSROOT)/include/SDL2 -c $< -o $@
 
 .SECONDARY:
 -include $(NATIVE_ENGINE:.o=.d) $(NATIVE)/bench/web/maze_frames.d $(NATIVE)/bench/web/game_frames.d

@@ -1,6 +1,7 @@
 // Browser figures: the lines of the maze and game frame benchmarks from their
 // wasm builds, and the time from navigation to the title on the game's page.
-// Usage: node browser-bench.mjs BASE_URL   (serving build/ at BASE_URL)
+// Usage: node browser-bench.mjs BASE_URL [GAME_FRAMES]   (serving build/ at BASE_URL)
+// Each line is printed as it comes, so a run cut short keeps what it measured.
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -12,6 +13,7 @@ const require = createRequire(new URL('../../scripts/web/package.json', import.m
 const puppeteer = require('puppeteer-core');
 
 const base = process.argv[2];
+const gameFrames = process.argv[3] || '100000';
 const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zq-chromium-'));
 const browser = await launchBrowser(puppeteer, profile);
 
@@ -19,7 +21,11 @@ const browser = await launchBrowser(puppeteer, profile);
 async function benchLines(address, prefix, count) {
   const page = await browser.newPage();
   const lines = [];
-  page.on('console', (m) => { if (m.text().startsWith(prefix)) lines.push(m.text()); });
+  page.on('console', (m) => {
+    if (!m.text().startsWith(prefix)) return;
+    lines.push(m.text());
+    console.log('browser ' + m.text());
+  });
   await page.goto(address, { waitUntil: 'load' });
   const deadline = Date.now() + 900000;
   while (lines.length < count && Date.now() < deadline) await new Promise((r) => setTimeout(r, 200));
@@ -28,8 +34,8 @@ async function benchLines(address, prefix, count) {
 }
 
 try {
-  for (const line of await benchLines(base + 'web-bench/page/', 'maze ', 2)) console.log('browser ' + line);
-  for (const line of await benchLines(base + 'web-bench/page/game.html', 'game', 15)) console.log('browser ' + line);
+  await benchLines(base + 'web-bench/page/', 'maze ', 2);
+  await benchLines(base + `web-bench/page/game.html?frames=${gameFrames}`, 'game', 20);
 
   const game = await browser.newPage();
   await game.goto(base + 'web/', { waitUntil: 'load' });

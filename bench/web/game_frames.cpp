@@ -2,10 +2,12 @@
 // WebAssembly from the same code: the level 1 replay from its start, each
 // frame's GameFrame timed (rules, drawing and, in the page, the picture put
 // on the canvas the way the browser game shows it; natively nothing is shown,
-// as in a headless run; the page also times SDL's way of showing it).
+// as in a headless run; the page also times the 2D canvas path, SDL's way of
+// showing it, and the drawing alone).
 // Usage: game_frames DATA_DIR SCRIPT [FRAMES]   (the page reads /data and /replay.txt)
 // Prints one line per size:  game WIDTHxHEIGHT MS_PER_FRAME FRAMES
-// (and in the page the same for SDL's way, game-sdl, and with nothing shown, game-draw)
+// (and in the page the same for the 2D canvas, game-2d, SDL's way, game-sdl,
+// and with nothing shown, game-draw)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,9 +17,11 @@
 #include <string>
 
 #include "shell/game.h"
+#include "render/soft/soft_back_end.h"
 #include "shell/input_script.h"
 #ifdef __EMSCRIPTEN__
 #include <SDL.h>
+#include <emscripten.h>
 
 #include "platform/sdl_display.h"
 #include "platform/web/canvas_presenter.h"
@@ -51,9 +55,23 @@ private:
 };
 #endif
 
-// How the page shows each frame: our canvas path, SDL's, or not at all
-// (the drawing alone, as natively).
-enum Show { kShowCanvas, kShowSdl, kShowNothing };
+// How the page shows each frame: the page's own path (WebGL where there is
+// one), its 2D canvas path, SDL's, or not at all (the drawing alone, as natively).
+enum Show { kShowCanvas, kShowCanvas2d, kShowSdl, kShowNothing };
+
+#ifdef __EMSCRIPTEN__
+// A canvas keeps the kind of context it got first: each way of showing gets a new one.
+void FreshCanvas() {
+    EM_ASM({
+        const fresh = document.createElement('canvas');
+        fresh.width = 320;
+        fresh.height = 240;
+        Module.canvas.replaceWith(fresh);
+        fresh.id = 'canvas';
+        Module.canvas = fresh;
+    });
+}
+#endif
 
 double MsPerFrame(const std::string& data, const std::string& scriptText, zq::RenderSize size, int maxFrames,
                   int show, int& frames) {
@@ -62,7 +80,9 @@ double MsPerFrame(const std::string& data, const std::string& scriptText, zq::Re
     BenchHost host;
     zq::SoftBackEnd soft;
 #ifdef __EMSCRIPTEN__
-    zq::CanvasPresenter canvas;
+    FreshCanvas();
+    zq::CanvasPresenter canvas(show == kShowCanvas2d ? zq::CanvasPresenter::Path::k2d
+                                                     : zq::CanvasPresenter::Path::kWebGl);
     std::optional<SdlPresenter> viaSdl;
     if (show == kShowSdl) viaSdl.emplace(size);
     if (show != kShowNothing)
@@ -110,6 +130,8 @@ int main(int argc, char** argv) {
         std::printf("game %dx%d %.3f %d\n", size.width, size.height, ms, frames);
         std::fflush(stdout);
 #ifdef __EMSCRIPTEN__
+        const double canvas2dMs = MsPerFrame(data, script.str(), size, maxFrames, kShowCanvas2d, frames);
+        std::printf("game-2d %dx%d %.3f %d\n", size.width, size.height, canvas2dMs, frames);
         const double sdlMs = MsPerFrame(data, script.str(), size, maxFrames, kShowSdl, frames);
         std::printf("game-sdl %dx%d %.3f %d\n", size.width, size.height, sdlMs, frames);
         const double drawMs = MsPerFrame(data, script.str(), size, maxFrames, kShowNothing, frames);

@@ -11,7 +11,7 @@ nice make --no-print-directory -s -f bench/web/bench.mk -j"$(nproc)"
 
 frames=${FRAMES:-200}
 native=$(build/web-bench/native-release/maze_frames build/debug/data "$frames"
-         build/web-bench/native-release/game_frames build/debug/data content/replays/01_first_steps.txt)
+         build/web-bench/native-release/game_frames build/debug/data content/replays/01_first_steps.txt "${GAME_FRAMES:-695}" || true)
 echo "$native" | sed 's/^/native  /'
 
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()')
@@ -19,7 +19,7 @@ python3 -m http.server "$port" --bind 127.0.0.1 --directory build >/dev/null 2>&
 server=$!
 trap 'kill "$server" 2>/dev/null || true' EXIT
 sleep 1
-browser=$(timeout 600 node bench/web/browser-bench.mjs "http://127.0.0.1:$port/")
+browser=$(timeout 1200 node bench/web/browser-bench.mjs "http://127.0.0.1:$port/" "${GAME_FRAMES:-695}" || true)
 echo "$browser"
 
 # The ratio per size: browser ms / native ms; a size holds 60 Hz in the page
@@ -33,7 +33,7 @@ ratio() {  # WHAT SIZE: prints the ratio line of that benchmark line at that siz
     printf "ratio   %-8s %-9s browser %6.2f ms / native %6.2f ms = %.2f%s\n", w, s, b, n, b / n, w == "maze" ? "" : (b <= 12.5 ? "  (holds 60 Hz)" : "  (not 60 Hz)") }'
 }
 for size in 320x240 640x480; do ratio maze "$size"; done
-for size in 320x240 640x480 1280x720 1920x1080 2560x1440; do ratio game "$size"; ratio game-sdl "$size"; ratio game-draw "$size"; done
+for size in 320x240 640x480 1280x720 1920x1080 2560x1440; do ratio game "$size"; ratio game-2d "$size"; ratio game-sdl "$size"; ratio game-draw "$size"; done
 
 total=0
 for f in build/web/index.html build/web/zorvoquib.js build/web/zorvoquib.wasm build/web/zorvoquib.data; do

@@ -17,11 +17,16 @@ PLATFORM := src/platform/sdl_display.cpp src/platform/sdl_input.cpp src/platform
 SOURCES := $(ENGINE) $(PLATFORM)
 OBJECTS := $(patsubst %.cpp,$(OBJ)/%.o,$(SOURCES))
 
-CXXFLAGS := -std=c++20 -O2 -Wall -Wextra -Werror -Isrc -Iapps -I$(SYSROOT)/include -I$(SYSROOT)/include/SDL2 \
+# The engine as the desktop's Release build makes it (-O3 -DNDEBUG), with
+# WebAssembly's 128-bit vectors for the loops that take them (every browser
+# that runs the page has them).  The flags are shared with the benchmark
+# (bench/web/bench.mk), which links these objects.
+OPT := -O3 -DNDEBUG -msimd128
+CXXFLAGS := -std=c++20 $(OPT) -Wall -Wextra -Werror -Isrc -Iapps -I$(SYSROOT)/include -I$(SYSROOT)/include/SDL2 \
             -DZQ_VERSION='"1.0"' -MMD -MP
 # The archives by path: -lSDL2 and -lSDL2_mixer would pull in the toolchain's own ports.
 # The page has no video player, so the clips stay out of the data package.
-LDFLAGS := -O2 $(SYSROOT)/lib/libSDL2_mixer.a $(SYSROOT)/lib/libxmp.a $(SYSROOT)/lib/libSDL2.a -lidbfs.js \
+LDFLAGS := -O3 $(SYSROOT)/lib/libSDL2_mixer.a $(SYSROOT)/lib/libxmp.a $(SYSROOT)/lib/libSDL2.a -lidbfs.js \
            -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=64MB -sFORCE_FILESYSTEM=1 \
            -sEXPORTED_RUNTIME_METHODS=['ccall','cwrap','FS','UTF8ToString'] \
            -sEXPORTED_FUNCTIONS=['_main','_zq_state_json','_zq_play_script','_zq_script_playing','_zq_touch'] \
@@ -45,7 +50,8 @@ page: $(OUT)/zorvoquib.js
 	    src/platform/web/page/index.html > $(OUT)/index.html.tmp
 	mv $(OUT)/index.html.tmp $(OUT)/index.html
 
-$(OBJ)/%.o: %.cpp
+# A change of flags here builds every object again.
+$(OBJ)/%.o: %.cpp scripts/web/game.mk
 	@mkdir -p $(dir $@)
 	em++ $(CXXFLAGS) -c $< -o $@
 

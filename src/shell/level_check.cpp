@@ -143,8 +143,6 @@ struct Move {
     int variant = 0;  // jumps: 0 standing, 1 from the cell's edge, 2 with a run-up
 };
 
-const char* const kDirNames[] = {"north", "east", "south", "west"};
-
 class MovePlayer {
 public:
     explicit MovePlayer(Player& p) : p_(p) {}
