@@ -186,7 +186,7 @@ void LeaveToTitle(Game& game, NetPlay& net) {
     game.actors.localPlayer = 0;
     game.actors.lastPlayer = 0;
     game.rules.networkGame = false;
-    game.host.ShowCursor(game.options.mouseMode == 0);
+    game.host.ShowCursor(game.settings.mouseMode == 0);
     // The Escape that left is not also the title's Escape, which ends the game.
     game.shell.buttonsHeld = true;
     SetScreen(game, kScreenTitle);

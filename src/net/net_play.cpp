@@ -138,7 +138,7 @@ void LeaveLobby(Game& game, NetPlay& net, std::int32_t intervalMs) {
     game.shell.networkLobby = false;
     net.started = true;
     game.rules.networkGame = game.actors.lastPlayer > 0;
-    game.host.ShowCursor(game.options.mouseMode == 0);
+    game.host.ShowCursor(game.settings.mouseMode == 0);
     SetScreen(game, kScreenTitle);
     // Alone there is nothing sent and no interval to speak of.
     if (game.rules.networkGame)

@@ -84,7 +84,7 @@ void StartClip(Game& game, std::int32_t index) {
     if (!clip.music.empty()) {
         if (!clip.video.empty() && MusicStartsVideo(game, clip.music)) PlayVideo(game, clip.video);
         game.audio.PlayMusic(clip.music, clip.musicLoop);
-        game.audio.SetMusicVolume(game.options.musicOn ? game.options.musicVolume : 0);
+        game.audio.SetMusicVolume(MusicVolume(game.settings));
     }
     ResetFrameClock(game.shell);
 }

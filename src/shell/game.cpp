@@ -215,11 +215,7 @@ void InitGame(Game& game) {
         game.settings.height = size.height;
     }
     game.keys = ReadKeyBindings(file);
-    game.options.mouseMode = game.settings.mouseMode;
-    game.options.musicOn = game.settings.music;
-    game.options.musicVolume = game.settings.musicVolume;
     game.audio.SetEffectsVolume(game.settings.effectsVolume);
-    game.options.highDetail = game.settings.texture;
     game.renderSize = SettingsRenderSize(game.settings);
     // A window saved on a larger desktop would not fit this one.
     const bool fullscreen = game.settings.fullscreen && FullscreenAllowed(game.renderSize);
@@ -245,7 +241,7 @@ void InitGame(Game& game) {
 
     game.shell.fps.shown = false;
     game.shell.coordsShown = false;
-    game.host.ShowCursor(game.options.mouseMode == 0);
+    game.host.ShowCursor(game.settings.mouseMode == 0);
     ResetActorsForGame(game.actors);
     game.shell.screen = kScreenNone;
     game.initialised = true;
@@ -257,6 +253,14 @@ SettingsStore OpenGameSettings(const GameConfig& config) {
     if (config.settingsFile) return SettingsStore(*config.settingsFile);
     if (!config.writeSettings) return SettingsStore();  // headless: the defaults, nothing kept
     return SettingsStore(SettingsPath(config.startDir, UserConfigDir()));
+}
+
+void PutSettings(Game& game, bool fullscreen) {
+    if (!game.settingsStore) return;
+    SettingsFile& file = game.settingsStore->File();
+    game.settings.fullscreen = fullscreen;
+    WriteSettings(file, game.settings, game.renderSize);
+    WriteKeyBindings(file, game.keys);
 }
 
 SettingsExit ShutdownGame(Game& game) {
@@ -274,14 +278,7 @@ SettingsExit ShutdownGame(Game& game) {
             store.Path().string() + " is read-only: it was read, and the settings of this run were not saved";
         return outcome;
     }
-    SettingsFile& file = store.File();
-    game.settings.mouseMode = game.options.mouseMode;
-    game.settings.music = game.options.musicOn;
-    game.settings.musicVolume = game.options.musicVolume;
-    game.settings.texture = game.options.highDetail;
-    game.settings.fullscreen = game.host.Fullscreen();
-    WriteSettings(file, game.settings, game.renderSize);
-    WriteKeyBindings(file, game.keys);
+    PutSettings(game, game.host.Fullscreen());
     outcome.written = store.Write();
     return outcome;
 }
@@ -441,11 +438,11 @@ void GameFrame(Game& game, std::uint32_t ticks) {
     ShellState& shell = game.shell;
     Actor& local = game.actors.Local();
 
-    game.mouse = PollInput(game.input, local, game.keys, game.options.mouseMode);
+    game.mouse = PollInput(game.input, local, game.keys, game.settings.mouseMode);
     {
         GameOptionActions actions(game);
         OptionContext context{AnyButton(local.commands), game.actors.lastPlayer, game.actors.localPlayer};
-        HandleOptionKeys(game.options, shell, game.input, context, actions);
+        HandleOptionKeys(game.options, game.settings, shell, game.input, context, actions);
     }
     HoldBackButtons(shell, local.commands);
     game.audio.CheckMusicEnd();

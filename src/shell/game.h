@@ -218,6 +218,10 @@ SettingsExit ShutdownGame(Game& game);
 // "quib.ini" where SettingsPath finds it; none for a headless run without
 // --settings.  The only place the game reads its settings from disk.
 SettingsStore OpenGameSettings(const GameConfig& config);
+// Puts `game.settings` (the one copy the option keys and the settings screen
+// change) and the key bindings into the store's file, without writing it;
+// `fullscreen` is the mode the file keeps.
+void PutSettings(Game& game, bool fullscreen);
 
 void SetScreen(Game& game, std::int32_t screen);
 // The game saved in the settings file, or nothing when none was saved (or

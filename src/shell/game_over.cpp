@@ -45,7 +45,7 @@ void EnterGameOver(Game& game) {
     SetScreen(game, kScreenGameOver);
     StopMusic(game);
     game.audio.PlayMusic(kGameOverMusic, false);
-    game.audio.SetMusicVolume(game.options.musicOn ? 100 : 0);
+    game.audio.SetMusicVolume(MusicVolume(game.settings));
 }
 
 void GameOverFrame(Game& game) {

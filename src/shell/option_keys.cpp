@@ -11,8 +11,8 @@ RenderSize NextRenderSize(RenderSize current, const std::vector<RenderSize>& off
 
 RenderSize NextResolution(RenderSize current) { return NextRenderSize(current, OfferedSizes({}, false)); }
 
-void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& input, const OptionContext& context,
-                      OptionActions& actions) {
+void HandleOptionKeys(OptionState& options, GameSettings& settings, ShellState& shell, InputDevice& input,
+                      const OptionContext& context, OptionActions& actions) {
     const std::int32_t now = shell.time.now;
     // Signed, so a time set into the future (after F4) holds the keys back.
     if (now - options.optionKeyTime < kOptionKeyRepeatMs) return;
@@ -39,10 +39,10 @@ void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& inpu
     }
     if (input.KeyDown(Key::F3)) {
         accept();
-        options.mouseMode = static_cast<std::uint8_t>((options.mouseMode + 1) % 3);
-        actions.SetMouseCursorShown(options.mouseMode == 0);
+        settings.mouseMode = static_cast<std::uint8_t>((settings.mouseMode + 1) % 3);
+        actions.SetMouseCursorShown(settings.mouseMode == 0);
         static const char* const kMessages[] = {"MOUSE MODE OFF", "MOUSE MODE ON", "MOUSE MODE ON SWAPPED"};
-        ShowStatusMessage(shell, kMessages[options.mouseMode]);
+        ShowStatusMessage(shell, kMessages[settings.mouseMode]);
     }
     if (input.KeyDown(Key::F9)) {
         accept();
@@ -70,9 +70,9 @@ void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& inpu
     if (input.KeyDown(Key::F7)) {
         accept();
         actions.PlayChoiceSound();
-        options.musicOn = !options.musicOn;
-        actions.SetMusicVolume(options.musicOn ? options.musicVolume : 0);
-        ShowStatusMessage(shell, options.musicOn ? "MUSIC ON" : "MUSIC OFF");
+        settings.music = !settings.music;
+        actions.SetMusicVolume(MusicVolume(settings));
+        ShowStatusMessage(shell, settings.music ? "MUSIC ON" : "MUSIC OFF");
     }
     if (input.KeyDown(Key::F1)) {
         accept();
@@ -92,9 +92,9 @@ void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& inpu
     if (input.KeyDown(Key::F5)) {
         accept();
         actions.PlayChoiceSound();
-        options.highDetail = !options.highDetail;
-        actions.ReloadBank(options.highDetail);
-        ShowStatusMessage(shell, options.highDetail ? "TEXTURE MODE ON" : "TEXTURE MODE OFF");
+        settings.texture = !settings.texture;
+        actions.ReloadBank(settings.texture);
+        ShowStatusMessage(shell, settings.texture ? "TEXTURE MODE ON" : "TEXTURE MODE OFF");
     }
     if (input.KeyDown(Key::F6)) {
         accept();

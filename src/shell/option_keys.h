@@ -17,12 +17,10 @@ namespace zq {
 inline constexpr std::int32_t kOptionKeyRepeatMs = 200;
 inline constexpr std::int32_t kResolutionKeyExtraMs = 500;
 
+// What the option keys keep for this run only; the choices that outlive it
+// (mouse mode, music, texture detail) are the settings' own fields.
 struct OptionState {
     std::int32_t optionKeyTime = 0;  // ms of the last accepted option key
-    std::uint8_t mouseMode = 0;      // 0 off, 1 on, 2 on with the vertical axis swapped
-    bool musicOn = true;
-    int musicVolume = 100;           // percent while the music is on
-    bool highDetail = true;
     std::uint8_t stereoMode = 0;     // 0 off, 1 red/blue, 2 red/green
     bool networkInfoShown = false;
     std::int32_t refreshInterval = 100;  // ms between network position sends
@@ -62,8 +60,9 @@ RenderSize NextRenderSize(RenderSize current, const std::vector<RenderSize>& off
 // The F4 cycle when nothing is known of the screen: every size.
 RenderSize NextResolution(RenderSize current);
 
-// Runs once per frame after input polling.
-void HandleOptionKeys(OptionState& options, ShellState& shell, InputDevice& input, const OptionContext& context,
-                      OptionActions& actions);
+// Runs once per frame after input polling.  F3, F5 and F7 change `settings`,
+// the one copy the settings screen shows and a save writes.
+void HandleOptionKeys(OptionState& options, GameSettings& settings, ShellState& shell, InputDevice& input,
+                      const OptionContext& context, OptionActions& actions);
 
 }  // namespace zq

@@ -180,7 +180,7 @@ bool LocalHeroStep(Game& game) {
     keys.lookBehind = game.input.KeyDown(Key::Kp0) || game.input.KeyDown(Key::Insert) || game.input.KeyDown(Key::Delete);
     keys.zoomIn = game.input.KeyDown(Key::KpPlus);
     keys.zoomOut = game.input.KeyDown(Key::KpMinus);
-    keys.mouseMode = game.options.mouseMode;
+    keys.mouseMode = game.settings.mouseMode;
     keys.mouseDX = static_cast<float>(game.mouse.motion.dx);
     keys.mouseDY = static_cast<float>(game.mouse.motion.dy);
     game.rules.menuOpen = play.menuOpen;

@@ -44,6 +44,9 @@ struct GameSettings {
     std::string nickName;
 };
 
+// The music volume to set: the chosen percent while the music is on, else 0.
+inline int MusicVolume(const GameSettings& settings) { return settings.music ? settings.musicVolume : 0; }
+
 // Full screen is only for render widths of 320 or more; 160 x 120 stays in the window.
 inline bool FullscreenAllowed(RenderSize size) { return size.width >= 320; }
 

@@ -43,15 +43,7 @@ std::string Percent(int value) { return std::to_string(value) + "%"; }
 // file (headless without --settings) writes nothing.  Returns why not, or "".
 std::string SaveNow(Game& game) {
     if (!game.settingsStore || !game.settingsStore->Kept()) return {};
-    SettingsFile& file = game.settingsStore->File();
-    GameSettings settings = game.settings;
-    settings.mouseMode = game.options.mouseMode;
-    settings.music = game.options.musicOn;
-    settings.musicVolume = game.options.musicVolume;
-    settings.texture = game.options.highDetail;
-    settings.fullscreen = game.host.Fullscreen();
-    WriteSettings(file, settings, game.renderSize);
-    WriteKeyBindings(file, game.keys);
+    PutSettings(game, game.host.Fullscreen());
     const WriteResult written = game.settingsStore->Write();
     if (written) return {};
     game.host.Log(written.reason);
@@ -85,31 +77,31 @@ void StepSize(Game& game, int dir) {
 // Left (-1), Right (+1) or Enter (0, as Right) on a value line.
 void ChangeValue(Game& game, std::int32_t entry, int dir) {
     const int step = dir == 0 ? 1 : dir;
-    OptionState& options = game.options;
+    GameSettings& settings = game.settings;
     switch (entry) {
         case kSetMusicVolume:
-            options.musicVolume = std::clamp(options.musicVolume + step * kVolumeStep, 0, 100);
-            if (options.musicOn) game.audio.SetMusicVolume(options.musicVolume);
+            settings.musicVolume = std::clamp(settings.musicVolume + step * kVolumeStep, 0, 100);
+            if (settings.music) game.audio.SetMusicVolume(settings.musicVolume);
             break;
         case kSetEffectsVolume:
-            game.settings.effectsVolume = std::clamp(game.settings.effectsVolume + step * kVolumeStep, 0, 100);
-            game.audio.SetEffectsVolume(game.settings.effectsVolume);
+            settings.effectsVolume = std::clamp(settings.effectsVolume + step * kVolumeStep, 0, 100);
+            game.audio.SetEffectsVolume(settings.effectsVolume);
             break;
         case kSetFullscreen: ToggleFullscreen(game); break;
         case kSetSize: StepSize(game, step); break;
         case kSetTexture:
-            options.highDetail = !options.highDetail;
-            ReloadBank(game, options.highDetail);
+            settings.texture = !settings.texture;
+            ReloadBank(game, settings.texture);
             break;
         case kSetMouseMode:
-            options.mouseMode = static_cast<std::uint8_t>((options.mouseMode + 3 + step) % 3);
-            game.host.ShowCursor(options.mouseMode == 0);
+            settings.mouseMode = static_cast<std::uint8_t>((settings.mouseMode + 3 + step) % 3);
+            game.host.ShowCursor(settings.mouseMode == 0);
             break;
         case kSetFrameCap: {
-            const auto at = std::find(kFrameCaps.begin(), kFrameCaps.end(), game.settings.maxFps);
+            const auto at = std::find(kFrameCaps.begin(), kFrameCaps.end(), settings.maxFps);
             const int count = static_cast<int>(kFrameCaps.size());
             const int index = at == kFrameCaps.end() ? 1 : (static_cast<int>(at - kFrameCaps.begin()) + step + count) % count;
-            game.settings.maxFps = kFrameCaps[static_cast<std::size_t>(index)];
+            settings.maxFps = kFrameCaps[static_cast<std::size_t>(index)];
             break;
         }
         default: return;
@@ -214,19 +206,19 @@ std::string RefuseBinding(const KeyBindings& keys, std::size_t command, Key key)
 
 std::pair<std::string, std::string> SettingsLine(const Game& game, std::int32_t entry) {
     const std::string label = entry >= 0 && entry < kSettingsEntryCount ? kLabels[static_cast<std::size_t>(entry)] : "";
-    const OptionState& options = game.options;
+    const GameSettings& settings = game.settings;
     switch (entry) {
         case kSetMusicVolume:
-            return {label, Percent(options.musicVolume) + (options.musicOn ? "" : " (OFF: F7)")};
-        case kSetEffectsVolume: return {label, Percent(game.settings.effectsVolume)};
+            return {label, Percent(settings.musicVolume) + (settings.music ? "" : " (OFF: F7)")};
+        case kSetEffectsVolume: return {label, Percent(settings.effectsVolume)};
         case kSetFullscreen: return {label, game.host.Fullscreen() ? "ON" : "OFF"};
         case kSetSize: return {label, std::to_string(game.renderSize.width) + "x" + std::to_string(game.renderSize.height)};
-        case kSetTexture: return {label, options.highDetail ? "HIGH" : "LOW"};
+        case kSetTexture: return {label, settings.texture ? "HIGH" : "LOW"};
         case kSetMouseMode: {
             static const char* const kModes[] = {"OFF", "ON", "ON, SWAPPED"};
-            return {label, kModes[std::min<int>(options.mouseMode, 2)]};
+            return {label, kModes[std::min<int>(settings.mouseMode, 2)]};
         }
-        case kSetFrameCap: return {label, game.settings.maxFps > 0 ? std::to_string(game.settings.maxFps) + " FPS" : "NONE"};
+        case kSetFrameCap: return {label, settings.maxFps > 0 ? std::to_string(settings.maxFps) + " FPS" : "NONE"};
         case kSetDefaultKeys:
         case kSetDone: return {label, ""};
         default:

@@ -177,10 +177,10 @@ TEST_F(WebSessionTest, F1ShowsTheBrowsersKeysAndF5LeavesTheTexturesAlone) {
         EXPECT_NE(help.find(browser), std::string::npos) << browser;
     Frames(10);
     Frames(3, {Key::F5});
-    EXPECT_TRUE(game->options.highDetail);
+    EXPECT_TRUE(game->settings.texture);
     Frames(10);
     Frames(1, {Key::T});
-    EXPECT_FALSE(game->options.highDetail);
+    EXPECT_FALSE(game->settings.texture);
 }
 
 TEST_F(WebSessionTest, AChangedSettingIsWrittenAtOnceAndOnlyThen) {
@@ -197,6 +197,29 @@ TEST_F(WebSessionTest, AChangedSettingIsWrittenAtOnceAndOnlyThen) {
     ASSERT_TRUE(file.Save(settingsPath));
     EXPECT_TRUE(Frames(1));
     EXPECT_FALSE(Frames(1));
+}
+
+// The music volume set on the settings screen is the one the next write
+// keeps: the write after F7 does not put back the volume read at the start.
+TEST_F(WebSessionTest, TheSettingsScreensMusicVolumeOutlivesTheNextWrite) {
+    Frames(20);
+    Frames(1, {Key::F2});
+    Frames(8);
+    ASSERT_TRUE(game->settingsScreen.open);
+    while (game->settingsScreen.entry < kSetMusicVolume) {
+        Frames(1, {Key::Down});
+        Frames(8);
+    }
+    ASSERT_EQ(game->settingsScreen.entry, kSetMusicVolume);
+    Frames(1, {Key::Left});
+    Frames(8);
+    Frames(1, {Key::Escape});
+    Frames(8);
+    ASSERT_FALSE(game->settingsScreen.open);
+    EXPECT_TRUE(Frames(1, {Key::F7}));  // music off: the browser writes its settings
+    const SettingsFile file = SettingsFile::Load(settingsPath).value_or(SettingsFile{});
+    EXPECT_EQ(file.GetInt("General", "MusicVolume", -1), 90);
+    EXPECT_EQ(file.GetString("General", "Music"), "False");
 }
 
 TEST_F(WebSessionTest, TheLevelOneReplayFinishesItOnItsOwnClock) {

@@ -24,6 +24,7 @@ namespace {
 // Silent, but keeps the music the game asked for.
 struct MusicLog : Audio {
     std::vector<std::string> music;
+    int volume = -1;  // the last music volume set
     void LoadSound(std::int32_t, const std::string&) override {}
     void PlaySound(SoundRef, bool) override {}
     void PlaySoundAt(SoundRef, std::int32_t, std::int32_t, std::int32_t, std::int32_t) override {}
@@ -31,7 +32,7 @@ struct MusicLog : Audio {
     void StopAllSounds() override {}
     void PlayMusic(const std::string& name, bool) override { music.push_back(name); }
     void StopMusic() override {}
-    void SetMusicVolume(int) override {}
+    void SetMusicVolume(int percent) override { volume = percent; }
 };
 
 class Campaign : public ::testing::Test {
@@ -73,6 +74,7 @@ protected:
 
 TEST_F(Campaign, LastLifeShowsGameOverWithItsTuneThenTheTitle) {
     Start();
+    game->settings.musicVolume = 40;  // the player's choice holds for the game-over tune too
     Press({Key::Space});
     ASSERT_EQ(game->shell.screen, kScreenPlay);
     Frames(40);  // the level's fade-in ends
@@ -84,6 +86,7 @@ TEST_F(Campaign, LastLifeShowsGameOverWithItsTuneThenTheTitle) {
     EXPECT_FALSE(game->shell.status.shown);  // no "LIVES LEFT" over the screen or the title after it
     ASSERT_FALSE(audio.music.empty());
     EXPECT_EQ(audio.music.back(), kGameOverMusic);
+    EXPECT_EQ(audio.volume, 40);
 
     // A button held from the last moments of play does not skip it at once.
     Frames(5, {Key::Space});

@@ -95,9 +95,10 @@ class OptionKeysTest : public ::testing::Test {
 protected:
     void Frame(std::int32_t now) {
         shell.time.now = now;
-        HandleOptionKeys(options, shell, keys, context, actions);
+        HandleOptionKeys(options, settings, shell, keys, context, actions);
     }
     OptionState options;
+    GameSettings settings;
     ShellState shell;
     test::HeldKeys keys;
     OptionContext context;
@@ -109,7 +110,7 @@ TEST_F(OptionKeysTest, HeldKeysRepeatAtMostEvery200Ms) {
     for (int t = 1000; t <= 1400; t += 10) Frame(t);
     // Accepted at 1000, 1200 and 1400.
     EXPECT_EQ(std::count(actions.log.begin(), actions.log.end(), "choice"), 3);
-    EXPECT_FALSE(options.musicOn);
+    EXPECT_FALSE(settings.music);
     EXPECT_EQ(shell.status.text, "MUSIC OFF");
 }
 
@@ -215,7 +216,7 @@ TEST_F(OptionKeysTest, AVideoClipTakesTheButtonsAndNothingElse) {
     context.anyButton = true;
     Frame(1000);
     EXPECT_EQ(actions.log, (std::vector<std::string>{"close clip"}));
-    EXPECT_TRUE(options.musicOn);
+    EXPECT_TRUE(settings.music);
 }
 
 }  // namespace

@@ -148,7 +148,7 @@ ScreenRoom FrameBudget::Room() const {
 void BrowserHost::ShowMessage(const std::string& text) { std::cerr << "Zorvo Quib: " << text << "\n"; }
 
 KeptSettings KeptSettingsOf(const Game& game) {
-    return {game.options.mouseMode, game.options.musicOn, game.options.highDetail, game.renderSize.height};
+    return {game.settings.mouseMode, game.settings.music, game.settings.texture, game.renderSize.height};
 }
 
 WebSession::WebSession(Game& game, BrowserInput& input, BrowserHost& host, std::filesystem::path settingsPath)
@@ -168,12 +168,7 @@ std::string WebSession::SettingsText() const {
 bool WebSession::PersistSettings() {
     if (!game_.settingsStore) return false;
     SettingsFile& file = game_.settingsStore->File();
-    game_.settings.mouseMode = game_.options.mouseMode;
-    game_.settings.music = game_.options.musicOn;
-    game_.settings.texture = game_.options.highDetail;
-    game_.settings.fullscreen = false;
-    WriteSettings(file, game_.settings, game_.renderSize);
-    WriteKeyBindings(file, game_.keys);
+    PutSettings(game_, false);
     std::error_code ec;
     std::filesystem::create_directories(settingsPath_.parent_path(), ec);
     if (!file.Save(settingsPath_)) {
