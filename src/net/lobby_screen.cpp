@@ -6,6 +6,7 @@
 
 #include "net/net_play.h"
 #include "render/overlay.h"
+#include "shell/game.h"
 
 namespace zq {
 

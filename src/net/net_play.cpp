@@ -9,6 +9,7 @@
 #include "rules/mechanisms.h"
 #include "rules/rules_math.h"
 #include "rules/sentries.h"
+#include "shell/game.h"
 #include "shell/game_over.h"
 #include "shell/snapshot.h"
 

@@ -10,14 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "core/keys.h"
 #include "net/claims.h"
 #include "net/messages.h"
 #include "net/net_settings.h"
 #include "net/session.h"
-#include "shell/game.h"
-#include "shell/input.h"
+#include "rules/rules_context.h"
+#include "world/world.h"
 
 namespace zq {
+
+// The shell's game record: the network play reads and changes it through the
+// functions below; only their definitions see its parts.
+struct Game;
 
 enum LobbyState : std::int32_t {
     kLobbyChooseProvider = 0,

@@ -24,6 +24,10 @@ enum NetCode : std::int32_t {
     kNetLight = 106,
 };
 
+// A shared level of a network game as its host sees it: won once every
+// player with lives left stands in the exit, lost once nobody has lives.
+enum class SharedLevel { Playing, Won, Lost };
+
 struct RulesContext {
     explicit RulesContext(Random& generator) : random(generator) {}
 

@@ -1,4 +1,4 @@
-// Input: our own key codes, the device interface the platform implements, and
+// Input: the names of our key codes, the device interface the platform implements, and
 // the mapping from keys, joystick and mouse to a player's eight command flags.
 #pragma once
 
@@ -8,25 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "core/keys.h"
 #include "core/settings_file.h"
 #include "rules/actor.h"
 
 namespace zq {
 
-enum class Key : std::uint8_t {
-    None,
-    Up, Down, Left, Right,
-    Space, Ctrl, Shift, Alt, Escape, Enter, Tab, Backspace,
-    PageUp, PageDown, Home, End, Insert, Delete,
-    Kp0, KpPlus, KpMinus, KpDivide, KpMultiply,
-    F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12,
-    A, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y, Z,
-    Num0, Num1, Num2, Num3, Num4, Num5, Num6, Num7, Num8, Num9,
-    MouseLeft, MouseRight,
-    PrintScreen,
-    Count,
-};
-inline constexpr int kKeyCount = static_cast<int>(Key::Count);
 
 // The key's name as written in settings files and input scripts ("Up", "F4", "W").
 std::string_view KeyName(Key key);
