@@ -113,7 +113,6 @@ struct ClipState {
     MeshRef blendMesh;  // working mesh for a cinematic's morphing objects
 };
 
-
 // What network play adds to the frame routine.  Every hook is empty in a
 // single-player program; the network module fills them.
 struct NetworkHooks {
