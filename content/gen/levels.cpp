@@ -102,8 +102,8 @@ namespace {
 bool IsFloor(int type) {
     static const std::set<int> notFloor = {0,          kObjBrickCrumble, kObjBrickRefill, kObjEarthCrumble, kObjLadderNorth,
                                            kObjLadderEast, kObjLava,     kObjWater,       kObjIngot,        kObjIngotDoorOpening,
-                                           kObjLeverDoorOpening, kObjSensorDoorOpening, kObjSpring, kObjTimer, kObjTimerShort, kObjExtraLife,
-                                           kObjLightSwitch, kObjSpikes, kObjTorch, kObjBrazier, kObjTree};
+                                           kObjLeverDoorOpening, kObjSensorDoorOpening, kObjSpring, kObjTimer, kObjExtraLife,
+                                           kObjTimerShort, kObjLightSwitch, kObjSpikes, kObjTorch, kObjBrazier, kObjTree};
     return type > 0 && type <= kObjectTypeTotal && !notFloor.count(type);
 }
 
