@@ -161,6 +161,9 @@ std::vector<Section> Objects() {
     v.push_back(Cube(kObjCobbles, "Cobbles", kTexStoneWall, kTexCobbles, kTexDarkStone, RampColour(kStone, 7)).Set("StepSound", stoneStep));
     v.push_back(Cube(kObjSandstone, "Sandstone", kTexSandstone, kTexTiles, kTexSandstone, RampColour(kLemon, 8)).Set("StepSound", stoneStep));
     v.push_back(Cube(kObjCeiling, "Beamed ceiling", kTexDarkStone, kTexDarkStone, kTexBeams, RampColour(kWood, 4)).Set("StepSound", stoneStep));
+    // The same clock worth 25 s: the later clock levels give less time over their solution.
+    v.push_back(MeshObject(kObjTimerShort, "Timer bonus (25 s)", "TIMER", 8)
+                    .Flag("Timer").Set("TimerDuration", 25000).Set("Collision", "FALSE").Set("Speed", 12).Set("ActionSound", Sound("PICKUP")).Set("Ymax", 200));
     return v;
 }
 

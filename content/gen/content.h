@@ -120,7 +120,8 @@ enum ObjectType : int {
     kObjCobbles = 53,
     kObjSandstone = 54,
     kObjCeiling = 55,       // dark stone with beams underneath, for roofs over rooms
-    kObjectTypeTotal = 55
+    kObjTimerShort = 56,    // a clock worth less, for the late levels' tighter clocks
+    kObjectTypeTotal = 56
 };
 
 // Clips of the bank file.

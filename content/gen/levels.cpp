@@ -69,6 +69,7 @@ const std::map<char, int>& DefaultLegend() {
         {'d', kObjSensorDoor},
         {'^', kObjSpring},
         {'t', kObjTimer},
+        {'f', kObjTimerShort},
         {'+', kObjExtraLife},
         {'!', kObjLightSwitch},
         {'x', kObjSpikes},
@@ -102,7 +103,7 @@ bool IsFloor(int type) {
     static const std::set<int> notFloor = {0,          kObjBrickCrumble, kObjBrickRefill, kObjEarthCrumble, kObjLadderNorth,
                                            kObjLadderEast, kObjLava,     kObjWater,       kObjIngot,        kObjIngotDoorOpening,
                                            kObjLeverDoorOpening, kObjSensorDoorOpening, kObjSpring, kObjTimer, kObjExtraLife,
-                                           kObjLightSwitch, kObjSpikes, kObjTorch, kObjBrazier, kObjTree};
+                                           kObjTimerShort, kObjLightSwitch, kObjSpikes, kObjTorch, kObjBrazier, kObjTree};
     return type > 0 && type <= kObjectTypeTotal && !notFloor.count(type);
 }
 

@@ -3,7 +3,11 @@
 // at every level's start.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <memory>
+#include <string>
 
 #include "render/mesh_geometry.h"
 #include "rules/hero.h"
@@ -245,40 +249,59 @@ TEST_F(Campaign, CameraKeepsOutOfWallsAndOutOfTheHeroAtEveryStart) {
 }
 
 
+// A campaign replay played as `game_soft --headless --level` plays it, rules
+// only, one frame at a time.
+struct ReplayRun {
+    test::TempDir dir;
+    ScriptedInput input;
+    MusicLog audio;
+    test::RecordingHost host;
+    std::unique_ptr<Game> game;
+    std::uint32_t ticks = 0;
+
+    explicit ReplayRun(const std::string& stem) : input(ReadReplay(stem)) {
+        std::string level = "LEVEL/" + stem + ".LEV";
+        for (char& c : level) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        GameConfig config = test::HeadlessConfig(std::filesystem::path(ZQ_BUILD_DIR) / "data", dir.Path());
+        config.singleLevel = level;
+        config.drawFrames = false;
+        game = std::make_unique<Game>(config, input, audio, host);
+        InitGame(*game);
+        ResetFrameClock(game->shell, 0);
+        game->actors.Local().levelIndex = 0;
+        game->actors.Local().lives = 3;
+        StartLevel(*game, 0);
+    }
+    static InputScript ReadReplay(const std::string& stem) {
+        const auto bytes = ReadFileBytes(std::filesystem::path(ZQ_SOURCE_DIR) / "content" / "replays" / (stem + ".txt"),
+                                         kMaxInputScriptBytes);
+        EXPECT_TRUE(bytes) << stem;
+        return bytes ? ParseInputScript(std::string(bytes->begin(), bytes->end())) : InputScript{};
+    }
+    // Plays the script's next frame; false at its end or once the level is left.
+    bool Frame() {
+        if (!input.Advance() || game->actors.Local().levelIndex != 0) return false;
+        ticks += static_cast<std::uint32_t>(input.FrameMs());
+        GameFrame(*game, ticks);
+        return true;
+    }
+};
+
 // Camera view 3 along recorded solutions of levels that wind between walls,
 // floors and ceilings: at every frame of play the view line from the eye to
 // the hero's middle crosses no solid cell, and an eye that had to come
 // inside his box leaves him out of the picture.
-// Played as `game_soft --headless --level` plays a replay, rules only.
 TEST(CameraViewThree, KeepsTheHeroInSightAlongTheReplays) {
     for (const char* stem : {"14_the_sunken_vault", "17_the_loose_roof", "19_the_moat", "22_the_molten_clock"}) {
         SCOPED_TRACE(stem);
-        const auto bytes = ReadFileBytes(std::filesystem::path(ZQ_SOURCE_DIR) / "content" / "replays" / (std::string(stem) + ".txt"),
-                                         kMaxInputScriptBytes);
-        ASSERT_TRUE(bytes);
-        ScriptedInput input(ParseInputScript(std::string(bytes->begin(), bytes->end())));
-        std::string level = std::string("LEVEL/") + stem + ".LEV";
-        for (char& c : level) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        test::TempDir dir;
-        MusicLog audio;
-        test::RecordingHost host;
-        GameConfig config = test::HeadlessConfig(std::filesystem::path(ZQ_BUILD_DIR) / "data", dir.Path());
-        config.singleLevel = level;
-        config.drawFrames = false;
-        Game game(config, input, audio, host);
-        InitGame(game);
-        ResetFrameClock(game.shell, 0);
-        Actor& hero = game.actors.Local();
-        hero.levelIndex = 0;
-        hero.lives = 3;
-        StartLevel(game, 0);
+        ReplayRun run(stem);
+        Game& game = *run.game;
         ASSERT_EQ(game.shell.screen, kScreenPlay);
+        Actor& hero = game.actors.Local();
         hero.cameraDistance = 1536;
-        std::uint32_t ticks = 0;
+        const std::uint32_t& ticks = run.ticks;
         int frames = 0, blocked = 0, inside = 0;
-        while (input.Advance() && hero.levelIndex == 0) {
-            ticks += static_cast<std::uint32_t>(input.FrameMs());
-            GameFrame(game, ticks);
+        while (run.Frame()) {
             if (game.shell.screen != kScreenPlay || game.shell.clipPlaying || game.shell.cinematicPlaying || hero.dead ||
                 hero.cameraDistance != 1536)
                 continue;
@@ -309,6 +332,29 @@ TEST(CameraViewThree, KeepsTheHeroInSightAlongTheReplays) {
         EXPECT_GT(frames, 500);
         EXPECT_EQ(blocked, 0);
         EXPECT_EQ(inside, 0);
+    }
+}
+
+// Chapter two's clocks leave less time over their recorded solutions from
+// level to level: the least time the clock shows along each replay (just
+// before a second timer, or at the exit) falls, and each replay still wins.
+TEST(ChapterTwoClocks, LeaveLessSlackFromLevelToLevel) {
+    std::int32_t previous = std::numeric_limits<std::int32_t>::max();
+    for (const char* stem :
+         {"16_the_clock_tower", "22_the_molten_clock", "24_the_dark_foundry", "25_the_crown_of_the_mountain"}) {
+        SCOPED_TRACE(stem);
+        ReplayRun run(stem);
+        std::int32_t least = std::numeric_limits<std::int32_t>::max();
+        while (run.Frame()) {
+            if (run.game->actors.Local().levelIndex != 0) break;  // the exit: the clock has stopped
+            const World& world = *run.game->world;
+            if (world.timerRunning) least = std::min(least, world.timerLeft);
+        }
+        EXPECT_NE(run.game->actors.Local().levelIndex, 0) << "the replay did not finish its level";
+        ASSERT_NE(least, std::numeric_limits<std::int32_t>::max()) << "no clock ran";
+        EXPECT_GT(least, 0);
+        EXPECT_LT(least, previous) << "least time left " << least << " ms";
+        previous = least;
     }
 }
 
