@@ -10,7 +10,9 @@
 # its rounds with the lowest and highest beside it.  Natively a frame is timed
 # in the thread's processor time; the page has only the wall clock, so any
 # time the machine gives to others counts against the page.
-#   ROUNDS=5  GAME_FRAMES=300  FRAMES=200 (maze)
+# The maze scene (MAZE=1, FRAMES frames) is timed on the wall clock on both
+# sides, so its figures are only as good as the machine is quiet.
+#   ROUNDS=5  GAME_FRAMES=300  MAZE=0  FRAMES=200
 #   SIZES=320x240,640x480,...  MODES=game,game-draw (also game-gl, game-sdl)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -35,11 +37,12 @@ sleep 1
 all=$(mktemp)
 trap 'kill "$server" 2>/dev/null || true; rm -f "$all"' EXIT
 for round in $(seq 1 "$rounds"); do
-  { build/web-bench/native-release/maze_frames build/debug/data "$frames"
+  { [[ ${MAZE:-0} == 1 ]] && build/web-bench/native-release/maze_frames build/debug/data "$frames"
     build/web-bench/native-release/game_frames build/debug/data "$replay" "$game_frames" "$sizes"; } |
     awk -v r="$round" '{print "native", r, $1, $2, $3}' | tee -a "$all"
-  what=maze,game
-  [[ $round == "$rounds" ]] && what=maze,game,load
+  what=game
+  [[ ${MAZE:-0} == 1 ]] && what=maze,$what
+  [[ $round == "$rounds" ]] && what=$what,load
   timeout 1200 node bench/web/browser-bench.mjs "http://127.0.0.1:$port/" "$game_frames" "$sizes" "$modes" "$what" |
     awk -v r="$round" '$2 == "load-to-title" {print; next} {print "browser", r, $2, $3, $4}' | tee -a "$all"
 done
