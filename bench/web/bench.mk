@@ -44,7 +44,7 @@ $(OUT)/game_frames.js: $(WEB_ENGINE) $(OBJ)/bench/web/game_frames.o $(WEB_SHOW)
 # never runs a .js from one build with a .wasm from another.
 $(OUT)/game.html: bench/web/bench.mk $(OUT)/game_frames.js
 	@mkdir -p $(OUT)
-	printf '<!doctype html><title>game frames</title><canvas id="canvas"></canvas>\n<script>const q = new URLSearchParams(location.search); var Module = { canvas: document.getElementById("canvas"), locateFile: (f) => f + "?%s", arguments: ["/data", "/replay.txt", q.get("frames") || "100000", q.get("sizes") || "320x240", q.get("modes") || "game"] };</script>\n<script src="game_frames.js?%s"></script>\n' "$$(stat -c %Y $(OUT)/game_frames.wasm)" "$$(stat -c %Y $(OUT)/game_frames.js)" > $(OUT)/game.html
+	printf '<!doctype html><title>game frames</title><link rel="icon" href="data:,"><canvas id="canvas"></canvas>\n<script>const q = new URLSearchParams(location.search); var Module = { canvas: document.getElementById("canvas"), locateFile: (f) => f + "?%s", arguments: ["/data", "/replay.txt", q.get("frames") || "100000", q.get("sizes") || "320x240", q.get("modes") || "game"] };</script>\n<script src="game_frames.js?%s"></script>\n' "$$(stat -c %Y $(OUT)/game_frames.wasm)" "$$(stat -c %Y $(OUT)/game_frames.js)" > $(OUT)/game.html
 
 $(OBJ)/%.o: %.cpp
 	@mkdir -p $(dir $@)
