@@ -104,6 +104,27 @@ async function gameLines() {
   await page.close();
 }
 
+// The sizes F4 offers in the game on this machine: level 1 played, F4
+// pressed after each size has had time for its verdict (the page's own, on
+// its wall clock), until the list has gone round twice; the second round is
+// the list as the page then judges it.
+async function offeredSizes(game) {
+  await game.keyboard.press('Space');
+  await waitFor(game, () => { const s = window.zqState(); return s && s.screen === 1 && !s.fadeActive; }, 20000,
+                'Space did not start the game');
+  const seen = [];
+  const size = () => game.evaluate(() => `${document.getElementById('canvas').width}x${document.getElementById('canvas').height}`);
+  for (let press = 0; press < 40; press++) {
+    await new Promise((r) => setTimeout(r, 2500));
+    seen.push(await size());
+    const first = seen.indexOf(seen[seen.length - 1]);
+    if (first < seen.length - 1 && seen.indexOf(seen[seen.length - 1], first + 1) < seen.length - 1) break;
+    await game.keyboard.press('F4');
+  }
+  const start = seen.lastIndexOf(seen[seen.length - 1], seen.length - 2);
+  console.log(`browser offered ${seen.slice(start, seen.length - 1).join(' ')} (visited ${seen.join(' ')})`);
+}
+
 try {
   if (what.includes('maze')) await benchLines(base + 'web-bench/page/', 'maze ', 2);
   if (what.includes('game')) await gameLines();
@@ -113,6 +134,7 @@ try {
     await waitFor(game, () => window.zqStarted === true, 60000, 'the game did not start');
     const ms = await game.evaluate(() => window.zqStartedAt);
     console.log(`browser load-to-title ${ms.toFixed(0)} ms`);
+    if (what.includes('offered')) await offeredSizes(game);
   }
 } finally {
   await browser.close();

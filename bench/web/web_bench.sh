@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Browser against native: the game's frame (the level 1 replay) at each size
-# and the maze scene's frame, from the same code built both ways, then the
-# page's load to the title on 127.0.0.1 and the download size of build/web/
-# compressed.  Builds the page first (scripts/web-build.sh), so the figures
-# are those of the files just built.
+# (and the maze scene's, MAZE=1), from the same code built both ways, then the
+# page's load to the title on 127.0.0.1, the sizes F4 then offers in the game
+# (by the page's own verdict) and the download size of build/web/ compressed.
+# Builds the page first (scripts/web-build.sh), so the figures are those of
+# the files just built.
 #
 # The machine may be shared, so one run proves little: native and page runs
 # take turns (ROUNDS of each, native first), and each figure is the median of
@@ -42,9 +43,9 @@ for round in $(seq 1 "$rounds"); do
     awk -v r="$round" '{print "native", r, $1, $2, $3}' | tee -a "$all"
   what=game
   [[ ${MAZE:-0} == 1 ]] && what=maze,$what
-  [[ $round == "$rounds" ]] && what=$what,load
+  [[ $round == "$rounds" ]] && what=$what,load,offered
   timeout 1200 node bench/web/browser-bench.mjs "http://127.0.0.1:$port/" "$game_frames" "$sizes" "$modes" "$what" |
-    awk -v r="$round" '$2 == "load-to-title" {print; next} {print "browser", r, $2, $3, $4}' | tee -a "$all"
+    awk -v r="$round" '$2 == "load-to-title" || $2 == "offered" {print; next} {print "browser", r, $2, $3, $4}' | tee -a "$all"
 done
 
 # The ratio per size and mode: median browser ms / median native ms (the
@@ -72,7 +73,7 @@ awk '
       printf "%-10s %-9s %6.2f (%5.2f-%5.2f) %6.2f (%5.2f-%5.2f) %5.2fx%s\n", p[1], p[2], nm, lo[nat], hi[nat], bm, lo[br], hi[br], bm / nm, verdict
     }
   }' "$all"
-grep load-to-title "$all" || true
+grep 'load-to-title\|offered' "$all" || true
 
 total=0
 for f in build/web/index.html build/web/zorvoquib.js build/web/zorvoquib.wasm build/web/zorvoquib.data; do
