@@ -39,10 +39,12 @@ $(OUT)/game_frames.js: $(WEB_ENGINE) $(OBJ)/bench/web/game_frames.o $(WEB_SHOW)
 	@mkdir -p $(OUT)
 	em++ $^ $(SYSROOT)/lib/libSDL2.a -o $@ $(WEB_LINK) --preload-file content/replays/01_first_steps.txt@/replay.txt
 
-# The game frames' page: ?frames=N plays the first N frames of the replay.
-$(OUT)/game.html: bench/web/bench.mk
+# The game frames' page: ?frames=N&sizes=WxH,...&modes=game,... as game_frames's arguments.
+# Its files are asked for with the build's time in the address, so a browser
+# never runs a .js from one build with a .wasm from another.
+$(OUT)/game.html: bench/web/bench.mk $(OUT)/game_frames.js
 	@mkdir -p $(OUT)
-	printf '<!doctype html><title>game frames</title><canvas id="canvas"></canvas>\n<script>var Module = { canvas: document.getElementById("canvas"), arguments: ["/data", "/replay.txt", new URLSearchParams(location.search).get("frames") || "100000"] };</script>\n<script src="game_frames.js"></script>\n' > $(OUT)/game.html
+	printf '<!doctype html><title>game frames</title><link rel="icon" href="data:,"><canvas id="canvas"></canvas>\n<script>const q = new URLSearchParams(location.search); var Module = { canvas: document.getElementById("canvas"), locateFile: (f) => f + "?%s", arguments: ["/data", "/replay.txt", q.get("frames") || "100000", q.get("sizes") || "320x240", q.get("modes") || "game"] };</script>\n<script src="game_frames.js?%s"></script>\n' "$$(stat -c %Y $(OUT)/game_frames.wasm)" "$$(stat -c %Y $(OUT)/game_frames.js)" > $(OUT)/game.html
 
 $(OBJ)/%.o: %.cpp
 	@mkdir -p $(dir $@)
@@ -50,3 +52,4 @@ $(OBJ)/%.o: %.cpp
 
 .SECONDARY:
 -include $(NATIVE_ENGINE:.o=.d) $(NATIVE)/bench/web/maze_frames.d $(NATIVE)/bench/web/game_frames.d
+-include $(WEB_ENGINE:.o=.d) $(OBJ)/bench/web/maze_frames.d $(OBJ)/bench/web/game_frames.d

@@ -2,16 +2,22 @@
 // WebAssembly from the same code: the level 1 replay from its start, each
 // frame's GameFrame timed (rules, drawing and, in the page, the picture put
 // on the canvas the way the browser game shows it; natively nothing is shown,
-// as in a headless run; the page also times the 2D canvas path, SDL's way of
-// showing it, and the drawing alone).
-// Usage: game_frames DATA_DIR SCRIPT [FRAMES]   (the page reads /data and /replay.txt)
-// Prints one line per size:  game WIDTHxHEIGHT MS_PER_FRAME FRAMES
-// (and in the page the same for the 2D canvas, game-2d, SDL's way, game-sdl,
-// and with nothing shown, game-draw)
-#include <chrono>
+// as in a headless run).  Natively the time is the thread's processor time,
+// so other programs on a shared machine do not count.  The page has only the
+// wall clock (performance.now): run as "game_frames /data /replay.txt driven"
+// it waits to be called (bench_open, bench_play, bench_close) by a driver
+// that reads the renderer's processor time around bench_play instead.
+// Usage: game_frames DATA_DIR SCRIPT [FRAMES [SIZES [MODES]]]
+//   SIZES: WxH,WxH,...  MODES (the page only): game (the page's own path),
+//   game-gl (its WebGL path), game-sdl (SDL's renderer), game-draw (nothing shown)
+// Prints one line per size and mode:  MODE WIDTHxHEIGHT MS_PER_FRAME FRAMES
+#include <algorithm>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -55,9 +61,26 @@ private:
 };
 #endif
 
-// How the page shows each frame: the page's own path (WebGL where there is
-// one), its 2D canvas path, SDL's, or not at all (the drawing alone, as natively).
-enum Show { kShowCanvas, kShowCanvas2d, kShowSdl, kShowNothing };
+// How the page shows each frame: the page's own path (the presenter as the
+// game makes it), its WebGL path, SDL's, or not at all (the drawing alone, as natively).
+enum Show { kShowCanvas, kShowCanvasGl, kShowSdl, kShowNothing };
+struct Mode {
+    const char* name;
+    Show show;
+};
+constexpr Mode kModes[] = {{"game", kShowCanvas}, {"game-gl", kShowCanvasGl}, {"game-sdl", kShowSdl},
+                           {"game-draw", kShowNothing}};
+
+// Milliseconds of this thread's processor time natively, of the wall clock in the page.
+double NowMs() {
+#ifdef __EMSCRIPTEN__
+    return emscripten_get_now();
+#else
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
+#endif
+}
 
 #ifdef __EMSCRIPTEN__
 // A canvas keeps the kind of context it got first: each way of showing gets a new one.
@@ -73,71 +96,126 @@ void FreshCanvas() {
 }
 #endif
 
-double MsPerFrame(const std::string& data, const std::string& scriptText, zq::RenderSize size, int maxFrames,
-                  int show, int& frames) {
-    zq::ScriptedInput input(zq::ParseInputScript(scriptText));
+// One replay at one size and way of showing, set up and ready to play.
+struct Run {
+    Run(const std::string& data, const std::string& scriptText, zq::RenderSize size, Show show)
+        : input(zq::ParseInputScript(scriptText)) {
+#ifdef __EMSCRIPTEN__
+        FreshCanvas();
+        if (show == kShowCanvasGl) canvas = zq::CanvasPresenter(zq::CanvasPresenter::Path::kWebGl);
+        if (show == kShowSdl) viaSdl.emplace(size);
+        if (show != kShowNothing)
+            soft.renderer.SetPresenter(show == kShowSdl ? static_cast<zq::FramePresenter*>(&*viaSdl) : &canvas);
+#else
+        (void)show;
+#endif
+        config.dataDir = data;
+        config.startDir = "/tmp";
+        config.settingsFile = "/tmp/game_frames_bench.ini";  // none: the defaults
+        config.writeSettings = false;
+        config.seedFromClock = false;
+        game.emplace(config, input, audio, host, soft.renderer, soft);
+        zq::InitGame(*game);
+        zq::ResetFrameClock(game->shell, 0);
+        zq::StartLevel(*game, 0);
+        zq::SetRenderSize(*game, size);
+    }
+
+    // Plays up to `maxFrames` more frames of the replay; returns how many it played.
+    int Play(int maxFrames, double* spentMs = nullptr) {
+        int frames = 0;
+        while (frames < maxFrames && input.Advance()) {
+            ticks += static_cast<std::uint32_t>(input.FrameMs());
+            const double start = spentMs ? NowMs() : 0;
+            zq::GameFrame(*game, ticks);
+            if (spentMs) *spentMs += NowMs() - start;
+            ++frames;
+        }
+        return frames;
+    }
+
+    zq::ScriptedInput input;
     zq::SilentAudio audio;
     BenchHost host;
     zq::SoftBackEnd soft;
 #ifdef __EMSCRIPTEN__
-    FreshCanvas();
-    zq::CanvasPresenter canvas(show == kShowCanvas2d ? zq::CanvasPresenter::Path::k2d
-                                                     : zq::CanvasPresenter::Path::kWebGl);
+    zq::CanvasPresenter canvas;
     std::optional<SdlPresenter> viaSdl;
-    if (show == kShowSdl) viaSdl.emplace(size);
-    if (show != kShowNothing)
-        soft.renderer.SetPresenter(show == kShowSdl ? static_cast<zq::FramePresenter*>(&*viaSdl) : &canvas);
-#else
-    (void)show;
 #endif
     zq::GameConfig config;
-    config.dataDir = data;
-    config.startDir = "/tmp";
-    config.settingsFile = "/tmp/game_frames_bench.ini";  // none: the defaults
-    config.writeSettings = false;
-    config.seedFromClock = false;
-    zq::Game game(config, input, audio, host, soft.renderer, soft);
-    zq::InitGame(game);
-    zq::ResetFrameClock(game.shell, 0);
-    zq::StartLevel(game, 0);
-    zq::SetRenderSize(game, size);
+    std::optional<zq::Game> game;
     std::uint32_t ticks = 0;
-    std::chrono::duration<double, std::milli> spent{0};
-    frames = 0;
-    while (frames < maxFrames && input.Advance()) {
-        ticks += static_cast<std::uint32_t>(input.FrameMs());
-        const auto start = std::chrono::steady_clock::now();
-        zq::GameFrame(game, ticks);
-        spent += std::chrono::steady_clock::now() - start;
-        ++frames;
-    }
-    return frames > 0 ? spent.count() / frames : 0;
+};
+
+double MsPerFrame(const std::string& data, const std::string& scriptText, zq::RenderSize size, int maxFrames,
+                  Show show, int& frames) {
+    Run run(data, scriptText, size, show);
+    double spent = 0;
+    frames = run.Play(maxFrames, &spent);
+    return frames > 0 ? spent / frames : 0;
+}
+
+std::string ReadScript(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream script;
+    script << in.rdbuf();
+    return script.str();
 }
 
 }  // namespace
+
+#ifdef __EMSCRIPTEN__
+// Driven from outside (bench/web/browser-bench.mjs), which reads the
+// renderer's processor time around each bench_play: the page itself has
+// only the wall clock, which on a shared machine counts the others' work too.
+namespace {
+std::unique_ptr<Run> driven;
+}
+extern "C" {
+EMSCRIPTEN_KEEPALIVE int bench_open(int width, int height, int mode) {
+    driven.reset();
+    if (mode < 0 || mode >= static_cast<int>(std::size(kModes))) return 0;
+    driven = std::make_unique<Run>("/data", ReadScript("/replay.txt"), zq::RenderSize{width, height},
+                                   kModes[mode].show);
+    return 1;
+}
+EMSCRIPTEN_KEEPALIVE int bench_play(int frames) { return driven ? driven->Play(frames) : 0; }
+EMSCRIPTEN_KEEPALIVE void bench_close() { driven.reset(); }
+}
+#endif
 
 int main(int argc, char** argv) {
     const std::string data = argc > 1 ? argv[1] : "/data";
     const std::string scriptPath = argc > 2 ? argv[2] : "/replay.txt";
     const int maxFrames = argc > 3 ? std::max(10, std::atoi(argv[3])) : 100000;
-    std::ifstream in(scriptPath);
-    std::stringstream script;
-    script << in.rdbuf();
-    for (const zq::RenderSize size : {zq::RenderSize{320, 240}, zq::RenderSize{640, 480}, zq::RenderSize{1280, 720},
-                                      zq::RenderSize{1920, 1080}, zq::RenderSize{2560, 1440}}) {
-        int frames = 0;
-        const double ms = MsPerFrame(data, script.str(), size, maxFrames, kShowCanvas, frames);
-        std::printf("game %dx%d %.3f %d\n", size.width, size.height, ms, frames);
-        std::fflush(stdout);
+    const std::string sizes = argc > 4 ? argv[4] : "320x240,640x480,1280x720,1920x1080,2560x1440";
+    const std::string modes = argc > 5 ? argv[5] : "game,game-draw";
 #ifdef __EMSCRIPTEN__
-        const double canvas2dMs = MsPerFrame(data, script.str(), size, maxFrames, kShowCanvas2d, frames);
-        std::printf("game-2d %dx%d %.3f %d\n", size.width, size.height, canvas2dMs, frames);
-        const double sdlMs = MsPerFrame(data, script.str(), size, maxFrames, kShowSdl, frames);
-        std::printf("game-sdl %dx%d %.3f %d\n", size.width, size.height, sdlMs, frames);
-        const double drawMs = MsPerFrame(data, script.str(), size, maxFrames, kShowNothing, frames);
-        std::printf("game-draw %dx%d %.3f %d\n", size.width, size.height, drawMs, frames);
-        std::fflush(stdout);
+    if (argc > 3 && std::string(argv[3]) == "driven") {
+        EM_ASM({ Module.zqBenchReady = true; });
+        emscripten_exit_with_live_runtime();
+    }
 #endif
+    const std::string script = ReadScript(scriptPath);
+    std::stringstream sizeList(sizes);
+    for (std::string item; std::getline(sizeList, item, ',');) {
+        zq::RenderSize size{};
+        if (std::sscanf(item.c_str(), "%dx%d", &size.width, &size.height) != 2 || size.width < 160 ||
+            size.height < 120 || size.width > 4096 || size.height > 4096) {
+            std::fprintf(stderr, "game_frames: not a size: %s\n", item.c_str());
+            return 2;
+        }
+        for (const Mode& mode : kModes) {
+#ifdef __EMSCRIPTEN__
+            if (("," + modes + ",").find("," + std::string(mode.name) + ",") == std::string::npos) continue;
+#else
+            if (mode.show != kShowCanvas) continue;  // natively nothing is shown
+#endif
+            int frames = 0;
+            const double ms = MsPerFrame(data, script, size, maxFrames, mode.show, frames);
+            std::printf("%s %dx%d %.3f %d\n", mode.name, size.width, size.height, ms, frames);
+            std::fflush(stdout);
+        }
     }
     return 0;
 }
