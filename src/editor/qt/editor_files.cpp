@@ -286,6 +286,29 @@ void TScreenForm::RememberFolder(const std::string& file) {
     WriteSettingsFile(settings, options_.settingsFile);
 }
 
+namespace {
+constexpr int kMinLayerWidth = 200;  // pixels: room for a dozen cells of a layer
+}  // namespace
+
+int TScreenForm::LayerOpeningWidth() const {
+    int w = layerWidth_;
+    if (w <= 0)
+        if (auto settings = SettingsFile::Load(options_.settingsFile)) w = settings->GetInt("Editor", "LayerWidth", 0);
+    if (w <= 0) w = width() / 3;
+    // Never so wide that the level view and the panel lose their room.
+    return std::clamp(w, kMinLayerWidth, std::max(kMinLayerWidth, width() / 2));
+}
+
+void TScreenForm::RememberLayerWidth() {
+    const int w = layerDock_->width();
+    if (w < kMinLayerWidth || w == layerWidth_) return;
+    layerWidth_ = w;
+    if (options_.settingsFile.empty()) return;
+    SettingsFile settings = SettingsFile::Load(options_.settingsFile).value_or(SettingsFile{});
+    settings.SetInt("Editor", "LayerWidth", w);
+    WriteSettingsFile(settings, options_.settingsFile);
+}
+
 std::vector<std::string> TScreenForm::RecentFiles() const {
     std::vector<std::string> files;
     if (auto settings = SettingsFile::Load(options_.settingsFile))

@@ -5,6 +5,8 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 namespace zq {
 
@@ -160,8 +162,18 @@ void LayerView::mousePressEvent(QMouseEvent* event) {
 void LayerView::mouseMoveEvent(QMouseEvent* event) {
     CellPos cell;
     if (!dragging_ || !CellAt(event->position().toPoint(), cell) || cell == lastCell_ || !onCell) return;
-    lastCell_ = cell;
-    onCell({cell, dragButton_, event->modifiers(), false, false});
+    // A quick drag skips cells between two mouse events: each cell on the
+    // line from the last one is visited, so a wall drawn fast has no gaps.
+    const int dx = cell.x - lastCell_.x, dz = cell.z - lastCell_.z;
+    const int steps = std::max(std::abs(dx), std::abs(dz));
+    const CellPos from = lastCell_;
+    for (int i = 1; i <= steps; ++i) {
+        const CellPos at{from.x + static_cast<int>(std::lround(static_cast<double>(dx) * i / steps)), cell.y,
+                         from.z + static_cast<int>(std::lround(static_cast<double>(dz) * i / steps))};
+        if (at == lastCell_) continue;
+        lastCell_ = at;
+        onCell({at, dragButton_, event->modifiers(), false, false});
+    }
 }
 
 void LayerView::mouseReleaseEvent(QMouseEvent* event) {
