@@ -30,9 +30,19 @@ LayerView::Frame LayerView::Layout() const {
     f.cell = std::clamp(std::min(width() / sx, height() / sz), kMinCellPixels, kMaxCellPixels);
     const int across = width() / f.cell, down = height() / f.cell;
     const CellPos c = TargetCell(state_);
-    // The whole layer when it fits, else a window centred on the cursor.
-    f.firstX = sx <= across ? 0 : std::clamp(c.x - across / 2, 0, sx - across);
-    f.firstZ = sz <= down ? 0 : std::clamp(c.z - down / 2, 0, sz - down);
+    // The whole layer when it fits, else a window on the cursor.  The window
+    // stays where it is while the cursor is inside it and only moves (centred
+    // on the cursor again) when the cursor leaves it: a click moves the
+    // cursor, and a view that followed each click would slide the cells
+    // under the mouse in the middle of a drag.
+    auto first = [](int cursor, int size, int shown, int& kept) {
+        if (size <= shown) return kept = 0;
+        if (kept < 0 || kept > size - shown || cursor < kept || cursor >= kept + shown)
+            kept = std::clamp(cursor - shown / 2, 0, size - shown);
+        return kept;
+    };
+    f.firstX = first(c.x, sx, across, firstX_);
+    f.firstZ = first(c.z, sz, down, firstZ_);
     const int shownX = std::min(sx, across), shownZ = std::min(sz, down);
     f.originX = (width() - shownX * f.cell) / 2;
     // +Z is up the picture, as the 3D view looks along +Z at heading 0.

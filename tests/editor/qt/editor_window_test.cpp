@@ -794,6 +794,27 @@ TEST_F(EditorWindowTest, TheLayerViewPlacesWhatItShowsWhereItIsClicked) {
     layers->update();
     Screenshot(window.get(), "editor_layer_view.png");
 
+    // A layer larger than the view: a drag places the cells under the
+    // mouse, the view does not slide away under it as the cursor follows.
+    dialogs->answers = {"200", "4", "200"};
+    Trigger("New1");
+    window->ChooseObject("Brick wall");
+    JumpCursor(s, {100, 1, 100});
+    layers->update();
+    QApplication::processEvents();
+    const QPointF from = layers->CellCentre(92, 95), to = layers->CellCentre(97, 95);
+    auto at = [&](QEvent::Type type, const QPointF& p) {
+        QMouseEvent e(type, p, layers->mapToGlobal(p), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(layers, &e);
+    };
+    at(QEvent::MouseButtonPress, from);
+    at(QEvent::MouseMove, to);
+    at(QEvent::MouseButtonRelease, to);
+    for (int x = 92; x <= 97; ++x) EXPECT_EQ(GetCell(*s.working, x, 1, 95), s.paintObject) << x;
+    EXPECT_EQ(GetCell(*s.working, 98, 1, 95), 0);
+    EXPECT_EQ(GetCell(*s.working, 91, 1, 95), 0);
+
     // Widened and closed, it opens as wide in the next run.
     window->resizeDocks({dock}, {420}, Qt::Horizontal);
     QApplication::processEvents();
