@@ -120,9 +120,9 @@ bool TScreenForm::OfferRecovery(const std::string& levelFile) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(recovery, ec)) return false;
     state_.dialogOpen = true;
-    const std::string what = levelFile.empty() ? "Unsaved work on an untitled level" : "Unsaved changes to this level";
-    const bool take = dialogs_->AskYesNo(this, what + " were kept when the editor was stopped (" + recovery.string() +
-                                                   "). Recover them?");
+    const std::string what = levelFile.empty() ? "Unsaved work on an untitled level was" : "Unsaved changes to this level were";
+    const bool take = dialogs_->AskYesNo(this, what + " kept when the editor was stopped (" + recovery.string() + "). Recover " +
+                                                   (levelFile.empty() ? "it?" : "them?"));
     state_.dialogOpen = false;
     bool taken = false;
     if (take) {
