@@ -83,9 +83,15 @@ void ResetHistory(EditorState& s) {
     s.pending = false;
 }
 
+void NameStep(EditorState& s, std::string name) { s.stepName = std::move(name); }
+
 void CommitAction(EditorState& s) {
     s.pending = false;
-    if (s.history.Commit(*s.working, *s.baseline) == UndoHistory::Recorded::TooLarge)
+    // A commit that finds nothing to record keeps the name: commands close
+    // what came before them with one before they change anything.
+    const UndoHistory::Recorded recorded = s.history.Commit(*s.working, *s.baseline, s.stepName);
+    if (recorded != UndoHistory::Recorded::Nothing) s.stepName.clear();
+    if (recorded == UndoHistory::Recorded::TooLarge)
         Say(s, "That change was too large to keep for undo: the undo history was cleared.");
 }
 

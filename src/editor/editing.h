@@ -22,6 +22,9 @@ void ResetHistory(EditorState& s);
 // so a held key's edits are one step and a command that changed nothing
 // leaves the history alone.
 void CommitAction(EditorState& s);
+// Names the action being recorded for the history list ("Fill box", "Put
+// object"); the name stays until an action is recorded with it.
+void NameStep(EditorState& s, std::string name);
 // The level as it stands matches its file (after Load, New and Save) ...
 void MarkSaved(EditorState& s);
 // ... or does not, whatever is undone (work recovered after a stop).

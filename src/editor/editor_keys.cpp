@@ -9,8 +9,26 @@ namespace zq {
 
 namespace {
 
+// What an editing key's step is called in the history list.
+const char* KeyStepName(EditorKey k) {
+    switch (k) {
+        case EditorKey::Space: return "Put object";
+        case EditorKey::Backspace: case EditorKey::Delete: return "Empty cell";
+        case EditorKey::D: return "Start point";
+        case EditorKey::X: return "Exit point";
+        case EditorKey::S: return "Clip marker";
+        case EditorKey::P: return "Event marker";
+        case EditorKey::A: return "Darker cell";
+        case EditorKey::E: return "Lighter cell";
+        case EditorKey::End: return "Stretch down";
+        case EditorKey::Home: return "Stretch up";
+        default: return "";
+    }
+}
+
 // The key's effect, once.  Returns true when it changed the level.
 bool Act(EditorState& s, EditorKey k, bool sideways) {
+    if (*KeyStepName(k)) NameStep(s, KeyStepName(k));
     switch (k) {
         case EditorKey::Up: MoveCursor(s, CursorMove::Forward); return false;
         case EditorKey::Down: MoveCursor(s, CursorMove::Back); return false;

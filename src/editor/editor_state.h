@@ -45,6 +45,7 @@ struct EditorState {
     std::unique_ptr<World> baseline = std::make_unique<World>();
     UndoHistory history;
     bool pending = false;     // the working level changed since the last recorded action
+    std::string stepName;     // names the action being recorded (see NameStep); empty until named
     std::string status;       // what the last action did, or why it did nothing
 
     CursorPos cursorTarget;

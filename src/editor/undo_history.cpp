@@ -121,7 +121,7 @@ bool SameHead(const LevelHead& a, const LevelHead& b) {
 }
 
 std::size_t UndoAction::Bytes() const {
-    std::size_t n = sizeof(UndoAction) + cells.capacity() * sizeof(CellChange);
+    std::size_t n = sizeof(UndoAction) + cells.capacity() * sizeof(CellChange) + name.capacity();
     if (gridBefore) n += GridBytes(*gridBefore) + GridBytes(*gridAfter);
     if (headBefore) n += 2 * sizeof(LevelHead) + headBefore->description.size() + headBefore->author.size() +
                          headAfter->description.size() + headAfter->author.size();
@@ -160,10 +160,10 @@ void UndoHistory::Push(std::deque<UndoAction>& list, UndoAction action) {
     }
 }
 
-UndoHistory::Recorded UndoHistory::Commit(const World& working, World& baseline) {
+UndoHistory::Recorded UndoHistory::Commit(const World& working, World& baseline, std::string name) {
     if (working.sizeX != baseline.sizeX || working.sizeY != baseline.sizeY || working.sizeZ != baseline.sizeZ ||
         working.cells.size() != baseline.cells.size()) {
-        return CommitResize(working, baseline);
+        return CommitResize(working, baseline, std::move(name));
     }
     UndoAction action;
     bool tooLarge = false;
@@ -205,6 +205,7 @@ UndoHistory::Recorded UndoHistory::Commit(const World& working, World& baseline)
         action.headAfter = std::make_unique<LevelHead>(std::move(after));
     }
     action.cells.shrink_to_fit();
+    action.name = std::move(name);
     Keep(std::move(action));
     return Recorded::Action;
 }
@@ -217,8 +218,9 @@ void UndoHistory::Keep(UndoAction action) {
     Push(undo_, std::move(action));
 }
 
-UndoHistory::Recorded UndoHistory::CommitResize(const World& working, World& baseline) {
+UndoHistory::Recorded UndoHistory::CommitResize(const World& working, World& baseline, std::string name) {
     UndoAction action;
+    action.name = std::move(name);
     action.gridBefore = std::make_unique<LevelGrid>(GridOf(baseline));
     action.gridAfter = std::make_unique<LevelGrid>(GridOf(working));
     LevelHead before = HeadOf(baseline), after = HeadOf(working);

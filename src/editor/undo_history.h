@@ -52,6 +52,7 @@ struct LevelGrid {
 
 struct UndoAction {
     std::uint64_t state = 0;  // the level's state after the action (see UndoHistory::State)
+    std::string name;         // the command or key that made it ("Fill box", "Put object"), for the history list
     std::vector<CellChange> cells;
     std::unique_ptr<LevelHead> headBefore, headAfter;  // both or neither
     std::unique_ptr<LevelGrid> gridBefore, gridAfter;  // both or neither: a resize
@@ -69,7 +70,8 @@ public:
     // another size (a resize) is kept as both whole grids.  An action
     // larger than the cap is not kept: the whole history is dropped instead
     // (TooLarge), and the change stays applied.  A new action drops the redo list.
-    Recorded Commit(const World& working, World& baseline);
+    // `name` names the action in the history list.
+    Recorded Commit(const World& working, World& baseline, std::string name = {});
     // Both take back or bring back the newest action; false when there is none.
     // The working level must have no uncommitted change.
     bool Undo(World& working, World& baseline);
@@ -93,7 +95,7 @@ private:
     void Push(std::deque<UndoAction>& list, UndoAction action);
     // A new action: numbered, the redo list dropped, the oldest ones let go past the caps.
     void Keep(UndoAction action);
-    Recorded CommitResize(const World& working, World& baseline);
+    Recorded CommitResize(const World& working, World& baseline, std::string name);
     void Clear();
 
     std::deque<UndoAction> undo_, redo_;

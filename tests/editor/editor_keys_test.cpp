@@ -109,7 +109,8 @@ TEST_F(EditorKeysTest, HoldingSpaceWhileMovingFillsEachCellEnteredOnceAsOneUndoS
     Release(EditorKey::Space);
     ASSERT_EQ(TargetCell(s).z, 4);
     for (int z = 0; z <= 4; ++z) EXPECT_EQ(GetCell(*s.working, 0, 1, z), 3) << z;
-    EXPECT_EQ(s.history.UndoCount(), 1u);
+    ASSERT_EQ(s.history.UndoCount(), 1u);
+    EXPECT_EQ(s.history.UndoList().back().name, "Put object");  // the history list's name for it
     ASSERT_TRUE(Undo(s));
     for (int z = 0; z <= 4; ++z) EXPECT_EQ(GetCell(*s.working, 0, 1, z), 0) << z;
     // A held Space does not paint again on the cell it stays on: Delete

@@ -57,8 +57,9 @@ TEST_F(UndoHistoryTest, KeepsStoredCellsNotLevelsAndHoldsToItsCap) {
     EXPECT_LE(history.Bytes(), 40 * (sizeof(UndoAction) + sizeof(CellChange)));
     EXPECT_GT(history.UndoCount(), 10u);
     // ...and one action larger than the cap clears the history but stays applied.
-    for (int x = 0; x < 16; ++x)
-        for (int z = 0; z < 16; ++z) SetCell(working, x, 3, z, 4);
+    for (int y = 2; y <= 3; ++y)
+        for (int x = 0; x < 16; ++x)
+            for (int z = 0; z < 16; ++z) SetCell(working, x, y, z, 4);
     EXPECT_EQ(history.Commit(working, baseline), UndoHistory::Recorded::TooLarge);
     EXPECT_EQ(history.UndoCount(), 0u);
     EXPECT_EQ(GetCell(working, 15, 3, 15), 4);

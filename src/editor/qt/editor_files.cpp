@@ -120,9 +120,9 @@ bool TScreenForm::OfferRecovery(const std::string& levelFile) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(recovery, ec)) return false;
     state_.dialogOpen = true;
-    const std::string what = levelFile.empty() ? "Unsaved work on an untitled level" : "Unsaved changes to this level";
-    const bool take = dialogs_->AskYesNo(this, what + " were kept when the editor was stopped (" + recovery.string() +
-                                                   "). Recover them?");
+    const std::string what = levelFile.empty() ? "Unsaved work on an untitled level was" : "Unsaved changes to this level were";
+    const bool take = dialogs_->AskYesNo(this, what + " kept when the editor was stopped (" + recovery.string() + "). Recover " +
+                                                   (levelFile.empty() ? "it?" : "them?"));
     state_.dialogOpen = false;
     bool taken = false;
     if (take) {
@@ -283,6 +283,29 @@ void TScreenForm::RememberFolder(const std::string& file) {
     settings.SetString("Editor", "LastFolder", std::filesystem::path(file).parent_path().string());
     // A folder we cannot write to only loses the convenience; a file we could
     // not read is left alone rather than wiped.
+    WriteSettingsFile(settings, options_.settingsFile);
+}
+
+namespace {
+constexpr int kMinLayerWidth = 200;  // pixels: room for a dozen cells of a layer
+}  // namespace
+
+int TScreenForm::LayerOpeningWidth() const {
+    int w = layerWidth_;
+    if (w <= 0)
+        if (auto settings = SettingsFile::Load(options_.settingsFile)) w = settings->GetInt("Editor", "LayerWidth", 0);
+    if (w <= 0) w = width() / 3;
+    // Never so wide that the level view and the panel lose their room.
+    return std::clamp(w, kMinLayerWidth, std::max(kMinLayerWidth, width() / 2));
+}
+
+void TScreenForm::RememberLayerWidth() {
+    const int w = layerDock_->width();
+    if (w < kMinLayerWidth || w == layerWidth_) return;
+    layerWidth_ = w;
+    if (options_.settingsFile.empty()) return;
+    SettingsFile settings = SettingsFile::Load(options_.settingsFile).value_or(SettingsFile{});
+    settings.SetInt("Editor", "LayerWidth", w);
     WriteSettingsFile(settings, options_.settingsFile);
 }
 

@@ -18,12 +18,39 @@
 
 namespace zq {
 
+namespace {
+
+// What a menu command's step is called in the undo history: its caption
+// without the mnemonic and the dots, or a shorter name where the caption
+// says more than a list row needs.
+std::string StepName(const QString& action, const QString& caption) {
+    static const std::pair<const char*, const char*> kShort[] = {
+        {"PasteBox1", "Paste"},          {"MoveBox1", "Move box"},        {"RotateBox1", "Turn box"},
+        {"MirrorX1", "Mirror box (X)"},  {"MirrorZ1", "Mirror box (Z)"},  {"FloodFill1", "Flood fill"},
+        {"GenerateCube", "Fill box"},    {"ClearCube", "Clear box"},      {"GenerateHollow", "Fill box's shell"},
+        {"ClearHollow", "Clear box's shell"}, {"GenerateLine", "Fill line"}, {"ClearLine", "Clear line"},
+        {"GeneratePlanX", "Fill X plane"}, {"GeneratePlanY", "Fill Y plane"}, {"GeneratePlanZ", "Fill Z plane"},
+        {"ClearPlanX", "Clear X plane"}, {"ClearPlanY", "Clear Y plane"}, {"ClearPlanZ", "Clear Z plane"},
+        {"DarkerArea1", "Lighter or darker box"}, {"EventMarker1", "Event marker"}, {"FogColor1", "Fog colour"},
+        {"Sentries1", "Number of sentries"}, {"Description1", "Description"}, {"Author1", "Author"},
+    };
+    for (const auto& [name, step] : kShort)
+        if (action == name) return step;
+    QString text = caption;
+    text.remove('&');
+    if (text.endsWith(" ...")) text.chop(4);
+    return text.toStdString();
+}
+
+}  // namespace
+
 QAction* TScreenForm::AddAction(QMenu* menu, const QString& caption, const QString& name, std::function<void()> run,
                                 const QKeySequence& shortcut) {
     auto* action = menu->addAction(caption);
     action->setObjectName(name);
     if (!shortcut.isEmpty()) action->setShortcut(shortcut);
-    connect(action, &QAction::triggered, this, [this, run = std::move(run)] { Command(run); });
+    connect(action, &QAction::triggered, this,
+            [this, run = std::move(run), step = StepName(name, caption)] { Command(run, step); });
     return action;
 }
 
@@ -246,7 +273,7 @@ void TScreenForm::SentryCountCommand() {
 }
 
 void TScreenForm::SetSentryPosition(int k) {
-    Command([this, k] { PlaceSentry(state_, k); });
+    Command([this, k] { PlaceSentry(state_, k); }, "Sentry position");
 }
 
 

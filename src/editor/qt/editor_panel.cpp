@@ -106,17 +106,27 @@ void TScreenForm::BuildWindow() {
                 {"I_ZoomIn", CursorMove::ZoomIn},       {"I_ZoomOut", CursorMove::ZoomOut},
                 {"I_LookUp", CursorMove::LookUp},       {"I_LookDown", CursorMove::LookDown},
             };
-            static const std::pair<const char*, void (*)(EditorState&)> edits[] = {
-                {"I_PutBlock", PutBlock}, {"I_DelBlock", DeleteCell}, {"I_Brighter", Brighten},
-                {"I_Darker", Darken},     {"I_RaiseUp", StretchUp},   {"I_RaiseDown", StretchDown},
-                {"I_SFX", PlaceClipMarker}, {"I_Start", PlaceStart},  {"I_Exit", PlaceExit},
+            struct Edit {
+                const char* icon;
+                void (*op)(EditorState&);
+                const char* step;  // as the history list names it, the same as its key's
             };
+            static const Edit edits[] = {
+                {"I_PutBlock", PutBlock, "Put object"},       {"I_DelBlock", DeleteCell, "Empty cell"},
+                {"I_Brighter", Brighten, "Lighter cell"},     {"I_Darker", Darken, "Darker cell"},
+                {"I_RaiseUp", StretchUp, "Stretch up"},       {"I_RaiseDown", StretchDown, "Stretch down"},
+                {"I_SFX", PlaceClipMarker, "Clip marker"},    {"I_Start", PlaceStart, "Start point"},
+                {"I_Exit", PlaceExit, "Exit point"},
+            };
+            std::string step;
+            for (const Edit& e : edits)
+                if (name == e.icon) step = e.step;
             Command([this, name] {
                 for (const auto& [n, move] : moves)
                     if (name == n) MoveCursor(state_, move);
-                for (const auto& [n, op] : edits)
-                    if (name == n) op(state_);
-            });
+                for (const Edit& e : edits)
+                    if (name == e.icon) e.op(state_);
+            }, step);
         });
         grid->addWidget(button, i / 7, i % 7);
         ++i;
@@ -141,7 +151,8 @@ void TScreenForm::BuildWindow() {
     musicBox_->setObjectName("MusicBox");
     musicBox_->setMaximumHeight(70);
     connect(musicBox_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-        Command([this, item] { SetMarkerClip(state_, HighestNamed(ClipNames(*state_.working), item->text().toStdString())); });
+        Command([this, item] { SetMarkerClip(state_, HighestNamed(ClipNames(*state_.working), item->text().toStdString())); },
+                "Marker's clip");
     });
     info->addWidget(musicBox_);
     auto* musicButtons = new QHBoxLayout;
@@ -167,7 +178,8 @@ void TScreenForm::BuildWindow() {
     info->addWidget(nmeList_);
     setNmePos_ = new QPushButton("Set Pos.", infoBox_);
     setNmePos_->setObjectName("SetNMEPos");
-    connect(setNmePos_, &QPushButton::clicked, this, [this] { Command([this] { PlaceSentry(state_, state_.selectedSentry); }); });
+    connect(setNmePos_, &QPushButton::clicked, this,
+            [this] { Command([this] { PlaceSentry(state_, state_.selectedSentry); }, "Sentry position"); });
     info->addWidget(setNmePos_);
 
     auto* eventCaption = new QLabel("Behaviour (on its marker)", infoBox_);
@@ -178,7 +190,7 @@ void TScreenForm::BuildWindow() {
     connect(eventBox_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         Command([this, item] {
             SetMarkerBehaviour(state_, HighestNamed(BehaviourNames(*state_.working), item->text().toStdString()));
-        });
+        }, "Marker's behaviour");
     });
     info->addWidget(eventBox_);
     info->addStretch(1);

@@ -115,11 +115,15 @@ QString TScreenForm::LevelLabel(char axis) const {
     return axis == 'X' ? xLabel_->text() : axis == 'Y' ? yLabel_->text() : axis == 'Z' ? zLabel_->text() : luminosityLabel_->text();
 }
 
-void TScreenForm::Command(std::function<void()> run) {
+void TScreenForm::Command(std::function<void()> run, const std::string& step) {
     if (!started_) return;
+    // An edit still open (a held key's) stays a step of its own.
+    CommitAction(state_);
+    NameStep(state_, step);
     run();
     // Every command is one undo step (none when it changed nothing).
     CommitAction(state_);
+    state_.stepName.clear();
     RefreshPanel();
     levelView_->update();
     currentView_->update();
@@ -301,8 +305,12 @@ void TScreenForm::BuildLayerView() {
     dock->hide();
     layerDock_ = dock;
     // Closed by its own button, the menu entry's tick goes too.
-    connect(dock, &QDockWidget::visibilityChanged, this, [this](bool shown) {
+    connect(dock, &QDockWidget::visibilityChanged, this, [this, dock](bool shown) {
         if (QAction* a = Action("LayerView1")) a->setChecked(shown);
+        if (!shown) return RememberLayerWidth();
+        // A dock opens at its contents' size hint, a strip too narrow to
+        // show a layer's cells: it takes its last width instead.
+        if (!dock->isFloating()) resizeDocks({dock}, {LayerOpeningWidth()}, Qt::Horizontal);
     });
 }
 
@@ -321,6 +329,7 @@ void TScreenForm::LayerCell(const CellPos& cell, Qt::MouseButton button, Qt::Key
         if (first) CommitAction(state_);
         JumpCursor(state_, cell);
         state_.faceClicked = false;
+        NameStep(state_, "Put object");
         PutBlock(state_);
     } else {
         JumpCursor(state_, cell);
@@ -374,6 +383,7 @@ void TScreenForm::closeEvent(QCloseEvent* event) {
     StopClip();
     CancelCheck();
     timer_.stop();
+    if (layerDock_->isVisible()) RememberLayerWidth();
     help_->hide();
     event->accept();
 }

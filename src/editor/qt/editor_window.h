@@ -172,7 +172,8 @@ private:
     void BuildMenus();
     QAction* AddAction(QMenu* menu, const QString& caption, const QString& name, std::function<void()> run,
                        const QKeySequence& shortcut = {});
-    void Command(std::function<void()> run);
+    // Runs a command as one undo step; `step` names it in the history list.
+    void Command(std::function<void()> run, const std::string& step = {});
     void DrawLevel(GlRenderer& renderer);
     void DrawPreview(GlRenderer& renderer);
     void LoadBank(bool high);
@@ -224,6 +225,10 @@ private:
     void VideoFrame();
     void RememberFolder(const std::string& file);
     std::string LastFolder() const;
+    // The layer view opens as wide as it was last (kept in the settings file
+    // across runs), else a third of the window.
+    int LayerOpeningWidth() const;
+    void RememberLayerWidth();
     void BoostDisplay();
     void KeyEvent(QKeyEvent* event, bool down);
     void BuildLayerView();
@@ -312,6 +317,7 @@ private:
     int previewOverride_ = -1;  // >= 0: the preview draws this type (the palette's pictures)
     LayerView* layerView_ = nullptr;
     QWidget* layerDock_ = nullptr;
+    int layerWidth_ = 0;  // the layer view's width when last closed (0: not yet known)
     QListWidget* problemList_ = nullptr;
     std::vector<std::string> problems_;  // the level's own problems, as last listed
     // One line of the checker's in the problem list; a dead end carries the

@@ -18,11 +18,15 @@ namespace zq {
 namespace {
 
 QString ActionText(std::size_t step, const UndoAction& a) {
-    QString text = QString("%1. ").arg(step);
-    if (a.gridBefore)
-        return text + QString("Resize to %1 x %2 x %3").arg(a.gridAfter->sizeX).arg(a.gridAfter->sizeY).arg(a.gridAfter->sizeZ);
+    // "4. Fill box: 112 cells": the command, then what it changed.
+    const QString name = QString::fromStdString(a.name);
+    const QString text = QString("%1. ").arg(step);
+    if (a.gridBefore) {
+        const QString size = QString("%1 x %2 x %3").arg(a.gridAfter->sizeX).arg(a.gridAfter->sizeY).arg(a.gridAfter->sizeZ);
+        return text + (name.isEmpty() ? "Resize to " + size : name + ": " + size);
+    }
     QStringList parts;
-    if (!a.cells.empty()) parts << QString(a.cells.size() == 1 ? "1 cell" : "%1 cells").arg(a.cells.size());
+    if (!a.cells.empty()) parts << (a.cells.size() == 1 ? QString("1 cell") : QString("%1 cells").arg(a.cells.size()));
     if (a.headBefore) {
         const LevelHead &b = *a.headBefore, &f = *a.headAfter;
         if (b.startX != f.startX || b.startY != f.startY || b.startZ != f.startZ || b.startHeading != f.startHeading) parts << "start";
@@ -36,7 +40,8 @@ QString ActionText(std::size_t step, const UndoAction& a) {
             parts << "markers";
         if (b.description != f.description || b.author != f.author) parts << "description";
     }
-    return text + (parts.isEmpty() ? QString("change") : parts.join(", "));
+    if (name.isEmpty()) return text + (parts.isEmpty() ? QString("change") : parts.join(", "));
+    return text + (parts.isEmpty() ? name : name + ": " + parts.join(", "));
 }
 
 // Key, what it does: the sheet's rows, by group.
@@ -76,6 +81,7 @@ constexpr SheetRow kSheet[] = {
     {"<b>Level</b>", ""},
     {"Ctrl+Z / Ctrl+Y", "undo / redo (the history list: click a step)"},
     {"Ctrl+S", "save"},
+    {"Options > Resize level", "grow or shrink the level at either end"},
     {"F9 / Shift+F9", "test from the start / from the cursor"},
     {"F2 / F3 / F11", "object palette / layer view / undo history"},
     {"F1", "this sheet"},

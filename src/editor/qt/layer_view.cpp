@@ -5,6 +5,8 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 namespace zq {
 
@@ -28,9 +30,19 @@ LayerView::Frame LayerView::Layout() const {
     f.cell = std::clamp(std::min(width() / sx, height() / sz), kMinCellPixels, kMaxCellPixels);
     const int across = width() / f.cell, down = height() / f.cell;
     const CellPos c = TargetCell(state_);
-    // The whole layer when it fits, else a window centred on the cursor.
-    f.firstX = sx <= across ? 0 : std::clamp(c.x - across / 2, 0, sx - across);
-    f.firstZ = sz <= down ? 0 : std::clamp(c.z - down / 2, 0, sz - down);
+    // The whole layer when it fits, else a window on the cursor.  The window
+    // stays where it is while the cursor is inside it and only moves (centred
+    // on the cursor again) when the cursor leaves it: a click moves the
+    // cursor, and a view that followed each click would slide the cells
+    // under the mouse in the middle of a drag.
+    auto first = [](int cursor, int size, int shown, int& kept) {
+        if (size <= shown) return kept = 0;
+        if (kept < 0 || kept > size - shown || cursor < kept || cursor >= kept + shown)
+            kept = std::clamp(cursor - shown / 2, 0, size - shown);
+        return kept;
+    };
+    f.firstX = first(c.x, sx, across, firstX_);
+    f.firstZ = first(c.z, sz, down, firstZ_);
     const int shownX = std::min(sx, across), shownZ = std::min(sz, down);
     f.originX = (width() - shownX * f.cell) / 2;
     // +Z is up the picture, as the 3D view looks along +Z at heading 0.
@@ -160,8 +172,18 @@ void LayerView::mousePressEvent(QMouseEvent* event) {
 void LayerView::mouseMoveEvent(QMouseEvent* event) {
     CellPos cell;
     if (!dragging_ || !CellAt(event->position().toPoint(), cell) || cell == lastCell_ || !onCell) return;
-    lastCell_ = cell;
-    onCell({cell, dragButton_, event->modifiers(), false, false});
+    // A quick drag skips cells between two mouse events: each cell on the
+    // line from the last one is visited, so a wall drawn fast has no gaps.
+    const int dx = cell.x - lastCell_.x, dz = cell.z - lastCell_.z;
+    const int steps = std::max(std::abs(dx), std::abs(dz));
+    const CellPos from = lastCell_;
+    for (int i = 1; i <= steps; ++i) {
+        const CellPos at{from.x + static_cast<int>(std::lround(static_cast<double>(dx) * i / steps)), cell.y,
+                         from.z + static_cast<int>(std::lround(static_cast<double>(dz) * i / steps))};
+        if (at == lastCell_) continue;
+        lastCell_ = at;
+        onCell({at, dragButton_, event->modifiers(), false, false});
+    }
 }
 
 void LayerView::mouseReleaseEvent(QMouseEvent* event) {

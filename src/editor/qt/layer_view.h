@@ -54,6 +54,9 @@ private:
 
     const EditorState& state_;
     Palette palette_;
+    // The first cell shown when the layer is larger than the view (-1: none
+    // yet); kept from one drawing to the next, see Layout.
+    mutable int firstX_ = -1, firstZ_ = -1;
     bool dragging_ = false;
     Qt::MouseButton dragButton_ = Qt::NoButton;
     CellPos lastCell_;

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -21,13 +22,16 @@ namespace zq {
 namespace {
 
 constexpr int kPictureSide = 48;
+// The icon is wider than its picture: an icon view wraps a name at the
+// icon's width, and two short lines read better than one cut short.
+constexpr int kIconWidth = kPictureSide + 28;
 constexpr std::size_t kRecentCount = 8;
 
 QListWidget* PictureList(QWidget* parent, const char* name) {
     auto* list = new QListWidget(parent);
     list->setObjectName(name);
     list->setViewMode(QListView::IconMode);
-    list->setIconSize(QSize(kPictureSide, kPictureSide));
+    list->setIconSize(QSize(kIconWidth, kPictureSide));
     list->setResizeMode(QListView::Adjust);
     list->setMovement(QListView::Static);
     list->setUniformItemSizes(true);
@@ -35,6 +39,29 @@ QListWidget* PictureList(QWidget* parent, const char* name) {
     list->setWordWrap(true);
     list->setFocusPolicy(Qt::NoFocus);  // the keys stay with the level view
     return list;
+}
+
+// The part of a preview picture the object covers, squared and with a small
+// margin: the preview leaves most of its frame empty, and an object shrunk
+// with its frame to a palette picture would be a few pixels across.
+QImage ObjectPicture(const QImage& frame) {
+    if (frame.isNull()) return frame;
+    const QRgb background = frame.pixel(0, 0);
+    int left = frame.width(), right = -1, top = frame.height(), bottom = -1;
+    for (int y = 0; y < frame.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
+        for (int x = 0; x < frame.width(); ++x)
+            if ((row[x] & 0xffffff) != (background & 0xffffff)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    }
+    if (right < 0) return frame;  // nothing drawn: the empty frame as it is
+    const int side = std::max(right - left, bottom - top) * 9 / 8 + 4;
+    const QRect square((left + right - side) / 2, (top + bottom - side) / 2, side, side);
+    return frame.copy(square);  // beyond the frame: black, as the preview clears to
 }
 
 }  // namespace
@@ -128,9 +155,13 @@ void TScreenForm::RebuildPalette() {
     // Each object drawn by the preview view, as it shows the current one.
     for (const NamedEntry& e : ObjectNames(*state_.working)) {
         previewOverride_ = e.index;
-        const QImage picture = currentView_->grabFramebuffer().scaled(kPictureSide, kPictureSide, Qt::KeepAspectRatio,
-                                                                      Qt::SmoothTransformation);
-        palettePictures_[e.index] = QIcon(QPixmap::fromImage(picture));
+        const QImage frame = currentView_->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+        const QImage picture =
+            ObjectPicture(frame).scaled(kPictureSide, kPictureSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        QPixmap icon(kIconWidth, kPictureSide);
+        icon.fill(Qt::transparent);
+        QPainter(&icon).drawImage((kIconWidth - picture.width()) / 2, (kPictureSide - picture.height()) / 2, picture);
+        palettePictures_[e.index] = QIcon(icon);
         auto* item = new QListWidgetItem(palettePictures_[e.index], QString::fromStdString(e.name), paletteList_);
         item->setData(Qt::UserRole, e.index);
         item->setToolTip(QString::fromStdString(e.name + ": " + ObjectFlagsText(state_.working->objectDefs[static_cast<std::size_t>(e.index)])));

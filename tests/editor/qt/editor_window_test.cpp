@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <QProcess>
 
@@ -120,6 +122,18 @@ struct EditorWindowTest : ::testing::Test {
         window->Frame(0);
         QApplication::processEvents();
         return window->LevelView()->Picture();
+    }
+    // A left click as the desktop delivers it: to the window, which finds
+    // the widget under the point, so a child covering it would take it.
+    void Click(QWidget* w, const QPoint& at) {
+        QWindow* top = w->window()->windowHandle();
+        ASSERT_NE(top, nullptr);
+        const QPointF inWindow = w->mapTo(w->window(), at), global = w->mapToGlobal(at);
+        QMouseEvent press(QEvent::MouseButtonPress, inWindow, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, inWindow, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(top, &press);
+        QApplication::sendEvent(top, &release);
+        QApplication::processEvents();
     }
     void Screenshot(QWidget* w, const char* name) {
         QApplication::processEvents();
@@ -647,19 +661,25 @@ TEST_F(EditorWindowTest, TheHistoryListGoesBackToTheClickedStepAndF1ShowsTheKeys
         JumpCursor(s, {10 + i, 1, 10});
         window->findChild<QToolButton*>("I_PutBlock")->click();
     }
+    // Each step names its command, then what it changed.
+    JumpCursor(s, {10, 1, 12});
+    Trigger("PointA1");
+    JumpCursor(s, {11, 2, 13});
+    Trigger("PointB1");
+    Trigger("GenerateCube");
+    Key(Qt::Key_D, true);
+    Key(Qt::Key_D, false);
     auto* list = window->findChild<QListWidget*>("HistoryList");
     ASSERT_NE(list, nullptr);
-    ASSERT_EQ(list->count(), 4);
-    EXPECT_EQ(list->item(3)->text().toStdString(), "3. 1 cell");
-    const QPoint at = list->visualItemRect(list->item(1)).center();
-    QMouseEvent press(QEvent::MouseButtonPress, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(list->viewport(), &press);
-    QApplication::sendEvent(list->viewport(), &release);
+    ASSERT_EQ(list->count(), 6);
+    EXPECT_EQ(list->item(3)->text().toStdString(), "3. Put object: 1 cell");
+    EXPECT_EQ(list->item(4)->text().toStdString(), "4. Fill box: 8 cells");
+    EXPECT_EQ(list->item(5)->text().toStdString(), "5. Start point: start");
+    Click(list->viewport(), list->visualItemRect(list->item(1)).center());
     EXPECT_EQ(s.history.UndoCount(), 1u);
     EXPECT_NE(GetCell(*s.working, 10, 1, 10), 0);
     EXPECT_EQ(GetCell(*s.working, 11, 1, 10), 0);
-    ASSERT_EQ(list->count(), 4);  // the undone steps stay listed, to go forward again
+    ASSERT_EQ(list->count(), 6);  // the undone steps stay listed, to go forward again
     EXPECT_NE(list->item(3)->text().indexOf("undone"), -1);
     Screenshot(window.get(), "editor_history_list.png");
 
@@ -707,12 +727,9 @@ TEST_F(EditorWindowTest, ThePalettesSearchAndClickPlaceTheObjectItShows) {
     ASSERT_NE(shown, nullptr);
     EXPECT_LT(visible, 5);
     QApplication::processEvents();
-    const QPoint at = list->visualItemRect(shown).center();
-    QMouseEvent press(QEvent::MouseButtonPress, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(list->viewport(), &press);
-    QApplication::sendEvent(list->viewport(), &release);
-    window->LevelView()->setFocus();
+    // Clicked on its picture, as the mouse does: the keys stay with the view.
+    Click(list->viewport(), list->visualItemRect(shown).center());
+    EXPECT_EQ(window->focusWidget(), window->LevelView());
     Key(Qt::Key_Space, true);
     Key(Qt::Key_Space, false);
     const CellPos c = TargetCell(s);
@@ -738,6 +755,10 @@ TEST_F(EditorWindowTest, TheLayerViewPlacesWhatItShowsWhereItIsClicked) {
     QApplication::processEvents();
     LayerView* layers = window->Layers();
     ASSERT_TRUE(layers->isVisible());
+    // It opens a third of the window wide, not at its contents' bare hint.
+    auto* dock = window->findChild<QDockWidget*>("LayerDock");
+    ASSERT_NE(dock, nullptr);
+    EXPECT_GE(dock->width(), window->width() / 3 - 20);
     JumpCursor(s, {8, 1, 6});
     window->ChooseObject("Brick wall");
     const Cell wall = s.paintObject;
@@ -753,10 +774,11 @@ TEST_F(EditorWindowTest, TheLayerViewPlacesWhatItShowsWhereItIsClicked) {
     mouse(QEvent::MouseButtonRelease, {3, 1, 4});
     EXPECT_EQ(GetCell(*s.working, 3, 1, 4), wall);
     EXPECT_EQ(TargetCell(s), (CellPos{3, 1, 4}));  // the 3D cursor follows
+    // A quick drag: the mouse reports every third cell, the row has no gaps.
     mouse(QEvent::MouseButtonPress, {5, 1, 9});
-    for (int x = 6; x <= 9; ++x) mouse(QEvent::MouseMove, {x, 1, 9});
-    mouse(QEvent::MouseButtonRelease, {9, 1, 9});
-    for (int x = 5; x <= 9; ++x) EXPECT_EQ(GetCell(*s.working, x, 1, 9), wall) << x;
+    for (int x = 8; x <= 14; x += 3) mouse(QEvent::MouseMove, {x, 1, 9});
+    mouse(QEvent::MouseButtonRelease, {14, 1, 9});
+    for (int x = 5; x <= 14; ++x) EXPECT_EQ(GetCell(*s.working, x, 1, 9), wall) << x;
     EXPECT_EQ(s.history.UndoCount(), steps + 2);
     mouse(QEvent::MouseButtonPress, {1, 1, 1}, Qt::ShiftModifier);
     mouse(QEvent::MouseMove, {4, 1, 2}, Qt::ShiftModifier);
@@ -771,6 +793,48 @@ TEST_F(EditorWindowTest, TheLayerViewPlacesWhatItShowsWhereItIsClicked) {
     QApplication::sendEvent(layers, &down);
     layers->update();
     Screenshot(window.get(), "editor_layer_view.png");
+
+    // A layer larger than the view: a drag places the cells under the
+    // mouse, the view does not slide away under it as the cursor follows.
+    dialogs->answers = {"200", "4", "200"};
+    Trigger("New1");
+    window->ChooseObject("Brick wall");
+    JumpCursor(s, {100, 1, 100});
+    layers->update();
+    QApplication::processEvents();
+    const QPointF from = layers->CellCentre(92, 95), to = layers->CellCentre(97, 95);
+    auto at = [&](QEvent::Type type, const QPointF& p) {
+        QMouseEvent e(type, p, layers->mapToGlobal(p), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(layers, &e);
+    };
+    at(QEvent::MouseButtonPress, from);
+    at(QEvent::MouseMove, to);
+    at(QEvent::MouseButtonRelease, to);
+    for (int x = 92; x <= 97; ++x) EXPECT_EQ(GetCell(*s.working, x, 1, 95), s.paintObject) << x;
+    EXPECT_EQ(GetCell(*s.working, 98, 1, 95), 0);
+    EXPECT_EQ(GetCell(*s.working, 91, 1, 95), 0);
+
+    // Widened and closed, it opens as wide in the next run.
+    window->resizeDocks({dock}, {420}, Qt::Horizontal);
+    QApplication::processEvents();
+    const int kept = dock->width();
+    ASSERT_GT(kept, window->width() / 3 + 20);
+    Trigger("LayerView1");
+    ASSERT_FALSE(dock->isVisible());
+    window.reset();
+    EditorOptions options;
+    options.dataDir = dataDir;
+    options.settingsFile = dir / "leveleditor.ini";
+    options.programDir = ZQ_BUILD_DIR;
+    options.timer = false;
+    TScreenForm next(options, audio, std::make_unique<ScriptedDialogs>());
+    next.resize(1000, 680);
+    next.show();
+    next.StartUp();
+    next.Action("LayerView1")->trigger();
+    QApplication::processEvents();
+    EXPECT_NEAR(next.findChild<QDockWidget*>("LayerDock")->width(), kept, 4);
 }
 
 // A room built once, copied through the desktop's clipboard into a second
@@ -813,6 +877,10 @@ TEST_F(EditorWindowTest, ABoxPastedTurnedIntoAnotherWindowIsPlayedFromTheCursor)
     EXPECT_EQ(CopyRegion(*t.working, {2, 0, 1}, {8, 3, 5}), turned);
     EXPECT_EQ(GetCell(*t.working, 2 + 5, 1, 1 + 4 - 2), TurnedType(*t.working, GetCell(*s.working, 2, 1, 5), RegionTurn::Quarter));
     EXPECT_NE(GetCell(*t.working, 7, 1, 3), GetCell(*s.working, 2, 1, 5)) << "the ladder turned with the room";
+    // Each a step of its own, named in the history list.
+    ASSERT_GE(t.history.UndoCount(), 2u);
+    EXPECT_EQ(t.history.UndoList().end()[-2].name, "Paste");
+    EXPECT_EQ(t.history.UndoList().back().name, "Turn box");
     second.Action("Undo1")->trigger();
     second.Action("Undo1")->trigger();
     EXPECT_EQ(CopyRegion(*t.working, {0, 0, 0}, {9, 5, 9}), before);
