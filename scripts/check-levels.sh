@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs `zqtool check-level` on campaign levels, two at a time, and fails when
-# a level is not proved winnable, is undecided, or has a dead end that
-# content/dead-ends.txt does not list as a deliberate restart.
+# a level is not proved winnable, is undecided, or has a dead end (or a way
+# to the exit around its ingot door) that content/dead-ends.txt does not list
+# as a deliberate restart.
 #
 #   scripts/check-levels.sh BUILD_DIR [--all] [--seconds N]
 #
@@ -56,9 +57,9 @@ for trap in result.get("deadEnds", []):
     cell = cell.group(1) if cell else "?"
     if not any(kind == trap["kind"] and (where == "*" or where == cell) for kind, where in allowed):
         problems.append("undocumented %s dead end: %s\n%s" % (trap["kind"], trap["why"], trap["script"]))
-print("%-32s %s states, %.1f s, solution %.1f s, %d dead ends%s" % (
+print("%-32s %s states, %.1f s, solution %.1f s leaving %s gold, %d dead ends%s" % (
     level, result.get("states"), result.get("seconds", 0), result.get("solutionSeconds", 0),
-    len(result.get("deadEnds", [])), "" if not problems else " -- FAILED"))
+    result.get("goldLeft", "?"), len(result.get("deadEnds", [])), "" if not problems else " -- FAILED"))
 for p in problems:
     print("    " + p)
 sys.exit(1 if problems else 0)

@@ -34,6 +34,7 @@ int CheckLevelVerb(const Args& args) {
     out["winnable"] = r.winnable ? json(*r.winnable) : json(nullptr);
     out["solution"] = r.solution;
     out["solutionSeconds"] = r.solutionSeconds;
+    out["goldLeft"] = r.goldLeft;
     if (r.needsTiming) out["needsTiming"] = true;
     if (r.clockDecided) out["clockBeatTheSearch"] = true;
     if (!r.replayProblem.empty()) out["replayProblem"] = r.replayProblem;

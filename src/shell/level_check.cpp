@@ -582,6 +582,12 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     // The search leaves the sentries out: they chase, and chases are timing,
     // not the level's logic.  The solution is replayed with them below.
     game.world->sentryCount = 0;
+    // Whether an ingot door stands in the level: the gold opens it, so the
+    // exit behind it should only be reached with all the gold taken.
+    bool ingotDoor = false;
+    if (const std::int32_t door = game.world->objectDefs[kIngotType].lingotDoor; door > 0)
+        ingotDoor = std::find(game.world->cells.begin(), game.world->cells.end(), static_cast<Cell>(door)) !=
+                    game.world->cells.end();
     bool hasBehaviours = false;  // lifts and traps move on their own: waiting is a move
     for (const EventMarker& m : game.world->eventMarkers) hasBehaviours = hasBehaviours || m.x != kFreeMarker;
 
@@ -617,9 +623,20 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     addNode(-1, {}, {});
     // The root's frames belong to every path: kept in front of the first move.
     nodes[0].frames = frames;
-    std::int32_t solutionNode = -1;
-    std::vector<std::uint8_t> solutionWalk;
-    Move solutionMove;
+    // A move that reaches the exit: from node `node`, the walk and the move.
+    struct Win {
+        std::int32_t node = -1;
+        std::vector<std::uint8_t> walk;
+        Move move;
+        std::int32_t goldLeft = 0;  // ingots still in the level as he enters the exit
+    };
+    // The first win found (the fewest moves), the first that takes all the
+    // gold, and the first that leaves some: the solution is the second when
+    // there is one, the third is the shortcut reported on a level whose exit
+    // an ingot door should guard.  Wins with gold left are usually found
+    // first (they skip the puzzle), and the search goes on for dead ends
+    // anyway, so keeping the all-gold one costs nothing.
+    Win firstWin, fullWin, shortcutWin;
     std::int64_t clockDeaths = 0;  // lives lost while the level's clock ran
     bool outOfTime = false;
     const bool trace = std::getenv("ZQ_CHECK_TRACE") != nullptr;
@@ -662,11 +679,11 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             }
             if (o == Outcome::Won) {
                 from.wins = true;
-                if (solutionNode < 0) {
-                    solutionNode = at;
-                    solutionWalk = walk;
-                    solutionMove = m;
-                }
+                // The exit is entered this frame: the level is still the one played.
+                const Win win{at, walk, m, game.world->objectDefs[kIngotType].cellCount};
+                if (firstWin.node < 0) firstWin = win;
+                if (win.goldLeft == 0 && fullWin.node < 0) fullWin = win;
+                if (win.goldLeft > 0 && shortcutWin.node < 0) shortcutWin = win;
                 return;
             }
             const std::uint64_t key = StateKey(game);
@@ -795,9 +812,12 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         return all;
     };
 
+    const Win& chosen = fullWin.node >= 0 ? fullWin : firstWin;
+    const std::int32_t solutionNode = chosen.node;
     if (solutionNode >= 0) {
         result.winnable = true;
-        const std::vector<ScriptKeys> solution = scriptTo(solutionNode, &solutionWalk, &solutionMove);
+        result.goldLeft = chosen.goldLeft;
+        const std::vector<ScriptKeys> solution = scriptTo(solutionNode, &chosen.walk, &chosen.move);
         result.solution = ScriptText(solution);
         result.solutionSeconds = static_cast<double>(solution.size()) * kCheckFrameMs / 1000.0;
         // The solution played again from the start as the game plays it, sentries and all.
@@ -853,6 +873,15 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             const std::vector<ScriptKeys> path = scriptTo(static_cast<std::int32_t>(i), nullptr, nullptr);
             result.deadEnds.push_back({fatal ? "fatal" : "stuck", ScriptText(path), DeadEndWhy(n, fatal)});
         }
+    }
+    if (ingotDoor && shortcutWin.node >= 0) {
+        // Gold left in the level as the hero walks out: the door that should
+        // guard the exit was gone around, and the level's puzzle with it.
+        const std::vector<ScriptKeys> path = scriptTo(shortcutWin.node, &shortcutWin.walk, &shortcutWin.move);
+        const std::int32_t n = shortcutWin.goldLeft;
+        result.deadEnds.push_back({"shortcut", ScriptText(path),
+                                   "the exit is reached with " + std::to_string(n) + (n == 1 ? " ingot" : " ingots") +
+                                       " left"});
     }
     result.seconds = elapsed();
     return result;

@@ -22,8 +22,10 @@ struct LevelCheckOptions {
 };
 
 struct LevelDeadEnd {
-    std::string kind;    // "stuck" (the hero lives on) or "fatal" (only death remains)
-    std::string script;  // input script from the level's start into the trap
+    // "stuck" (the hero lives on), "fatal" (only death remains), or
+    // "shortcut" (the exit reached around the ingot door, gold left behind)
+    std::string kind;
+    std::string script;  // input script from the level's start into the trap (or to the exit)
     std::string why;
 };
 
@@ -34,6 +36,11 @@ struct LevelCheckResult {
     std::optional<bool> winnable;
     std::string solution;       // input script from the start to the exit
     double solutionSeconds = 0; // play time of the solution
+    // Ingots still in the level when the solution reaches the exit.  The exit
+    // ends a level whatever gold is left, so on a level with an ingot door
+    // any win that leaves gold goes around the door: it is reported as a
+    // "shortcut" among the dead ends.
+    std::int32_t goldLeft = 0;
     // The solution replayed with the sentries in play lost a life to them: it
     // needs better timing, which the search (without sentries) cannot see.
     bool needsTiming = false;

@@ -1,6 +1,7 @@
 // zqtool check-level on small levels built in code: a won level's solution
 // plays to the exit in the real game, a drop that leaves no way back is named
-// with a script that reaches it, and a file that is no level is refused.
+// with a script that reaches it, an exit reached around its ingot door is a
+// shortcut, and a file that is no level is refused.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -16,7 +17,7 @@ namespace fs = std::filesystem;
 
 const fs::path kData = fs::path(ZQ_BUILD_DIR) / "data";
 const fs::path kGameSoft = fs::path(ZQ_BUILD_DIR) / "game_soft";
-constexpr Cell kStone = 1, kIngot = 20;
+constexpr Cell kStone = 1, kIngot = 20, kIngotDoor = 21;
 
 // A corridor running east along z = 1 between two walls: a ledge two cells
 // high at x = 0..2 with the start on it (x = 1), the exit at its west end
@@ -78,6 +79,58 @@ Bytes WideRoom() {
     w->exitY = 1;
     w->exitZ = 8;
     return SerializeLevel(*w);
+}
+
+// A walled room 5 x 3 with the start in the middle of its south row, an
+// ingot in the south-west corner and the exit in the north-east corner,
+// behind an ingot door to its west (walled above).  With `closed` a wall two
+// cells high shuts the exit's south side too; without, the exit can be
+// walked into from the south, around the door.
+Bytes ExitBesideTheDoor(bool closed) {
+    auto w = std::make_unique<World>();
+    EXPECT_TRUE(InitNewLevel(*w, 7, 4, 5, 1));
+    for (int x = 0; x < 7; ++x)
+        for (int z = 0; z < 5; ++z) {
+            SetCell(*w, x, 0, z, kStone);
+            if (x == 0 || z == 0 || x == 6 || z == 4)
+                for (int y = 1; y < 4; ++y) SetCell(*w, x, y, z, kStone);
+        }
+    SetCell(*w, 1, 1, 1, kIngot);
+    SetCell(*w, 4, 1, 3, kIngotDoor);
+    SetCell(*w, 4, 2, 3, kStone);
+    if (closed)
+        for (int y = 1; y < 3; ++y) SetCell(*w, 5, y, 2, kStone);
+    w->startX = 3;
+    w->startY = 1;
+    w->startZ = 1;
+    w->exitX = 5;
+    w->exitY = 1;
+    w->exitZ = 3;
+    return SerializeLevel(*w);
+}
+
+TEST(LevelCheck, AnExitReachedAroundItsIngotDoorIsAShortcut) {
+    test::TempDir dir;
+    const fs::path open = dir.Write("open.lev", ExitBesideTheDoor(false));
+    const test::ToolRun run = test::RunTool("check-level " + open.string() + " --data " + kData.string(), dir);
+    ASSERT_EQ(run.exitCode, 1) << run.out << run.err;
+    const auto result = nlohmann::json::parse(run.out);
+    ASSERT_EQ(result["deadEnds"].size(), 1u) << run.out;
+    const auto& shortcut = result["deadEnds"][0];
+    EXPECT_EQ(shortcut["kind"], "shortcut");
+    EXPECT_EQ(shortcut["why"], "the exit is reached with 1 ingot left");
+    // The shortcut's script is a way the game itself plays to the exit, and
+    // the solution still prefers the way through the door.
+    ExpectSolutionFinishes(dir, open, shortcut["script"].get<std::string>());
+    EXPECT_EQ(result["goldLeft"], 0);
+
+    const fs::path closed = dir.Write("closed.lev", ExitBesideTheDoor(true));
+    const test::ToolRun shut = test::RunTool("check-level " + closed.string() + " --data " + kData.string(), dir);
+    ASSERT_EQ(shut.exitCode, 0) << shut.out << shut.err;
+    const auto after = nlohmann::json::parse(shut.out);
+    EXPECT_EQ(after["goldLeft"], 0);
+    EXPECT_TRUE(after["deadEnds"].empty()) << shut.out;
+    ExpectSolutionFinishes(dir, closed, after["solution"].get<std::string>());
 }
 
 TEST(LevelCheck, FindsTheWinAndTheDropThatLosesIt) {
