@@ -879,6 +879,18 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         // guard the exit was gone around, and the level's puzzle with it.
         const std::vector<ScriptKeys> path = scriptTo(shortcutWin.node, &shortcutWin.walk, &shortcutWin.move);
         const std::int32_t n = shortcutWin.goldLeft;
+        if (trace) {
+            // Where the way goes: the cell each move of the chain ends in.
+            for (std::int32_t c : Chain(nodes, shortcutWin.node)) {
+                const Node& node = nodes[static_cast<std::size_t>(c)];
+                std::fprintf(stderr, "shortcut: move %d/%d/%d to (%d,%d,%d)\n", static_cast<int>(node.move.kind),
+                             node.move.dir, node.move.variant, node.cellX, node.cellY, node.cellZ);
+            }
+            std::string walk;
+            for (std::uint8_t d : shortcutWin.walk) walk += "NESW"[d];
+            std::fprintf(stderr, "shortcut: walk %s, then move %d/%d/%d into the exit\n", walk.c_str(),
+                         static_cast<int>(shortcutWin.move.kind), shortcutWin.move.dir, shortcutWin.move.variant);
+        }
         result.deadEnds.push_back({"shortcut", ScriptText(path),
                                    "the exit is reached with " + std::to_string(n) + (n == 1 ? " ingot" : " ingots") +
                                        " left"});
