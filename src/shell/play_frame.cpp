@@ -535,7 +535,9 @@ bool PlayStep(Game& game) {
     if (!shell.clipPlaying) {
         if (!game.play.menuOpen) {
             SentryMove(world, rules);
-            LevelTimerStep(world, local, rules);
+            // The clock stops once the hero is in the exit: the fade to the
+            // next level must not kill a hero who has already won.
+            if (shell.afterFade != kAfterFadeNextLevel) LevelTimerStep(world, local, rules);
             // A network game has no restart of its own: only a single player is told.
             if (actors.lastPlayer == 0 && !local.dead && local.stunMs < 1 &&
                 StepStuckWatch(game.play.stuck, world, CellOf(local.x), CellOf(local.y), CellOf(local.z),

@@ -223,6 +223,29 @@ TEST_F(GameFlow, DeathCostsALifeAndRestartsTheLevelThenGameOver) {
     EXPECT_EQ(game->shell.screen, kScreenTitle);
 }
 
+// The clock stops at the exit: a hero who walks in with a breath of time
+// left is not killed by it while the level fades out.
+TEST_F(GameFlow, TheClockStopsAtTheExit) {
+    Press({Key::Space});
+    ASSERT_EQ(game->shell.screen, kScreenPlay);
+    for (int i = 0; i < 200 && game->shell.fade.active; ++i) Frames(1);  // the level's opening fade
+    const World& w = *game->world;
+    Local().x = static_cast<float>(w.exitX * kCellSize + kCellSize / 2);
+    Local().z = static_cast<float>(w.exitZ * kCellSize + kCellSize / 2);
+    Local().y = static_cast<float>(w.exitY * kCellSize + kCellSize / 2);
+    const std::int32_t lives = Local().lives;
+    game->world->timerRunning = 1;
+    game->world->timerLeft = 100;  // ms: gone within the fade
+    bool killed = false;
+    for (int i = 0; i < 80 && Local().levelIndex == 0; ++i) {
+        Frames(1);
+        killed = killed || Local().dead;
+    }
+    EXPECT_EQ(Local().levelIndex, 1);
+    EXPECT_FALSE(killed) << "the clock killed the hero in the exit";
+    EXPECT_EQ(Local().lives, lives);
+}
+
 // Where the hero is on the screen of the current view: the eye-space
 // direction from the camera, as the renderer turns it (x right, y up, z ahead).
 Vec3i HeroInEye(const Actor& a) {
