@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "bench_scene.h"
+#include "level_run.h"
 #include "shell/game.h"
 #include "shell/input_script.h"
 #include "shell/snapshot.h"
@@ -16,44 +17,21 @@ namespace {
 
 std::filesystem::path g_dataDir;
 
-class NullHost final : public GameHost {
-public:
-    bool Fullscreen() override { return false; }
-    void SetFullscreen(bool, RenderSize) override {}
-    void SetClientSize(int, int) override {}
-    void ShowCursor(bool) override {}
-    void ShowMessage(const std::string&) override {}
-    void Quit() override {}
-};
-
+// The level played for 200 frames of 30 ms before the clock starts.
 struct PlayedLevel {
-    explicit PlayedLevel(const std::string& level) : input(ParseInputScript("100x 30 up\n100x 30 left\n")) {
-        GameConfig config;
-        config.dataDir = g_dataDir;
-        config.startDir = std::filesystem::temp_directory_path();
-        config.writeSettings = false;
-        config.seedFromClock = false;
-        config.singleLevel = level;
-        config.drawFrames = false;
-        game = std::make_unique<Game>(config, input, audio, host);
-        InitGame(*game);
-        ResetFrameClock(game->shell, 0);
-        game->actors.Local().levelIndex = 0;
-        StartLevel(*game, 0);
-        while (input.Advance()) GameFrame(*game, ticks += 30);
+    explicit PlayedLevel(const std::string& level) : run(g_dataDir, level, ParseInputScript("100x 30 up\n100x 30 left\n")) {
+        run.PlayAll();
     }
-    ScriptedInput input;
-    SilentAudio audio;
-    NullHost host;
-    std::unique_ptr<Game> game;
-    std::uint32_t ticks = 0;
+    Game& game() { return run.game(); }
+    std::uint32_t ticks() const { return run.ticks(); }
+    test::LevelRun run;
 };
 
 void Save(benchmark::State& state, const std::string& level) {
     PlayedLevel played(level);
     Bytes bytes;
     for (auto _ : state) {
-        bytes = SaveSnapshot(*played.game, played.ticks);
+        bytes = SaveSnapshot(played.game(), played.ticks());
         benchmark::DoNotOptimize(bytes.data());
     }
     state.counters["bytes"] = static_cast<double>(bytes.size());
@@ -61,9 +39,9 @@ void Save(benchmark::State& state, const std::string& level) {
 
 void Restore(benchmark::State& state, const std::string& level) {
     PlayedLevel played(level);
-    const Bytes bytes = SaveSnapshot(*played.game, played.ticks);
+    const Bytes bytes = SaveSnapshot(played.game(), played.ticks());
     for (auto _ : state) {
-        const SnapshotRestore restored = RestoreSnapshot(*played.game, bytes);
+        const SnapshotRestore restored = RestoreSnapshot(played.game(), bytes);
         if (!restored.ok) state.SkipWithError(restored.why.c_str());
     }
     state.counters["bytes"] = static_cast<double>(bytes.size());

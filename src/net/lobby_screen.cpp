@@ -6,7 +6,7 @@
 
 #include "net/net_play.h"
 #include "render/overlay.h"
-#include "shell/game.h"
+#include "render/view_shape.h"
 
 namespace zq {
 
@@ -25,20 +25,8 @@ constexpr std::size_t kAddressMax = 64;
 // How long a search or an asked address goes unanswered before the lobby says so.
 constexpr std::int32_t kNoAnswerMs = 5000;
 
-// The frame's input routine asks the bound keys before the lobby does; the
-// command flags it set also count, so a device that reports a tap to its
-// first asker only (a script, a test's keys) loses no tap to the lobby.
-bool SeenByPoll(const Game& game, Key key) {
-    const Commands& c = game.actors.Local().commands;
-    const auto& bound = game.keys.command;
-    const bool flags[] = {c.forward, c.back, c.left, c.right, c.jump, c.look, c.action, c.menu};
-    bool seen = key == Key::MouseLeft && game.mouse.left;
-    for (std::size_t i = 0; i < bound.size(); ++i) seen = seen || (bound[i] == key && flags[i]);
-    return seen;
-}
-
-bool Pressed(Game& game, LobbyPanel& panel, Key key) {
-    const bool down = game.input.KeyDown(key) || SeenByPoll(game, key);
+bool Pressed(GamePort& game, LobbyPanel& panel, Key key) {
+    const bool down = game.KeyDown(key) || game.SeenByPoll(key);
     bool& was = panel.keyWasDown[static_cast<std::size_t>(key)];
     const bool press = down && !was;
     was = down;
@@ -47,19 +35,19 @@ bool Pressed(Game& game, LobbyPanel& panel, Key key) {
 
 // A screen that types text starts afresh: keys pressed while another screen
 // had no use for them (the digits of an address) are not typed into it.
-void ForgetPendingKeys(Game& game, LobbyPanel& panel) {
+void ForgetPendingKeys(GamePort& game, LobbyPanel& panel) {
     for (int k = static_cast<int>(Key::None) + 1; k < kKeyCount; ++k)
-        panel.keyWasDown[static_cast<std::size_t>(k)] = game.input.KeyDown(static_cast<Key>(k));
-    game.input.TakeText();
+        panel.keyWasDown[static_cast<std::size_t>(k)] = game.KeyDown(static_cast<Key>(k));
+    game.TakeText();
 }
 
-bool Inside(const CursorPosition& c, float x, float y, float w, float h) {
+bool Inside(const PortCursor& c, float x, float y, float w, float h) {
     return c.x >= x && c.x < x + w && c.y >= y && c.y < y + h;
 }
 
-void TypeNickname(Game& game, NetPlay& net) {
+void TypeNickname(GamePort& game, NetPlay& net) {
     LobbyPanel& panel = net.panel;
-    const bool shift = game.input.KeyDown(Key::Shift);
+    const bool shift = game.KeyDown(Key::Shift);
     for (int k = static_cast<int>(Key::A); k <= static_cast<int>(Key::Z); ++k)
         if (Pressed(game, panel, static_cast<Key>(k)) && panel.nickname.size() < kNicknameMax)
             panel.nickname += static_cast<char>((shift ? 'A' : 'a') + (k - static_cast<int>(Key::A)));
@@ -75,8 +63,8 @@ void TypeNickname(Game& game, NetPlay& net) {
 // The search screen's address field: letters, digits, dots, colons, dashes
 // and the brackets of "[2001:db8::5]:28416" from the keyboard's text;
 // Backspace takes the last one back.
-void TypeAddress(Game& game, LobbyPanel& panel) {
-    for (char ch : game.input.TakeText()) {
+void TypeAddress(GamePort& game, LobbyPanel& panel) {
+    for (char ch : game.TakeText()) {
         const bool fits = std::isalnum(static_cast<unsigned char>(ch)) || ch == '.' || ch == ':' || ch == '-' ||
                           ch == '[' || ch == ']';
         if (fits && panel.address.size() < kAddressMax) panel.address += ch;
@@ -84,7 +72,7 @@ void TypeAddress(Game& game, LobbyPanel& panel) {
     if (Pressed(game, panel, Key::Backspace) && !panel.address.empty()) panel.address.pop_back();
 }
 
-void WorkPanel(Game& game, NetPlay& net) {
+void WorkPanel(GamePort& game, NetPlay& net) {
     LobbyPanel& panel = net.panel;
     const int count = static_cast<int>(panel.list.size());
     const bool searching = net.lobbyState == kLobbyChooseSession;
@@ -100,9 +88,9 @@ void WorkPanel(Game& game, NetPlay& net) {
     const bool escape = Pressed(game, panel, Key::Escape);
     bool newClick = false, joinClick = false;
     if (Pressed(game, panel, Key::MouseLeft)) {
-        if (auto cursor = game.input.Cursor()) {
+        if (auto cursor = game.Cursor()) {
             // The panel sits in the 4:3 middle of a wide frame.
-            cursor->x = InterfaceX(cursor->x, OverlayScale(game), Anchor::Centre);
+            cursor->x = InterfaceX(cursor->x, game.OverlayScale(), Anchor::Centre);
             if (Inside(*cursor, kListX, kListY, kListW, kListH)) {
                 const int row = static_cast<int>((cursor->y - kListY) / kRowH);
                 if (row < count) panel.selected = row;
@@ -122,35 +110,35 @@ void WorkPanel(Game& game, NetPlay& net) {
     else if ((joinKey || joinClick) && panel.joinEnabled) LobbyJoinGame(game, net);
 }
 
-void DrawBackground(Game& game) {
-    game.renderer.ClearFrame(0);
-    const int extra = OverlayExtraColumns(game, 0.1f);
+void DrawBackground(GamePort& game) {
+    game.ClearFrame(0);
+    const int extra = game.OverlayExtraColumns(0.1f);
     for (int i = -extra; i <= 10 + extra; ++i)
         for (int j = 0; j <= 8; ++j)
-            DrawOverlayImage(game, 13, false, 75, 0.135f, 0.102f, static_cast<float>(j) * 0.1333f, static_cast<float>(i) * 0.1f);
+            game.DrawImage(13, false, 75, 0.135f, 0.102f, static_cast<float>(j) * 0.1333f, static_cast<float>(i) * 0.1f);
 }
 
 // A box of the panel: the title picture's dark mosaic again, darker still.
-void DrawBox(Game& game, float x, float y, float w, float h) { DrawOverlayImage(game, 13, false, 60, h, w, y, x); }
+void DrawBox(GamePort& game, float x, float y, float w, float h) { game.DrawImage(13, false, 60, h, w, y, x); }
 
-void DrawButton(Game& game, const std::string& caption, bool enabled, float x, float w) {
+void DrawButton(GamePort& game, const std::string& caption, bool enabled, float x, float w) {
     if (!enabled) return;
     DrawBox(game, x, kButtonY, w, kButtonH);
     const float textX = x + (w - TextWidth(caption, false)) / 2;
-    DrawOverlayText(game, caption, false, kButtonY + (kButtonH - 8 / 240.0f) / 2, textX);
+    game.DrawText(caption, false, kButtonY + (kButtonH - 8 / 240.0f) / 2, textX);
 }
 
-void DrawPanel(Game& game, const NetPlay& net) {
+void DrawPanel(GamePort& game, const NetPlay& net) {
     const LobbyPanel& panel = net.panel;
     DrawBackground(game);
     if (panel.askingNickname) {
         DrawBox(game, 0.1f, 0.2f, 0.8f, 0.5f);
         const std::string title = "Network game";
-        DrawOverlayText(game, title, true, 0.26f, (1 - TextWidth(title, true)) / 2);
-        DrawOverlayText(game, "Please enter your Nickname:", false, 0.38f, 0.15f);
-        const bool caret = (game.shell.time.now / 400) % 2 == 0;
-        DrawOverlayText(game, panel.nickname + (caret ? "_" : ""), true, 0.45f, 0.15f);
-        DrawOverlayText(game, "ENTER: OK   ESC: BACK TO THE TITLE", false, 0.6f, 0.15f);
+        game.DrawText(title, true, 0.26f, (1 - TextWidth(title, true)) / 2);
+        game.DrawText("Please enter your Nickname:", false, 0.38f, 0.15f);
+        const bool caret = (game.Now() / 400) % 2 == 0;
+        game.DrawText(panel.nickname + (caret ? "_" : ""), true, 0.45f, 0.15f);
+        game.DrawText("ENTER: OK   ESC: BACK TO THE TITLE", false, 0.6f, 0.15f);
         return;
     }
     DrawBox(game, kListX, kListY, kListW, kListH);
@@ -159,38 +147,35 @@ void DrawPanel(Game& game, const NetPlay& net) {
         const int i = first + row;
         const std::string& line = panel.list[static_cast<std::size_t>(i)];
         const float y = kListY + 0.01f + static_cast<float>(row) * kRowH;
-        DrawOverlayText(game, (i == panel.selected ? "> " : "  ") + line, true, y, kListX + 0.01f);
+        game.DrawText((i == panel.selected ? "> " : "  ") + line, true, y, kListX + 0.01f);
     }
     const std::string hint = LobbyHint(game, net);
-    DrawOverlayText(game, hint, false, 0.57f, std::max(0.01f, (1 - TextWidth(hint, false)) / 2));
+    game.DrawText(hint, false, 0.57f, std::max(0.01f, (1 - TextWidth(hint, false)) / 2));
     DrawButton(game, panel.newCaption, panel.newEnabled, kNewX, kNewW);
     DrawButton(game, panel.joinCaption, panel.joinEnabled, kJoinX, kJoinW);
     if (net.lobbyState == kLobbyChooseSession || net.lobbyState == kLobbyJoining) {
-        const bool caret = (game.shell.time.now / 400) % 2 == 0;
-        DrawOverlayText(game, "OR JOIN BY ADDRESS: " + panel.address + (caret ? "_" : ""), false, 0.80f, 0.05f);
-        DrawOverlayText(game, "TYPE HOST[:PORT] OR PICK A GAME   ENTER: JOIN   ESC: BACK", false, 0.86f, 0.05f);
+        const bool caret = (game.Now() / 400) % 2 == 0;
+        game.DrawText("OR JOIN BY ADDRESS: " + panel.address + (caret ? "_" : ""), false, 0.80f, 0.05f);
+        game.DrawText("TYPE HOST[:PORT] OR PICK A GAME   ENTER: JOIN   ESC: BACK", false, 0.86f, 0.05f);
         return;
     }
     const bool hosting = !panel.hostAddresses.empty();
-    DrawOverlayText(game, "ARROWS SELECT   ENTER/C: LEFT   J: RIGHT   ESC: BACK", false, hosting ? 0.78f : 0.82f, 0.05f);
+    game.DrawText("ARROWS SELECT   ENTER/C: LEFT   J: RIGHT   ESC: BACK", false, hosting ? 0.78f : 0.82f, 0.05f);
     // The host tells the others where to find the game: every address of
     // this machine, then what the home router made of the port.
     const std::vector<std::string> lines = HostLines(panel.hostAddresses, net.session.InternetStatus());
     for (std::size_t i = 0; i < lines.size(); ++i)
-        DrawOverlayText(game, lines[i], false, 0.82f + 0.04f * static_cast<float>(i), 0.05f);
+        game.DrawText(lines[i], false, 0.82f + 0.04f * static_cast<float>(i), 0.05f);
 }
 
 // Leaves the lobby for the title screen of a game for one.
-void LeaveToTitle(Game& game, NetPlay& net) {
+void LeaveToTitle(GamePort& game, NetPlay& net) {
     net.session.LeaveSession();
-    game.shell.networkLobby = false;
-    game.actors.localPlayer = 0;
-    game.actors.lastPlayer = 0;
-    game.rules.networkGame = false;
-    game.host.ShowCursor(game.settings.mouseMode == 0);
+    game.Heroes().localPlayer = 0;
+    game.Heroes().lastPlayer = 0;
+    game.Rules().networkGame = false;
     // The Escape that left is not also the title's Escape, which ends the game.
-    game.shell.buttonsHeld = true;
-    SetScreen(game, kScreenTitle);
+    game.LeaveLobby(true);
 }
 
 }  // namespace
@@ -235,14 +220,14 @@ std::string LobbyFailureText(std::uint32_t code, bool creating, const std::strin
     return RefusalText(code);
 }
 
-void LobbyFailure(Game& game, NetPlay& net, std::uint32_t code, bool creating, const std::string& where) {
+void LobbyFailure(GamePort& game, NetPlay& net, std::uint32_t code, bool creating, const std::string& where) {
     net.panel.notice = LobbyFailureText(code, creating, where);
-    ShowKeptMessage(game.shell, net.panel.notice);
+    game.ShowKept(net.panel.notice);
 }
 
-std::string LobbyHint(const Game& game, const NetPlay& net) {
+std::string LobbyHint(const GamePort& game, const NetPlay& net) {
     const LobbyPanel& panel = net.panel;
-    const std::int32_t now = game.shell.time.now;
+    const std::int32_t now = game.Now();
     switch (net.lobbyState) {
         case kLobbyChooseProvider: return panel.notice.empty() ? "CHOOSE HOW TO PLAY" : panel.notice;
         case kLobbyChooseSession:
@@ -259,14 +244,14 @@ std::string LobbyHint(const Game& game, const NetPlay& net) {
     }
 }
 
-void LobbyBack(Game& game, NetPlay& net) {
+void LobbyBack(GamePort& game, NetPlay& net) {
     LobbyPanel& panel = net.panel;
     panel.notice.clear();
     if (panel.askingNickname) return LeaveToTitle(game, net);
     switch (net.lobbyState) {
         case kLobbyChooseProvider:
             panel.askingNickname = true;
-            panel.nickname = game.settings.nickName;
+            panel.nickname = game.Nickname();
             ForgetPendingKeys(game, panel);
             return;
         case kLobbyJoining:
@@ -279,13 +264,13 @@ void LobbyBack(Game& game, NetPlay& net) {
         case kLobbyInSession:
             // Out of the search or the session; a host's session ends with it.
             net.session.LeaveSession();
-            SubmitNickname(game, net, game.settings.nickName);
+            SubmitNickname(game, net, game.Nickname());
             return;
         default: return;  // the start is under way
     }
 }
 
-void LobbyAskAddress(Game& game, NetPlay& net, const std::string& address) {
+void LobbyAskAddress(GamePort& game, NetPlay& net, const std::string& address) {
     LobbyPanel& panel = net.panel;
     std::string host;
     int port = 0;
@@ -301,15 +286,15 @@ void LobbyAskAddress(Game& game, NetPlay& net, const std::string& address) {
     // The address stays in its field for another try.
     const bool ipv6 = host.find(':') != std::string::npos;
     panel.asked = (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
-    panel.askedTime = game.shell.time.now;
+    panel.askedTime = game.Now();
 }
 
-void LobbyFrame(Game& game, NetPlay& net) {
+void LobbyFrame(GamePort& game, NetPlay& net) {
     if (net.panel.askingNickname) TypeNickname(game, net);
     else WorkPanel(game, net);
     LobbyJoinProgress(game, net);
     LobbyRefresh(game, net);
-    if (game.shell.networkLobby) DrawPanel(game, net);
+    if (game.InLobby()) DrawPanel(game, net);
 }
 
 }  // namespace zq

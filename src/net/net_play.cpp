@@ -9,9 +9,6 @@
 #include "rules/mechanisms.h"
 #include "rules/rules_math.h"
 #include "rules/sentries.h"
-#include "shell/game.h"
-#include "shell/game_over.h"
-#include "shell/snapshot.h"
 
 namespace zq {
 
@@ -48,7 +45,7 @@ void NotePickup(NetPlay& net, const CellEventMsg& m) {
     if (m.code >= kNetIngot && net.pickups.size() < kMostPickups) net.pickups.push_back(m);
 }
 
-bool IsHost(const Game& game) { return game.actors.localPlayer == 0; }
+bool IsHost(const GamePort& game) { return game.Heroes().localPlayer == 0; }
 
 std::string Upper(std::string text) {
     for (char& c : text)
@@ -72,7 +69,7 @@ std::string CalledName(const NetSession& session, std::int32_t id) {
 std::int32_t SessionHostId(const NetSession& session) {
     return session.Players().size() > 1 ? session.Players()[1].id : 0;
 }
-bool NetworkGame(const Game& game, const NetPlay& net) { return net.started && game.actors.lastPlayer > 0; }
+bool NetworkGame(const GamePort& game, const NetPlay& net) { return net.started && game.Heroes().lastPlayer > 0; }
 
 int SlotOfId(const NetPlay& net, std::int32_t id) {
     if (id == 0) return -1;
@@ -120,7 +117,7 @@ void ShowSessionList(NetPlay& net) {
 }
 
 // Back to the provider choice (the host of the session left).
-void ResetLobby(Game& game, NetPlay& net) {
+void ResetLobby(GamePort& game, NetPlay& net) {
     net.lobbyState = kLobbyChooseProvider;
     net.panel.list = net.session.Providers();
     net.panel.selected = net.panel.list.empty() ? -1 : 0;
@@ -131,43 +128,41 @@ void ResetLobby(Game& game, NetPlay& net) {
     net.panel.asked.clear();
     net.panel.sessionIds.clear();
     net.panel.hostAddresses.clear();
-    game.actors.lastPlayer = 0;
+    game.Heroes().lastPlayer = 0;
 }
 
-void LeaveLobby(Game& game, NetPlay& net, std::int32_t intervalMs) {
-    game.options.refreshInterval = intervalMs;
-    game.shell.networkLobby = false;
+void LeaveLobby(GamePort& game, NetPlay& net, std::int32_t intervalMs) {
+    game.SetRefreshInterval(intervalMs);
     net.started = true;
-    game.rules.networkGame = game.actors.lastPlayer > 0;
-    game.host.ShowCursor(game.settings.mouseMode == 0);
-    SetScreen(game, kScreenTitle);
+    game.Rules().networkGame = game.Heroes().lastPlayer > 0;
+    game.LeaveLobby(false);
     // Alone there is nothing sent and no interval to speak of.
-    if (game.rules.networkGame)
-        ShowStatusMessage(game.shell, "Network refresh interval: " + std::to_string(intervalMs) + " ms");
+    if (game.Rules().networkGame)
+        game.ShowStatus("Network refresh interval: " + std::to_string(intervalMs) + " ms");
 }
 
 // The host's start once every slot has answered (or left).
-void FinishStartIfAnswered(Game& game, NetPlay& net) {
-    for (int i = 0; i <= game.actors.Last(); ++i) {
+void FinishStartIfAnswered(GamePort& game, NetPlay& net) {
+    for (int i = 0; i <= game.Heroes().Last(); ++i) {
         const std::size_t s = static_cast<std::size_t>(i);
-        if (!net.gone[s] && !game.actors.actor[s].pingAnswered) return;
+        if (!net.gone[s] && !game.Heroes().actor[s].pingAnswered) return;
     }
     // The round trips only show that everybody answers: the send rate follows
     // each link as it is measured through the game; this is its longest.
-    const std::int32_t interval = game.options.refreshInterval;
-    for (int i = 1; i <= game.actors.Last(); ++i) {
+    const std::int32_t interval = game.RefreshInterval();
+    for (int i = 1; i <= game.Heroes().Last(); ++i) {
         const std::size_t s = static_cast<std::size_t>(i);
         if (net.gone[s]) continue;
-        Send(net, net.slotIds[s], StartMsg{i, game.actors.lastPlayer, interval, net.slotIds}, true);
+        Send(net, net.slotIds[s], StartMsg{i, game.Heroes().lastPlayer, interval, net.slotIds}, true);
     }
     LeaveLobby(game, net, interval);
 }
 
-void HostGo(Game& game, NetPlay& net) {
-    Actors& actors = game.actors;
+void HostGo(GamePort& game, NetPlay& net) {
+    Actors& actors = game.Heroes();
     const auto players = PresentPlayers(net.session);
     net.lobbyState = kLobbyStarting;
-    net.startTime = game.shell.time.now;
+    net.startTime = game.Now();
     net.session.CloseSession();
     actors.localPlayer = 0;
     // Slots follow the joining order of the players still here; the host is 0.
@@ -176,7 +171,7 @@ void HostGo(Game& game, NetPlay& net) {
     const int count = std::min(static_cast<int>(players.size()), kMaxPlayers);
     for (int i = 0; i < count; ++i) net.slotIds[static_cast<std::size_t>(i)] = players[static_cast<std::size_t>(i)]->id;
     actors.lastPlayer = std::max(0, count - 1);
-    const std::int32_t now = game.shell.time.now;
+    const std::int32_t now = game.Now();
     for (int i = 0; i <= actors.Last(); ++i) {
         Actor& a = actors.actor[static_cast<std::size_t>(i)];
         a.networkId = net.slotIds[static_cast<std::size_t>(i)];
@@ -186,13 +181,13 @@ void HostGo(Game& game, NetPlay& net) {
     actors.actor[0].pingAnswered = true;
     net.roundTripMs.fill(0);
     if (actors.lastPlayer < 1) {  // alone: an ordinary game
-        LeaveLobby(game, net, game.options.refreshInterval);
+        LeaveLobby(game, net, game.RefreshInterval());
         return;
     }
     Send(net, kAllPlayers, PingMsg{}, true);
 }
 
-void OnPingAnswer(Game& game, NetPlay& net, std::int32_t from) {
+void OnPingAnswer(GamePort& game, NetPlay& net, std::int32_t from) {
     // A late or duplicate answer would run the start twice: only the first of
     // each slot counts, and only while the start waits for it.
     if (!IsHost(game) || net.lobbyState != kLobbyStarting || net.started) {
@@ -200,18 +195,18 @@ void OnPingAnswer(Game& game, NetPlay& net, std::int32_t from) {
         return;
     }
     const int slot = SlotOfId(net, from);
-    if (slot < 1 || game.actors.actor[static_cast<std::size_t>(slot)].pingAnswered) {
+    if (slot < 1 || game.Heroes().actor[static_cast<std::size_t>(slot)].pingAnswered) {
         ++net.refused;
         return;
     }
-    Actor& a = game.actors.actor[static_cast<std::size_t>(slot)];
-    net.roundTripMs[static_cast<std::size_t>(slot)] = std::max(0, game.shell.time.now - a.pingStart);
+    Actor& a = game.Heroes().actor[static_cast<std::size_t>(slot)];
+    net.roundTripMs[static_cast<std::size_t>(slot)] = std::max(0, game.Now() - a.pingStart);
     a.pingAnswered = true;
     FinishStartIfAnswered(game, net);
 }
 
 // True when a slot changed hands.
-bool TakeSlotIds(Game& game, NetPlay& net, const std::array<std::int32_t, kMaxPlayers>& ids) {
+bool TakeSlotIds(GamePort& game, NetPlay& net, const std::array<std::int32_t, kMaxPlayers>& ids) {
     bool changed = false;
     for (std::size_t i = 0; i < ids.size(); ++i) {
         // A slot whose id changed belongs to a player who came back.
@@ -219,17 +214,17 @@ bool TakeSlotIds(Game& game, NetPlay& net, const std::array<std::int32_t, kMaxPl
         changed = true;
         if (ids[i] != 0) net.gone[i] = false;
         net.slotIds[i] = ids[i];
-        game.actors.actor[i].networkId = ids[i];
+        game.Heroes().actor[i].networkId = ids[i];
     }
     return changed;
 }
 
-void OnStart(Game& game, NetPlay& net, std::int32_t from, const StartMsg& m) {
+void OnStart(GamePort& game, NetPlay& net, std::int32_t from, const StartMsg& m) {
     const bool forUs = m.slotIds[static_cast<std::size_t>(m.slot)] == net.session.LocalId() && m.slotIds[0] == from;
     if (net.started) {
         // A player came back: the host says again who holds which slot.
-        if (!forUs || SlotOfId(net, from) != 0 || IsHost(game) || m.slot != game.actors.localPlayer ||
-            m.lastPlayer != game.actors.lastPlayer || !TakeSlotIds(game, net, m.slotIds))
+        if (!forUs || SlotOfId(net, from) != 0 || IsHost(game) || m.slot != game.Heroes().localPlayer ||
+            m.lastPlayer != game.Heroes().lastPlayer || !TakeSlotIds(game, net, m.slotIds))
             return void(++net.refused);
         return;
     }
@@ -239,7 +234,7 @@ void OnStart(Game& game, NetPlay& net, std::int32_t from, const StartMsg& m) {
         ++net.refused;
         return;
     }
-    Actors& actors = game.actors;
+    Actors& actors = game.Heroes();
     actors.localPlayer = m.slot;
     actors.lastPlayer = m.lastPlayer;
     net.slotIds.fill(0);
@@ -255,15 +250,15 @@ void OnStart(Game& game, NetPlay& net, std::int32_t from, const StartMsg& m) {
     if (m.level >= 0) {  // back into a running game: the host's level, the lives kept
         Actor& local = actors.Local();
         local.lives = m.lives;
-        StartLevel(game, m.level);
+        game.StartLevel(m.level);
         local.levelIndex = m.level;
     }
 }
 
 // The host takes a dropped player back into the slot it had.
-void Rejoin(Game& game, NetPlay& net, std::int32_t id, const std::string& longName) {
+void Rejoin(GamePort& game, NetPlay& net, std::int32_t id, const std::string& longName) {
     int slot = -1;
-    for (int i = 1; i <= game.actors.Last() && slot < 0; ++i) {
+    for (int i = 1; i <= game.Heroes().Last() && slot < 0; ++i) {
         const std::size_t s = static_cast<std::size_t>(i);
         const SessionPlayer* before = PlayerWithId(net.session, net.slotIds[s]);
         if (net.gone[s] && before && before->longName == longName) slot = i;
@@ -272,17 +267,17 @@ void Rejoin(Game& game, NetPlay& net, std::int32_t id, const std::string& longNa
     const std::size_t s = static_cast<std::size_t>(slot);
     net.slotIds[s] = id;
     net.gone[s] = false;
-    Actor& a = game.actors.actor[s];
+    Actor& a = game.Heroes().actor[s];
     a.networkId = id;
-    const std::int32_t level = game.shell.screen == kScreenPlay ? game.actors.actor[0].levelIndex : -1;
+    const std::int32_t level = game.Playing() ? game.Heroes().actor[0].levelIndex : -1;
     a.levelIndex = level;
-    if (level >= 0) PutOnStartPoint(a, *game.world);
-    ClaimsRejoined(net.claims.slots[s], a.lives, game.shell.time.now);
-    for (int i = 1; i <= game.actors.Last(); ++i) {
+    if (level >= 0) PutOnStartPoint(a, game.Level());
+    ClaimsRejoined(net.claims.slots[s], a.lives, game.Now());
+    for (int i = 1; i <= game.Heroes().Last(); ++i) {
         const std::size_t to = static_cast<std::size_t>(i);
         if (net.gone[to]) continue;
         Send(net, net.slotIds[to],
-             StartMsg{i, game.actors.lastPlayer, game.options.refreshInterval, net.slotIds, i == slot ? level : -1,
+             StartMsg{i, game.Heroes().lastPlayer, game.RefreshInterval(), net.slotIds, i == slot ? level : -1,
                       i == slot ? std::max(-1, a.lives) : 0},
              true);
     }
@@ -293,13 +288,13 @@ void Rejoin(Game& game, NetPlay& net, std::int32_t id, const std::string& longNa
             m.slot = 0;
             Send(net, id, m, true);
         }
-    ShowKeptMessage(game.shell, CalledName(net.session, id) + " IS BACK");
+    game.ShowKept(CalledName(net.session, id) + " IS BACK");
 }
 
-void OnPlayerState(Game& game, NetPlay& net, const PlayerStateMsg& m) {
-    Actor& a = game.actors.actor[static_cast<std::size_t>(m.slot)];
-    if (a.lives >= 0 && m.lives < 0 && m.levelIndex >= 0 && m.levelIndex == game.actors.Local().levelIndex)
-        ShowKeptMessage(game.shell, CalledName(net.session, net.slotIds[static_cast<std::size_t>(m.slot)]) +
+void OnPlayerState(GamePort& game, NetPlay& net, const PlayerStateMsg& m) {
+    Actor& a = game.Heroes().actor[static_cast<std::size_t>(m.slot)];
+    if (a.lives >= 0 && m.lives < 0 && m.levelIndex >= 0 && m.levelIndex == game.Heroes().Local().levelIndex)
+        game.ShowKept(CalledName(net.session, net.slotIds[static_cast<std::size_t>(m.slot)]) +
                                           " HAS NO LIVES LEFT");
     a.x = PeerPosition(m.x);
     a.y = PeerPosition(m.y);
@@ -315,37 +310,37 @@ void OnPlayerState(Game& game, NetPlay& net, const PlayerStateMsg& m) {
     a.lives = m.lives;
 }
 
-void PickupSound(Game& game, const Actor& sender, const ObjectDef& def) {
+void PickupSound(GamePort& game, const Actor& sender, const ObjectDef& def) {
     if (def.actionSound == kNoSound) return;
-    game.audio.PlaySoundAt(def.actionSound, RoundToInt(sender.x), RoundToInt(sender.y), RoundToInt(sender.z),
+    game.Sound().PlaySoundAt(def.actionSound, RoundToInt(sender.x), RoundToInt(sender.y), RoundToInt(sender.z),
                            def.actionVolume);
 }
 
 // True when the event changed this machine's level.
-bool OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
-    World& world = *game.world;
-    Actor& sender = game.actors.actor[static_cast<std::size_t>(m.slot)];
+bool OnCellEvent(GamePort& game, NetPlay& net, const CellEventMsg& m) {
+    World& world = game.Level();
+    Actor& sender = game.Heroes().actor[static_cast<std::size_t>(m.slot)];
     // Only the level the event happened in may change: a player still in
     // another level (or one whose event crossed a level start) changes nothing.
-    if (game.shell.screen != kScreenPlay || m.level != game.actors.Local().levelIndex) {
+    if (!game.Playing() || m.level != game.Heroes().Local().levelIndex) {
         ++net.refused;
         return false;
     }
     switch (m.code) {
         case kNetDig:
-            DigHole(world, m.x, m.y, m.z, m.value, game.rules);
+            DigHole(world, m.x, m.y, m.z, m.value, game.Rules());
             sender.animState = kPoseShoot;
             sender.stunMs = 500;
             sender.blendTime = 250;
             return true;
         case kNetPush:
-            PushBlock(world, m.x, m.y, m.z, static_cast<float>(m.value), game.rules);
+            PushBlock(world, m.x, m.y, m.z, static_cast<float>(m.value), game.Rules());
             sender.animState = kPoseShoot;
             sender.stunMs = 500;
             sender.blendTime = 100;
             return true;
         case kNetLever:
-            PullLever(world, m.x, m.y, m.z, game.rules);
+            PullLever(world, m.x, m.y, m.z, game.Rules());
             sender.animState = kPoseShoot;
             sender.stunMs = 300;
             sender.blendTime = 100;
@@ -366,7 +361,7 @@ bool OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
     if (IsHost(game)) NotePickup(net, m);
     switch (m.code) {
         case kNetIngot:
-            if (def->cellCount < 1) OpenDoors(world, def->lingotDoor, game.rules);
+            if (def->cellCount < 1) OpenDoors(world, def->lingotDoor, game.Rules());
             break;
         case kNetTimer:
             AddTimerBonus(world, def->timerDuration);
@@ -380,22 +375,22 @@ bool OnCellEvent(Game& game, NetPlay& net, const CellEventMsg& m) {
 }
 
 // The level the host plays, -1 when it is not in one.
-std::int32_t HostLevel(const Game& game) {
-    return game.shell.screen == kScreenPlay ? game.actors.Local().levelIndex : -1;
+std::int32_t HostLevel(const GamePort& game) {
+    return game.Playing() ? game.Heroes().Local().levelIndex : -1;
 }
 
 // The host refused a claim: the sender hears where its hero was last
 // accepted and how many lives it has, and the log gets the first refusal of
 // each kind.
-void RefuseClaim(Game& game, NetPlay& net, std::int32_t from, int slot, int kind) {
+void RefuseClaim(GamePort& game, NetPlay& net, std::int32_t from, int slot, int kind) {
     ++net.refused;
     if (kind < kClaimTooFast || kind >= kClaimKindCount) return;
     if (net.claims.refused[static_cast<std::size_t>(kind)]++ == 0)
-        game.host.Log("network: refused a claim of " + CalledName(net.session, from) + ": " + ClaimRefusalText(kind) +
+        game.Log("network: refused a claim of " + CalledName(net.session, from) + ": " + ClaimRefusalText(kind) +
                       " (further refusals of this kind are only counted)");
     if (kind == kClaimWrongLevel) return;  // between levels: nothing to put right
     ClaimRecord& r = net.claims.slots[static_cast<std::size_t>(slot)];
-    const std::int32_t now = game.shell.time.now;
+    const std::int32_t now = game.Now();
     if (now - r.lastPutBack < kPutBackGapMs) return;
     r.lastPutBack = now;
     const std::int32_t level = HostLevel(game);
@@ -405,24 +400,24 @@ void RefuseClaim(Game& game, NetPlay& net, std::int32_t from, int slot, int kind
 }
 
 template <typename Claim>
-bool HostAccepts(Game& game, NetPlay& net, std::int32_t from, const Claim& m) {
+bool HostAccepts(GamePort& game, NetPlay& net, std::int32_t from, const Claim& m) {
     ClaimRecord& record = net.claims.slots[static_cast<std::size_t>(m.slot)];
     int verdict = kClaimOk;
     if constexpr (std::is_same_v<Claim, PlayerStateMsg>)
-        verdict = CheckState(*game.world, record, HostLevel(game), m, game.shell.time.now);
+        verdict = CheckState(game.Level(), record, HostLevel(game), m, game.Now());
     else
-        verdict = CheckCellEvent(*game.world, record, HostLevel(game), m, game.shell.time.now);
+        verdict = CheckCellEvent(game.Level(), record, HostLevel(game), m, game.Now());
     if (verdict == kClaimOk) return true;
     if (verdict != kClaimHeld) RefuseClaim(game, net, from, m.slot, verdict);
     return false;
 }
 
 // The host sends this player's hero back where it last accepted it.
-void OnPutBack(Game& game, NetPlay& net, const PutBackMsg& m) {
-    if (m.slot != game.actors.localPlayer) return void(++net.refused);
-    Actor& local = game.actors.Local();
+void OnPutBack(GamePort& game, NetPlay& net, const PutBackMsg& m) {
+    if (m.slot != game.Heroes().localPlayer) return void(++net.refused);
+    Actor& local = game.Heroes().Local();
     local.lives = std::min(local.lives, m.lives);
-    if (m.level < 0 || m.level != local.levelIndex || game.shell.screen != kScreenPlay) return;
+    if (m.level < 0 || m.level != local.levelIndex || !game.Playing()) return;
     local.x = static_cast<float>(m.x);
     local.y = static_cast<float>(m.y);
     local.z = static_cast<float>(m.z);
@@ -432,7 +427,7 @@ void OnPutBack(Game& game, NetPlay& net, const PutBackMsg& m) {
 }
 
 // The host: a player asks for the level's state, or for one lost piece of it.
-void OnWorldAsk(Game& game, NetPlay& net, int slot, const WorldAskMsg& m) {
+void OnWorldAsk(GamePort& game, NetPlay& net, int slot, const WorldAskMsg& m) {
     if (!IsHost(game) || slot < 1 || m.level != HostLevel(game)) return void(++net.refused);
     const WorldSent& sent = net.worldSent[static_cast<std::size_t>(slot)];
     const std::int32_t count =
@@ -447,16 +442,16 @@ void OnWorldAsk(Game& game, NetPlay& net, int slot, const WorldAskMsg& m) {
         return;
     }
     // A new state, but not more often than the gap allows.
-    if (sent.id != 0 && game.shell.time.now - sent.time < kWorldAskGapMs) return void(++net.refused);
+    if (sent.id != 0 && game.Now() - sent.time < kWorldAskGapMs) return void(++net.refused);
     SendWorldState(game, net, slot);
 }
 
 // A player: a piece of the host's level state.  The set restores once
 // complete; one that does not restore is dropped and said so in the log.
-void OnWorldPiece(Game& game, NetPlay& net, const WorldPieceMsg& m) {
+void OnWorldPiece(GamePort& game, NetPlay& net, const WorldPieceMsg& m) {
     WorldTransfer& in = net.incoming;
-    const std::int32_t now = game.shell.time.now;
-    if (IsHost(game) || game.shell.screen != kScreenPlay || m.level != game.actors.Local().levelIndex)
+    const std::int32_t now = game.Now();
+    if (IsHost(game) || !game.Playing() || m.level != game.Heroes().Local().levelIndex)
         return void(++net.refused);
     if (m.id != in.id || m.level != in.level || m.total != in.total) {
         // A new set replaces one still under way.
@@ -477,12 +472,12 @@ void OnWorldPiece(Game& game, NetPlay& net, const WorldPieceMsg& m) {
     if (++in.got < m.Count()) return;
     // Taken on the host half a round trip ago.
     const LinkStats link = net.session.Link(net.slotIds[0]);
-    const SnapshotRestore restored = RestoreLevelState(game, in.bytes, std::max(0, link.roundTripMs / 2));
+    const LevelStateTaken restored = game.RestoreLevelState(in.bytes, std::max(0, link.roundTripMs / 2));
     in = WorldTransfer{};
     net.checkMisses = 0;
     if (!restored.ok) {
         ++net.worldsRefused;
-        game.host.Log("network: the host's level state was refused: " + restored.why);
+        game.Log("network: the host's level state was refused: " + restored.why);
         return;
     }
     ++net.worldsTaken;
@@ -491,10 +486,10 @@ void OnWorldPiece(Game& game, NetPlay& net, const WorldPieceMsg& m) {
 
 // A player: the host's checksum of its cells.  Checks that keep
 // disagreeing bring the level's state over again.
-void OnWorldCheck(Game& game, NetPlay& net, const WorldCheckMsg& m) {
-    const std::int32_t now = game.shell.time.now;
-    if (game.shell.screen != kScreenPlay || m.level != game.actors.Local().levelIndex || net.incoming.id != 0) return;
-    if (CellsChecksum(*game.world) == m.cells) {
+void OnWorldCheck(GamePort& game, NetPlay& net, const WorldCheckMsg& m) {
+    const std::int32_t now = game.Now();
+    if (!game.Playing() || m.level != game.Heroes().Local().levelIndex || net.incoming.id != 0) return;
+    if (CellsChecksum(game.Level()) == m.cells) {
         net.checkMisses = 0;
         return;
     }
@@ -506,12 +501,12 @@ void OnWorldCheck(Game& game, NetPlay& net, const WorldCheckMsg& m) {
 
 // A player: pieces still missing a while after the last one came are asked
 // for again; a set that never completes is given up (the checks ask anew).
-void AskMissingPieces(Game& game, NetPlay& net) {
+void AskMissingPieces(GamePort& game, NetPlay& net) {
     WorldTransfer& in = net.incoming;
-    const std::int32_t now = game.shell.time.now;
+    const std::int32_t now = game.Now();
     if (in.id == 0) return;
-    if (now - in.started > kWorldLongestWaitMs || in.level != game.actors.Local().levelIndex ||
-        game.shell.screen != kScreenPlay) {
+    if (now - in.started > kWorldLongestWaitMs || in.level != game.Heroes().Local().levelIndex ||
+        !game.Playing()) {
         in = WorldTransfer{};
         return;
     }
@@ -525,11 +520,11 @@ void AskMissingPieces(Game& game, NetPlay& net) {
     }
 }
 
-void OnStartLevel(Game& game, std::int32_t level) {
-    Actor& local = game.actors.Local();
-    if (local.levelIndex < 0) local.lives = 3;  // from the title: a new game
-    game.shell.fade.active = false;
-    StartLevel(game, level);
+void OnStartLevel(GamePort& game, std::int32_t level) {
+    Actor& local = game.Heroes().Local();
+    if (local.levelIndex < 0) local.lives = kStartLives;  // from the title: a new game
+    game.CancelFade();
+    game.StartLevel(level);
     local.levelIndex = level;
 }
 
@@ -537,7 +532,7 @@ std::string LeftText(const NetPlay& net, std::int32_t id, bool lost) {
     return CalledName(net.session, id) + (lost ? " HAS LEFT THE GAME: CONNECTION LOST" : " HAS LEFT THE GAME");
 }
 
-void OnPlayerLeft(Game& game, NetPlay& net, std::int32_t id, bool lost) {
+void OnPlayerLeft(GamePort& game, NetPlay& net, std::int32_t id, bool lost) {
     if (!net.started) {
         if (net.lobbyState == kLobbyStarting) {  // the host stops waiting for its answer
             const int slot = SlotOfId(net, id);
@@ -548,14 +543,14 @@ void OnPlayerLeft(Game& game, NetPlay& net, std::int32_t id, bool lost) {
         const bool hostLeft = SessionHostId(net.session) == id && id != net.session.LocalId();
         if (net.lobbyState == kLobbyInSession && hostLeft) {
             const char* text = lost ? kHostLostText : kHostLeftText;
-            ShowKeptMessage(game.shell, text);
+            game.ShowKept(text);
             // Out of the ended session, so that another can be created or joined.
             net.session.LeaveSession();
             ResetLobby(game, net);
             net.panel.notice = text;
         } else {
-            if (game.actors.lastPlayer > 0) game.actors.lastPlayer -= 1;
-            if (net.lobbyState == kLobbyInSession) ShowKeptMessage(game.shell, LeftText(net, id, lost));
+            if (game.Heroes().lastPlayer > 0) game.Heroes().lastPlayer -= 1;
+            if (net.lobbyState == kLobbyInSession) game.ShowKept(LeftText(net, id, lost));
         }
         return;
     }
@@ -563,26 +558,25 @@ void OnPlayerLeft(Game& game, NetPlay& net, std::int32_t id, bool lost) {
     if (slot < 0) return;
     net.gone[static_cast<std::size_t>(slot)] = true;
     if (slot != 0 || IsHost(game)) {
-        ShowKeptMessage(game.shell, LeftText(net, id, lost));
+        game.ShowKept(LeftText(net, id, lost));
         return;
     }
     // Without the host nobody starts levels or moves the sentries: back to the
     // title as a single player.
-    Actors& actors = game.actors;
+    Actors& actors = game.Heroes();
     actors.actor[0].lives = actors.Local().lives;
     actors.localPlayer = 0;
     actors.lastPlayer = 0;
-    game.rules.networkGame = false;
+    game.Rules().networkGame = false;
     net.started = false;
-    GameStartFade(game, -1);
-    SetScreen(game, kScreenTitle);
-    ShowKeptMessage(game.shell, lost ? kHostLostText : kHostLeftText);
+    game.FadeToTitle();
+    game.ShowKept(lost ? kHostLostText : kHostLeftText);
 }
 
-void SendOwnState(Game& game, NetPlay& net, bool reliable) {
-    const Actor& a = game.actors.Local();
+void SendOwnState(GamePort& game, NetPlay& net, bool reliable) {
+    const Actor& a = game.Heroes().Local();
     PlayerStateMsg m;
-    m.slot = game.actors.localPlayer;
+    m.slot = game.Heroes().localPlayer;
     m.x = TruncToInt(a.x);
     m.y = TruncToInt(a.y);
     m.z = TruncToInt(a.z);
@@ -600,18 +594,18 @@ void SendOwnState(Game& game, NetPlay& net, bool reliable) {
 
 }  // namespace
 
-MessageLimits LimitsFor(const Game& game, const NetPlay&) {
+MessageLimits LimitsFor(const GamePort& game, const NetPlay&) {
     MessageLimits l;
-    l.lastPlayer = game.actors.Last();
-    l.sentryCount = std::clamp(game.world->sentryCount, 0, kMaxSentries);
-    l.levelCount = game.shell.levelCount;
-    l.sizeX = game.world->sizeX;
-    l.sizeY = game.world->sizeY;
-    l.sizeZ = game.world->sizeZ;
+    l.lastPlayer = game.Heroes().Last();
+    l.sentryCount = std::clamp(game.Level().sentryCount, 0, kMaxSentries);
+    l.levelCount = game.LevelCount();
+    l.sizeX = game.Level().sizeX;
+    l.sizeY = game.Level().sizeY;
+    l.sizeZ = game.Level().sizeZ;
     return l;
 }
 
-void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<const std::uint8_t> bytes) {
+void HandleGameMessage(GamePort& game, NetPlay& net, std::int32_t from, std::span<const std::uint8_t> bytes) {
     DecodeResult decoded = DecodeMessage(bytes, LimitsFor(game, net));
     if (!decoded.message) {
         ++net.refused;
@@ -633,7 +627,7 @@ void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<co
     }
     if (const auto* m = std::get_if<PlayerStateMsg>(&message)) {
         // A player speaks only for its own slot, and nobody moves ours.
-        if (m->slot != fromSlot || m->slot == game.actors.localPlayer) return void(++net.refused);
+        if (m->slot != fromSlot || m->slot == game.Heroes().localPlayer) return void(++net.refused);
         if (IsHost(game) && !HostAccepts(game, net, from, *m)) return;
         OnPlayerState(game, net, *m);
         // The announcement of leaving a level travels reliably, the rest not.
@@ -641,7 +635,7 @@ void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<co
         return;
     }
     if (const auto* m = std::get_if<CellEventMsg>(&message)) {
-        if (m->slot != fromSlot || m->slot == game.actors.localPlayer) return void(++net.refused);
+        if (m->slot != fromSlot || m->slot == game.Heroes().localPlayer) return void(++net.refused);
         if (IsHost(game) && !HostAccepts(game, net, from, *m)) return;
         if (OnCellEvent(game, net, *m) && IsHost(game)) net.session.ForwardGameMessage(from, EncodeMessage(*m), true);
         return;
@@ -653,11 +647,11 @@ void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<co
     if (const auto* m = std::get_if<WorldCheckMsg>(&message)) return OnWorldCheck(game, net, *m);
     if (const auto* m = std::get_if<PutBackMsg>(&message)) return OnPutBack(game, net, *m);
     if (std::holds_alternative<SentryStepMsg>(message)) {
-        if (game.shell.screen == kScreenPlay)
-            SentryThink(*game.world, game.actors, SentrySounds{game.bank->sentrySeenSound, game.bank->sentryLostSound},
-                        game.rules);
+        if (game.Playing())
+            SentryThink(game.Level(), game.Heroes(), game.SentryCues(),
+                        game.Rules());
     } else if (const auto* m = std::get_if<SentryPositionMsg>(&message)) {
-        SentryState& s = game.world->sentries[static_cast<std::size_t>(m->number - 1)];
+        SentryState& s = game.Level().sentries[static_cast<std::size_t>(m->number - 1)];
         s.x = PeerPosition(m->x);
         s.y = PeerPosition(m->y);
         s.z = PeerPosition(m->z);
@@ -667,19 +661,17 @@ void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<co
     } else if (const auto* m = std::get_if<LevelTimerMsg>(&message)) {
         // A clock below zero counts as run out; held at zero, the countdown
         // cannot wrap it.
-        if (game.shell.screen == kScreenPlay) game.world->timerLeft = std::max(0, m->timeLeftMs);
+        if (game.Playing()) game.Level().timerLeft = std::max(0, m->timeLeftMs);
     } else if (const auto* m = std::get_if<BackToTitleMsg>(&message)) {
         if (m->ending == kEndGameOver) {
-            if (game.shell.screen == kScreenPlay) EnterNetworkGameOver(game);
+            if (game.Playing()) EnterNetworkGameOver(game);
         } else if (m->ending == kEndCredits) {
-            if (game.shell.screen == kScreenPlay) {
-                GameStartFade(game, -1);
-                SetScreen(game, kScreenCredits);
+            if (game.Playing()) {
+                game.FadeToCredits();
             }
-        } else if (game.shell.screen == kScreenPlay) {
+        } else if (game.Playing()) {
             // The end credits run on to their end on every machine.
-            GameStartFade(game, -1);
-            SetScreen(game, kScreenTitle);
+            game.FadeToTitle();
         }
     }
 }
@@ -696,11 +688,11 @@ namespace {
 
 // The host sends each state to everybody: the link that needs the most
 // sends sets the pace.  A joiner sends only to the host.
-std::int32_t CurrentSendInterval(const Game& game, const NetPlay& net) {
-    const std::int32_t longest = game.options.refreshInterval;
+std::int32_t CurrentSendInterval(const GamePort& game, const NetPlay& net) {
+    const std::int32_t longest = game.RefreshInterval();
     if (!IsHost(game)) return SendIntervalFor(net.session.Link(net.slotIds[0]), longest);
     std::int32_t interval = std::max(kShortestSendMs, longest);
-    for (int i = 1; i <= game.actors.Last(); ++i) {
+    for (int i = 1; i <= game.Heroes().Last(); ++i) {
         const std::size_t s = static_cast<std::size_t>(i);
         if (!net.gone[s]) interval = std::min(interval, SendIntervalFor(net.session.Link(net.slotIds[s]), longest));
     }
@@ -709,20 +701,20 @@ std::int32_t CurrentSendInterval(const Game& game, const NetPlay& net) {
 
 }  // namespace
 
-void PeriodicSends(Game& game, NetPlay& net) {
+void PeriodicSends(GamePort& game, NetPlay& net) {
     if (!NetworkGame(game, net)) return;
-    const std::int32_t now = game.shell.time.now;
+    const std::int32_t now = game.Now();
     net.sendInterval = CurrentSendInterval(game, net);
     if (!IsHost(game)) AskMissingPieces(game, net);
-    if (IsHost(game) && game.shell.screen == kScreenPlay && now - net.lastWorldCheck >= kWorldCheckMs) {
+    if (IsHost(game) && game.Playing() && now - net.lastWorldCheck >= kWorldCheckMs) {
         net.lastWorldCheck = now;
-        Send(net, kAllPlayers, WorldCheckMsg{HostLevel(game), CellsChecksum(*game.world)}, false);
+        Send(net, kAllPlayers, WorldCheckMsg{HostLevel(game), CellsChecksum(game.Level())}, false);
     }
     if (now - net.lastSend < net.sendInterval) return;
     net.lastSend = now;
     SendOwnState(game, net, false);
     if (!IsHost(game)) return;
-    const World& world = *game.world;
+    const World& world = game.Level();
     if (world.timerRunning && world.timerLeft > 0) Send(net, kAllPlayers, LevelTimerMsg{world.timerLeft}, true);
     Send(net, kAllPlayers, SentryStepMsg{}, false);
     for (int i = 0; i < std::clamp(world.sentryCount, 0, kMaxSentries); ++i) {
@@ -741,19 +733,19 @@ std::uint32_t CellsChecksum(const World& world) {
     return hash;
 }
 
-bool SendWorldState(Game& game, NetPlay& net, int slot) {
+bool SendWorldState(GamePort& game, NetPlay& net, int slot) {
     const std::int32_t level = HostLevel(game);
-    if (!IsHost(game) || level < 0 || slot < 1 || slot > game.actors.Last()) return false;
+    if (!IsHost(game) || level < 0 || slot < 1 || slot > game.Heroes().Last()) return false;
     const std::size_t s = static_cast<std::size_t>(slot);
-    Bytes bytes = SaveSnapshot(game, 0);
+    Bytes bytes = game.SaveLevelState();
     if (bytes.size() > static_cast<std::size_t>(kMaxWorldBytes)) {
-        game.host.Log("network: the level's state is too large to send (" + std::to_string(bytes.size()) + " bytes)");
+        game.Log("network: the level's state is too large to send (" + std::to_string(bytes.size()) + " bytes)");
         return false;
     }
     WorldSent& sent = net.worldSent[s];
     sent.id = ++net.lastWorldId;
     sent.level = level;
-    sent.time = game.shell.time.now;
+    sent.time = game.Now();
     sent.bytes = std::move(bytes);
     const std::int32_t total = static_cast<std::int32_t>(sent.bytes.size());
     for (std::int32_t at = 0, index = 0; at < total; at += kWorldPieceBytes, ++index) {
@@ -765,9 +757,9 @@ bool SendWorldState(Game& game, NetPlay& net, int slot) {
     return true;
 }
 
-SharedLevel SharedLevelState(const Game& game, const NetPlay& net) {
-    const World& world = *game.world;
-    const Actors& actors = game.actors;
+SharedLevel SharedLevelState(const GamePort& game, const NetPlay& net) {
+    const World& world = game.Level();
+    const Actors& actors = game.Heroes();
     const std::int32_t level = actors.actor[0].levelIndex;
     int playing = 0, atExit = 0;
     for (int i = 0; i <= actors.Last(); ++i) {
@@ -780,14 +772,14 @@ SharedLevel SharedLevelState(const Game& game, const NetPlay& net) {
     return atExit == playing ? SharedLevel::Won : SharedLevel::Playing;
 }
 
-void EnterNetworkGameOver(Game& game) {
+void EnterNetworkGameOver(GamePort& game) {
     // The same screen as a single player's last life, then the title.
-    EnterGameOver(game);
+    game.EnterGameOver();
 }
 
-void WatchConnections(Game& game, NetPlay& net) {
+void WatchConnections(GamePort& game, NetPlay& net) {
     NetSession& session = net.session;
-    const bool inSession = game.shell.networkLobby
+    const bool inSession = game.InLobby()
                                ? net.lobbyState == kLobbyInSession || net.lobbyState == kLobbyStarting
                                : net.started;
     if (!session.Connected() || !inSession) return;
@@ -795,31 +787,31 @@ void WatchConnections(Game& game, NetPlay& net) {
     for (std::size_t i = 1; i < session.Players().size(); ++i) {
         const SessionPlayer& p = session.Players()[i];
         if (p.gone || p.id == session.LocalId() || session.SilenceMs(p.id) <= kSilentWarningMs) continue;
-        ShowStatusMessage(game.shell, p.id == host ? std::string(kHostUnstableText) : "CONNECTION PROBLEM: " + CalledName(session, p.id));
+        game.ShowStatus(p.id == host ? std::string(kHostUnstableText) : "CONNECTION PROBLEM: " + CalledName(session, p.id));
         return;
     }
 }
 
-void CheckStartTimeout(Game& game, NetPlay& net) {
-    if (net.started || net.lobbyState != kLobbyStarting || game.shell.time.now - net.startTime < kStartAnswerWaitMs) return;
+void CheckStartTimeout(GamePort& game, NetPlay& net) {
+    if (net.started || net.lobbyState != kLobbyStarting || game.Now() - net.startTime < kStartAnswerWaitMs) return;
     std::string silent;
-    for (int i = 1; i <= game.actors.Last(); ++i) {
+    for (int i = 1; i <= game.Heroes().Last(); ++i) {
         const std::size_t s = static_cast<std::size_t>(i);
-        if (net.gone[s] || game.actors.actor[s].pingAnswered) continue;
+        if (net.gone[s] || game.Heroes().actor[s].pingAnswered) continue;
         net.gone[s] = true;
         silent += (silent.empty() ? "" : ", ") + CalledName(net.session, net.slotIds[s]);
         // An empty slot: the others see it gone, and what that machine may
         // still send is nobody's.
         net.slotIds[s] = 0;
-        game.actors.actor[s].networkId = 0;
+        game.Heroes().actor[s].networkId = 0;
     }
     FinishStartIfAnswered(game, net);
-    if (!silent.empty()) ShowKeptMessage(game.shell, "NO ANSWER FROM " + silent + ": STARTED WITHOUT THEM");
+    if (!silent.empty()) game.ShowKept("NO ANSWER FROM " + silent + ": STARTED WITHOUT THEM");
 }
 
-bool OthersAtExit(const Game& game, const NetPlay& net) {
-    const World& world = *game.world;
-    const Actors& actors = game.actors;
+bool OthersAtExit(const GamePort& game, const NetPlay& net) {
+    const World& world = game.Level();
+    const Actors& actors = game.Heroes();
     const std::int32_t level = actors.actor[0].levelIndex;
     for (int i = 0; i <= actors.Last(); ++i) {
         const Actor& a = actors.actor[static_cast<std::size_t>(i)];
@@ -830,16 +822,16 @@ bool OthersAtExit(const Game& game, const NetPlay& net) {
     return true;
 }
 
-void AttachNetPlay(Game& game, NetPlay& net) {
+void AttachNetPlay(GamePort& game, NetPlay& net) {
     NetSession& session = net.session;
     session.onAddPlayer = [&game, &net](std::int32_t id, const std::string& longName, const std::string&) {
         if (net.started) {
             if (IsHost(game)) Rejoin(game, net, id, longName);
             return;
         }
-        if (game.actors.lastPlayer >= kMaxPlayers - 1) return;
-        game.actors.lastPlayer += 1;
-        game.actors.actor[static_cast<std::size_t>(game.actors.lastPlayer)].networkId = id;
+        if (game.Heroes().lastPlayer >= kMaxPlayers - 1) return;
+        game.Heroes().lastPlayer += 1;
+        game.Heroes().actor[static_cast<std::size_t>(game.Heroes().lastPlayer)].networkId = id;
         if (net.lobbyState == kLobbyInSession) ShowPlayerList(net);
     };
     session.onDeletePlayer = [&game, &net](std::int32_t id, const std::string&, const std::string&) {
@@ -853,9 +845,9 @@ void AttachNetPlay(Game& game, NetPlay& net) {
     // The lobby says what failed in words (LobbyFailure); the code goes to the log.
     session.showError = [](const std::string& text) { std::cerr << "network: " << text << "\n"; };
 
-    NetworkHooks& hooks = game.net;
+    NetworkHooks& hooks = game.Hooks();
     hooks.beginFrame = [&game, &net] {
-        net.session.FrameTime(game.shell.time.now);
+        net.session.FrameTime(game.Now());
         net.session.Pump();
         CheckStartTimeout(game, net);
         WatchConnections(game, net);
@@ -867,7 +859,7 @@ void AttachNetPlay(Game& game, NetPlay& net) {
         net.incoming = WorldTransfer{};
         net.checkMisses = 0;
         // From the title it is a new game: everybody starts with full lives.
-        ClaimsLevelStarted(net.claims, game.shell.screen != kScreenPlay, game.shell.time.now);
+        ClaimsLevelStarted(net.claims, !game.Playing(), game.Now());
         if (NetworkGame(game, net) && IsHost(game)) Send(net, kAllPlayers, StartLevelMsg{level}, true);
     };
     hooks.titleEntered = [&game, &net] {
@@ -889,38 +881,37 @@ void AttachNetPlay(Game& game, NetPlay& net) {
                                                : std::string();
     };
     hooks.playerGone = [&net](int slot) { return slot >= 0 && slot < kMaxPlayers && net.gone[static_cast<std::size_t>(slot)]; };
-    game.rules.sendEvent = [&game, &net](std::int32_t code, std::int32_t x, std::int32_t y, std::int32_t z,
+    game.Rules().sendEvent = [&game, &net](std::int32_t code, std::int32_t x, std::int32_t y, std::int32_t z,
                                          std::int32_t value) {
         if (!NetworkGame(game, net)) return;
-        const Actor& local = game.actors.Local();
+        const Actor& local = game.Heroes().Local();
         // Where the hero stands goes with it: the host checks the reach from there.
-        const CellEventMsg m{game.actors.localPlayer, code, x, y, z, value, local.levelIndex, true,
+        const CellEventMsg m{game.Heroes().localPlayer, code, x, y, z, value, local.levelIndex, true,
                              TruncToInt(local.x), TruncToInt(local.y), TruncToInt(local.z)};
         if (IsHost(game)) NotePickup(net, m);
         Send(net, kAllPlayers, m, true);
     };
 }
 
-void OpenLobby(Game& game, NetPlay& net) {
-    game.shell.networkLobby = true;
-    SetScreen(game, kScreenLobby);
+void OpenLobby(GamePort& game, NetPlay& net) {
+    game.OpenLobbyScreen();
     net.lobbyState = kLobbyChooseProvider;
     net.panel.askingNickname = true;
-    net.panel.nickname = game.settings.nickName;
-    net.refreshTime = game.shell.time.now;
-    game.actors.localPlayer = 0;
-    game.actors.lastPlayer = 0;
+    net.panel.nickname = game.Nickname();
+    net.refreshTime = game.Now();
+    game.Heroes().localPlayer = 0;
+    game.Heroes().lastPlayer = 0;
 }
 
-void SubmitNickname(Game& game, NetPlay& net, const std::string& nickname) {
-    game.settings.nickName = nickname;
+void SubmitNickname(GamePort& game, NetPlay& net, const std::string& nickname) {
+    game.SetNickname(nickname);
     net.session.longName = nickname;
     net.session.shortName = nickname;
     net.panel.askingNickname = false;
     ResetLobby(game, net);
 }
 
-void LobbyNewGame(Game& game, NetPlay& net) {
+void LobbyNewGame(GamePort& game, NetPlay& net) {
     LobbyPanel& panel = net.panel;
     if (net.lobbyState == kLobbyChooseProvider) {
         if (panel.selected < 0 || panel.selected >= static_cast<std::int32_t>(panel.list.size())) return;
@@ -932,15 +923,15 @@ void LobbyNewGame(Game& game, NetPlay& net) {
         panel.newCaption = "Go";
         panel.joinEnabled = false;
         net.lobbyState = kLobbyInSession;
-        game.actors.localPlayer = 0;
-        game.actors.lastPlayer = 0;
+        game.Heroes().localPlayer = 0;
+        game.Heroes().lastPlayer = 0;
         ShowPlayerList(net);
     } else if (net.lobbyState == kLobbyInSession && panel.newEnabled) {
         HostGo(game, net);
     }
 }
 
-void LobbyJoinGame(Game& game, NetPlay& net) {
+void LobbyJoinGame(GamePort& game, NetPlay& net) {
     LobbyPanel& panel = net.panel;
     if (!panel.joinEnabled || panel.selected < 0 || panel.selected >= static_cast<std::int32_t>(panel.list.size()))
         return;
@@ -952,8 +943,8 @@ void LobbyJoinGame(Game& game, NetPlay& net) {
         net.lobbyState = kLobbyChooseSession;
         panel.selected = 0;
         panel.sessionIds.clear();
-        panel.searchStart = game.shell.time.now;
-        game.input.TakeText();  // what was typed before is no address
+        panel.searchStart = game.Now();
+        game.TakeText();  // what was typed before is no address
         ShowSessionList(net);
         panel.newEnabled = false;
         panel.joinCaption = "Select Game";
@@ -963,7 +954,7 @@ void LobbyJoinGame(Game& game, NetPlay& net) {
         const SessionEntry chosen = sessions[static_cast<std::size_t>(panel.selected)];
         panel.notice.clear();
         panel.joining = chosen.address;
-        panel.joinStart = game.shell.time.now;
+        panel.joinStart = game.Now();
         panel.joinFailure = kTransportOk;
         if (!net.session.BeginJoin(chosen.id)) {
             // The search goes on: the player may pick again.
@@ -976,7 +967,7 @@ void LobbyJoinGame(Game& game, NetPlay& net) {
     }
 }
 
-void LobbyJoinProgress(Game& game, NetPlay& net) {
+void LobbyJoinProgress(GamePort& game, NetPlay& net) {
     if (net.lobbyState != kLobbyJoining) return;
     LobbyPanel& panel = net.panel;
     const NetSession::Join state = net.session.JoinProgress();
@@ -991,12 +982,12 @@ void LobbyJoinProgress(Game& game, NetPlay& net) {
     net.lobbyState = kLobbyInSession;
     panel.joinEnabled = false;
     // Everyone already in the session holds a slot before this player.
-    game.actors.lastPlayer = std::min(kMaxPlayers - 1, static_cast<int>(PresentPlayers(net.session).size()) - 1);
+    game.Heroes().lastPlayer = std::min(kMaxPlayers - 1, static_cast<int>(PresentPlayers(net.session).size()) - 1);
     ShowPlayerList(net);
 }
 
-void LobbyRefresh(Game& game, NetPlay& net) {
-    const std::int32_t now = game.shell.time.now;
+void LobbyRefresh(GamePort& game, NetPlay& net) {
+    const std::int32_t now = game.Now();
     if (now - net.refreshTime <= kLobbyRefreshMs) return;
     net.refreshTime = now;
     if (net.lobbyState == kLobbyInSession) {

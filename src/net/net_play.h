@@ -1,7 +1,8 @@
-// Network play on top of the game: the lobby (nickname, providers, sessions,
-// players), the start handshake that measures the send interval, the periodic
-// sends of the play screen, and what each received message does.  Everything
-// here runs on the frame thread, between or inside frames.
+// Network play on top of the game, seen through its port (rules/game_port.h):
+// the lobby (nickname, providers, sessions, players), the start handshake
+// that measures the send interval, the periodic sends of the play screen, and
+// what each received message does.  Everything here runs on the frame thread,
+// between or inside frames.
 #pragma once
 
 #include <array>
@@ -15,14 +16,11 @@
 #include "net/messages.h"
 #include "net/net_settings.h"
 #include "net/session.h"
+#include "rules/game_port.h"
 #include "rules/rules_context.h"
 #include "world/world.h"
 
 namespace zq {
-
-// The shell's game record: the network play reads and changes it through the
-// functions below; only their definitions see its parts.
-struct Game;
 
 enum LobbyState : std::int32_t {
     kLobbyChooseProvider = 0,
@@ -139,30 +137,30 @@ struct NetPlay {
 
 // Fills the session's events and the game's network hooks.  Both records
 // must outlive each other's use.
-void AttachNetPlay(Game& game, NetPlay& net);
+void AttachNetPlay(GamePort& game, NetPlay& net);
 
 // Screen 5: the nickname prompt comes up, pre-filled from the settings.
-void OpenLobby(Game& game, NetPlay& net);
+void OpenLobby(GamePort& game, NetPlay& net);
 // The prompt's OK: the nickname names the local player; the provider list shows.
-void SubmitNickname(Game& game, NetPlay& net, const std::string& nickname);
+void SubmitNickname(GamePort& game, NetPlay& net, const std::string& nickname);
 // "Create Game" / "Go".
-void LobbyNewGame(Game& game, NetPlay& net);
+void LobbyNewGame(GamePort& game, NetPlay& net);
 // "Join Game" / "Select Game".
-void LobbyJoinGame(Game& game, NetPlay& net);
+void LobbyJoinGame(GamePort& game, NetPlay& net);
 // Every lobby frame while joining: the welcome, a refusal or the wait.
-void LobbyJoinProgress(Game& game, NetPlay& net);
+void LobbyJoinProgress(GamePort& game, NetPlay& net);
 // Twice a second: the player list, or a new search while no session is found.
-void LobbyRefresh(Game& game, NetPlay& net);
+void LobbyRefresh(GamePort& game, NetPlay& net);
 // One lobby frame: keys and mouse, the refresh, and the panel drawn.
-void LobbyFrame(Game& game, NetPlay& net);
+void LobbyFrame(GamePort& game, NetPlay& net);
 // Escape: one step back (the search or a session to the choice of provider,
 // that choice to the nickname, the nickname to the title screen).
-void LobbyBack(Game& game, NetPlay& net);
+void LobbyBack(GamePort& game, NetPlay& net);
 // The search screen's Enter on a typed address: that host is asked directly,
 // and joined as soon as it answers.
-void LobbyAskAddress(Game& game, NetPlay& net, const std::string& address);
+void LobbyAskAddress(GamePort& game, NetPlay& net, const std::string& address);
 // A failed lobby step said in words on the panel and the status line.
-void LobbyFailure(Game& game, NetPlay& net, std::uint32_t code, bool creating, const std::string& where);
+void LobbyFailure(GamePort& game, NetPlay& net, std::uint32_t code, bool creating, const std::string& where);
 // What a failed step means to the player: the refusal's words, with the
 // address that did not answer or the port that could not be opened (`where`).
 std::string LobbyFailureText(std::uint32_t code, bool creating, const std::string& where);
@@ -170,12 +168,12 @@ std::string LobbyFailureText(std::uint32_t code, bool creating, const std::strin
 // machine, as many to a line as fit, then the home router's lines.
 std::vector<std::string> HostLines(const std::vector<std::string>& addresses, const std::vector<std::string>& internet);
 // The line under the list: what the lobby is doing or why it stopped.
-std::string LobbyHint(const Game& game, const NetPlay& net);
+std::string LobbyHint(const GamePort& game, const NetPlay& net);
 
 // A received game message: checked, then applied.  Refused ones are counted.
-void HandleGameMessage(Game& game, NetPlay& net, std::int32_t from, std::span<const std::uint8_t> bytes);
+void HandleGameMessage(GamePort& game, NetPlay& net, std::int32_t from, std::span<const std::uint8_t> bytes);
 // The play screen's sends, once the send interval has passed.
-void PeriodicSends(Game& game, NetPlay& net);
+void PeriodicSends(GamePort& game, NetPlay& net);
 // The wait between two state sends over a link as measured now: half its
 // round trip, short enough that kPositionsPerWarning positions arrive within
 // kSilentWarningMs whatever share it loses, at least kShortestSendMs, and at
@@ -185,23 +183,23 @@ std::int32_t SendIntervalFor(LinkStats link, std::int32_t longestMs);
 std::uint32_t CellsChecksum(const World& world);
 // The host sends one player its level's state now, in pieces; false when
 // there is nothing to send (not playing, or a state too large to send).
-bool SendWorldState(Game& game, NetPlay& net, int slot);
+bool SendWorldState(GamePort& game, NetPlay& net, int slot);
 // True when every other player of slot 0's level who still has lives and is
 // still connected stands in the exit cell.
-bool OthersAtExit(const Game& game, const NetPlay& net);
+bool OthersAtExit(const GamePort& game, const NetPlay& net);
 
 // Every frame: the status line names a player whose machine has been
 // silent for more than a second.
-void WatchConnections(Game& game, NetPlay& net);
+void WatchConnections(GamePort& game, NetPlay& net);
 // The host's start handshake gives up on players who never answer.
-void CheckStartTimeout(Game& game, NetPlay& net);
+void CheckStartTimeout(GamePort& game, NetPlay& net);
 // The host's view of the shared level: won once every player of its level
 // with lives left stands in the exit, lost once nobody has lives.
-SharedLevel SharedLevelState(const Game& game, const NetPlay& net);
+SharedLevel SharedLevelState(const GamePort& game, const NetPlay& net);
 // Nobody has lives left: this machine leaves the level for the game over.
-void EnterNetworkGameOver(Game& game);
+void EnterNetworkGameOver(GamePort& game);
 
 // What received messages are checked against on this machine.
-MessageLimits LimitsFor(const Game& game, const NetPlay& net);
+MessageLimits LimitsFor(const GamePort& game, const NetPlay& net);
 
 }  // namespace zq

@@ -20,6 +20,7 @@
 #include "render/view_shape.h"
 #include "render/world_draw.h"
 #include "rules/actor.h"
+#include "rules/game_port.h"
 #include "rules/rules_context.h"
 #include "shell/audio.h"
 #include "shell/hints.h"
@@ -113,26 +114,6 @@ struct ClipState {
     MeshRef blendMesh;  // working mesh for a cinematic's morphing objects
 };
 
-// What network play adds to the frame routine.  Every hook is empty in a
-// single-player program; the network module fills them.
-struct NetworkHooks {
-    std::function<void()> beginFrame;   // applies what arrived since the last frame
-    std::function<void()> lobbyFrame;   // the lobby screen, while shell.networkLobby
-    std::function<void()> playSends;    // the periodic sends of the play screen
-    std::function<void(std::int32_t level)> levelStarting;  // StartLevel, before the load
-    std::function<void()> titleEntered;
-    // True when every other living player of this level stands in the exit cell.
-    std::function<bool()> othersAtExit;
-    // The host's look at a shared level each play frame: won once every
-    // player with lives left stands in the exit, lost once nobody has lives.
-    std::function<SharedLevel()> sharedLevel;
-    // Nobody has lives left: every machine ends the game together.
-    std::function<void()> everybodyOut;
-    std::function<void()> creditsEntered;
-    std::function<std::string(int slot)> playerName;
-    std::function<bool(int slot)> playerGone;  // left the game or lost the connection
-};
-
 struct GameConfig {
     std::filesystem::path dataDir;
     std::filesystem::path startDir;          // where "quib.ini" is looked for
@@ -148,6 +129,10 @@ struct GameConfig {
 };
 
 class SoftBackEnd;
+struct Game;
+
+// What the network play sees of `game` (shell/game_port.cpp).
+std::unique_ptr<GamePort> MakeGamePort(Game& game);
 
 struct Game {
     // Draws with a software back end of its own (headless tools and tests).
@@ -198,6 +183,11 @@ struct Game {
     std::string bankMode = "High";  // texture mode of the last bank load
     std::int32_t gameOverLevel = -1;  // the level the game-over screen names
     bool initialised = false;
+    std::unique_ptr<GamePort> port = MakeGamePort(*this);
+
+    // The network play takes the game as its port.
+    operator GamePort&() { return *port; }
+    operator const GamePort&() const { return *port; }
 };
 
 // Game initialisation: sounds, settings, bank, level list, credits.  Throws

@@ -126,7 +126,7 @@ protected:
                     m.playing = true;
                     if (i == 0) {  // the host starts the first level for everybody
                         m.game->actors.Local().levelIndex = 0;
-                        m.game->actors.Local().lives = 3;
+                        m.game->actors.Local().lives = kStartLives;
                         StartLevel(*m.game, 0);
                     }
                 } else if (m.game->shell.networkLobby) {
@@ -357,7 +357,7 @@ TEST_F(NetWorldRejoin, AReturningPlayerAndEveryOtherHoldTheSameLevel) {
                 m.playing = true;
                 if (i == 0) {
                     m.game->actors.Local().levelIndex = level;
-                    m.game->actors.Local().lives = 3;
+                    m.game->actors.Local().lives = kStartLives;
                     StartLevel(*m.game, level);
                 }
             } else if (m.game->shell.networkLobby) {

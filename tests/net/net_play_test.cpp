@@ -770,7 +770,7 @@ TEST_F(NetPlayTest, TheHostRefusesAHostilePlayersClaimsAndPassesOnARealOnes) {
     cid.Local().lives = -1;
     Frames(5);
     EXPECT_EQ(host.game->actors.actor[2].lives, -1);
-    cid.Local().lives = 3;
+    cid.Local().lives = kStartLives;
     Frames(kLivesGraceMs / 30 + 20);
     EXPECT_EQ(host.game->actors.actor[2].lives, -1);
     EXPECT_EQ(bob.game->actors.actor[2].lives, -1);

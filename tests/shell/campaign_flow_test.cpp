@@ -19,6 +19,7 @@
 #include "shell/game_over.h"
 #include "shell/settings.h"
 #include "held_keys.h"
+#include "level_run.h"
 #include "test_game.h"
 #include "test_util.h"
 
@@ -62,7 +63,7 @@ protected:
     }
     void PlayLevel(int index) {
         Local().levelIndex = index;
-        Local().lives = 3;
+        Local().lives = kStartLives;
         StartLevel(*game, index);
         Frames(20);  // the fade-in
     }
@@ -249,41 +250,23 @@ TEST_F(Campaign, CameraKeepsOutOfWallsAndOutOfTheHeroAtEveryStart) {
 }
 
 
+// A campaign replay's input script, from content/replays/STEM.txt.
+InputScript ReadReplay(const std::string& stem) {
+    const auto bytes = ReadFileBytes(std::filesystem::path(ZQ_SOURCE_DIR) / "content" / "replays" / (stem + ".txt"),
+                                     kMaxInputScriptBytes);
+    EXPECT_TRUE(bytes) << stem;
+    return bytes ? ParseInputScript(std::string(bytes->begin(), bytes->end())) : InputScript{};
+}
+
 // A campaign replay played as `game_soft --headless --level` plays it, rules
 // only, one frame at a time.
-struct ReplayRun {
-    test::TempDir dir;
-    ScriptedInput input;
-    MusicLog audio;
-    test::RecordingHost host;
-    std::unique_ptr<Game> game;
-    std::uint32_t ticks = 0;
-
-    explicit ReplayRun(const std::string& stem) : input(ReadReplay(stem)) {
+struct ReplayRun : test::LevelRun {
+    explicit ReplayRun(const std::string& stem)
+        : LevelRun(std::filesystem::path(ZQ_BUILD_DIR) / "data", LevelFile(stem), ReadReplay(stem)) {}
+    static std::string LevelFile(const std::string& stem) {
         std::string level = "LEVEL/" + stem + ".LEV";
         for (char& c : level) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        GameConfig config = test::HeadlessConfig(std::filesystem::path(ZQ_BUILD_DIR) / "data", dir.Path());
-        config.singleLevel = level;
-        config.drawFrames = false;
-        game = std::make_unique<Game>(config, input, audio, host);
-        InitGame(*game);
-        ResetFrameClock(game->shell, 0);
-        game->actors.Local().levelIndex = 0;
-        game->actors.Local().lives = 3;
-        StartLevel(*game, 0);
-    }
-    static InputScript ReadReplay(const std::string& stem) {
-        const auto bytes = ReadFileBytes(std::filesystem::path(ZQ_SOURCE_DIR) / "content" / "replays" / (stem + ".txt"),
-                                         kMaxInputScriptBytes);
-        EXPECT_TRUE(bytes) << stem;
-        return bytes ? ParseInputScript(std::string(bytes->begin(), bytes->end())) : InputScript{};
-    }
-    // Plays the script's next frame; false at its end or once the level is left.
-    bool Frame() {
-        if (!input.Advance() || game->actors.Local().levelIndex != 0) return false;
-        ticks += static_cast<std::uint32_t>(input.FrameMs());
-        GameFrame(*game, ticks);
-        return true;
+        return level;
     }
 };
 
@@ -295,13 +278,13 @@ TEST(CameraViewThree, KeepsTheHeroInSightAlongTheReplays) {
     for (const char* stem : {"14_the_sunken_vault", "17_the_loose_roof", "19_the_moat", "22_the_molten_clock"}) {
         SCOPED_TRACE(stem);
         ReplayRun run(stem);
-        Game& game = *run.game;
+        Game& game = run.game();
         ASSERT_EQ(game.shell.screen, kScreenPlay);
         Actor& hero = game.actors.Local();
         hero.cameraDistance = 1536;
-        const std::uint32_t& ticks = run.ticks;
         int frames = 0, blocked = 0, inside = 0;
-        while (run.Frame()) {
+        while (run.FrameInLevel()) {
+            const std::uint32_t ticks = run.ticks();
             if (game.shell.screen != kScreenPlay || game.shell.clipPlaying || game.shell.cinematicPlaying || hero.dead ||
                 hero.cameraDistance != 1536)
                 continue;
@@ -345,12 +328,12 @@ TEST(ChapterTwoClocks, LeaveLessSlackFromLevelToLevel) {
         SCOPED_TRACE(stem);
         ReplayRun run(stem);
         std::int32_t least = std::numeric_limits<std::int32_t>::max();
-        while (run.Frame()) {
-            if (run.game->actors.Local().levelIndex != 0) break;  // the exit: the clock has stopped
-            const World& world = *run.game->world;
+        while (run.FrameInLevel()) {
+            if (run.game().actors.Local().levelIndex != 0) break;  // the exit: the clock has stopped
+            const World& world = *run.game().world;
             if (world.timerRunning) least = std::min(least, world.timerLeft);
         }
-        EXPECT_NE(run.game->actors.Local().levelIndex, 0) << "the replay did not finish its level";
+        EXPECT_NE(run.game().actors.Local().levelIndex, 0) << "the replay did not finish its level";
         ASSERT_NE(least, std::numeric_limits<std::int32_t>::max()) << "no clock ran";
         EXPECT_GT(least, 0);
         EXPECT_LT(least, previous) << "least time left " << least << " ms";

@@ -16,7 +16,7 @@
 #include "core/text.h"
 #include "shell/game.h"
 #include "shell/input_script.h"
-#include "test_game.h"
+#include "level_run.h"
 #include "test_util.h"
 
 namespace zq {
@@ -58,43 +58,18 @@ std::string ScriptText(const InputScript& script) {
     return out;
 }
 
-// One level played from a script, headless and without drawing, as the
-// game's --headless --level run plays it.
-class ScriptedRun {
+// One level played from a script that also saves and restores its whole
+// state, the frame clock with it.
+class ScriptedRun : public test::LevelRun {
 public:
-    ScriptedRun(const std::string& level, InputScript script, bool draw = false) : input_(std::move(script)) {
-        GameConfig config = test::HeadlessConfig(kData, dir_.Path());
-        config.singleLevel = level;
-        config.drawFrames = draw;
-        game_ = std::make_unique<Game>(config, input_, audio_, host_);
-        InitGame(*game_);
-        ResetFrameClock(game_->shell, 0);
-        game_->actors.Local().levelIndex = 0;
-        game_->actors.Local().lives = 3;
-        StartLevel(*game_, 0);
-    }
-    // Plays one frame; false after the script's last one.
-    bool Frame() {
-        if (!input_.Advance()) return false;
-        ticks_ += static_cast<std::uint32_t>(input_.FrameMs());
-        GameFrame(*game_, ticks_);
-        return true;
-    }
+    ScriptedRun(const std::string& level, InputScript script, bool draw = false)
+        : LevelRun(kData, level, std::move(script), draw) {}
     SnapshotRestore Restore(const Bytes& bytes) {
-        SnapshotRestore r = RestoreSnapshot(*game_, bytes);
-        if (r.ok) ticks_ = r.clockTicks;
+        SnapshotRestore r = RestoreSnapshot(game(), bytes);
+        if (r.ok) SetTicks(r.clockTicks);
         return r;
     }
-    Bytes Save() const { return SaveSnapshot(*game_, ticks_); }
-    Game& game() { return *game_; }
-
-private:
-    test::TempDir dir_;
-    ScriptedInput input_;
-    SilentAudio audio_;
-    test::RecordingHost host_;
-    std::unique_ptr<Game> game_;
-    std::uint32_t ticks_ = 0;
+    Bytes Save() const { return SaveSnapshot(game(), ticks()); }
 };
 
 std::vector<std::string> CampaignReplays() {
