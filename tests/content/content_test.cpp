@@ -711,6 +711,20 @@ TEST(GeneratedContent, DarkFoundryKeyOffTheWrongEdgeReachesItsPlate) {
     EXPECT_EQ(HeroCell(after, "x"), 11) << "the key is not on its plate east of the hero";
 }
 
+// The dark foundry's clock cannot be walked round: a hero on the north bank
+// who heads for the key along another row than the clock's is stopped by the
+// wall across the bank, east of the key, with no clock started.
+TEST(GeneratedContent, DarkFoundryClockStandsInTheOnlyWayToTheKey) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "24_round_the_clock.txt";
+    nlohmann::json after = PlayScript(script, "LEVEL/24_THE_DARK_FOUNDRY.LEV", 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(HeroCell(after, "y"), 7) << "not on the north bank";
+    EXPECT_EQ(HeroCell(after, "z"), 28) << "not on the bank's third row";
+    EXPECT_EQ(HeroCell(after, "x"), 22) << "not stopped by the wall east of the key";
+    EXPECT_EQ(after["timerRunning"], false);
+}
+
 // The crown's wall-walk played in the wrong order: without the lever the iron
 // door keeps the hero off the timber walk; turning back onto the fallen timber
 // kills him instead of shutting him in; and from the courtyard a ladder leads
