@@ -89,9 +89,13 @@ struct Player {
             return Outcome::Died;
         return Outcome::Going;
     }
-    GameState Save() const { return SaveGameState(*game, ticks); }
+    // The fields of the search's first state: every state is kept as its
+    // difference from them (most of a level stays as it was), which packs
+    // to a small part of the whole.
+    Bytes base;
+    GameState Save() const { return SaveGameState(*game, ticks, &base); }
     void Restore(const GameState& state) {
-        RestoreGameState(*game, state, false);
+        RestoreGameState(*game, state, false, &base);
         ticks = state.clockTicks;
     }
 };
@@ -549,6 +553,10 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                              ? std::filesystem::absolute(options.levelFile, ec).string()
                              : options.levelFile;
     config.drawFrames = false;
+    // Nobody plays it to be offered a restart: the watch's scan of the
+    // level's gold, levers and doors each frame only costs time, and its
+    // plane of visited cells would be one more thing in every kept state.
+    config.watchStuck = false;
     p.game = std::make_unique<Game>(config, p.input, p.audio, p.host);
     Game& game = *p.game;
     try {
@@ -577,7 +585,9 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     }
     if (!game.world->description.empty()) result.level = game.world->description;
     p.startLives = game.actors.Local().lives;
-    const GameState withSentries = p.Save();
+    // Kept whole: the states of the search are kept as differences from
+    // the level without its sentries (see Player::base).
+    const GameState withSentries = SaveGameState(game, p.ticks);
     const bool hasSentries = game.world->sentryCount > 0;
     // The search leaves the sentries out: they chase, and chases are timing,
     // not the level's logic.  The solution is replayed with them below.
@@ -620,6 +630,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     // The level's first frames: the hero lands on the start cell, and an
     // opening cinematic plays to its end.
     mover.Settle(750);
+    p.base = GameStateFields(SaveGameState(game, p.ticks));
     addNode(-1, {}, {});
     // The root's frames belong to every path: kept in front of the first move.
     nodes[0].frames = frames;
@@ -821,7 +832,8 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         result.solution = ScriptText(solution);
         result.solutionSeconds = static_cast<double>(solution.size()) * kCheckFrameMs / 1000.0;
         // The solution played again from the start as the game plays it, sentries and all.
-        p.Restore(withSentries);
+        RestoreGameState(game, withSentries, false);
+        p.ticks = withSentries.clockTicks;
         Outcome o = Outcome::Going;
         for (ScriptKeys k : solution) {
             o = p.Frame(k);
