@@ -528,10 +528,12 @@ void MechanismsStep(World& world, Actors& actors, RulesContext& context) {
 }
 
 void PulseLoopSounds(const World& world, float x, float y, float z, RulesContext& context) {
-    // Most frames pulse nothing: one look at the types saves the walk.
+    // Most frames pulse nothing: one look at the types saves the walk, and
+    // without a sound sink (a search that nobody hears) not even that.
+    if (!context.playSound) return;
     bool any = false;
     for (const ObjectDef& def : world.objectDefs) any = any || (!def.undefined && def.loopPulse && def.loopSound != kNoSound);
-    if (!any || !context.playSound) return;
+    if (!any) return;
     auto pulsing = [&world](std::int64_t value) -> const ObjectDef* {
         if (value == 0) return nullptr;
         const ObjectDef* def = DefinedObject(world, value);

@@ -126,6 +126,9 @@ struct GameConfig {
     // False: the play screen and cinematics run their rules but draw nothing
     // (tools and tests that only step the world).
     bool drawFrames = true;
+    // False: no watch for a player who makes no progress (a search that no
+    // person plays, where the offer of a restart would only cost time).
+    bool watchStuck = true;
 };
 
 class SoftBackEnd;

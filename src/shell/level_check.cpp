@@ -89,9 +89,13 @@ struct Player {
             return Outcome::Died;
         return Outcome::Going;
     }
-    GameState Save() const { return SaveGameState(*game, ticks); }
+    // The fields of the search's first state: every state is kept as its
+    // difference from them (most of a level stays as it was), which packs
+    // to a small part of the whole.
+    Bytes base;
+    GameState Save() const { return SaveGameState(*game, ticks, &base); }
     void Restore(const GameState& state) {
-        RestoreGameState(*game, state, false);
+        RestoreGameState(*game, state, false, &base);
         ticks = state.clockTicks;
     }
 };
@@ -549,6 +553,10 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                              ? std::filesystem::absolute(options.levelFile, ec).string()
                              : options.levelFile;
     config.drawFrames = false;
+    // Nobody plays it to be offered a restart: the watch's scan of the
+    // level's gold, levers and doors each frame only costs time, and its
+    // plane of visited cells would be one more thing in every kept state.
+    config.watchStuck = false;
     p.game = std::make_unique<Game>(config, p.input, p.audio, p.host);
     Game& game = *p.game;
     try {
@@ -577,7 +585,9 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     }
     if (!game.world->description.empty()) result.level = game.world->description;
     p.startLives = game.actors.Local().lives;
-    const GameState withSentries = p.Save();
+    // Kept whole: the states of the search are kept as differences from
+    // the level without its sentries (see Player::base).
+    const GameState withSentries = SaveGameState(game, p.ticks);
     const bool hasSentries = game.world->sentryCount > 0;
     // The search leaves the sentries out: they chase, and chases are timing,
     // not the level's logic.  The solution is replayed with them below.
@@ -620,6 +630,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     // The level's first frames: the hero lands on the start cell, and an
     // opening cinematic plays to its end.
     mover.Settle(750);
+    p.base = GameStateFields(SaveGameState(game, p.ticks));
     addNode(-1, {}, {});
     // The root's frames belong to every path: kept in front of the first move.
     nodes[0].frames = frames;
@@ -649,9 +660,38 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         const std::int32_t at = queue.front();
         queue.pop_front();
         p.Restore(nodes[static_cast<std::size_t>(at)].state);
-        // What a move from `at` led to; `walk` is the way to where it started.
-        auto reached = [&](Outcome o, const std::vector<std::uint8_t>& walk, const Move& m, bool teleported) {
-            if (teleported && o != Outcome::Died) {
+        // The hero's walk region (filled below) and, for the moves played
+        // again from a cell he was put on, the state at the end of the walk
+        // to each cell: played once, as one step from its parent cell's
+        // state, and kept for every move from there.  A restored state plays
+        // on exactly as the unbroken run, so the walk's end is the same.
+        std::vector<RegionCell> region;
+        std::vector<GameState> walkedState;
+        std::vector<char> walkedKnown;
+        std::function<Outcome(std::size_t)> walkTo = [&](std::size_t i) {
+            if (i == 0) {
+                p.Restore(nodes[static_cast<std::size_t>(at)].state);
+                return Outcome::Going;
+            }
+            if (walkedKnown[i]) {
+                p.Restore(walkedState[i]);
+                return Outcome::Going;
+            }
+            Outcome o = walkTo(static_cast<std::size_t>(region[i].parent));
+            if (o == Outcome::Going) o = mover.Play({Move::Step, region[i].dir, 0});
+            // A walk that ends otherwise (never seen in a quiet region) is not
+            // kept: the caller reads the game as that walk left it.
+            if (o == Outcome::Going) {
+                walkedState[i] = p.Save();
+                walkedKnown[i] = 1;
+            }
+            return o;
+        };
+        // What a move from `at` led to; `walk` is the way to where it
+        // started, `teleported` the cell of the region the hero was put on
+        // for it (0 when he was walked there).
+        auto reached = [&](Outcome o, const std::vector<std::uint8_t>& walk, const Move& m, std::size_t teleported) {
+            if (teleported > 0 && o != Outcome::Died) {
                 // A move from a cell the hero was put on: one that leads to a
                 // state not seen yet (or to the exit) is played again with the
                 // walk there, so that every state kept is one the game's own
@@ -663,12 +703,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                         return;
                     }
                 }
-                p.Restore(nodes[static_cast<std::size_t>(at)].state);
-                o = Outcome::Going;
-                for (std::uint8_t d : walk) {
-                    o = mover.Play({Move::Step, d, 0});
-                    if (o != Outcome::Going) break;
-                }
+                o = walkTo(teleported);
                 if (o == Outcome::Going) o = mover.Play(m);
             }
             Node& from = nodes[static_cast<std::size_t>(at)];
@@ -701,7 +736,9 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         };
         // The hero walks to each cell of his region (one step from a cell
         // already reached), and every move is tried from each.
-        const std::vector<RegionCell> region = WalkRegion(game);
+        region = WalkRegion(game);
+        walkedState.assign(region.size(), GameState{});
+        walkedKnown.assign(region.size(), 0);
         std::vector<std::vector<std::uint8_t>> dirsTo(region.size());
         const World& w = *game.world;
         bool teleport = region.size() > 1 && LevelIsQuiet(w) && !noTeleport;
@@ -740,7 +777,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                     frames.clear();
                     const Outcome o = mover.Play(m);
                     traceMove(i, m, o);
-                    reached(o, dirsTo[i], m, i > 0);
+                    reached(o, dirsTo[i], m, i);
                 }
             }
             continue;
@@ -762,7 +799,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 if (o != Outcome::Going || CellOf(a.x) != c.x || CellOf(a.y) != c.y || CellOf(a.z) != c.z ||
                     !AtRest(game)) {
                     // The walk did something else (a floor fell under it): a move of its own.
-                    reached(o, dirsTo[parent], step, false);
+                    reached(o, dirsTo[parent], step, 0);
                     continue;
                 }
                 startAt[i] = p.Save();
@@ -775,7 +812,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 frames.clear();
                 const Outcome o = mover.Play(m);
                 traceMove(i, m, o);
-                reached(o, dirsTo[i], m, false);
+                reached(o, dirsTo[i], m, 0);
             }
         }
     }
@@ -821,7 +858,8 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         result.solution = ScriptText(solution);
         result.solutionSeconds = static_cast<double>(solution.size()) * kCheckFrameMs / 1000.0;
         // The solution played again from the start as the game plays it, sentries and all.
-        p.Restore(withSentries);
+        RestoreGameState(game, withSentries, false);
+        p.ticks = withSentries.clockTicks;
         Outcome o = Outcome::Going;
         for (ScriptKeys k : solution) {
             o = p.Frame(k);

@@ -539,7 +539,7 @@ bool PlayStep(Game& game) {
             // next level must not kill a hero who has already won.
             if (shell.afterFade != kAfterFadeNextLevel) LevelTimerStep(world, local, rules);
             // A network game has no restart of its own: only a single player is told.
-            if (actors.lastPlayer == 0 && !local.dead && local.stunMs < 1 &&
+            if (actors.lastPlayer == 0 && !local.dead && local.stunMs < 1 && game.config.watchStuck &&
                 StepStuckWatch(game.play.stuck, world, CellOf(local.x), CellOf(local.y), CellOf(local.z),
                                shell.time.frameDelta))
                 ShowStatusMessage(shell, kStuckText);

@@ -665,23 +665,44 @@ std::optional<std::string> SnapshotLevel(const Bytes& bytes) {
     return level;
 }
 
-GameState SaveGameState(const Game& game, std::uint32_t clockTicks) {
+namespace {
+
+// Bytes equal to the base's become zeros (long runs that pack to almost
+// nothing); XOR again with the same base gives them back.  Fields longer
+// than the base keep their tail as it is.
+void XorWithBase(Bytes& fields, const Bytes* base) {
+    if (!base) return;
+    const std::size_t n = std::min(fields.size(), base->size());
+    for (std::size_t i = 0; i < n; ++i) fields[i] ^= (*base)[i];
+}
+
+}  // namespace
+
+GameState SaveGameState(const Game& game, std::uint32_t clockTicks, const Bytes* base) {
     Writer out;
     World& world = const_cast<World&>(*game.world);  // the writer only reads
     GameParts parts = PartsOf(game);
     Transfer(out, parts, world.CellCount());
     Transfer(out, world, world.CellCount());
+    XorWithBase(out.bytes, base);
     GameState state;
     state.packed = Pack(out.bytes);
+    state.packed.shrink_to_fit();
     state.payloadSize = out.bytes.size();
     state.clockTicks = clockTicks;
     return state;
 }
 
-void RestoreGameState(Game& game, const GameState& state, bool rebuildMeshes) {
+Bytes GameStateFields(const GameState& state) {
     Bytes payload;
     if (!Unpack(state.packed.data(), state.packed.size(), state.payloadSize, payload))
         throw std::logic_error("a kept game state is damaged");
+    return payload;
+}
+
+void RestoreGameState(Game& game, const GameState& state, bool rebuildMeshes, const Bytes* base) {
+    Bytes payload = GameStateFields(state);
+    XorWithBase(payload, base);
     Reader in(payload.data(), payload.size());
     GameParts parts = PartsOf(game);
     World& world = *game.world;

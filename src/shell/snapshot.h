@@ -66,12 +66,19 @@ Bytes SnapshotFromPayload(const Bytes& payload);
 // A state goes back only into the game that it was taken from, in the same
 // level; `rebuildMeshes` false leaves the drawn meshes of animations stale
 // (for a game that never draws).
+//
+// `base`, when given, is the unpacked fields of another state of the same
+// game (GameStateFields): the state is then kept as its difference from
+// them, which packs to a fraction of the whole where most of the level is
+// as it was, and must be restored with the same base.
 struct GameState {
     Bytes packed;
     std::size_t payloadSize = 0;
     std::uint32_t clockTicks = 0;
 };
-GameState SaveGameState(const Game& game, std::uint32_t clockTicks);
-void RestoreGameState(Game& game, const GameState& state, bool rebuildMeshes);
+GameState SaveGameState(const Game& game, std::uint32_t clockTicks, const Bytes* base = nullptr);
+void RestoreGameState(Game& game, const GameState& state, bool rebuildMeshes, const Bytes* base = nullptr);
+// The fields of a state kept whole (without a base), unpacked.
+Bytes GameStateFields(const GameState& state);
 
 }  // namespace zq

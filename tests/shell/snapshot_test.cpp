@@ -143,6 +143,32 @@ TEST(Snapshot, DrawingChangesNothing) {
     EXPECT_EQ(drawn.game().actors.Local().levelIndex, 1);  // the vault was finished
 }
 
+// A state kept in memory as its difference from an earlier one (as the
+// level checker keeps thousands) is a small part of the whole, and put back
+// with that base after the game has played on it gives the game it was,
+// byte for byte.
+TEST(Snapshot, StatesKeptAsDifferencesComeBackWhole) {
+    const fs::path replay = kReplays / "13_the_vault.txt";
+    ASSERT_TRUE(fs::exists(replay));
+    ScriptedRun run("LEVEL/13_THE_VAULT.LEV", ReadScript(replay));
+    for (int i = 0; i < 100; ++i) ASSERT_TRUE(run.Frame());
+    const Bytes base = GameStateFields(SaveGameState(run.game(), run.ticks()));
+    for (int i = 0; i < 900; ++i) ASSERT_TRUE(run.Frame());
+    const GameState kept = SaveGameState(run.game(), run.ticks(), &base);
+    const GameState whole = SaveGameState(run.game(), run.ticks());
+    const Bytes then = run.Save();
+    EXPECT_LT(kept.packed.size() * 4, whole.packed.size());
+    while (run.Frame()) {
+    }
+    ASSERT_FALSE(run.Save() == then);
+    RestoreGameState(run.game(), kept, false, &base);
+    EXPECT_TRUE(SaveSnapshot(run.game(), kept.clockTicks) == then);
+    // Kept whole, the same state comes back without a base.
+    run.Frame();
+    RestoreGameState(run.game(), whole, false);
+    EXPECT_TRUE(SaveSnapshot(run.game(), whole.clockTicks) == then);
+}
+
 // What must never be restored: a damaged snapshot, another version, another
 // level, a count out of range.  Each is refused with its reason, and the game
 // goes on as it was.
