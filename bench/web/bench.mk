@@ -14,7 +14,8 @@ FLAGS := -std=c++20 -Isrc -Ibench -DZQ_VERSION='"1.0"' -MMD -MP
 NATIVE_ENGINE := $(patsubst %.cpp,$(NATIVE)/%.o,$(ENGINE) src/render/png_writer.cpp)
 WEB_ENGINE := $(patsubst %.cpp,$(OBJ)/%.o,$(ENGINE))
 # The page's way of showing a frame, and SDL's, for the game frames in the page.
-WEB_SHOW := $(OBJ)/src/platform/web/canvas_presenter.o $(OBJ)/src/platform/sdl_display.o \
+WEB_SHOW := $(OBJ)/src/platform/web/canvas_presenter.o $(OBJ)/src/platform/web/palette_rgba.o \
+            $(OBJ)/src/platform/sdl_display.o \
             $(OBJ)/src/platform/sdl_window_util.o $(OBJ)/src/platform/web/web_png.o
 # The page's own optimisation (scripts/web/game.mk).
 WEB_OPT := $(shell sed -n 's/^OPT := //p' scripts/web/game.mk)

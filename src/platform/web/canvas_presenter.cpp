@@ -121,10 +121,8 @@ bool CanvasPresenter::ShowWebGl(const SoftFrame& frame) {
 void CanvasPresenter::Show2d(const SoftFrame& frame) {
     const std::size_t count = static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height);
     rgba_.resize(count);
-    const std::uint8_t* src = frame.pixels.data();
     std::uint32_t* out = rgba_.data();
-    const std::uint32_t* lookup = lookup_.data();
-    for (std::size_t i = 0; i < count; ++i) out[i] = lookup[src[i]];
+    toRgba_.Convert(lookup_, frame.pixels.data(), count, out);
     EM_ASM(
         {
             const canvas = Module.canvas;

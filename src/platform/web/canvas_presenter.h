@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/web/palette_rgba.h"
 #include "render/soft/soft_renderer.h"
 
 namespace zq {
@@ -32,7 +33,8 @@ private:
 
     Path path_;
     std::vector<std::uint32_t> rgba_;
-    std::array<std::uint32_t, 256> lookup_{};  // palette index -> RGBA as the canvas stores it
+    RgbaLookup lookup_{};
+    PaletteToRgba toRgba_;
 };
 
 }  // namespace zq
