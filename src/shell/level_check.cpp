@@ -473,6 +473,52 @@ std::vector<RegionCell> StraightLegs(const std::vector<RegionCell>& region, cons
     return out;
 }
 
+// Whether every block in the box of `step` (a MAKEFALL), placed at marker
+// `m`, stands on a solid cube: made to fall, it lands back in its own cell,
+// so the fall changes nothing.
+bool AreaHeld(const World& w, const EventMarker& m, const Step& step) {
+    const auto& a = step.args;
+    auto span = [](std::int64_t base, std::int64_t from, std::int64_t to, int size) {
+        const std::int64_t lo = std::max<std::int64_t>(0, base + std::min(from, to));
+        const std::int64_t hi = std::min<std::int64_t>(size - 1, base + std::max(from, to));
+        return std::make_pair(static_cast<int>(lo), static_cast<int>(hi));
+    };
+    const auto [x0, x1] = span(m.x, a[0], a[3], w.sizeX);
+    const auto [y0, y1] = span(m.y, a[1], a[4], w.sizeY);
+    const auto [z0, z1] = span(m.z, a[2], a[5], w.sizeZ);
+    for (int y = y0; y <= y1; ++y)
+        for (int z = z0; z <= z1; ++z)
+            for (int x = x0; x <= x1; ++x)
+                if (ObjectAt(w, x, y, z) && !SolidCube(w, x, y - 1, z)) return false;
+    return true;
+}
+
+// A behaviour going round a loop that changes nothing: only delays, jumps
+// and blocks made to fall that cannot (19's bridge stones, held by their
+// latches until the lever opens them).  Where in such a loop it is cannot
+// matter while nothing can fall, but it changes every few frames: it is left
+// out of the key, and the loop does not keep the level from being quiet.
+bool IdleLoop(const World& w, const EventMarker& m) {
+    if (m.x == kFreeMarker || m.moving || m.behaviour < 0 || m.behaviour >= kBehaviourCount) return false;
+    const auto& steps = w.behaviours[static_cast<std::size_t>(m.behaviour)].steps;
+    std::array<bool, kStepCount> visited{};
+    for (std::int32_t s = m.step; s >= 0 && s < kStepCount;) {
+        if (visited[static_cast<std::size_t>(s)]) return true;
+        visited[static_cast<std::size_t>(s)] = true;
+        const Step& step = steps[static_cast<std::size_t>(s)];
+        switch (static_cast<Command>(step.command)) {
+            case Command::Delay: ++s; break;
+            case Command::Goto: s = step.args[0]; break;
+            case Command::MakeFall:
+                if (!AreaHeld(w, m, step)) return false;
+                ++s;
+                break;
+            default: return false;
+        }
+    }
+    return false;
+}
+
 std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
     h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
     return h * 1099511628211ull;
@@ -507,7 +553,7 @@ std::uint64_t StateKey(const Game& game) {
         h = Mix(h, static_cast<std::uint32_t>(m.x));
         h = Mix(h, static_cast<std::uint32_t>(m.y));
         h = Mix(h, static_cast<std::uint32_t>(m.z));
-        h = Mix(h, static_cast<std::uint32_t>(m.step));
+        h = Mix(h, IdleLoop(w, m) ? ~std::uint32_t{0} : static_cast<std::uint32_t>(m.step));
         h = Mix(h, m.moving);
     }
     h = Mix(h, static_cast<std::uint32_t>(w.lastMovingBlock + 1));
@@ -525,15 +571,16 @@ std::string DeadEndWhy(const Node& n, bool fatal) {
 
 
 // Nothing in the level runs on time or waits to act as the hero walks: no
-// clock, no open hole, no block moving, and every behaviour either ended or
-// waiting for the hero.  Then a walk across his region changes nothing but
-// where he stands, unless it crosses a cell that sets off a behaviour or a
-// clip (see PathIsQuiet).
+// clock, no open hole, no block moving, and every behaviour either ended,
+// waiting for the hero or going round a loop that changes nothing.  Then a
+// walk across his region changes nothing but where he stands, unless it
+// crosses a cell that sets off a behaviour or a clip (see SetsOffSomething).
 bool LevelIsQuiet(const World& w) {
     if (w.timerRunning || w.lastHole >= 0 || w.lastMovingBlock >= 0 || w.sweepCount != 0) return false;
     for (const EventMarker& m : w.eventMarkers) {
         if (m.x < 0 || m.step < 0 || m.step >= kStepCount || m.behaviour < 0 || m.behaviour >= kBehaviourCount)
             continue;
+        if (IdleLoop(w, m)) continue;
         if (m.moving) return false;
         const Step& step = w.behaviours[static_cast<std::size_t>(m.behaviour)].steps[static_cast<std::size_t>(m.step)];
         if (static_cast<Command>(step.command) != Command::WaitForPlayer) return false;
@@ -549,7 +596,8 @@ bool SetsOffSomething(const World& w, int x, int y, int z) {
         return std::abs(half) >= std::abs(static_cast<double>(cell - marker) - half);
     };
     for (const EventMarker& m : w.eventMarkers) {
-        if (m.x < 0 || m.step < 0 || m.step >= kStepCount || m.behaviour < 0 || m.behaviour >= kBehaviourCount)
+        if (m.x < 0 || m.step < 0 || m.step >= kStepCount || m.behaviour < 0 || m.behaviour >= kBehaviourCount ||
+            IdleLoop(w, m))
             continue;
         const auto& a = w.behaviours[static_cast<std::size_t>(m.behaviour)].steps[static_cast<std::size_t>(m.step)].args;
         if (within(x, m.x, static_cast<std::int64_t>(a[0]) + a[3]) &&
@@ -953,14 +1001,45 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             }
             continue;
         }
+        // A quiet level whose region holds cells that set something off:
+        // the hero is still put on every cell whose way from him crosses
+        // none of them, and only walked to the others.
+        std::vector<char> quietWay(region.size(), 0);
+        if (region.size() > 1 && LevelIsQuiet(w) && !noTeleport) {
+            quietWay[0] = 1;
+            for (std::size_t i = 1; i < region.size(); ++i)
+                quietWay[i] = quietWay[static_cast<std::size_t>(region[i].parent)] &&
+                              !SetsOffSomething(w, region[i].x, region[i].y, region[i].z);
+        }
         std::vector<GameState> startAt(region.size());
         std::vector<char> walkedTo(region.size(), 0);
         startAt[0] = nodes[static_cast<std::size_t>(at)].state;
         walkedTo[0] = 1;
         for (std::size_t i = 0; i < region.size(); ++i) {
             const RegionCell& c = region[i];
+            if (i > 0 && quietWay[i]) {
+                p.Restore(startAt[0]);
+                Teleport(game, c);
+                const std::vector<Move> moves = MovesFrom(game, walked, false);
+                for (const Move& m : moves) {
+                    if (&m != &moves.front()) {
+                        p.Restore(startAt[0]);
+                        Teleport(game, c);
+                    }
+                    frames.clear();
+                    const Outcome o = mover.Play(m);
+                    traceMove(i, m, o);
+                    reached(o, dirsTo[i], m, i);
+                }
+                continue;
+            }
             if (i > 0) {
                 const auto parent = static_cast<std::size_t>(c.parent);
+                if (!walkedTo[parent] && quietWay[parent] && walkTo(parent) == Outcome::Going) {
+                    // The walk to a cell he was put on, played for a cell beyond it.
+                    startAt[parent] = walkedState[parent];
+                    walkedTo[parent] = 1;
+                }
                 if (!walkedTo[parent]) continue;
                 p.Restore(startAt[parent]);
                 frames.clear();
