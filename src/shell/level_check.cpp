@@ -1011,12 +1011,30 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 quietWay[i] = quietWay[static_cast<std::size_t>(region[i].parent)] &&
                               !SetsOffSomething(w, region[i].x, region[i].y, region[i].z);
         }
+        // While a clock runs, the walk only goes to the cells that have a
+        // move (read with the hero put on each, as in a quiet region) or set
+        // something off, and to those on the way to one: a walk to a cell
+        // with nothing to try there only costs frames.
+        std::vector<char> needed(region.size(), 1);
+        if (w.timerRunning && region.size() > 1 && !noTeleport) {
+            for (std::size_t i = 1; i < region.size(); ++i) {
+                Teleport(game, region[i]);
+                needed[i] = !MovesFrom(game, walked, false).empty() ||
+                            SetsOffSomething(w, region[i].x, region[i].y, region[i].z);
+            }
+            for (std::size_t i = region.size() - 1; i > 0; --i)
+                if (needed[i]) needed[static_cast<std::size_t>(region[i].parent)] = 1;
+            // A walk left out might have met the clock's end: a level
+            // none of whose ways wins is then left undecided, not unwinnable.
+            if (std::find(needed.begin(), needed.end(), 0) != needed.end()) ++clockDeaths;
+        }
         std::vector<GameState> startAt(region.size());
         std::vector<char> walkedTo(region.size(), 0);
         startAt[0] = nodes[static_cast<std::size_t>(at)].state;
         walkedTo[0] = 1;
         for (std::size_t i = 0; i < region.size(); ++i) {
             const RegionCell& c = region[i];
+            if (!needed[i]) continue;
             if (i > 0 && quietWay[i]) {
                 p.Restore(startAt[0]);
                 Teleport(game, c);
