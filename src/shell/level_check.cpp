@@ -9,6 +9,7 @@
 #include "shell/level_check.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <queue>
 #include <unordered_map>
 
 #include "core/errors.h"
@@ -145,7 +147,15 @@ struct Move {
     enum Kind { Step, Jump, Action, ClimbDown, Wait } kind = Step;
     int dir = 0;      // 0 north (+Z), 1 east (+X), 2 south, 3 west
     int variant = 0;  // jumps: 0 standing, 1 from the cell's edge, 2 with a run-up
+    int run = 1;      // steps: how many cells straight on, walked without stopping between
 };
+
+// A walk through a region is kept as one byte a leg: the direction in the
+// low two bits, the cells walked straight on less one above them (a leg is
+// at most kMaxLeg cells).
+constexpr int kMaxLeg = 64;
+std::uint8_t WalkLeg(int dir, int run) { return static_cast<std::uint8_t>(dir | (run - 1) << 2); }
+Move WalkMove(std::uint8_t leg) { return {Move::Step, leg & 3, 0, (leg >> 2) + 1}; }
 
 class MovePlayer {
 public:
@@ -160,7 +170,7 @@ public:
         want_ = static_cast<float>(m.dir * 8192);
         Outcome o = Outcome::Going;
         switch (m.kind) {
-            case Move::Step: o = StepMove(); break;
+            case Move::Step: o = StepMove(m.run); break;
             case Move::Jump: o = JumpMove(m.variant); break;
             case Move::Action: o = ActionMove(); break;
             case Move::ClimbDown: o = ClimbDownMove(); break;
@@ -204,12 +214,14 @@ private:
         return Outcome::Going;
     }
 
-    Outcome StepMove() {
+    // Walks `run` cells straight on to the last one's centre: he runs on at
+    // full speed and only brakes for the last, as a player crosses a room.
+    Outcome StepMove(int run) {
         if (Hero().onLadder) return Climb(kUp);
         Outcome o = Face(2500, 30);
         if (o != Outcome::Going) return o;
-        const float tx = startX_ + dx_ * kCellSize, tz = startZ_ + dz_ * kCellSize;
-        for (int i = 0; i < 60; ++i) {
+        const float tx = startX_ + dx_ * kCellSize * run, tz = startZ_ + dz_ * kCellSize * run;
+        for (int i = 0; i < 60 + 15 * (run - 1); ++i) {
             const Actor& a = Hero();
             if (a.onLadder) return Climb(kUp);
             const float ex = tx - a.x, ez = tz - a.z;
@@ -296,6 +308,14 @@ struct Node {
     std::int32_t deaths = 0;         // moves that cost a life
     bool wins = false;               // a move from here reaches the exit
     bool clock = false;              // the level's clock runs
+    std::int32_t timeLeft = 0;       // ms on the clock when it runs
+    // A faster way to the same state, found later (its index).  When this
+    // one had not been searched by then, it is not searched at all and
+    // leads where the faster one leads.
+    std::int32_t fasterWay = -1;
+    // The clock runs out before the hero could reach the exit or a timer at
+    // his best speed: only death remains, so it is not searched.
+    bool outrun = false;
     std::int32_t cellX = 0, cellY = 0, cellZ = 0, ingotsLeft = 0;
     bool onLadder = false;
 };
@@ -397,6 +417,7 @@ struct RegionCell {
     int x = 0, y = 0, z = 0;
     int parent = -1;  // the cell it is walked to from
     int dir = 0;      // the step from the parent
+    int run = 1;      // cells walked straight on from the parent
 };
 
 // The plain cells the resting hero can walk to on his own storey, his own
@@ -422,6 +443,82 @@ std::vector<RegionCell> WalkRegion(const Game& game) {
     return cells;
 }
 
+// The same region with each cell reached by the fewest straight legs from
+// the hero's cell (the fewest cells among those), each leg walked without
+// stopping: while a clock runs, a walk that stops at every cell loses about
+// a second a cell to a player's.  Cells come in the order of the legs, so
+// each cell's parent still comes before it.
+std::vector<RegionCell> StraightLegs(const std::vector<RegionCell>& region, const World& w) {
+    const auto index = [&](int x, int z) { return static_cast<std::size_t>(x + w.sizeX * z); };
+    std::vector<int> at(static_cast<std::size_t>(w.sizeX) * static_cast<std::size_t>(w.sizeZ), -1);
+    for (std::size_t i = 0; i < region.size(); ++i) at[index(region[i].x, region[i].z)] = static_cast<int>(i);
+    std::vector<RegionCell> out{region[0]};
+    std::vector<char> placed(region.size(), 0);
+    placed[0] = 1;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        for (int d = 0; d < 4; ++d) {
+            const int dx = d == 1 ? 1 : d == 3 ? -1 : 0, dz = d == 0 ? 1 : d == 2 ? -1 : 0;
+            int x = out[i].x, z = out[i].z;
+            for (int run = 1; run <= kMaxLeg; ++run) {
+                x += dx;
+                z += dz;
+                if (x < 0 || z < 0 || x >= w.sizeX || z >= w.sizeZ || at[index(x, z)] < 0) break;
+                const auto cell = static_cast<std::size_t>(at[index(x, z)]);
+                if (placed[cell]) continue;  // reached by fewer legs: walked through
+                placed[cell] = 1;
+                out.push_back({x, out[i].y, z, static_cast<int>(i), d, run});
+            }
+        }
+    }
+    return out;
+}
+
+// Whether every block in the box of `step` (a MAKEFALL), placed at marker
+// `m`, stands on a solid cube: made to fall, it lands back in its own cell,
+// so the fall changes nothing.
+bool AreaHeld(const World& w, const EventMarker& m, const Step& step) {
+    const auto& a = step.args;
+    auto span = [](std::int64_t base, std::int64_t from, std::int64_t to, int size) {
+        const std::int64_t lo = std::max<std::int64_t>(0, base + std::min(from, to));
+        const std::int64_t hi = std::min<std::int64_t>(size - 1, base + std::max(from, to));
+        return std::make_pair(static_cast<int>(lo), static_cast<int>(hi));
+    };
+    const auto [x0, x1] = span(m.x, a[0], a[3], w.sizeX);
+    const auto [y0, y1] = span(m.y, a[1], a[4], w.sizeY);
+    const auto [z0, z1] = span(m.z, a[2], a[5], w.sizeZ);
+    for (int y = y0; y <= y1; ++y)
+        for (int z = z0; z <= z1; ++z)
+            for (int x = x0; x <= x1; ++x)
+                if (ObjectAt(w, x, y, z) && !SolidCube(w, x, y - 1, z)) return false;
+    return true;
+}
+
+// A behaviour going round a loop that changes nothing: only delays, jumps
+// and blocks made to fall that cannot (19's bridge stones, held by their
+// latches until the lever opens them).  Where in such a loop it is cannot
+// matter while nothing can fall, but it changes every few frames: it is left
+// out of the key, and the loop does not keep the level from being quiet.
+bool IdleLoop(const World& w, const EventMarker& m) {
+    if (m.x == kFreeMarker || m.moving || m.behaviour < 0 || m.behaviour >= kBehaviourCount) return false;
+    const auto& steps = w.behaviours[static_cast<std::size_t>(m.behaviour)].steps;
+    std::array<bool, kStepCount> visited{};
+    for (std::int32_t s = m.step; s >= 0 && s < kStepCount;) {
+        if (visited[static_cast<std::size_t>(s)]) return true;
+        visited[static_cast<std::size_t>(s)] = true;
+        const Step& step = steps[static_cast<std::size_t>(s)];
+        switch (static_cast<Command>(step.command)) {
+            case Command::Delay: ++s; break;
+            case Command::Goto: s = step.args[0]; break;
+            case Command::MakeFall:
+                if (!AreaHeld(w, m, step)) return false;
+                ++s;
+                break;
+            default: return false;
+        }
+    }
+    return false;
+}
+
 std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
     h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
     return h * 1099511628211ull;
@@ -429,7 +526,7 @@ std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
 
 // What two states must share to be merged: the hero's walk region (or his
 // cell where he has none) and whether he hangs on a ladder, every cell of the level, the behaviours' progress, the
-// clock in five-second steps, and anything still moving.  Where in his region
+// clock (whether it runs), and anything still moving.  Where in his region
 // he stands, his heading and speed, the camera, sounds and the light are
 // left out: the moves are tried from every cell of the region, each starting
 // by turning and walking from where he is, and they decide nothing else.
@@ -448,13 +545,15 @@ std::uint64_t StateKey(const Game& game) {
     h = Mix(h, a.onLadder ? 1 : 0);
     for (std::size_t i = 0; i < w.cells.size(); ++i)
         if (w.cells[i] != 0) h = Mix(h, (static_cast<std::uint64_t>(i) << 16) | w.cells[i]);
-    h = Mix(h, w.timerRunning ? 1 + static_cast<std::uint64_t>(std::max(0, w.timerLeft) / 5000) : 0);
+    // The time left is not part of it: of two states that differ only in
+    // that, the search keeps the one with more (see CheckLevel).
+    h = Mix(h, w.timerRunning ? 1 : 0);
     for (const EventMarker& m : w.eventMarkers) {
         if (m.x == kFreeMarker) continue;
         h = Mix(h, static_cast<std::uint32_t>(m.x));
         h = Mix(h, static_cast<std::uint32_t>(m.y));
         h = Mix(h, static_cast<std::uint32_t>(m.z));
-        h = Mix(h, static_cast<std::uint32_t>(m.step));
+        h = Mix(h, IdleLoop(w, m) ? ~std::uint32_t{0} : static_cast<std::uint32_t>(m.step));
         h = Mix(h, m.moving);
     }
     h = Mix(h, static_cast<std::uint32_t>(w.lastMovingBlock + 1));
@@ -472,15 +571,16 @@ std::string DeadEndWhy(const Node& n, bool fatal) {
 
 
 // Nothing in the level runs on time or waits to act as the hero walks: no
-// clock, no open hole, no block moving, and every behaviour either ended or
-// waiting for the hero.  Then a walk across his region changes nothing but
-// where he stands, unless it crosses a cell that sets off a behaviour or a
-// clip (see PathIsQuiet).
+// clock, no open hole, no block moving, and every behaviour either ended,
+// waiting for the hero or going round a loop that changes nothing.  Then a
+// walk across his region changes nothing but where he stands, unless it
+// crosses a cell that sets off a behaviour or a clip (see SetsOffSomething).
 bool LevelIsQuiet(const World& w) {
     if (w.timerRunning || w.lastHole >= 0 || w.lastMovingBlock >= 0 || w.sweepCount != 0) return false;
     for (const EventMarker& m : w.eventMarkers) {
         if (m.x < 0 || m.step < 0 || m.step >= kStepCount || m.behaviour < 0 || m.behaviour >= kBehaviourCount)
             continue;
+        if (IdleLoop(w, m)) continue;
         if (m.moving) return false;
         const Step& step = w.behaviours[static_cast<std::size_t>(m.behaviour)].steps[static_cast<std::size_t>(m.step)];
         if (static_cast<Command>(step.command) != Command::WaitForPlayer) return false;
@@ -496,7 +596,8 @@ bool SetsOffSomething(const World& w, int x, int y, int z) {
         return std::abs(half) >= std::abs(static_cast<double>(cell - marker) - half);
     };
     for (const EventMarker& m : w.eventMarkers) {
-        if (m.x < 0 || m.step < 0 || m.step >= kStepCount || m.behaviour < 0 || m.behaviour >= kBehaviourCount)
+        if (m.x < 0 || m.step < 0 || m.step >= kStepCount || m.behaviour < 0 || m.behaviour >= kBehaviourCount ||
+            IdleLoop(w, m))
             continue;
         const auto& a = w.behaviours[static_cast<std::size_t>(m.behaviour)].steps[static_cast<std::size_t>(m.step)].args;
         if (within(x, m.x, static_cast<std::int64_t>(a[0]) + a[3]) &&
@@ -521,6 +622,90 @@ void Teleport(Game& game, const RegionCell& c) {
     a.turnRate = 0;
     if (c.parent >= 0) a.heading = static_cast<float>(c.dir * 8192);
 }
+
+// The cells holding a timer at the level's start: with no behaviour that
+// puts one, the only places more time can come from.
+using CellList = std::vector<std::array<int, 3>>;
+CellList TimerCells(const World& w) {
+    CellList timers;
+    for (int y = 0; y < w.sizeY; ++y)
+        for (int z = 0; z < w.sizeZ; ++z)
+            for (int x = 0; x < w.sizeX; ++x)
+                if (const ObjectDef* def = ObjectAt(w, x, y, z); def && def->timer) timers.push_back({x, y, z});
+    return timers;
+}
+
+// Whether a behaviour of the level could carry the hero (a travelling
+// block) or lay a timer: then how fast he can get somewhere, and where time
+// can be won, are not known from the cells, and no state is given up to
+// the clock before it has run out.
+bool BehavioursOutpaceTheBound(const World& w) {
+    for (const Behaviour& b : w.behaviours)
+        for (const Step& step : b.steps) {
+            const auto command = static_cast<Command>(step.command);
+            const std::int64_t laid = command == Command::PutObject    ? step.args[6] & 0xFFFF
+                                      : command == Command::TransformTo ? step.args[0] & 0xFFFF
+                                                                        : 0;
+            const ObjectDef* def = laid > 0 ? DefinedObject(w, laid) : nullptr;
+            if (command == Command::MoveTo || (def && def->timer)) return true;
+        }
+    return false;
+}
+
+// The least time in ms the hero could need to get into cell column (x, z)
+// from where he stands: the straight line from him to the cell's edge, at
+// half again his top speed on foot (the walk's push against its slowing,
+// twice `walkAccel` per 90 ms tick; nothing else drives him sideways).
+double LeastMsTo(const Actor& a, int x, int z) {
+    auto gap = [](float at, int cell) {
+        return std::max(0.0, std::fabs(static_cast<double>(at) - (cell * kCellSize + kCellSize / 2)) - kCellSize / 2);
+    };
+    const double topSpeed = 2.0 * a.walkAccel / static_cast<double>(kTickMs);  // units per ms
+    return std::hypot(gap(a.x, x), gap(a.z, z)) / (1.5 * topSpeed);
+}
+
+// The clock will run out before the hero could reach the exit or a timer
+// still in the level, whatever he does: only death remains.
+bool ClockOutrunsHero(const World& w, const Actor& a, const CellList& timers) {
+    if (!w.timerRunning || a.walkAccel <= 0) return false;
+    double least = LeastMsTo(a, w.exitX, w.exitZ);
+    for (const auto& t : timers)
+        if (const ObjectDef* def = ObjectAt(w, t[0], t[1], t[2]); def && def->timer)
+            least = std::min(least, LeastMsTo(a, t[0], t[2]));
+    return w.timerLeft < least;
+}
+
+// The states still to search.  Breadth first (the fewest moves first), or on
+// a level with a clock the least play time first, so that the first way
+// found to a state is usually also the one with the most time left.
+class SearchQueue {
+public:
+    explicit SearchQueue(bool byPlayTime) : byPlayTime_(byPlayTime) {}
+    bool Empty() const { return byPlayTime_ ? heap_.empty() : fifo_.empty(); }
+    void Push(std::int32_t node, std::uint32_t playMs) {
+        if (byPlayTime_)
+            heap_.push({playMs, node});
+        else
+            fifo_.push_back(node);
+    }
+    std::int32_t Pop() {
+        std::int32_t node = 0;
+        if (byPlayTime_) {
+            node = heap_.top().second;
+            heap_.pop();
+        } else {
+            node = fifo_.front();
+            fifo_.pop_front();
+        }
+        return node;
+    }
+
+private:
+    bool byPlayTime_;
+    std::deque<std::int32_t> fifo_;
+    using Entry = std::pair<std::uint32_t, std::int32_t>;  // play time, node (the earlier node first on a tie)
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> heap_;
+};
 
 }  // namespace
 
@@ -601,9 +786,20 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     bool hasBehaviours = false;  // lifts and traps move on their own: waiting is a move
     for (const EventMarker& m : game.world->eventMarkers) hasBehaviours = hasBehaviours || m.x != kFreeMarker;
 
+    // A clock: whether the level holds a timer or starts with one running.
+    const CellList timers = TimerCells(*game.world);
+    const bool clockLevel = !timers.empty() || game.world->timerRunning;
+    // Whether a state may be given up to the clock before it runs out (see
+    // ClockOutrunsHero).
+    const bool outrunClock = clockLevel && !BehavioursOutpaceTheBound(*game.world);
+    // How much more time on the clock makes a way to a known state worth
+    // searching again from: less would search much the same twice.
+    constexpr std::int32_t kFasterMs = 1000;
+
     std::vector<Node> nodes;
     std::unordered_map<std::uint64_t, std::int32_t> seen;
-    std::deque<std::int32_t> queue;
+    SearchQueue queue(clockLevel);
+    std::int64_t clockDeaths = 0;  // lives lost while the level's clock ran (or sure to be)
     auto addNode = [&](std::int32_t parent, const std::vector<std::uint8_t>& walk, const Move& move) {
         Node n;
         n.state = p.Save();
@@ -616,11 +812,16 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         n.cellZ = CellOf(a.z);
         n.onLadder = a.onLadder;
         n.clock = game.world->timerRunning;
+        n.timeLeft = game.world->timerLeft;
         n.ingotsLeft = game.world->objectDefs[kIngotType].cellCount;
+        n.outrun = outrunClock && ClockOutrunsHero(*game.world, a, timers);
+        const std::uint32_t playMs = n.state.clockTicks;
+        const bool search = !n.outrun;
+        clockDeaths += n.outrun ? 1 : 0;
         nodes.push_back(std::move(n));
         const auto index = static_cast<std::int32_t>(nodes.size() - 1);
-        seen.emplace(StateKey(game), index);
-        queue.push_back(index);
+        seen[StateKey(game)] = index;  // a faster way replaces a slower one
+        if (search) queue.Push(index, playMs);
         return index;
     };
 
@@ -648,17 +849,21 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     // first (they skip the puzzle), and the search goes on for dead ends
     // anyway, so keeping the all-gold one costs nothing.
     Win firstWin, fullWin, shortcutWin;
-    std::int64_t clockDeaths = 0;  // lives lost while the level's clock ran
     bool outOfTime = false;
     const bool trace = std::getenv("ZQ_CHECK_TRACE") != nullptr;
     const bool noTeleport = std::getenv("ZQ_CHECK_WALK") != nullptr;  // plays every walk, to compare
-    while (!queue.empty()) {
+    while (!queue.Empty()) {
         if (elapsed() > options.seconds || (options.cancel && options.cancel->load())) {
             outOfTime = true;
             break;
         }
-        const std::int32_t at = queue.front();
-        queue.pop_front();
+        const std::int32_t at = queue.Pop();
+        if (const std::int32_t faster = nodes[static_cast<std::size_t>(at)].fasterWay; faster >= 0) {
+            // Not searched: whatever it could reach, the faster way reaches
+            // with more time.
+            nodes[static_cast<std::size_t>(at)].next.push_back(faster);
+            continue;
+        }
         p.Restore(nodes[static_cast<std::size_t>(at)].state);
         // The hero's walk region (filled below) and, for the moves played
         // again from a cell he was put on, the state at the end of the walk
@@ -678,7 +883,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 return Outcome::Going;
             }
             Outcome o = walkTo(static_cast<std::size_t>(region[i].parent));
-            if (o == Outcome::Going) o = mover.Play({Move::Step, region[i].dir, 0});
+            if (o == Outcome::Going) o = mover.Play({Move::Step, region[i].dir, 0, region[i].run});
             // A walk that ends otherwise (never seen in a quiet region) is not
             // kept: the caller reads the game as that walk left it.
             if (o == Outcome::Going) {
@@ -724,19 +929,33 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             const std::uint64_t key = StateKey(game);
             auto found = seen.find(key);
             std::int32_t to = found != seen.end() ? found->second : addNode(at, walk, m);
+            if (found != seen.end() && game.world->timerRunning) {
+                // The same state with more time on the clock: it is searched
+                // from instead (the slower one too, when that was searched
+                // already: it is no less a state the game reaches).
+                Node& known = nodes[static_cast<std::size_t>(to)];
+                if (known.clock && game.world->timerLeft > known.timeLeft + kFasterMs) {
+                    const std::int32_t slower = to;
+                    to = addNode(at, walk, m);
+                    nodes[static_cast<std::size_t>(slower)].fasterWay = to;
+                }
+            }
             if (to != at) nodes[static_cast<std::size_t>(at)].next.push_back(to);
         };
         auto traceMove = [&](std::size_t cell, const Move& m, Outcome o) {
             if (!trace) return;
-            std::fprintf(stderr, "state %d cell %zu move %d/%d/%d -> %d at (%d,%d,%d) cine %d clock %d\n", at, cell,
+            std::fprintf(stderr,
+                         "state %d cell %zu move %d/%d/%d -> %d at (%d,%d,%d) cine %d clock %d (%d ms left) t %u ms\n",
+                         at, cell,
                          static_cast<int>(m.kind), m.dir, m.variant, static_cast<int>(o),
                          CellOf(game.actors.Local().x), CellOf(game.actors.Local().y),
                          CellOf(game.actors.Local().z), game.shell.cinematicPlaying ? 1 : 0,
-                         static_cast<int>(game.world->timerRunning));
+                         static_cast<int>(game.world->timerRunning), game.world->timerLeft, p.ticks);
         };
         // The hero walks to each cell of his region (one step from a cell
         // already reached), and every move is tried from each.
         region = WalkRegion(game);
+        if (game.world->timerRunning) region = StraightLegs(region, *game.world);
         walkedState.assign(region.size(), GameState{});
         walkedKnown.assign(region.size(), 0);
         std::vector<std::vector<std::uint8_t>> dirsTo(region.size());
@@ -745,7 +964,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         for (std::size_t i = 1; i < region.size(); ++i) {
             const RegionCell& c = region[i];
             dirsTo[i] = dirsTo[static_cast<std::size_t>(c.parent)];
-            dirsTo[i].push_back(static_cast<std::uint8_t>(c.dir));
+            dirsTo[i].push_back(WalkLeg(c.dir, c.run));
             if (teleport && SetsOffSomething(w, c.x, c.y, c.z)) teleport = false;
         }
         std::vector<char> inRegion(static_cast<std::size_t>(w.sizeX) * static_cast<std::size_t>(w.sizeZ), 0);
@@ -782,18 +1001,67 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             }
             continue;
         }
+        // A quiet level whose region holds cells that set something off:
+        // the hero is still put on every cell whose way from him crosses
+        // none of them, and only walked to the others.
+        std::vector<char> quietWay(region.size(), 0);
+        if (region.size() > 1 && LevelIsQuiet(w) && !noTeleport) {
+            quietWay[0] = 1;
+            for (std::size_t i = 1; i < region.size(); ++i)
+                quietWay[i] = quietWay[static_cast<std::size_t>(region[i].parent)] &&
+                              !SetsOffSomething(w, region[i].x, region[i].y, region[i].z);
+        }
+        // While a clock runs, the walk only goes to the cells that have a
+        // move (read with the hero put on each, as in a quiet region) or set
+        // something off, and to those on the way to one: a walk to a cell
+        // with nothing to try there only costs frames.
+        std::vector<char> needed(region.size(), 1);
+        if (w.timerRunning && region.size() > 1 && !noTeleport) {
+            for (std::size_t i = 1; i < region.size(); ++i) {
+                Teleport(game, region[i]);
+                needed[i] = !MovesFrom(game, walked, false).empty() ||
+                            SetsOffSomething(w, region[i].x, region[i].y, region[i].z);
+            }
+            for (std::size_t i = region.size() - 1; i > 0; --i)
+                if (needed[i]) needed[static_cast<std::size_t>(region[i].parent)] = 1;
+            // A walk left out might have met the clock's end: a level
+            // none of whose ways wins is then left undecided, not unwinnable.
+            if (std::find(needed.begin(), needed.end(), 0) != needed.end()) ++clockDeaths;
+        }
         std::vector<GameState> startAt(region.size());
         std::vector<char> walkedTo(region.size(), 0);
         startAt[0] = nodes[static_cast<std::size_t>(at)].state;
         walkedTo[0] = 1;
         for (std::size_t i = 0; i < region.size(); ++i) {
             const RegionCell& c = region[i];
+            if (!needed[i]) continue;
+            if (i > 0 && quietWay[i]) {
+                p.Restore(startAt[0]);
+                Teleport(game, c);
+                const std::vector<Move> moves = MovesFrom(game, walked, false);
+                for (const Move& m : moves) {
+                    if (&m != &moves.front()) {
+                        p.Restore(startAt[0]);
+                        Teleport(game, c);
+                    }
+                    frames.clear();
+                    const Outcome o = mover.Play(m);
+                    traceMove(i, m, o);
+                    reached(o, dirsTo[i], m, i);
+                }
+                continue;
+            }
             if (i > 0) {
                 const auto parent = static_cast<std::size_t>(c.parent);
+                if (!walkedTo[parent] && quietWay[parent] && walkTo(parent) == Outcome::Going) {
+                    // The walk to a cell he was put on, played for a cell beyond it.
+                    startAt[parent] = walkedState[parent];
+                    walkedTo[parent] = 1;
+                }
                 if (!walkedTo[parent]) continue;
                 p.Restore(startAt[parent]);
                 frames.clear();
-                const Move step{Move::Step, c.dir, 0};
+                const Move step{Move::Step, c.dir, 0, c.run};
                 const Outcome o = mover.Play(step);
                 const Actor& a = game.actors.Local();
                 if (o != Outcome::Going || CellOf(a.x) != c.x || CellOf(a.y) != c.y || CellOf(a.z) != c.z ||
@@ -818,6 +1086,15 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     }
     p.record = nullptr;
     result.states = nodes.size();
+    if (trace) {
+        std::size_t slower = 0, outrun = 0;
+        for (const Node& n : nodes) {
+            slower += n.fasterWay >= 0 ? 1 : 0;
+            outrun += n.outrun ? 1 : 0;
+        }
+        std::fprintf(stderr, "%zu states: %zu replaced by a faster way, %zu given up to the clock (%s)\n",
+                     nodes.size(), slower, outrun, outrunClock ? "the clock bound in use" : "no clock bound");
+    }
     result.complete = !outOfTime;
 
     // The keys from the start to the end of node `at`'s move (and of one more
@@ -828,8 +1105,8 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         frames.clear();
         p.record = &frames;
         auto play = [&](const std::vector<std::uint8_t>& steps, const Move& m) {
-            for (std::uint8_t d : steps) {
-                const Outcome o = mover.Play({Move::Step, d, 0});
+            for (std::uint8_t leg : steps) {
+                const Outcome o = mover.Play(WalkMove(leg));
                 if (o != Outcome::Going) return o;
             }
             return mover.Play(m);
@@ -925,7 +1202,8 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                              node.move.dir, node.move.variant, node.cellX, node.cellY, node.cellZ);
             }
             std::string walk;
-            for (std::uint8_t d : shortcutWin.walk) walk += "NESW"[d];
+            for (std::uint8_t leg : shortcutWin.walk)
+                walk += std::string(static_cast<std::size_t>(WalkMove(leg).run), "NESW"[leg & 3]);
             std::fprintf(stderr, "shortcut: walk %s, then move %d/%d/%d into the exit\n", walk.c_str(),
                          static_cast<int>(shortcutWin.move.kind), shortcutWin.move.dir, shortcutWin.move.variant);
         }

@@ -1,7 +1,8 @@
 // zqtool check-level on small levels built in code: a won level's solution
 // plays to the exit in the real game, a drop that leaves no way back is named
 // with a script that reaches it, an exit reached around its ingot door is a
-// shortcut, and a file that is no level is refused.
+// shortcut, a clock is raced at a player's pace, and a file that is no
+// level is refused.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 
 const fs::path kData = fs::path(ZQ_BUILD_DIR) / "data";
 const fs::path kGameSoft = fs::path(ZQ_BUILD_DIR) / "game_soft";
-constexpr Cell kStone = 1, kIngot = 20, kIngotDoor = 21;
+constexpr Cell kStone = 1, kIngot = 20, kIngotDoor = 21, kShortTimer = 56;
 
 // A corridor running east along z = 1 between two walls: a ledge two cells
 // high at x = 0..2 with the start on it (x = 1), the exit at its west end
@@ -107,6 +108,41 @@ Bytes ExitBesideTheDoor(bool closed) {
     w->exitY = 1;
     w->exitZ = 3;
     return SerializeLevel(*w);
+}
+
+// A corridor 28 cells long running east along z = 1: the start at its west
+// end, the 25-second timer in the next cell and the exit at the east end.
+// Run straight through, it takes about half the clock; stopping at every
+// cell, as the search's single steps do, it takes longer than the clock.
+Bytes ClockCorridor() {
+    auto w = std::make_unique<World>();
+    EXPECT_TRUE(InitNewLevel(*w, 32, 4, 3, 1));
+    for (int x = 0; x < 32; ++x)
+        for (int z = 0; z < 3; ++z) {
+            SetCell(*w, x, 0, z, kStone);
+            if (x == 0 || z == 0 || x == 31 || z == 2)
+                for (int y = 1; y < 4; ++y) SetCell(*w, x, y, z, kStone);
+        }
+    SetCell(*w, 2, 1, 1, kShortTimer);
+    w->startX = 1;
+    w->startY = 1;
+    w->startZ = 1;
+    w->startHeading = 8192;
+    w->exitX = 30;
+    w->exitY = 1;
+    w->exitZ = 1;
+    return SerializeLevel(*w);
+}
+
+TEST(LevelCheck, AClockIsRacedAtAPlayersPace) {
+    test::TempDir dir;
+    const fs::path level = dir.Write("corridor.lev", ClockCorridor());
+    const test::ToolRun run = test::RunTool("check-level " + level.string() + " --data " + kData.string(), dir);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;  // winnable, no dead end
+    const auto result = nlohmann::json::parse(run.out);
+    EXPECT_EQ(result["complete"], true);
+    EXPECT_LT(result["solutionSeconds"].get<double>(), 25.0);
+    ExpectSolutionFinishes(dir, level, result["solution"].get<std::string>());
 }
 
 TEST(LevelCheck, AnExitReachedAroundItsIngotDoorIsAShortcut) {
