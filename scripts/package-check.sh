@@ -3,13 +3,24 @@
 # type given as the first argument in build/package-TYPE) and checks it:
 # lintian finds no error and no warning beyond those README.md justifies, the
 # programs sit in /usr/games under their package names with a manual page
-# each, and the files are stripped.  Run by ./test.sh; takes a few minutes
-# the first time, seconds once the tree is built.
+# each, and the files are stripped.  Takes a few minutes the first time,
+# seconds once the tree is built.
+#
+#   scripts/package-check.sh [TYPE]          in build/package(-TYPE)
+#   scripts/package-check.sh --tree DIR      in DIR, a Release tree without
+#                                            tests (./test.sh gives it
+#                                            build/release, which ./run.sh
+#                                            builds the same way)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-type=${1:-Release}
-dir=build/package
-[[ "$type" == Release ]] || dir=build/package-$(echo "$type" | tr '[:upper:]' '[:lower:]')
+if [[ "${1:-}" == --tree ]]; then
+  dir=${2:?usage: scripts/package-check.sh --tree DIR}
+  type=Release
+else
+  type=${1:-Release}
+  dir=build/package
+  [[ "$type" == Release ]] || dir=build/package-$(echo "$type" | tr '[:upper:]' '[:lower:]')
+fi
 
 for tool in lintian dpkg-deb; do
   if ! command -v "$tool" >/dev/null; then

@@ -35,7 +35,7 @@ nice make --no-print-directory -f scripts/web/game.mk -j"$(nproc)" \
 # The desktop package beside the page, for the players who want network play;
 # without one the page's link to it is left out (game.mk), so no link is dead.
 rm -rf build/web/download
-deb=$(ls -t build/package/zorvoquib_*.deb 2>/dev/null | head -n1 || true)
+deb=$(ls -t build/package/zorvoquib_*.deb build/release/zorvoquib_*.deb 2>/dev/null | head -n1 || true)
 if [[ -n $deb ]]; then
   mkdir -p build/web/download
   cp "$deb" build/web/download/
