@@ -725,6 +725,27 @@ TEST(GeneratedContent, DarkFoundryClockStandsInTheOnlyWayToTheKey) {
     EXPECT_EQ(after["timerRunning"], false);
 }
 
+// The dark foundry's row of spikes on the north bank is jumped on the race
+// to the key, and back again: a hero who crossed it is not shut in beyond.
+TEST(GeneratedContent, DarkFoundrySpikesAreJumpedBothWays) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "24_spikes_both_ways.txt";
+    const std::string level = "LEVEL/24_THE_DARK_FOUNDRY.LEV";
+    nlohmann::json across = PlayScript(script, level, 1109);
+    ASSERT_FALSE(across.is_null());
+    EXPECT_EQ(across["dead"], false);
+    EXPECT_EQ(HeroCell(across, "y"), 7) << "not on the north bank";
+    EXPECT_EQ(HeroCell(across, "z"), 25) << "not in the cell in front of the key";
+    EXPECT_EQ(across["timerRunning"], true);
+
+    nlohmann::json back = PlayScript(script, level, 0);
+    ASSERT_FALSE(back.is_null());
+    EXPECT_EQ(back["dead"], false);
+    EXPECT_EQ(back["lives"], 3) << "died jumping back";
+    EXPECT_EQ(HeroCell(back, "y"), 7);
+    EXPECT_GE(HeroCell(back, "z"), 27) << "not back north of the spikes";
+}
+
 // The crown's wall-walk played in the wrong order: without the lever the iron
 // door keeps the hero off the timber walk; turning back onto the fallen timber
 // kills him instead of shutting him in; and from the courtyard a ladder leads
