@@ -676,34 +676,22 @@ void XorWithBase(Bytes& fields, const Bytes* base) {
     for (std::size_t i = 0; i < n; ++i) fields[i] ^= (*base)[i];
 }
 
-}  // namespace
-
-GameState SaveGameState(const Game& game, std::uint32_t clockTicks, const Bytes* base) {
+Bytes WriteStateFields(const Game& game) {
+    // States of one game are all about the same size: room for the last
+    // one's saves the copies of a buffer grown byte by byte.
+    static thread_local std::size_t lastSize = 0;
     Writer out;
+    out.bytes.reserve(lastSize + lastSize / 8);
     World& world = const_cast<World&>(*game.world);  // the writer only reads
     GameParts parts = PartsOf(game);
     Transfer(out, parts, world.CellCount());
     Transfer(out, world, world.CellCount());
-    XorWithBase(out.bytes, base);
-    GameState state;
-    state.packed = Pack(out.bytes);
-    state.packed.shrink_to_fit();
-    state.payloadSize = out.bytes.size();
-    state.clockTicks = clockTicks;
-    return state;
+    lastSize = out.bytes.size();
+    return std::move(out.bytes);
 }
 
-Bytes GameStateFields(const GameState& state) {
-    Bytes payload;
-    if (!Unpack(state.packed.data(), state.packed.size(), state.payloadSize, payload))
-        throw std::logic_error("a kept game state is damaged");
-    return payload;
-}
-
-void RestoreGameState(Game& game, const GameState& state, bool rebuildMeshes, const Bytes* base) {
-    Bytes payload = GameStateFields(state);
-    XorWithBase(payload, base);
-    Reader in(payload.data(), payload.size());
+void ReadStateFields(Game& game, const std::uint8_t* data, std::size_t size, bool rebuildMeshes) {
+    Reader in(data, size);
     GameParts parts = PartsOf(game);
     World& world = *game.world;
     Transfer(in, parts, world.CellCount());
@@ -713,6 +701,57 @@ void RestoreGameState(Game& game, const GameState& state, bool rebuildMeshes, co
     CountLingots(world);
     if (rebuildMeshes) RebuildAnimationMeshes(world);
     PutParts(game, parts);
+}
+
+}  // namespace
+
+GameState SaveGameStateUnpacked(const Game& game, std::uint32_t clockTicks) {
+    GameState state;
+    state.packed = WriteStateFields(game);
+    state.payloadSize = state.packed.size();
+    state.clockTicks = clockTicks;
+    state.unpacked = true;
+    return state;
+}
+
+GameState UnpackGameState(const GameState& state, const Bytes* base) {
+    if (state.unpacked) return state;
+    GameState out;
+    out.packed = GameStateFields(state);
+    XorWithBase(out.packed, base);
+    out.payloadSize = out.packed.size();
+    out.clockTicks = state.clockTicks;
+    out.unpacked = true;
+    return out;
+}
+
+GameState SaveGameState(const Game& game, std::uint32_t clockTicks, const Bytes* base) {
+    Bytes fields = WriteStateFields(game);
+    XorWithBase(fields, base);
+    GameState state;
+    state.packed = Pack(fields);
+    state.packed.shrink_to_fit();
+    state.payloadSize = fields.size();
+    state.clockTicks = clockTicks;
+    return state;
+}
+
+Bytes GameStateFields(const GameState& state) {
+    if (state.unpacked) return state.packed;
+    Bytes payload;
+    if (!Unpack(state.packed.data(), state.packed.size(), state.payloadSize, payload))
+        throw std::logic_error("a kept game state is damaged");
+    return payload;
+}
+
+void RestoreGameState(Game& game, const GameState& state, bool rebuildMeshes, const Bytes* base) {
+    if (state.unpacked) {
+        ReadStateFields(game, state.packed.data(), state.packed.size(), rebuildMeshes);
+        return;
+    }
+    Bytes payload = GameStateFields(state);
+    XorWithBase(payload, base);
+    ReadStateFields(game, payload.data(), payload.size(), rebuildMeshes);
 }
 
 SnapshotRestore RestoreSnapshot(Game& game, const Bytes& bytes) {

@@ -146,7 +146,7 @@ TEST(Snapshot, DrawingChangesNothing) {
 // A state kept in memory as its difference from an earlier one (as the
 // level checker keeps thousands) is a small part of the whole, and put back
 // with that base after the game has played on it gives the game it was,
-// byte for byte.
+// byte for byte; so does the same state kept unpacked.
 TEST(Snapshot, StatesKeptAsDifferencesComeBackWhole) {
     const fs::path replay = kReplays / "13_the_vault.txt";
     ASSERT_TRUE(fs::exists(replay));
@@ -167,6 +167,13 @@ TEST(Snapshot, StatesKeptAsDifferencesComeBackWhole) {
     run.Frame();
     RestoreGameState(run.game(), whole, false);
     EXPECT_TRUE(SaveSnapshot(run.game(), whole.clockTicks) == then);
+    // Unpacked (from the difference, or saved so), it comes back the same.
+    for (const GameState& unpacked :
+         {UnpackGameState(kept, &base), SaveGameStateUnpacked(run.game(), whole.clockTicks)}) {
+        run.Frame();
+        RestoreGameState(run.game(), unpacked, false);
+        EXPECT_TRUE(SaveSnapshot(run.game(), unpacked.clockTicks) == then);
+    }
 }
 
 // What must never be restored: a damaged snapshot, another version, another
