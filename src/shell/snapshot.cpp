@@ -60,7 +60,9 @@ public:
         } else {
             using U = typename StoredAs<T>::type;
             U bits = static_cast<U>(value);
-            for (std::size_t i = 0; i < sizeof(U); ++i) bytes.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+            const std::size_t at = bytes.size();
+            bytes.resize(at + sizeof(U));
+            for (std::size_t i = 0; i < sizeof(U); ++i) bytes[at + i] = static_cast<std::uint8_t>(bits >> (8 * i));
         }
     }
     void Text(std::string& text) {
@@ -71,8 +73,13 @@ public:
     // A plane of cells as two byte planes (low bytes, then high bytes), so runs
     // of one value pack well; light and stretch planes as they are.
     void Plane(std::vector<Cell>& cells, std::size_t) {
-        for (Cell c : cells) bytes.push_back(static_cast<std::uint8_t>(c));
-        for (Cell c : cells) bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+        const std::size_t at = bytes.size(), count = cells.size();
+        bytes.resize(at + 2 * count);
+        std::uint8_t* out = bytes.data() + at;
+        for (std::size_t i = 0; i < count; ++i) {
+            out[i] = static_cast<std::uint8_t>(cells[i]);
+            out[count + i] = static_cast<std::uint8_t>(cells[i] >> 8);
+        }
     }
     void Plane(std::vector<std::uint8_t>& plane, std::size_t) { bytes.insert(bytes.end(), plane.begin(), plane.end()); }
     void Fail(const char*) {}
@@ -676,18 +683,18 @@ void XorWithBase(Bytes& fields, const Bytes* base) {
     for (std::size_t i = 0; i < n; ++i) fields[i] ^= (*base)[i];
 }
 
-Bytes WriteStateFields(const Game& game) {
-    // States of one game are all about the same size: room for the last
-    // one's saves the copies of a buffer grown byte by byte.
-    static thread_local std::size_t lastSize = 0;
+// Into `fields`, whose room is used again: states of one game are all
+// about the same size, and a buffer of that size taken fresh for every
+// state costs more (the page faults of new memory) than writing it.
+void WriteStateFields(const Game& game, Bytes& fields) {
     Writer out;
-    out.bytes.reserve(lastSize + lastSize / 8);
+    out.bytes = std::move(fields);
+    out.bytes.clear();
     World& world = const_cast<World&>(*game.world);  // the writer only reads
     GameParts parts = PartsOf(game);
     Transfer(out, parts, world.CellCount());
     Transfer(out, world, world.CellCount());
-    lastSize = out.bytes.size();
-    return std::move(out.bytes);
+    fields = std::move(out.bytes);
 }
 
 void ReadStateFields(Game& game, const std::uint8_t* data, std::size_t size, bool rebuildMeshes) {
@@ -705,28 +712,29 @@ void ReadStateFields(Game& game, const std::uint8_t* data, std::size_t size, boo
 
 }  // namespace
 
-GameState SaveGameStateUnpacked(const Game& game, std::uint32_t clockTicks) {
-    GameState state;
-    state.packed = WriteStateFields(game);
-    state.payloadSize = state.packed.size();
-    state.clockTicks = clockTicks;
-    state.unpacked = true;
-    return state;
+void SaveGameStateUnpacked(const Game& game, std::uint32_t clockTicks, GameState& into) {
+    WriteStateFields(game, into.packed);
+    into.payloadSize = into.packed.size();
+    into.clockTicks = clockTicks;
+    into.unpacked = true;
 }
 
-GameState UnpackGameState(const GameState& state, const Bytes* base) {
-    if (state.unpacked) return state;
-    GameState out;
-    out.packed = GameStateFields(state);
-    XorWithBase(out.packed, base);
-    out.payloadSize = out.packed.size();
-    out.clockTicks = state.clockTicks;
-    out.unpacked = true;
-    return out;
+void UnpackGameState(const GameState& state, const Bytes* base, GameState& into) {
+    if (state.unpacked) {
+        into = state;
+        return;
+    }
+    if (!Unpack(state.packed.data(), state.packed.size(), state.payloadSize, into.packed))
+        throw std::logic_error("a kept game state is damaged");
+    XorWithBase(into.packed, base);
+    into.payloadSize = into.packed.size();
+    into.clockTicks = state.clockTicks;
+    into.unpacked = true;
 }
 
 GameState SaveGameState(const Game& game, std::uint32_t clockTicks, const Bytes* base) {
-    Bytes fields = WriteStateFields(game);
+    static thread_local Bytes fields;
+    WriteStateFields(game, fields);
     XorWithBase(fields, base);
     GameState state;
     state.packed = Pack(fields);

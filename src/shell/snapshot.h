@@ -83,9 +83,10 @@ struct GameState {
     bool unpacked = false;
 };
 GameState SaveGameState(const Game& game, std::uint32_t clockTicks, const Bytes* base = nullptr);
-GameState SaveGameStateUnpacked(const Game& game, std::uint32_t clockTicks);
-// A kept state (packed with or without `base`) as an unpacked one.
-GameState UnpackGameState(const GameState& state, const Bytes* base = nullptr);
+// Kept unpacked in `into`, whose room is used again.
+void SaveGameStateUnpacked(const Game& game, std::uint32_t clockTicks, GameState& into);
+// A kept state (packed with or without `base`) as an unpacked one in `into`.
+void UnpackGameState(const GameState& state, const Bytes* base, GameState& into);
 void RestoreGameState(Game& game, const GameState& state, bool rebuildMeshes, const Bytes* base = nullptr);
 // The fields of a state kept whole (without a base), unpacked.
 Bytes GameStateFields(const GameState& state);

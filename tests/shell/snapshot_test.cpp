@@ -168,8 +168,10 @@ TEST(Snapshot, StatesKeptAsDifferencesComeBackWhole) {
     RestoreGameState(run.game(), whole, false);
     EXPECT_TRUE(SaveSnapshot(run.game(), whole.clockTicks) == then);
     // Unpacked (from the difference, or saved so), it comes back the same.
-    for (const GameState& unpacked :
-         {UnpackGameState(kept, &base), SaveGameStateUnpacked(run.game(), whole.clockTicks)}) {
+    GameState fromKept, saved;
+    UnpackGameState(kept, &base, fromKept);
+    SaveGameStateUnpacked(run.game(), whole.clockTicks, saved);
+    for (const GameState& unpacked : {fromKept, saved}) {
         run.Frame();
         RestoreGameState(run.game(), unpacked, false);
         EXPECT_TRUE(SaveSnapshot(run.game(), unpacked.clockTicks) == then);
