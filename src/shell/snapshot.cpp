@@ -142,8 +142,15 @@ public:
     }
     void Plane(std::vector<Cell>& cells, std::size_t count) {
         if (!Take(2 * count)) return;
+        if (cells.size() != count) cellsChanged = true;
         cells.resize(count);
-        for (std::size_t i = 0; i < count; ++i) cells[i] = static_cast<Cell>(data_[i] | (data_[count + i] << 8));
+        unsigned diff = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto cell = static_cast<Cell>(data_[i] | (data_[count + i] << 8));
+            diff |= static_cast<unsigned>(cells[i] ^ cell);
+            cells[i] = cell;
+        }
+        if (diff != 0) cellsChanged = true;
         data_ += 2 * count;
     }
     void Plane(std::vector<std::uint8_t>& plane, std::size_t count) {
@@ -169,6 +176,7 @@ public:
     bool AtEnd() const { return left_ == 0; }
     const std::string& Why() const { return why_; }
     bool ok = true;
+    bool cellsChanged = false;  // a plane of cells read held other cells than it replaced
 
 private:
     bool Take(std::size_t count) {
@@ -704,7 +712,11 @@ void ReadStateFields(Game& game, const std::uint8_t* data, std::size_t size, boo
     Transfer(in, parts, world.CellCount());
     Transfer(in, world, world.CellCount());
     if (!in.ok) throw std::logic_error("a kept game state does not fit the game: " + in.Why());
-    IndexCells(world);
+    // SetCell keeps the slabs' counts of the cells as they are; they only
+    // need counting again when the state put back has other cells (the
+    // checker mostly puts back states of the same cells).
+    if (in.cellsChanged || world.slabTypeCounts.size() != static_cast<std::size_t>(world.sizeZ) * kObjectTypeCount)
+        IndexCells(world);
     CountLingots(world);
     if (rebuildMeshes) RebuildAnimationMeshes(world);
     PutParts(game, parts);

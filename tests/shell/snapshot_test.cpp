@@ -163,6 +163,10 @@ TEST(Snapshot, StatesKeptAsDifferencesComeBackWhole) {
     ASSERT_FALSE(run.Save() == then);
     RestoreGameState(run.game(), kept, false, &base);
     EXPECT_TRUE(SaveSnapshot(run.game(), kept.clockTicks) == then);
+    // The cells changed back, so must the index of them that the rules read.
+    const std::vector<std::int32_t> indexed = run.game().world->slabTypeCounts;
+    IndexCells(*run.game().world);
+    EXPECT_EQ(indexed, run.game().world->slabTypeCounts);
     // Kept whole, the same state comes back without a base.
     run.Frame();
     RestoreGameState(run.game(), whole, false);
