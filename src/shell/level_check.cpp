@@ -96,6 +96,9 @@ struct Player {
     // to a small part of the whole.
     Bytes base;
     GameState Save() const { return SaveGameState(*game, ticks, &base); }
+    // For a state restored again and again while one state is searched:
+    // kept whole, it is quicker both to keep and to put back.
+    void SaveUnpacked(GameState& into) const { SaveGameStateUnpacked(*game, ticks, into); }
     void Restore(const GameState& state) {
         RestoreGameState(*game, state, false, &base);
         ticks = state.clockTicks;
@@ -852,6 +855,10 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     bool outOfTime = false;
     const bool trace = std::getenv("ZQ_CHECK_TRACE") != nullptr;
     const bool noTeleport = std::getenv("ZQ_CHECK_WALK") != nullptr;  // plays every walk, to compare
+    // The states at the ends of the walks through a region (see below), kept
+    // from one searched state to the next so that their room is used again.
+    std::vector<GameState> walkedState, startAt;
+    GameState atState;  // the state searched, unpacked: restored for every move and walk from it
     while (!queue.Empty()) {
         if (elapsed() > options.seconds || (options.cancel && options.cancel->load())) {
             outOfTime = true;
@@ -864,18 +871,18 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             nodes[static_cast<std::size_t>(at)].next.push_back(faster);
             continue;
         }
-        p.Restore(nodes[static_cast<std::size_t>(at)].state);
+        UnpackGameState(nodes[static_cast<std::size_t>(at)].state, &p.base, atState);
+        p.Restore(atState);
         // The hero's walk region (filled below) and, for the moves played
         // again from a cell he was put on, the state at the end of the walk
         // to each cell: played once, as one step from its parent cell's
         // state, and kept for every move from there.  A restored state plays
         // on exactly as the unbroken run, so the walk's end is the same.
         std::vector<RegionCell> region;
-        std::vector<GameState> walkedState;
         std::vector<char> walkedKnown;
         std::function<Outcome(std::size_t)> walkTo = [&](std::size_t i) {
             if (i == 0) {
-                p.Restore(nodes[static_cast<std::size_t>(at)].state);
+                p.Restore(atState);
                 return Outcome::Going;
             }
             if (walkedKnown[i]) {
@@ -887,7 +894,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             // A walk that ends otherwise (never seen in a quiet region) is not
             // kept: the caller reads the game as that walk left it.
             if (o == Outcome::Going) {
-                walkedState[i] = p.Save();
+                p.SaveUnpacked(walkedState[i]);
                 walkedKnown[i] = 1;
             }
             return o;
@@ -956,7 +963,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         // already reached), and every move is tried from each.
         region = WalkRegion(game);
         if (game.world->timerRunning) region = StraightLegs(region, *game.world);
-        walkedState.assign(region.size(), GameState{});
+        walkedState.resize(std::max(walkedState.size(), region.size()));  // never shrunk: see above
         walkedKnown.assign(region.size(), 0);
         std::vector<std::vector<std::uint8_t>> dirsTo(region.size());
         const World& w = *game.world;
@@ -980,7 +987,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             // Nothing can act while he walks: he is put on each cell of the
             // region without playing the walk (its keys are played when a
             // script is written), and only cells with a move are visited.
-            const GameState from = nodes[static_cast<std::size_t>(at)].state;  // nodes may grow
+            const GameState& from = atState;
             // The moves of every cell are read from this one state, the hero
             // put on each cell in turn: that changes nothing they look at but
             // his cell, so no cell costs a restore just to find it has none.
@@ -1028,9 +1035,9 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             // none of whose ways wins is then left undecided, not unwinnable.
             if (std::find(needed.begin(), needed.end(), 0) != needed.end()) ++clockDeaths;
         }
-        std::vector<GameState> startAt(region.size());
+        startAt.resize(std::max(startAt.size(), region.size()));
         std::vector<char> walkedTo(region.size(), 0);
-        startAt[0] = nodes[static_cast<std::size_t>(at)].state;
+        startAt[0] = atState;
         walkedTo[0] = 1;
         for (std::size_t i = 0; i < region.size(); ++i) {
             const RegionCell& c = region[i];
@@ -1070,7 +1077,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                     reached(o, dirsTo[parent], step, 0);
                     continue;
                 }
-                startAt[i] = p.Save();
+                p.SaveUnpacked(startAt[i]);
                 walkedTo[i] = 1;
             }
             p.Restore(startAt[i]);

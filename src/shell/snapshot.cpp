@@ -60,7 +60,9 @@ public:
         } else {
             using U = typename StoredAs<T>::type;
             U bits = static_cast<U>(value);
-            for (std::size_t i = 0; i < sizeof(U); ++i) bytes.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+            const std::size_t at = bytes.size();
+            bytes.resize(at + sizeof(U));
+            for (std::size_t i = 0; i < sizeof(U); ++i) bytes[at + i] = static_cast<std::uint8_t>(bits >> (8 * i));
         }
     }
     void Text(std::string& text) {
@@ -71,8 +73,13 @@ public:
     // A plane of cells as two byte planes (low bytes, then high bytes), so runs
     // of one value pack well; light and stretch planes as they are.
     void Plane(std::vector<Cell>& cells, std::size_t) {
-        for (Cell c : cells) bytes.push_back(static_cast<std::uint8_t>(c));
-        for (Cell c : cells) bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+        const std::size_t at = bytes.size(), count = cells.size();
+        bytes.resize(at + 2 * count);
+        std::uint8_t* out = bytes.data() + at;
+        for (std::size_t i = 0; i < count; ++i) {
+            out[i] = static_cast<std::uint8_t>(cells[i]);
+            out[count + i] = static_cast<std::uint8_t>(cells[i] >> 8);
+        }
     }
     void Plane(std::vector<std::uint8_t>& plane, std::size_t) { bytes.insert(bytes.end(), plane.begin(), plane.end()); }
     void Fail(const char*) {}
@@ -135,8 +142,15 @@ public:
     }
     void Plane(std::vector<Cell>& cells, std::size_t count) {
         if (!Take(2 * count)) return;
+        if (cells.size() != count) cellsChanged = true;
         cells.resize(count);
-        for (std::size_t i = 0; i < count; ++i) cells[i] = static_cast<Cell>(data_[i] | (data_[count + i] << 8));
+        unsigned diff = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto cell = static_cast<Cell>(data_[i] | (data_[count + i] << 8));
+            diff |= static_cast<unsigned>(cells[i] ^ cell);
+            cells[i] = cell;
+        }
+        if (diff != 0) cellsChanged = true;
         data_ += 2 * count;
     }
     void Plane(std::vector<std::uint8_t>& plane, std::size_t count) {
@@ -162,6 +176,7 @@ public:
     bool AtEnd() const { return left_ == 0; }
     const std::string& Why() const { return why_; }
     bool ok = true;
+    bool cellsChanged = false;  // a plane of cells read held other cells than it replaced
 
 private:
     bool Take(std::size_t count) {
@@ -676,24 +691,73 @@ void XorWithBase(Bytes& fields, const Bytes* base) {
     for (std::size_t i = 0; i < n; ++i) fields[i] ^= (*base)[i];
 }
 
-}  // namespace
-
-GameState SaveGameState(const Game& game, std::uint32_t clockTicks, const Bytes* base) {
+// Into `fields`, whose room is used again: states of one game are all
+// about the same size, and a buffer of that size taken fresh for every
+// state costs more (the page faults of new memory) than writing it.
+void WriteStateFields(const Game& game, Bytes& fields) {
     Writer out;
+    out.bytes = std::move(fields);
+    out.bytes.clear();
     World& world = const_cast<World&>(*game.world);  // the writer only reads
     GameParts parts = PartsOf(game);
     Transfer(out, parts, world.CellCount());
     Transfer(out, world, world.CellCount());
-    XorWithBase(out.bytes, base);
+    fields = std::move(out.bytes);
+}
+
+void ReadStateFields(Game& game, const std::uint8_t* data, std::size_t size, bool rebuildMeshes) {
+    Reader in(data, size);
+    GameParts parts = PartsOf(game);
+    World& world = *game.world;
+    Transfer(in, parts, world.CellCount());
+    Transfer(in, world, world.CellCount());
+    if (!in.ok) throw std::logic_error("a kept game state does not fit the game: " + in.Why());
+    // SetCell keeps the slabs' counts of the cells as they are; they only
+    // need counting again when the state put back has other cells (the
+    // checker mostly puts back states of the same cells).
+    if (in.cellsChanged || world.slabTypeCounts.size() != static_cast<std::size_t>(world.sizeZ) * kObjectTypeCount)
+        IndexCells(world);
+    CountLingots(world);
+    if (rebuildMeshes) RebuildAnimationMeshes(world);
+    PutParts(game, parts);
+}
+
+}  // namespace
+
+void SaveGameStateUnpacked(const Game& game, std::uint32_t clockTicks, GameState& into) {
+    WriteStateFields(game, into.packed);
+    into.payloadSize = into.packed.size();
+    into.clockTicks = clockTicks;
+    into.unpacked = true;
+}
+
+void UnpackGameState(const GameState& state, const Bytes* base, GameState& into) {
+    if (state.unpacked) {
+        into = state;
+        return;
+    }
+    if (!Unpack(state.packed.data(), state.packed.size(), state.payloadSize, into.packed))
+        throw std::logic_error("a kept game state is damaged");
+    XorWithBase(into.packed, base);
+    into.payloadSize = into.packed.size();
+    into.clockTicks = state.clockTicks;
+    into.unpacked = true;
+}
+
+GameState SaveGameState(const Game& game, std::uint32_t clockTicks, const Bytes* base) {
+    static thread_local Bytes fields;
+    WriteStateFields(game, fields);
+    XorWithBase(fields, base);
     GameState state;
-    state.packed = Pack(out.bytes);
+    state.packed = Pack(fields);
     state.packed.shrink_to_fit();
-    state.payloadSize = out.bytes.size();
+    state.payloadSize = fields.size();
     state.clockTicks = clockTicks;
     return state;
 }
 
 Bytes GameStateFields(const GameState& state) {
+    if (state.unpacked) return state.packed;
     Bytes payload;
     if (!Unpack(state.packed.data(), state.packed.size(), state.payloadSize, payload))
         throw std::logic_error("a kept game state is damaged");
@@ -701,18 +765,13 @@ Bytes GameStateFields(const GameState& state) {
 }
 
 void RestoreGameState(Game& game, const GameState& state, bool rebuildMeshes, const Bytes* base) {
+    if (state.unpacked) {
+        ReadStateFields(game, state.packed.data(), state.packed.size(), rebuildMeshes);
+        return;
+    }
     Bytes payload = GameStateFields(state);
     XorWithBase(payload, base);
-    Reader in(payload.data(), payload.size());
-    GameParts parts = PartsOf(game);
-    World& world = *game.world;
-    Transfer(in, parts, world.CellCount());
-    Transfer(in, world, world.CellCount());
-    if (!in.ok) throw std::logic_error("a kept game state does not fit the game: " + in.Why());
-    IndexCells(world);
-    CountLingots(world);
-    if (rebuildMeshes) RebuildAnimationMeshes(world);
-    PutParts(game, parts);
+    ReadStateFields(game, payload.data(), payload.size(), rebuildMeshes);
 }
 
 SnapshotRestore RestoreSnapshot(Game& game, const Bytes& bytes) {

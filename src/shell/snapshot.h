@@ -71,12 +71,22 @@ Bytes SnapshotFromPayload(const Bytes& payload);
 // game (GameStateFields): the state is then kept as its difference from
 // them, which packs to a fraction of the whole where most of the level is
 // as it was, and must be restored with the same base.
+//
+// A state that is restored many times soon after it is taken (the checker's
+// walk ends and the state it searches from) is better kept `unpacked`: its
+// fields as they are, whole, so neither keeping nor restoring it packs,
+// unpacks or differences anything; it costs the whole size (about 20 KB).
 struct GameState {
-    Bytes packed;
+    Bytes packed;  // the fields, packed, or as they are when `unpacked`
     std::size_t payloadSize = 0;
     std::uint32_t clockTicks = 0;
+    bool unpacked = false;
 };
 GameState SaveGameState(const Game& game, std::uint32_t clockTicks, const Bytes* base = nullptr);
+// Kept unpacked in `into`, whose room is used again.
+void SaveGameStateUnpacked(const Game& game, std::uint32_t clockTicks, GameState& into);
+// A kept state (packed with or without `base`) as an unpacked one in `into`.
+void UnpackGameState(const GameState& state, const Bytes* base, GameState& into);
 void RestoreGameState(Game& game, const GameState& state, bool rebuildMeshes, const Bytes* base = nullptr);
 // The fields of a state kept whole (without a base), unpacked.
 Bytes GameStateFields(const GameState& state);

@@ -146,7 +146,7 @@ TEST(Snapshot, DrawingChangesNothing) {
 // A state kept in memory as its difference from an earlier one (as the
 // level checker keeps thousands) is a small part of the whole, and put back
 // with that base after the game has played on it gives the game it was,
-// byte for byte.
+// byte for byte; so does the same state kept unpacked.
 TEST(Snapshot, StatesKeptAsDifferencesComeBackWhole) {
     const fs::path replay = kReplays / "13_the_vault.txt";
     ASSERT_TRUE(fs::exists(replay));
@@ -163,10 +163,23 @@ TEST(Snapshot, StatesKeptAsDifferencesComeBackWhole) {
     ASSERT_FALSE(run.Save() == then);
     RestoreGameState(run.game(), kept, false, &base);
     EXPECT_TRUE(SaveSnapshot(run.game(), kept.clockTicks) == then);
+    // The cells changed back, so must the index of them that the rules read.
+    const std::vector<std::int32_t> indexed = run.game().world->slabTypeCounts;
+    IndexCells(*run.game().world);
+    EXPECT_EQ(indexed, run.game().world->slabTypeCounts);
     // Kept whole, the same state comes back without a base.
     run.Frame();
     RestoreGameState(run.game(), whole, false);
     EXPECT_TRUE(SaveSnapshot(run.game(), whole.clockTicks) == then);
+    // Unpacked (from the difference, or saved so), it comes back the same.
+    GameState fromKept, saved;
+    UnpackGameState(kept, &base, fromKept);
+    SaveGameStateUnpacked(run.game(), whole.clockTicks, saved);
+    for (const GameState& unpacked : {fromKept, saved}) {
+        run.Frame();
+        RestoreGameState(run.game(), unpacked, false);
+        EXPECT_TRUE(SaveSnapshot(run.game(), unpacked.clockTicks) == then);
+    }
 }
 
 // What must never be restored: a damaged snapshot, another version, another
