@@ -128,8 +128,14 @@ void LateralAxis(Sweep& s, int a) {
             pt[b] = s.pos[b] + static_cast<float>(k) * hw;
             blocked = PointInSolidStep(s.world, step, pt[0], pt[1], pt[2]);
         }
+    const float before = p;
     if (v != 0 && !blocked) p += v;
+    // The level's sides are walls to the whole box, not to its centre:
+    // nothing walks on with half of itself over the void beyond the last
+    // cells.  A box already further out (placed there) is not pulled in,
+    // only kept from going further.
     float size = static_cast<float>(kCellSize) * static_cast<float>(a == 0 ? s.world.sizeX : s.world.sizeZ);
+    p = std::clamp(p, std::min(before, hw), std::max(before, size - hw));
     p = std::clamp(p, 0.0f, size);
 }
 

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -21,6 +22,7 @@
 #include <unordered_map>
 
 #include "core/errors.h"
+#include "rules/hero.h"
 #include "rules/rules_math.h"
 #include "shell/audio.h"
 #include "shell/game.h"
@@ -79,12 +81,25 @@ struct Player {
     std::uint32_t ticks = 0;
     std::int32_t startLives = 3;
     std::vector<ScriptKeys>* record = nullptr;  // every frame's keys, when set
+    // The cells the hero's centre passed through, while a move is watched
+    // (see MoveMemo): lo and hi corners, x y z.
+    bool trackBox = false;
+    std::array<int, 6> box{};
+    void TrackHero() {
+        const Actor& a = game->actors.Local();
+        const int c[3] = {CellOf(a.x), CellOf(a.y), CellOf(a.z)};
+        for (int i = 0; i < 3; ++i) {
+            box[static_cast<std::size_t>(i)] = std::min(box[static_cast<std::size_t>(i)], c[i]);
+            box[static_cast<std::size_t>(i) + 3] = std::max(box[static_cast<std::size_t>(i) + 3], c[i]);
+        }
+    }
 
     Outcome Frame(ScriptKeys keys) {
         input.Set(keys);
         ticks += static_cast<std::uint32_t>(kCheckFrameMs);
         GameFrame(*game, ticks);
         if (record) record->push_back(keys);
+        if (trackBox) TrackHero();
         const Actor& a = game->actors.Local();
         if (a.levelIndex != 0 || game->shell.afterFade == kAfterFadeNextLevel) return Outcome::Won;
         if (a.dead || a.lives < startLives || game->rules.gameOver || game->shell.afterFade == kAfterFadeGameOver)
@@ -591,6 +606,184 @@ bool LevelIsQuiet(const World& w) {
     return true;
 }
 
+// What a move did while the level was quiet, kept to be known again without
+// playing it.  A frame of play reads the hero, the cells near him and the
+// behaviours' progress; while the level is quiet (no clock, no open hole,
+// nothing moving, every behaviour waiting for the hero, ended or idle),
+// nothing else changes as time passes.  So a move started from the same
+// hero (every field the rules read: where he is to the last bit, his speed,
+// heading, footing, keys of the last frame) among the same cells around the
+// way he went, with the behaviours in the same places, plays the same
+// frames and ends the same way, whatever the rest of the level holds.  The
+// search plays many such moves again in states that differ only far away
+// (an ingot taken across the level, a door opened elsewhere): most of them
+// end in a state it knows, and knowing which is enough.  A move that
+// changed any cell, set a behaviour going or reached the exit is never
+// kept, and a move that would find a new state is always played: every
+// state kept is still one the game's own frames reached.
+class MoveMemo {
+public:
+    struct End {
+        Outcome outcome = Outcome::Going;
+        float x = 0, y = 0, z = 0;
+        bool onGround = false, onLadder = false;
+    };
+
+    explicit MoveMemo(const World& w) {
+        // Object types whose collision changes with the level's animation
+        // clock: near one of them the same keys need not end the same way.
+        for (std::size_t t = 0; t < w.objectDefs.size(); ++t)
+            timeVarying_[t] = !w.objectDefs[t].undefined && w.objectDefs[t].animateCollision;
+    }
+
+    // The end of move `m` from the game as it stands, when it is known.
+    const End* Find(const Game& game, const Move& m) {
+        if (!Quiet(game)) return nullptr;
+        const auto found = entries_.find(StartKey(game, m));
+        if (found == entries_.end()) return nullptr;
+        for (const Entry& e : found->second)
+            if (CellsKey(*game.world, e.box) == e.cells) {
+                ++hits;
+                return &e.end;
+            }
+        return nullptr;
+    }
+
+    // Called before move `m` is played: watches it when it can be kept.
+    void Begin(Player& p, const Move& m) {
+        const Game& game = *p.game;
+        watching_ = Quiet(game);
+        if (!watching_) return;
+        start_ = StartKey(game, m);
+        cellsBefore_ = game.world->cells;
+        markersBefore_ = MarkersKey(*game.world);
+        const Actor& a = game.actors.Local();
+        p.box = {CellOf(a.x), CellOf(a.y), CellOf(a.z), CellOf(a.x), CellOf(a.y), CellOf(a.z)};
+        p.trackBox = true;
+    }
+
+    // Called after the move: keeps its end when nothing but the hero changed.
+    void Finish(Player& p, Outcome o) {
+        p.trackBox = false;
+        if (!watching_) return;
+        watching_ = false;
+        const Game& game = *p.game;
+        const World& w = *game.world;
+        if (o == Outcome::Won || game.shell.cinematicPlaying || game.shell.clipPlaying) return;
+        if (w.cells != cellsBefore_ || MarkersKey(w) != markersBefore_ || !Quiet(game)) return;
+        std::array<int, 6> box = p.box;
+        // The rules read the cells about the hero's box and a frame's travel
+        // ahead of it: two cells beyond his centre's cells on every side.
+        for (int i = 0; i < 3; ++i) {
+            box[static_cast<std::size_t>(i)] -= 2;
+            box[static_cast<std::size_t>(i) + 3] += 2;
+        }
+        bool timeVarying = false;
+        const std::uint64_t cells = CellsKey(w, box, &timeVarying);
+        if (timeVarying) return;
+        const Actor& a = game.actors.Local();
+        std::vector<Entry>& known = entries_[start_];
+        for (const Entry& e : known)
+            if (e.box == box && e.cells == cells) return;  // played again for a new state: known already
+        known.push_back({box, cells, {o, a.x, a.y, a.z, a.onGround, a.onLadder}});
+        ++kept;
+    }
+
+    // Puts the hero where `end` left him, for the state's key; Restore puts him back.
+    void Apply(Game& game, const End& end) {
+        Actor& a = game.actors.Local();
+        saved_ = {Outcome::Going, a.x, a.y, a.z, a.onGround, a.onLadder};
+        Set(a, end);
+    }
+    void Restore(Game& game) { Set(game.actors.Local(), saved_); }
+
+    std::int64_t hits = 0, kept = 0;
+
+private:
+    struct Entry {
+        std::array<int, 6> box;
+        std::uint64_t cells;
+        End end;
+    };
+
+    static void Set(Actor& a, const End& e) {
+        a.x = e.x;
+        a.y = e.y;
+        a.z = e.z;
+        a.onGround = e.onGround;
+        a.onLadder = e.onLadder;
+    }
+
+    static bool Quiet(const Game& game) {
+        return !game.shell.cinematicPlaying && !game.shell.clipPlaying && LevelIsQuiet(*game.world);
+    }
+
+    static std::uint64_t Bits(float f) {
+        std::uint32_t u = 0;
+        std::memcpy(&u, &f, sizeof u);
+        return u;
+    }
+
+    static std::uint64_t MarkersKey(const World& w) {
+        std::uint64_t h = 1469598103934665603ull;
+        for (const EventMarker& m : w.eventMarkers) {
+            if (m.x == kFreeMarker) continue;
+            h = Mix(h, static_cast<std::uint32_t>(m.x));
+            h = Mix(h, static_cast<std::uint32_t>(m.y));
+            h = Mix(h, static_cast<std::uint32_t>(m.z));
+            h = Mix(h, static_cast<std::uint32_t>(m.behaviour));
+            h = Mix(h, IdleLoop(w, m) ? ~std::uint32_t{0} : static_cast<std::uint32_t>(m.step));
+            h = Mix(h, m.moving);
+        }
+        return h;
+    }
+
+    // Every field of the hero the rules read, the move, and what the whole
+    // level shares: the behaviours' progress and the gold left (the ingot
+    // door opens on the last).
+    static std::uint64_t StartKey(const Game& game, const Move& m) {
+        const Actor& a = game.actors.Local();
+        const World& w = *game.world;
+        std::uint64_t h = MarkersKey(w);
+        for (std::uint64_t v : {static_cast<std::uint64_t>(m.kind), static_cast<std::uint64_t>(m.dir),
+                                static_cast<std::uint64_t>(m.variant), static_cast<std::uint64_t>(m.run)})
+            h = Mix(h, v);
+        for (float f : {a.x, a.y, a.z, a.heading, a.velX, a.velY, a.velZ, a.turnRate, a.fallSpeed, a.ladderExitX,
+                        a.ladderExitZ})
+            h = Mix(h, Bits(f));
+        for (std::int32_t v : {a.stunMs, a.ladderHeading, a.walkAccel, a.turnSpeed, a.width, a.height, a.stepHeight,
+                               a.lives, a.levelIndex, w.objectDefs[kIngotType].cellCount})
+            h = Mix(h, static_cast<std::uint32_t>(v));
+        const Commands* c[2] = {&a.commands, &a.prevCommands};
+        for (const Commands* k : c)
+            h = Mix(h, static_cast<std::uint64_t>(k->forward) | k->back << 1 | k->left << 2 | k->right << 3 |
+                           k->jump << 4 | k->look << 5 | k->action << 6 | k->menu << 7);
+        h = Mix(h, static_cast<std::uint64_t>(a.onGround) | a.onLadder << 1 | a.dead << 2);
+        return h;
+    }
+
+    // The cells and slopes in `box` (corners inclusive; outside the grid
+    // counts as empty, as the rules read it).
+    std::uint64_t CellsKey(const World& w, const std::array<int, 6>& box, bool* timeVarying = nullptr) const {
+        std::uint64_t h = 7;
+        for (int y = box[1]; y <= box[4]; ++y)
+            for (int z = box[2]; z <= box[5]; ++z)
+                for (int x = box[0]; x <= box[3]; ++x) {
+                    const Cell c = GetCell(w, x, y, z);
+                    h = Mix(h, static_cast<std::uint64_t>(c) << 8 | GetStretch(w, x, y, z));
+                    if (timeVarying && IsObjectIndex(c) && timeVarying_[c]) *timeVarying = true;
+                }
+        return h;
+    }
+
+    std::array<bool, kObjectTypeCount> timeVarying_{};
+    std::unordered_map<std::uint64_t, std::vector<Entry>> entries_;
+    bool watching_ = false;
+    std::uint64_t start_ = 0, markersBefore_ = 0;
+    std::vector<Cell> cellsBefore_;
+    End saved_;
+};
+
 // Whether cell (x, y, z) lies in the area a behaviour waits for the hero in,
 // or holds a clip marker: walking through it sets something off.
 bool SetsOffSomething(const World& w, int x, int y, int z) {
@@ -608,22 +801,41 @@ bool SetsOffSomething(const World& w, int x, int y, int z) {
             within(z, m.z, static_cast<std::int64_t>(a[2]) + a[5]))
             return true;
     }
-    for (const ClipMarker& m : w.clipMarkers)
-        if (m.x == x && m.y == y && m.z == z) return true;
+    for (const ClipMarker& m : w.clipMarkers) {
+        if (m.x != x || m.y != y || m.z != z || m.clip < 0 || m.clip >= kClipCount) continue;
+        // A clip of music alone changes nothing in play: only one with a
+        // cinematic, a video or a clip after it holds the game.
+        const ClipDef& clip = w.clips[static_cast<std::size_t>(m.clip)];
+        if (clip.hasFrames || !clip.video.empty() || clip.nextClip >= 0) return true;
+    }
     return false;
 }
 
 // Puts the resting hero on the centre of a cell of his walk region, facing
-// the way its last step went, as the walk there would have left him.  Only
-// used while the level is quiet and the way there sets nothing off: nothing
-// else could have changed on the way.
-void Teleport(Game& game, const RegionCell& c) {
+// the way its last step went, as the walk there would have left him, or
+// with `facing` turned that way already for a move.  Only used while the
+// level is quiet and the way there sets nothing off: nothing else could
+// have changed on the way.
+void Teleport(Game& game, const RegionCell& c, int facing = -1) {
     Actor& a = game.actors.Local();
     a.x = static_cast<float>(c.x * kCellSize + kCellSize / 2);
     a.z = static_cast<float>(c.z * kCellSize + kCellSize / 2);
     a.velX = a.velZ = 0;
     a.turnRate = 0;
-    if (c.parent >= 0) a.heading = static_cast<float>(c.dir * 8192);
+    if (facing >= 0) {
+        // Already turned the way the move goes, and at a standstill: what
+        // is left of a climb's or a landing's speed has no say in a walk,
+        // and one start for every move from a cell lets the memo know them.
+        a.heading = static_cast<float>(facing * 8192);
+        a.velY = 0;
+        if (std::fabs(a.fallSpeed) < 1) a.fallSpeed = 0;
+        a.commands = a.prevCommands = Commands{};
+    } else if (c.parent >= 0) {
+        a.heading = static_cast<float>(c.dir * 8192);
+    }
+    // The cell an action works on follows the hero at the end of a frame:
+    // put there, he acts on what is in front of him now.
+    UpdateActionTarget(*game.world, a);
 }
 
 // The cells holding a timer at the level's start: with no behaviour that
@@ -799,6 +1011,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     // searching again from: less would search much the same twice.
     constexpr std::int32_t kFasterMs = 1000;
 
+    const bool trace = std::getenv("ZQ_CHECK_TRACE") != nullptr;
     std::vector<Node> nodes;
     std::unordered_map<std::uint64_t, std::int32_t> seen;
     SearchQueue queue(clockLevel);
@@ -823,6 +1036,10 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         clockDeaths += n.outrun ? 1 : 0;
         nodes.push_back(std::move(n));
         const auto index = static_cast<std::int32_t>(nodes.size() - 1);
+        if (trace)
+            std::fprintf(stderr, "new state %d at (%d,%d,%d) from %d by move %d/%d/%d\n", index, nodes.back().cellX,
+                         nodes.back().cellY, nodes.back().cellZ, parent, static_cast<int>(move.kind), move.dir,
+                         move.variant);
         seen[StateKey(game)] = index;  // a faster way replaces a slower one
         if (search) queue.Push(index, playMs);
         return index;
@@ -853,12 +1070,28 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     // anyway, so keeping the all-gold one costs nothing.
     Win firstWin, fullWin, shortcutWin;
     bool outOfTime = false;
-    const bool trace = std::getenv("ZQ_CHECK_TRACE") != nullptr;
     const bool noTeleport = std::getenv("ZQ_CHECK_WALK") != nullptr;  // plays every walk, to compare
     // The states at the ends of the walks through a region (see below), kept
     // from one searched state to the next so that their room is used again.
     std::vector<GameState> walkedState, startAt;
     GameState atState;  // the state searched, unpacked: restored for every move and walk from it
+    MoveMemo memo(*game.world);
+    const bool useMemo = std::getenv("ZQ_CHECK_NO_MEMO") == nullptr;
+    // Plays every move the memo knows and compares its end with the memo's.
+    const bool verifyMemo = std::getenv("ZQ_CHECK_MEMO_VERIFY") != nullptr;
+    std::optional<std::pair<Outcome, std::uint64_t>> predicted;
+    std::int64_t mispredicted = 0;
+    auto playMove = [&](const Move& m) {
+        memo.Begin(p, m);
+        const Outcome o = mover.Play(m);
+        memo.Finish(p, o);
+        if (predicted) {
+            const std::uint64_t key = o == Outcome::Going ? StateKey(game) : 0;
+            if (o != predicted->first || key != predicted->second) ++mispredicted;
+            predicted.reset();
+        }
+        return o;
+    };
     while (!queue.Empty()) {
         if (elapsed() > options.seconds || (options.cancel && options.cancel->load())) {
             outOfTime = true;
@@ -900,10 +1133,11 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             return o;
         };
         // What a move from `at` led to; `walk` is the way to where it
-        // started, `teleported` the cell of the region the hero was put on
-        // for it (0 when he was walked there).
-        auto reached = [&](Outcome o, const std::vector<std::uint8_t>& walk, const Move& m, std::size_t teleported) {
-            if (teleported > 0 && o != Outcome::Died) {
+        // started from cell `cell` of the region, and `putThere` whether the
+        // hero was put on that cell's centre for it instead of walked there.
+        auto reached = [&](Outcome o, const std::vector<std::uint8_t>& walk, const Move& m, std::size_t cell,
+                           bool putThere) {
+            if (putThere && o != Outcome::Died) {
                 // A move from a cell the hero was put on: one that leads to a
                 // state not seen yet (or to the exit) is played again with the
                 // walk there, so that every state kept is one the game's own
@@ -915,7 +1149,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                         return;
                     }
                 }
-                o = walkTo(teleported);
+                o = walkTo(cell);
                 if (o == Outcome::Going) o = mover.Play(m);
             }
             Node& from = nodes[static_cast<std::size_t>(at)];
@@ -949,6 +1183,34 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             }
             if (to != at) nodes[static_cast<std::size_t>(at)].next.push_back(to);
         };
+        // A move whose end is known from an earlier one (see MoveMemo): its
+        // state is linked or its death counted without playing it, when the
+        // state it reaches is known.  Otherwise it is played.
+        auto knownEnd = [&](const Move& m) {
+            predicted.reset();
+            const MoveMemo::End* end = useMemo ? memo.Find(game, m) : nullptr;
+            if (!end) return false;
+            Node& from = nodes[static_cast<std::size_t>(at)];
+            std::uint64_t key = 0;
+            if (end->outcome == Outcome::Going) {
+                memo.Apply(game, *end);
+                key = StateKey(game);
+                memo.Restore(game);
+            }
+            if (verifyMemo) {
+                predicted = {end->outcome, key};
+                return false;
+            }
+            if (end->outcome == Outcome::Died) {
+                ++from.deaths;
+                clockDeaths += from.clock ? 1 : 0;
+                return true;
+            }
+            const auto found = seen.find(key);
+            if (found == seen.end()) return false;
+            if (found->second != at) from.next.push_back(found->second);
+            return true;
+        };
         auto traceMove = [&](std::size_t cell, const Move& m, Outcome o) {
             if (!trace) return;
             std::fprintf(stderr,
@@ -967,7 +1229,12 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         walkedKnown.assign(region.size(), 0);
         std::vector<std::vector<std::uint8_t>> dirsTo(region.size());
         const World& w = *game.world;
-        bool teleport = region.size() > 1 && LevelIsQuiet(w) && !noTeleport;
+        // A region of one plain cell is put on like any other: the hero's
+        // own cell is searched from its centre too.
+        const Actor& hero = game.actors.Local();
+        const bool plain = region.size() > 1 ||
+                           (hero.onGround && !hero.onLadder && PlainCell(w, region[0].x, region[0].y, region[0].z));
+        bool teleport = plain && LevelIsQuiet(w) && !noTeleport;
         for (std::size_t i = 1; i < region.size(); ++i) {
             const RegionCell& c = region[i];
             dirsTo[i] = dirsTo[static_cast<std::size_t>(c.parent)];
@@ -999,11 +1266,14 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             for (std::size_t i = 0; i < region.size(); ++i) {
                 for (const Move& m : movesAt[i]) {
                     p.Restore(from);
-                    if (i > 0) Teleport(game, region[i]);
+                    // His own cell too: from its centre, turned the move's
+                    // way, every state shares one start there.
+                    Teleport(game, region[i], m.dir);
+                    if (knownEnd(m)) continue;
                     frames.clear();
-                    const Outcome o = mover.Play(m);
+                    const Outcome o = playMove(m);
                     traceMove(i, m, o);
-                    reached(o, dirsTo[i], m, i);
+                    reached(o, dirsTo[i], m, i, true);
                 }
             }
             continue;
@@ -1047,14 +1317,13 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 Teleport(game, c);
                 const std::vector<Move> moves = MovesFrom(game, walked, false);
                 for (const Move& m : moves) {
-                    if (&m != &moves.front()) {
-                        p.Restore(startAt[0]);
-                        Teleport(game, c);
-                    }
+                    p.Restore(startAt[0]);
+                    Teleport(game, c, m.dir);
+                    if (knownEnd(m)) continue;
                     frames.clear();
-                    const Outcome o = mover.Play(m);
+                    const Outcome o = playMove(m);
                     traceMove(i, m, o);
-                    reached(o, dirsTo[i], m, i);
+                    reached(o, dirsTo[i], m, i, true);
                 }
                 continue;
             }
@@ -1074,7 +1343,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 if (o != Outcome::Going || CellOf(a.x) != c.x || CellOf(a.y) != c.y || CellOf(a.z) != c.z ||
                     !AtRest(game)) {
                     // The walk did something else (a floor fell under it): a move of its own.
-                    reached(o, dirsTo[parent], step, 0);
+                    reached(o, dirsTo[parent], step, 0, false);
                     continue;
                 }
                 p.SaveUnpacked(startAt[i]);
@@ -1084,15 +1353,20 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             const std::vector<Move> moves = MovesFrom(game, walked, wait && i == 0);
             for (const Move& m : moves) {
                 if (&m != &moves.front()) p.Restore(startAt[i]);
+                if (knownEnd(m)) continue;
                 frames.clear();
-                const Outcome o = mover.Play(m);
+                const Outcome o = playMove(m);
                 traceMove(i, m, o);
-                reached(o, dirsTo[i], m, 0);
+                reached(o, dirsTo[i], m, i, false);
             }
         }
     }
     p.record = nullptr;
     result.states = nodes.size();
+    if (trace || verifyMemo)
+        std::fprintf(stderr, "memo: %lld moves kept, %lld known again, %lld ended otherwise than known\n",
+                     static_cast<long long>(memo.kept), static_cast<long long>(memo.hits),
+                     static_cast<long long>(mispredicted));
     if (trace) {
         std::size_t slower = 0, outrun = 0;
         for (const Node& n : nodes) {

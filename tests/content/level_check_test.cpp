@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "test_util.h"
@@ -200,6 +201,61 @@ TEST(LevelCheck, ASolutionFoundAcrossAQuietRoomPlaysInTheGame) {
     EXPECT_EQ(result["complete"], true);
     EXPECT_FALSE(result.contains("replayProblem")) << result["replayProblem"];
     ExpectSolutionFinishes(dir, level, result["solution"].get<std::string>());
+}
+
+// A walled room 7 x 7 with gold in three corners and a stone one cell high
+// in its middle: each ingot taken is a new state of the whole level, and the
+// moves far from it are the same as before it was taken.
+Bytes GoldInTheCorners() {
+    auto w = std::make_unique<World>();
+    EXPECT_TRUE(InitNewLevel(*w, 9, 4, 9, 1));
+    for (int x = 0; x < 9; ++x)
+        for (int z = 0; z < 9; ++z) {
+            SetCell(*w, x, 0, z, kStone);
+            if (x == 0 || z == 0 || x == 8 || z == 8)
+                for (int y = 1; y < 4; ++y) SetCell(*w, x, y, z, kStone);
+        }
+    SetCell(*w, 4, 1, 4, kStone);
+    SetCell(*w, 1, 1, 7, kIngot);
+    SetCell(*w, 7, 1, 1, kIngot);
+    SetCell(*w, 7, 1, 7, kIngot);
+    w->startX = 1;
+    w->startY = 1;
+    w->startZ = 1;
+    w->exitX = 4;
+    w->exitY = 1;
+    w->exitZ = 7;
+    return SerializeLevel(*w);
+}
+
+// A move the search knows the end of (the same hero among the same cells
+// near him) is not played again.  Played anyway, each ends where it was
+// known to, and the search finds the same states, solution and dead ends as
+// one that plays every move.
+TEST(LevelCheck, MovesKnownFromEarlierStatesEndAsPlayed) {
+    test::TempDir dir;
+    const fs::path level = dir.Write("corners.lev", GoldInTheCorners());
+    const std::string args = " check-level " + level.string() + " --data " + kData.string();
+    const test::ToolRun run = test::RunTool(args, dir);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    const test::ToolRun verify = test::RunShell("ZQ_CHECK_MEMO_VERIFY=1 " + std::string(ZQ_TOOL_PATH) + args, dir);
+    ASSERT_EQ(verify.exitCode, 0) << verify.out << verify.err;
+    long kept = 0, known = 0, otherwise = -1;
+    ASSERT_EQ(std::sscanf(verify.err.c_str(), "memo: %ld moves kept, %ld known again, %ld ended otherwise", &kept,
+                          &known, &otherwise),
+              3)
+        << verify.err;
+    EXPECT_GT(known, 20) << verify.err;
+    EXPECT_EQ(otherwise, 0) << verify.err;
+    const test::ToolRun plain = test::RunShell("ZQ_CHECK_NO_MEMO=1 " + std::string(ZQ_TOOL_PATH) + args, dir);
+    auto withoutSeconds = [](const std::string& out) {
+        auto result = nlohmann::json::parse(out);
+        result.erase("seconds");
+        return result;
+    };
+    EXPECT_EQ(withoutSeconds(run.out), withoutSeconds(plain.out));
+    EXPECT_EQ(withoutSeconds(verify.out), withoutSeconds(plain.out));
+    ExpectSolutionFinishes(dir, level, withoutSeconds(run.out)["solution"].get<std::string>());
 }
 
 TEST(LevelCheck, AFileThatIsNoLevelIsRefusedWithStatusFour) {

@@ -57,10 +57,21 @@ TEST(MoveBoxLateral, VelocityIsLimitedAndTheGridHoldsTheBox) {
     MoveHero(f.world, x, y, z, 800, 0, -800);
     EXPECT_FLOAT_EQ(x, 4510);
     EXPECT_FLOAT_EQ(z, 3490);
+    // The level's sides hold the whole box, not just its centre: nothing
+    // walks on half over the void beyond the last cells.
+    float ix = 1000, iz = 7000;
+    for (int i = 0; i < 10; ++i) MoveHero(f.world, ix, y, iz, -400, 0, 400);
+    EXPECT_FLOAT_EQ(ix, kHeroWidth / 2);
+    EXPECT_FLOAT_EQ(iz, 8192 - kHeroWidth / 2);
+    // A box placed further out than that is not pulled in, only kept from
+    // going further.
     float ex = 100, ez = 8100;
     MoveHero(f.world, ex, y, ez, -400, 0, 400);
-    EXPECT_FLOAT_EQ(ex, 0);
-    EXPECT_FLOAT_EQ(ez, 8192);
+    EXPECT_FLOAT_EQ(ex, 100);
+    EXPECT_FLOAT_EQ(ez, 8100);
+    MoveHero(f.world, ex, y, ez, 400, 0, -400);
+    EXPECT_FLOAT_EQ(ex, 500);
+    EXPECT_FLOAT_EQ(ez, 7700);
 }
 
 TEST(MoveBoxLateral, ClimbsLowStepsAndStopsAtFullBlocks) {
