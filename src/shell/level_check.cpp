@@ -1263,13 +1263,17 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 if (i > 0) Teleport(game, region[i]);
                 movesAt[i] = MovesFrom(game, walked, wait && i == 0);
             }
+            // After a move the memo knew, nothing but where the hero was put
+            // has changed, and putting him again sets all of that.
+            bool asRestored = false;
             for (std::size_t i = 0; i < region.size(); ++i) {
                 for (const Move& m : movesAt[i]) {
-                    p.Restore(from);
+                    if (!asRestored) p.Restore(from);
                     // His own cell too: from its centre, turned the move's
                     // way, every state shares one start there.
                     Teleport(game, region[i], m.dir);
-                    if (knownEnd(m)) continue;
+                    asRestored = knownEnd(m);
+                    if (asRestored) continue;
                     frames.clear();
                     const Outcome o = playMove(m);
                     traceMove(i, m, o);
@@ -1316,10 +1320,12 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 p.Restore(startAt[0]);
                 Teleport(game, c);
                 const std::vector<Move> moves = MovesFrom(game, walked, false);
+                bool asRestored = false;  // see above
                 for (const Move& m : moves) {
-                    p.Restore(startAt[0]);
+                    if (!asRestored) p.Restore(startAt[0]);
                     Teleport(game, c, m.dir);
-                    if (knownEnd(m)) continue;
+                    asRestored = knownEnd(m);
+                    if (asRestored) continue;
                     frames.clear();
                     const Outcome o = playMove(m);
                     traceMove(i, m, o);
