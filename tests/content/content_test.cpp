@@ -673,6 +673,25 @@ TEST(GeneratedContent, MoatLeverFirstStillLeavesTheMineOpen) {
     EXPECT_EQ(after["dead"], false);
 }
 
+// The moat's lift left empty for the top while the hero is below: it must
+// come back down for him, or the mine holds him for good.
+TEST(GeneratedContent, MoatLiftComesBackForAHeroLeftInTheMine) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "19_left_in_the_mine.txt";
+    const std::string level = "LEVEL/19_THE_MOAT.LEV";
+    nlohmann::json below = PlayScript(script, level, 300);
+    ASSERT_FALSE(below.is_null());
+    EXPECT_EQ(HeroCell(below, "y"), 2) << "not left in the mine";
+    EXPECT_EQ(HeroCell(below, "z"), 9);
+
+    nlohmann::json after = PlayScript(script, level, 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["dead"], false);
+    EXPECT_EQ(after["lives"], below["lives"]) << "died on the way";
+    EXPECT_EQ(HeroCell(after, "y"), 4) << "the lift did not take him back up";
+    EXPECT_EQ(HeroCell(after, "z"), 7);
+}
+
 // The dark foundry's pit walked into before both keys lie on their plates:
 // the sensor door is still shut, so the ladder on the pit's east wall must
 // take the hero back up to the gallery, from where he finishes the level.
