@@ -673,6 +673,44 @@ TEST(GeneratedContent, MoatLeverFirstStillLeavesTheMineOpen) {
     EXPECT_EQ(after["dead"], false);
 }
 
+// The ferry gone empty to the east dock while the hero stands on the west
+// landing: it must come back for him, or the east bank is out of reach.
+TEST(GeneratedContent, FerryComesBackForAHeroLeftOnTheBank) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "18_left_on_the_bank.txt";
+    const std::string level = "LEVEL/18_THE_FERRY.LEV";
+    nlohmann::json left = PlayScript(script, level, 1000);
+    ASSERT_FALSE(left.is_null());
+    EXPECT_EQ(HeroCell(left, "x"), 4) << "not on the west landing";
+    EXPECT_EQ(HeroCell(left, "z"), 12);
+
+    nlohmann::json after = PlayScript(script, level, 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["dead"], false);
+    EXPECT_EQ(after["lives"], left["lives"]) << "died on the way";
+    EXPECT_GE(HeroCell(after, "x"), 13) << "not over on the east bank";
+    EXPECT_EQ(HeroCell(after, "y"), 4);
+}
+
+// The moat's lift left empty for the top while the hero is below: it must
+// come back down for him, or the mine holds him for good.
+TEST(GeneratedContent, MoatLiftComesBackForAHeroLeftInTheMine) {
+    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
+    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "19_left_in_the_mine.txt";
+    const std::string level = "LEVEL/19_THE_MOAT.LEV";
+    nlohmann::json below = PlayScript(script, level, 300);
+    ASSERT_FALSE(below.is_null());
+    EXPECT_EQ(HeroCell(below, "y"), 2) << "not left in the mine";
+    EXPECT_EQ(HeroCell(below, "z"), 9);
+
+    nlohmann::json after = PlayScript(script, level, 0);
+    ASSERT_FALSE(after.is_null());
+    EXPECT_EQ(after["dead"], false);
+    EXPECT_EQ(after["lives"], below["lives"]) << "died on the way";
+    EXPECT_EQ(HeroCell(after, "y"), 4) << "the lift did not take him back up";
+    EXPECT_EQ(HeroCell(after, "z"), 7);
+}
+
 // The dark foundry's pit walked into before both keys lie on their plates:
 // the sensor door is still shut, so the ladder on the pit's east wall must
 // take the hero back up to the gallery, from where he finishes the level.
