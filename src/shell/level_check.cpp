@@ -1356,7 +1356,11 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 walkedTo[i] = 1;
             }
             p.Restore(startAt[i]);
-            const std::vector<Move> moves = MovesFrom(game, walked, wait && i == 0);
+            // Waiting is tried where he stands, and where the walk set
+            // something going: a ferry called from its landing comes to a
+            // hero who waits there.
+            const bool waitHere = wait && (i == 0 || SetsOffSomething(w, c.x, c.y, c.z));
+            const std::vector<Move> moves = MovesFrom(game, walked, waitHere);
             for (const Move& m : moves) {
                 if (&m != &moves.front()) p.Restore(startAt[i]);
                 if (knownEnd(m)) continue;
