@@ -542,6 +542,22 @@ std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
     return h * 1099511628211ull;
 }
 
+// The behaviours' progress: each event marker's place, step and motion.
+// Where in a loop that changes nothing it is counts as one step (see IdleLoop).
+std::uint64_t MarkersKey(const World& w) {
+    std::uint64_t h = 1469598103934665603ull;
+    for (const EventMarker& m : w.eventMarkers) {
+        if (m.x == kFreeMarker) continue;
+        h = Mix(h, static_cast<std::uint32_t>(m.x));
+        h = Mix(h, static_cast<std::uint32_t>(m.y));
+        h = Mix(h, static_cast<std::uint32_t>(m.z));
+        h = Mix(h, static_cast<std::uint32_t>(m.behaviour));
+        h = Mix(h, IdleLoop(w, m) ? ~std::uint32_t{0} : static_cast<std::uint32_t>(m.step));
+        h = Mix(h, m.moving);
+    }
+    return h;
+}
+
 // What two states must share to be merged: the hero's walk region (or his
 // cell where he has none) and whether he hangs on a ladder, every cell of the level, the behaviours' progress, the
 // clock (whether it runs), and anything still moving.  Where in his region
@@ -566,14 +582,7 @@ std::uint64_t StateKey(const Game& game) {
     // The time left is not part of it: of two states that differ only in
     // that, the search keeps the one with more (see CheckLevel).
     h = Mix(h, w.timerRunning ? 1 : 0);
-    for (const EventMarker& m : w.eventMarkers) {
-        if (m.x == kFreeMarker) continue;
-        h = Mix(h, static_cast<std::uint32_t>(m.x));
-        h = Mix(h, static_cast<std::uint32_t>(m.y));
-        h = Mix(h, static_cast<std::uint32_t>(m.z));
-        h = Mix(h, IdleLoop(w, m) ? ~std::uint32_t{0} : static_cast<std::uint32_t>(m.step));
-        h = Mix(h, m.moving);
-    }
+    h = Mix(h, MarkersKey(w));
     h = Mix(h, static_cast<std::uint32_t>(w.lastMovingBlock + 1));
     h = Mix(h, static_cast<std::uint32_t>(w.lastHole + 1));
     return h;
@@ -722,20 +731,6 @@ private:
         std::uint32_t u = 0;
         std::memcpy(&u, &f, sizeof u);
         return u;
-    }
-
-    static std::uint64_t MarkersKey(const World& w) {
-        std::uint64_t h = 1469598103934665603ull;
-        for (const EventMarker& m : w.eventMarkers) {
-            if (m.x == kFreeMarker) continue;
-            h = Mix(h, static_cast<std::uint32_t>(m.x));
-            h = Mix(h, static_cast<std::uint32_t>(m.y));
-            h = Mix(h, static_cast<std::uint32_t>(m.z));
-            h = Mix(h, static_cast<std::uint32_t>(m.behaviour));
-            h = Mix(h, IdleLoop(w, m) ? ~std::uint32_t{0} : static_cast<std::uint32_t>(m.step));
-            h = Mix(h, m.moving);
-        }
-        return h;
     }
 
     // Every field of the hero the rules read, the move, and what the whole

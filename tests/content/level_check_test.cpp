@@ -62,17 +62,24 @@ void ExpectSolutionFinishes(test::TempDir& dir, const fs::path& level, const std
     EXPECT_EQ(state["dead"], false);
 }
 
+// A level sizeX x 4 x sizeZ of stone floor with walls three cells high
+// round its edge: the room the small levels below are built in.
+std::unique_ptr<World> WalledRoom(int sizeX, int sizeZ) {
+    auto w = std::make_unique<World>();
+    EXPECT_TRUE(InitNewLevel(*w, sizeX, 4, sizeZ, 1));
+    for (int x = 0; x < sizeX; ++x)
+        for (int z = 0; z < sizeZ; ++z) {
+            SetCell(*w, x, 0, z, kStone);
+            if (x == 0 || z == 0 || x == sizeX - 1 || z == sizeZ - 1)
+                for (int y = 1; y < 4; ++y) SetCell(*w, x, y, z, kStone);
+        }
+    return w;
+}
+
 // A walled room 8 x 8 of plain floor, the start and the ingot in its
 // south-west corner and the exit in the far (north-east) corner.
 Bytes WideRoom() {
-    auto w = std::make_unique<World>();
-    EXPECT_TRUE(InitNewLevel(*w, 10, 4, 10, 1));
-    for (int x = 0; x < 10; ++x)
-        for (int z = 0; z < 10; ++z) {
-            SetCell(*w, x, 0, z, kStone);
-            if (x == 0 || z == 0 || x == 9 || z == 9)
-                for (int y = 1; y < 4; ++y) SetCell(*w, x, y, z, kStone);
-        }
+    auto w = WalledRoom(10, 10);
     SetCell(*w, 1, 1, 1, kIngot);
     w->startX = 2;
     w->startY = 1;
@@ -89,14 +96,7 @@ Bytes WideRoom() {
 // cells high shuts the exit's south side too; without, the exit can be
 // walked into from the south, around the door.
 Bytes ExitBesideTheDoor(bool closed) {
-    auto w = std::make_unique<World>();
-    EXPECT_TRUE(InitNewLevel(*w, 7, 4, 5, 1));
-    for (int x = 0; x < 7; ++x)
-        for (int z = 0; z < 5; ++z) {
-            SetCell(*w, x, 0, z, kStone);
-            if (x == 0 || z == 0 || x == 6 || z == 4)
-                for (int y = 1; y < 4; ++y) SetCell(*w, x, y, z, kStone);
-        }
+    auto w = WalledRoom(7, 5);
     SetCell(*w, 1, 1, 1, kIngot);
     SetCell(*w, 4, 1, 3, kIngotDoor);
     SetCell(*w, 4, 2, 3, kStone);
@@ -116,14 +116,7 @@ Bytes ExitBesideTheDoor(bool closed) {
 // Run straight through, it takes about half the clock; stopping at every
 // cell, as the search's single steps do, it takes longer than the clock.
 Bytes ClockCorridor() {
-    auto w = std::make_unique<World>();
-    EXPECT_TRUE(InitNewLevel(*w, 32, 4, 3, 1));
-    for (int x = 0; x < 32; ++x)
-        for (int z = 0; z < 3; ++z) {
-            SetCell(*w, x, 0, z, kStone);
-            if (x == 0 || z == 0 || x == 31 || z == 2)
-                for (int y = 1; y < 4; ++y) SetCell(*w, x, y, z, kStone);
-        }
+    auto w = WalledRoom(32, 3);
     SetCell(*w, 2, 1, 1, kShortTimer);
     w->startX = 1;
     w->startY = 1;
@@ -207,14 +200,7 @@ TEST(LevelCheck, ASolutionFoundAcrossAQuietRoomPlaysInTheGame) {
 // in its middle: each ingot taken is a new state of the whole level, and the
 // moves far from it are the same as before it was taken.
 Bytes GoldInTheCorners() {
-    auto w = std::make_unique<World>();
-    EXPECT_TRUE(InitNewLevel(*w, 9, 4, 9, 1));
-    for (int x = 0; x < 9; ++x)
-        for (int z = 0; z < 9; ++z) {
-            SetCell(*w, x, 0, z, kStone);
-            if (x == 0 || z == 0 || x == 8 || z == 8)
-                for (int y = 1; y < 4; ++y) SetCell(*w, x, y, z, kStone);
-        }
+    auto w = WalledRoom(9, 9);
     SetCell(*w, 4, 1, 4, kStone);
     SetCell(*w, 1, 1, 7, kIngot);
     SetCell(*w, 7, 1, 1, kIngot);
