@@ -18,6 +18,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <queue>
 #include <unordered_map>
 
@@ -162,7 +163,7 @@ bool AtRest(const Game& game) {
 }
 
 struct Move {
-    enum Kind { Step, Jump, Action, ClimbDown, Wait } kind = Step;
+    enum Kind { Step, Jump, Action, ClimbDown, Wait, Back } kind = Step;
     int dir = 0;      // 0 north (+Z), 1 east (+X), 2 south, 3 west
     int variant = 0;  // jumps: 0 standing, 1 from the cell's edge, 2 with a run-up
     int run = 1;      // steps: how many cells straight on, walked without stopping between
@@ -193,6 +194,7 @@ public:
             case Move::Action: o = ActionMove(); break;
             case Move::ClimbDown: o = ClimbDownMove(); break;
             case Move::Wait: o = WaitMove(); break;
+            case Move::Back: o = BackMove(); break;
         }
         if (o != Outcome::Going) return o;
         return Settle(150);
@@ -246,6 +248,10 @@ private:
             const float dist = std::sqrt(ex * ex + ez * ez);
             const float speed = std::sqrt(a.velX * a.velX + a.velZ * a.velZ);
             if (dist < 40 && speed < 10) break;
+            // On a ferry or a lift that has set off, the cell he stepped to
+            // is carried away with him: he stops there, as a rider does,
+            // instead of walking back to where it was.
+            if (p_.game->world->lastMovingBlock >= 0 && CellOf(a.x) == CellOf(tx) && CellOf(a.z) == CellOf(tz)) break;
             ScriptKeys keys = 0;
             const float heading = dist > 120 ? HeadingTowards(a.x, a.z, tx, tz) : want_;
             keys |= TurnKeys(a, heading);
@@ -297,6 +303,18 @@ private:
 
     Outcome ClimbDownMove() { return Climb(kDown); }
 
+    // Backs away the way he faces, without turning, until he has left his
+    // cell: off the edge of a pond or a moat he landed on, where he slips
+    // in while he turns round for a step.
+    Outcome BackMove() {
+        const int cx = CellOf(Hero().x), cz = CellOf(Hero().z);
+        for (int i = 0; i < 25 && CellOf(Hero().x) == cx && CellOf(Hero().z) == cz; ++i) {
+            const Outcome o = p_.Frame(kDown);
+            if (o != Outcome::Going) return o;
+        }
+        return Outcome::Going;
+    }
+
     // Waits until the level changes (a hole refills, a lift arrives) or 11 s pass.
     Outcome WaitMove() {
         const World& w = *p_.game->world;
@@ -336,6 +354,7 @@ struct Node {
     bool outrun = false;
     std::int32_t cellX = 0, cellY = 0, cellZ = 0, ingotsLeft = 0;
     bool onLadder = false;
+    std::uint64_t key = 0;  // StateKey
 };
 
 std::string ScriptText(const std::vector<ScriptKeys>& frames) {
@@ -384,6 +403,8 @@ bool SolidCube(const World& w, int x, int y, int z) {
 // what a jump does).
 // `walked` says which neighbouring cells the region's walk already reaches
 // (no step move there) and `wait` whether waiting is tried from here.
+bool PlainCell(const World& w, int x, int y, int z);
+
 std::vector<Move> MovesFrom(const Game& game, const std::function<bool(int, int)>& walked, bool wait) {
     std::vector<Move> moves;
     const Actor& a = game.actors.Local();
@@ -414,6 +435,9 @@ std::vector<Move> MovesFrom(const Game& game, const std::function<bool(int, int)
         if (gap && !Floor(w, fx + dx, cy - 1, fz + dz)) moves.push_back({Move::Jump, d, 2});
     }
     if (wait) moves.push_back({Move::Wait, 0, 0});
+    // Where he does not stand in a plain cell (on an edge, a crate, a
+    // slope), backing off straight away is a move of its own.
+    if (!PlainCell(w, cx, cy, cz)) moves.push_back({Move::Back, 0, 0});
     return moves;
 }
 
@@ -583,6 +607,20 @@ std::uint64_t StateKey(const Game& game) {
     // that, the search keeps the one with more (see CheckLevel).
     h = Mix(h, w.timerRunning ? 1 : 0);
     h = Mix(h, MarkersKey(w));
+    // How long a behaviour still waits: a lift that leaves in a moment and
+    // one that has just arrived differ in what the next move does (ride
+    // along or step off in time), so the first state found must not stand
+    // for both.  Counted in whole seconds.
+    for (const EventMarker& m : w.eventMarkers) {
+        if (m.x == kFreeMarker || m.step < 0 || m.step >= kStepCount || m.behaviour < 0 ||
+            m.behaviour >= kBehaviourCount || IdleLoop(w, m))
+            continue;
+        const Step& step = w.behaviours[static_cast<std::size_t>(m.behaviour)].steps[static_cast<std::size_t>(m.step)];
+        if (static_cast<Command>(step.command) != Command::Delay) continue;
+        const std::int64_t left = static_cast<std::int64_t>(step.args[0]) -
+                                  (static_cast<std::int64_t>(game.rules.time.now) - m.stepStart);
+        h = Mix(h, static_cast<std::uint64_t>(std::max<std::int64_t>(0, left) / 1000));
+    }
     h = Mix(h, static_cast<std::uint32_t>(w.lastMovingBlock + 1));
     h = Mix(h, static_cast<std::uint32_t>(w.lastHole + 1));
     return h;
@@ -779,21 +817,28 @@ private:
     End saved_;
 };
 
-// Whether cell (x, y, z) lies in the area a behaviour waits for the hero in,
-// or holds a clip marker: walking through it sets something off.
-bool SetsOffSomething(const World& w, int x, int y, int z) {
+// Whether cell (x, y, z) lies in the area of a behaviour's step placed at
+// marker `m`: from the marker over the step's span of cells on each axis,
+// either way, as the behaviours read it.
+bool InStepArea(const EventMarker& m, const Step& step, int x, int y, int z) {
     auto within = [](std::int64_t cell, std::int64_t marker, std::int64_t span) {
         const double half = static_cast<double>(span) / 2.0;
         return std::abs(half) >= std::abs(static_cast<double>(cell - marker) - half);
     };
+    const auto& a = step.args;
+    return within(x, m.x, static_cast<std::int64_t>(a[0]) + a[3]) &&
+           within(y, m.y, static_cast<std::int64_t>(a[1]) + a[4]) && within(z, m.z, static_cast<std::int64_t>(a[2]) + a[5]);
+}
+
+// Whether cell (x, y, z) lies in the area a behaviour waits for the hero in,
+// or holds a clip marker: walking through it sets something off.
+bool SetsOffSomething(const World& w, int x, int y, int z) {
     for (const EventMarker& m : w.eventMarkers) {
         if (m.x < 0 || m.step < 0 || m.step >= kStepCount || m.behaviour < 0 || m.behaviour >= kBehaviourCount ||
             IdleLoop(w, m))
             continue;
-        const auto& a = w.behaviours[static_cast<std::size_t>(m.behaviour)].steps[static_cast<std::size_t>(m.step)].args;
-        if (within(x, m.x, static_cast<std::int64_t>(a[0]) + a[3]) &&
-            within(y, m.y, static_cast<std::int64_t>(a[1]) + a[4]) &&
-            within(z, m.z, static_cast<std::int64_t>(a[2]) + a[5]))
+        if (InStepArea(m, w.behaviours[static_cast<std::size_t>(m.behaviour)].steps[static_cast<std::size_t>(m.step)], x,
+                       y, z))
             return true;
     }
     for (const ClipMarker& m : w.clipMarkers) {
@@ -804,6 +849,47 @@ bool SetsOffSomething(const World& w, int x, int y, int z) {
         if (clip.hasFrames || !clip.video.empty() || clip.nextClip >= 0) return true;
     }
     return false;
+}
+
+// Whether cell (x, y, z) lies in the area of any step of a placed
+// behaviour, at any point of its program: what is there may one day be made
+// to fall, be put or transformed, or set the behaviour off.
+bool InAnyBehaviourArea(const World& w, int x, int y, int z) {
+    for (const EventMarker& m : w.eventMarkers) {
+        if (m.x == kFreeMarker || m.behaviour < 0 || m.behaviour >= kBehaviourCount) continue;
+        for (const Step& step : w.behaviours[static_cast<std::size_t>(m.behaviour)].steps)
+            if (static_cast<Command>(step.command) != Command::None && InStepArea(m, step, x, y, z)) return true;
+    }
+    return false;
+}
+
+// An ingot beside the hero's walk region that he may as well take now.
+// Taking an ingot that is not the last only takes it away: it is no
+// obstacle to anyone (it has no collision), the gold left opens nothing
+// before the last, and nothing but the ingot door reads how much is left.
+// So a state with such an ingot within walking reach, and the state with
+// it taken and the hero back in (a larger) walk region, can win or lose
+// alike: from the first the second is a walk away, and whatever the first
+// can do the second can too.  The search then only takes the ingot from
+// there, and a level's ingots are not searched in every order and subset
+// they could be taken in.  Left out: the last ingot (its door opens, which
+// can let things fall), the exit, and cells any behaviour's area covers.
+struct IngotAtHand {
+    std::size_t cell = 0;  // index into the region of the cell it is stepped to from
+    int dir = 0;
+};
+std::optional<IngotAtHand> FindIngotAtHand(const World& w, const std::vector<RegionCell>& region) {
+    for (std::size_t i = 0; i < region.size(); ++i)
+        for (int d = 0; d < 4; ++d) {
+            const RegionCell& c = region[i];
+            const int x = c.x + (d == 1 ? 1 : d == 3 ? -1 : 0), z = c.z + (d == 0 ? 1 : d == 2 ? -1 : 0);
+            const ObjectDef* def = ObjectAt(w, x, c.y, z);
+            if (!def || !def->lingot || def->cellCount < 2) continue;
+            if (x == w.exitX && c.y == w.exitY && z == w.exitZ) continue;
+            if (SetsOffSomething(w, x, c.y, z) || InAnyBehaviourArea(w, x, c.y, z)) continue;
+            return IngotAtHand{i, d};
+        }
+    return std::nullopt;
 }
 
 // Puts the resting hero on the centre of a cell of his walk region, facing
@@ -1025,6 +1111,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         n.clock = game.world->timerRunning;
         n.timeLeft = game.world->timerLeft;
         n.ingotsLeft = game.world->objectDefs[kIngotType].cellCount;
+        n.key = StateKey(game);
         n.outrun = outrunClock && ClockOutrunsHero(*game.world, a, timers);
         const std::uint32_t playMs = n.state.clockTicks;
         const bool search = !n.outrun;
@@ -1032,10 +1119,10 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         nodes.push_back(std::move(n));
         const auto index = static_cast<std::int32_t>(nodes.size() - 1);
         if (trace)
-            std::fprintf(stderr, "new state %d at (%d,%d,%d) from %d by move %d/%d/%d\n", index, nodes.back().cellX,
-                         nodes.back().cellY, nodes.back().cellZ, parent, static_cast<int>(move.kind), move.dir,
-                         move.variant);
-        seen[StateKey(game)] = index;  // a faster way replaces a slower one
+            std::fprintf(stderr, "new state %d at (%d,%d,%d) [%.0f %.0f %.0f] from %d by move %d/%d/%d\n", index,
+                         nodes.back().cellX, nodes.back().cellY, nodes.back().cellZ, a.x, a.y, a.z, parent,
+                         static_cast<int>(move.kind), move.dir, move.variant);
+        seen[nodes.back().key] = index;  // a faster way replaces a slower one
         if (search) queue.Push(index, playMs);
         return index;
     };
@@ -1074,6 +1161,8 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
     const bool useMemo = std::getenv("ZQ_CHECK_NO_MEMO") == nullptr;
     // Plays every move the memo knows and compares its end with the memo's.
     const bool verifyMemo = std::getenv("ZQ_CHECK_MEMO_VERIFY") != nullptr;
+    // Takes an ingot at hand before anything else (see FindIngotAtHand).
+    const bool takeIngots = std::getenv("ZQ_CHECK_EVERY_ORDER") == nullptr;
     std::optional<std::pair<Outcome, std::uint64_t>> predicted;
     std::int64_t mispredicted = 0;
     auto playMove = [&](const Move& m) {
@@ -1245,6 +1334,44 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                    inRegion[static_cast<std::size_t>(x + w.sizeX * z)] != 0;
         };
         const bool wait = w.lastHole >= 0 || hasBehaviours;
+        if (teleport && takeIngots) {
+            // An ingot at hand is taken, and nothing else is tried from here
+            // (see FindIngotAtHand), when the step does only that: the ingot
+            // gone, the hero at rest in its cell, nothing else changed, and
+            // the cells he could walk to before still within his reach.
+            if (const auto ingot = FindIngotAtHand(w, region)) {
+                const std::vector<Cell> cellsBefore = w.cells;
+                const RegionCell& c = region[ingot->cell];
+                const int ix = c.x + (ingot->dir == 1 ? 1 : ingot->dir == 3 ? -1 : 0);
+                const int iz = c.z + (ingot->dir == 0 ? 1 : ingot->dir == 2 ? -1 : 0);
+                const Move m{Move::Step, ingot->dir, 0};
+                Teleport(game, c, m.dir);
+                frames.clear();
+                const Outcome o = playMove(m);
+                traceMove(ingot->cell, m, o);
+                bool tookOnly = o == Outcome::Going && AtRest(game) && LevelIsQuiet(w) &&
+                                !game.shell.cinematicPlaying && !game.shell.clipPlaying;
+                const Actor& a = game.actors.Local();
+                tookOnly = tookOnly && CellOf(a.x) == ix && CellOf(a.y) == c.y && CellOf(a.z) == iz;
+                if (tookOnly) {
+                    std::size_t changed = 0;
+                    for (std::size_t k = 0; k < cellsBefore.size() && changed < 2; ++k)
+                        changed += cellsBefore[k] != w.cells[k] ? 1 : 0;
+                    tookOnly = changed == 1 && GetCell(w, ix, c.y, iz) == 0;
+                }
+                if (tookOnly) {
+                    const std::vector<RegionCell> after = WalkRegion(game);
+                    tookOnly = std::any_of(after.begin(), after.end(), [&](const RegionCell& r) {
+                        return r.x == region[0].x && r.y == region[0].y && r.z == region[0].z;
+                    });
+                }
+                if (tookOnly) {
+                    reached(o, dirsTo[ingot->cell], m, ingot->cell, true);
+                    continue;
+                }
+                p.Restore(atState);  // searched as any other state
+            }
+        }
         if (teleport) {
             // Nothing can act while he walks: he is put on each cell of the
             // region without playing the walk (its keys are played when a
@@ -1344,6 +1471,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 if (o != Outcome::Going || CellOf(a.x) != c.x || CellOf(a.y) != c.y || CellOf(a.z) != c.z ||
                     !AtRest(game)) {
                     // The walk did something else (a floor fell under it): a move of its own.
+                    traceMove(parent, step, o);
                     reached(o, dirsTo[parent], step, 0, false);
                     continue;
                 }
@@ -1465,6 +1593,13 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                     live[static_cast<std::size_t>(from)] = 1;
                     work.push_back(from);
                 }
+        }
+        if (trace) {
+            // Which states can still win, by their keys: two searches of one
+            // level (with ZQ_CHECK_EVERY_ORDER, say) are compared by these.
+            for (std::size_t i = 0; i < nodes.size(); ++i)
+                std::fprintf(stderr, "state %zu key %016llx %s\n", i, static_cast<unsigned long long>(nodes[i].key),
+                             live[i] ? "live" : "lost");
         }
         // A trap is reported where it is entered: a lost state whose parent could still win.
         for (std::size_t i = 1; i < nodes.size(); ++i) {

@@ -199,7 +199,7 @@ TEST(LevelCheck, ASolutionFoundAcrossAQuietRoomPlaysInTheGame) {
 // A walled room 7 x 7 with gold in three corners and a stone one cell high
 // in its middle: each ingot taken is a new state of the whole level, and the
 // moves far from it are the same as before it was taken.
-Bytes GoldInTheCorners() {
+std::unique_ptr<World> GoldInTheCornersRoom() {
     auto w = WalledRoom(9, 9);
     SetCell(*w, 4, 1, 4, kStone);
     SetCell(*w, 1, 1, 7, kIngot);
@@ -211,8 +211,9 @@ Bytes GoldInTheCorners() {
     w->exitX = 4;
     w->exitY = 1;
     w->exitZ = 7;
-    return SerializeLevel(*w);
+    return w;
 }
+Bytes GoldInTheCorners() { return SerializeLevel(*GoldInTheCornersRoom()); }
 
 // A move the search knows the end of (the same hero among the same cells
 // near him) is not played again.  Played anyway, each ends where it was
@@ -221,10 +222,13 @@ Bytes GoldInTheCorners() {
 TEST(LevelCheck, MovesKnownFromEarlierStatesEndAsPlayed) {
     test::TempDir dir;
     const fs::path level = dir.Write("corners.lev", GoldInTheCorners());
+    // Every order of taking the gold is searched, for states enough that
+    // differ only away from the hero.
     const std::string args = " check-level " + level.string() + " --data " + kData.string();
-    const test::ToolRun run = test::RunTool(args, dir);
+    const std::string tool = "ZQ_CHECK_EVERY_ORDER=1 " + std::string(ZQ_TOOL_PATH);
+    const test::ToolRun run = test::RunShell(tool + args, dir);
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-    const test::ToolRun verify = test::RunShell("ZQ_CHECK_MEMO_VERIFY=1 " + std::string(ZQ_TOOL_PATH) + args, dir);
+    const test::ToolRun verify = test::RunShell("ZQ_CHECK_MEMO_VERIFY=1 " + tool + args, dir);
     ASSERT_EQ(verify.exitCode, 0) << verify.out << verify.err;
     long kept = 0, known = 0, otherwise = -1;
     ASSERT_EQ(std::sscanf(verify.err.c_str(), "memo: %ld moves kept, %ld known again, %ld ended otherwise", &kept,
@@ -233,7 +237,7 @@ TEST(LevelCheck, MovesKnownFromEarlierStatesEndAsPlayed) {
         << verify.err;
     EXPECT_GT(known, 20) << verify.err;
     EXPECT_EQ(otherwise, 0) << verify.err;
-    const test::ToolRun plain = test::RunShell("ZQ_CHECK_NO_MEMO=1 " + std::string(ZQ_TOOL_PATH) + args, dir);
+    const test::ToolRun plain = test::RunShell("ZQ_CHECK_NO_MEMO=1 " + tool + args, dir);
     auto withoutSeconds = [](const std::string& out) {
         auto result = nlohmann::json::parse(out);
         result.erase("seconds");
@@ -242,6 +246,27 @@ TEST(LevelCheck, MovesKnownFromEarlierStatesEndAsPlayed) {
     EXPECT_EQ(withoutSeconds(run.out), withoutSeconds(plain.out));
     EXPECT_EQ(withoutSeconds(verify.out), withoutSeconds(plain.out));
     ExpectSolutionFinishes(dir, level, withoutSeconds(run.out)["solution"].get<std::string>());
+}
+
+// Gold within walking reach is taken before anything else is tried: the
+// level's ingots are not searched in every order and subset they could be
+// taken in.  The verdict is the one a search of every order gives, with far
+// fewer states, and the way it finds still takes all the gold.
+TEST(LevelCheck, GoldAtHandIsTakenInOneOrder) {
+    test::TempDir dir;
+    auto w = GoldInTheCornersRoom();
+    for (auto [x, z] : {std::pair{4, 1}, {1, 4}, {7, 4}}) SetCell(*w, x, 1, z, kIngot);
+    const fs::path level = dir.Write("gold.lev", SerializeLevel(*w));
+    const std::string args = " check-level " + level.string() + " --data " + kData.string();
+    const test::ToolRun run = test::RunTool(args, dir);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    const test::ToolRun every = test::RunShell("ZQ_CHECK_EVERY_ORDER=1 " + std::string(ZQ_TOOL_PATH) + args, dir);
+    ASSERT_EQ(every.exitCode, 0) << every.out << every.err;
+    const auto taken = nlohmann::json::parse(run.out), all = nlohmann::json::parse(every.out);
+    for (const char* field : {"winnable", "complete", "deadEnds", "goldLeft"}) EXPECT_EQ(taken[field], all[field]) << field;
+    EXPECT_LT(2 * taken["states"].get<int>(), all["states"].get<int>()) << run.out << every.out;
+    EXPECT_EQ(taken["goldLeft"], 0);
+    ExpectSolutionFinishes(dir, level, taken["solution"].get<std::string>());
 }
 
 TEST(LevelCheck, AFileThatIsNoLevelIsRefusedWithStatusFour) {
