@@ -403,8 +403,6 @@ bool SolidCube(const World& w, int x, int y, int z) {
 // what a jump does).
 // `walked` says which neighbouring cells the region's walk already reaches
 // (no step move there) and `wait` whether waiting is tried from here.
-bool PlainCell(const World& w, int x, int y, int z);
-
 std::vector<Move> MovesFrom(const Game& game, const std::function<bool(int, int)>& walked, bool wait) {
     std::vector<Move> moves;
     const Actor& a = game.actors.Local();
@@ -435,9 +433,11 @@ std::vector<Move> MovesFrom(const Game& game, const std::function<bool(int, int)
         if (gap && !Floor(w, fx + dx, cy - 1, fz + dz)) moves.push_back({Move::Jump, d, 2});
     }
     if (wait) moves.push_back({Move::Wait, 0, 0});
-    // Where he does not stand in a plain cell (on an edge, a crate, a
-    // slope), backing off straight away is a move of its own.
-    if (!PlainCell(w, cx, cy, cz)) moves.push_back({Move::Back, 0, 0});
+    // Where he stands on an edge, nothing that holds him under his centre
+    // (over a pond, a moat, a gap), backing off straight away is a move of
+    // its own: turning for a step, he slips in.  Kept last: the search only
+    // tries it where every other move died.
+    if (!Floor(w, cx, cy - 1, cz)) moves.push_back({Move::Back, 0, 0});
     return moves;
 }
 
@@ -1484,7 +1484,12 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
             // hero who waits there.
             const bool waitHere = wait && (i == 0 || SetsOffSomething(w, c.x, c.y, c.z));
             const std::vector<Move> moves = MovesFrom(game, walked, waitHere);
+            const std::int32_t deathsBefore = nodes[static_cast<std::size_t>(at)].deaths;
             for (const Move& m : moves) {
+                // Backing off is only tried where every other move from
+                // here died: it is the way off an edge he slips from.
+                const auto tried = static_cast<std::int32_t>(&m - &moves.front());
+                if (m.kind == Move::Back && nodes[static_cast<std::size_t>(at)].deaths - deathsBefore < tried) continue;
                 if (&m != &moves.front()) p.Restore(startAt[i]);
                 if (knownEnd(m)) continue;
                 frames.clear();
