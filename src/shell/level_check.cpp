@@ -1345,9 +1345,12 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 const int ix = c.x + (ingot->dir == 1 ? 1 : ingot->dir == 3 ? -1 : 0);
                 const int iz = c.z + (ingot->dir == 0 ? 1 : ingot->dir == 2 ? -1 : 0);
                 const Move m{Move::Step, ingot->dir, 0};
-                Teleport(game, c, m.dir);
+                // Walked there, not put there: the state it leads to is the
+                // only one searched from here, so it must be the one the
+                // game's own frames reach.
                 frames.clear();
-                const Outcome o = playMove(m);
+                Outcome o = walkTo(ingot->cell);
+                if (o == Outcome::Going) o = playMove(m);
                 traceMove(ingot->cell, m, o);
                 bool tookOnly = o == Outcome::Going && AtRest(game) && LevelIsQuiet(w) &&
                                 !game.shell.cinematicPlaying && !game.shell.clipPlaying;
@@ -1366,7 +1369,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                     });
                 }
                 if (tookOnly) {
-                    reached(o, dirsTo[ingot->cell], m, ingot->cell, true);
+                    reached(o, dirsTo[ingot->cell], m, ingot->cell, false);
                     continue;
                 }
                 p.Restore(atState);  // searched as any other state
