@@ -879,16 +879,28 @@ struct IngotAtHand {
     int dir = 0;
 };
 std::optional<IngotAtHand> FindIngotAtHand(const World& w, const std::vector<RegionCell>& region) {
-    for (std::size_t i = 0; i < region.size(); ++i)
+    // A cell that sets off a behaviour or holds a clip marker (music alone
+    // too: it is used up) changes more than where he stands when walked
+    // through; so do all the cells whose way from him crosses one.
+    auto marked = [&](int x, int y, int z) {
+        for (const ClipMarker& m : w.clipMarkers)
+            if (m.x == x && m.y == y && m.z == z) return true;
+        return SetsOffSomething(w, x, y, z);
+    };
+    std::vector<char> clear(region.size(), 0);
+    for (std::size_t i = 0; i < region.size(); ++i) {
+        const RegionCell& c = region[i];
+        clear[i] = (i == 0 || clear[static_cast<std::size_t>(c.parent)]) && !marked(c.x, c.y, c.z);
+        if (!clear[i]) continue;
         for (int d = 0; d < 4; ++d) {
-            const RegionCell& c = region[i];
             const int x = c.x + (d == 1 ? 1 : d == 3 ? -1 : 0), z = c.z + (d == 0 ? 1 : d == 2 ? -1 : 0);
             const ObjectDef* def = ObjectAt(w, x, c.y, z);
             if (!def || !def->lingot || def->cellCount < 2) continue;
             if (x == w.exitX && c.y == w.exitY && z == w.exitZ) continue;
-            if (SetsOffSomething(w, x, c.y, z) || InAnyBehaviourArea(w, x, c.y, z)) continue;
+            if (marked(x, c.y, z) || InAnyBehaviourArea(w, x, c.y, z)) continue;
             return IngotAtHand{i, d};
         }
+    }
     return std::nullopt;
 }
 
@@ -1334,13 +1346,14 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                    inRegion[static_cast<std::size_t>(x + w.sizeX * z)] != 0;
         };
         const bool wait = w.lastHole >= 0 || hasBehaviours;
-        if (teleport && takeIngots) {
+        if (plain && LevelIsQuiet(w) && !noTeleport && takeIngots) {
             // An ingot at hand is taken, and nothing else is tried from here
             // (see FindIngotAtHand), when the step does only that: the ingot
             // gone, the hero at rest in its cell, nothing else changed, and
             // the cells he could walk to before still within his reach.
             if (const auto ingot = FindIngotAtHand(w, region)) {
                 const std::vector<Cell> cellsBefore = w.cells;
+                const std::uint64_t markersBefore = MarkersKey(w);
                 const RegionCell& c = region[ingot->cell];
                 const int ix = c.x + (ingot->dir == 1 ? 1 : ingot->dir == 3 ? -1 : 0);
                 const int iz = c.z + (ingot->dir == 0 ? 1 : ingot->dir == 2 ? -1 : 0);
@@ -1352,7 +1365,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                 Outcome o = walkTo(ingot->cell);
                 if (o == Outcome::Going) o = playMove(m);
                 traceMove(ingot->cell, m, o);
-                bool tookOnly = o == Outcome::Going && AtRest(game) && LevelIsQuiet(w) &&
+                bool tookOnly = o == Outcome::Going && AtRest(game) && LevelIsQuiet(w) && MarkersKey(w) == markersBefore &&
                                 !game.shell.cinematicPlaying && !game.shell.clipPlaying;
                 const Actor& a = game.actors.Local();
                 tookOnly = tookOnly && CellOf(a.x) == ix && CellOf(a.y) == c.y && CellOf(a.z) == iz;
