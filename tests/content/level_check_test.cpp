@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 
@@ -20,6 +21,16 @@ namespace fs = std::filesystem;
 const fs::path kData = fs::path(ZQ_BUILD_DIR) / "data";
 const fs::path kGameSoft = fs::path(ZQ_BUILD_DIR) / "game_soft";
 constexpr Cell kStone = 1, kIngot = 20, kIngotDoor = 21, kShortTimer = 56;
+
+// The hero's start and the exit, each as {x, y, z}.
+void PlaceStartAndExit(World& w, std::array<int, 3> start, std::array<int, 3> exit) {
+    w.startX = start[0];
+    w.startY = start[1];
+    w.startZ = start[2];
+    w.exitX = exit[0];
+    w.exitY = exit[1];
+    w.exitZ = exit[2];
+}
 
 // A corridor running east along z = 1 between two walls: a ledge two cells
 // high at x = 0..2 with the start on it (x = 1), the exit at its west end
@@ -37,13 +48,8 @@ Bytes LedgeOverPit() {
     for (int x = 0; x < 3; ++x)
         for (int y = 1; y < 3; ++y) SetCell(*w, x, y, 1, kStone);
     SetCell(*w, 2, 3, 1, kIngot);
-    w->startX = 1;
-    w->startY = 3;
-    w->startZ = 1;
+    PlaceStartAndExit(*w, {1, 3, 1}, {0, 3, 1});
     w->startHeading = 8192;
-    w->exitX = 0;
-    w->exitY = 3;
-    w->exitZ = 1;
     return SerializeLevel(*w);
 }
 
@@ -81,12 +87,7 @@ std::unique_ptr<World> WalledRoom(int sizeX, int sizeZ) {
 Bytes WideRoom() {
     auto w = WalledRoom(10, 10);
     SetCell(*w, 1, 1, 1, kIngot);
-    w->startX = 2;
-    w->startY = 1;
-    w->startZ = 1;
-    w->exitX = 8;
-    w->exitY = 1;
-    w->exitZ = 8;
+    PlaceStartAndExit(*w, {2, 1, 1}, {8, 1, 8});
     return SerializeLevel(*w);
 }
 
@@ -102,12 +103,7 @@ Bytes ExitBesideTheDoor(bool closed) {
     SetCell(*w, 4, 2, 3, kStone);
     if (closed)
         for (int y = 1; y < 3; ++y) SetCell(*w, 5, y, 2, kStone);
-    w->startX = 3;
-    w->startY = 1;
-    w->startZ = 1;
-    w->exitX = 5;
-    w->exitY = 1;
-    w->exitZ = 3;
+    PlaceStartAndExit(*w, {3, 1, 1}, {5, 1, 3});
     return SerializeLevel(*w);
 }
 
@@ -118,13 +114,8 @@ Bytes ExitBesideTheDoor(bool closed) {
 Bytes ClockCorridor() {
     auto w = WalledRoom(32, 3);
     SetCell(*w, 2, 1, 1, kShortTimer);
-    w->startX = 1;
-    w->startY = 1;
-    w->startZ = 1;
+    PlaceStartAndExit(*w, {1, 1, 1}, {30, 1, 1});
     w->startHeading = 8192;
-    w->exitX = 30;
-    w->exitY = 1;
-    w->exitZ = 1;
     return SerializeLevel(*w);
 }
 
@@ -205,12 +196,7 @@ std::unique_ptr<World> GoldInTheCornersRoom() {
     SetCell(*w, 1, 1, 7, kIngot);
     SetCell(*w, 7, 1, 1, kIngot);
     SetCell(*w, 7, 1, 7, kIngot);
-    w->startX = 1;
-    w->startY = 1;
-    w->startZ = 1;
-    w->exitX = 4;
-    w->exitY = 1;
-    w->exitZ = 7;
+    PlaceStartAndExit(*w, {1, 1, 1}, {4, 1, 7});
     return w;
 }
 Bytes GoldInTheCorners() { return SerializeLevel(*GoldInTheCornersRoom()); }
