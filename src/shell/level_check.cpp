@@ -165,7 +165,9 @@ bool AtRest(const Game& game) {
 struct Move {
     enum Kind { Step, Jump, Action, ClimbDown, Wait, Back } kind = Step;
     int dir = 0;      // 0 north (+Z), 1 east (+X), 2 south, 3 west
-    int variant = 0;  // jumps: 0 standing, 1 from the cell's edge, 2 with a run-up
+    // jumps: 0 standing, 1 from the cell's edge, 2 with a run-up, 3 with a
+    // run-up taking off short of the edge (before something that kills)
+    int variant = 0;
     int run = 1;      // steps: how many cells straight on, walked without stopping between
 };
 
@@ -270,13 +272,15 @@ private:
         }
         Outcome o = Face(900, 40);
         if (o != Outcome::Going) return o;
-        if (variant == 2) {
+        if (variant >= 2) {
             for (int i = 0; i < 25 && Along() > -170; ++i) {
                 o = p_.Frame(kDown | TurnKeys(Hero(), want_));
                 if (o != Outcome::Going) return o;
             }
         }
-        const float jumpAt = variant == 0 ? -1e9f : 200;
+        // Spikes reach his feet as soon as his side crosses into their cell,
+        // so that jump takes off a little past the cell's centre.
+        const float jumpAt = variant == 0 ? -1e9f : variant == 3 ? 60 : 200;
         for (int i = 0; i < 40 && Along() < jumpAt; ++i) {
             o = p_.Frame(kUp | TurnKeys(Hero(), want_));
             if (o != Outcome::Going) return o;
@@ -428,9 +432,16 @@ std::vector<Move> MovesFrom(const Game& game, const std::function<bool(int, int)
         }
         if (wall) continue;
         const bool ledge = SolidCube(w, fx, cy, fz);
+        // Something that kills where he would walk (a row of spikes on the
+        // floor) is crossed as a gap is: by a jump.
+        auto hazard = [&](int x, int z) {
+            const ObjectDef* def = ObjectAt(w, x, cy, z);
+            return def && def->death;
+        };
         const bool gap = !ledge && !Floor(w, fx, cy - 1, fz);
         if (ledge || gap) moves.push_back({Move::Jump, d, 1});
         if (gap && !Floor(w, fx + dx, cy - 1, fz + dz)) moves.push_back({Move::Jump, d, 2});
+        if (!ledge && hazard(fx, fz)) moves.push_back({Move::Jump, d, 3});
     }
     if (wait) moves.push_back({Move::Wait, 0, 0});
     // Where he stands on an edge, nothing that holds him under his centre

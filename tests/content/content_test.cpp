@@ -735,20 +735,6 @@ TEST(GeneratedContent, DarkFoundryPitHasAWayBackOut) {
     EXPECT_EQ(after["lives"], pit["lives"]) << "died on the way";
 }
 
-// The dark foundry's first key pushed into the pit one cell west of its
-// plate: from the pit floor the hero can still push it along the wall onto
-// the plate, so it is not lost.
-TEST(GeneratedContent, DarkFoundryKeyOffTheWrongEdgeReachesItsPlate) {
-    if (!fs::exists(fs::path(ZQ_BUILD_DIR) / "game_soft")) GTEST_SKIP() << "the game is not built here";
-    const fs::path script = kLevelSources.parent_path() / "replays" / "checks" / "24_key_off_wrong_edge.txt";
-    nlohmann::json after = PlayScript(script, "LEVEL/24_THE_DARK_FOUNDRY.LEV", 0);
-    ASSERT_FALSE(after.is_null());
-    EXPECT_EQ(after["dead"], false);
-    EXPECT_EQ(HeroCell(after, "y"), 1) << "not on the pit floor";
-    EXPECT_EQ(HeroCell(after, "z"), 8);
-    EXPECT_EQ(HeroCell(after, "x"), 11) << "the key is not on its plate east of the hero";
-}
-
 // The dark foundry's clock cannot be walked round: a hero on the north bank
 // who heads for the key along another row than the clock's is stopped by the
 // wall across the bank, east of the key, with no clock started.
