@@ -434,14 +434,12 @@ std::vector<Move> MovesFrom(const Game& game, const std::function<bool(int, int)
         const bool ledge = SolidCube(w, fx, cy, fz);
         // Something that kills where he would walk (a row of spikes on the
         // floor) is crossed as a gap is: by a jump.
-        auto hazard = [&](int x, int z) {
-            const ObjectDef* def = ObjectAt(w, x, cy, z);
-            return def && def->death;
-        };
+        const ObjectDef* ahead = ObjectAt(w, fx, cy, fz);
+        const bool hazard = !ledge && ahead && ahead->death;
         const bool gap = !ledge && !Floor(w, fx, cy - 1, fz);
         if (ledge || gap) moves.push_back({Move::Jump, d, 1});
         if (gap && !Floor(w, fx + dx, cy - 1, fz + dz)) moves.push_back({Move::Jump, d, 2});
-        if (!ledge && hazard(fx, fz)) moves.push_back({Move::Jump, d, 3});
+        if (hazard) moves.push_back({Move::Jump, d, 3});
     }
     if (wait) moves.push_back({Move::Wait, 0, 0});
     // Where he stands on an edge, nothing that holds him under his centre
@@ -1343,7 +1341,10 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         const Actor& hero = game.actors.Local();
         const bool plain = region.size() > 1 ||
                            (hero.onGround && !hero.onLadder && PlainCell(w, region[0].x, region[0].y, region[0].z));
-        bool teleport = plain && LevelIsQuiet(w) && !noTeleport;
+        // Nothing acts while he walks (see LevelIsQuiet): the walks through
+        // his region need not be played.
+        const bool quiet = plain && LevelIsQuiet(w) && !noTeleport;
+        bool teleport = quiet;
         for (std::size_t i = 1; i < region.size(); ++i) {
             const RegionCell& c = region[i];
             dirsTo[i] = dirsTo[static_cast<std::size_t>(c.parent)];
@@ -1359,7 +1360,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
                    inRegion[static_cast<std::size_t>(x + w.sizeX * z)] != 0;
         };
         const bool wait = w.lastHole >= 0 || hasBehaviours;
-        if (plain && LevelIsQuiet(w) && !noTeleport && takeIngots) {
+        if (quiet && takeIngots) {
             // An ingot at hand is taken, and nothing else is tried from here
             // (see FindIngotAtHand), when the step does only that: the ingot
             // gone, the hero at rest in its cell, nothing else changed, and
@@ -1437,7 +1438,7 @@ LevelCheckResult CheckLevel(const LevelCheckOptions& options) {
         // the hero is still put on every cell whose way from him crosses
         // none of them, and only walked to the others.
         std::vector<char> quietWay(region.size(), 0);
-        if (region.size() > 1 && LevelIsQuiet(w) && !noTeleport) {
+        if (region.size() > 1 && quiet) {
             quietWay[0] = 1;
             for (std::size_t i = 1; i < region.size(); ++i)
                 quietWay[i] = quietWay[static_cast<std::size_t>(region[i].parent)] &&
