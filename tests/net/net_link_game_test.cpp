@@ -1,8 +1,9 @@
 // Whole games over links that fail the way real ones do.  The lossy games
 // run in this process, frame by frame on one clock, each with its own ENet
 // transport on 127.0.0.1 and a relay between every joiner and the host that
-// counts frames: they lose, delay and black out the same datagrams however
-// fast or busy the machine is.  A player who drops out and comes back runs
+// counts frames: they lose, delay and black out by frames, not by the
+// machine's speed (though a busy kernel may hand a loopback datagram over a
+// frame late, which changes which ones a seed loses).  A player who drops out and comes back runs
 // as separate programs, every process and wait bounded.
 #include <gtest/gtest.h>
 
@@ -206,9 +207,13 @@ TEST_P(NetLinkGame, AGameHoldsThroughALossyLinkAndATenSecondOutage) {
     EXPECT_EQ(f.falseWarnings, 0);
     // The blackout is seen from both ends while it lasts...
     EXPECT_GT(f.darkWarned, 150);
-    // ...and what the host did meanwhile reaches Cid within a second of its end.
+    // ...and what the host did meanwhile reaches Cid soon after its end: a
+    // fraction of a second mostly, but each resend the relay loses (a fifth
+    // of them) adds a held resend wait, and which datagrams it loses shifts
+    // when a busy kernel delivers a loopback datagram a frame late.  ENet's
+    // own backed-off waits took 2.4 to 8 s here.
     EXPECT_GE(f.catchUpFrames, 0);
-    EXPECT_LE(f.catchUpFrames * kFrameMs, 1000);
+    EXPECT_LE(f.catchUpFrames * kFrameMs, 1500);
     // Positions never wait for keep-alives: at a fifth lost, five a second still arrive.
     EXPECT_LE(f.longestInterval, kSilentWarningMs * 4 / 5 / kPositionsPerWarning);
     EXPECT_GT(f.dropped, 0);
